@@ -1,0 +1,26 @@
+# Our own code builds warning-free; third-party code (GoogleTest, Qt) is not held to this.
+function(q71x_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+# Adds a static library from every .cpp in the listed folders (non-recursive), so that a new
+# source file needs no edit here.
+function(q71x_glob_library target)
+  cmake_parse_arguments(ARG "" "" "DIRS;LINKS" ${ARGN})
+  set(sources)
+  foreach(dir ${ARG_DIRS})
+    file(GLOB found CONFIGURE_DEPENDS ${dir}/*.cpp)
+    list(APPEND sources ${found})
+  endforeach()
+  if(sources)
+    add_library(${target} STATIC ${sources})
+    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${target} PUBLIC ${ARG_LINKS})
+    q71x_warnings(${target})
+  else()
+    # Header-only so far.
+    add_library(${target} INTERFACE)
+    target_include_directories(${target} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${target} INTERFACE ${ARG_LINKS})
+  endif()
+endfunction()

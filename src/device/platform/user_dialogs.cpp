@@ -1,0 +1,44 @@
+#include "src/device/platform/user_dialogs.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace q71x {
+namespace {
+
+MessageBoxHandler& BoxHandler() {
+  static MessageBoxHandler handler;
+  return handler;
+}
+
+OpenFileHandler& FileHandler() {
+  static OpenFileHandler handler;
+  return handler;
+}
+
+}  // namespace
+
+void ShowMessageBox(const std::string& text, const std::string& caption, MessageIcon icon) {
+  if (BoxHandler()) {
+    BoxHandler()(MessageBoxRequest{text, caption, icon});
+    return;
+  }
+  std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
+}
+
+std::optional<std::string> ShowOpenFileDialog(const OpenFileRequest& request) {
+  if (FileHandler()) {
+    return FileHandler()(request);
+  }
+  return std::nullopt;
+}
+
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
+  return std::exchange(BoxHandler(), std::move(handler));
+}
+
+OpenFileHandler SetOpenFileHandler(OpenFileHandler handler) {
+  return std::exchange(FileHandler(), std::move(handler));
+}
+
+}  // namespace q71x

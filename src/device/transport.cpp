@@ -1,0 +1,135 @@
+#include "src/device/transport.h"
+
+#include <cstring>
+#include <new>
+
+#include "src/device/aligned_buffer.h"
+
+namespace q71x {
+namespace {
+
+// The record lives in its own aligned block with room to spare, as the pass-through facility
+// of the original platform expects.
+constexpr std::size_t kRecordBlockSize = 1068;
+
+// A 1-byte transfer goes on the wire as 2 bytes.
+std::uint32_t WireLength(std::uint32_t length) { return length == 1 ? 2 : length; }
+
+class DeviceOpen {
+ public:
+  DeviceOpen(const std::string& path, AccessMode mode)
+      : handle_(ActivePlatform().OpenDevice(path, mode)) {}
+  ~DeviceOpen() {
+    if (ok()) {
+      ActivePlatform().CloseDevice(handle_);
+    }
+  }
+  DeviceOpen(const DeviceOpen&) = delete;
+  DeviceOpen& operator=(const DeviceOpen&) = delete;
+  bool ok() const { return handle_ != kInvalidDeviceHandle; }
+  DeviceHandle handle() const { return handle_; }
+
+ private:
+  DeviceHandle handle_;
+};
+
+PassThroughRecord* PrepareRecord(AlignedBuffer& recordBlock, const CommandBlock& cdb,
+                                 std::uint8_t dataIn, std::uint32_t wireLength,
+                                 std::uint32_t timeout, std::uint8_t* data) {
+  auto* record = new (recordBlock.data()) PassThroughRecord{};
+  record->Length = kPassThroughRecordLength;
+  record->PathId = 0;
+  record->TargetId = 1;
+  record->Lun = 0;
+  record->CdbLength = cdb.length;
+  record->SenseInfoLength = 0;
+  record->DataIn = dataIn;
+  record->DataTransferLength = wireLength;
+  record->TimeOutValue = timeout;
+  record->DataBuffer = data;
+  record->SenseInfoOffset = kSenseInfoOffset;
+  std::memcpy(record->Cdb, cdb.bytes.data(), cdb.length <= 16 ? cdb.length : 16);
+  return record;
+}
+
+}  // namespace
+
+std::uint32_t DataOutTimeout(const CommandBlock& cdb) {
+  if (cdb[2] == 0x13) {
+    return kLongTimeoutSeconds;
+  }
+  if (cdb.length >= 12 && cdb[11] == 0xFB && cdb[1] == 0x03) {
+    return kLongTimeoutSeconds;
+  }
+  return kDataOutTimeoutSeconds;
+}
+
+int PassThroughIn(const std::string& devicePath, const CommandBlock& cdb, void* buffer,
+                  std::uint32_t length, std::uint32_t* transferred) {
+  DeviceOpen device(devicePath, AccessMode::SharedReadWrite);
+  if (!device.ok()) {
+    return 0;
+  }
+  const std::uint32_t wireLength = WireLength(length);
+  AlignedBuffer recordBlock(kRecordBlockSize);
+  AlignedBuffer dataBlock(wireLength);
+  if (!recordBlock.ok() || !dataBlock.ok()) {
+    // Nothing is sent with a buffer we do not have.
+    return 0;
+  }
+  PassThroughRecord* record =
+      PrepareRecord(recordBlock, cdb, 1, wireLength, kDataInTimeoutSeconds, dataBlock.data());
+
+  Platform& platform = ActivePlatform();
+  const bool sent = platform.SendPassThrough(device.handle(), *record);
+  const std::uint32_t error = platform.LastErrorCode();
+
+  // The caller's buffer gets the data area whether or not the request succeeded.
+  if (length > 0 && buffer != nullptr) {
+    std::memcpy(buffer, dataBlock.data(), length);
+  }
+  if (transferred != nullptr) {
+    *transferred = record->DataTransferLength;
+  }
+  return sent && error == 0 ? 1 : 0;
+}
+
+int PassThroughOut(const std::string& devicePath, const CommandBlock& cdb, const void* buffer,
+                   std::uint32_t length, std::uint32_t* transferred) {
+  DeviceOpen device(devicePath, AccessMode::ExclusiveReadWrite);
+  if (!device.ok()) {
+    return 0;
+  }
+  const std::uint32_t wireLength = WireLength(length);
+  AlignedBuffer recordBlock(kRecordBlockSize);
+  AlignedBuffer dataBlock(wireLength);
+  if (!recordBlock.ok() || !dataBlock.ok()) {
+    return 0;
+  }
+  if (length > 0 && buffer != nullptr) {
+    std::memcpy(dataBlock.data(), buffer, length);
+  }
+  PassThroughRecord* record =
+      PrepareRecord(recordBlock, cdb, 0, wireLength, DataOutTimeout(cdb), dataBlock.data());
+
+  Platform& platform = ActivePlatform();
+  const bool sent = platform.SendPassThrough(device.handle(), *record);
+  const std::uint32_t error = platform.LastErrorCode();
+  if (transferred != nullptr) {
+    *transferred = record->DataTransferLength;
+  }
+  return sent && error == 0 ? 1 : 0;
+}
+
+int GetDeviceNumber(const std::string& path, StorageDeviceNumber& out) {
+  DeviceOpen device(path, AccessMode::QueryOnly);
+  if (!device.ok()) {
+    return 0;
+  }
+  Platform& platform = ActivePlatform();
+  const bool ok = platform.QueryDeviceNumber(device.handle(), out);
+  const std::uint32_t error = platform.LastErrorCode();
+  return ok && error == 0 ? 1 : 0;
+}
+
+}  // namespace q71x

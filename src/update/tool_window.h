@@ -1,0 +1,67 @@
+#pragma once
+// What an update procedure may see and touch of the main window. The Qt window implements it;
+// tests implement it with a recorder that keeps every status text in order. Procedures are called
+// as Procedure(window, devicePath) and read everything else from here.
+
+#include <cstdint>
+#include <string>
+
+namespace q71x {
+
+// State fields the chip check fills and the procedures read. All zero when the window is made.
+struct ChipState {
+  std::uint8_t ChipType = 0;
+  std::uint8_t ChipRevision = 0;
+  std::int32_t FlashVendor = 0;     // row of the flash-vendor table
+  std::int32_t AmicFlashPart = 0;   // -1 = none, once the chip check ran
+  std::int32_t AtmelFlashPart = 0;  // -1 = none, once the chip check ran
+  std::uint32_t SstSpiFlash = 0;    // 1 once an SST flash answered BF 25; never reset
+  std::uint32_t FileHasNvram = 0;   // the image carries a leading 4 KB NVRAM block
+  std::int32_t ConfigLevel = 0;     // byte 8 of the configuration block
+  std::uint32_t EraseOnly = 0;      // copy of the erase-only tick
+};
+
+// One value each for the whole program.
+struct ProgramSettings {
+  std::uint32_t FirmwareSize = 65536;
+  std::uint32_t FlashPageSize = 8192;
+  std::uint32_t EraseBlockSize = 32768;
+  std::uint32_t EraseSectorSize = 4096;
+};
+
+class ToolWindow {
+ public:
+  virtual ~ToolWindow() = default;
+
+  virtual ChipState& State() = 0;
+  virtual ProgramSettings& Settings() = 0;
+
+  // StatusEdit. Post = set the whole text, then let the window process pending messages.
+  virtual void PostStatus(const std::string& text) = 0;
+  // Set the text only (no message processing).
+  virtual void SetStatus(const std::string& text) = 0;
+  virtual std::string StatusText() const = 0;
+  // Repaint the status field at once.
+  virtual void RedrawStatus() = 0;
+  // Let the window handle its pending messages.
+  virtual void ProcessMessages() = 0;
+  // Posts the current text plus `suffix` (one "." per erased unit or block).
+  void AppendStatus(const std::string& suffix) { PostStatus(StatusText() + suffix); }
+
+  // Texts of the fields a procedure reads.
+  virtual std::string FirmwareFileName() const = 0;  // FwFilenameEdit
+  virtual std::string BackupFileName() const = 0;    // BackupFileEdit
+
+  // Ticks a procedure reads.
+  virtual bool RdVersionTicked() const = 0;      // RdCheckBox "RD Version"
+  virtual bool EraseOnlyTicked() const = 0;      // EraseOnlyCheck
+  virtual bool BackupOnlyTicked() const = 0;     // BackupFWCheckBox
+  virtual bool NvramTicked() const = 0;          // NVRAMCheck "Include 4K NVRAM"
+  virtual bool A1ChipTicked() const = 0;         // A1ChipCheck
+  virtual bool ChecksumTicked() const = 0;       // ChkSumChk
+  virtual int ParallelFlashPartIndex() const = 0;  // selected item of FlashTypeList
+  // The one tick a procedure writes (the dual-path update ticks "Include 4K NVRAM").
+  virtual void SetNvramTicked(bool ticked) = 0;
+};
+
+}  // namespace q71x

@@ -1,0 +1,59 @@
+#pragma once
+// A ToolWindow for procedure tests: plain fields for every control a procedure reads, and the
+// full history of status texts.
+
+#include <string>
+#include <vector>
+
+#include "src/update/tool_window.h"
+
+namespace q71x::testing {
+
+class RecordingWindow : public ToolWindow {
+ public:
+  ChipState state;
+  ProgramSettings settings;
+  std::string firmwareFile;
+  std::string backupFile;
+  bool rdVersion = false;
+  bool eraseOnly = false;
+  bool backupOnly = false;
+  bool nvram = false;
+  bool a1Chip = false;
+  bool checksum = false;
+  int parallelPart = 0;
+
+  // Every text the status field held, in order (posts and plain sets).
+  std::vector<std::string> statusHistory;
+  int messagePumps = 0;
+  int redraws = 0;
+
+  ChipState& State() override { return state; }
+  ProgramSettings& Settings() override { return settings; }
+  void PostStatus(const std::string& text) override {
+    SetStatus(text);
+    ProcessMessages();
+  }
+  void SetStatus(const std::string& text) override {
+    status_ = text;
+    statusHistory.push_back(text);
+  }
+  std::string StatusText() const override { return status_; }
+  void RedrawStatus() override { ++redraws; }
+  void ProcessMessages() override { ++messagePumps; }
+  std::string FirmwareFileName() const override { return firmwareFile; }
+  std::string BackupFileName() const override { return backupFile; }
+  bool RdVersionTicked() const override { return rdVersion; }
+  bool EraseOnlyTicked() const override { return eraseOnly; }
+  bool BackupOnlyTicked() const override { return backupOnly; }
+  bool NvramTicked() const override { return nvram; }
+  bool A1ChipTicked() const override { return a1Chip; }
+  bool ChecksumTicked() const override { return checksum; }
+  int ParallelFlashPartIndex() const override { return parallelPart; }
+  void SetNvramTicked(bool ticked) override { nvram = ticked; }
+
+ private:
+  std::string status_;
+};
+
+}  // namespace q71x::testing
