@@ -33,7 +33,8 @@ int ReadFwInfo(const std::string& devicePath, std::uint8_t* reply, std::uint32_t
 int GetChipInfo(const std::string& devicePath, std::uint8_t* reply, std::uint32_t length);
 int ReadChipMemory(const std::string& devicePath, std::uint16_t address, std::uint8_t* reply,
                    std::uint16_t length);
-// Byte 0 of the reply as the bridge knows the vendor; 0 when the command fails.
+// FF 04 23: 1 on success. reply[0] is FlashVendor as the bridge knows it (0 when it does not);
+// a byte outside the vendor table is reported as 0 so that it never indexes past the table.
 int GetFlashVendor(const std::string& devicePath, std::uint8_t reply[4]);
 // FF 04 20 01 01 OP (no data), then FF 04 21 for `length` bytes when the first succeeded.
 int SpiCommandIn(const std::string& devicePath, std::uint8_t opcode, std::uint8_t* reply,

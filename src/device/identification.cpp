@@ -1,0 +1,408 @@
+#include "src/device/identification.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "src/device/chip_tables.h"
+#include "src/device/discovery.h"
+#include "src/device/platform/user_dialogs.h"
+#include "src/device/transport.h"
+
+namespace q71x {
+namespace {
+
+constexpr std::uint32_t kInquiryLength = 40;
+constexpr std::uint32_t kFwInfoLength = 16;
+constexpr std::uint32_t kFwInfoRevisionCheckLength = 12;
+constexpr std::uint32_t kChipInfoLength = 40;
+constexpr std::uint32_t kChipInfoMinimum = 8;
+
+struct CodeMatch {
+  std::string_view code;
+  std::uint8_t type;
+};
+
+// The order of these lists is the order of comparison; it is not the order of the chip table.
+constexpr CodeMatch kInquiryCodes[] = {
+    {"q714", 1}, {"q712", 2}, {"q716", 3},  {"q713", 4},  {"q709", 5},  {"q842", 6},  {"q846", 7},
+    {"q848", 8}, {"q844", 9}, {"q926", 12}, {"q924", 13}, {"q962", 10}, {"q958", 11},
+};
+
+constexpr CodeMatch kInfoCodes[] = {
+    {"714", 1}, {"712", 2}, {"716", 3},  {"713", 4},  {"709", 5},  {"842", 6},  {"846", 7},
+    {"848", 8}, {"844", 9}, {"962", 10}, {"958", 11}, {"926", 12}, {"924", 13},
+};
+
+bool BytesEqual(const std::uint8_t* bytes, std::string_view text) {
+  return std::memcmp(bytes, text.data(), text.size()) == 0;
+}
+
+int MatchCode(const std::uint8_t* bytes, const CodeMatch* table, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    if (BytesEqual(bytes, table[i].code)) {
+      return table[i].type;
+    }
+  }
+  return -1;
+}
+
+bool HasFwInfoSignature(const std::uint8_t* reply) {
+  return reply[0] == 0xF4 && reply[1] == 0xE7;
+}
+
+// "%X%X" of two bytes: each in upper-case hex without a leading zero.
+std::string HexPair(std::uint8_t high, std::uint8_t low) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%X%X", high, low);
+  return text;
+}
+
+CommandBlock Ff04(std::uint8_t operation) {
+  CommandBlock cdb;
+  cdb[0] = 0xFF;
+  cdb[1] = 0x04;
+  cdb[2] = operation;
+  return cdb;
+}
+
+// Chip-info refinement; leaves type and revision alone when nothing matches.
+void RefineFromChipInfo(const std::string& devicePath, int& type, int& revision) {
+  std::uint8_t info[kChipInfoLength] = {};
+  if (GetChipInfo(devicePath, info, sizeof info) == 0) {
+    if (type == 1) {
+      revision = 1;
+    }
+    return;
+  }
+  const std::uint8_t revisionByte = info[5];
+  if (BytesEqual(info, "q714C")) {
+    type = 1;
+    revision = revisionByte - 0x2F;
+  } else if (BytesEqual(info, "q713C")) {
+    type = 4;
+    revision = revisionByte - 0x2F;
+  } else if (BytesEqual(info, "q713E")) {
+    type = 14;
+    revision = revisionByte + 1;
+  } else if (BytesEqual(info, "q926A")) {
+    type = 12;
+    revision = revisionByte - 0x2F;
+  } else if (BytesEqual(info, "q842")) {
+    type = 6;
+    revision = revisionByte == 0 ? 1 : revisionByte - 0x2F;
+  }
+}
+
+void RefineType7Revision(const std::string& devicePath, int& revision) {
+  std::uint8_t info[kFwInfoLength] = {};
+  std::uint32_t transferred = 0;
+  if (ReadFwInfo(devicePath, info, kFwInfoRevisionCheckLength, &transferred) != 0 &&
+      HasFwInfoSignature(info)) {
+    if (info[11] == '1') {
+      revision = 1;
+      return;
+    }
+    if (info[11] == '2') {
+      revision = 2;
+      return;
+    }
+  }
+  ShowMessageBox("Get chip information fail !", "Error", MessageIcon::Error);
+}
+
+// Reads the INQUIRY code, then the chip id and firmware information; fills type and revision
+// as far as those replies decide them.
+void IdentifyFromReplies(const std::string& devicePath, int& type, int& revision) {
+  std::uint8_t inquiry[kInquiryLength] = {};
+  if (Inquiry(devicePath, inquiry, sizeof inquiry) == 0) {
+    return;
+  }
+  const int inquiryType = MatchCode(inquiry + 36, kInquiryCodes, std::size(kInquiryCodes));
+  if (inquiryType >= 0) {
+    type = inquiryType;
+    return;
+  }
+  std::uint8_t chipId[2] = {};
+  if (ReadChipIdDF(devicePath, chipId) == 0) {
+    return;
+  }
+  std::uint8_t info[kFwInfoLength] = {};
+  std::uint32_t transferred = 0;
+  if (ReadFwInfo(devicePath, info, sizeof info, &transferred) == 0) {
+    return;
+  }
+  if (!HasFwInfoSignature(info)) {
+    type = 15 + ((chipId[0] >> 5) & 3);
+    return;
+  }
+  if (HexPair(info[2], info[3]).find("7A5E") != std::string::npos &&
+      HexPair(info[4], info[5]).find("4712") != std::string::npos) {
+    type = 19;
+    return;
+  }
+  const int infoType = MatchCode(info + 8, kInfoCodes, std::size(kInfoCodes));
+  if (infoType >= 0) {
+    type = infoType;
+  }
+  revision = info[11] - 0x30;
+}
+
+}  // namespace
+
+std::uint16_t IdentifyChip(const std::string& devicePath) {
+  int type = 0;
+  int revision = 0;
+  IdentifyFromReplies(devicePath, type, revision);
+
+  switch (type) {
+    case 0:
+    case 1:
+    case 3:
+    case 4:
+    case 6:
+    case 12:
+      RefineFromChipInfo(devicePath, type, revision);
+      break;
+    case 7:
+      RefineType7Revision(devicePath, revision);
+      break;
+    case 10:
+      if (IsLateRevision(devicePath) != 0) {
+        revision = 5;
+      }
+      break;
+    default:
+      break;
+  }
+  return MakeChipIdentity(static_cast<std::uint8_t>(type), static_cast<std::uint8_t>(revision));
+}
+
+int IsLateRevision(const std::string& devicePath) {
+  std::uint8_t reply[4] = {};
+  return ReadChipMemory(devicePath, 0xFDB0, reply, sizeof reply) != 0 && reply[1] >= 0xB4 ? 1 : 0;
+}
+
+namespace {
+
+enum class Decision { Decided, Undecided };
+
+// Step 3 of the detection: the JEDEC id's first bytes name the vendor.
+int VendorFromJedec(const std::uint8_t* id) {
+  if (id[0] == 0x7F && id[1] == 0x37)
+    return 7;
+  if (id[0] == 0x37 && id[1] == 0x30)
+    return 7;
+  if (id[0] == 0x1F)
+    return 4;
+  if (id[0] == 0xC2)
+    return 5;
+  if (id[0] == 0xEF)
+    return 6;
+  if (id[0] == 0x20)
+    return 3;
+  if (id[0] == 0x1C)
+    return 8;
+  if (id[0] == 0x8C)
+    return 9;
+  if (id[0] == 0x7F && id[1] == 0x9D)
+    return 1;
+  return -1;
+}
+
+}  // namespace
+
+int DetectSerialFlash(const std::string& devicePath, FlashOpcodeSet& opcodes) {
+  opcodes = FlashOpcodeSet{};
+  std::uint8_t reply[4] = {};
+  if (SpiCommandIn(devicePath, 0xAB, reply, sizeof reply) == 0) {
+    return 1;  // a bridge that fails the first flash command keeps the defaults
+  }
+  if (reply[3] == 0x9D) {
+    opcodes.Vendor = 1;
+    return 1;
+  }
+  Decision decision = Decision::Undecided;
+
+  std::memset(reply, 0, sizeof reply);
+  if (SpiCommandIn(devicePath, 0x9F, reply, sizeof reply) != 0) {
+    const int vendor = VendorFromJedec(reply);
+    if (vendor >= 0) {
+      opcodes.Vendor = static_cast<std::uint8_t>(vendor);
+      decision = Decision::Decided;
+    }
+  }
+
+  if (decision == Decision::Undecided) {
+    std::memset(reply, 0, sizeof reply);
+    if (SpiCommandIn(devicePath, 0x90, reply, sizeof reply) != 0 && reply[3] == 0xBF) {
+      opcodes = FlashOpcodeSet{0x60, 0x52, 0xAF, 2};
+      decision = Decision::Decided;
+    }
+  }
+
+  if (decision == Decision::Undecided) {
+    std::uint8_t id[3] = {};
+    if (ReadLegacyFlashId(devicePath, 0x15, false, id) != 0 && id[0] == 0x1F) {
+      opcodes = FlashOpcodeSet{0x62, 0x52, 0x02, 4};
+      decision = Decision::Decided;
+    }
+  }
+
+  if (decision == Decision::Undecided) {
+    std::uint8_t id[3] = {};
+    if (ReadLegacyFlashId(devicePath, 0xAB, true, id) != 0 && id[0] == 0x05) {
+      opcodes.Vendor = 3;
+      decision = Decision::Decided;
+    }
+  }
+  return decision == Decision::Decided ? 1 : 0;
+}
+
+int ProbeAmicFlash(const std::string& devicePath) {
+  std::uint8_t id[4] = {};
+  if (SpiCommandIn(devicePath, 0x9F, id, sizeof id) == 0) {
+    return -1;
+  }
+  if (id[0] != 0x7F || id[1] != 0x37 || id[2] != 0x20) {
+    return -1;
+  }
+  switch (id[3]) {
+    case 0x12:
+      return 1;
+    case 0x11:
+      return 3;
+    case 0x20:
+      return 4;
+    case 0x10:
+      return 5;
+    default:
+      return -1;
+  }
+}
+
+int ProbeAtmelFlash(const std::string& devicePath) {
+  std::uint8_t id[4] = {};
+  if (SpiCommandIn(devicePath, 0x9F, id, sizeof id) == 0 || id[0] != 0x1F) {
+    return -1;
+  }
+  if (id[1] == 0x65) {
+    return 1;
+  }
+  if (id[1] == 0x66) {
+    return 2;
+  }
+  return 0;
+}
+
+int ReadFwInfo(const std::string& devicePath, std::uint8_t* reply, std::uint32_t length,
+               std::uint32_t* transferred) {
+  CommandBlock cdb;
+  cdb[0] = 0xE0;
+  cdb[1] = 0xF4;
+  cdb[2] = 0xE7;
+  return PassThroughIn(devicePath, cdb, reply, length, transferred);
+}
+
+int GetChipInfo(const std::string& devicePath, std::uint8_t* reply, std::uint32_t length) {
+  if (length < kChipInfoMinimum) {
+    return 0;  // the reply is read up to byte 7; a shorter buffer is the caller's error
+  }
+  CommandBlock cdb = Ff04(0x30);
+  cdb[3] = 0x08;
+  return PassThroughIn(devicePath, cdb, reply, length);
+}
+
+int ReadChipMemory(const std::string& devicePath, std::uint16_t address, std::uint8_t* reply,
+                   std::uint16_t length) {
+  CommandBlock cdb;
+  cdb[0] = 0xDF;
+  cdb[1] = 0x10;
+  cdb[3] = static_cast<std::uint8_t>(length >> 8);
+  cdb[4] = static_cast<std::uint8_t>(length);
+  cdb[6] = static_cast<std::uint8_t>(address >> 8);
+  cdb[7] = static_cast<std::uint8_t>(address);
+  cdb[11] = 0xFD;
+  return PassThroughIn(devicePath, cdb, reply, length);
+}
+
+int GetFlashVendor(const std::string& devicePath, std::uint8_t reply[4]) {
+  CommandBlock cdb = Ff04(0x23);
+  cdb[3] = 0x04;
+  const int ok = PassThroughIn(devicePath, cdb, reply, 4);
+  reply[0] = static_cast<std::uint8_t>(SafeFlashVendor(reply[0]));
+  return ok;
+}
+
+int SpiCommandIn(const std::string& devicePath, std::uint8_t opcode, std::uint8_t* reply,
+                 std::uint32_t length) {
+  CommandBlock command = Ff04(0x20);
+  command[3] = 0x01;
+  command[4] = 0x01;
+  command[5] = opcode;
+  if (PassThroughIn(devicePath, command, nullptr, 0) == 0) {
+    return 0;
+  }
+  return PassThroughIn(devicePath, Ff04(0x21), reply, length);
+}
+
+int ReadLegacyFlashId(const std::string& devicePath, std::uint8_t opcode, bool dummyBytes,
+                      std::uint8_t reply[3]) {
+  CommandBlock cdb = Ff04(0x15);
+  cdb[3] = 0x03;
+  cdb[4] = opcode;
+  cdb[5] = dummyBytes ? 0x03 : 0x00;
+  return PassThroughIn(devicePath, cdb, reply, 3);
+}
+
+int SetFlashOpcodes(const std::string& devicePath, const FlashOpcodeSet& opcodes) {
+  CommandBlock cdb = Ff04(0x24);
+  cdb[3] = 0x02;
+  cdb[4] = opcodes.ChipErase;
+  cdb[5] = opcodes.SectorErase;
+  cdb[6] = opcodes.Program;
+  cdb[7] = opcodes.Vendor;
+  cdb[8] = 0x01;
+  std::uint8_t discarded[2];
+  return PassThroughIn(devicePath, cdb, discarded, sizeof discarded);
+}
+
+int SetFlashPageSize(const std::string& devicePath, std::uint32_t pageSize) {
+  CommandBlock cdb = Ff04(0x25);
+  cdb[3] = 0x02;
+  cdb[4] = static_cast<std::uint8_t>(pageSize / 4);
+  std::uint8_t discarded[2];
+  return PassThroughIn(devicePath, cdb, discarded, sizeof discarded);
+}
+
+int SetFlashOpcodesEx(const std::string& devicePath, const std::array<std::uint8_t, 5>& record,
+                      std::uint32_t pageSize) {
+  CommandBlock cdb = Ff04(0x0F);
+  cdb[3] = record[0];
+  cdb[4] = record[1];
+  cdb[5] = record[2];
+  cdb[6] = record[4];
+  cdb[7] = static_cast<std::uint8_t>(pageSize / 4);
+  return PassThroughOut(devicePath, cdb, nullptr, 0);
+}
+
+int ReadConfigBlock(const std::string& devicePath, std::uint8_t* reply, std::uint32_t length,
+                    int* commandOk) {
+  constexpr std::uint32_t kConfigLength = 18;
+  std::uint8_t local[kConfigLength] = {};
+  std::uint8_t* target = reply;
+  if (target == nullptr || length < 9) {
+    // Byte 8 is what callers want; never let a short caller buffer decide how much is read.
+    target = local;
+    length = kConfigLength;
+  }
+  CommandBlock cdb = Ff04(0xA0);
+  cdb[3] = 0x12;
+  const int ok = PassThroughIn(devicePath, cdb, target, length);
+  if (commandOk != nullptr) {
+    *commandOk = ok;
+  }
+  return ok != 0 ? target[8] : 0;
+}
+
+}  // namespace q71x
