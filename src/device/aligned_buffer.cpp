@@ -17,7 +17,9 @@ std::uintptr_t AlignUp(std::uintptr_t address, std::uintptr_t alignment) {
   return (address + alignment - 1) & ~(alignment - 1);
 }
 
-void FreeBuffer(void* block) { std::free(block); }
+void FreeBuffer(void* block) {
+  std::free(block);
+}
 
 AlignedBuffer::AlignedBuffer(std::size_t size, std::size_t alignment) : size_(size) {
   if (size == 0) {
@@ -29,11 +31,13 @@ AlignedBuffer::AlignedBuffer(std::size_t size, std::size_t alignment) : size_(si
     size_ = 0;
     return;
   }
-  data_ = reinterpret_cast<std::uint8_t*>(
-      AlignUp(reinterpret_cast<std::uintptr_t>(block_), alignment));
+  data_ =
+      reinterpret_cast<std::uint8_t*>(AlignUp(reinterpret_cast<std::uintptr_t>(block_), alignment));
 }
 
-AlignedBuffer::~AlignedBuffer() { Release(); }
+AlignedBuffer::~AlignedBuffer() {
+  Release();
+}
 
 AlignedBuffer::AlignedBuffer(AlignedBuffer&& other) noexcept
     : block_(std::exchange(other.block_, nullptr)),

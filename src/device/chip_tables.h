@@ -68,14 +68,18 @@ inline constexpr int SafeFlashVendor(int vendor) {
 
 inline constexpr std::string_view ChipTypeName(int chipType) {
   return chipType >= 0 && chipType < kChipTypeCount ? kChipTypes[chipType].DisplayName
-                                                     : kChipTypes[0].DisplayName;
+                                                    : kChipTypes[0].DisplayName;
 }
 
 // The 16-bit chip identity: type in the low byte, revision in the high byte.
 inline constexpr std::uint16_t MakeChipIdentity(std::uint8_t type, std::uint8_t revision) {
   return static_cast<std::uint16_t>((revision << 8) | type);
 }
-inline constexpr std::uint8_t IdentityType(std::uint16_t identity) { return identity & 0xFF; }
-inline constexpr std::uint8_t IdentityRevision(std::uint16_t identity) { return identity >> 8; }
+inline constexpr std::uint8_t IdentityType(std::uint16_t identity) {
+  return identity & 0xFF;
+}
+inline constexpr std::uint8_t IdentityRevision(std::uint16_t identity) {
+  return identity >> 8;
+}
 
 }  // namespace q71x

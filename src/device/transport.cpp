@@ -13,7 +13,9 @@ namespace {
 constexpr std::size_t kRecordBlockSize = 1068;
 
 // A 1-byte transfer goes on the wire as 2 bytes.
-std::uint32_t WireLength(std::uint32_t length) { return length == 1 ? 2 : length; }
+std::uint32_t WireLength(std::uint32_t length) {
+  return length == 1 ? 2 : length;
+}
 
 class DeviceOpen {
  public:

@@ -105,11 +105,11 @@ TEST_F(TransportTest, TimeoutRuleLooksOnlyAtBlockBytes) {
     std::uint32_t expected;
   };
   const Case cases[] = {
-      {Block({0xFF, 0x04, 0x13}), 100},                                      // chip erase
-      {Block({0x2A, 0x00, 0x13, 0x00, 0x00, 0x10}, 10), 100},                // any byte-2 0x13
-      {Block({0xDF, 0x03, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFB}), 100},           // DF write mode 03
-      {Block({0xDF, 0x83, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFB}), 50},            // mode 83
-      {Block({0xDF, 0x03, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFE}), 50},            // not a flash write
+      {Block({0xFF, 0x04, 0x13}), 100},                             // chip erase
+      {Block({0x2A, 0x00, 0x13, 0x00, 0x00, 0x10}, 10), 100},       // any byte-2 0x13
+      {Block({0xDF, 0x03, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFB}), 100},  // DF write mode 03
+      {Block({0xDF, 0x83, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFB}), 50},   // mode 83
+      {Block({0xDF, 0x03, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFE}), 50},   // not a flash write
       {Block({0xFF, 0x04, 0x14}), 50},
   };
   for (const auto& test : cases) {

@@ -16,8 +16,8 @@ namespace q71x::testing {
 struct RecordedCommand {
   std::string Path;
   AccessMode Mode = AccessMode::SharedReadWrite;
-  PassThroughRecord Record;          // as the transport filled it (DataBuffer kept as a flag)
-  std::vector<std::uint8_t> Cdb;     // CdbLength bytes
+  PassThroughRecord Record;           // as the transport filled it (DataBuffer kept as a flag)
+  std::vector<std::uint8_t> Cdb;      // CdbLength bytes
   std::vector<std::uint8_t> DataOut;  // bytes sent, for data-out requests
   bool HadDataBuffer = false;
   std::uint64_t AtMs = 0;
