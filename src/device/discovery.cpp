@@ -73,10 +73,13 @@ void FindVolumeLetters(const std::string& devicePath, std::string& letters) {
     if (number.DeviceType != device.DeviceType || number.DeviceNumber != device.DeviceNumber) {
       continue;
     }
-    if (letters.size() + volume.Name.size() > kMaxDriveLetterChars) {
-      break;  // the field holds 14 letters; later volumes are dropped
+    // Drive letters stand side by side ("EF"); longer volume names (Linux partitions) need a
+    // blank between them to stay readable.
+    const std::string separator = !letters.empty() && volume.Name.size() > 1 ? " " : "";
+    if (letters.size() + separator.size() + volume.Name.size() > kMaxDriveLetterChars) {
+      break;  // the field holds 14 characters; later volumes are dropped
     }
-    letters += volume.Name;
+    letters += separator + volume.Name;
   }
 }
 

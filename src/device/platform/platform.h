@@ -88,6 +88,15 @@ class Platform {
   // A backend without a source of such events ignores the listener.
   using DeviceChangeListener = std::function<void(DeviceChange)>;
   virtual void SetDeviceChangeListener(DeviceChangeListener listener) { (void)listener; }
+  // A backend whose hot-plug events arrive on a file descriptor exposes it here (-1: none); the
+  // window watches it and calls ProcessDeviceChangeEvents when it becomes readable, which
+  // reports the pending events to the listener.
+  virtual int DeviceChangeFd() { return -1; }
+  virtual void ProcessDeviceChangeEvents() {}
+
+  // A plain-words explanation when bridges are present but cannot be used (for example no
+  // permission to open them); empty when there is nothing to say.
+  virtual std::string AccessNotice() { return {}; }
 };
 
 // The active backend. Device code reaches the platform only through this.

@@ -1,0 +1,26 @@
+#pragma once
+// Carries one pass-through record out through the SCSI generic driver's SG_IO request.
+
+#include <cstdint>
+#include <functional>
+
+#include <scsi/sg.h>
+
+#include "src/device/platform/platform.h"
+
+namespace q71x::linux_platform {
+
+// The ioctl, injectable so tests can check the header the backend builds.
+using SgIoctl = std::function<int(int fd, sg_io_hdr_t* header)>;
+SgIoctl RealSgIoctl();
+
+struct SgOutcome {
+  bool Ok = false;
+  std::uint32_t ErrorCode = 0;  // errno of a failed ioctl, EIO for a failed command, else 0
+};
+
+// Fills the SG_IO header from the record (direction, lengths, milliseconds), issues it and
+// writes the moved length (requested minus residue) back into the record.
+SgOutcome ExecuteSgIo(int fd, PassThroughRecord& record, const SgIoctl& ioctl);
+
+}  // namespace q71x::linux_platform
