@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "src/device/chip_tables.h"
+#include "src/device/command_fields.h"
 #include "src/device/discovery.h"
 #include "src/device/platform/user_dialogs.h"
 #include "src/device/transport.h"
@@ -56,14 +57,6 @@ std::string HexPair(std::uint8_t high, std::uint8_t low) {
   char text[8];
   std::snprintf(text, sizeof text, "%X%X", high, low);
   return text;
-}
-
-CommandBlock Ff04(std::uint8_t operation) {
-  CommandBlock cdb;
-  cdb[0] = 0xFF;
-  cdb[1] = 0x04;
-  cdb[2] = operation;
-  return cdb;
 }
 
 // Chip-info refinement; leaves type and revision alone when nothing matches.
@@ -308,7 +301,7 @@ int GetChipInfo(const std::string& devicePath, std::uint8_t* reply, std::uint32_
   if (length < kChipInfoMinimum) {
     return 0;  // the reply is read up to byte 7; a shorter buffer is the caller's error
   }
-  CommandBlock cdb = Ff04(0x30);
+  CommandBlock cdb = Ff04Block(0x30);
   cdb[3] = 0x08;
   return PassThroughIn(devicePath, cdb, reply, length);
 }
@@ -327,7 +320,7 @@ int ReadChipMemory(const std::string& devicePath, std::uint16_t address, std::ui
 }
 
 int GetFlashVendor(const std::string& devicePath, std::uint8_t reply[4]) {
-  CommandBlock cdb = Ff04(0x23);
+  CommandBlock cdb = Ff04Block(0x23);
   cdb[3] = 0x04;
   const int ok = PassThroughIn(devicePath, cdb, reply, 4);
   reply[0] = static_cast<std::uint8_t>(SafeFlashVendor(reply[0]));
@@ -336,19 +329,19 @@ int GetFlashVendor(const std::string& devicePath, std::uint8_t reply[4]) {
 
 int SpiCommandIn(const std::string& devicePath, std::uint8_t opcode, std::uint8_t* reply,
                  std::uint32_t length) {
-  CommandBlock command = Ff04(0x20);
+  CommandBlock command = Ff04Block(0x20);
   command[3] = 0x01;
   command[4] = 0x01;
   command[5] = opcode;
   if (PassThroughIn(devicePath, command, nullptr, 0) == 0) {
     return 0;
   }
-  return PassThroughIn(devicePath, Ff04(0x21), reply, length);
+  return PassThroughIn(devicePath, Ff04Block(0x21), reply, length);
 }
 
 int ReadLegacyFlashId(const std::string& devicePath, std::uint8_t opcode, bool dummyBytes,
                       std::uint8_t reply[3]) {
-  CommandBlock cdb = Ff04(0x15);
+  CommandBlock cdb = Ff04Block(0x15);
   cdb[3] = 0x03;
   cdb[4] = opcode;
   cdb[5] = dummyBytes ? 0x03 : 0x00;
@@ -356,7 +349,7 @@ int ReadLegacyFlashId(const std::string& devicePath, std::uint8_t opcode, bool d
 }
 
 int SetFlashOpcodes(const std::string& devicePath, const FlashOpcodeSet& opcodes) {
-  CommandBlock cdb = Ff04(0x24);
+  CommandBlock cdb = Ff04Block(0x24);
   cdb[3] = 0x02;
   cdb[4] = opcodes.ChipErase;
   cdb[5] = opcodes.SectorErase;
@@ -368,7 +361,7 @@ int SetFlashOpcodes(const std::string& devicePath, const FlashOpcodeSet& opcodes
 }
 
 int SetFlashPageSize(const std::string& devicePath, std::uint32_t pageSize) {
-  CommandBlock cdb = Ff04(0x25);
+  CommandBlock cdb = Ff04Block(0x25);
   cdb[3] = 0x02;
   cdb[4] = static_cast<std::uint8_t>(pageSize / 4);
   std::uint8_t discarded[2];
@@ -377,7 +370,7 @@ int SetFlashPageSize(const std::string& devicePath, std::uint32_t pageSize) {
 
 int SetFlashOpcodesEx(const std::string& devicePath, const std::array<std::uint8_t, 5>& record,
                       std::uint32_t pageSize) {
-  CommandBlock cdb = Ff04(0x0F);
+  CommandBlock cdb = Ff04Block(0x0F);
   cdb[3] = record[0];
   cdb[4] = record[1];
   cdb[5] = record[2];
@@ -396,7 +389,7 @@ int ReadConfigBlock(const std::string& devicePath, std::uint8_t* reply, std::uin
     target = local;
     length = kConfigLength;
   }
-  CommandBlock cdb = Ff04(0xA0);
+  CommandBlock cdb = Ff04Block(0xA0);
   cdb[3] = 0x12;
   const int ok = PassThroughIn(devicePath, cdb, target, length);
   if (commandOk != nullptr) {
