@@ -1,0 +1,103 @@
+#include "src/update/dual_path_update.h"
+
+#include <algorithm>
+
+#include "src/device/flash_unprotect.h"
+#include "src/device/raw_flash_programming.h"
+#include "src/update/block_unit_flash.h"
+#include "src/update/flash_common.h"
+#include "src/update/flash_write_access.h"
+#include "src/update/image_source.h"
+#include "src/update/status_reporting.h"
+#include "src/update/update_texts.h"
+#include "src/update/work_buffer.h"
+
+namespace q71x {
+namespace {
+
+void Show(ToolWindow& window, std::string_view text) {
+  ReportStatus(window, StatusStyle::Show, text);
+}
+
+int RunEngineeringAction(ToolWindow& window, const std::string& devicePath) {
+  if (window.State().EraseOnly == 1) {
+    // The configuration area goes with everything else; the image brings its own.
+    const int result = EraseAllFlash(window, devicePath);
+    if (result == 1) {
+      ShowMessage(kPowerCycleText);
+    }
+    return result;
+  }
+  return BackupFlashToFile(window, devicePath, 0);
+}
+
+// Streams the file in 16 KB blocks, each programmed by the host and verified before the next.
+int ProgramBlocks(ToolWindow& window, const std::string& devicePath, ImageSource& image,
+                  AlignedBuffer& block, AlignedBuffer& readBack) {
+  Show(window, kProgrammingText);
+  const ChipState& state = window.State();
+  const int flashVendor = state.FlashVendor;
+  const int sstWordMode = static_cast<int>(state.SstSpiFlash);
+  const BlockWriter program = [&devicePath, flashVendor, sstWordMode](std::uint32_t address,
+                                                                      const std::uint8_t* data,
+                                                                      std::uint32_t length) {
+    return ProgramSerialFlash(devicePath, address, data, length, flashVendor, sstWordMode);
+  };
+  // Host-driven programming is the longest phase; let the window repaint after each block.
+  const auto repaint = [&window] { window.ProcessMessages(); };
+
+  std::uint32_t address = 0;
+  while (ImageHasMore(image)) {
+    if (ReadImageChunk(image, block.data(), kProgramBlockBytes) == 0) {
+      break;
+    }
+    if (WriteVerifiedBlock(window, devicePath, address, block.data(), kProgramBlockBytes,
+                           readBack.data(), program, repaint) == 0) {
+      return 0;
+    }
+    ReportProgressDot(window, StatusStyle::Show);
+    address += kProgramBlockBytes;
+  }
+  return 1;
+}
+
+}  // namespace
+
+int UpdateSerialFlashSpi(ToolWindow& window, const std::string& devicePath) {
+  window.SetNvramTicked(true);
+  if (window.State().FlashVendor == kVendorMxic) {
+    UnprotectSerialFlash(devicePath);
+  }
+  if (window.RdVersionTicked() && (window.State().EraseOnly == 1 || window.BackupOnlyTicked())) {
+    return RunEngineeringAction(window, devicePath);
+  }
+
+  ImageSource image;
+  if (std::string_view refusal = OpenImageFile(window.FirmwareFileName(), image);
+      !refusal.empty()) {
+    Show(window, refusal);
+    return 0;
+  }
+  const std::uint64_t area =
+      RoundUpToBlocks(std::max<std::uint64_t>(image.length, kProgramBlockBytes));
+  if (area > kFlashAddressSpace) {
+    Show(window, kImageTooLargeText);
+    return 0;
+  }
+  AlignedBuffer block = AllocateWorkBuffer(kProgramBlockBytes);
+  AlignedBuffer readBack = AllocateWorkBuffer(kProgramBlockBytes);
+  if (!block.ok() || !readBack.ok()) {
+    Show(window, kAllocateBuffersErrorText);
+    return 0;
+  }
+
+  if (EraseSectorsProvenBlank(window, devicePath, SectorsCovering(area), readBack.data()) == 1 &&
+      ProgramBlocks(window, devicePath, image, block, readBack) == 1) {
+    Show(window, kProgrammingSuccessText);
+    ShowMessage(kPowerCycleText);
+  }
+  window.RedrawStatus();
+  return 1;
+}
+
+}  // namespace q71x

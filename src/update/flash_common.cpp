@@ -1,0 +1,135 @@
+#include "src/update/flash_common.h"
+
+#include <algorithm>
+#include <fstream>
+
+#include "src/device/flash_commands.h"
+#include "src/device/flash_waits.h"
+#include "src/device/platform/platform.h"
+#include "src/update/image_source.h"
+#include "src/update/status_reporting.h"
+#include "src/update/update_texts.h"
+#include "src/update/work_buffer.h"
+
+namespace q71x {
+namespace {
+
+constexpr std::uint32_t kSettleAfterEraseMs = 500;
+
+// The erase command returned before the flash finished; the ready wait only confirms it.
+void SettleAfterErase(ToolWindow& window, const std::string& devicePath) {
+  ActivePlatform().SleepMs(kSettleAfterEraseMs);
+  if (WaitFlashReady(devicePath) == 0) {
+    window.PostStatus(std::string(kNotReadyAfterEraseCmdText));
+  }
+}
+
+// Writes the bytes and closes the file; false when any of it did not reach the file.
+bool WriteWholeFile(const std::string& path, const std::uint8_t* data, std::uint32_t length,
+                    bool& opened) {
+  std::ofstream file(path, std::ios::out | std::ios::binary | std::ios::trunc);
+  opened = file.is_open();
+  if (!opened) {
+    return false;
+  }
+  file.write(reinterpret_cast<const char*>(data), length);
+  file.close();
+  return !file.fail();
+}
+
+}  // namespace
+
+bool IsErased(const std::uint8_t* data, std::size_t length) {
+  return std::all_of(data, data + length, [](std::uint8_t byte) { return byte == 0xFF; });
+}
+
+int EraseFlashBySectors(ToolWindow& window, const std::string& devicePath, std::uint32_t length) {
+  if (WaitFlashReady(devicePath) == 0) {
+    WriteDebugLine(kDeviceInitialNotReadyText);
+  }
+  const std::uint32_t step = window.Settings().FlashPageSize;
+  if (step == 0) {
+    return 0;
+  }
+  const std::uint32_t sectors = length / step + (length % step != 0 ? 1 : 0);
+  window.PostStatus(std::string(kEraseProgressText));
+
+  int result = 0;
+  std::uint32_t address = 0;
+  for (std::uint32_t sector = 0; sector < sectors; ++sector) {
+    WaitFlashReady(devicePath);
+    if (EraseFlashSector(devicePath, address) == 0) {
+      return 0;
+    }
+    if (WaitFlashReady(devicePath) == 0) {
+      WriteDebugLine(kNotReadyAfterEraseText);
+    }
+    address += step;
+    result = 1;
+    window.AppendStatus(".");
+  }
+  return result;
+}
+
+int EraseAllFlash(ToolWindow& window, const std::string& devicePath) {
+  window.PostStatus(std::string(kStartEraseOnlyText));
+  const std::uint32_t length = window.Settings().FirmwareSize;
+  WaitFlashReady(devicePath);
+
+  const bool chipErased = window.State().AtmelFlashPart != -1 && EraseFlashChip(devicePath) != 0;
+  if (!chipErased && EraseFlashBySectors(window, devicePath, length) == 0) {
+    window.PostStatus(std::string(kEraseCommandFailText));
+    return 0;
+  }
+  SettleAfterErase(window, devicePath);
+
+  AlignedBuffer readBack = AllocateWorkBuffer(length);
+  if (!readBack.ok()) {
+    window.PostStatus(std::string(kAllocateReadBufferErrorText));
+    return 0;
+  }
+  // A read-back the bridge refuses proves nothing either way; the erase-only action has always
+  // counted it as blank.
+  if (ReadFlashBlock(devicePath, 0, readBack.data(), length) != 0 &&
+      !IsErased(readBack.data(), length)) {
+    window.PostStatus(std::string(kDataNotBlankText));
+    return 0;
+  }
+  window.PostStatus(std::string(kEraseAllSuccessText));
+  return 1;
+}
+
+int BackupFlashToFile(ToolWindow& window, const std::string& devicePath, std::uint32_t skip) {
+  std::string path = window.BackupFileName();
+  if (path.size() >= kMaxPathChars) {
+    // Cutting the name to fit would write the backup over some other file.
+    window.PostStatus(std::string(kBackupNameTooLongText));
+    return 0;
+  }
+  if (path.empty()) {
+    path = std::string(kDefaultBackupName);
+    ShowMessage(kDefaultBackupBoxText);
+  }
+  const std::uint32_t length = window.Settings().FirmwareSize;
+  window.PostStatus(std::string(kBackupProgressText));
+
+  AlignedBuffer flash = AllocateWorkBuffer(length);
+  if (!flash.ok()) {
+    window.PostStatus(std::string(kAllocateReadBufferErrorText));
+    return 0;
+  }
+  if (ReadFlashBlock(devicePath, 0, flash.data(), length) == 0) {
+    window.PostStatus(std::string(kReadBackToBackupErrorText));
+    return 0;
+  }
+  const std::uint32_t from = std::min(skip, length);
+  bool opened = false;
+  if (!WriteWholeFile(path, flash.data() + from, length - from, opened)) {
+    window.PostStatus(std::string(opened ? kWriteBackupFileErrorText : kOpenBackupFileErrorText));
+    return 0;
+  }
+  window.PostStatus(std::string(kBackupSuccessText));
+  return 1;
+}
+
+}  // namespace q71x

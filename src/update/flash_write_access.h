@@ -1,0 +1,21 @@
+#pragma once
+// Opening a serial flash for erase and program before a procedure touches it: ATMEL parts need
+// their write-enable latch up, and the ST/EON/MXIC and MXIC parts ship with block protection on.
+
+#include <string>
+
+#include "src/update/status_reporting.h"
+#include "src/update/tool_window.h"
+
+namespace q71x {
+
+// The flash-vendor rows whose parts come block-protected.
+inline constexpr int kVendorStEonMxic = 3;
+inline constexpr int kVendorMxic = 5;
+
+// WRITE ENABLE on an ATMEL part (AtmelFlashPart not -1) and the wait for its latch, then the
+// unprotect sequence for vendors 3 and 5. Returns 0, after reporting it, when the latch did not
+// come up; the unprotect outcome is not looked at (a part that refuses it refuses the erase).
+int OpenFlashForWrite(ToolWindow& window, const std::string& devicePath, StatusStyle style);
+
+}  // namespace q71x

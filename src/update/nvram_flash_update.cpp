@@ -1,0 +1,184 @@
+#include "src/update/nvram_flash_update.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "src/device/flash_commands.h"
+#include "src/device/flash_waits.h"
+#include "src/image/nvram_block.h"
+#include "src/update/block_unit_flash.h"
+#include "src/update/flash_common.h"
+#include "src/update/flash_write_access.h"
+#include "src/update/image_source.h"
+#include "src/update/status_reporting.h"
+#include "src/update/update_texts.h"
+#include "src/update/work_buffer.h"
+
+namespace q71x {
+namespace {
+
+constexpr std::uint32_t kConfigAreaBytes = 4096;
+// In device-area mode each block opens with 4 KB carried over (the configuration area first,
+// then the tail of the previous chunk), so only this much of a fresh chunk fits behind it.
+constexpr std::uint32_t kChunkBytesPerBlock = kProgramBlockBytes - kConfigAreaBytes;
+constexpr std::uint8_t kChipTypeNeedingPrepare = 10;
+
+void Show(ToolWindow& window, std::string_view text) {
+  ReportStatus(window, StatusStyle::Show, text);
+}
+
+// Everything one run decides at its start. Ticks the operator changes while the run lets the
+// window repaint do not change its course.
+struct RunPlan {
+  bool fileArea = false;  // the file is written unchanged, its configuration area included
+  bool nvramTicked = false;
+  bool fileHasNvram = false;
+  bool prepareWrite = false;
+};
+
+int RunEraseOnly(ToolWindow& window, const std::string& devicePath, const RunPlan& plan,
+                 const AlignedBuffer& configArea) {
+  if (plan.prepareWrite) {
+    PrepareFlashWrite(devicePath);
+  }
+  int result = EraseAllFlash(window, devicePath);
+  // Without the tick the device keeps its configuration area through the erase. In file-area
+  // mode the tick is set, so the area read at the start is always there to write back.
+  if (!plan.nvramTicked) {
+    WaitFlashReady(devicePath);
+    if (WriteFlashBlock(devicePath, 0, configArea.data(), kConfigAreaBytes) == 0) {
+      Show(window, kWriteNvramBackFailText);
+      result = 0;
+    }
+  }
+  if (result == 1) {
+    ShowMessage(kPowerCycleText);
+  }
+  return result;
+}
+
+struct Buffers {
+  AlignedBuffer readBack;
+  AlignedBuffer block;
+  AlignedBuffer chunk;
+};
+
+// Streams the file into 16 KB blocks, each written and verified before the next is read.
+// In device-area mode `carry` opens with the device's configuration area and afterwards holds the
+// last 4 KB of the previous chunk. Returns 0 after showing the failure.
+int ProgramBlocks(ToolWindow& window, const std::string& devicePath, const RunPlan& plan,
+                  std::uint64_t area, ImageSource& image, Buffers& buffers, AlignedBuffer& carry) {
+  Show(window, kProgrammingText);
+  if (!plan.fileArea && plan.fileHasNvram) {
+    // The device's area replaces the file's own.
+    image.stream.seekg(kConfigAreaBytes, std::ios::beg);
+  }
+  const BlockWriter write = [&devicePath](std::uint32_t address, const std::uint8_t* data,
+                                          std::uint32_t length) {
+    return WriteFlashBlock(devicePath, address, data, length);
+  };
+
+  std::uint32_t address = 0;
+  while (ImageHasMore(image)) {
+    if (plan.fileArea) {
+      if (ReadImageChunk(image, buffers.block.data(), kProgramBlockBytes) == 0) {
+        break;
+      }
+    } else {
+      if (ReadImageChunk(image, buffers.chunk.data(), kProgramBlockBytes) == 0) {
+        break;
+      }
+      std::memcpy(buffers.block.data(), carry.data(), kConfigAreaBytes);
+      std::memcpy(buffers.block.data() + kConfigAreaBytes, buffers.chunk.data(),
+                  kChunkBytesPerBlock);
+    }
+    if (WriteVerifiedBlock(window, devicePath, address, buffers.block.data(), kProgramBlockBytes,
+                           buffers.readBack.data(), write) == 0) {
+      return 0;
+    }
+    ReportProgressDot(window, StatusStyle::Show);
+    if (!plan.fileArea) {
+      std::memcpy(carry.data(), buffers.chunk.data() + kChunkBytesPerBlock, kConfigAreaBytes);
+    }
+    address += kProgramBlockBytes;
+  }
+
+  // The carried 4 KB still need their place when the blocks stopped short of the area.
+  if (!plan.fileArea && address != area) {
+    std::memcpy(buffers.block.data(), carry.data(), kConfigAreaBytes);
+    if (WriteVerifiedBlock(window, devicePath, address, buffers.block.data(), kConfigAreaBytes,
+                           buffers.readBack.data(), write) == 0) {
+      return 0;
+    }
+  }
+  return 1;
+}
+
+}  // namespace
+
+int UpdateFlashWithNvram(ToolWindow& window, const std::string& devicePath) {
+  ChipState& state = window.State();
+  state.FileHasNvram = DetectNvramBlock(window.FirmwareFileName(), state.ChipType) == 1 ? 1 : 0;
+  RunPlan plan;
+  plan.nvramTicked = window.NvramTicked();
+  plan.fileHasNvram = state.FileHasNvram == 1;
+  plan.fileArea = plan.fileHasNvram && plan.nvramTicked;
+  plan.prepareWrite = state.ChipType == kChipTypeNeedingPrepare;
+
+  AlignedBuffer configArea;
+  if (!plan.fileArea) {
+    configArea = AllocateWorkBuffer(kConfigAreaBytes);
+    if (!configArea.ok()) {
+      Show(window, kAllocateBuffersErrorText);
+      return 0;
+    }
+    WaitFlashReady(devicePath);
+    if (ReadFlashBlock(devicePath, 0, configArea.data(), kConfigAreaBytes) == 0) {
+      Show(window, kBackupNvramFailText);
+      return 0;
+    }
+  }
+  if (OpenFlashForWrite(window, devicePath, StatusStyle::Show) == 0) {
+    return 0;
+  }
+  if (window.RdVersionTicked() && state.EraseOnly == 1) {
+    return RunEraseOnly(window, devicePath, plan, configArea);
+  }
+  if (window.RdVersionTicked() && window.BackupOnlyTicked()) {
+    return BackupFlashToFile(window, devicePath, plan.nvramTicked ? 0 : kConfigAreaSkip);
+  }
+
+  ImageSource image;
+  if (std::string_view refusal = OpenImageFile(window.FirmwareFileName(), image);
+      !refusal.empty()) {
+    Show(window, refusal);
+    return 0;
+  }
+  const std::uint64_t area =
+      RoundUpToBlocks(std::max<std::uint64_t>(image.length, kProgramBlockBytes) +
+                      (plan.fileHasNvram ? 0 : kConfigAreaBytes));
+  if (area > kFlashAddressSpace) {
+    Show(window, kImageTooLargeText);
+    return 0;
+  }
+  Buffers buffers{AllocateWorkBuffer(kProgramBlockBytes), AllocateWorkBuffer(kProgramBlockBytes),
+                  AllocateWorkBuffer(kProgramBlockBytes)};
+  if (!buffers.readBack.ok() || !buffers.block.ok() || !buffers.chunk.ok()) {
+    Show(window, kAllocateBuffersErrorText);
+    return 0;
+  }
+  if (plan.prepareWrite) {
+    PrepareFlashWrite(devicePath);
+  }
+
+  if (EraseSectorsProvenBlank(window, devicePath, SectorsCovering(area), buffers.readBack.data()) ==
+          1 &&
+      ProgramBlocks(window, devicePath, plan, area, image, buffers, configArea) == 1) {
+    Show(window, kProgrammingSuccessText);
+    ShowMessage(kPowerCycleText);
+  }
+  window.RedrawStatus();
+  return 1;
+}
+
+}  // namespace q71x

@@ -1,0 +1,256 @@
+#include "src/update/serial_flash_update.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "src/device/flash_commands.h"
+#include "src/device/flash_waits.h"
+#include "src/device/platform/platform.h"
+#include "src/update/flash_common.h"
+#include "src/update/flash_write_access.h"
+#include "src/update/image_source.h"
+#include "src/update/status_reporting.h"
+#include "src/update/update_texts.h"
+#include "src/update/work_buffer.h"
+
+namespace q71x {
+namespace {
+
+// The area is never smaller than the lower 32 KB sector, which the image always owns.
+constexpr std::uint32_t kMinimumArea = 32768;
+// Above this the whole chip is erased and no configuration copy is kept.
+constexpr std::uint32_t kChipEraseAbove = 65536;
+// The configuration copy lives here, right above the lower sector. It survives only when the
+// image does not reach into the upper sector.
+constexpr std::uint32_t kConfigCopyAddress = 0x8000;
+constexpr std::uint32_t kConfigCopyBytes = 512;
+constexpr std::uint32_t kConfigCopyKeptUpTo = 32768;
+
+constexpr std::uint32_t kUpperSectorAddress = 0x8000;
+// AMIC parts with boot sectors: the lower 32 KB is four sectors of growing size, and the upper
+// half is reached through the sector at 0xF000.
+constexpr std::array<std::uint32_t, 4> kAmicBootSectors = {0x0000, 0x1000, 0x3000, 0x7000};
+constexpr std::uint32_t kAmicUpperSectorAddress = 0xF000;
+
+constexpr std::uint32_t kSettleAfterEraseMs = 500;
+constexpr std::uint32_t kSettleBeforeVerifyMs = 1000;
+
+enum class AmicLayout { NotAmic, BootSectors, Unsupported };
+
+AmicLayout ClassifyAmicPart(int amicFlashPart) {
+  switch (amicFlashPart) {
+    case -1:
+    case 4:
+      return AmicLayout::NotAmic;
+    case 1:
+    case 3:
+    case 5:
+      return AmicLayout::BootSectors;
+    default:
+      return AmicLayout::Unsupported;
+  }
+}
+
+void Post(ToolWindow& window, std::string_view text) {
+  ReportStatus(window, StatusStyle::Post, text);
+}
+
+// After an erase command the bridge returns while the flash may still be erasing.
+void SettleAfterErase(ToolWindow& window, const std::string& devicePath, bool reportNotReady) {
+  ActivePlatform().SleepMs(kSettleAfterEraseMs);
+  if (WaitFlashReady(devicePath) == 0 && reportNotReady) {
+    Post(window, kNotReadyAfterEraseText);
+  }
+}
+
+// One sector the image needs; 0 (reported) when the bridge refused it.
+int EraseRequiredSector(ToolWindow& window, const std::string& devicePath, std::uint32_t address,
+                        bool reportNotReady) {
+  if (EraseFlashSector(devicePath, address) == 0) {
+    Post(window, kEraseCommandFailText);
+    return 0;
+  }
+  SettleAfterErase(window, devicePath, reportNotReady);
+  return 1;
+}
+
+int EraseWholeChip(ToolWindow& window, const std::string& devicePath) {
+  if (EraseFlashChip(devicePath) == 0) {
+    Post(window, kEraseCommandFailText);
+    return 0;
+  }
+  SettleAfterErase(window, devicePath, true);
+  return 1;
+}
+
+// The lower 32 KB always, the upper 32 KB when the image reaches into it.
+int EraseLowerAndUpperHalf(ToolWindow& window, const std::string& devicePath,
+                           bool imageReachesUpper) {
+  if (EraseRequiredSector(window, devicePath, 0x0000, true) == 0) {
+    return 0;
+  }
+  return imageReachesUpper ? EraseRequiredSector(window, devicePath, kUpperSectorAddress, false)
+                           : 1;
+}
+
+int EraseAmicBootSectors(ToolWindow& window, const std::string& devicePath,
+                         bool imageReachesUpper) {
+  // A boot sector the bridge refuses is passed over: the blank check that follows catches any
+  // byte it left behind.
+  for (std::uint32_t address : kAmicBootSectors) {
+    if (EraseFlashSector(devicePath, address) != 0) {
+      SettleAfterErase(window, devicePath, true);
+    }
+  }
+  return imageReachesUpper ? EraseRequiredSector(window, devicePath, kAmicUpperSectorAddress, false)
+                           : 1;
+}
+
+struct ConfigCopy {
+  std::array<std::uint8_t, kConfigCopyBytes> bytes{};
+  bool valid = false;
+};
+
+// Reads the configuration copy (when the area leaves room for keeping it) and erases what the
+// image needs. 0 after reporting why the run must stop.
+int EraseImageArea(ToolWindow& window, const std::string& devicePath, std::uint32_t area,
+                   std::uint64_t imageLength, ConfigCopy& config) {
+  if (area > kChipEraseAbove) {
+    return EraseWholeChip(window, devicePath);
+  }
+  config.valid =
+      ReadFlashBlock(devicePath, kConfigCopyAddress, config.bytes.data(), kConfigCopyBytes) != 0;
+  WriteConsoleLine(config.valid ? kNvramReadOkLine : kNvramReadFailLine);
+
+  const bool imageReachesUpper = imageLength > kMinimumArea;
+  switch (ClassifyAmicPart(window.State().AmicFlashPart)) {
+    case AmicLayout::BootSectors:
+      return EraseAmicBootSectors(window, devicePath, imageReachesUpper);
+    case AmicLayout::Unsupported:
+      Post(window, kAmicNotSupportedText);
+      return 0;
+    case AmicLayout::NotAmic:
+      break;
+  }
+  return EraseLowerAndUpperHalf(window, devicePath, imageReachesUpper);
+}
+
+// Writes the image block by block; false at the first refused block. Blocks before it stay
+// programmed.
+bool ProgramBlocks(ToolWindow& window, const std::string& devicePath, const std::uint8_t* image,
+                   std::uint32_t blockCount, std::uint32_t blockSize) {
+  std::string progress = window.StatusText();
+  for (std::uint32_t block = 0; block < blockCount; ++block) {
+    const std::uint32_t offset = block * blockSize;
+    if (WriteFlashBlock(devicePath, offset, image + offset, blockSize) == 0) {
+      return false;
+    }
+    progress += ".";
+    Post(window, progress);
+  }
+  return true;
+}
+
+int RunEngineeringAction(ToolWindow& window, const std::string& devicePath) {
+  if (window.State().EraseOnly == 1) {
+    if (EraseAllFlash(window, devicePath) == 0) {
+      return 0;
+    }
+    ShowMessage(kPowerCycleText);
+    return 1;
+  }
+  return BackupFlashToFile(window, devicePath, 0) == 1 ? 1 : 0;
+}
+
+}  // namespace
+
+int UpdateSerialFlash(ToolWindow& window, const std::string& devicePath) {
+  if (OpenFlashForWrite(window, devicePath, StatusStyle::Post) == 0) {
+    return 0;
+  }
+  if (window.RdVersionTicked() && (window.State().EraseOnly == 1 || window.BackupOnlyTicked())) {
+    return RunEngineeringAction(window, devicePath);
+  }
+
+  ImageSource image;
+  if (std::string_view refusal = OpenImageFile(window.FirmwareFileName(), image);
+      !refusal.empty()) {
+    Post(window, refusal);
+    return 0;
+  }
+  const std::uint32_t blockSize = window.Settings().FlashPageSize;
+  if (blockSize == 0) {
+    Post(window, kNoFlashPageSizeText);
+    return 0;
+  }
+  std::uint64_t wanted = std::max<std::uint64_t>(image.length, kMinimumArea);
+  wanted = (wanted + blockSize - 1) / blockSize * blockSize;
+  if (wanted > kFlashAddressSpace) {
+    Post(window, kImageTooLargeText);
+    return 0;
+  }
+  const auto area = static_cast<std::uint32_t>(wanted);
+  // Counted in full width: a 64 KB image in 256-byte blocks is 256 blocks, not 0.
+  const std::uint32_t blockCount = area / blockSize;
+
+  AlignedBuffer readBack = AllocateWorkBuffer(area);
+  if (!readBack.ok()) {
+    Post(window, kAllocateReadBufferErrorText);
+    return 0;
+  }
+  AlignedBuffer imageBytes = AllocateWorkBuffer(area);
+  if (!imageBytes.ok()) {
+    Post(window, kAllocateWriteBufferErrorText);
+    return 0;
+  }
+  // Bytes past the end of the file stay 0x00 and are programmed as such.
+  const std::uint32_t imageLength = ReadImageChunk(image, imageBytes.data(), area);
+  image.stream.close();
+
+  if (WaitFlashReady(devicePath) == 0) {
+    WriteDebugLine(kDeviceInitialNotReadyText);
+  }
+  ConfigCopy config;
+  if (EraseImageArea(window, devicePath, area, imageLength, config) == 0) {
+    return 0;
+  }
+
+  if (ReadFlashBlock(devicePath, 0, readBack.data(), area) == 0) {
+    Post(window, kReadBackErasedErrorText);
+    return 0;
+  }
+  if (!IsErased(readBack.data(), area)) {
+    Post(window, kDataNotBlankText);
+    return 0;
+  }
+
+  const bool programmed =
+      ProgramBlocks(window, devicePath, imageBytes.data(), blockCount, blockSize);
+  // The copy goes back even after a failed loop: the device keeps its configuration while the
+  // operator retries. A copy whose read failed holds no configuration and is not written.
+  if (area <= kConfigCopyKeptUpTo && config.valid &&
+      WriteFlashBlock(devicePath, kConfigCopyAddress, config.bytes.data(), kConfigCopyBytes) != 0) {
+    WriteConsoleLine(kNvramWriteOkLine);
+  }
+  if (!programmed) {
+    Post(window, kProgrammingFailText);
+    return 1;
+  }
+
+  ActivePlatform().SleepMs(kSettleBeforeVerifyMs);
+  WaitFlashReady(devicePath);
+  if (ReadFlashBlock(devicePath, 0, readBack.data(), area) == 0) {
+    Post(window, kReadFailText);
+    return 0;
+  }
+  if (std::memcmp(imageBytes.data(), readBack.data(), area) != 0) {
+    Post(window, kCompareFailText);
+    return 1;
+  }
+  Post(window, kProgrammingSuccessText);
+  ShowMessage(kPowerCycleAfterUpdateText);
+  return 1;
+}
+
+}  // namespace q71x

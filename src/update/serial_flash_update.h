@@ -1,0 +1,18 @@
+#pragma once
+// The update of the bridges that erase, program and read their serial flash with their own block
+// commands (chip types 1, 3, 4, 12, USB-attached 7, and 14 with a flash). Images of at most 32 KB
+// keep the 512-byte configuration copy at flash address 0x8000.
+
+#include <string>
+
+#include "src/update/tool_window.h"
+
+namespace q71x {
+
+// One Run: the erase-only or backup-only action when "RD Version" asks for it, else the full
+// update. 0 when it stopped before programming (or the final read-back failed), 1 when the
+// programming loop ran or an engineering action succeeded. The outcome for the operator is the
+// status text and the power-cycle box.
+int UpdateSerialFlash(ToolWindow& window, const std::string& devicePath);
+
+}  // namespace q71x

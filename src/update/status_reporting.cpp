@@ -1,0 +1,38 @@
+#include "src/update/status_reporting.h"
+
+#include <cstdio>
+#include <string>
+
+#include "src/device/platform/platform.h"
+#include "src/device/platform/user_dialogs.h"
+#include "src/update/update_texts.h"
+
+namespace q71x {
+
+void ReportStatus(ToolWindow& window, StatusStyle style, std::string_view text) {
+  if (style == StatusStyle::Post) {
+    window.PostStatus(std::string(text));
+    return;
+  }
+  window.SetStatus(std::string(text));
+  window.RedrawStatus();
+}
+
+void ReportProgressDot(ToolWindow& window, StatusStyle style) {
+  ReportStatus(window, style, window.StatusText() + ".");
+}
+
+void ShowMessage(std::string_view text) {
+  ShowMessageBox(std::string(text), std::string(kMessageCaptionText));
+}
+
+void WriteDebugLine(std::string_view text) {
+  ActivePlatform().DebugOutput(std::string(text));
+}
+
+void WriteConsoleLine(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace q71x

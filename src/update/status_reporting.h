@@ -1,0 +1,27 @@
+#pragma once
+// How a procedure tells the operator where it is. The whole-image procedures post (set the text,
+// then let the window handle queued input so it repaints between long commands); the 16 KB block
+// procedures only repaint the status field and keep the window's input queued until they end.
+
+#include <string_view>
+
+#include "src/update/tool_window.h"
+
+namespace q71x {
+
+enum class StatusStyle {
+  Post,  // set the text, then process pending window messages
+  Show,  // set the text, then repaint the status field at once
+};
+
+void ReportStatus(ToolWindow& window, StatusStyle style, std::string_view text);
+// One "." after the current text, per erased unit or transferred block.
+void ReportProgressDot(ToolWindow& window, StatusStyle style);
+
+// A box with one OK button and the caption "Message"; returns when the operator closed it.
+void ShowMessage(std::string_view text);
+// Diagnostics for field engineers: the debugger channel and standard output.
+void WriteDebugLine(std::string_view text);
+void WriteConsoleLine(std::string_view text);
+
+}  // namespace q71x
