@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Cross-compiles the device, image and update layers, the Windows backend and the unit tests for
+# 64-bit Windows with mingw-w64, and runs the tests under wine over the simulator.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+need=()
+for p in g++-mingw-w64-x86-64-posix wine64 googletest; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
+done
+if [ ${#need[@]} -gt 0 ]; then
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${need[@]}"
+fi
+cmake -S . -B build-mingw -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DCMAKE_BUILD_TYPE=Release -DQ71X_BUILD_APP=OFF
+cmake --build build-mingw -j2
+export WINEPREFIX="${WINEPREFIX:-$PWD/build-mingw/wineprefix}" WINEDEBUG=-all
+# One wineserver for the whole run, ended afterwards: never a persistent one.
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+ctest --test-dir build-mingw --output-on-failure

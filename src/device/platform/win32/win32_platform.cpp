@@ -1,0 +1,160 @@
+// clang-format off
+#include <windows.h>
+#include <winioctl.h>
+#include <ntddscsi.h>
+#include <setupapi.h>
+#include <initguid.h>
+#include <devguid.h>
+// clang-format on
+
+#include "src/device/platform/win32/win32_platform.h"
+
+#include <cstring>
+#include <vector>
+
+namespace q71x::win32_platform {
+namespace {
+
+// GUID_DEVINTERFACE_DISK and GUID_DEVINTERFACE_CDROM, spelled out so that the build does not
+// depend on which header of the tool chain instantiates them.
+constexpr GUID kDiskInterface = {
+    0x53F56307, 0xB6BF, 0x11D0, {0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B}};
+constexpr GUID kCdromInterface = {
+    0x53F56308, 0xB6BF, 0x11D0, {0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B}};
+constexpr DWORD kDetailBlockSize = 1024;
+
+HANDLE ToHandle(DeviceHandle handle) {
+  return reinterpret_cast<HANDLE>(handle);
+}
+
+}  // namespace
+
+StructureSizes PlatformStructureSizes() {
+  return StructureSizes{sizeof(SCSI_PASS_THROUGH_DIRECT), sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A),
+                        sizeof(SP_DEVICE_INTERFACE_DATA)};
+}
+
+DeviceHandle Win32Platform::OpenDevice(const std::string& path, AccessMode mode) {
+  DWORD access = GENERIC_READ | GENERIC_WRITE;
+  DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  if (mode == AccessMode::ExclusiveReadWrite) {
+    share = 0;
+  } else if (mode == AccessMode::QueryOnly) {
+    access = 0;
+    share = 0;
+  }
+  HANDLE handle = CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
+  lastError_ = GetLastError();
+  if (handle == INVALID_HANDLE_VALUE) {
+    return kInvalidDeviceHandle;
+  }
+  return reinterpret_cast<DeviceHandle>(handle);
+}
+
+bool Win32Platform::SendPassThrough(DeviceHandle handle, PassThroughRecord& record) {
+  // The transport's record carries the values; the platform's structure is built from it so
+  // that its size is the one this build target has.
+  SCSI_PASS_THROUGH_DIRECT direct;
+  std::memset(&direct, 0, sizeof direct);
+  direct.Length = static_cast<USHORT>(sizeof direct);
+  direct.PathId = record.PathId;
+  direct.TargetId = record.TargetId;
+  direct.Lun = record.Lun;
+  direct.CdbLength = record.CdbLength;
+  direct.SenseInfoLength = record.SenseInfoLength;
+  direct.DataIn = record.DataIn;
+  direct.DataTransferLength = record.DataTransferLength;
+  direct.TimeOutValue = record.TimeOutValue;
+  direct.DataBuffer = record.DataBuffer;
+  direct.SenseInfoOffset = record.SenseInfoOffset;
+  std::memcpy(direct.Cdb, record.Cdb, sizeof direct.Cdb);
+
+  DWORD returned = 0;
+  const BOOL ok = DeviceIoControl(ToHandle(handle), IOCTL_SCSI_PASS_THROUGH_DIRECT, &direct,
+                                  sizeof direct, &direct, sizeof direct, &returned, nullptr);
+  lastError_ = GetLastError();
+  record.DataTransferLength = direct.DataTransferLength;
+  record.ScsiStatus = direct.ScsiStatus;
+  return ok != FALSE;
+}
+
+bool Win32Platform::QueryDeviceNumber(DeviceHandle handle, StorageDeviceNumber& out) {
+  STORAGE_DEVICE_NUMBER number;
+  std::memset(&number, 0, sizeof number);
+  DWORD returned = 0;
+  const BOOL ok = DeviceIoControl(ToHandle(handle), IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0,
+                                  &number, sizeof number, &returned, nullptr);
+  lastError_ = GetLastError();
+  out.DeviceType = number.DeviceType;
+  out.DeviceNumber = number.DeviceNumber;
+  out.PartitionNumber = number.PartitionNumber;
+  return ok != FALSE;
+}
+
+void Win32Platform::CloseDevice(DeviceHandle handle) {
+  CloseHandle(ToHandle(handle));
+}
+
+bool Win32Platform::EnumerateInterfaces(InterfaceClass cls, std::vector<std::string>& paths) {
+  paths.clear();
+  const GUID& guid = cls == InterfaceClass::Disk ? kDiskInterface : kCdromInterface;
+  HDEVINFO set =
+      SetupDiGetClassDevsA(&guid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+  if (set == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  std::vector<unsigned char> block(kDetailBlockSize);
+  for (DWORD index = 0;; ++index) {
+    SP_DEVICE_INTERFACE_DATA data;
+    std::memset(&data, 0, sizeof data);
+    data.cbSize = sizeof data;
+    if (!SetupDiEnumDeviceInterfaces(set, nullptr, &guid, index, &data)) {
+      break;
+    }
+    std::fill(block.begin(), block.end(), 0);
+    auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(block.data());
+    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+    if (!SetupDiGetDeviceInterfaceDetailA(set, &data, detail, kDetailBlockSize, nullptr, nullptr)) {
+      break;  // the first failing member ends the enumeration
+    }
+    paths.emplace_back(detail->DevicePath);
+  }
+  SetupDiDestroyDeviceInfoList(set);
+  return true;
+}
+
+std::vector<VolumeInfo> Win32Platform::ListVolumes() {
+  std::vector<VolumeInfo> volumes;
+  char windowsDir[512] = {};
+  GetWindowsDirectoryA(windowsDir, sizeof windowsDir);
+  const char systemLetter = windowsDir[0];
+  DWORD mask = GetLogicalDrives();
+  for (int i = 0; mask != 0; ++i, mask >>= 1) {
+    if ((mask & 1) == 0) {
+      continue;
+    }
+    const char letter = static_cast<char>('A' + i);
+    const std::string root = std::string(1, letter) + ":\\";
+    VolumeInfo volume;
+    volume.Name = std::string(1, letter);
+    volume.QueryPath = std::string("\\\\.\\") + letter + ":";
+    volume.IsSystem = letter == systemLetter;
+    volume.IsRemote = GetDriveTypeA(root.c_str()) == DRIVE_REMOTE;
+    volumes.push_back(volume);
+  }
+  return volumes;
+}
+
+void Win32Platform::SleepMs(std::uint32_t ms) {
+  Sleep(ms);
+}
+
+std::uint64_t Win32Platform::MonotonicMs() {
+  return GetTickCount64();
+}
+
+void Win32Platform::DebugOutput(const std::string& text) {
+  OutputDebugStringA(text.c_str());
+}
+
+}  // namespace q71x::win32_platform
