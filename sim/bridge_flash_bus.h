@@ -1,0 +1,31 @@
+#pragma once
+// How the bridge firmware reaches its serial flash: one chip-select cycle at a time over its
+// flash bus, and a ready wait that polls the status register until the part is idle. Shared by
+// every command family that touches the serial flash.
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "sim/bridge.h"
+
+namespace q71x::sim {
+
+// The flash bus runs at 24 MHz: a third of a microsecond per byte.
+inline constexpr std::uint32_t kFlashBusNsPerByte = 333;
+
+// One cycle: clocks out `command` then `readLength` zeros; returns the read-phase bytes. With no
+// flash fitted the data line floats high and every byte reads FF.
+std::vector<std::uint8_t> ClockFlash(BridgeState& bridge, CommandContext& context,
+                                     std::span<const std::uint8_t> command,
+                                     std::size_t readLength = 0);
+
+// Polls until the flash is idle. False when that would take past the command's time-out (the
+// clock then stands at the deadline).
+bool WaitFlashIdleInBridge(BridgeState& bridge, CommandContext& context);
+
+// WRITE ENABLE, then one cycle with `command`.
+void WriteEnabledCycle(BridgeState& bridge, CommandContext& context,
+                       std::span<const std::uint8_t> command);
+
+}  // namespace q71x::sim

@@ -1,0 +1,47 @@
+#include "sim/command_log.h"
+
+namespace q71x::sim {
+
+std::uint64_t DigestBytes(std::span<const std::uint8_t> bytes) {
+  std::uint64_t hash = 0xCBF29CE484222325ull;
+  for (std::uint8_t byte : bytes) {
+    hash ^= byte;
+    hash *= 0x100000001B3ull;
+  }
+  return hash;
+}
+
+std::vector<const LoggedCommand*> CommandLog::Matching(const CdbPattern& pattern) const {
+  std::vector<const LoggedCommand*> found;
+  for (const LoggedCommand& entry : entries_) {
+    if (pattern.Matches(entry.Cdb)) {
+      found.push_back(&entry);
+    }
+  }
+  return found;
+}
+
+std::vector<const LoggedCommand*> CommandLog::ForPath(const std::string& path) const {
+  std::vector<const LoggedCommand*> found;
+  for (const LoggedCommand& entry : entries_) {
+    if (entry.Path == path) {
+      found.push_back(&entry);
+    }
+  }
+  return found;
+}
+
+std::size_t CommandLog::Count(const CdbPattern& pattern) const {
+  return Matching(pattern).size();
+}
+
+const LoggedCommand* CommandLog::Last(const CdbPattern& pattern) const {
+  for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
+    if (pattern.Matches(it->Cdb)) {
+      return &*it;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace q71x::sim

@@ -1,0 +1,41 @@
+#pragma once
+// One simulated enclosure as the operating system lists it: the bus it hangs on, the interface
+// class it shows up under, its device path, its storage device number, the volumes on its disk,
+// whether it is plugged in, and the bridge behind it.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sim/bridge.h"
+#include "sim/bus_timing.h"
+
+namespace q71x::sim {
+
+enum class InterfaceKind { Disk, Cdrom };
+
+// Storage device types as the device-number query reports them.
+inline constexpr std::uint32_t kDeviceTypeCdrom = 0x02;
+inline constexpr std::uint32_t kDeviceTypeDisk = 0x07;
+
+struct SimVolume {
+  char Letter = 'E';
+  bool IsSystem = false;
+  bool IsRemote = false;
+};
+
+struct Enclosure {
+  std::string Path;  // lower case; "usbstor" for USB, "sbp2" for 1394
+  Bus BusKind = Bus::Usb;
+  InterfaceKind Kind = InterfaceKind::Disk;
+  std::uint32_t DeviceType = kDeviceTypeDisk;
+  std::uint32_t DeviceNumber = 0;
+  std::vector<SimVolume> Volumes;
+  bool Plugged = true;
+  BridgeState Bridge;
+};
+
+// "sim:usbstor:disk:<name>", "sim:sbp2:cdrom:<name>" and so on, lower-cased.
+std::string MakeEnclosurePath(Bus bus, InterfaceKind kind, const std::string& name);
+
+}  // namespace q71x::sim

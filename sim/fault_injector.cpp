@@ -1,0 +1,41 @@
+#include "sim/fault_injector.h"
+
+namespace q71x::sim {
+
+std::size_t FaultInjector::Arm(FaultRule rule) {
+  rules_.push_back(ArmedRule{std::move(rule)});
+  return rules_.size() - 1;
+}
+
+void FaultInjector::Remove(std::size_t id) {
+  if (id < rules_.size()) {
+    rules_[id].Active = false;
+  }
+}
+
+std::uint32_t FaultInjector::FiredCount(std::size_t id) const {
+  return id < rules_.size() ? rules_[id].Fired : 0;
+}
+
+std::optional<FaultAction> FaultInjector::OnCommand(const std::string& path,
+                                                    std::span<const std::uint8_t> cdb) {
+  std::optional<FaultAction> action;
+  for (ArmedRule& armed : rules_) {
+    if (!armed.Active || (!armed.Rule.Path.empty() && armed.Rule.Path != path) ||
+        !armed.Rule.Pattern.Matches(cdb)) {
+      continue;
+    }
+    ++armed.Matched;
+    const std::uint32_t first = static_cast<std::uint32_t>(armed.Rule.Nth < 1 ? 1 : armed.Rule.Nth);
+    const bool inWindow = armed.Matched >= first &&
+                          (armed.Rule.Times <= 0 ||
+                           armed.Matched < first + static_cast<std::uint32_t>(armed.Rule.Times));
+    if (inWindow && !action) {
+      ++armed.Fired;
+      action = FaultAction{armed.Rule.Kind, armed.Rule.Value, armed.Fired};
+    }
+  }
+  return action;
+}
+
+}  // namespace q71x::sim

@@ -1,0 +1,65 @@
+#pragma once
+// Faults a test arms in advance: the n-th command (counted from 1) that matches a pattern, on
+// one path or on any, gets a fault instead of, or on top of, its normal answer.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "sim/cdb_pattern.h"
+
+namespace q71x::sim {
+
+enum class FaultKind {
+  Fail,       // the request fails (ERROR_IO_DEVICE); the bridge never sees the command
+  Timeout,    // the request fails after its whole time-out has passed on the clock
+  ErrorCode,  // the command is carried out and the platform reports success, but leaves
+              // a non-zero error code (Value)
+  Short,      // the command is carried out, but only Value bytes move: a data-in area keeps
+              // its old bytes beyond them, a data-out command reaches the bridge with zeros
+              // beyond them
+  Garbage,    // the data bytes that move are replaced by noise (seeded by Value)
+  Unplug,     // the enclosure goes away at this command, which fails
+  StuckBusy,  // from this command on the serial flash reports busy and never finishes
+};
+
+struct FaultRule {
+  CdbPattern Pattern;
+  int Nth = 1;       // fires on the Nth matching command...
+  int Times = 1;     // ...and on the following matching ones up to this many in all; 0: all
+  std::string Path;  // empty: any device
+  FaultKind Kind = FaultKind::Fail;
+  std::uint32_t Value = 0;
+};
+
+struct FaultAction {
+  FaultKind Kind;
+  std::uint32_t Value;
+  std::uint32_t Hit;  // how many times this rule has fired, this time included
+};
+
+class FaultInjector {
+ public:
+  // Returns an id for Remove.
+  std::size_t Arm(FaultRule rule);
+  void Remove(std::size_t id);
+  void Clear() { rules_.clear(); }
+  // Counts the command against every armed rule and returns the fault of the first rule that
+  // fires for it.
+  std::optional<FaultAction> OnCommand(const std::string& path, std::span<const std::uint8_t> cdb);
+  // How often a rule has fired so far.
+  std::uint32_t FiredCount(std::size_t id) const;
+
+ private:
+  struct ArmedRule {
+    FaultRule Rule;
+    std::uint32_t Matched = 0;
+    std::uint32_t Fired = 0;
+    bool Active = true;
+  };
+  std::vector<ArmedRule> rules_;
+};
+
+}  // namespace q71x::sim

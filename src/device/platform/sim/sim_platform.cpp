@@ -1,0 +1,109 @@
+#include "src/device/platform/sim/sim_platform.h"
+
+#include <span>
+
+namespace q71x {
+
+SimPlatform::SimPlatform(sim::SimulatedSystem& system) : system_(system) {}
+
+SimPlatform::~SimPlatform() {
+  system_.SetDeviceChangeListener(nullptr);
+}
+
+DeviceHandle SimPlatform::OpenDevice(const std::string& path, AccessMode mode) {
+  if (!system_.Exists(path)) {
+    lastError_ = sim::kErrorFileNotFound;
+    return kInvalidDeviceHandle;
+  }
+  const DeviceHandle handle = nextHandle_++;
+  open_[handle] = OpenObject{path, mode, sim::VolumePathLetter(path).has_value()};
+  lastError_ = 0;
+  return handle;
+}
+
+bool SimPlatform::SendPassThrough(DeviceHandle handle, PassThroughRecord& record) {
+  const auto it = open_.find(handle);
+  if (it == open_.end()) {
+    lastError_ = sim::kErrorInvalidHandle;
+    return false;
+  }
+  if (it->second.IsVolume) {
+    lastError_ = sim::kErrorInvalidFunction;
+    return false;
+  }
+  if (record.DataTransferLength > 0 && record.DataBuffer == nullptr) {
+    lastError_ = sim::kErrorInvalidParameter;
+    return false;
+  }
+  sim::Request request;
+  request.CdbLength = record.CdbLength;
+  std::copy(std::begin(record.Cdb), std::end(record.Cdb), request.Cdb.begin());
+  request.DataIn = record.DataIn != 0;
+  request.WireLength = record.DataTransferLength;
+  request.TimeoutSeconds = record.TimeOutValue;
+  if (record.DataBuffer != nullptr) {
+    request.Data = std::span<std::uint8_t>(record.DataBuffer, record.DataTransferLength);
+  }
+  const sim::Reply reply = system_.Execute(it->second.Path, request);
+  record.DataTransferLength = reply.Transferred;
+  record.ScsiStatus = reply.ScsiStatus;
+  lastError_ = reply.ErrorCode;
+  return reply.Ok;
+}
+
+bool SimPlatform::QueryDeviceNumber(DeviceHandle handle, StorageDeviceNumber& out) {
+  const auto it = open_.find(handle);
+  if (it == open_.end()) {
+    lastError_ = sim::kErrorInvalidHandle;
+    return false;
+  }
+  const std::optional<sim::DeviceNumber> number = system_.QueryDeviceNumber(it->second.Path);
+  if (!number) {
+    lastError_ = sim::kErrorInvalidFunction;
+    return false;
+  }
+  out.DeviceType = number->DeviceType;
+  out.DeviceNumber = number->Number;
+  out.PartitionNumber = number->Partition;
+  lastError_ = 0;
+  return true;
+}
+
+void SimPlatform::CloseDevice(DeviceHandle handle) {
+  open_.erase(handle);
+}
+
+bool SimPlatform::EnumerateInterfaces(InterfaceClass cls, std::vector<std::string>& paths) {
+  return system_.InterfacePaths(
+      cls == InterfaceClass::Disk ? sim::InterfaceKind::Disk : sim::InterfaceKind::Cdrom, paths);
+}
+
+std::vector<VolumeInfo> SimPlatform::ListVolumes() {
+  std::vector<VolumeInfo> volumes;
+  for (const sim::MachineVolume& volume : system_.Volumes()) {
+    VolumeInfo info;
+    info.Name = std::string(1, volume.Volume.Letter);
+    info.QueryPath = std::string("\\\\.\\") + volume.Volume.Letter + ":";
+    info.IsSystem = volume.Volume.IsSystem;
+    info.IsRemote = volume.Volume.IsRemote;
+    volumes.push_back(std::move(info));
+  }
+  return volumes;
+}
+
+void SimPlatform::SleepMs(std::uint32_t ms) {
+  sleeps_.push_back(ms);
+  system_.Clock().AdvanceMs(ms);
+}
+
+void SimPlatform::SetDeviceChangeListener(DeviceChangeListener listener) {
+  if (!listener) {
+    system_.SetDeviceChangeListener(nullptr);
+    return;
+  }
+  system_.SetDeviceChangeListener([listener = std::move(listener)](sim::PlugEvent event) {
+    listener(event == sim::PlugEvent::Arrival ? DeviceChange::Arrival : DeviceChange::Removal);
+  });
+}
+
+}  // namespace q71x

@@ -1,0 +1,55 @@
+#pragma once
+// The Platform backend over a simulated machine: every device path is routed to a simulated
+// enclosure in-process, sleeps advance the virtual clock, and debugger output is kept for tests.
+// The only place that sees both the product's Platform interface and the simulator.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "sim/simulated_system.h"
+#include "src/device/platform/platform.h"
+
+namespace q71x {
+
+class SimPlatform final : public Platform {
+ public:
+  explicit SimPlatform(sim::SimulatedSystem& system);
+  ~SimPlatform() override;
+  SimPlatform(const SimPlatform&) = delete;
+  SimPlatform& operator=(const SimPlatform&) = delete;
+
+  sim::SimulatedSystem& System() { return system_; }
+  const std::vector<std::string>& DebugLines() const { return debugLines_; }
+  const std::vector<std::uint32_t>& Sleeps() const { return sleeps_; }
+  std::size_t OpenHandleCount() const { return open_.size(); }
+
+  DeviceHandle OpenDevice(const std::string& path, AccessMode mode) override;
+  bool SendPassThrough(DeviceHandle handle, PassThroughRecord& record) override;
+  std::uint32_t LastErrorCode() override { return lastError_; }
+  bool QueryDeviceNumber(DeviceHandle handle, StorageDeviceNumber& out) override;
+  void CloseDevice(DeviceHandle handle) override;
+  bool EnumerateInterfaces(InterfaceClass cls, std::vector<std::string>& paths) override;
+  std::vector<VolumeInfo> ListVolumes() override;
+  void SleepMs(std::uint32_t ms) override;
+  std::uint64_t MonotonicMs() override { return system_.Clock().NowMs(); }
+  void DebugOutput(const std::string& text) override { debugLines_.push_back(text); }
+  void SetDeviceChangeListener(DeviceChangeListener listener) override;
+
+ private:
+  struct OpenObject {
+    std::string Path;
+    AccessMode Mode;
+    bool IsVolume;
+  };
+
+  sim::SimulatedSystem& system_;
+  std::map<DeviceHandle, OpenObject> open_;
+  DeviceHandle nextHandle_ = 1;
+  std::uint32_t lastError_ = 0;
+  std::vector<std::string> debugLines_;
+  std::vector<std::uint32_t> sleeps_;
+};
+
+}  // namespace q71x
