@@ -426,5 +426,16 @@ TEST_F(DiskCommandTest, RecordTooSmallForTheDescriptorIsNotRead) {
   EXPECT_TRUE(testing::CommandsStartingWith(platform, {0x28}).empty());
 }
 
+TEST_F(DiskCommandTest, RecordPastTheLastTenByteAddressIsNotRead) {
+  // READ(10) cannot name the block after FFFFFFFF; cut to 32 bits it would be block 0.
+  DiskReplies disk{.LastLba = 0xFFFFFFFF, .SectorCount = 0xFFFFFFFF};
+  disk.SetFirmwarePresent();
+  disk.Descriptor = 0x1234;
+  Answer(disk);
+  EXPECT_EQ(0xFFFFFFFFu, GetDiskFirmwareLba(kBridgePath, 512, 13));
+  EXPECT_TRUE(testing::CommandsStartingWith(platform, {0x28}).empty());
+  EXPECT_TRUE(testing::CommandsStartingWith(platform, {0x88}).empty());
+}
+
 }  // namespace
 }  // namespace q71x
