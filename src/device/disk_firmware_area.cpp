@@ -20,8 +20,7 @@ constexpr std::uint16_t kDiskFirmwareSignatureAddress = 0xC000;
 constexpr std::uint32_t kRecordBlocks = 4;
 constexpr std::size_t kDescriptorBaseOffset = 151;
 constexpr std::size_t kDescriptorEnd = kDescriptorBaseOffset + 4;
-// With a zero descriptor the area is taken to start at the block read; the base is placed 257
-// blocks beyond it so that the area-start rounding of the callers lands exactly there.
+// How far past the start of an area without a descriptor its base is placed.
 constexpr std::uint64_t kZeroDescriptorDistance = 257;
 constexpr std::uint64_t kAreaAlignment = 256;
 constexpr std::uint64_t kLowHalf = 0xFFFFFFFFull;
