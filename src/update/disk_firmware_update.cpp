@@ -1,0 +1,215 @@
+#include "src/update/disk_firmware_update.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string_view>
+
+#include "src/device/aligned_buffer.h"
+#include "src/device/disk_firmware_area.h"
+#include "src/update/backup_file.h"
+#include "src/update/disk_firmware_layout.h"
+#include "src/update/image_source.h"
+#include "src/update/status_reporting.h"
+#include "src/update/update_texts.h"
+#include "src/update/work_buffer.h"
+
+namespace q71x {
+namespace {
+
+constexpr std::string_view kDiskBackupName = "oldFlash.bak";
+constexpr std::string_view kEraseDiskSuccessText = "Erase all data in HDD success!!";
+constexpr std::string_view kEraseDiskCompareFailText = "Compare data in HDD fail!!";
+constexpr std::string_view kDiskCompareFailText = "Compare Data in HDD FAIL!!";
+constexpr std::uint64_t kImagePadding = 256;
+// The image buffer is indexed in 32 bits, as the transfers are.
+constexpr std::uint64_t kLargestDiskImage = 0xFFFFFFFFull - (kImagePadding - 1);
+
+std::string_view WriteFailText(const DiskAreaFacts& facts) {
+  return UsesLongCommands(facts) ? "Write Data SCSI16 To HDD FAIL!!" : "Write Data To HDD FAIL!!";
+}
+
+std::string_view ReadFailText(const DiskAreaFacts& facts) {
+  return UsesLongCommands(facts) ? "Read Data SCSI16 From HDD FAIL!!" : "Read Data From HDD FAIL!!";
+}
+
+void Post(ToolWindow& window, std::string_view text) {
+  ReportStatus(window, StatusStyle::Post, text);
+}
+
+// The failure end of a backup: whatever went wrong, the operator is told the backup is not there.
+int FailBackup(ToolWindow& window) {
+  Post(window, kReadBackToBackupErrorText);
+  return 0;
+}
+
+}  // namespace
+
+int EraseDiskFirmware(ToolWindow& window, const std::string& devicePath, int chipType) {
+  const DiskAreaFacts facts = ReadDiskAreaFacts(devicePath, chipType);
+  AlignedBuffer pattern = AllocateWorkBuffer(kDiskFirmwareBlockSize);
+  AlignedBuffer readBack = AllocateWorkBuffer(kDiskFirmwareBlockSize);
+  if (!pattern.ok() || !readBack.ok()) {
+    Post(window, kAllocateReadBufferErrorText);
+    return 0;
+  }
+  const bool present = HasDiskFirmware(devicePath, chipType) != 0;
+  std::uint64_t start = 0;
+  if (const std::string_view refusal = PlaceFwArea(facts, kDiskFirmwareBlockSize, start);
+      !refusal.empty()) {
+    Post(window, refusal);
+    return 0;
+  }
+
+  if (present) {
+    // Zeros in place of a descriptor that could not be read would lose the area's base for good.
+    if (ReadFwArea(devicePath, facts, start, readBack.data(), facts.BlockSize) == 0) {
+      Post(window, ReadFailText(facts));
+      return 0;
+    }
+    std::copy_n(readBack.data() + kFwAreaDescriptorOffset, kFwAreaDescriptorLength,
+                pattern.data() + kFwAreaDescriptorOffset);
+    std::fill_n(readBack.data(), kDiskFirmwareBlockSize, std::uint8_t{0});
+  }
+
+  // Two failed transfers would leave two zero buffers that compare equal.
+  if (WriteFwArea(devicePath, facts, start, pattern.data(), kDiskFirmwareBlockSize) == 0) {
+    Post(window, WriteFailText(facts));
+    return 0;
+  }
+  if (ReadFwArea(devicePath, facts, start, readBack.data(), kDiskFirmwareBlockSize) == 0) {
+    Post(window, ReadFailText(facts));
+    return 0;
+  }
+  if (!std::equal(pattern.data(), pattern.data() + kDiskFirmwareBlockSize, readBack.data())) {
+    Post(window, kEraseDiskCompareFailText);
+    return 0;
+  }
+  Post(window, kEraseDiskSuccessText);
+  return 1;
+}
+
+int BackupDiskFirmware(ToolWindow& window, const std::string& devicePath, int chipType) {
+  const std::uint32_t length = window.Settings().FirmwareSize;
+  const DiskAreaFacts facts = ReadDiskAreaFacts(devicePath, chipType);
+  std::string path;
+  if (!ChooseBackupPath(window.BackupFileName(), kDiskBackupName, path)) {
+    Post(window, kBackupNameTooLongText);
+    return 0;
+  }
+  Post(window, kBackupProgressText);
+
+  AlignedBuffer area = AllocateWorkBuffer(length);
+  if (!area.ok()) {
+    Post(window, kAllocateReadBufferErrorText);
+    return FailBackup(window);
+  }
+  std::uint64_t start = 0;
+  if (const std::string_view refusal = PlaceFwArea(facts, length, start); !refusal.empty()) {
+    Post(window, refusal);
+    return 0;
+  }
+  if (ReadFwArea(devicePath, facts, start, area.data(), length) == 0) {
+    return FailBackup(window);
+  }
+  switch (WriteBackupFile(path, area.data(), length)) {
+    case BackupFileResult::NotCreated:
+      Post(window, kOpenBackupFileErrorText);
+      return FailBackup(window);
+    case BackupFileResult::Incomplete:
+      Post(window, kWriteBackupFileErrorText);
+      return FailBackup(window);
+    case BackupFileResult::Written:
+      break;
+  }
+  Post(window, kBackupSuccessText);
+  return 1;
+}
+
+int ProgramDiskFirmware(ToolWindow& window, const std::string& devicePath, int chipType) {
+  const DiskAreaFacts facts = ReadDiskAreaFacts(devicePath, chipType);
+  ImageSource source;
+  if (const std::string_view refusal = OpenImageFile(window.FirmwareFileName(), source);
+      !refusal.empty()) {
+    window.SetStatus(std::string(refusal));
+    return 0;
+  }
+  if (source.length > kLargestDiskImage) {
+    window.SetStatus(std::string(kImageTooLargeText));
+    return 0;
+  }
+  const auto length = static_cast<std::uint32_t>(source.length);
+  const std::uint32_t padded =
+      static_cast<std::uint32_t>((length + kImagePadding - 1) / kImagePadding * kImagePadding);
+  AlignedBuffer image = AllocateWorkBuffer(padded);
+  if (!image.ok()) {
+    Post(window, kAllocateReadBufferErrorText);
+    return 0;
+  }
+  if (ReadImageChunk(source, image.data(), length) != length) {
+    window.SetStatus(std::string(kOpenFileErrorText));
+    return 0;
+  }
+  window.SetStatus(std::string(kProgrammingText));
+  window.RedrawStatus();
+
+  // What is written, and compared, is the image with the descriptor in place of its own bytes.
+  PutFwAreaDescriptor(image.data(), facts.AreaBase);
+  const std::uint64_t blocks = (padded + kDiskFirmwareBlockSize - 1) / kDiskFirmwareBlockSize;
+  std::uint64_t lba = 0;
+  if (const std::string_view refusal = PlaceFwArea(facts, blocks * kDiskFirmwareBlockSize, lba);
+      !refusal.empty()) {
+    Post(window, refusal);
+    return 0;
+  }
+
+  AlignedBuffer block = AllocateWorkBuffer(kDiskFirmwareBlockSize);
+  AlignedBuffer readBack = AllocateWorkBuffer(kDiskFirmwareBlockSize);
+  if (!block.ok() || !readBack.ok()) {
+    Post(window, kAllocateReadBufferErrorText);
+    return 0;
+  }
+  const std::uint32_t sectorsPerBlock = kDiskFirmwareBlockSize / facts.BlockSize;
+  for (std::uint64_t offset = 0; offset < padded; offset += kDiskFirmwareBlockSize) {
+    std::fill_n(block.data(), kDiskFirmwareBlockSize, std::uint8_t{0});
+    std::fill_n(readBack.data(), kDiskFirmwareBlockSize, std::uint8_t{0});
+    const std::uint64_t count = std::min<std::uint64_t>(kDiskFirmwareBlockSize, padded - offset);
+    std::copy_n(image.data() + offset, count, block.data());
+
+    if (WriteFwArea(devicePath, facts, lba, block.data(), kDiskFirmwareBlockSize) == 0) {
+      Post(window, WriteFailText(facts));
+      return 0;
+    }
+    if (ReadFwArea(devicePath, facts, lba, readBack.data(), kDiskFirmwareBlockSize) == 0) {
+      Post(window, ReadFailText(facts));
+      return 0;
+    }
+    if (!std::equal(block.data(), block.data() + kDiskFirmwareBlockSize, readBack.data())) {
+      Post(window, kDiskCompareFailText);
+      return 0;
+    }
+    lba += sectorsPerBlock;
+  }
+  Post(window, kProgrammingSuccessText);
+  return 1;
+}
+
+int UpdateDiskFirmware(ToolWindow& window, const std::string& devicePath) {
+  const int chipType = window.State().ChipType;
+  if (window.RdVersionTicked() && window.EraseOnlyTicked()) {
+    if (EraseDiskFirmware(window, devicePath, chipType) != 1) {
+      return 0;
+    }
+    ShowMessage(kPowerCycleText);
+    return 1;
+  }
+  if (window.RdVersionTicked() && window.BackupOnlyTicked()) {
+    return BackupDiskFirmware(window, devicePath, chipType);
+  }
+  if (ProgramDiskFirmware(window, devicePath, chipType) != 1) {
+    return 0;
+  }
+  ShowMessage(kPowerCycleText);
+  return 1;
+}
+
+}  // namespace q71x

@@ -1,0 +1,219 @@
+#include "src/update/parallel_flash_update.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "src/device/aligned_buffer.h"
+#include "src/device/parallel_flash_commands.h"
+#include "src/update/backup_file.h"
+#include "src/update/flash_common.h"
+#include "src/update/image_source.h"
+#include "src/update/status_reporting.h"
+#include "src/update/update_texts.h"
+#include "src/update/work_buffer.h"
+
+namespace q71x {
+namespace {
+
+constexpr int kBusyAnswersPerGroup = 500;
+constexpr int kBusyGroupsBeforeGivingUp = 100;
+
+constexpr std::string_view kCantSwitchToRomText = "Can't switch to internal ROM";
+constexpr std::string_view kPreEraseErrorText = "Error pre-erase command!!";
+constexpr std::string_view kEraseStatusFailText = "Erase command ok,status fail!!";
+constexpr std::string_view kEraseOkText = "Erase command ok!!";
+constexpr std::string_view kNotErasedText = "Not Erase correctly!";
+constexpr std::string_view kOpenNewRomFileErrorText = "Open New ROM File Error!!";
+constexpr std::string_view kParallelReadFailText = "Read Fail!!";
+constexpr std::string_view kParallelCompareFailText = "Compare Fail!!";
+constexpr std::string_view kProgramAndCompareSuccessText = "Programming & Compare Success!!";
+constexpr std::string_view kEraseOnlyReadBackFailText = "Read Back after Erase fail!!";
+constexpr std::string_view kPartErasedText = "Erase All success!!";
+constexpr std::string_view kReadRomFailText = "Read ROM fail!!";
+constexpr std::string_view kSaveToFileFailText = "Read ROM Suceess, but save to file fail!!";
+
+// These operations repaint the status field at once and keep the window's input queued.
+void Show(ToolWindow& window, std::string_view text) {
+  ReportStatus(window, StatusStyle::Show, text);
+}
+
+// Clears the image buffer and reads the whole image into it. Empty text when the image is there;
+// else the refusal to show. Everything about the file is settled here, before the flash is
+// erased: an image that cannot be programmed must not cost the operator the old firmware.
+std::string_view LoadImage(const std::string& path, AlignedBuffer& image) {
+  ImageSource source;
+  std::string_view refusal = OpenImageFile(path, source);
+  if (refusal == kOpenFileErrorText) {
+    return kOpenNewRomFileErrorText;
+  }
+  if (!refusal.empty()) {
+    return refusal;
+  }
+  if (source.length > kParallelFlashSize) {
+    return kImageTooLargeText;
+  }
+  const auto length = static_cast<std::uint32_t>(source.length);
+  if (ReadImageChunk(source, image.data(), kParallelFlashSize) != length) {
+    return kOpenNewRomFileErrorText;
+  }
+  return {};
+}
+
+// The erase of a full update. Returns false only when the update must stop; a refused start, a
+// bridge that never reports idle or a failed blank-check read let programming go ahead.
+bool EraseBeforeProgramming(ToolWindow& window, const std::string& devicePath, int part,
+                            AlignedBuffer& readBack) {
+  if (EraseParallelFlash(devicePath, part) == 0) {
+    Show(window, kPreEraseErrorText);
+    return false;
+  }
+  if (ParallelFlashStart(devicePath) == 0) {
+    return true;
+  }
+  if (WaitParallelFlashIdle(devicePath) == 0) {
+    Show(window, kEraseStatusFailText);
+    return true;
+  }
+  Show(window, kEraseOkText);
+  if (ReadParallelFlash(devicePath, 0, readBack.data(), kParallelFlashSize) != 0 &&
+      !IsErased(readBack.data(), kParallelFlashSize)) {
+    Show(window, kNotErasedText);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int WaitParallelFlashIdle(const std::string& devicePath) {
+  for (int group = 0; group < kBusyGroupsBeforeGivingUp; ++group) {
+    for (int answer = 0; answer < kBusyAnswersPerGroup; ++answer) {
+      if (ParallelFlashBusy(devicePath) == 0) {
+        return 1;
+      }
+    }
+  }
+  return 0;
+}
+
+int EraseParallelFlashAll(ToolWindow& window, const std::string& devicePath, int part) {
+  Show(window, kStartEraseOnlyText);
+  if (EraseParallelFlash(devicePath, part) == 0) {
+    Show(window, kPreEraseErrorText);
+    return 0;
+  }
+  // From here the erase sequence sits in the bridge, which may have run it whatever it answers:
+  // the operator is asked to power-cycle before anything else.
+  if (ParallelFlashStart(devicePath) == 0) {
+    ShowMessage(kPowerCycleText);
+    return 1;
+  }
+  if (WaitParallelFlashIdle(devicePath) == 0) {
+    Show(window, kEraseStatusFailText);
+    ShowMessage(kPowerCycleText);
+    return 1;
+  }
+  Show(window, kEraseOkText);
+
+  AlignedBuffer readBack = AllocateWorkBuffer(kParallelFlashSize);
+  if (!readBack.ok()) {
+    Show(window, kAllocateReadBufferErrorText);
+    return 0;
+  }
+  if (ReadParallelFlash(devicePath, 0, readBack.data(), kParallelFlashSize) == 0) {
+    Show(window, kEraseOnlyReadBackFailText);
+    ShowMessage(kPowerCycleText);
+    return 1;
+  }
+  if (!IsErased(readBack.data(), kParallelFlashSize)) {
+    Show(window, kNotErasedText);
+    return 0;
+  }
+  Show(window, kPartErasedText);
+  ShowMessage(kPowerCycleText);
+  return 1;
+}
+
+int BackupParallelFlash(ToolWindow& window, const std::string& devicePath) {
+  std::string path;
+  if (!ChooseBackupPath(window.BackupFileName(), kDefaultBackupName, path)) {
+    Show(window, kBackupNameTooLongText);
+    return 0;
+  }
+  Show(window, kBackupProgressText);
+
+  AlignedBuffer flash = AllocateWorkBuffer(kParallelFlashSize);
+  if (!flash.ok()) {
+    Show(window, kAllocateReadBufferErrorText);
+    return 0;
+  }
+  if (ReadParallelFlash(devicePath, 0, flash.data(), kParallelFlashSize) == 0) {
+    Show(window, kReadRomFailText);
+    return 0;
+  }
+  switch (WriteBackupFile(path, flash.data(), kParallelFlashSize)) {
+    case BackupFileResult::NotCreated:
+      Show(window, kSaveToFileFailText);
+      return 0;
+    case BackupFileResult::Incomplete:
+      Show(window, kWriteBackupFileErrorText);
+      return 0;
+    case BackupFileResult::Written:
+      break;
+  }
+  Show(window, kBackupSuccessText);
+  return 1;
+}
+
+int UpdateParallelFlash(ToolWindow& window, const std::string& devicePath, int part) {
+  if (!window.A1ChipTicked() && ParallelFlashEnable(devicePath) == 0) {
+    Show(window, kCantSwitchToRomText);
+    return 0;
+  }
+  if (window.State().EraseOnly == 1) {
+    return EraseParallelFlashAll(window, devicePath, part) == 1 ? 1 : 0;
+  }
+  if (window.BackupOnlyTicked()) {
+    return BackupParallelFlash(window, devicePath) == 1 ? 1 : 0;
+  }
+
+  AlignedBuffer readBack = AllocateWorkBuffer(kParallelFlashSize);
+  AlignedBuffer image = AllocateWorkBuffer(kParallelFlashSize);
+  if (!readBack.ok() || !image.ok()) {
+    Show(window, kAllocateReadBufferErrorText);
+    return 0;
+  }
+  if (const std::string_view refusal = LoadImage(window.FirmwareFileName(), image);
+      !refusal.empty()) {
+    Show(window, refusal);
+    return 0;
+  }
+
+  if (!EraseBeforeProgramming(window, devicePath, part, readBack)) {
+    return 0;
+  }
+
+  // A non-empty image of at most 64 KB always programs the whole part; bytes past the file's
+  // end go in as 0x00 and are compared like the others.
+  WaitParallelFlashIdle(devicePath);
+  if (ProgramParallelFlash(devicePath, image.data(), kParallelFlashSize, part) == 0) {
+    Show(window, kProgrammingFailText);
+    return 0;
+  }
+  Show(window, kProgrammingSuccessText);
+
+  WaitParallelFlashIdle(devicePath);
+  if (ReadParallelFlash(devicePath, 0, readBack.data(), kParallelFlashSize) == 0) {
+    Show(window, kParallelReadFailText);
+    return 0;
+  }
+  if (!std::equal(image.data(), image.data() + kParallelFlashSize, readBack.data())) {
+    Show(window, kParallelCompareFailText);
+    return 0;
+  }
+  Show(window, kProgramAndCompareSuccessText);
+  ShowMessage(kPowerCycleText);
+  return 1;
+}
+
+}  // namespace q71x
