@@ -1,0 +1,59 @@
+#include "src/update/df2_transfer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "src/device/df_commands.h"
+#include "src/device/flash_waits.h"
+#include "src/update/df_family.h"
+#include "src/update/work_buffer.h"
+
+namespace q71x {
+namespace {
+
+// The two erase units of these parts: the firmware area and the configuration area after it.
+bool StartsEraseUnit(std::uint32_t address) {
+  return address == 0 || address == kDf2NvramAddress;
+}
+
+// A dot when the next block starts 256 bytes into a 2 KB stretch: one per 2048 bytes written.
+constexpr std::uint32_t kDotStretchMask = 0x7FF;
+constexpr std::uint32_t kDotOffset = 0x100;
+
+}  // namespace
+
+int WriteDf2Flash(ToolWindow& window, const std::string& devicePath, std::uint32_t address,
+                  const std::uint8_t* source, std::uint32_t length) {
+  const std::uint32_t pageSize = window.Settings().FlashPageSize;
+  std::uint32_t remaining = PaddedTransferLength(length, kDf2WriteGranule);
+  if (pageSize == 0 || remaining == 0) {
+    return 0;
+  }
+  AlignedBuffer transfer = AllocateWorkBuffer(remaining);
+  if (!transfer.ok()) {
+    return 0;
+  }
+  std::memcpy(transfer.data(), source, std::min(length, remaining));
+
+  std::uint32_t done = 0;
+  int result = 0;
+  while (remaining > 0) {
+    const std::uint32_t blockAddress = address + done;
+    const std::uint32_t chunk = std::min(remaining, pageSize);
+    WaitFlashReady(devicePath);
+    if (WriteFlashDF2(devicePath, blockAddress, transfer.data() + done, chunk,
+                      StartsEraseUnit(blockAddress)) == 0) {
+      result = 0;
+      break;
+    }
+    done += chunk;
+    remaining -= chunk;
+    result = 1;
+    if (((address + done) & kDotStretchMask) == kDotOffset) {
+      window.AppendStatus(".");
+    }
+  }
+  return result;
+}
+
+}  // namespace q71x

@@ -1,0 +1,141 @@
+#include "src/update/df_erase.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "src/device/df_commands.h"
+#include "src/device/flash_commands.h"
+#include "src/device/flash_waits.h"
+#include "src/device/platform/platform.h"
+#include "src/update/df_erase_marks.h"
+#include "src/update/df_family.h"
+#include "src/update/df_transfer.h"
+#include "src/update/flash_common.h"
+#include "src/update/update_texts.h"
+#include "src/update/work_buffer.h"
+
+namespace q71x {
+namespace {
+
+constexpr std::uint8_t kChipTypeNeedingPrepare = 10;
+
+AlignedBuffer ErasePattern(std::uint32_t length) {
+  AlignedBuffer pattern = AllocateWorkBuffer(length);
+  if (pattern.ok() && length > 0) {
+    std::memset(pattern.data(), 0xFF, length);
+  }
+  return pattern;
+}
+
+// The mark that makes the bridge erase the whole firmware area. ATMEL and EON parts take the
+// block erase; MXIC parts want their bit on the whole-flash mark.
+std::uint8_t WholeEraseMode(std::int32_t flashVendor) {
+  if (flashVendor == kFlashVendorMxic) {
+    return kMarkWholeFlash | kMxicMarkBit;
+  }
+  if (flashVendor == kFlashVendorEon || flashVendor == kFlashVendorAtmel) {
+    return kMarkBlock;
+  }
+  return kMarkWholeFlash;
+}
+
+// The second erase for a flash the first one left non-blank. MXIC parts get the plain
+// whole-flash mark; the others are erased sector by sector.
+void EraseAgain(ToolWindow& window, const std::string& devicePath, const AlignedBuffer& pattern,
+                std::uint32_t length) {
+  int erased = 0;
+  if (window.State().FlashVendor == kFlashVendorMxic) {
+    erased = WriteFlashDF(devicePath, 0, pattern.data(), kDfEraseBlockLength, kMarkWholeFlash);
+  } else {
+    erased = EraseDfFlashBySectors(window, devicePath, length);
+  }
+  if (erased != 0) {
+    ActivePlatform().SleepMs(kEraseSettleMs);
+    window.PostStatus(std::string(kEraseAllSuccessText));
+  }
+}
+
+}  // namespace
+
+bool DfFlashReadsBlank(ToolWindow& window, const std::string& devicePath, std::uint8_t* readBack,
+                       std::uint32_t length) {
+  return ReadDfFlash(window, devicePath, 0, readBack, length) == 0 || IsErased(readBack, length);
+}
+
+int EraseDfFlashBySectors(ToolWindow& window, const std::string& devicePath, std::uint32_t length) {
+  const AlignedBuffer pattern = ErasePattern(length);
+  if (!pattern.ok()) {
+    return 0;
+  }
+  window.PostStatus(std::string(kEraseProgressText));
+  return WriteDfFlash(window, devicePath, 0, pattern.data(), length, kMarkSector);
+}
+
+int EraseAllDfFlash(ToolWindow& window, const std::string& devicePath) {
+  window.PostStatus(std::string(kStartEraseOnlyText));
+  const std::uint32_t length = window.Settings().FirmwareSize;
+  ResetEraseCounters();
+  if (window.State().ChipType == kChipTypeNeedingPrepare) {
+    PrepareFlashWrite(devicePath);
+  }
+  // The erase command sends a whole erase block of the pattern, whatever the firmware size.
+  const AlignedBuffer pattern = ErasePattern(std::max(length, kDfEraseBlockLength));
+  if (!pattern.ok()) {
+    window.PostStatus(std::string(kAllocateReadBufferErrorText));
+    return 0;
+  }
+
+  const bool keepNvram = !window.NvramTicked();
+  AlignedBuffer nvram;
+  if (keepNvram) {
+    nvram = AllocateWorkBuffer(kDfNvramSize);
+    if (!nvram.ok()) {
+      window.SetStatus(std::string(kAllocateBuffersErrorText));
+      return 0;
+    }
+    if (ReadDfFlash(window, devicePath, 0, nvram.data(), kDfNvramSize) == 0) {
+      window.SetStatus(std::string(kBackupNvramFailText));
+      return 0;
+    }
+  }
+
+  const std::int32_t vendor = window.State().FlashVendor;
+  const std::uint8_t eraseMode = WholeEraseMode(vendor);
+  if (WriteFlashDF(devicePath, 0, pattern.data(), kDfEraseBlockLength, eraseMode) == 0) {
+    window.PostStatus(std::string(kEraseCommandFailText));
+    return 0;
+  }
+  ActivePlatform().SleepMs(kEraseSettleMs);
+  if (vendor == kFlashVendorAtmel) {
+    WriteFlashDF(devicePath, kAtmelSecondEraseAddress, pattern.data(), kDfEraseBlockLength,
+                 eraseMode);
+    ActivePlatform().SleepMs(kEraseSettleMs);
+  }
+
+  AlignedBuffer readBack = AllocateWorkBuffer(length);
+  if (!readBack.ok()) {
+    window.PostStatus(std::string(kAllocateReadBufferErrorText));
+    return 0;
+  }
+  if (!DfFlashReadsBlank(window, devicePath, readBack.data(), length)) {
+    EraseAgain(window, devicePath, pattern, length);
+    if (!DfFlashReadsBlank(window, devicePath, readBack.data(), length)) {
+      window.PostStatus(std::string(kDataNotBlankText));
+      return 0;
+    }
+  }
+
+  if (keepNvram) {
+    WaitFlashReady(devicePath);
+    if (WriteDfFlash(window, devicePath, 0, nvram.data(), kDfNvramSize, kMarkNone) == 0) {
+      // The configuration area is gone from the flash: reporting success here would hide that,
+      // and the power-cycle request would boot the bridge without it.
+      window.SetStatus(std::string(kWriteNvramBackFailText));
+      return 0;
+    }
+  }
+  window.PostStatus(std::string(kEraseAllSuccessText));
+  return 1;
+}
+
+}  // namespace q71x

@@ -1,0 +1,30 @@
+#pragma once
+// Erasing through the DF command family: the bridge erases when a written block carries an erase
+// mark, so erasing means writing 0xFF behind the right mark.
+
+#include <cstdint>
+#include <string>
+
+#include "src/update/tool_window.h"
+
+namespace q71x {
+
+// Programs `length` bytes of 0xFF from address 0 behind a sector mark on every sector, posting
+// "Erase..." first. The result of the underlying write; 0 without a command when the pattern
+// cannot be allocated.
+int EraseDfFlashBySectors(ToolWindow& window, const std::string& devicePath, std::uint32_t length);
+
+// The engineering erase-only action: erases FirmwareSize bytes from 0 with one erase command,
+// proves them blank (erasing again once if needed) and, unless "Include 4K NVRAM" is ticked,
+// puts the configuration area back. 1 when the flash was erased, found blank and the
+// configuration area (when kept) was written back; else 0 with the reason in the status field.
+// A blank check whose read fails counts as blank.
+int EraseAllDfFlash(ToolWindow& window, const std::string& devicePath);
+
+// The blank check of the erase-only actions: reads `length` bytes from address 0 into
+// `readBack` and is true unless the read succeeded and found a byte other than 0xFF. A read the
+// bridge refuses proves nothing either way, and has always counted as blank here.
+bool DfFlashReadsBlank(ToolWindow& window, const std::string& devicePath, std::uint8_t* readBack,
+                       std::uint32_t length);
+
+}  // namespace q71x

@@ -1,0 +1,168 @@
+#include "src/update/df_flash_update.h"
+
+#include <array>
+#include <cstring>
+
+#include "src/device/df_commands.h"
+#include "src/device/flash_commands.h"
+#include "src/device/flash_waits.h"
+#include "src/device/platform/platform.h"
+#include "src/update/df_backup.h"
+#include "src/update/df_erase.h"
+#include "src/update/df_erase_marks.h"
+#include "src/update/df_family.h"
+#include "src/update/df_transfer.h"
+#include "src/update/image_source.h"
+#include "src/update/status_reporting.h"
+#include "src/update/update_texts.h"
+#include "src/update/work_buffer.h"
+
+namespace q71x {
+namespace {
+
+constexpr std::uint8_t kChipTypeNeedingPrepare = 10;
+constexpr std::uint32_t kProgramGranule = 256;
+constexpr std::uint32_t kBufferGranule = 8192;
+// Each attempt erases by a different unit, so a unit the bridge failed to erase one way gets
+// another chance: blocks first, then sectors, then the whole flash.
+constexpr std::array<std::uint32_t, 3> kAttemptModes{kMarkBlock, kMarkSector, kMarkWholeFlash};
+
+// Refusals that must come before the first command: an image that cannot be opened, is empty,
+// would wrap the flash address, or, while the device's configuration area is kept, holds nothing
+// after its own.
+std::string_view OpenImageForProgramming(const std::string& path, bool keepNvram,
+                                         ImageSource& image) {
+  std::string_view refusal = OpenImageFile(path, image);
+  if (!refusal.empty()) {
+    return refusal;
+  }
+  if (image.length > kFlashAddressSpace) {
+    return kImageTooLargeText;
+  }
+  if (keepNvram && image.length <= kDfNvramSize) {
+    return kImageWithoutFirmwareText;
+  }
+  return {};
+}
+
+// File bytes from `offset` to the end into `destination`; false when the file gave fewer.
+bool ReadImageTail(ImageSource& image, std::uint64_t offset, std::uint8_t* destination) {
+  const std::uint64_t count = image.length - offset;
+  image.stream.clear();
+  image.stream.seekg(static_cast<std::streamoff>(offset), std::ios::beg);
+  image.stream.read(reinterpret_cast<char*>(destination), static_cast<std::streamsize>(count));
+  return static_cast<std::uint64_t>(image.stream.gcount()) == count;
+}
+
+// One write, read-back and compare over `length` bytes. True when all three succeeded; the
+// status field keeps the last failure text otherwise.
+bool ProgramAttempt(ToolWindow& window, const std::string& devicePath, const AlignedBuffer& image,
+                    AlignedBuffer& readBack, std::uint32_t length, std::uint32_t mode) {
+  bool failed = false;
+  window.SetStatus(std::string(kProgrammingText));
+  if (WriteDfFlash(window, devicePath, 0, image.data(), length, mode) == 0) {
+    window.SetStatus(std::string(kWriteBinFileFailText));
+    failed = true;
+  }
+  WaitFlashReady(devicePath);
+  if (ReadDfFlash(window, devicePath, 0, readBack.data(), length) == 0) {
+    window.SetStatus(std::string(kReadCommandFailText));
+    failed = true;
+  }
+  if (std::memcmp(image.data(), readBack.data(), length) != 0) {
+    window.SetStatus(std::string(kDataCompareFailText));
+    failed = true;
+  }
+  return !failed;
+}
+
+}  // namespace
+
+int UpdateDfFlash(ToolWindow& window, const std::string& devicePath) {
+  window.Settings().FlashPageSize = kDfPageSize;
+  if (window.RdVersionTicked() && window.EraseOnlyTicked()) {
+    if (EraseAllDfFlash(window, devicePath) == 0) {
+      return 0;
+    }
+    ShowMessage(kPowerCycleText);
+    return 1;
+  }
+  if (window.RdVersionTicked() && window.BackupOnlyTicked()) {
+    return BackupDfFlashToFile(window, devicePath, window.NvramTicked() ? 0 : kDfNvramSize);
+  }
+  return ProgramDfFlash(window, devicePath);
+}
+
+int ProgramDfFlash(ToolWindow& window, const std::string& devicePath) {
+  const bool keepNvram = !window.NvramTicked();
+  ImageSource image;
+  const std::string_view refusal =
+      OpenImageForProgramming(window.FirmwareFileName(), keepNvram, image);
+  if (!refusal.empty()) {
+    window.SetStatus(std::string(refusal));
+    return 0;
+  }
+
+  if (window.State().ChipType == kChipTypeNeedingPrepare) {
+    PrepareFlashWrite(devicePath);
+  }
+  window.State().FileHasNvram = 1;
+  AlignedBuffer nvram;
+  if (keepNvram) {
+    nvram = AllocateWorkBuffer(kDfNvramSize);
+    if (!nvram.ok()) {
+      window.SetStatus(std::string(kAllocateBuffersErrorText));
+      return 0;
+    }
+    if (ReadDfFlash(window, devicePath, 0, nvram.data(), kDfNvramSize) == 0) {
+      window.SetStatus(std::string(kBackupNvramFailText));
+      return 0;
+    }
+  }
+
+  // The image was refused beyond the flash address space, so these fit in 32 bits.
+  const auto programLength = static_cast<std::uint32_t>(RoundUpTo(image.length, kProgramGranule));
+  const auto bufferLength = static_cast<std::uint32_t>(RoundUpTo(programLength, kBufferGranule));
+  AlignedBuffer imageBytes = AllocateWorkBuffer(bufferLength);
+  AlignedBuffer readBack = AllocateWorkBuffer(bufferLength);
+  if (!imageBytes.ok() || !readBack.ok()) {
+    window.SetStatus(std::string(kAllocateBuffersErrorText));
+    return 0;
+  }
+  // With the configuration area kept, the file's own first 4 KB are replaced by the device's.
+  const std::uint64_t fileOffset = keepNvram ? kDfNvramSize : 0;
+  if (keepNvram) {
+    std::memcpy(imageBytes.data(), nvram.data(), kDfNvramSize);
+  }
+  if (!ReadImageTail(image, fileOffset, imageBytes.data() + fileOffset)) {
+    // Programming a half-read image would put zeros where firmware belongs.
+    window.SetStatus(std::string(kOpenFileErrorText));
+    return 0;
+  }
+
+  window.SetStatus(std::string(kProgrammingText));
+  window.RedrawStatus();
+  ResetEraseCounters();
+  if (window.State().FlashVendor == kFlashVendorMxic) {
+    WaitFlashReady(devicePath);
+    if (WriteFlashDF(devicePath, 0, imageBytes.data(), kDfNvramSize, kMarkBlock) != 0) {
+      ActivePlatform().SleepMs(kEraseSettleMs);
+    }
+  }
+
+  bool programmed = false;
+  for (const std::uint32_t mode : kAttemptModes) {
+    programmed = ProgramAttempt(window, devicePath, imageBytes, readBack, programLength, mode);
+    if (programmed) {
+      break;
+    }
+  }
+  if (programmed) {
+    window.SetStatus(std::string(kProgrammingSuccessText));
+    ShowMessage(kPowerCycleText);
+  }
+  window.RedrawStatus();
+  return 1;
+}
+
+}  // namespace q71x
