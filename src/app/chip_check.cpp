@@ -1,0 +1,306 @@
+// The chip check: identifies the selected device, decides whether Run may be pressed with the
+// named file, finds the flash behind the bridge (telling the bridge which flash commands to use
+// where the chip needs it) and fills the display fields. Nothing is cached: every run asks the
+// device again.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include <array>
+
+#include "src/app/file_name_limit.h"
+#include "src/app/firmware_version_text.h"
+#include "src/app/fwupdate.h"
+#include "src/app/labeled_edit.h"
+#include "src/app/toggle_bit_probe.h"
+#include "src/app/window_texts.h"
+#include "src/device/chip_tables.h"
+#include "src/device/identification.h"
+#include "src/device/platform/user_dialogs.h"
+#include "src/image/firmware_match.h"
+
+namespace q71x {
+namespace {
+
+enum class ChipGroup { SerialFlash, DiskKept, ParallelFlash, NotSupported };
+
+ChipGroup GroupOf(std::uint8_t chipType) {
+  switch (chipType) {
+    case 1:
+    case 3:
+    case 4:
+    case 6:
+    case 7:
+    case 8:
+    case 9:
+    case 10:
+    case 11:
+    case 12:
+    case 14:
+      return ChipGroup::SerialFlash;
+    case 5:
+    case 13:
+      return ChipGroup::DiskKept;
+    case 2:
+    case 19:
+      return ChipGroup::ParallelFlash;
+    default:
+      return ChipGroup::NotSupported;
+  }
+}
+
+constexpr int kDiskKeptSupportedLevel = 0xD0;
+constexpr std::uint32_t kConfigBlockLength = 18;
+constexpr std::uint32_t kJedecIdLength = 4;
+constexpr std::uint32_t kSmallPageSize = 32;
+constexpr std::array<std::uint8_t, 5> kSmallPageOpcodes = {0xC7, 0xD8, 0x02, 0x00, 0x20};
+
+QString Text(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool IsPathOn1394(const std::string& path) {
+  return path.find("sbp2") != std::string::npos;
+}
+
+// An MXIC part with 32-byte pages announces itself as C2 22 followed by 10, 11 or 13.
+bool HasSmallPageMxicId(const std::string& path) {
+  std::uint8_t id[kJedecIdLength] = {};
+  if (SpiCommandIn(path, 0x9F, id, kJedecIdLength) == 0) {
+    return false;
+  }
+  return id[0] == 0xC2 && id[1] == 0x22 && (id[2] == 0x10 || id[2] == 0x11 || id[2] == 0x13);
+}
+
+bool HasSstSpiId(const std::string& path) {
+  std::uint8_t id[kJedecIdLength] = {};
+  return SpiCommandIn(path, 0x9F, id, kJedecIdLength) == 1 && id[0] == 0xBF && id[1] == 0x25;
+}
+
+}  // namespace
+
+bool TQ71xFwTool::FileNameMatchesChip() {
+  const QString name = FwFilenameEdit->text();
+  if (name.isEmpty() || FileNameTooLong(name)) {
+    return false;
+  }
+  return FirmwareMatchesChip(FirmwareFileName(), ChipIdentity()) == 1;
+}
+
+void TQ71xFwTool::UpdateBtnCheck(QObject*) {
+  NVRAMCheck->hide();
+  const int selected = SelectedDeviceIndex();
+  if (selected < 0) {
+    return;
+  }
+  // The device path is taken once: a message box below lets events through, and the check must
+  // finish on the device it started with.
+  const std::string path = Devices[static_cast<std::size_t>(selected)].DevicePath;
+
+  const std::uint16_t identity = IdentifyChip(path);
+  state_.ChipType = IdentityType(identity);
+  state_.ChipRevision = IdentityRevision(identity);
+
+  bool fileNameRefused = false;
+  if (DeviceList->isEnabled()) {
+    const QString name = FwFilenameEdit->text();
+    if (!name.isEmpty()) {
+      if (FileNameTooLong(name)) {
+        fileNameRefused = true;
+        UpdateBtn->setEnabled(false);
+      } else if (FileNameMatchesChip()) {
+        UpdateBtn->setEnabled(true);
+      } else {
+        ShowMessageBox(std::string(kFileMismatchText), std::string(kMessageCaption));
+        UpdateBtn->setEnabled(false);
+      }
+    } else if (EraseOnlyCheck->isChecked() || BackupFWCheckBox->isChecked()) {
+      UpdateBtn->setEnabled(true);
+    }
+  }
+
+  StatusEdit->clear();
+  SFlashTypeLable->clear();
+  FwVerLableEdit->clear();
+  ChipLabelEdit->setText(Text(ChipTypeName(state_.ChipType)));
+
+  switch (GroupOf(state_.ChipType)) {
+    case ChipGroup::SerialFlash: {
+      ShowSerialFlashLayout();
+      state_.AtmelFlashPart = -1;
+      state_.AmicFlashPart = -1;
+      const std::uint8_t type = state_.ChipType;
+      if (type == 6 || type == 8 || type == 9 || type == 10 || type == 11) {
+        NVRAMCheck->show();
+        NVRAMCheck->setChecked(true);
+      }
+      if ((type == 12 && state_.ChipRevision > 2) || type == 14) {
+        DetermineFlashWithOpcodes(path);
+      } else if (type == 8 || type == 9 || type == 10 || type == 11 ||
+                 (type == 7 && IsPathOn1394(path))) {
+        DetermineFlashByVendorQuery(path);
+      } else {
+        DetermineFlashByProbing(path);
+      }
+      break;
+    }
+    case ChipGroup::DiskKept:
+      ShowDiskKeptLayout(path);
+      break;
+    case ChipGroup::ParallelFlash:
+      ShowParallelFlashLayout();
+      break;
+    case ChipGroup::NotSupported:
+      ShowUnsupportedLayout();
+      break;
+  }
+
+  ShowFirmwareVersion(path);
+  DiskLetterLable->setText(
+      QString::fromLatin1(Devices[static_cast<std::size_t>(selected)].DriveLetters.c_str()));
+  if (fileNameRefused) {
+    SetStatus(std::string(kFileNameTooLongText));
+  }
+}
+
+void TQ71xFwTool::ShowSerialFlashLayout() {
+  SFlashTypeLable->show();
+  FlashTypeList->hide();
+  FlashTypeLabel->hide();
+  A1ChipCheck->hide();
+  FwVerLableEdit->show();
+}
+
+void TQ71xFwTool::ShowFlashVendor(int vendor, bool takeEraseUnits) {
+  const FlashVendorRow& row = kFlashVendors[static_cast<std::size_t>(SafeFlashVendor(vendor))];
+  state_.FlashVendor = SafeFlashVendor(vendor);
+  SFlashTypeLable->setText(Text(row.Name));
+  if (takeEraseUnits) {
+    settings_.EraseBlockSize = row.LargeEraseUnit;
+    settings_.EraseSectorSize = row.SmallEraseUnit;
+  }
+}
+
+// Later QVK926 revisions and the disk-capable QV40713: detect the flash and hand its opcodes to
+// the bridge.
+void TQ71xFwTool::DetermineFlashWithOpcodes(const std::string& path) {
+  FlashOpcodeSet opcodes;
+  if (DetectSerialFlash(path, opcodes) == 1 && opcodes.Vendor != 0) {
+    SetFlashOpcodes(path, opcodes);
+  }
+  ShowFlashVendor(opcodes.Vendor, false);
+  if (state_.ChipType == 14 && HasSmallPageMxicId(path)) {
+    SetFlashPageSize(path, kSmallPageSize);
+  }
+}
+
+// Bridges that know their flash vendor; the newest ones may need to be told more.
+void TQ71xFwTool::DetermineFlashByVendorQuery(const std::string& path) {
+  std::uint8_t reply[4] = {};
+  if (GetFlashVendor(path, reply) == 1) {
+    ShowFlashVendor(reply[0], true);
+  }
+  const std::uint8_t type = state_.ChipType;
+  if (!((type == 10 && state_.ChipRevision >= 5) || type == 11)) {
+    return;
+  }
+  if (state_.FlashVendor == 0) {
+    FlashOpcodeSet opcodes;
+    if (DetectSerialFlash(path, opcodes) == 1) {
+      ShowFlashVendor(opcodes.Vendor, true);
+    }
+  }
+  if (state_.FlashVendor == 5) {
+    if (HasSmallPageMxicId(path)) {
+      SetFlashOpcodesEx(path, kSmallPageOpcodes, kSmallPageSize);
+    }
+  } else if (state_.FlashVendor == 2) {
+    if (HasSstSpiId(path)) {
+      state_.SstSpiFlash = 1;  // never reset while the window lives
+    }
+  }
+}
+
+// Everything else with a serial flash: the AMIC and ATMEL part probes first, the bridge's own
+// knowledge next, detection last.
+void TQ71xFwTool::DetermineFlashByProbing(const std::string& path) {
+  state_.AmicFlashPart = ProbeAmicFlash(path);
+  state_.AtmelFlashPart = ProbeAtmelFlash(path);
+  if (state_.AmicFlashPart != -1) {
+    SFlashTypeLable->setText(QStringLiteral("AMIC"));
+    return;
+  }
+  if (state_.AtmelFlashPart != -1) {
+    SFlashTypeLable->setText(QStringLiteral("ATMEL"));
+    return;
+  }
+  std::uint8_t reply[4] = {};
+  if (GetFlashVendor(path, reply) == 0) {
+    return;
+  }
+  if (reply[0] != 0) {
+    ShowFlashVendor(reply[0], false);
+    return;
+  }
+  FlashOpcodeSet opcodes;
+  if (DetectSerialFlash(path, opcodes) == 1) {
+    ShowFlashVendor(opcodes.Vendor, false);
+  }
+}
+
+void TQ71xFwTool::ShowDiskKeptLayout(const std::string& path) {
+  std::uint8_t block[kConfigBlockLength] = {};
+  const int level = ReadConfigBlock(path, block, kConfigBlockLength);
+  if (level == 0) {
+    return;
+  }
+  state_.ConfigLevel = level;
+  if (level < kDiskKeptSupportedLevel) {
+    ShowUnsupportedLayout();
+    return;
+  }
+  SFlashTypeLable->hide();
+  FlashTypeList->hide();
+  FlashTypeLabel->hide();
+  A1ChipCheck->hide();
+  FwVerLableEdit->show();
+}
+
+void TQ71xFwTool::ShowParallelFlashLayout() {
+  SFlashTypeLable->hide();
+  FlashTypeList->show();
+  FlashTypeList->setEnabled(true);
+  FlashTypeLabel->show();
+  A1ChipCheck->show();
+  A1ChipCheck->setEnabled(true);
+  FwVerLableEdit->show();
+}
+
+void TQ71xFwTool::ShowUnsupportedLayout() {
+  SFlashTypeLable->hide();
+  FlashTypeList->hide();
+  FlashTypeLabel->hide();
+  A1ChipCheck->hide();
+  FwVerLableEdit->hide();
+  SetStatus(std::string(kChipNotSupportedText));
+}
+
+void TQ71xFwTool::ShowFirmwareVersion(const std::string& path) {
+  std::uint8_t reply[kFwInfoLength] = {};
+  std::uint32_t transferred = 0;
+  if (ReadFwInfo(path, reply, kFwInfoLength, &transferred) == 0) {
+    FwVerLableEdit->setText(QString::fromLatin1(UnreadableVersionText(state_.ChipType).c_str()));
+    return;
+  }
+  if (!HasFwInfoSignature(reply)) {
+    SetStatus(std::string(kNotQuvarisChipText));
+    return;
+  }
+  const int toggleBitSet = state_.ChipType == 10 ? ToggleBitProbe(path) : 0;
+  FwVerLableEdit->setText(QString::fromLatin1(
+      FirmwareVersionText(state_.ChipType, reply, transferred, toggleBitSet).c_str()));
+}
+
+}  // namespace q71x

@@ -1,0 +1,22 @@
+#pragma once
+// The firmware version as the version field shows it, from the firmware-information reply.
+
+#include <cstdint>
+#include <string>
+
+namespace q71x {
+
+inline constexpr std::uint32_t kFwInfoLength = 16;
+
+// True when the reply carries the family's signature F4 E7.
+bool HasFwInfoSignature(const std::uint8_t* reply);
+
+// The version text of a reply with the signature. `toggleBitSet` is ToggleBitProbe's answer,
+// asked only for chip type 10 (it flips the lowest bit of that chip's last number).
+std::string FirmwareVersionText(std::uint8_t chipType, const std::uint8_t* reply,
+                                std::uint32_t transferred, int toggleBitSet);
+
+// The fixed text shown when the reply could not be read.
+std::string UnreadableVersionText(std::uint8_t chipType);
+
+}  // namespace q71x

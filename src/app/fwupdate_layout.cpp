@@ -1,0 +1,232 @@
+// The window's layout: every control with its text, bounds (left, top, width, height in pixels
+// relative to its parent), keyboard order, initial state and handler.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QStringList>
+
+#include "src/app/combo_selection.h"
+#include "src/app/fwupdate.h"
+#include "src/app/labeled_edit.h"
+#include "src/app/window_texts.h"
+#include "src/image/image_texts.h"
+
+namespace q71x {
+namespace {
+
+constexpr int kWindowLeft = 500;
+constexpr int kWindowTop = 225;
+// "MS Sans Serif" 8 point is 11 pixels high; where the platform lacks it, the nearest sans faces
+// of the same metrics come first.
+constexpr int kWindowFontPixels = 11;
+constexpr int kFwSizeFontPixels = 13;
+constexpr int kFwSizeItemHeight = 16;
+
+QFont WindowFont() {
+  static const char* const kFamilies[] = {"MS Sans Serif",   "Microsoft Sans Serif", "Arial",
+                                          "Liberation Sans", "Nimbus Sans",          "Helvetica",
+                                          "DejaVu Sans"};
+  QFont font;
+  const QStringList available = QFontDatabase::families();
+  for (const char* family : kFamilies) {
+    if (available.contains(QString::fromLatin1(family), Qt::CaseInsensitive)) {
+      font.setFamily(QString::fromLatin1(family));
+      break;
+    }
+  }
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(kWindowFontPixels);
+  return font;
+}
+
+QString Text(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+template <typename Widget>
+Widget* Named(Widget* widget, const char* name) {
+  widget->setObjectName(QString::fromLatin1(name));
+  return widget;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* text, QRect bounds) {
+  auto* button = Named(new QPushButton(QString::fromLatin1(text), parent), name);
+  button->setGeometry(bounds);
+  return button;
+}
+
+// Labels size themselves to their text, so a wider substitute font never clips a caption.
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, QRect bounds) {
+  auto* label = Named(new QLabel(QString::fromLatin1(text), parent), name);
+  const QSize hint = label->sizeHint();
+  label->setGeometry(bounds.left(), bounds.top(), std::max(bounds.width(), hint.width()),
+                     std::max(bounds.height(), hint.height()));
+  return label;
+}
+
+QCheckBox* MakeCheck(QWidget* parent, const char* name, const char* text, QRect bounds) {
+  auto* box = Named(new QCheckBox(QString::fromLatin1(text), parent), name);
+  box->setGeometry(bounds);
+  return box;
+}
+
+QComboBox* MakeCombo(QWidget* parent, const char* name, const QStringList& items, QRect bounds,
+                     int selected) {
+  auto* box = Named(new QComboBox(parent), name);
+  MakeEditableWithoutInsert(box);
+  box->addItems(items);
+  box->setCurrentIndex(selected);
+  box->setGeometry(bounds);
+  return box;
+}
+
+TLabeledEdit* MakeLabeledEdit(QWidget* parent, const char* name, const char* label, QRect bounds) {
+  auto* edit = Named(new TLabeledEdit(QString::fromLatin1(label), parent), name);
+  edit->EditLabel()->setObjectName(QString::fromLatin1(name) + QStringLiteral("Label"));
+  edit->PlaceAt(bounds.left(), bounds.top(), bounds.width(), bounds.height());
+  return edit;
+}
+
+// Display-only fields: read-only on the button-face colour.
+void MakeDisplayField(TLabeledEdit* edit) {
+  edit->setReadOnly(true);
+  QPalette palette = edit->palette();
+  palette.setColor(QPalette::Base, palette.color(QPalette::Button));
+  edit->setPalette(palette);
+}
+
+}  // namespace
+
+void TQ71xFwTool::BuildLayout() {
+  setObjectName(QStringLiteral("Q71xFwTool"));
+  setWindowTitle(Text(kWindowCaption));
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setFont(WindowFont());
+  setFixedSize(kClientWidth, kClientHeight);
+  move(kWindowLeft, kWindowTop);
+
+  ChipLabelEdit = MakeLabeledEdit(this, "ChipLabelEdit", "Chip ", {80, 12, 129, 21});
+  MakeDisplayField(ChipLabelEdit);
+  RefreshBtn = MakeButton(this, "RefreshBtn", "Refresh Device", {240, 8, 91, 25});
+  RefreshBtn->hide();
+  diskLabel = MakeLabel(this, "diskLabel", "USB Disk", {24, 44, 46, 13});
+  DeviceList = MakeCombo(this, "DeviceList", {}, {80, 40, 249, 21}, -1);
+  FwFilenameEdit = MakeLabeledEdit(this, "FwFilenameEdit", "Firmware File ", {80, 70, 249, 21});
+  LoadBtn = MakeButton(this, "LoadBtn", "Load File", {256, 96, 75, 25});
+  DiskLetterLable = MakeLabeledEdit(this, "DiskLetterLable", "Drives ", {80, 100, 89, 21});
+  MakeDisplayField(DiskLetterLable);
+  FwVerLableEdit = MakeLabeledEdit(this, "FwVerLableEdit", "Firmware Ver. ", {80, 124, 89, 21});
+  MakeDisplayField(FwVerLableEdit);
+  SFlashTypeLable = MakeLabeledEdit(this, "SFlashTypeLable", "Flash Type", {80, 148, 89, 21});
+  MakeDisplayField(SFlashTypeLable);
+  FwPgBurnSizeLabel = MakeLabel(this, "FwPgBurnSizeLabel", "Flash PgSz", {24, 175, 53, 13});
+  FwPgBurnSizeLabel->hide();
+  FwPgSizeCheck =
+      MakeCombo(this, "FwPgSizeCheck",
+                {QStringLiteral("32 KB"), QStringLiteral("16 KB"), QStringLiteral(" 8 KB"),
+                 QStringLiteral(" 4 KB"), QStringLiteral(" 2 KB")},
+                {80, 172, 89, 21}, 1);
+  FwPgSizeCheck->hide();
+  FlashTypeLabel = MakeLabel(this, "FlashTypeLabel", "Flash Type ", {24, 196, 55, 13});
+  FlashTypeList = MakeCombo(this, "FlashTypeList",
+                            {QStringLiteral("ATMELAT 49BV512"), QStringLiteral("PMC OM39LV512"),
+                             QStringLiteral("SST SST39LF512")},
+                            {80, 196, 145, 21}, 0);
+  StatusEdit = MakeLabeledEdit(this, "StatusEdit", "Status ", {80, 220, 249, 21});
+  StatusEdit->setReadOnly(true);
+  RdCheckBox = MakeCheck(this, "RdCheckBox", "RD Version", {8, 264, 81, 17});
+  UpdateBtn = MakeButton(this, "UpdateBtn", "Run", {96, 256, 75, 25});
+  UpdateBtn->setEnabled(false);
+  ExitBtn = MakeButton(this, "ExitBtn", "Exit", {216, 256, 75, 25});
+  Panel1 = Named(new QFrame(this), "Panel1");
+  Panel1->setGeometry(8, 289, 345 - 8, 3);
+  Panel1->setAutoFillBackground(true);
+  {
+    QPalette palette = Panel1->palette();
+    palette.setColor(QPalette::Window, QColor(0x00, 0x00, 0x80));  // navy
+    Panel1->setPalette(palette);
+  }
+  RdPanel = Named(new QFrame(this), "RdPanel");
+  RdPanel->setGeometry(0, 296, 345, kRdPanelHeight);
+  RdPanel->hide();
+
+  A1ChipCheck = MakeCheck(RdPanel, "A1ChipCheck", "A1 Chip", {8, 8, 65, 17});
+  ChkSumChk = MakeCheck(RdPanel, "ChkSumChk", "Check CheckSum", {128, 8, 113, 17});
+  QV958Path = MakeCombo(RdPanel, "QV958Path",
+                        {QStringLiteral("1.SETNVRAM"), QStringLiteral("2.FLASHREAD"),
+                         QStringLiteral("3.FLASHOPCODE")},
+                        {240, 4, 97, 21}, 0);
+  QV958Path->hide();
+  EraseOnlyCheck = MakeCheck(RdPanel, "EraseOnlyCheck", "Erase All Flash Only ", {8, 28, 121, 17});
+  EraseOnlyCheck->setProperty("tag", 0);
+  NVRAMCheck = MakeCheck(RdPanel, "NVRAMCheck", "Include 4K NVRAM", {128, 28, 113, 17});
+  BackupFWCheckBox =
+      MakeCheck(RdPanel, "BackupFWCheckBox", "Backup Old Firmware Only", {8, 48, 153, 17});
+  BackupFWCheckBox->setProperty("tag", 1);
+  BackupBtn = MakeButton(RdPanel, "BackupBtn", "Browse", {256, 61, 75, 25});
+  FwSizeCheck =
+      MakeCombo(RdPanel, "FwSizeCheck",
+                {QStringLiteral("32KB"), QStringLiteral("64KB"), QStringLiteral("128KB"),
+                 QStringLiteral("256KB"), QStringLiteral("512KB"), QStringLiteral("   1MB")},
+                {8, 72, 65, 24}, 0);
+  {
+    QFont font = FwSizeCheck->font();
+    font.setPixelSize(kFwSizeFontPixels);
+    FwSizeCheck->setFont(font);
+    for (int i = 0; i < FwSizeCheck->count(); ++i) {
+      FwSizeCheck->setItemData(i, QSize(0, kFwSizeItemHeight), Qt::SizeHintRole);
+    }
+  }
+  FwSizeLable = MakeLabel(RdPanel, "FwSizeLable", "Firmware size", {75, 75, 63, 13});
+  BackupFileEdit =
+      MakeLabeledEdit(RdPanel, "BackupFileEdit", "Backup FileName ", {115, 96, 214, 21});
+
+  OpenDialog1.Filter = std::string(kFirmwareFileFilter);
+
+  // Keyboard order: the panels first (0 and 1, the engineering panel's own order inside), then
+  // the window's controls by their numbers.
+  const std::vector<QWidget*> order = {
+      BackupFWCheckBox, EraseOnlyCheck,  BackupFileEdit, BackupBtn,  A1ChipCheck,
+      NVRAMCheck,       FwSizeCheck,     ChkSumChk,      QV958Path,  ChipLabelEdit,
+      RefreshBtn,       FwFilenameEdit,  LoadBtn,        DeviceList, DiskLetterLable,
+      FwVerLableEdit,   SFlashTypeLable, FlashTypeList,  StatusEdit, RdCheckBox,
+      ExitBtn,          UpdateBtn,       FwPgSizeCheck};
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    QWidget::setTabOrder(order[i - 1], order[i]);
+  }
+}
+
+void TQ71xFwTool::ConnectHandlers() {
+  connect(RefreshBtn, &QPushButton::clicked, this, [this] { RefreshBtnClick(RefreshBtn); });
+  ConnectComboChange(DeviceList, [this] { UpdateBtnCheck(DeviceList); });
+  connect(FwFilenameEdit, &QLineEdit::textChanged, this,
+          [this] { UpdateBtnCheck(FwFilenameEdit); });
+  connect(LoadBtn, &QPushButton::clicked, this, [this] { LoadBtnClick(LoadBtn); });
+  ConnectComboChange(FwPgSizeCheck, [this] { FwPgSizeCheckChange(FwPgSizeCheck); });
+  ConnectComboChange(FlashTypeList, [this] {
+    if (const int part = SelectedItem(FlashTypeList); part >= 0) {
+      lastParallelFlashPart_ = part;
+    }
+    UpdateBtnCheck(FlashTypeList);
+  });
+  // Ticks also change from the program (the action boxes untick each other); the handlers must
+  // run then too, so they follow the tick rather than the mouse.
+  connect(RdCheckBox, &QCheckBox::toggled, this, [this] { RdCheckBoxClick(RdCheckBox); });
+  connect(UpdateBtn, &QPushButton::clicked, this, [this] { UpdateBtnClick(UpdateBtn); });
+  connect(ExitBtn, &QPushButton::clicked, this, [this] { ExitBtnClick(ExitBtn); });
+  ConnectComboChange(QV958Path, [this] { FwPgSizeCheckChange(QV958Path); });
+  connect(EraseOnlyCheck, &QCheckBox::toggled, this,
+          [this] { EraseOnlyCheckClick(EraseOnlyCheck); });
+  connect(BackupFWCheckBox, &QCheckBox::toggled, this,
+          [this] { EraseOnlyCheckClick(BackupFWCheckBox); });
+  connect(BackupBtn, &QPushButton::clicked, this, [this] { BackupBtnClick(BackupBtn); });
+  ConnectComboChange(FwSizeCheck, [this] { FwSizeCheckChange(FwSizeCheck); });
+}
+
+}  // namespace q71x

@@ -1,0 +1,61 @@
+#include "src/app/qt_dialogs.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+#include "src/device/platform/user_dialogs.h"
+
+namespace q71x {
+namespace {
+
+QMessageBox::Icon QtIcon(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Information:
+      return QMessageBox::Information;
+    case MessageIcon::Warning:
+      return QMessageBox::Warning;
+    case MessageIcon::Error:
+      return QMessageBox::Critical;
+    case MessageIcon::None:
+      break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+QString QtFileFilter(const std::string& filter) {
+  const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+  QStringList entries;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QString pattern = parts[i + 1];
+    pattern.replace(QStringLiteral("*.*"), QStringLiteral("*"));
+    pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
+    entries.push_back(parts[i] + QStringLiteral(" (") + pattern + QLatin1Char(')'));
+  }
+  return entries.join(QStringLiteral(";;"));
+}
+
+void InstallQtDialogs() {
+  SetMessageBoxHandler([](const MessageBoxRequest& request) {
+    QMessageBox box(QtIcon(request.Icon), QString::fromStdString(request.Caption),
+                    QString::fromStdString(request.Text), QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.exec();
+  });
+  SetOpenFileHandler([](const OpenFileRequest& request) -> std::optional<std::string> {
+    const QString chosen = QFileDialog::getOpenFileName(
+        QApplication::activeWindow(), QString(),
+        QFile::decodeName(QByteArray::fromStdString(request.InitialDirectory)),
+        QtFileFilter(request.Filter));
+    if (chosen.isEmpty()) {
+      return std::nullopt;
+    }
+    return QFile::encodeName(chosen).toStdString();
+  });
+}
+
+}  // namespace q71x

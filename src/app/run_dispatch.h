@@ -1,0 +1,45 @@
+#pragma once
+// Which update procedure Run starts for the identified chip, and the table of the procedures
+// this build has.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "src/update/tool_window.h"
+
+namespace q71x {
+
+enum class UpdateProcedure {
+  None,
+  UpdateSerialFlash,
+  UpdateFlashWithNvram,
+  UpdateParallelFlash,
+  UpdateSerialFlashSpi,
+  UpdateDf2Flash,
+  UpdateDiskFirmware,
+  UpdateDfFlash,
+};
+
+// What the choice depends on, taken from the window when Run is pressed.
+struct DispatchFacts {
+  std::uint8_t ChipType = 0;
+  std::uint8_t ChipRevision = 0;
+  std::int32_t FlashVendor = 0;
+  std::uint32_t SstSpiFlash = 0;
+  std::int32_t ConfigLevel = 0;
+  std::string DevicePath;
+};
+
+// The procedure for the chip. For chip type 10 the device is asked for its mode flag
+// (CheckChipModeFlag), which is always sent for that type.
+UpdateProcedure ChooseUpdateProcedure(const DispatchFacts& facts);
+
+// Starts the procedure with the window and the device path and returns once it has finished.
+// False when this build has no such procedure (nothing was sent or shown).
+bool RunUpdateProcedure(UpdateProcedure procedure, ToolWindow& window,
+                        const std::string& devicePath, int parallelFlashPart);
+
+std::string_view UpdateProcedureName(UpdateProcedure procedure);
+
+}  // namespace q71x

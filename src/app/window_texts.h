@@ -1,0 +1,28 @@
+#pragma once
+// The texts the window shows, exactly as operators have always seen them (misspellings kept).
+
+#include <string_view>
+
+namespace q71x {
+
+inline constexpr std::string_view kWindowCaption = " QV4071x FW Update Utility v1.16.00";
+inline constexpr std::string_view kMessageCaption = "Message";
+
+inline constexpr std::string_view kNoDeviceItem = "No available device!!!";
+inline constexpr std::string_view kUsbItemPrefix = "<<USB>> ";
+inline constexpr std::string_view k1394ItemPrefix = "<<1394>> ";
+inline constexpr std::string_view kUsbDiskCaption = "USB DISK";
+inline constexpr std::string_view k1394DiskCaption = "1394 DISK";
+
+inline constexpr std::string_view kDropOneFileText = "Please Drag and Drop One File Only!";
+inline constexpr std::string_view kFileMismatchText =
+    "The firmware file seems not match this chip!";
+inline constexpr std::string_view kChipNotSupportedText = "The chip not support Firmware Update!";
+inline constexpr std::string_view kNotQuvarisChipText = "Not Quvaris Chip!!";
+inline constexpr std::string_view kUpdateBtnPressDebugText = "Update Btn Press\n";
+
+// Ours: a file name the tool would have had to cut is refused instead.
+inline constexpr std::string_view kFileNameTooLongText =
+    "File name too long (260 characters or more), not accepted!";
+
+}  // namespace q71x
