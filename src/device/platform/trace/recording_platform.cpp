@@ -1,0 +1,93 @@
+#include "src/device/platform/trace/recording_platform.h"
+
+#include <algorithm>
+#include <sstream>
+
+#include "src/device/platform/trace/trace_format.h"
+
+namespace q71x::trace {
+
+RecordingPlatform::RecordingPlatform(Platform& inner, std::ostream& out)
+    : inner_(inner), out_(out) {
+  Write(kTraceHeader);
+}
+
+void RecordingPlatform::Write(const std::string& line) {
+  out_ << line << '\n';
+  out_.flush();
+}
+
+DeviceHandle RecordingPlatform::OpenDevice(const std::string& path, AccessMode mode) {
+  const DeviceHandle handle = inner_.OpenDevice(path, mode);
+  lastError_ = inner_.LastErrorCode();
+  const bool ok = handle != kInvalidDeviceHandle;
+  if (ok) {
+    paths_[handle] = path;
+  }
+  std::ostringstream line;
+  line << "OPEN " << AccessModeLetter(mode) << ' ' << ToHex(path) << ' ' << (ok ? 1 : 0) << ' '
+       << lastError_;
+  Write(line.str());
+  return handle;
+}
+
+bool RecordingPlatform::SendPassThrough(DeviceHandle handle, PassThroughRecord& record) {
+  PassThroughExchange e;
+  e.Path = paths_[handle];
+  e.Cdb.assign(record.Cdb, record.Cdb + std::min<std::size_t>(record.CdbLength, 16));
+  e.DataIn = record.DataIn;
+  e.Length = record.DataTransferLength;
+  e.Timeout = record.TimeOutValue;
+  if (record.DataIn == 0 && record.DataBuffer != nullptr) {
+    e.DataOut.assign(record.DataBuffer, record.DataBuffer + record.DataTransferLength);
+  }
+  e.Ok = inner_.SendPassThrough(handle, record);
+  lastError_ = inner_.LastErrorCode();
+  e.Error = lastError_;
+  e.Transferred = record.DataTransferLength;
+  if (record.DataIn != 0 && record.DataBuffer != nullptr) {
+    e.DataInBytes.assign(record.DataBuffer, record.DataBuffer + e.Length);
+  }
+  Write(FormatPassThrough(e));
+  return e.Ok;
+}
+
+bool RecordingPlatform::QueryDeviceNumber(DeviceHandle handle, StorageDeviceNumber& out) {
+  const bool ok = inner_.QueryDeviceNumber(handle, out);
+  lastError_ = inner_.LastErrorCode();
+  std::ostringstream line;
+  line << "DEVNUM " << ToHex(paths_[handle]) << ' ' << (ok ? 1 : 0) << ' ' << lastError_ << ' '
+       << out.DeviceType << ' ' << out.DeviceNumber << ' ' << out.PartitionNumber;
+  Write(line.str());
+  return ok;
+}
+
+void RecordingPlatform::CloseDevice(DeviceHandle handle) {
+  inner_.CloseDevice(handle);
+  paths_.erase(handle);
+}
+
+bool RecordingPlatform::EnumerateInterfaces(InterfaceClass cls, std::vector<std::string>& paths) {
+  const bool ok = inner_.EnumerateInterfaces(cls, paths);
+  std::ostringstream line;
+  line << "ENUM " << (cls == InterfaceClass::Disk ? 'D' : 'C') << ' ' << (ok ? 1 : 0);
+  for (const auto& path : paths) {
+    line << ' ' << ToHex(path);
+  }
+  Write(line.str());
+  return ok;
+}
+
+std::vector<VolumeInfo> RecordingPlatform::ListVolumes() {
+  std::vector<VolumeInfo> volumes = inner_.ListVolumes();
+  std::ostringstream line;
+  line << "VOLUMES";
+  for (const auto& v : volumes) {
+    line << ' ' << ToHex(v.Name) << ',' << ToHex(v.QueryPath) << ',' << (v.IsSystem ? 1 : 0) << ','
+         << (v.IsRemote ? 1 : 0);
+  }
+  Write(line.str());
+  return volumes;
+}
+
+}  // namespace q71x::trace

@@ -1,0 +1,43 @@
+#pragma once
+// Wraps the real platform and writes every exchange to a trace (see trace_format.h).
+
+#include <map>
+#include <ostream>
+#include <string>
+
+#include "src/device/platform/platform.h"
+
+namespace q71x::trace {
+
+class RecordingPlatform final : public Platform {
+ public:
+  // Neither is owned; the stream receives one line per exchange and is flushed after each.
+  RecordingPlatform(Platform& inner, std::ostream& out);
+
+  DeviceHandle OpenDevice(const std::string& path, AccessMode mode) override;
+  bool SendPassThrough(DeviceHandle handle, PassThroughRecord& record) override;
+  std::uint32_t LastErrorCode() override { return lastError_; }
+  bool QueryDeviceNumber(DeviceHandle handle, StorageDeviceNumber& out) override;
+  void CloseDevice(DeviceHandle handle) override;
+  bool EnumerateInterfaces(InterfaceClass cls, std::vector<std::string>& paths) override;
+  std::vector<VolumeInfo> ListVolumes() override;
+  void SleepMs(std::uint32_t ms) override { inner_.SleepMs(ms); }
+  std::uint64_t MonotonicMs() override { return inner_.MonotonicMs(); }
+  void DebugOutput(const std::string& text) override { inner_.DebugOutput(text); }
+  void SetDeviceChangeListener(DeviceChangeListener listener) override {
+    inner_.SetDeviceChangeListener(std::move(listener));
+  }
+  int DeviceChangeFd() override { return inner_.DeviceChangeFd(); }
+  void ProcessDeviceChangeEvents() override { inner_.ProcessDeviceChangeEvents(); }
+  std::string AccessNotice() override { return inner_.AccessNotice(); }
+
+ private:
+  void Write(const std::string& line);
+
+  Platform& inner_;
+  std::ostream& out_;
+  std::map<DeviceHandle, std::string> paths_;
+  std::uint32_t lastError_ = 0;
+};
+
+}  // namespace q71x::trace

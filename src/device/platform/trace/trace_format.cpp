@@ -1,0 +1,117 @@
+#include "src/device/platform/trace/trace_format.h"
+
+#include <sstream>
+
+namespace q71x::trace {
+namespace {
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  return -1;
+}
+
+std::string HexOrDash(const std::vector<std::uint8_t>& bytes) {
+  return bytes.empty() ? "-" : ToHex(bytes.data(), bytes.size());
+}
+
+}  // namespace
+
+std::string ToHex(const std::uint8_t* bytes, std::size_t size) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(size * 2);
+  for (std::size_t i = 0; i < size; ++i) {
+    hex.push_back(kDigits[bytes[i] >> 4]);
+    hex.push_back(kDigits[bytes[i] & 0x0F]);
+  }
+  return hex;
+}
+
+std::string ToHex(const std::string& text) {
+  if (text.empty()) {
+    return "-";
+  }
+  return ToHex(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+}
+
+std::optional<std::vector<std::uint8_t>> FromHex(const std::string& hex) {
+  std::vector<std::uint8_t> bytes;
+  if (hex == "-") {
+    return bytes;
+  }
+  if (hex.size() % 2 != 0) {
+    return std::nullopt;
+  }
+  bytes.reserve(hex.size() / 2);
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    const int high = HexDigit(hex[i]);
+    const int low = HexDigit(hex[i + 1]);
+    if (high < 0 || low < 0) {
+      return std::nullopt;
+    }
+    bytes.push_back(static_cast<std::uint8_t>(high << 4 | low));
+  }
+  return bytes;
+}
+
+std::optional<std::string> TextFromHex(const std::string& hex) {
+  auto bytes = FromHex(hex);
+  if (!bytes) {
+    return std::nullopt;
+  }
+  return std::string(bytes->begin(), bytes->end());
+}
+
+char AccessModeLetter(AccessMode mode) {
+  switch (mode) {
+    case AccessMode::SharedReadWrite:
+      return 'S';
+    case AccessMode::ExclusiveReadWrite:
+      return 'X';
+    case AccessMode::QueryOnly:
+      return 'Q';
+  }
+  return '?';
+}
+
+std::string FormatPassThrough(const PassThroughExchange& e) {
+  std::ostringstream line;
+  line << "PT " << ToHex(e.Path) << ' ' << HexOrDash(e.Cdb) << ' ' << int(e.DataIn) << ' '
+       << e.Length << ' ' << e.Timeout << ' ' << HexOrDash(e.DataOut) << ' ' << (e.Ok ? 1 : 0)
+       << ' ' << e.Error << ' ' << e.Transferred << ' ' << HexOrDash(e.DataInBytes);
+  return line.str();
+}
+
+std::optional<PassThroughExchange> ParsePassThrough(const std::string& line) {
+  std::istringstream in(line);
+  std::string tag, path, cdb, dataOut, dataIn;
+  int direction = 0;
+  int ok = 0;
+  PassThroughExchange e;
+  if (!(in >> tag >> path >> cdb >> direction >> e.Length >> e.Timeout >> dataOut >> ok >>
+        e.Error >> e.Transferred >> dataIn) ||
+      tag != "PT") {
+    return std::nullopt;
+  }
+  auto pathText = TextFromHex(path);
+  auto cdbBytes = FromHex(cdb);
+  auto outBytes = FromHex(dataOut);
+  auto inBytes = FromHex(dataIn);
+  if (!pathText || !cdbBytes || !outBytes || !inBytes || cdbBytes->size() > 16) {
+    return std::nullopt;
+  }
+  e.Path = *pathText;
+  e.Cdb = *cdbBytes;
+  e.DataIn = static_cast<std::uint8_t>(direction);
+  e.DataOut = *outBytes;
+  e.Ok = ok != 0;
+  e.DataInBytes = *inBytes;
+  return e;
+}
+
+}  // namespace q71x::trace

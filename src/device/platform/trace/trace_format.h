@@ -1,0 +1,49 @@
+#pragma once
+// One line per platform exchange, so that a user with a real enclosure can attach a recording
+// to a report and the recording can be replayed as a regression test.
+//
+//   OPEN <S|X|Q> <path> <ok> <error>
+//   PT <path> <cdb> <dataIn> <length> <timeout> <dataOut|-> <ok> <error> <transferred> <dataIn|->
+//   DEVNUM <path> <ok> <error> <type> <number> <partition>
+//   ENUM <D|C> <ok> <path>...
+//   VOLUMES <name>,<queryPath>,<system>,<remote> ...
+//
+// Paths, names and byte strings are written in hex so that no character of theirs can break a
+// line.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "src/device/platform/platform.h"
+
+namespace q71x::trace {
+
+inline constexpr const char* kTraceHeader = "Q71X-TRACE 1";
+
+std::string ToHex(const std::uint8_t* bytes, std::size_t size);
+std::string ToHex(const std::string& text);
+// Nothing when the text is not an even run of hex digits ("-" is the empty string).
+std::optional<std::vector<std::uint8_t>> FromHex(const std::string& hex);
+std::optional<std::string> TextFromHex(const std::string& hex);
+
+char AccessModeLetter(AccessMode mode);
+
+struct PassThroughExchange {
+  std::string Path;
+  std::vector<std::uint8_t> Cdb;
+  std::uint8_t DataIn = 0;
+  std::uint32_t Length = 0;
+  std::uint32_t Timeout = 0;
+  std::vector<std::uint8_t> DataOut;
+  bool Ok = false;
+  std::uint32_t Error = 0;
+  std::uint32_t Transferred = 0;
+  std::vector<std::uint8_t> DataInBytes;
+};
+
+std::string FormatPassThrough(const PassThroughExchange& exchange);
+std::optional<PassThroughExchange> ParsePassThrough(const std::string& line);
+
+}  // namespace q71x::trace

@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "src/device/chip_tables.h"
+#include "src/device/discovery.h"
+#include "src/device/identification.h"
+#include "src/device/platform/trace/recording_platform.h"
+#include "src/device/platform/trace/replay_platform.h"
+#include "tests/support/cdb_script.h"
+#include "tests/support/recording_dialogs.h"
+
+namespace q71x::trace {
+namespace {
+
+using testing::CdbScript;
+using testing::ScriptedPlatform;
+using testing::ScriptedReply;
+
+const std::string kPath = "\\\\?\\usbstor#disk&ven_q&prod_bridge#7";
+
+struct Session {
+  std::uint16_t identity = 0;
+  std::string letters;
+  std::vector<std::string> disks;
+};
+
+Session RunSession() {
+  Session s;
+  DevicePathSlots slots;
+  EnumerateDiskInterfaces(slots, 1);
+  s.disks = slots;
+  s.identity = IdentifyChip(kPath);
+  FindVolumeLetters(kPath, s.letters);
+  return s;
+}
+
+class TraceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::vector<std::uint8_t> inquiry(40, 0);
+    const std::string code = "q713";
+    std::copy(code.begin(), code.end(), inquiry.begin() + 36);
+    std::vector<std::uint8_t> chipInfo = testing::TextBytes("q713E");
+    chipInfo.push_back(3);
+    script.On({0x12}, ScriptedReply{true, 0, inquiry, 40});
+    script.On({0xFF, 0x04, 0x30}, ScriptedReply{true, 0, chipInfo, 40});
+    script.Attach(device);
+    device.SetInterfaces(InterfaceClass::Disk, {kPath});
+    device.SetDeviceNumber(kPath, {7, 4, 0});
+    device.SetDeviceNumber("\\\\.\\G:", {7, 4, 1});
+    device.SetVolumes({VolumeInfo{"G", "\\\\.\\G:", false, false}});
+  }
+
+  ScriptedPlatform device;
+  CdbScript script;
+  testing::RecordingDialogs dialogs;
+};
+
+TEST_F(TraceTest, ReplayOfARecordingGivesTheSameAnswers) {
+  std::stringstream trace;
+  Session live;
+  {
+    RecordingPlatform recorder(device, trace);
+    ScopedActivePlatform scope(recorder);
+    live = RunSession();
+  }
+  EXPECT_EQ(14, IdentityType(live.identity));
+  EXPECT_EQ(4, IdentityRevision(live.identity));
+  EXPECT_EQ("G", live.letters);
+
+  ReplayPlatform replay;
+  ASSERT_TRUE(replay.Load(trace)) << (replay.ParseErrors().empty() ? "" : replay.ParseErrors()[0]);
+  ScopedActivePlatform scope(replay);
+  const Session replayed = RunSession();
+  EXPECT_EQ(live.identity, replayed.identity);
+  EXPECT_EQ(live.letters, replayed.letters);
+  EXPECT_EQ(live.disks, replayed.disks);
+  EXPECT_TRUE(replay.Unmatched().empty());
+  EXPECT_EQ(0u, replay.UnusedExchanges());
+}
+
+TEST_F(TraceTest, UnseenExchangeFailsAndIsListed) {
+  std::stringstream trace;
+  {
+    RecordingPlatform recorder(device, trace);
+    ScopedActivePlatform scope(recorder);
+    IdentifyChip(kPath);
+  }
+  ReplayPlatform replay;
+  ASSERT_TRUE(replay.Load(trace));
+  ScopedActivePlatform scope(replay);
+  std::uint8_t reply[4] = {};
+  EXPECT_EQ(0, ReadChipMemory(kPath, 0x505E, reply, 4));
+  ASSERT_EQ(1u, replay.Unmatched().size());
+  EXPECT_NE(std::string::npos, replay.Unmatched()[0].find("df100000040050"));
+  // A recorded request answers once: a second identical one is unseen too.
+  EXPECT_NE(0, IdentityType(IdentifyChip(kPath)));
+  EXPECT_EQ(0, IdentityType(IdentifyChip(kPath)));
+}
+
+TEST(TraceFormatTest, RejectsForeignOrBrokenTraces) {
+  std::stringstream foreign("hello\n");
+  ReplayPlatform a;
+  EXPECT_FALSE(a.Load(foreign));
+  std::stringstream broken(std::string(kTraceHeader) + "\nPT zz 12 1 4 10 - 1 0 4 -\n");
+  ReplayPlatform b;
+  EXPECT_FALSE(b.Load(broken));
+  EXPECT_EQ(1u, b.ParseErrors().size());
+
+  PassThroughExchange e;
+  e.Path = "a path with blanks";
+  e.Cdb = {0xFF, 0x04, 0x11};
+  e.DataOut = {1, 2, 3};
+  e.Length = 3;
+  e.Timeout = 50;
+  e.Ok = true;
+  const auto parsed = ParsePassThrough(FormatPassThrough(e));
+  ASSERT_TRUE(parsed.has_value());
+  EXPECT_EQ(e.Path, parsed->Path);
+  EXPECT_EQ(e.Cdb, parsed->Cdb);
+  EXPECT_EQ(e.DataOut, parsed->DataOut);
+  EXPECT_TRUE(parsed->DataInBytes.empty());
+}
+
+}  // namespace
+}  // namespace q71x::trace
