@@ -6,9 +6,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "sim/attached_disk.h"
+#include "sim/df_bridge_options.h"
 #include "sim/exchange.h"
+#include "sim/parallel_flash_wiring.h"
 #include "sim/personality.h"
 #include "sim/virtual_clock.h"
 
@@ -49,8 +53,13 @@ struct BridgeState {
   FlashAccessSettings FlashAccess;
   RawChannelState RawChannel;
   bool SessionOpen = false;
-  // Extension point: the parallel flash and the attached disk join here as members of their own
-  // types, reset in PowerOnBridge.
+  // How this bridge reads DF flash-write modes and its toggle byte (bridge_df_flash.cpp,
+  // bridge_df_memory.cpp).
+  DfBridgeOptions Df;
+  // Empty: no parallel flash on the board (bridge_parallel_flash.cpp).
+  std::optional<ParallelFlashWiring> Parallel;
+  // Empty: no drive attached (bridge_disk.cpp).
+  std::optional<AttachedDisk> Disk;
 };
 
 // What a command handler may use besides the bridge: the clock, and the deadline its request's

@@ -6,19 +6,27 @@ namespace {
 
 inline constexpr std::uint8_t kDfReadChipMemory = 0xFD;
 inline constexpr std::uint8_t kDfReadChipId = 0xFF;
+inline constexpr std::uint8_t kDfReadFlash = 0xFA;
+inline constexpr std::uint8_t kDfWriteFlash = 0xFB;
+inline constexpr std::uint8_t kDfWriteChipMemory = 0xFE;
+inline constexpr std::uint8_t kDfIdentifyDevice = 0xEC;
 
 }  // namespace
 
 Reply HandleDfCommand(BridgeState& bridge, const Request& request, CommandContext& context) {
-  (void)context;
   switch (request.Cdb[11]) {
     case kDfReadChipId:
       return HandleChipIdDf(bridge, request);
     case kDfReadChipMemory:
       return HandleReadChipMemory(bridge, request);
-    // Extension point: FA read flash, FB write flash (erase marks, the DF2 erase flag), FE write
-    // controller memory (the toggle byte at 506A) and EC IDENTIFY join here, each handled in a
-    // file of its own (bridge_df_flash.cpp, bridge_df_memory.cpp, bridge_disk.cpp).
+    case kDfReadFlash:
+      return HandleReadFlashDf(bridge, request, context);
+    case kDfWriteFlash:
+      return HandleWriteFlashDf(bridge, request, context);
+    case kDfWriteChipMemory:
+      return HandleWriteChipMemory(bridge, request);
+    case kDfIdentifyDevice:
+      return HandleIdentifyDevice(bridge, request);
     default:
       return RejectedReply();
   }

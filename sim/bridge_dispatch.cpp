@@ -24,8 +24,10 @@ Reply ExecuteBridgeCommand(BridgeState& bridge, const Request& request, CommandC
   if (cdb[0] == kOpInquiry) {
     return HandleInquiry(bridge, request);
   }
-  // Extension point: an ordinary disk answers the disk commands (25, 28/2A, 88/8A) too; their
-  // handler belongs before this test, in a bridge_disk.cpp of its own.
+  // An ordinary disk answers the disk commands too.
+  if (IsDiskCommand(cdb[0])) {
+    return HandleDiskCommand(bridge, request, context);
+  }
   if (!bridge.Personality.AnswersVendorCommands) {
     return RejectedReply();
   }

@@ -10,6 +10,12 @@
 namespace q71x::sim {
 namespace {
 
+inline constexpr std::uint8_t kFf04ParallelBusy = 0x00;
+inline constexpr std::uint8_t kFf04ParallelStart = 0x01;
+inline constexpr std::uint8_t kFf04ParallelProgram = 0x02;
+inline constexpr std::uint8_t kFf04ParallelRead = 0x03;
+inline constexpr std::uint8_t kFf04ParallelLoadErase = 0x04;
+inline constexpr std::uint8_t kFf04ParallelSwitchToRom = 0x05;
 inline constexpr std::uint8_t kFf04ReadBlock = 0x10;
 inline constexpr std::uint8_t kFf04WriteBlock = 0x11;
 inline constexpr std::uint8_t kFf04ReadStatus = 0x12;
@@ -35,11 +41,6 @@ inline constexpr std::uint8_t kOpAaiByte = 0xAF;
 
 // Replies of the setting commands carry nothing the host reads.
 inline constexpr std::uint8_t kAcknowledge[2] = {0x00, 0x00};
-
-std::array<std::uint8_t, 4> OpcodeWithAddress(std::uint8_t opcode, std::uint32_t address) {
-  return {opcode, static_cast<std::uint8_t>(address >> 16), static_cast<std::uint8_t>(address >> 8),
-          static_cast<std::uint8_t>(address)};
-}
 
 std::uint32_t FlashAddress(const Request& request) {
   return ReadBigEndian(request.Cdb, 3, 3);
@@ -114,10 +115,7 @@ Reply WriteBlock(BridgeState& bridge, const Request& request, CommandContext& co
   if (!WaitFlashIdleInBridge(bridge, context)) {
     return TimedOutReply();
   }
-  const std::uint8_t opcode = bridge.FlashAccess.ProgramOpcode;
-  const bool done = opcode == kOpAaiByte || opcode == kOpAaiWord
-                        ? ProgramAai(bridge, context, opcode, FlashAddress(request), request.Data)
-                        : ProgramPages(bridge, context, FlashAddress(request), request.Data);
+  const bool done = ProgramFlashRange(bridge, context, FlashAddress(request), request.Data);
   return done ? CompletedReply(static_cast<std::uint32_t>(request.Data.size())) : TimedOutReply();
 }
 
@@ -187,6 +185,19 @@ Reply SetOpcodesEx(BridgeState& bridge, const Request& request) {
 
 }  // namespace
 
+std::array<std::uint8_t, 4> OpcodeWithAddress(std::uint8_t opcode, std::uint32_t address) {
+  return {opcode, static_cast<std::uint8_t>(address >> 16), static_cast<std::uint8_t>(address >> 8),
+          static_cast<std::uint8_t>(address)};
+}
+
+bool ProgramFlashRange(BridgeState& bridge, CommandContext& context, std::uint32_t address,
+                       std::span<const std::uint8_t> data) {
+  const std::uint8_t opcode = bridge.FlashAccess.ProgramOpcode;
+  return opcode == kOpAaiByte || opcode == kOpAaiWord
+             ? ProgramAai(bridge, context, opcode, address, data)
+             : ProgramPages(bridge, context, address, data);
+}
+
 Reply HandleFf04Command(BridgeState& bridge, const Request& request, CommandContext& context) {
   switch (request.Cdb[2]) {
     case kFf04ReadBlock:
@@ -221,7 +232,13 @@ Reply HandleFf04Command(BridgeState& bridge, const Request& request, CommandCont
       return HandleConfigBlock(bridge, request);
     case kFf04Session:
       return HandleSession(bridge, request);
-    // Extension point: 00-05 reach the parallel flash (bridge_parallel_flash.cpp).
+    case kFf04ParallelBusy:
+    case kFf04ParallelStart:
+    case kFf04ParallelProgram:
+    case kFf04ParallelRead:
+    case kFf04ParallelLoadErase:
+    case kFf04ParallelSwitchToRom:
+      return HandleParallelFlashCommand(bridge, request, context);
     default:
       return RejectedReply();
   }

@@ -3,6 +3,7 @@
 // flash bus, and a ready wait that polls the status register until the part is idle. Shared by
 // every command family that touches the serial flash.
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -27,5 +28,15 @@ bool WaitFlashIdleInBridge(BridgeState& bridge, CommandContext& context);
 // WRITE ENABLE, then one cycle with `command`.
 void WriteEnabledCycle(BridgeState& bridge, CommandContext& context,
                        std::span<const std::uint8_t> command);
+
+// An opcode followed by a 24-bit address, high byte first.
+std::array<std::uint8_t, 4> OpcodeWithAddress(std::uint8_t opcode, std::uint32_t address);
+
+// Programs `data` from `address` the way the host set up for block writes: page programs split
+// at the page size, or auto-address-increment cycles when the program opcode is AF or AD. Each
+// step is waited for; false when that would pass the time-out. Used by FF 04 11 and DF .. FB.
+// (Defined in bridge_ff04.cpp.)
+bool ProgramFlashRange(BridgeState& bridge, CommandContext& context, std::uint32_t address,
+                       std::span<const std::uint8_t> data);
 
 }  // namespace q71x::sim

@@ -50,4 +50,19 @@ void ReleaseRawChannel(BridgeState& bridge, CommandContext& context);
 // bridge_df.cpp: the DF family switch on byte 11.
 Reply HandleDfCommand(BridgeState& bridge, const Request& request, CommandContext& context);
 
+// bridge_df_flash.cpp: DF .. FA read flash and DF .. FB write flash with its erase marks.
+Reply HandleReadFlashDf(BridgeState& bridge, const Request& request, CommandContext& context);
+Reply HandleWriteFlashDf(BridgeState& bridge, const Request& request, CommandContext& context);
+// bridge_df_memory.cpp: DF .. FE write controller memory.
+Reply HandleWriteChipMemory(BridgeState& bridge, const Request& request);
+
+// bridge_parallel_flash.cpp: FF 04 00-05, the parallel NOR flash.
+Reply HandleParallelFlashCommand(BridgeState& bridge, const Request& request,
+                                 CommandContext& context);
+
+// bridge_disk.cpp: READ CAPACITY(10), READ/WRITE(10) and (16), and DF .. EC IDENTIFY DEVICE.
+bool IsDiskCommand(std::uint8_t opcode);
+Reply HandleDiskCommand(BridgeState& bridge, const Request& request, CommandContext& context);
+Reply HandleIdentifyDevice(BridgeState& bridge, const Request& request);
+
 }  // namespace q71x::sim

@@ -25,6 +25,9 @@ void PowerOnBridge(BridgeState& bridge) {
   if (bridge.Flash) {
     bridge.Flash->PowerOn();
   }
+  if (bridge.Parallel) {
+    PowerOnParallelFlash(*bridge.Parallel);
+  }
 }
 
 }  // namespace q71x::sim

@@ -285,6 +285,9 @@ Reply SimulatedSystem::RunWithFault(Enclosure& enclosure, const Request& request
       if (enclosure.Bridge.Flash) {
         enclosure.Bridge.Flash->SetStuckBusy(true);
       }
+      if (enclosure.Bridge.Parallel) {
+        enclosure.Bridge.Parallel->StuckBusy = true;
+      }
       return RunOnBridge(enclosure, request);
   }
   return RejectedReply();
