@@ -31,10 +31,10 @@ struct SerialFlashPart {
   std::uint32_t SizeBytes = 0;
   // Bytes one page program (02) takes before its address wraps; 1 where 02 programs one byte.
   std::uint32_t PageBytes = 256;
-  IdBytes JedecId;      // 9F: right after the opcode
-  IdBytes SignatureAb;  // AB: after three dummy bytes, repeated while clocked
-  IdBytes ReadId90;     // 90: after three address bytes, maker then device (address bit 0 swaps)
-  IdBytes LegacyId15;   // 15: right after the opcode
+  IdBytes JedecId = {};      // 9F: right after the opcode
+  IdBytes SignatureAb = {};  // AB: after three dummy bytes, repeated while clocked
+  IdBytes ReadId90 = {};  // 90: after three address bytes, maker then device (address bit 0 swaps)
+  IdBytes LegacyId15 = {};  // 15: right after the opcode
   std::array<EraseOp, kMaxErasers> Erasers{};
   // Bottom boot block: units that replace the first block of BootEraseOpcode, from address 0
   // upward; a 0 ends the list.
