@@ -1,8 +1,6 @@
 #pragma once
 // Image files for the tests, written into a private temporary folder that is removed afterwards.
 
-#include <stdlib.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -12,21 +10,13 @@
 #include <vector>
 
 #include "src/image/sample_image.h"
+#include "tests/support/temp_dir.h"
 
 namespace q71x::testing {
 
 class ImageFiles {
  public:
-  ImageFiles() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "q71x-image-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) {
-      folder_ = pattern;
-    }
-  }
-  ~ImageFiles() {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
+  ImageFiles() = default;
   ImageFiles(const ImageFiles&) = delete;
   ImageFiles& operator=(const ImageFiles&) = delete;
 
@@ -38,15 +28,13 @@ class ImageFiles {
     return path;
   }
   std::string Sample(const SampleImageOptions& options) { return Write(BuildSampleImage(options)); }
-  std::string Missing() const { return (folder_ / "no-such-image.bin").string(); }
-  std::string Folder() const { return folder_.string(); }
+  std::string Missing() const { return folder_.File("no-such-image.bin"); }
+  std::string Folder() const { return folder_.path().string(); }
 
  private:
-  std::string NextPath() {
-    return (folder_ / ("image" + std::to_string(count_++) + ".bin")).string();
-  }
+  std::string NextPath() { return folder_.File("image" + std::to_string(count_++) + ".bin"); }
 
-  std::filesystem::path folder_;
+  TempDir folder_;
   int count_ = 0;
 };
 
