@@ -89,6 +89,9 @@ std::vector<std::uint8_t> SerialFlash::Transact(std::span<const std::uint8_t> mo
     return miso;
   }
   const std::uint8_t opcode = mosi[0];
+  // ENABLE WRITE STATUS lasts for the very next instruction only.
+  const bool writeStatusArmed = writeStatusEnabled_;
+  writeStatusEnabled_ = false;
   if (opcode == kOpReadStatus) {
     std::fill(miso.begin() + 1, miso.end(), Status(nowUs));
     return miso;
@@ -97,9 +100,6 @@ std::vector<std::uint8_t> SerialFlash::Transact(std::span<const std::uint8_t> mo
   if (IsBusy(nowUs)) {
     return miso;
   }
-  // ENABLE WRITE STATUS lasts for the very next instruction only.
-  const bool writeStatusArmed = writeStatusEnabled_;
-  writeStatusEnabled_ = false;
   const bool isAaiOpcode =
       (opcode == kOpAaiByte && part_->HasAaiByte) || (opcode == kOpAaiWord && part_->HasAaiWord);
   if (aaiActive_) {
@@ -175,6 +175,8 @@ void SerialFlash::Erase(std::uint8_t opcode, std::span<const std::uint8_t> mosi,
   const EraseOp& op = *part_->FindEraser(opcode);
   const bool wholeChip = op.UnitBytes == 0;
   if (!ChangesAllowed() || (!wholeChip && mosi.size() < kFirstDataByte)) {
+    // A refused instruction still spends the latch.
+    writeEnabled_ = false;
     return;
   }
   if (wholeChip) {
@@ -206,6 +208,7 @@ void SerialFlash::Erase(std::uint8_t opcode, std::span<const std::uint8_t> mosi,
 
 void SerialFlash::PageProgram(std::span<const std::uint8_t> mosi, std::uint64_t nowUs) {
   if (!ChangesAllowed() || mosi.size() <= kFirstDataByte) {
+    writeEnabled_ = false;
     return;
   }
   const std::uint32_t address = Address(mosi);
