@@ -1,0 +1,252 @@
+// The parallel-flash procedures against a simulated bridge with a 64 KB NOR part on its board:
+// the part obeys only sequences sent to its own unlock addresses, so what the flash holds
+// afterwards shows whether the operator's choice reached it.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "sim/parallel_nor_part.h"
+#include "sim/simulated_system.h"
+#include "src/device/platform/sim/sim_platform.h"
+#include "src/update/parallel_flash_update.h"
+#include "tests/support/recording_dialogs.h"
+#include "tests/support/recording_window.h"
+#include "tests/update/disk_and_parallel_test_files.h"
+
+namespace q71x {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using testing::PatternBytes;
+
+const std::string kPowerCycle = "Please Turn-Off the Power and Turn-On Again!";
+
+Bytes Flash(std::span<const std::uint8_t> contents) {
+  return Bytes(contents.begin(), contents.end());
+}
+
+class ParallelFlashSimTest : public ::testing::Test {
+ public:
+  // A bridge with part `boardPart` of the flash-type list on its board, holding `old`.
+  void Attach(int boardPart, const Bytes& old, bool alwaysRunsFromRom = false) {
+    sim::Enclosure enclosure;
+    enclosure.Path = sim::MakeEnclosurePath(sim::Bus::Usb, sim::InterfaceKind::Disk,
+                                            "parallel" + std::to_string(++attached));
+    enclosure.Bridge.Parallel.emplace(sim::kParallelNorParts[boardPart]);
+    enclosure.Bridge.Parallel->AlwaysRunsFromRom = alwaysRunsFromRom;
+    enclosure.Bridge.Parallel->Flash.Preload(0, old);
+    sim::Enclosure& added = system.AddEnclosure(std::move(enclosure));
+    path = added.Path;
+    wiring = &*added.Bridge.Parallel;
+  }
+  Bytes Contents() const { return Flash(wiring->Flash.Contents()); }
+  std::size_t Sent(std::initializer_list<std::uint8_t> prefix) {
+    return system.Log().Count(sim::CdbPattern::Prefix(prefix));
+  }
+  void Fault(std::initializer_list<std::uint8_t> prefix, int nth, sim::FaultKind kind,
+             int times = 1) {
+    sim::FaultRule rule;
+    rule.Pattern = sim::CdbPattern::Prefix(prefix);
+    rule.Nth = nth;
+    rule.Times = times;
+    rule.Kind = kind;
+    rule.Value = 3;
+    system.Faults().Arm(rule);
+  }
+
+  sim::SimulatedSystem system;
+  SimPlatform platform{system};
+  ScopedActivePlatform scope{platform};
+  testing::RecordingWindow window;
+  testing::RecordingDialogs dialogs;
+  testing::TempDir files;
+  std::string path;
+  sim::ParallelFlashWiring* wiring = nullptr;
+  int attached = 0;
+};
+
+TEST_F(ParallelFlashSimTest, OnlyTheChosenPartsUnlockAddressesReachTheFlash) {
+  const Bytes old = PatternBytes(kParallelFlashSize, 3);
+  const Bytes image = PatternBytes(kParallelFlashSize, 8);
+  window.firmwareFile = files.Write("image.bin", image);
+  // Parts 0 and 2 share 5555/2AAA; part 1 uses 0555/02AA; an index past the list sends zeros.
+  const auto sameUnlock = [](int board, int chosen) {
+    return chosen <= 2 && (board == 1) == (chosen == 1);
+  };
+  for (int board = 0; board < 3; ++board) {
+    for (int chosen = 0; chosen < 4; ++chosen) {
+      SCOPED_TRACE(::testing::Message() << "board " << board << ", chosen " << chosen);
+      Attach(board, old);
+      const int result = UpdateParallelFlash(window, path, chosen);
+      if (sameUnlock(board, chosen)) {
+        EXPECT_EQ(1, result);
+        EXPECT_EQ(image, Contents());
+        EXPECT_EQ("Programming & Compare Success!!", window.StatusText());
+      } else {
+        // The erase never happened, so the blank check stops the update.
+        EXPECT_EQ(0, result);
+        EXPECT_EQ(old, Contents());
+        EXPECT_EQ("Not Erase correctly!", window.StatusText());
+      }
+    }
+  }
+}
+
+TEST_F(ParallelFlashSimTest, WrongPartOnABlankFlashFailsTheCompare) {
+  const Bytes image = PatternBytes(kParallelFlashSize, 8);
+  window.firmwareFile = files.Write("image.bin", image);
+  Attach(0, Bytes(kParallelFlashSize, 0xFF));
+
+  EXPECT_EQ(0, UpdateParallelFlash(window, path, 1));
+  EXPECT_EQ("Compare Fail!!", window.StatusText());
+  EXPECT_EQ(Bytes(kParallelFlashSize, 0xFF), Contents());
+  EXPECT_TRUE(dialogs.Boxes().empty());
+}
+
+TEST_F(ParallelFlashSimTest, OneByteImageFillsThePartWithZerosAfterIt) {
+  window.firmwareFile = files.Write("one.bin", {0xC3});
+  Attach(2, PatternBytes(kParallelFlashSize, 5));
+
+  EXPECT_EQ(1, UpdateParallelFlash(window, path, 2));
+  Bytes expected(kParallelFlashSize, 0x00);
+  expected[0] = 0xC3;
+  EXPECT_EQ(expected, Contents());
+  EXPECT_EQ(std::vector<std::string>{kPowerCycle}, dialogs.BoxTexts());
+}
+
+TEST_F(ParallelFlashSimTest, A1ChipIsUpdatedWithoutTheSwitchItWouldRefuse) {
+  const Bytes old = PatternBytes(kParallelFlashSize, 1);
+  const Bytes image = PatternBytes(20000, 2);
+  window.firmwareFile = files.Write("image.bin", image);
+
+  Attach(0, old, /*alwaysRunsFromRom=*/true);
+  EXPECT_EQ(0, UpdateParallelFlash(window, path, 0));
+  EXPECT_EQ("Can't switch to internal ROM", window.StatusText());
+  EXPECT_EQ(old, Contents());
+
+  window.a1Chip = true;
+  system.Log().Clear();
+  EXPECT_EQ(1, UpdateParallelFlash(window, path, 0));
+  Bytes expected(kParallelFlashSize, 0x00);
+  std::copy(image.begin(), image.end(), expected.begin());
+  EXPECT_EQ(expected, Contents());
+  EXPECT_EQ(0u, Sent({0xFF, 0x04, 0x05}));
+}
+
+TEST_F(ParallelFlashSimTest, BridgeThatNeverAnswersIdleStillProgramsAndCompares) {
+  const Bytes image = PatternBytes(kParallelFlashSize, 4);
+  window.firmwareFile = files.Write("image.bin", image);
+  Attach(1, PatternBytes(kParallelFlashSize, 6));
+  Fault({0xFF, 0x04, 0x00}, 1, sim::FaultKind::Fail, /*times=*/0);
+
+  EXPECT_EQ(1, UpdateParallelFlash(window, path, 1));
+  EXPECT_EQ(image, Contents());
+  EXPECT_EQ((std::vector<std::string>{"Erase command ok,status fail!!", "Programming Success!!",
+                                      "Programming & Compare Success!!"}),
+            window.statusHistory);
+  EXPECT_EQ(3u * 50000u, Sent({0xFF, 0x04, 0x00}));
+}
+
+TEST_F(ParallelFlashSimTest, PartThatHangsIsNeverReportedProgrammed) {
+  window.firmwareFile = files.Write("image.bin", PatternBytes(kParallelFlashSize, 4));
+  Attach(0, PatternBytes(kParallelFlashSize, 6));
+  wiring->StuckBusy = true;
+
+  EXPECT_EQ(0, UpdateParallelFlash(window, path, 0));
+  EXPECT_EQ("Programming Fail!!", window.StatusText());
+  EXPECT_TRUE(dialogs.Boxes().empty());
+}
+
+TEST_F(ParallelFlashSimTest, EraseOnlyLeavesABlankPart) {
+  Attach(2, PatternBytes(kParallelFlashSize, 6));
+  window.state.EraseOnly = 1;
+
+  EXPECT_EQ(1, UpdateParallelFlash(window, path, 2));
+  EXPECT_EQ(Bytes(kParallelFlashSize, 0xFF), Contents());
+  EXPECT_EQ(
+      (std::vector<std::string>{"Start Erase only!", "Erase command ok!!", "Erase All success!!"}),
+      window.statusHistory);
+  EXPECT_EQ(std::vector<std::string>{kPowerCycle}, dialogs.BoxTexts());
+}
+
+TEST_F(ParallelFlashSimTest, BackupOnlyWritesTheWholePartWhateverTheFirmwareSize) {
+  const Bytes old = PatternBytes(kParallelFlashSize, 7);
+  Attach(1, old);
+  window.backupOnly = true;
+  window.settings.FirmwareSize = 1048576;
+  window.backupFile = files.File("part.bak");
+
+  EXPECT_EQ(1, UpdateParallelFlash(window, path, 1));
+  EXPECT_EQ(old, testing::ReadFileBytes(window.backupFile));
+  EXPECT_EQ(old, Contents());
+}
+
+// A failure injected into one command, and what the operator and the flash are left with.
+struct SimFailureRow {
+  const char* name;
+  bool eraseOnly;
+  std::uint8_t operation;  // FF 04 <operation>
+  int nth;
+  sim::FaultKind kind;
+  int result;
+  const char* status;
+  bool powerCycleBox;
+  enum class Left { Old, Blank, Image } flash;
+};
+
+class ParallelSimFailureTest : public ParallelFlashSimTest,
+                               public ::testing::WithParamInterface<SimFailureRow> {};
+
+TEST_P(ParallelSimFailureTest, EndsAsTheTableSaysAndLeavesTheFlashSo) {
+  const SimFailureRow& row = GetParam();
+  const Bytes old = PatternBytes(kParallelFlashSize, 6);
+  const Bytes image = PatternBytes(kParallelFlashSize, 9);
+  window.firmwareFile = files.Write("image.bin", image);
+  window.state.EraseOnly = row.eraseOnly ? 1 : 0;
+  Attach(0, old);
+  Fault({0xFF, 0x04, row.operation}, row.nth, row.kind);
+
+  EXPECT_EQ(row.result, UpdateParallelFlash(window, path, 0));
+  EXPECT_EQ(row.status, window.StatusText());
+  EXPECT_EQ(row.powerCycleBox ? 1u : 0u, dialogs.Boxes().size());
+  switch (row.flash) {
+    case SimFailureRow::Left::Old:
+      EXPECT_EQ(old, Contents());
+      break;
+    case SimFailureRow::Left::Blank:
+      EXPECT_EQ(Bytes(kParallelFlashSize, 0xFF), Contents());
+      break;
+    case SimFailureRow::Left::Image:
+      EXPECT_EQ(image, Contents());
+      break;
+  }
+}
+
+using Left = SimFailureRow::Left;
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ParallelSimFailureTest,
+    ::testing::Values(SimFailureRow{"SwitchRefused", false, 0x05, 1, sim::FaultKind::Fail, 0,
+                                    "Can't switch to internal ROM", false, Left::Old},
+                      SimFailureRow{"EraseNotLoaded", false, 0x04, 1, sim::FaultKind::Fail, 0,
+                                    "Error pre-erase command!!", false, Left::Old},
+                      SimFailureRow{"ProgramRefused", false, 0x02, 1, sim::FaultKind::Fail, 0,
+                                    "Programming Fail!!", false, Left::Blank},
+                      SimFailureRow{"ReadBackRefused", false, 0x03, 2, sim::FaultKind::Fail, 0,
+                                    "Read Fail!!", false, Left::Image},
+                      SimFailureRow{"ReadBackGarbled", false, 0x03, 2, sim::FaultKind::Garbage, 0,
+                                    "Compare Fail!!", false, Left::Image},
+                      SimFailureRow{"EraseOnlyStartRefused", true, 0x01, 1, sim::FaultKind::Fail, 1,
+                                    "Start Erase only!", true, Left::Old},
+                      SimFailureRow{"EraseOnlyReadBackRefused", true, 0x03, 1,
+                                    sim::FaultKind::Timeout, 1, "Read Back after Erase fail!!",
+                                    true, Left::Blank},
+                      SimFailureRow{"EraseOnlyNotLoaded", true, 0x04, 1, sim::FaultKind::Fail, 0,
+                                    "Error pre-erase command!!", false, Left::Old}),
+    [](const ::testing::TestParamInfo<SimFailureRow>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace q71x
