@@ -1,0 +1,202 @@
+// The Run button: which procedure it starts, when it does nothing, and what waits while a
+// procedure runs.
+
+#include <QLineEdit>
+
+#include "src/app/run_dispatch.h"
+#include "tests/gui/gui_support.h"
+
+namespace q71x::testing {
+namespace {
+
+struct DispatchCase {
+  std::uint8_t ChipType;
+  std::uint8_t Revision;
+  std::int32_t FlashVendor;
+  std::uint32_t SstSpiFlash;
+  std::int32_t ConfigLevel;
+  const char* Path;
+  bool ModeFlag;
+  UpdateProcedure Expected;
+};
+
+class ChooseUpdateProcedureTest : public ::testing::TestWithParam<DispatchCase> {
+ protected:
+  HotPlugPlatform platform;
+  ScopedActivePlatform usePlatform{platform};
+  FakeBridges bridges;
+};
+
+TEST_P(ChooseUpdateProcedureTest, PicksTheProcedureOfTheChip) {
+  const DispatchCase& c = GetParam();
+  bridges.Attach(platform);
+  bridges[c.Path].ModeFlag = c.ModeFlag;
+  DispatchFacts facts;
+  facts.ChipType = c.ChipType;
+  facts.ChipRevision = c.Revision;
+  facts.FlashVendor = c.FlashVendor;
+  facts.SstSpiFlash = c.SstSpiFlash;
+  facts.ConfigLevel = c.ConfigLevel;
+  facts.DevicePath = c.Path;
+  EXPECT_EQ(UpdateProcedureName(ChooseUpdateProcedure(facts)), UpdateProcedureName(c.Expected));
+  // The mode flag is asked of type-10 bridges only, and always.
+  const bool askedModeFlag =
+      std::any_of(platform.Commands().begin(), platform.Commands().end(), [](auto& cmd) {
+        return cmd.Cdb.size() == 12 && cmd.Cdb[0] == 0xDF && cmd.Cdb[6] == 0x50 &&
+               cmd.Cdb[7] == 0x5E && cmd.Cdb[11] == 0xFD;
+      });
+  EXPECT_EQ(askedModeFlag, c.ChipType == 10);
+}
+
+using P = UpdateProcedure;
+INSTANTIATE_TEST_SUITE_P(
+    ChipTypes, ChooseUpdateProcedureTest,
+    ::testing::Values(DispatchCase{1, 1, 4, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
+                      DispatchCase{3, 0, 0, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
+                      DispatchCase{4, 1, 0, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
+                      DispatchCase{12, 3, 6, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
+                      DispatchCase{14, 2, 5, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
+                      DispatchCase{14, 2, 0, 0, 0, kUsbPath, false, P::UpdateDiskFirmware},
+                      DispatchCase{6, 1, 0, 0, 0, kUsbPath, false, P::UpdateFlashWithNvram},
+                      DispatchCase{7, 1, 0, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
+                      DispatchCase{7, 1, 0, 0, 0, k1394Path, false, P::UpdateDf2Flash},
+                      DispatchCase{8, 1, 0, 0, 0, kUsbPath, false, P::UpdateDfFlash},
+                      DispatchCase{9, 1, 0, 0, 0, kUsbPath, false, P::UpdateDfFlash},
+                      DispatchCase{11, 1, 0, 0, 0, kUsbPath, false, P::UpdateDfFlash},
+                      DispatchCase{10, 3, 0, 0, 0, kUsbPath, false, P::UpdateFlashWithNvram},
+                      DispatchCase{10, 3, 0, 0, 0, kUsbPath, true, P::UpdateDfFlash},
+                      DispatchCase{10, 5, 0, 0, 0, kUsbPath, false, P::UpdateDfFlash},
+                      DispatchCase{10, 5, 2, 1, 0, kUsbPath, false, P::UpdateSerialFlashSpi},
+                      DispatchCase{2, 0, 0, 0, 0, kUsbPath, false, P::UpdateParallelFlash},
+                      DispatchCase{19, 0, 0, 0, 0, kUsbPath, false, P::UpdateParallelFlash},
+                      DispatchCase{13, 1, 0, 0, 0, kUsbPath, false, P::UpdateDiskFirmware},
+                      DispatchCase{5, 1, 0, 0, 0xD0, kUsbPath, false, P::UpdateDiskFirmware},
+                      DispatchCase{5, 1, 0, 0, 0xCF, kUsbPath, false, P::None},
+                      DispatchCase{0, 0, 0, 0, 0, kUsbPath, false, P::None},
+                      DispatchCase{15, 0, 0, 0, 0, kUsbPath, false, P::None},
+                      DispatchCase{18, 0, 0, 0, 0, kUsbPath, false, P::None}));
+
+using RunButtonTest = WindowTest;
+
+bool RunWasPressed(const ScriptedPlatform& platform) {
+  const auto& lines = platform.DebugLines();
+  return std::find(lines.begin(), lines.end(), "Update Btn Press\n") != lines.end();
+}
+
+TEST_F(RunButtonTest, RunWithoutDeviceDoesNothing) {
+  MakeWindow();
+  window->show();
+  ShowRdPanel();
+  Tick(window->BackupFWCheckBox);
+  ASSERT_TRUE(window->UpdateBtn->isEnabled());
+  platform.ClearCommands();
+  QTest::mouseClick(window->UpdateBtn, Qt::LeftButton);
+  EXPECT_FALSE(RunWasPressed(platform));
+  EXPECT_TRUE(platform.Commands().empty());
+  EXPECT_TRUE(window->UpdateBtn->isEnabled());
+}
+
+TEST_F(RunButtonTest, RunWithATypedDeviceListTextDoesNothing) {
+  AddQv40714();
+  MakeWindow();
+  window->show();
+  ShowRdPanel();
+  Tick(window->BackupFWCheckBox);
+  window->DeviceList->lineEdit()->selectAll();
+  QTest::keyClicks(window->DeviceList->lineEdit(), QStringLiteral("gone"));
+  platform.ClearCommands();
+  QTest::mouseClick(window->UpdateBtn, Qt::LeftButton);
+  EXPECT_FALSE(RunWasPressed(platform));
+  EXPECT_TRUE(platform.Commands().empty());
+}
+
+TEST_F(RunButtonTest, AChipWithoutProcedureOnlyClearsTheStatus) {
+  FakeBridge& bridge = AddBridge(kUsbPath, "q709");
+  std::vector<std::uint8_t> config(18, 0);
+  config[8] = 0xCF;
+  bridge.ConfigBlock = config;
+  MakeWindow();
+  window->show();
+  ShowRdPanel();
+  Tick(window->BackupFWCheckBox);
+  ASSERT_FALSE(window->StatusEdit->text().isEmpty());
+  platform.ClearCommands();
+
+  QTest::mouseClick(window->UpdateBtn, Qt::LeftButton);
+  EXPECT_TRUE(RunWasPressed(platform));
+  EXPECT_TRUE(window->StatusEdit->text().isEmpty());
+  EXPECT_TRUE(window->UpdateBtn->isEnabled());
+  EXPECT_TRUE(platform.Commands().empty());
+}
+
+TEST_F(RunButtonTest, AType14WhoseFirstFlashProbeFailsGoesToTheDiskProcedure) {
+  FakeBridge& bridge = AddBridge(kUsbPath, "q713");
+  bridge.ChipInfo = std::vector<std::uint8_t>{'q', '7', '1', '3', 'E', 0x01, 0, 0};
+  bridge.FwInfo = FwInfoReply("713", '2');
+  MakeWindow();
+  ASSERT_EQ(window->State().ChipType, 14);
+  EXPECT_EQ(window->State().FlashVendor, 0);
+  EXPECT_EQ(window->SFlashTypeLable->text(), QStringLiteral("Unknown"));
+  DispatchFacts facts;
+  facts.ChipType = window->State().ChipType;
+  facts.FlashVendor = window->State().FlashVendor;
+  facts.DevicePath = window->Devices[0].DevicePath;
+  EXPECT_EQ(ChooseUpdateProcedure(facts), UpdateProcedure::UpdateDiskFirmware);
+}
+
+TEST_F(RunButtonTest, ABackupNameOf260CharactersStopsRunWithAStatus) {
+  AddQv40714();
+  MakeWindow();
+  window->show();
+  ShowRdPanel();
+  Tick(window->BackupFWCheckBox);
+  window->BackupFileEdit->setText(QString(260, QLatin1Char('b')));
+  platform.ClearCommands();
+  QTest::mouseClick(window->UpdateBtn, Qt::LeftButton);
+  EXPECT_FALSE(RunWasPressed(platform));
+  EXPECT_TRUE(platform.Commands().empty());
+  EXPECT_TRUE(window->StatusEdit->text().contains(QStringLiteral("260")));
+}
+
+TEST_F(RunButtonTest, EventsArrivingDuringAProcedureWaitUntilItReturns) {
+  AddQv40714();
+  MakeWindow();
+  window->show();
+  ShowRdPanel();
+  Tick(window->EraseOnlyCheck);
+  ASSERT_TRUE(window->UpdateBtn->isEnabled());
+
+  bool injected = false;
+  bool runDisabledMeanwhile = false;
+  std::size_t commandsWhenInjected = 0;
+  bridges.BeforeAnswer = [&](const RecordedCommand&) {
+    if (injected || !RunWasPressed(platform)) {
+      return;
+    }
+    injected = true;
+    runDisabledMeanwhile = !window->UpdateBtn->isEnabled();
+    commandsWhenInjected = platform.Commands().size();
+    window->TimerMsg(kHotPlugTimerId);
+    window->DeviceChangeMsg(kDeviceArrival);
+    window->DropFilesMsg({QStringLiteral("/dropped.bin")});
+    EXPECT_FALSE(timers->IsRunning(kHotPlugTimerId));
+    EXPECT_TRUE(window->FwFilenameEdit->text().isEmpty());
+    // Nothing else was sent in between: no refresh, no chip check.
+    EXPECT_EQ(platform.Commands().size(), commandsWhenInjected);
+  };
+  const int opensBefore = CommandsStartingWith({0xFF, 0x04, 0x51, 0x56, 0x55});
+  QTest::mouseClick(window->UpdateBtn, Qt::LeftButton);
+  bridges.BeforeAnswer = nullptr;
+
+  ASSERT_TRUE(injected);
+  EXPECT_TRUE(runDisabledMeanwhile);
+  // Replayed in order once Run was back: the refresh the timer asked for, the restart of the
+  // debounce, then the drop with its chip check.
+  EXPECT_EQ(CommandsStartingWith({0xFF, 0x04, 0x51, 0x56, 0x55}), opensBefore + 1);
+  EXPECT_EQ(window->FwFilenameEdit->text(), QStringLiteral("/dropped.bin"));
+  EXPECT_TRUE(timers->IsRunning(kHotPlugTimerId));
+  EXPECT_EQ(timers->Sets().back().DelayMs, 1200);
+}
+
+}  // namespace
+}  // namespace q71x::testing
