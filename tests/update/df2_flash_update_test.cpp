@@ -77,17 +77,6 @@ TEST(Df2Programming, ALargeImageReplacesTheConfigurationAreaWithoutReadingIt) {
   EXPECT_EQ(1u, rig.dialogs.Boxes().size());
 }
 
-TEST(Df2Programming, AnImageThatCannotBeOpenedEndsWithoutABox) {
-  DfSimRig rig(Qvk846On1394());
-  rig.window.firmwareFile = rig.dir.File("missing.bin");
-
-  EXPECT_EQ(0, UpdateDf2Flash(rig.window, rig.path));
-
-  EXPECT_EQ("Open File Error!!", rig.window.StatusText());
-  EXPECT_TRUE(rig.dialogs.Boxes().empty());
-  EXPECT_EQ(0u, rig.system.Log().Size());
-}
-
 TEST(Df2Programming, AnEmptyImageIsRefusedBeforeAnyCommandYetTheBoxFollows) {
   DfSimRig rig(Qvk846On1394());
   DfSimRig::WriteFile(rig.window.firmwareFile, {});
