@@ -195,7 +195,10 @@ struct SimFailureRow {
   int result;
   const char* status;
   bool powerCycleBox;
-  enum class Left { Old, Blank, Image } flash;
+  // OldAndImage: programmed over the old contents without an erase; NOR only clears bits.
+  enum class Left { Old, Blank, Image, OldAndImage } flash;
+  int times = 1;          // matching commands that fail; 0: all of them
+  int failingBuffer = 0;  // the n-th work buffer cannot be had; 0: none
 };
 
 class ParallelSimFailureTest : public ParallelFlashSimTest,
@@ -208,7 +211,8 @@ TEST_P(ParallelSimFailureTest, EndsAsTheTableSaysAndLeavesTheFlashSo) {
   window.firmwareFile = files.Write("image.bin", image);
   window.state.EraseOnly = row.eraseOnly ? 1 : 0;
   Attach(0, old);
-  Fault({0xFF, 0x04, row.operation}, row.nth, row.kind);
+  Fault({0xFF, 0x04, row.operation}, row.nth, row.kind, row.times);
+  testing::FailNthWorkBuffer failure(row.failingBuffer);
 
   EXPECT_EQ(row.result, UpdateParallelFlash(window, path, 0));
   EXPECT_EQ(row.status, window.StatusText());
@@ -223,29 +227,51 @@ TEST_P(ParallelSimFailureTest, EndsAsTheTableSaysAndLeavesTheFlashSo) {
     case SimFailureRow::Left::Image:
       EXPECT_EQ(image, Contents());
       break;
+    case SimFailureRow::Left::OldAndImage: {
+      Bytes both(kParallelFlashSize);
+      std::transform(old.begin(), old.end(), image.begin(), both.begin(),
+                     [](std::uint8_t a, std::uint8_t b) { return a & b; });
+      EXPECT_EQ(both, Contents());
+      break;
+    }
   }
 }
 
 using Left = SimFailureRow::Left;
 INSTANTIATE_TEST_SUITE_P(
     Rows, ParallelSimFailureTest,
-    ::testing::Values(SimFailureRow{"SwitchRefused", false, 0x05, 1, sim::FaultKind::Fail, 0,
-                                    "Can't switch to internal ROM", false, Left::Old},
-                      SimFailureRow{"EraseNotLoaded", false, 0x04, 1, sim::FaultKind::Fail, 0,
-                                    "Error pre-erase command!!", false, Left::Old},
-                      SimFailureRow{"ProgramRefused", false, 0x02, 1, sim::FaultKind::Fail, 0,
-                                    "Programming Fail!!", false, Left::Blank},
-                      SimFailureRow{"ReadBackRefused", false, 0x03, 2, sim::FaultKind::Fail, 0,
-                                    "Read Fail!!", false, Left::Image},
-                      SimFailureRow{"ReadBackGarbled", false, 0x03, 2, sim::FaultKind::Garbage, 0,
-                                    "Compare Fail!!", false, Left::Image},
-                      SimFailureRow{"EraseOnlyStartRefused", true, 0x01, 1, sim::FaultKind::Fail, 1,
-                                    "Start Erase only!", true, Left::Old},
-                      SimFailureRow{"EraseOnlyReadBackRefused", true, 0x03, 1,
-                                    sim::FaultKind::Timeout, 1, "Read Back after Erase fail!!",
-                                    true, Left::Blank},
-                      SimFailureRow{"EraseOnlyNotLoaded", true, 0x04, 1, sim::FaultKind::Fail, 0,
-                                    "Error pre-erase command!!", false, Left::Old}),
+    ::testing::Values(
+        SimFailureRow{"SwitchRefused", false, 0x05, 1, sim::FaultKind::Fail, 0,
+                      "Can't switch to internal ROM", false, Left::Old},
+        SimFailureRow{"EraseNotLoaded", false, 0x04, 1, sim::FaultKind::Fail, 0,
+                      "Error pre-erase command!!", false, Left::Old},
+        SimFailureRow{"ProgramRefused", false, 0x02, 1, sim::FaultKind::Fail, 0,
+                      "Programming Fail!!", false, Left::Blank},
+        SimFailureRow{"ReadBackRefused", false, 0x03, 2, sim::FaultKind::Fail, 0, "Read Fail!!",
+                      false, Left::Image},
+        SimFailureRow{"ReadBackGarbled", false, 0x03, 2, sim::FaultKind::Garbage, 0,
+                      "Compare Fail!!", false, Left::Image},
+        SimFailureRow{"EraseOnlyStartRefused", true, 0x01, 1, sim::FaultKind::Fail, 1,
+                      "Start Erase only!", true, Left::Old},
+        SimFailureRow{"EraseOnlyReadBackRefused", true, 0x03, 1, sim::FaultKind::Timeout, 1,
+                      "Read Back after Erase fail!!", true, Left::Blank},
+        SimFailureRow{"EraseOnlyNotLoaded", true, 0x04, 1, sim::FaultKind::Fail, 0,
+                      "Error pre-erase command!!", false, Left::Old},
+        // The erase is not a gate for the update: these let programming go ahead, and the
+        // compare decides. A flash that was never erased cannot take the image.
+        SimFailureRow{"StartRefused", false, 0x01, 1, sim::FaultKind::Fail, 0, "Compare Fail!!",
+                      false, Left::OldAndImage},
+        SimFailureRow{"BlankCheckReadRefused", false, 0x03, 1, sim::FaultKind::Fail, 1,
+                      "Programming & Compare Success!!", true, Left::Image},
+        // Only a flash proven not blank stops it.
+        SimFailureRow{"BlankCheckGarbled", false, 0x03, 1, sim::FaultKind::Garbage, 0,
+                      "Not Erase correctly!", false, Left::Blank},
+        SimFailureRow{"EraseOnlyNeverIdle", true, 0x00, 1, sim::FaultKind::Fail, 1,
+                      "Erase command ok,status fail!!", true, Left::Blank, 0},
+        SimFailureRow{"EraseOnlyNotBlank", true, 0x03, 1, sim::FaultKind::Garbage, 0,
+                      "Not Erase correctly!", false, Left::Blank},
+        SimFailureRow{"EraseOnlyBufferNotHad", true, 0x03, 1, sim::FaultKind::Fail, 0,
+                      "Allocate read buffer Error!!", false, Left::Blank, 1, 1}),
     [](const ::testing::TestParamInfo<SimFailureRow>& info) { return info.param.name; });
 
 }  // namespace
