@@ -8,6 +8,7 @@
 #include "src/update/df2_transfer.h"
 #include "src/update/df_backup.h"
 #include "src/update/df_family.h"
+#include "src/update/df_image_read.h"
 #include "src/update/df_transfer.h"
 #include "src/update/image_source.h"
 #include "src/update/status_reporting.h"
@@ -20,7 +21,7 @@ namespace {
 // Runs the programming steps on an opened image; each failure ends them with its text. The
 // power-cycle box follows in the caller either way.
 void ProgramOpenedImage(ToolWindow& window, const std::string& devicePath, ImageSource& image) {
-  if (image.length > kDfAddressSpace) {
+  if (image.length > kFlashAddressSpace) {
     window.SetStatus(std::string(kImageTooLargeText));
     return;
   }
@@ -49,10 +50,7 @@ void ProgramOpenedImage(ToolWindow& window, const std::string& devicePath, Image
     window.SetStatus(std::string(kAllocateBuffersErrorText));
     return;
   }
-  image.stream.read(reinterpret_cast<char*>(imageBytes.data()),
-                    static_cast<std::streamsize>(image.length));
-  if (static_cast<std::uint64_t>(image.stream.gcount()) != image.length) {
-    // Programming a half-read image would put zeros where firmware belongs.
+  if (!ReadImageTail(image, 0, imageBytes.data())) {
     window.SetStatus(std::string(kOpenFileErrorText));
     return;
   }

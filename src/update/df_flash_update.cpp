@@ -11,6 +11,7 @@
 #include "src/update/df_erase.h"
 #include "src/update/df_erase_marks.h"
 #include "src/update/df_family.h"
+#include "src/update/df_image_read.h"
 #include "src/update/df_transfer.h"
 #include "src/update/image_source.h"
 #include "src/update/status_reporting.h"
@@ -43,15 +44,6 @@ std::string_view OpenImageForProgramming(const std::string& path, bool keepNvram
     return kImageWithoutFirmwareText;
   }
   return {};
-}
-
-// File bytes from `offset` to the end into `destination`; false when the file gave fewer.
-bool ReadImageTail(ImageSource& image, std::uint64_t offset, std::uint8_t* destination) {
-  const std::uint64_t count = image.length - offset;
-  image.stream.clear();
-  image.stream.seekg(static_cast<std::streamoff>(offset), std::ios::beg);
-  image.stream.read(reinterpret_cast<char*>(destination), static_cast<std::streamsize>(count));
-  return static_cast<std::uint64_t>(image.stream.gcount()) == count;
 }
 
 // One write, read-back and compare over `length` bytes. True when all three succeeded; the
@@ -135,7 +127,6 @@ int ProgramDfFlash(ToolWindow& window, const std::string& devicePath) {
     std::memcpy(imageBytes.data(), nvram.data(), kDfNvramSize);
   }
   if (!ReadImageTail(image, fileOffset, imageBytes.data() + fileOffset)) {
-    // Programming a half-read image would put zeros where firmware belongs.
     window.SetStatus(std::string(kOpenFileErrorText));
     return 0;
   }
