@@ -1,6 +1,12 @@
 # Our own code builds warning-free; third-party code (GoogleTest, Qt) is not held to this.
 function(q71x_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    # GCC 12's flow-based bounds warnings fire on inlined standard-library copies at -O2 where no
+    # access is out of bounds; they stay visible as warnings but do not fail the build.
+    target_compile_options(${target} PRIVATE -Wno-error=array-bounds -Wno-error=stringop-overflow
+                                             -Wno-error=stringop-overread -Wno-error=restrict)
+  endif()
 endfunction()
 
 # Adds a static library from every .cpp in the listed folders (non-recursive), so that a new
