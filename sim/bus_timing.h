@@ -1,7 +1,9 @@
 #pragma once
 // What one command costs on the host bus: a fixed cost per command (command, status and
 // scheduling overhead) plus a cost per byte moved. Switchable off for tests that want the clock
-// to show only sleeps and flash times.
+// to show only sleeps and flash times. With it off the host is infinitely fast while the flash
+// keeps its data-sheet times, so raw-channel sequences that never poll (SST auto-increment runs)
+// reach a part that is still busy and are ignored, as they would be on a much faster bus.
 
 #include <cstdint>
 
