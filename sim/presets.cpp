@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "sim/chip_personalities.h"
+#include "sim/hardware_presets.h"
 #include "sim/serial_flash.h"
 #include "sim/serial_flash_parts.h"
 
@@ -145,6 +146,7 @@ void AddDemoMachine(SimulatedSystem& system) {
     }
     AddPreset(system, preset.Key, std::move(volumes));
   }
+  letter = AddHardwarePresets(system, letter);
   Enclosure plain;
   plain.Path = MakeEnclosurePath(Bus::Usb, InterfaceKind::Disk, "flashdisk");
   plain.Volumes.push_back(SimVolume{letter++, false, false});

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sim/chip_personalities.h"
+#include "sim/hardware_presets.h"
 #include "sim/presets.h"
 #include "sim/serial_flash.h"
 #include "sim/serial_flash_parts.h"
@@ -427,7 +428,7 @@ TEST(PresetTest, EachPresetIdentifiesAndHoldsOldFirmware) {
 TEST(PresetTest, DemoMachineListsEveryPresetAPlainDiskAndANetworkDrive) {
   SimulatedSystem system;
   AddDemoMachine(system);
-  EXPECT_EQ(system.Enclosures().size(), SerialFlashPresets().size() + 1);
+  EXPECT_EQ(system.Enclosures().size(), SerialFlashPresets().size() + HardwarePresets().size() + 1);
   const auto volumes = system.Volumes();
   EXPECT_TRUE(std::any_of(volumes.begin(), volumes.end(),
                           [](const MachineVolume& v) { return v.Volume.IsRemote; }));
