@@ -1,0 +1,278 @@
+// The erase-only and backup-only operations end to end against simulated serial flash.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "src/device/flash_commands.h"
+#include "src/device/platform/user_dialogs.h"
+#include "src/update/flash_common.h"
+#include "tests/update/serial_flash_rig.h"
+
+namespace q71x::testing {
+namespace {
+
+using sim::FaultKind;
+
+constexpr std::uint32_t k64K = 65536;
+
+bool Contains(const std::vector<std::string>& texts, const std::string& text) {
+  return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+// Sectors of 32 KB under the bridge's default erase opcode.
+SerialDeviceSpec ThirtyTwoKilobyteSectors() {
+  return Device(1, 1, "EN25P05");
+}
+
+TEST(EraseAllFlash, WithoutAtmelPartErasesFirmwareSizeInPageSizeStepsThenChecksBlank) {
+  SerialFlashRig rig(Qv40714Winbond());
+  ASSERT_EQ(-1, rig.window.state.AtmelFlashPart);
+
+  EXPECT_EQ(1, EraseAllFlash(rig.window, rig.path));
+
+  EXPECT_TRUE(rig.FlashErased(0, k64K));
+  const std::vector<std::uint32_t> expected = {0,        8192,     2 * 8192, 3 * 8192,
+                                               4 * 8192, 5 * 8192, 6 * 8192, 7 * 8192};
+  EXPECT_EQ(expected, rig.EraseAddresses());
+  EXPECT_TRUE(rig.Ff04Commands(0x13).empty());
+  const auto& history = rig.window.statusHistory;
+  EXPECT_EQ("Start Erase only!", history.front());
+  EXPECT_TRUE(Contains(history, "Erase..."));
+  EXPECT_TRUE(Contains(history, "Erase........"));  // one dot per sector
+  EXPECT_EQ("Erase flash all success!", rig.window.StatusText());
+  // One read of the whole area proves it blank.
+  ASSERT_EQ(1u, rig.Ff04Commands(0x10).size());
+  EXPECT_EQ(k64K, rig.Ff04Commands(0x10)[0]->WireLength);
+}
+
+TEST(EraseAllFlash, SectorCountRoundsUpARemainder) {
+  SerialFlashRig rig(Qv40714Winbond());
+  rig.window.settings.FirmwareSize = 32768;
+  rig.window.settings.FlashPageSize = 4096 * 3;
+
+  EXPECT_EQ(1, EraseAllFlash(rig.window, rig.path));
+
+  EXPECT_EQ((std::vector<std::uint32_t>{0, 12288, 24576}), rig.EraseAddresses());
+}
+
+TEST(EraseAllFlash, AtmelPartGetsOneChipErase) {
+  SerialFlashRig rig(Qv40714Atmel());
+  ASSERT_NE(-1, rig.window.state.AtmelFlashPart);
+
+  EXPECT_EQ(1, EraseAllFlash(rig.window, rig.path));
+
+  EXPECT_EQ(1u, rig.Ff04Commands(0x13).size());
+  EXPECT_TRUE(rig.EraseAddresses().empty());
+  EXPECT_TRUE(rig.FlashErased(0, k64K));
+  EXPECT_EQ("Erase flash all success!", rig.window.StatusText());
+}
+
+TEST(EraseAllFlash, RefusedChipEraseFallsBackToSectors) {
+  SerialFlashRig rig(Qv40714Atmel());
+  rig.ArmFault({0xFF, 0x04, 0x13}, 1, FaultKind::Fail);
+
+  EXPECT_EQ(1, EraseAllFlash(rig.window, rig.path));
+
+  EXPECT_EQ(8u, rig.EraseAddresses().size());
+  EXPECT_TRUE(rig.FlashErased(0, k64K));
+}
+
+TEST(EraseAllFlash, ReadBackThatFailsCountsAsBlank) {
+  SerialFlashRig rig(Qv40714Winbond());
+  rig.ArmFault({0xFF, 0x04, 0x10}, 1, FaultKind::Fail);
+
+  EXPECT_EQ(1, EraseAllFlash(rig.window, rig.path));
+  EXPECT_EQ("Erase flash all success!", rig.window.StatusText());
+}
+
+TEST(EraseAllFlash, ReadyWaitsThatRunOutAreReportedAndTheRunGoesOn) {
+  // Erases of 12 s outlast both 5-second ready waits that follow them.
+  SerialFlashRig rig(ThirtyTwoKilobyteSectors(), SlowErasingPart("EN25P05", 12'000'000));
+  // An erase already running when the action starts keeps the flash busy through both the
+  // first wait and the one that opens the sector erase.
+  ASSERT_EQ(1, EraseFlashChip(rig.path));
+  rig.window.settings.FlashPageSize = 32768;
+
+  EXPECT_EQ(1, EraseAllFlash(rig.window, rig.path));
+
+  const auto& debug = rig.platform.DebugLines();
+  ASSERT_FALSE(debug.empty());
+  EXPECT_EQ("0.1 Device initial not ready!!", debug.front());
+  EXPECT_EQ(2, std::count(debug.begin(), debug.end(), "Not ready after Erase flash success"));
+  EXPECT_TRUE(Contains(rig.window.statusHistory, "Not ready after Erase flash cmd success"));
+  EXPECT_EQ("Erase flash all success!", rig.window.StatusText());
+  EXPECT_TRUE(rig.FlashErased(0, k64K));
+}
+
+struct EraseFailureRow {
+  const char* Name;
+  SerialDeviceSpec Device;
+  std::function<void(SerialFlashRig&)> Arrange;
+  const char* Text;
+  std::function<void(SerialFlashRig&)> CheckFlash;
+};
+
+TEST(EraseAllFlash, FailureTable) {
+  const std::vector<EraseFailureRow> rows = {
+      {"sector erase refused in the middle", ThirtyTwoKilobyteSectors(),
+       [](SerialFlashRig& rig) {
+         rig.window.settings.FlashPageSize = 32768;
+         rig.ArmFault({0xFF, 0x04, 0x14}, 2, FaultKind::Fail);
+       },
+       "Erase command fail!!",
+       [](SerialFlashRig& rig) {
+         EXPECT_TRUE(rig.FlashErased(0, 32768));
+         EXPECT_EQ(rig.OldFlashRange(32768, 32768), rig.FlashRange(32768, 32768));
+         EXPECT_TRUE(rig.Ff04Commands(0x10).empty()) << "no blank check after a failed erase";
+       }},
+      {"read buffer cannot be had", Qv40714Winbond(), [](SerialFlashRig&) {},
+       "Allocate read buffer Error!!",
+       [](SerialFlashRig& rig) { EXPECT_TRUE(rig.FlashErased(0, k64K)); }},
+      // The part powers on with every sector protected and nothing here clears it: the chip
+      // erase is taken but changes nothing.
+      {"erased flash not blank",
+       Device(1, 1, "AT25DF041A"),
+       [](SerialFlashRig&) {},
+       "Data not 0xff !!",
+       [](SerialFlashRig& rig) { EXPECT_EQ(rig.oldFlash, rig.Flash()); }},
+  };
+  for (const EraseFailureRow& row : rows) {
+    SCOPED_TRACE(row.Name);
+    SerialFlashRig rig(row.Device);
+    row.Arrange(rig);
+    std::optional<FailingWorkBuffer> failing;
+    if (std::string(row.Text) == "Allocate read buffer Error!!") {
+      failing.emplace(1);
+    }
+
+    EXPECT_EQ(0, EraseAllFlash(rig.window, rig.path));
+
+    EXPECT_EQ(row.Text, rig.window.StatusText());
+    row.CheckFlash(rig);
+    EXPECT_TRUE(rig.dialogs.Boxes().empty());
+  }
+}
+
+TEST(EraseFlashBySectors, NeedsAtLeastOneSectorToSucceed) {
+  SerialFlashRig rig(Qv40714Winbond());
+
+  EXPECT_EQ(0, EraseFlashBySectors(rig.window, rig.path, 0));
+  EXPECT_TRUE(rig.EraseAddresses().empty());
+  EXPECT_EQ(1, EraseFlashBySectors(rig.window, rig.path, 1));
+  EXPECT_EQ(std::vector<std::uint32_t>{0}, rig.EraseAddresses());
+}
+
+// --- Backup -------------------------------------------------------------------------------
+
+TEST(BackupFlashToFile, WritesTheWholeFirmwareSize) {
+  SerialFlashRig rig(Qv40714Winbond());
+  rig.window.settings.FirmwareSize = 131072;
+
+  EXPECT_EQ(1, BackupFlashToFile(rig.window, rig.path, 0));
+
+  EXPECT_EQ(rig.FlashRange(0, 131072), SerialFlashRig::ReadFile(rig.window.backupFile));
+  EXPECT_EQ((std::vector<std::string>{"Backup ...", "Read flash and backup success!"}),
+            rig.window.statusHistory);
+  EXPECT_TRUE(rig.dialogs.Boxes().empty());
+}
+
+TEST(BackupFlashToFile, SkipLeavesOutTheConfigurationArea) {
+  SerialFlashRig rig(Qvk842Eon());
+
+  EXPECT_EQ(1, BackupFlashToFile(rig.window, rig.path, 4096));
+
+  const auto file = SerialFlashRig::ReadFile(rig.window.backupFile);
+  ASSERT_EQ(61440u, file.size());
+  EXPECT_EQ(rig.FlashRange(4096, 61440), file);
+}
+
+TEST(BackupFlashToFile, EmptyFieldWritesOldflashBakAfterTheBoxAndBeforeAnyCommand) {
+  SerialFlashRig rig(Qv40714Winbond());
+  rig.window.backupFile.clear();
+  std::size_t commandsWhenBoxShown = 99;
+  const MessageBoxHandler recorder = SetMessageBoxHandler([&](const MessageBoxRequest& box) {
+    EXPECT_EQ("Default backup firmware as OldFalsh.bak!", box.Text);
+    EXPECT_EQ("Message", box.Caption);
+    commandsWhenBoxShown = rig.system.Log().Size();
+  });
+
+  int result = 0;
+  InDirectory(rig.dir.path(), [&] { result = BackupFlashToFile(rig.window, rig.path, 0); });
+  SetMessageBoxHandler(recorder);
+
+  EXPECT_EQ(1, result);
+  EXPECT_EQ(0u, commandsWhenBoxShown);
+  EXPECT_EQ(rig.FlashRange(0, k64K), SerialFlashRig::ReadFile(rig.dir.File("oldflash.bak")));
+}
+
+TEST(BackupFlashToFile, NameOf260CharactersIsRefusedNot259) {
+  SerialFlashRig rig(Qv40714Winbond());
+  const std::string prefix = rig.dir.File("");
+  const std::string fits = prefix + std::string(259 - prefix.size(), 'b');
+  ASSERT_EQ(259u, fits.size());
+
+  rig.window.backupFile = fits + "x";
+  EXPECT_EQ(0, BackupFlashToFile(rig.window, rig.path, 0));
+  EXPECT_EQ("Backup file name too long (260 characters or more), not accepted!",
+            rig.window.StatusText());
+  EXPECT_EQ(0u, rig.system.Log().Size());
+  EXPECT_FALSE(std::filesystem::exists(fits));
+  EXPECT_TRUE(rig.dialogs.Boxes().empty());
+
+  rig.window.backupFile = fits;
+  EXPECT_EQ(1, BackupFlashToFile(rig.window, rig.path, 0));
+  EXPECT_EQ(rig.FlashRange(0, k64K), SerialFlashRig::ReadFile(fits));
+}
+
+struct BackupFailureRow {
+  const char* Name;
+  std::function<void(SerialFlashRig&)> Arrange;
+  const char* Text;
+};
+
+TEST(BackupFlashToFile, FailureTable) {
+  const std::vector<BackupFailureRow> rows = {
+      {"read buffer cannot be had", [](SerialFlashRig&) {}, "Allocate read buffer Error!!"},
+      {"flash read fails",
+       [](SerialFlashRig& rig) {
+         rig.ArmFault({0xFF, 0x04, 0x10}, 1, FaultKind::Fail);
+       },
+       "Read Back to Backup Error!!"},
+      {"file cannot be created",
+       [](SerialFlashRig& rig) { rig.window.backupFile = rig.dir.File("missing/backup.bin"); },
+       "Open Backup File Error!!"},
+  };
+  for (const BackupFailureRow& row : rows) {
+    SCOPED_TRACE(row.Name);
+    SerialFlashRig rig(Qv40714Winbond());
+    row.Arrange(rig);
+    std::optional<FailingWorkBuffer> failing;
+    if (std::string(row.Text) == "Allocate read buffer Error!!") {
+      failing.emplace(1);
+    }
+
+    EXPECT_EQ(0, BackupFlashToFile(rig.window, rig.path, 0));
+
+    EXPECT_EQ(row.Text, rig.window.StatusText());
+    EXPECT_FALSE(std::filesystem::exists(rig.window.backupFile));
+    EXPECT_EQ(rig.oldFlash, rig.Flash());
+  }
+}
+
+TEST(BackupFlashToFile, FileThatCannotBeWrittenWholeIsNotReportedAsSuccess) {
+  if (!std::filesystem::exists("/dev/full")) {
+    GTEST_SKIP() << "no full device on this system";
+  }
+  SerialFlashRig rig(Qv40714Winbond());
+  rig.window.backupFile = "/dev/full";
+
+  EXPECT_EQ(0, BackupFlashToFile(rig.window, rig.path, 0));
+
+  EXPECT_EQ("Write Backup File Error!! The backup file is incomplete.", rig.window.StatusText());
+}
+
+}  // namespace
+}  // namespace q71x::testing
