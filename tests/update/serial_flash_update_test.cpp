@@ -1,0 +1,383 @@
+// The serial-flash update end to end against simulated flash parts: the layouts it leaves, the
+// configuration copy at 0x8000, the engineering actions and every row of its failure table.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "src/device/flash_commands.h"
+#include "src/update/serial_flash_update.h"
+#include "tests/update/serial_flash_rig.h"
+
+namespace q71x::testing {
+namespace {
+
+using sim::FaultKind;
+
+constexpr std::uint32_t kConfigAt = 0x8000;
+constexpr char kPowerCycleAfterUpdate[] = "Please Turn-Off the Power and Turn-On Again !";
+
+// The image as the flash must hold it: the file, then zeros up to the programmed area.
+std::vector<std::uint8_t> PaddedTo(std::vector<std::uint8_t> image, std::size_t area) {
+  image.resize(area, 0x00);
+  return image;
+}
+
+std::vector<std::uint32_t> WriteLengths(SerialFlashRig& rig) {
+  std::vector<std::uint32_t> lengths;
+  for (const sim::LoggedCommand* c : rig.Ff04Commands(0x11)) {
+    lengths.push_back(c->WireLength);
+  }
+  return lengths;
+}
+
+bool WroteConfigCopy(SerialFlashRig& rig) {
+  for (const sim::LoggedCommand* c : rig.Ff04Commands(0x11)) {
+    if (SerialFlashRig::AddressOf(*c) == kConfigAt && c->WireLength == 512) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The flash parts behind the bridge's default sector erase: 64 KB units (the configuration copy
+// is erased with the lower half and must be written back) and 32 KB units (it is never erased).
+TEST(UpdateSerialFlash, SmallImageKeepsTheConfigurationCopyWhateverTheEraseUnit) {
+  for (const char* part : {"W25X10", "EN25P05"}) {
+    SCOPED_TRACE(part);
+    SerialFlashRig rig(Device(1, 1, part));
+    const auto image = rig.WriteImage(16384);
+    ::testing::internal::CaptureStdout();
+
+    EXPECT_EQ(1, UpdateSerialFlash(rig.window, rig.path));
+
+    EXPECT_EQ("NVRAM O.K.\nwrite NVRAM O.K.\n", ::testing::internal::GetCapturedStdout());
+    EXPECT_EQ(PaddedTo(image, 32768), rig.FlashRange(0, 32768));
+    EXPECT_EQ(rig.config, rig.FlashRange(kConfigAt, 512));
+    EXPECT_EQ(std::vector<std::uint32_t>{0}, rig.EraseAddresses());
+    EXPECT_EQ((std::vector<std::uint32_t>{8192, 8192, 8192, 8192, 512}), WriteLengths(rig));
+    EXPECT_EQ((std::vector<std::string>{".", "..", "...", "....", "Programming Success!!"}),
+              rig.window.statusHistory);
+    ASSERT_EQ(1u, rig.dialogs.Boxes().size());
+    EXPECT_EQ(kPowerCycleAfterUpdate, rig.dialogs.Boxes()[0].Text);
+    EXPECT_EQ("Message", rig.dialogs.Boxes()[0].Caption);
+  }
+}
+
+TEST(UpdateSerialFlash, ImageIntoTheUpperHalfErasesBothHalvesAndTakesTheConfigurationPlace) {
+  SerialFlashRig rig(Device(1, 1, "EN25P05"));
+  const auto image = rig.WriteImage(49152);
+  ::testing::internal::CaptureStdout();
+
+  EXPECT_EQ(1, UpdateSerialFlash(rig.window, rig.path));
+
+  EXPECT_EQ("NVRAM O.K.\n", ::testing::internal::GetCapturedStdout());
+  EXPECT_EQ(image, rig.FlashRange(0, 49152));
+  EXPECT_EQ((std::vector<std::uint32_t>{0, 0x8000}), rig.EraseAddresses());
+  EXPECT_EQ(std::vector<std::uint32_t>(6, 8192), WriteLengths(rig));
+  EXPECT_FALSE(WroteConfigCopy(rig));
+  EXPECT_EQ("Programming Success!!", rig.window.StatusText());
+}
+
+TEST(UpdateSerialFlash, ImageAbove64KilobytesErasesTheChipAndReadsNoConfigurationCopy) {
+  SerialFlashRig rig(Qv40714Winbond());
+  const auto image = rig.WriteImage(65537);
+  ::testing::internal::CaptureStdout();
+
+  EXPECT_EQ(1, UpdateSerialFlash(rig.window, rig.path));
+
+  EXPECT_EQ("", ::testing::internal::GetCapturedStdout());
+  EXPECT_EQ(PaddedTo(image, 73728), rig.FlashRange(0, 73728));
+  EXPECT_EQ(1u, rig.Ff04Commands(0x13).size());
+  EXPECT_TRUE(rig.EraseAddresses().empty());
+  EXPECT_EQ(std::vector<std::uint32_t>(9, 8192), WriteLengths(rig));
+  EXPECT_EQ("Programming Success!!", rig.window.StatusText());
+}
+
+TEST(UpdateSerialFlash, AmicBootSectorPartsGetTheFourBootErasesAndOneAtF000ForLargeImages) {
+  struct Case {
+    const char* Part;
+    int Code;
+  };
+  for (const Case& c : {Case{"A25L05PU", 5}, Case{"A25L10PU", 3}, Case{"A25L20PU", 1}}) {
+    for (std::size_t size : {std::size_t{16384}, std::size_t{49152}}) {
+      SCOPED_TRACE(std::string(c.Part) + " " + std::to_string(size));
+      SerialFlashRig rig(Qv40716Amic(c.Part));
+      ASSERT_EQ(c.Code, rig.window.state.AmicFlashPart);
+      const auto image = rig.WriteImage(size);
+
+      EXPECT_EQ(1, UpdateSerialFlash(rig.window, rig.path));
+
+      std::vector<std::uint32_t> erases = {0x0000, 0x1000, 0x3000, 0x7000};
+      if (size > 32768) {
+        erases.push_back(0xF000);
+      }
+      EXPECT_EQ(erases, rig.EraseAddresses());
+      const std::size_t area = std::max<std::size_t>(size, 32768);
+      EXPECT_EQ(PaddedTo(image, area), rig.FlashRange(0, static_cast<std::uint32_t>(area)));
+      if (size <= 32768) {
+        EXPECT_EQ(rig.config, rig.FlashRange(kConfigAt, 512));
+      }
+      EXPECT_EQ("Programming Success!!", rig.window.StatusText());
+    }
+  }
+}
+
+TEST(UpdateSerialFlash, AmicCode4IsErasedLikeAnyOtherPart) {
+  SerialFlashRig rig(Qv40716Amic("A25L512U"));
+  ASSERT_EQ(4, rig.window.state.AmicFlashPart);
+  const auto image = rig.WriteImage(16384);
+
+  EXPECT_EQ(1, UpdateSerialFlash(rig.window, rig.path));
+
+  EXPECT_EQ(std::vector<std::uint32_t>{0}, rig.EraseAddresses());
+  EXPECT_EQ(PaddedTo(image, 32768), rig.FlashRange(0, 32768));
+  EXPECT_EQ(rig.config, rig.FlashRange(kConfigAt, 512));
+}
+
+TEST(UpdateSerialFlash, BlockCountDoesNotWrapAt256Blocks) {
+  // A 1394 run leaves 256-byte blocks behind; a 64 KB image is then 256 of them.
+  SerialFlashRig rig(Qv40714Winbond());
+  rig.window.settings.FlashPageSize = 256;
+  const auto image = rig.WriteImage(65536);
+
+  EXPECT_EQ(1, UpdateSerialFlash(rig.window, rig.path));
+
+  EXPECT_EQ(256u, WriteLengths(rig).size());
+  EXPECT_EQ(image, rig.FlashRange(0, 65536));
+  EXPECT_EQ("Programming Success!!", rig.window.StatusText());
+}
+
+TEST(UpdateSerialFlash, MxicPartsAreUnprotectedFirst) {
+  SerialFlashRig rig(Qv40713Mxic32());
+  ASSERT_EQ(5, rig.window.state.FlashVendor);
+  const auto image = rig.WriteImage(32768);
+
+  EXPECT_EQ(1, UpdateSerialFlash(rig.window, rig.path));
+
+  const auto& log = rig.system.Log().Entries();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ((std::vector<std::uint8_t>{0xFF, 0x04, 0x20, 0x01, 0x00, 0x06}),
+            std::vector<std::uint8_t>(log[0].Cdb.begin(), log[0].Cdb.begin() + 6));
+  EXPECT_EQ(1u,
+            rig.system.Log().Count(sim::CdbPattern::Prefix({0xFF, 0x04, 0x20, 0x02, 0x00, 0x01})));
+  EXPECT_EQ(image, rig.FlashRange(0, 32768));
+}
+
+TEST(UpdateSerialFlash, EraseOnlyActionRunsAfterTheWriteEnableAndEndsWithItsOwnBox) {
+  SerialFlashRig rig(Qv40714Atmel());
+  rig.TickEraseOnly();
+
+  EXPECT_EQ(1, UpdateSerialFlash(rig.window, rig.path));
+
+  const auto& log = rig.system.Log().Entries();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(0x20, log[0].Cdb[2]) << "ATMEL write enable comes first";
+  EXPECT_TRUE(rig.FlashErased(0, 65536));
+  EXPECT_TRUE(rig.Ff04Commands(0x11).empty());
+  EXPECT_EQ("Erase flash all success!", rig.window.StatusText());
+  EXPECT_EQ(std::vector<std::string>{"Please Turn-Off the Power and Turn-On Again!"},
+            rig.dialogs.BoxTexts());
+}
+
+TEST(UpdateSerialFlash, BackupOnlyActionWritesTheFlashToTheFile) {
+  SerialFlashRig rig(Qv40714Winbond());
+  rig.TickBackupOnly();
+
+  EXPECT_EQ(1, UpdateSerialFlash(rig.window, rig.path));
+
+  EXPECT_EQ(rig.FlashRange(0, 65536), SerialFlashRig::ReadFile(rig.window.backupFile));
+  EXPECT_EQ(rig.oldFlash, rig.Flash());
+  EXPECT_TRUE(rig.dialogs.Boxes().empty());
+}
+
+TEST(UpdateSerialFlash, FailedConfigurationReadIsNotWrittenBack) {
+  SerialFlashRig rig(Qv40714Winbond());
+  const auto image = rig.WriteImage(16384);
+  rig.ArmFault({0xFF, 0x04, 0x10, 0x00, 0x80, 0x00}, 1, FaultKind::Fail);
+  ::testing::internal::CaptureStdout();
+
+  EXPECT_EQ(1, UpdateSerialFlash(rig.window, rig.path));
+
+  EXPECT_EQ("NVRAM fail\n", ::testing::internal::GetCapturedStdout());
+  EXPECT_FALSE(WroteConfigCopy(rig));
+  // The 64 KB erase took the area; no zeros were programmed over it.
+  EXPECT_TRUE(rig.FlashErased(kConfigAt, 512));
+  EXPECT_EQ(PaddedTo(image, 32768), rig.FlashRange(0, 32768));
+  EXPECT_EQ("Programming Success!!", rig.window.StatusText());
+}
+
+TEST(UpdateSerialFlash, FlashStillBusyAfterTheEraseIsReportedAndTheRunGoesOn) {
+  // 7-second erases outlast the 5-second ready wait but not the blank-check read's time-out.
+  SerialFlashRig rig(Qv40714Winbond(), SlowErasingPart("W25X10", 7'000'000));
+  const auto image = rig.WriteImage(16384);
+  // A chip erase left running keeps the flash busy through the first ready wait, too.
+  ASSERT_EQ(1, EraseFlashChip(rig.path));
+
+  EXPECT_EQ(1, UpdateSerialFlash(rig.window, rig.path));
+
+  EXPECT_EQ(std::vector<std::string>{"0.1 Device initial not ready!!"}, rig.platform.DebugLines());
+  EXPECT_EQ("Not ready after Erase flash success", rig.window.statusHistory.front());
+  EXPECT_EQ("Programming Success!!", rig.window.StatusText());
+  EXPECT_EQ(PaddedTo(image, 32768), rig.FlashRange(0, 32768));
+}
+
+// --- Refusals before the flash is touched ---------------------------------------------------
+
+TEST(UpdateSerialFlash, EmptyImageIsRefusedBeforeAnythingIsErased) {
+  SerialFlashRig rig(Qv40714Winbond());
+  SerialFlashRig::WriteFile(rig.window.firmwareFile, {});
+
+  EXPECT_EQ(0, UpdateSerialFlash(rig.window, rig.path));
+
+  EXPECT_EQ("Firmware file is empty (0 bytes), nothing erased!", rig.window.StatusText());
+  EXPECT_EQ(rig.oldFlash, rig.Flash());
+  EXPECT_TRUE(rig.EraseAddresses().empty());
+  EXPECT_TRUE(rig.Ff04Commands(0x13).empty());
+  EXPECT_TRUE(rig.dialogs.Boxes().empty());
+}
+
+TEST(UpdateSerialFlash, FirmwareNameTooLongForTheFieldIsRefused) {
+  SerialFlashRig rig(Qv40714Winbond());
+  rig.WriteImage(16384);
+  rig.window.firmwareFile += std::string(260, 'x');
+
+  EXPECT_EQ(0, UpdateSerialFlash(rig.window, rig.path));
+
+  EXPECT_EQ("Firmware file name too long (260 characters or more), not accepted!",
+            rig.window.StatusText());
+  EXPECT_EQ(rig.oldFlash, rig.Flash());
+}
+
+// --- The failure table ------------------------------------------------------------------------
+
+enum class FlashLeft {
+  Untouched,
+  LowerHalfErased,
+  AllButOneBootSectorErased,
+  PartlyProgrammed,
+  Programmed,
+  Wrong
+};
+
+struct FailureRow {
+  const char* Name;
+  SerialDeviceSpec Device;
+  std::size_t ImageSize;
+  std::function<void(SerialFlashRig&)> Arrange;
+  const char* Text;
+  int Result;
+  FlashLeft Left;
+  int FailingAllocation;  // the work-buffer request that fails, 0 for none
+};
+
+void CheckFlashLeft(SerialFlashRig& rig, const std::vector<std::uint8_t>& image, FlashLeft left) {
+  const auto padded = PaddedTo(image, std::max<std::size_t>(image.size(), 32768));
+  switch (left) {
+    case FlashLeft::Untouched:
+      EXPECT_EQ(rig.oldFlash, rig.Flash());
+      break;
+    case FlashLeft::LowerHalfErased:
+      EXPECT_TRUE(rig.FlashErased(0, 32768));
+      EXPECT_EQ(rig.OldFlashRange(32768, 32768), rig.FlashRange(32768, 32768));
+      break;
+    case FlashLeft::AllButOneBootSectorErased:
+      EXPECT_TRUE(rig.FlashErased(0, 0x1000));
+      EXPECT_EQ(rig.OldFlashRange(0x1000, 0x1000), rig.FlashRange(0x1000, 0x1000));
+      EXPECT_TRUE(rig.FlashErased(0x2000, 0x6000));
+      break;
+    case FlashLeft::PartlyProgrammed:
+      // Blocks 0-2 went in; the fourth was refused and the rest never sent.
+      EXPECT_EQ(std::vector<std::uint8_t>(padded.begin(), padded.begin() + 3 * 8192),
+                rig.FlashRange(0, 3 * 8192));
+      EXPECT_TRUE(rig.FlashErased(3 * 8192, 8192));
+      EXPECT_EQ(rig.config, rig.FlashRange(kConfigAt, 512));
+      break;
+    case FlashLeft::Programmed:
+      EXPECT_EQ(padded, rig.FlashRange(0, static_cast<std::uint32_t>(padded.size())));
+      break;
+    case FlashLeft::Wrong:
+      EXPECT_NE(padded, rig.FlashRange(0, static_cast<std::uint32_t>(padded.size())));
+      break;
+  }
+}
+
+TEST(UpdateSerialFlash, FailureTable) {
+  const std::vector<FailureRow> rows = {
+      {"ATMEL write-enable latch does not set", Qv40714Atmel(), 16384,
+       [](SerialFlashRig& rig) {
+         rig.ArmFault({0xFF, 0x04, 0x20, 0x01, 0x00, 0x06}, 1, FaultKind::Fail);
+       },
+       "Enable ATMEL flash write enable fail!!", 0, FlashLeft::Untouched, 0},
+      {"image file cannot be opened", Qv40714Winbond(), 16384,
+       [](SerialFlashRig& rig) { rig.window.firmwareFile = rig.dir.File("missing.bin"); },
+       "Open File Error!!", 0, FlashLeft::Untouched, 0},
+      {"read buffer cannot be had", Qv40714Winbond(), 16384, [](SerialFlashRig&) {},
+       "Allocate read buffer Error!!", 0, FlashLeft::Untouched, 1},
+      {"write buffer cannot be had", Qv40714Winbond(), 16384, [](SerialFlashRig&) {},
+       "Allocate write buffer Error!!", 0, FlashLeft::Untouched, 2},
+      {"AMIC part code not handled", Qv40716Amic(), 16384,
+       [](SerialFlashRig& rig) { rig.window.state.AmicFlashPart = 2; },
+       "Not Support this AMIC Flash Type!!", 0, FlashLeft::Untouched, 0},
+      {"chip erase refused", Qv40714Winbond(), 65537,
+       [](SerialFlashRig& rig) {
+         rig.ArmFault({0xFF, 0x04, 0x13}, 1, FaultKind::Fail);
+       },
+       "Erase command fail!!", 0, FlashLeft::Untouched, 0},
+      {"upper sector erase refused", Device(1, 1, "EN25P05"), 49152,
+       [](SerialFlashRig& rig) {
+         rig.ArmFault({0xFF, 0x04, 0x14}, 2, FaultKind::Fail);
+       },
+       "Erase command fail!!", 0, FlashLeft::LowerHalfErased, 0},
+      {"blank-check read fails", Device(1, 1, "EN25P05"), 16384,
+       [](SerialFlashRig& rig) {
+         rig.ArmFault({0xFF, 0x04, 0x10, 0x00, 0x00, 0x00}, 1, FaultKind::Fail);
+       },
+       "Read Back Erased Flash Error!!", 0, FlashLeft::LowerHalfErased, 0},
+      // A refused boot-sector erase is passed over; the blank check finds the old bytes.
+      {"erased area not blank", Qv40716Amic(), 16384,
+       [](SerialFlashRig& rig) {
+         rig.ArmFault({0xFF, 0x04, 0x14, 0x00, 0x10, 0x00}, 1, FaultKind::Fail);
+       },
+       "Data not 0xff !!", 0, FlashLeft::AllButOneBootSectorErased, 0},
+      // The 64 KB erase takes the configuration copy; it must come back after the failure.
+      {"a block write fails", Qv40714Winbond(), 32768,
+       [](SerialFlashRig& rig) {
+         rig.ArmFault({0xFF, 0x04, 0x11}, 4, FaultKind::Fail);
+       },
+       "Programming Fail!!", 1, FlashLeft::PartlyProgrammed, 0},
+      {"final read-back fails", Qv40714Winbond(), 16384,
+       [](SerialFlashRig& rig) {
+         rig.ArmFault({0xFF, 0x04, 0x10, 0x00, 0x00, 0x00}, 2, FaultKind::Fail);
+       },
+       "Read Fail!!\r\n", 0, FlashLeft::Programmed, 0},
+      // Only the first 100 bytes of block 1 reach the bridge; the rest arrive as zeros.
+      {"read-back differs", Qv40714Winbond(), 32768,
+       [](SerialFlashRig& rig) {
+         rig.ArmFault({0xFF, 0x04, 0x11}, 2, FaultKind::Short, 1, 100);
+       },
+       "Compare Fail!!\r\n\r\n", 1, FlashLeft::Wrong, 0},
+  };
+  for (const FailureRow& row : rows) {
+    SCOPED_TRACE(row.Name);
+    SerialFlashRig rig(row.Device);
+    const auto image = rig.WriteImage(row.ImageSize);
+    row.Arrange(rig);
+    std::optional<FailingWorkBuffer> failing;
+    if (row.FailingAllocation != 0) {
+      failing.emplace(row.FailingAllocation);
+    }
+    ::testing::internal::CaptureStdout();
+
+    EXPECT_EQ(row.Result, UpdateSerialFlash(rig.window, rig.path));
+
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(row.Text, rig.window.StatusText());
+    CheckFlashLeft(rig, image, row.Left);
+    EXPECT_TRUE(rig.dialogs.Boxes().empty()) << "failures show no box";
+  }
+}
+
+}  // namespace
+}  // namespace q71x::testing
