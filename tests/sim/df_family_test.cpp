@@ -21,8 +21,8 @@ constexpr SerialFlashPart MakeUniformPart() {
   SerialFlashPart part;
   part.Name = "test 1 Mbit";
   part.SizeBytes = 131072;
-  part.Erasers = {{{0x20, 4096, 45000}, {0x52, 32768, 120000}, {0xD8, 65536, 150000},
-                   {0xC7, 0, 1000000}}};
+  part.Erasers = {
+      {{0x20, 4096, 45000}, {0x52, 32768, 120000}, {0xD8, 65536, 150000}, {0xC7, 0, 1000000}}};
   part.PageProgramUs = 700;
   return part;
 }
