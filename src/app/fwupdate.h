@@ -140,6 +140,10 @@ class TQ71xFwTool : public QWidget, public ToolWindow {
   int ParallelFlashPartIndex() const override;
   void SetNvramTicked(bool ticked) override;
 
+ signals:
+  // A procedure started by Run has returned (the simulator keeps its memories then).
+  void ProcedureFinished();
+
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;

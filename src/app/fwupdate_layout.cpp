@@ -7,7 +7,6 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
-#include <QStringList>
 
 #include "src/app/combo_selection.h"
 #include "src/app/fwupdate.h"
@@ -31,9 +30,8 @@ QFont WindowFont() {
                                           "Liberation Sans", "Nimbus Sans",          "Helvetica",
                                           "DejaVu Sans"};
   QFont font;
-  const QStringList available = QFontDatabase::families();
   for (const char* family : kFamilies) {
-    if (available.contains(QString::fromLatin1(family), Qt::CaseInsensitive)) {
+    if (QFontDatabase::hasFamily(QString::fromLatin1(family))) {
       font.setFamily(QString::fromLatin1(family));
       break;
     }
@@ -68,9 +66,12 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, QRect bou
   return label;
 }
 
+// Check boxes grow to their caption as well; where the font has the layout's metrics they keep
+// their bounds exactly.
 QCheckBox* MakeCheck(QWidget* parent, const char* name, const char* text, QRect bounds) {
   auto* box = Named(new QCheckBox(QString::fromLatin1(text), parent), name);
-  box->setGeometry(bounds);
+  box->setGeometry(bounds.left(), bounds.top(), std::max(bounds.width(), box->sizeHint().width()),
+                   bounds.height());
   return box;
 }
 

@@ -120,6 +120,7 @@ class ProcedureScope {
   ~ProcedureScope() {
     window_.procedureRunning_ = false;
     window_.UpdateBtn->setEnabled(true);
+    emit window_.ProcedureFinished();
     window_.ReplayDeferredEvents();
   }
   ProcedureScope(const ProcedureScope&) = delete;

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds the Debian package, installs it, and starts the installed tool over simulated
+# enclosures for a few seconds on an offscreen display: a start that survives until it is
+# stopped counts as a start.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+dpkg-query -W -f='${Status}' dpkg-dev 2>/dev/null | grep -q "install ok installed" ||
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends dpkg-dev
+cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+  -DQ71X_BUILD_TESTS=OFF
+cmake --build build-package -j2
+(cd build-package && cpack -G DEB)
+package=$(ls build-package/q71xfwtool_*.deb | head -n 1)
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "./$package"
+test -x /usr/bin/q71xfwtool
+test -f /usr/lib/udev/rules.d/60-q71xfwtool.rules -o -f /lib/udev/rules.d/60-q71xfwtool.rules
+state=$(mktemp -d)
+set +e
+QT_QPA_PLATFORM=offscreen timeout 5 /usr/bin/q71xfwtool-sim --state "$state"
+status=$?
+QT_QPA_PLATFORM=offscreen timeout 5 /usr/bin/q71xfwtool
+status_os=$?
+set -e
+rm -rf "$state"
+# 124: still running when stopped, as a window should be.
+if [ "$status" -ne 124 ] || [ "$status_os" -ne 124 ]; then
+  echo "package check: the installed tool did not keep running (q71xfwtool-sim $status, q71xfwtool $status_os)"
+  exit 1
+fi
+echo "package check: $package installs and both executables start"

@@ -1,0 +1,86 @@
+// q71xfwtool-sim: the window over simulated enclosures, one per chip family, with sample images
+// ready to load. The enclosures' memories live in a state folder between runs.
+//
+//   q71xfwtool-sim [--state DIR] [--rd-version]
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCommandLineParser>
+#include <QFile>
+
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+
+#include "sim/presets.h"
+#include "sim/simulated_system.h"
+#include "src/app/fwupdate.h"
+#include "src/app/qt_dialogs.h"
+#include "src/app/sim/enclosure_panel.h"
+#include "src/app/sim/sample_images.h"
+#include "src/app/sim/sim_state_folder.h"
+#include "src/device/platform/sim/sim_platform.h"
+#include "src/device/platform/user_dialogs.h"
+
+namespace {
+
+void Warn(const char* what, const std::vector<std::string>& files) {
+  for (const std::string& file : files) {
+    std::fprintf(stderr, "q71xfwtool-sim: %s: %s\n", what, file.c_str());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("q71xfwtool-sim"));
+
+  QCommandLineParser options;
+  options.setApplicationDescription(QStringLiteral(
+      "The firmware tool over simulated enclosures. Each enclosure's flash, controller memory and "
+      "disk area are kept as plain files in the state folder, with sample images in its "
+      "\"images\" folder."));
+  options.addHelpOption();
+  const QCommandLineOption stateOption(
+      QStringLiteral("state"), QStringLiteral("Keep the simulated memories in <dir>."),
+      QStringLiteral("dir"), QString::fromStdString(q71x::DefaultSimStateFolder().string()));
+  options.addOption(stateOption);
+  const QCommandLineOption rdVersionOption(
+      QStringLiteral("rd-version"),
+      QStringLiteral("Start with \"RD Version\" ticked (the engineering panel shown)."));
+  options.addOption(rdVersionOption);
+  options.process(application);
+
+  const q71x::SimStateFolder state(
+      std::filesystem::path(QFile::encodeName(options.value(stateOption)).toStdString()));
+  q71x::InstallQtDialogs();
+  try {
+    q71x::sim::SimulatedSystem system;
+    q71x::sim::AddDemoMachine(system);
+    Warn("left out (size does not fit)", state.Restore(system));
+    Warn("cannot write", q71x::WritePresetSampleImages(state.Root() / "images"));
+
+    q71x::SimPlatform platform(system);
+    q71x::ScopedActivePlatform usePlatform(platform);
+    q71x::TQ71xFwTool window;
+    window.OpenDialog1.InitialDir = (state.Root() / "images").string();
+    QObject::connect(&window, &q71x::TQ71xFwTool::ProcedureFinished,
+                     [&] { Warn("cannot write", state.Save(system)); });
+    if (options.isSet(rdVersionOption)) {
+      window.RdCheckBox->setChecked(true);
+    }
+    q71x::EnclosurePanel panel(system);
+    // The panel is a helper: closing the tool's window ends the program.
+    panel.setAttribute(Qt::WA_QuitOnClose, false);
+    window.show();
+    panel.move(window.frameGeometry().right() + 16, window.frameGeometry().top());
+    panel.show();
+    const int result = QApplication::exec();
+    Warn("cannot write", state.Save(system));
+    return result;
+  } catch (const std::exception& error) {
+    q71x::ShowMessageBox(error.what(), "Error", q71x::MessageIcon::Error);
+  }
+  return 1;
+}

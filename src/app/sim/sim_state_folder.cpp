@@ -1,0 +1,168 @@
+#include "src/app/sim/sim_state_folder.h"
+
+#include <QStandardPaths>
+
+#include <cctype>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <span>
+#include <system_error>
+
+#include "sim/attached_disk.h"
+#include "sim/serial_flash.h"
+#include "sim/simulated_system.h"
+
+namespace q71x {
+namespace {
+
+// Larger disk areas are not kept: the file is meant to be looked at, not to mirror a drive.
+constexpr std::uint64_t kMaxDiskAreaBytes = 64ull * 1024 * 1024;
+
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    return std::nullopt;
+  }
+  std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
+                                  std::istreambuf_iterator<char>()};
+  if (in.bad()) {
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+bool WriteWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+  std::filesystem::path temporary = path;
+  temporary += ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) {
+      return false;
+    }
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+      std::error_code ignored;
+      std::filesystem::remove(temporary, ignored);
+      return false;
+    }
+  }
+  std::error_code error;
+  std::filesystem::rename(temporary, path, error);
+  return !error;
+}
+
+struct DiskArea {
+  std::uint64_t FirstLba = 0;
+  std::uint32_t Count = 0;
+};
+
+// The last block the bridge reports and the reserved area behind it: where the bridges that
+// keep their firmware on the disk keep it.
+std::optional<DiskArea> DiskAreaOf(const sim::AttachedDisk& disk) {
+  const std::uint64_t reported = disk.Geometry().ReportedSectors;
+  const std::uint64_t first = reported > 0 ? reported - 1 : 0;
+  const std::uint64_t count = disk.EndSector() - first;
+  if (count == 0 || count * disk.BlockSize() > kMaxDiskAreaBytes) {
+    return std::nullopt;
+  }
+  return DiskArea{first, static_cast<std::uint32_t>(count)};
+}
+
+}  // namespace
+
+std::filesystem::path SimStateFolder::EnclosureFolder(const std::string& devicePath) const {
+  std::string name = devicePath;
+  for (char& c : name) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (!(std::islower(u) || std::isdigit(u) || c == '.' || c == '-')) {
+      c = '_';
+    }
+  }
+  return root_ / name;
+}
+
+std::vector<std::string> SimStateFolder::Restore(sim::SimulatedSystem& system) const {
+  std::vector<std::string> ignored;
+  for (const auto& enclosure : system.Enclosures()) {
+    const std::filesystem::path folder = EnclosureFolder(enclosure->Path);
+    sim::BridgeState& bridge = enclosure->Bridge;
+    auto load = [&](const char* fileName, std::size_t expectedSize, auto&& apply) {
+      const std::filesystem::path file = folder / fileName;
+      if (!std::filesystem::exists(file)) {
+        return;
+      }
+      const auto bytes = ReadWholeFile(file);
+      if (!bytes || bytes->size() != expectedSize) {
+        ignored.push_back(file.string());
+        return;
+      }
+      apply(*bytes);
+    };
+    if (bridge.Flash) {
+      load(kFlashFileName, bridge.Flash->Contents().size(),
+           [&](const std::vector<std::uint8_t>& bytes) { bridge.Flash->Load(0, bytes); });
+    }
+    load(kControllerMemoryFileName, bridge.ControllerMemory.size(),
+         [&](const std::vector<std::uint8_t>& bytes) { bridge.ControllerMemory = bytes; });
+    if (bridge.Parallel) {
+      load(kParallelFlashFileName, bridge.Parallel->Flash.Contents().size(),
+           [&](const std::vector<std::uint8_t>& bytes) {
+             bridge.Parallel->Flash.Preload(0, bytes);
+           });
+    }
+    if (bridge.Disk) {
+      if (const auto area = DiskAreaOf(*bridge.Disk)) {
+        load(kDiskAreaFileName, static_cast<std::size_t>(area->Count) * bridge.Disk->BlockSize(),
+             [&](const std::vector<std::uint8_t>& bytes) {
+               bridge.Disk->Write(area->FirstLba, area->Count, bytes);
+             });
+      }
+    }
+  }
+  return ignored;
+}
+
+std::vector<std::string> SimStateFolder::Save(sim::SimulatedSystem& system) const {
+  std::vector<std::string> failed;
+  for (const auto& enclosure : system.Enclosures()) {
+    const std::filesystem::path folder = EnclosureFolder(enclosure->Path);
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    auto save = [&](const char* fileName, std::span<const std::uint8_t> bytes) {
+      const std::filesystem::path file = folder / fileName;
+      if (error || !WriteWholeFile(file, bytes)) {
+        failed.push_back(file.string());
+      }
+    };
+    const sim::BridgeState& bridge = enclosure->Bridge;
+    if (bridge.Flash) {
+      save(kFlashFileName, bridge.Flash->Contents());
+    }
+    save(kControllerMemoryFileName, bridge.ControllerMemory);
+    if (bridge.Parallel) {
+      save(kParallelFlashFileName, bridge.Parallel->Flash.Contents());
+    }
+    if (bridge.Disk) {
+      if (const auto area = DiskAreaOf(*bridge.Disk)) {
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(area->Count) *
+                                        bridge.Disk->BlockSize());
+        if (bridge.Disk->Read(area->FirstLba, area->Count, bytes)) {
+          save(kDiskAreaFileName, bytes);
+        } else {
+          failed.push_back((folder / kDiskAreaFileName).string());
+        }
+      }
+    }
+  }
+  return failed;
+}
+
+std::filesystem::path DefaultSimStateFolder() {
+  const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+  return std::filesystem::path(base.toStdString()) / "q71xfwtool-sim";
+}
+
+}  // namespace q71x

@@ -1,0 +1,49 @@
+#pragma once
+// The simulator executable keeps each simulated enclosure's memories in plain files under a state
+// folder, so that an update survives a restart as it would on hardware and the flash can be
+// looked at with ordinary tools:
+//   <state>/<enclosure>/flash.bin              serial flash, whole part
+//   <state>/<enclosure>/controller-memory.bin  bridge controller memory (64 KB)
+//   <state>/<enclosure>/parallel-flash.bin     parallel NOR flash, whole part
+//   <state>/<enclosure>/disk-area.bin          attached disk from its last reported block to the
+//                                              end of the reserved area
+// <enclosure> is the device path with every character outside [a-z0-9.-] made "_".
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace q71x::sim {
+class SimulatedSystem;
+}
+
+namespace q71x {
+
+inline constexpr const char* kFlashFileName = "flash.bin";
+inline constexpr const char* kControllerMemoryFileName = "controller-memory.bin";
+inline constexpr const char* kParallelFlashFileName = "parallel-flash.bin";
+inline constexpr const char* kDiskAreaFileName = "disk-area.bin";
+
+class SimStateFolder {
+ public:
+  explicit SimStateFolder(std::filesystem::path root) : root_(std::move(root)) {}
+
+  const std::filesystem::path& Root() const { return root_; }
+  std::filesystem::path EnclosureFolder(const std::string& devicePath) const;
+
+  // Loads what an earlier run left into every enclosure of the system. A file whose size does
+  // not fit its memory is left alone (the preset's contents stay) and named in the result.
+  std::vector<std::string> Restore(sim::SimulatedSystem& system) const;
+  // Writes every enclosure's memories. Each file is written whole under a temporary name and
+  // then renamed, so a crash never leaves half a flash behind. Returns the files that could not
+  // be written.
+  std::vector<std::string> Save(sim::SimulatedSystem& system) const;
+
+ private:
+  std::filesystem::path root_;
+};
+
+// The user's data folder for the simulator's state.
+std::filesystem::path DefaultSimStateFolder();
+
+}  // namespace q71x
