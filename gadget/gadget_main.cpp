@@ -1,0 +1,225 @@
+// q71x-gadget: shows one simulated enclosure to the kernel as a USB mass-storage device through
+// FunctionFS, so that the tool's Linux build can be tested through the real usb-storage and sg
+// drivers. Runs as root in a machine with a USB device controller (dummy_hcd in the test VM).
+//
+//   q71x-gadget --preset KEY [--name NAME] [--udc UDC] [--plain-disk FILE] [--socket PATH]
+//
+// The control socket takes "plug", "unplug", "dump FILE" (the serial flash as it is now) and
+// "quit" (unplug and end; the configfs tree stays until the machine restarts).
+
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <string>
+
+#include "gadget/bot/scsi_target.h"
+#include "gadget/device/configfs_gadget.h"
+#include "gadget/device/control_socket.h"
+#include "gadget/device/ffs_function.h"
+#include "sim/attached_disk.h"
+#include "sim/presets.h"
+#include "sim/serial_flash.h"
+
+namespace {
+
+using namespace q71x;
+using namespace q71x::gadget;
+
+// The disk in a disk-class enclosure: small, so the kernel's partition scan stays quick.
+constexpr std::uint64_t kAttachedDiskSectors = 32768;  // 16 MiB of 512-byte sectors
+
+struct Options {
+  std::string Preset;
+  std::string Name = "q71x";
+  std::string Udc;
+  std::string PlainDisk;
+  std::string Socket;
+};
+
+void PrintUsage() {
+  std::fputs(
+      "usage: q71x-gadget --preset KEY [--name NAME] [--udc UDC] [--plain-disk FILE] "
+      "[--socket PATH]\npresets:\n",
+      stderr);
+  for (const sim::SerialFlashPreset& preset : sim::SerialFlashPresets()) {
+    std::fprintf(stderr, "  %-18s %s%s\n", preset.Key, preset.Description,
+                 preset.Kind == sim::InterfaceKind::Cdrom ? " (CD-ROM class)" : "");
+  }
+}
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string flag = argv[i];
+    if (i + 1 >= argc) {
+      return false;
+    }
+    const std::string value = argv[++i];
+    if (flag == "--preset") {
+      options.Preset = value;
+    } else if (flag == "--name") {
+      options.Name = value;
+    } else if (flag == "--udc") {
+      options.Udc = value;
+    } else if (flag == "--plain-disk") {
+      options.PlainDisk = value;
+    } else if (flag == "--socket") {
+      options.Socket = value;
+    } else {
+      return false;
+    }
+  }
+  if (options.Socket.empty()) {
+    options.Socket = "/run/" + options.Name + ".sock";
+  }
+  return !options.Preset.empty();
+}
+
+std::uint64_t SteadyMicroseconds() {
+  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                        std::chrono::steady_clock::now().time_since_epoch())
+                                        .count());
+}
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "q71x-gadget: %s\n", message.c_str());
+  return 1;
+}
+
+struct Gadget {
+  sim::SimulatedSystem System;
+  std::string EnclosurePath;
+  GadgetLayout Layout;
+  std::string Udc;
+  std::mutex Lock;  // the enclosure, shared by the bulk thread and the control socket
+};
+
+std::string DumpFlash(Gadget& gadget, const std::string& file) {
+  std::vector<std::uint8_t> contents;
+  {
+    std::lock_guard<std::mutex> lock(gadget.Lock);
+    const sim::Enclosure* enclosure = gadget.System.Find(gadget.EnclosurePath);
+    if (enclosure == nullptr || !enclosure->Bridge.Flash) {
+      return "error no serial flash";
+    }
+    contents = enclosure->Bridge.Flash->Contents();
+  }
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(contents.data()),
+            static_cast<std::streamsize>(contents.size()));
+  out.close();
+  return out ? "ok " + std::to_string(contents.size()) : "error cannot write " + file;
+}
+
+// The enclosure follows the cable: pulled out it vanishes, plugged back it boots from its ROM.
+std::string Unplug(Gadget& gadget) {
+  std::string error;
+  if (!UnbindGadget(gadget.Layout, error)) {
+    return "error " + error;
+  }
+  std::lock_guard<std::mutex> lock(gadget.Lock);
+  gadget.System.Unplug(gadget.EnclosurePath);
+  return "ok";
+}
+
+std::string Plug(Gadget& gadget) {
+  {
+    std::lock_guard<std::mutex> lock(gadget.Lock);
+    gadget.System.Plug(gadget.EnclosurePath);
+  }
+  std::string error;
+  return BindGadget(gadget.Layout, gadget.Udc, error) ? "ok" : "error " + error;
+}
+
+std::string HandleControlLine(Gadget& gadget, const std::string& line, bool& quit) {
+  if (line == "plug") {
+    return Plug(gadget);
+  }
+  if (line == "unplug") {
+    return Unplug(gadget);
+  }
+  if (line.rfind("dump ", 0) == 0) {
+    return DumpFlash(gadget, line.substr(5));
+  }
+  if (line == "quit") {
+    quit = true;
+    return Unplug(gadget);
+  }
+  return "error unknown command: " + line;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, options)) {
+    PrintUsage();
+    return 2;
+  }
+  std::optional<sim::Enclosure> enclosure = sim::MakePresetEnclosure(options.Preset);
+  if (!enclosure) {
+    PrintUsage();
+    return Fail("unknown preset " + options.Preset);
+  }
+  if (enclosure->Kind == sim::InterfaceKind::Disk) {
+    sim::AttachedDiskGeometry geometry;
+    geometry.ReportedSectors = kAttachedDiskSectors;
+    geometry.IdentifySectors = kAttachedDiskSectors;
+    enclosure->Bridge.Disk.emplace(geometry);
+  }
+
+  Gadget gadget;
+  gadget.EnclosurePath = gadget.System.AddEnclosure(std::move(*enclosure)).Path;
+  gadget.Layout.Name = options.Name;
+  if (!options.PlainDisk.empty()) {
+    gadget.Layout.PlainDiskImage = options.PlainDisk;
+  }
+  gadget.Udc = options.Udc.empty() ? FirstUdc() : options.Udc;
+  if (gadget.Udc.empty()) {
+    return Fail("no USB device controller (load dummy_hcd)");
+  }
+  ScsiTarget target(gadget.System, gadget.EnclosurePath, SteadyMicroseconds);
+
+  std::string error;
+  if (!CreateGadget(gadget.Layout, error)) {
+    return Fail(error);
+  }
+  const std::filesystem::path mountDir = "/dev/ffs-" + options.Name;
+  std::filesystem::create_directories(mountDir);
+  if (::mount(options.Name.c_str(), mountDir.c_str(), "functionfs", 0, nullptr) != 0) {
+    return Fail("cannot mount functionfs at " + mountDir.string() + ": " + std::strerror(errno));
+  }
+  FfsFunction function;
+  if (!function.Open(mountDir, error)) {
+    return Fail(error);
+  }
+  function.Start(target, gadget.Lock);
+  const int listenFd = ListenOnControlSocket(options.Socket, error);
+  if (listenFd < 0) {
+    return Fail(error);
+  }
+  if (!BindGadget(gadget.Layout, gadget.Udc, error)) {
+    return Fail(error);
+  }
+  std::fprintf(stderr, "q71x-gadget: %s (%s) plugged into %s, control socket %s\n",
+               options.Preset.c_str(), gadget.EnclosurePath.c_str(), gadget.Udc.c_str(),
+               options.Socket.c_str());
+
+  bool quit = false;
+  while (!quit) {
+    if (!ServeOneControlRequest(listenFd, [&](const std::string& line) {
+          return HandleControlLine(gadget, line, quit);
+        })) {
+      return Fail("control socket failed: " + std::string(std::strerror(errno)));
+    }
+  }
+  // The bulk and control threads are blocked in FunctionFS reads that only end with the
+  // process; leaving without running destructors under them is the clean way out.
+  std::fflush(nullptr);
+  std::_Exit(0);
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The guest test's side of a gadget's control socket.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace q71x::guest {
+
+class GadgetClient {
+ public:
+  explicit GadgetClient(std::string socketPath) : socketPath_(std::move(socketPath)) {}
+
+  // The gadget's answer ("ok", "error ..."); "no answer" when it could not be reached.
+  std::string Unplug() const { return Request("unplug"); }
+  std::string Plug() const { return Request("plug"); }
+  // The serial flash as the enclosure holds it now, read through a file in `workDir`.
+  std::optional<std::vector<std::uint8_t>> ReadFlash(const std::string& workDir,
+                                                     std::string& detail) const;
+
+ private:
+  std::string Request(const std::string& line) const;
+  std::string socketPath_;
+};
+
+}  // namespace q71x::guest

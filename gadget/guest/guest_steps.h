@@ -1,0 +1,64 @@
+#pragma once
+// The checks the guest test makes, in the order it makes them. Each prints "PASS ..." or
+// "FAIL ..." lines through the StepLog, with what it saw; the harness shows them as they come.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "src/device/discovery.h"
+#include "src/device/platform/platform.h"
+#include "src/update/tool_window.h"
+
+namespace q71x::guest {
+
+struct GuestConfig {
+  std::string WorkDir = "/tmp";
+  std::string DiskGadgetSocket;  // the disk-class bridge the update runs on
+  int DiskChipType = 0;
+  std::string CdromGadgetSocket;  // empty: no CD-ROM-class bridge in this run
+  int CdromChipType = 0;
+  int PlainDisks = 1;  // ordinary USB disks that must be left out of the list
+};
+
+class StepLog {
+ public:
+  void Note(const std::string& text);
+  // Prints PASS or FAIL with `what` and counts it; returns `ok`.
+  bool Check(bool ok, const std::string& what);
+  int Passed() const { return passed_; }
+  int Failed() const { return failed_; }
+
+ private:
+  int passed_ = 0;
+  int failed_ = 0;
+};
+
+// One row of the device list as the window's refresh builds it.
+struct ListedDevice {
+  DeviceEntry Entry;
+  std::string DisplayName;  // INQUIRY bytes 8-31
+};
+
+struct IdentifiedBridge {
+  std::string Path;
+  std::uint16_t Identity = 0;
+  ChipState State;
+};
+
+// Waits until the kernel shows `expected` USB storage devices with their sg nodes.
+bool WaitForUsbStorage(StepLog& log, std::size_t expected, int timeoutSeconds);
+// The window's refresh: both enumerations, INQUIRY for the names, the session-open command and
+// the volume letters.
+std::vector<ListedDevice> RefreshDeviceList();
+
+bool CheckDiscovery(StepLog& log, const GuestConfig& config, std::vector<ListedDevice>& listed);
+// Identifies the chip and finds the flash the way the window's chip check does for serial-flash
+// bridges; nullopt when the chip is not the expected one.
+std::optional<IdentifiedBridge> CheckIdentification(StepLog& log, const std::string& path,
+                                                    int expectedChipType);
+bool CheckUpdate(StepLog& log, const GuestConfig& config, const IdentifiedBridge& bridge);
+bool CheckHotPlug(StepLog& log, const GuestConfig& config, Platform& platform);
+
+}  // namespace q71x::guest
