@@ -18,12 +18,6 @@ namespace {
 
 using sim::FaultKind;
 
-// SstSpiFlash is never reset, so an MXIC device checked after an SST one comes here too.
-SerialDeviceSpec Qvn962Mxic32() {
-  SerialDeviceSpec spec = Device(10, 5, "MX25V1006-P32", 65536, 0, 4096);
-  spec.FlashVendorByte = 5;
-  return spec;
-}
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint32_t k16K = 16384;
@@ -174,18 +168,6 @@ TEST(UpdateSerialFlashSpi, BackupOnlyAlwaysIncludesTheConfigurationArea) {
 
   EXPECT_EQ(rig.FlashRange(0, 65536), SerialFlashRig::ReadFile(rig.window.backupFile));
   EXPECT_EQ(rig.config, rig.FlashRange(0, 4096));
-}
-
-TEST(UpdateSerialFlashSpi, EmptyImageIsRefusedBeforeAnythingIsErased) {
-  SerialFlashRig rig(Qvn962SstWord());
-  LeaveUnprotected(rig);
-  SerialFlashRig::WriteFile(rig.window.firmwareFile, {});
-
-  EXPECT_EQ(0, UpdateSerialFlashSpi(rig.window, rig.path));
-
-  EXPECT_EQ("Firmware file is empty (0 bytes), nothing erased!", rig.window.StatusText());
-  EXPECT_EQ(rig.oldFlash, rig.Flash());
-  EXPECT_TRUE(rig.EraseAddresses().empty());
 }
 
 // --- The failure table ------------------------------------------------------------------------

@@ -133,11 +133,8 @@ TEST(EraseAllFlash, FailureTable) {
        [](SerialFlashRig& rig) { EXPECT_TRUE(rig.FlashErased(0, k64K)); }},
       // The part powers on with every sector protected and nothing here clears it: the chip
       // erase is taken but changes nothing.
-      {"erased flash not blank",
-       Device(1, 1, "AT25DF041A"),
-       [](SerialFlashRig&) {},
-       "Data not 0xff !!",
-       [](SerialFlashRig& rig) { EXPECT_EQ(rig.oldFlash, rig.Flash()); }},
+      {"erased flash not blank", Device(1, 1, "AT25DF041A"), [](SerialFlashRig&) {},
+       "Data not 0xff !!", [](SerialFlashRig& rig) { EXPECT_EQ(rig.oldFlash, rig.Flash()); }},
   };
   for (const EraseFailureRow& row : rows) {
     SCOPED_TRACE(row.Name);

@@ -192,18 +192,6 @@ TEST(UpdateFlashWithNvram, BackupOnlyLeavesOutTheConfigurationAreaUnlessItIsIncl
   }
 }
 
-TEST(UpdateFlashWithNvram, EmptyImageIsRefusedBeforeAnythingIsErased) {
-  SerialFlashRig rig(Qvk842Eon());
-  SerialFlashRig::WriteFile(rig.window.firmwareFile, {});
-
-  EXPECT_EQ(0, UpdateFlashWithNvram(rig.window, rig.path));
-
-  EXPECT_EQ("Firmware file is empty (0 bytes), nothing erased!", rig.window.StatusText());
-  EXPECT_EQ(rig.oldFlash, rig.Flash());
-  EXPECT_TRUE(rig.EraseAddresses().empty());
-  EXPECT_TRUE(rig.dialogs.Boxes().empty());
-}
-
 // --- The failure table ------------------------------------------------------------------------
 
 enum class FlashLeft {

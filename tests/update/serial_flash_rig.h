@@ -87,6 +87,12 @@ inline SerialDeviceSpec Qvn962SstWord() {
   spec.FlashVendorByte = 2;
   return spec;
 }
+// SstSpiFlash is never reset, so an MXIC device checked after an SST one takes the dual path too.
+inline SerialDeviceSpec Qvn962Mxic32() {
+  SerialDeviceSpec spec = Device(10, 5, "MX25V1006-P32", 65536, 0, 4096);
+  spec.FlashVendorByte = 5;
+  return spec;
+}
 
 class SerialFlashRig {
  public:

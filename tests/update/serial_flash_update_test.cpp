@@ -223,33 +223,6 @@ TEST(UpdateSerialFlash, FlashStillBusyAfterTheEraseIsReportedAndTheRunGoesOn) {
   EXPECT_EQ(PaddedTo(image, 32768), rig.FlashRange(0, 32768));
 }
 
-// --- Refusals before the flash is touched ---------------------------------------------------
-
-TEST(UpdateSerialFlash, EmptyImageIsRefusedBeforeAnythingIsErased) {
-  SerialFlashRig rig(Qv40714Winbond());
-  SerialFlashRig::WriteFile(rig.window.firmwareFile, {});
-
-  EXPECT_EQ(0, UpdateSerialFlash(rig.window, rig.path));
-
-  EXPECT_EQ("Firmware file is empty (0 bytes), nothing erased!", rig.window.StatusText());
-  EXPECT_EQ(rig.oldFlash, rig.Flash());
-  EXPECT_TRUE(rig.EraseAddresses().empty());
-  EXPECT_TRUE(rig.Ff04Commands(0x13).empty());
-  EXPECT_TRUE(rig.dialogs.Boxes().empty());
-}
-
-TEST(UpdateSerialFlash, FirmwareNameTooLongForTheFieldIsRefused) {
-  SerialFlashRig rig(Qv40714Winbond());
-  rig.WriteImage(16384);
-  rig.window.firmwareFile += std::string(260, 'x');
-
-  EXPECT_EQ(0, UpdateSerialFlash(rig.window, rig.path));
-
-  EXPECT_EQ("Firmware file name too long (260 characters or more), not accepted!",
-            rig.window.StatusText());
-  EXPECT_EQ(rig.oldFlash, rig.Flash());
-}
-
 // --- The failure table ------------------------------------------------------------------------
 
 enum class FlashLeft {

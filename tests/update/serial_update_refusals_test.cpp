@@ -1,0 +1,76 @@
+// Image files none of the serial-flash procedures may act on: each is refused before anything is
+// erased, whichever procedure the chip type leads to.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "src/update/dual_path_update.h"
+#include "src/update/nvram_flash_update.h"
+#include "src/update/serial_flash_update.h"
+#include "tests/update/serial_flash_rig.h"
+
+namespace q71x::testing {
+namespace {
+
+struct Procedure {
+  const char* Name;
+  int (*Run)(ToolWindow&, const std::string&);
+  SerialDeviceSpec (*Device)();
+};
+
+struct Refusal {
+  const char* Name;
+  std::function<void(SerialFlashRig&)> Arrange;
+  const char* Text;
+};
+
+TEST(SerialFlashProcedures, RefuseImagesTheyCannotProgramBeforeErasingAnything) {
+  const Procedure procedures[] = {
+      {"UpdateSerialFlash", UpdateSerialFlash, Qv40714Winbond},
+      {"UpdateFlashWithNvram", UpdateFlashWithNvram, Qvk842Eon},
+      {"UpdateSerialFlashSpi", UpdateSerialFlashSpi, Qvn962Mxic32},
+  };
+  const std::vector<Refusal> refusals = {
+      // Programmed as nothing (or as zeros), it used to be reported as a success.
+      {"empty file",
+       [](SerialFlashRig& rig) { SerialFlashRig::WriteFile(rig.window.firmwareFile, {}); },
+       "Firmware file is empty (0 bytes), nothing erased!"},
+      // The field cannot hold the name; a cut name would open some other file.
+      {"name of 260 characters",
+       [](SerialFlashRig& rig) {
+         rig.WriteImage(16384);
+         const std::string name = rig.dir.File("");
+         rig.window.firmwareFile = name + std::string(260 - name.size(), 'n');
+         SerialFlashRig::WriteFile(rig.window.firmwareFile, rig.oldFlash);
+       },
+       "Firmware file name too long (260 characters or more), not accepted!"},
+      // Its blocks would wrap onto address 0 of the 24-bit flash address.
+      {"file beyond the flash address range",
+       [](SerialFlashRig& rig) {
+         rig.WriteImage(16384);
+         std::filesystem::resize_file(rig.window.firmwareFile, 0x1000001);
+       },
+       "Firmware file too large for the flash address range, nothing erased!"},
+  };
+  for (const Procedure& procedure : procedures) {
+    for (const Refusal& refusal : refusals) {
+      SCOPED_TRACE(std::string(procedure.Name) + ": " + refusal.Name);
+      SerialFlashRig rig(procedure.Device());
+      refusal.Arrange(rig);
+
+      EXPECT_EQ(0, procedure.Run(rig.window, rig.path));
+
+      EXPECT_EQ(refusal.Text, rig.window.StatusText());
+      EXPECT_EQ(rig.oldFlash, rig.Flash());
+      EXPECT_TRUE(rig.EraseAddresses().empty());
+      EXPECT_TRUE(rig.Ff04Commands(0x13).empty());
+      EXPECT_TRUE(rig.dialogs.Boxes().empty());
+    }
+  }
+}
+
+}  // namespace
+}  // namespace q71x::testing
