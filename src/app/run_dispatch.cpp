@@ -11,8 +11,12 @@
 #include "src/app/window_texts.h"
 #include "src/device/chip_mode_flag.h"
 #include "src/device/platform/platform.h"
+#include "src/update/df2_flash_update.h"
+#include "src/update/df_flash_update.h"
+#include "src/update/disk_firmware_update.h"
 #include "src/update/dual_path_update.h"
 #include "src/update/nvram_flash_update.h"
+#include "src/update/parallel_flash_update.h"
 #include "src/update/serial_flash_update.h"
 
 namespace q71x {
@@ -68,10 +72,7 @@ UpdateProcedure ChooseUpdateProcedure(const DispatchFacts& facts) {
 
 bool RunUpdateProcedure(UpdateProcedure procedure, ToolWindow& window,
                         const std::string& devicePath, int parallelFlashPart) {
-  (void)parallelFlashPart;
-  // One case per procedure this build has; each procedure family adds its case when it lands.
-  // A procedure without a case runs nothing at all. Their results are not looked at: they
-  // report to the operator themselves.
+  // Their results are not looked at: the procedures report to the operator themselves.
   switch (procedure) {
     case UpdateProcedure::UpdateSerialFlash:
       UpdateSerialFlash(window, devicePath);
@@ -82,9 +83,22 @@ bool RunUpdateProcedure(UpdateProcedure procedure, ToolWindow& window,
     case UpdateProcedure::UpdateSerialFlashSpi:
       UpdateSerialFlashSpi(window, devicePath);
       return true;
-    default:
-      return false;
+    case UpdateProcedure::UpdateParallelFlash:
+      UpdateParallelFlash(window, devicePath, parallelFlashPart);
+      return true;
+    case UpdateProcedure::UpdateDf2Flash:
+      UpdateDf2Flash(window, devicePath);
+      return true;
+    case UpdateProcedure::UpdateDiskFirmware:
+      UpdateDiskFirmware(window, devicePath);
+      return true;
+    case UpdateProcedure::UpdateDfFlash:
+      UpdateDfFlash(window, devicePath);
+      return true;
+    case UpdateProcedure::None:
+      break;
   }
+  return false;
 }
 
 std::string_view UpdateProcedureName(UpdateProcedure procedure) {

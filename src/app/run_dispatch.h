@@ -1,6 +1,5 @@
 #pragma once
-// Which update procedure Run starts for the identified chip, and the table of the procedures
-// this build has.
+// Which update procedure Run starts for the identified chip, and starting it.
 
 #include <cstdint>
 #include <string>
@@ -36,7 +35,7 @@ struct DispatchFacts {
 UpdateProcedure ChooseUpdateProcedure(const DispatchFacts& facts);
 
 // Starts the procedure with the window and the device path and returns once it has finished.
-// False when this build has no such procedure (nothing was sent or shown).
+// False for None (nothing was sent or shown).
 bool RunUpdateProcedure(UpdateProcedure procedure, ToolWindow& window,
                         const std::string& devicePath, int parallelFlashPart);
 

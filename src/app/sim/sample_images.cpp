@@ -2,28 +2,48 @@
 
 #include <system_error>
 
+#include "sim/hardware_presets.h"
 #include "sim/presets.h"
 #include "src/image/sample_image.h"
 
 namespace q71x {
+namespace {
+
+SampleImageOptions PresetImageOptions(int chipType, int revision, std::uint32_t size) {
+  SampleImageOptions options;
+  options.ChipType = chipType;
+  options.ChipRevision = revision;
+  options.Size = size;
+  return options;
+}
+
+}  // namespace
 
 std::vector<std::string> WritePresetSampleImages(const std::filesystem::path& folder) {
   std::vector<std::string> failed;
   std::error_code error;
   std::filesystem::create_directories(folder, error);
-  for (const sim::SerialFlashPreset& preset : sim::SerialFlashPresets()) {
-    const std::filesystem::path file = folder / (std::string(preset.Key) + ".bin");
+  auto write = [&](const char* key, SampleImageOptions options) {
+    const std::filesystem::path file = folder / (std::string(key) + ".bin");
     if (std::filesystem::exists(file, error)) {
-      continue;
+      return;
     }
-    SampleImageOptions options;
-    options.ChipType = preset.ChipType;
-    options.ChipRevision = preset.Revision;
-    options.Size = preset.FirmwareBytes;
-    options.Seed = static_cast<std::uint32_t>(preset.ChipType * 1000 + preset.Revision);
+    options.Seed = static_cast<std::uint32_t>(options.ChipType * 1000 + options.ChipRevision);
     if (WriteSampleImage(file.string(), options) != 1) {
       failed.push_back(file.string());
     }
+  };
+  for (const sim::SerialFlashPreset& preset : sim::SerialFlashPresets()) {
+    write(preset.Key, PresetImageOptions(preset.ChipType, preset.Revision, preset.FirmwareBytes));
+  }
+  for (const sim::HardwarePreset& preset : sim::HardwarePresets()) {
+    SampleImageOptions options =
+        PresetImageOptions(preset.ChipType, preset.Revision, preset.FirmwareBytes);
+    if (preset.Home == sim::FirmwareHome::ParallelFlash) {
+      // A parallel-flash image must not carry a code of the QV4071x series.
+      options.FileCode = preset.ImageChipCode;
+    }
+    write(preset.Key, options);
   }
   return failed;
 }

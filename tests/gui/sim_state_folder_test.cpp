@@ -1,0 +1,120 @@
+// The simulator executable's state folder: an enclosure's memories go to plain files and come
+// back into a freshly built machine, so an update survives a restart.
+
+#include <QSignalSpy>
+
+#include <fstream>
+#include <iterator>
+
+#include "sim/attached_disk.h"
+#include "sim/hardware_presets.h"
+#include "sim/presets.h"
+#include "sim/serial_flash.h"
+#include "src/app/sim/sim_state_folder.h"
+#include "src/device/platform/sim/sim_platform.h"
+#include "tests/gui/gui_support.h"
+
+namespace q71x::testing {
+namespace {
+
+std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+constexpr const char* kAtmelKey = "qv40714-atmel";
+
+class SimStateFolderTest : public ::testing::Test {
+ protected:
+  TempFolder folder;
+  SimStateFolder state{folder.Path() / "state"};
+
+  static sim::Enclosure& Only(sim::SimulatedSystem& system) { return *system.Enclosures().front(); }
+};
+
+TEST_F(SimStateFolderTest, MemoriesGoToPlainFilesAndComeBack) {
+  sim::SimulatedSystem before;
+  sim::AddPreset(before, kAtmelKey);
+  sim::Enclosure& original = Only(before);
+  const std::vector<std::uint8_t> marks = {0x12, 0x34, 0x56};
+  original.Bridge.Flash->Load(0x100, marks);
+  original.Bridge.ControllerMemory[0x506A] = 0x01;
+  ASSERT_TRUE(state.Save(before).empty());
+
+  const std::filesystem::path enclosureFolder = state.EnclosureFolder(original.Path);
+  EXPECT_EQ(ReadFile(enclosureFolder / kFlashFileName), original.Bridge.Flash->Contents());
+  EXPECT_EQ(ReadFile(enclosureFolder / kControllerMemoryFileName),
+            original.Bridge.ControllerMemory);
+
+  sim::SimulatedSystem after;
+  sim::AddPreset(after, kAtmelKey);
+  ASSERT_NE(Only(after).Bridge.Flash->Contents(), original.Bridge.Flash->Contents());
+  EXPECT_TRUE(state.Restore(after).empty());
+  EXPECT_EQ(Only(after).Bridge.Flash->Contents(), original.Bridge.Flash->Contents());
+  EXPECT_EQ(Only(after).Bridge.ControllerMemory, original.Bridge.ControllerMemory);
+}
+
+TEST_F(SimStateFolderTest, AFileThatDoesNotFitIsLeftOutAndNamed) {
+  sim::SimulatedSystem system;
+  sim::AddPreset(system, kAtmelKey);
+  const std::vector<std::uint8_t> preset = Only(system).Bridge.Flash->Contents();
+  const std::filesystem::path enclosureFolder = state.EnclosureFolder(Only(system).Path);
+  std::filesystem::create_directories(enclosureFolder);
+  std::ofstream(enclosureFolder / kFlashFileName, std::ios::binary) << "short";
+
+  const std::vector<std::string> ignored = state.Restore(system);
+  ASSERT_EQ(ignored.size(), 1u);
+  EXPECT_NE(ignored[0].find(kFlashFileName), std::string::npos);
+  EXPECT_EQ(Only(system).Bridge.Flash->Contents(), preset);
+}
+
+TEST_F(SimStateFolderTest, TheDiskAreaBehindTheReportedCapacityIsKept) {
+  sim::SimulatedSystem before;
+  ASSERT_NE(sim::AddHardwarePreset(before, "qv40709-disk"), nullptr);
+  sim::AttachedDisk& disk = *Only(before).Bridge.Disk;
+  const std::uint64_t hidden = disk.Geometry().ReportedSectors + 7;
+  std::vector<std::uint8_t> sector(disk.BlockSize(), 0xA5);
+  ASSERT_TRUE(disk.Write(hidden, 1, sector));
+  ASSERT_TRUE(state.Save(before).empty());
+
+  sim::SimulatedSystem after;
+  sim::AddHardwarePreset(after, "qv40709-disk");
+  EXPECT_TRUE(state.Restore(after).empty());
+  std::vector<std::uint8_t> back(disk.BlockSize(), 0);
+  ASSERT_TRUE(Only(after).Bridge.Disk->Read(hidden, 1, back));
+  EXPECT_EQ(back, sector);
+}
+
+TEST_F(SimStateFolderTest, AnUpdateThroughTheWindowSurvivesARestart) {
+  EnsureQtApplication();
+  const std::string image = folder.Image("qv40714.bin", 1, 1);
+  std::vector<std::uint8_t> flashAfterRun;
+  {
+    sim::SimulatedSystem system;
+    sim::AddPreset(system, kAtmelKey);
+    SimPlatform platform(system);
+    ScopedActivePlatform usePlatform(platform);
+    RecordingDialogs dialogs;
+    TQ71xFwTool window(std::make_unique<FakeWindowTimers>());
+    QSignalSpy finished(&window, &TQ71xFwTool::ProcedureFinished);
+    QObject::connect(&window, &TQ71xFwTool::ProcedureFinished,
+                     [&] { EXPECT_TRUE(state.Save(system).empty()); });
+    dialogs.QueueOpenFileAnswer(image);
+    QTest::mouseClick(window.LoadBtn, Qt::LeftButton);
+    QTest::mouseClick(window.UpdateBtn, Qt::LeftButton);
+    ASSERT_EQ(window.StatusEdit->text(), QStringLiteral("Programming Success!!"));
+    EXPECT_EQ(finished.count(), 1);
+    flashAfterRun = Only(system).Bridge.Flash->Contents();
+  }
+
+  sim::SimulatedSystem restarted;
+  sim::AddPreset(restarted, kAtmelKey);
+  EXPECT_TRUE(state.Restore(restarted).empty());
+  const std::vector<std::uint8_t> written = ReadFile(image);
+  const auto& flash = Only(restarted).Bridge.Flash->Contents();
+  EXPECT_EQ(flash, flashAfterRun);
+  EXPECT_TRUE(std::equal(written.begin(), written.end(), flash.begin()));
+}
+
+}  // namespace
+}  // namespace q71x::testing
