@@ -14,6 +14,7 @@
 #include "src/app/firmware_version_text.h"
 #include "src/app/fwupdate.h"
 #include "src/app/labeled_edit.h"
+#include "src/app/run_dispatch.h"
 #include "src/app/toggle_bit_probe.h"
 #include "src/app/window_texts.h"
 #include "src/device/chip_tables.h"
@@ -51,15 +52,10 @@ ChipGroup GroupOf(std::uint8_t chipType) {
   }
 }
 
-constexpr int kDiskKeptSupportedLevel = 0xD0;
 constexpr std::uint32_t kConfigBlockLength = 18;
 constexpr std::uint32_t kJedecIdLength = 4;
 constexpr std::uint32_t kSmallPageSize = 32;
 constexpr std::array<std::uint8_t, 5> kSmallPageOpcodes = {0xC7, 0xD8, 0x02, 0x00, 0x20};
-
-QString Text(std::string_view text) {
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 bool IsPathOn1394(const std::string& path) {
   return path.find("sbp2") != std::string::npos;
@@ -124,7 +120,7 @@ void TQ71xFwTool::UpdateBtnCheck(QObject*) {
   StatusEdit->clear();
   SFlashTypeLable->clear();
   FwVerLableEdit->clear();
-  ChipLabelEdit->setText(Text(ChipTypeName(state_.ChipType)));
+  ChipLabelEdit->setText(WindowText(ChipTypeName(state_.ChipType)));
 
   switch (GroupOf(state_.ChipType)) {
     case ChipGroup::SerialFlash: {
@@ -176,7 +172,7 @@ void TQ71xFwTool::ShowSerialFlashLayout() {
 void TQ71xFwTool::ShowFlashVendor(int vendor, bool takeEraseUnits) {
   const FlashVendorRow& row = kFlashVendors[static_cast<std::size_t>(SafeFlashVendor(vendor))];
   state_.FlashVendor = SafeFlashVendor(vendor);
-  SFlashTypeLable->setText(Text(row.Name));
+  SFlashTypeLable->setText(WindowText(row.Name));
   if (takeEraseUnits) {
     settings_.EraseBlockSize = row.LargeEraseUnit;
     settings_.EraseSectorSize = row.SmallEraseUnit;

@@ -40,10 +40,6 @@ void ToLowerInPlace(std::string& text) {
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
 }
 
-QString Text(std::string_view text) {
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 bool QualifiesForRefresh(std::uint32_t eventCode) {
   return eventCode == kDeviceArrival || eventCode == kDeviceRemoveComplete ||
          (eventCode & 0x0002) != 0;
@@ -78,9 +74,10 @@ void TQ71xFwTool::RefreshBtnClick(QObject* sender) {
       BridgeSessionOpen(entry.DevicePath);
       FindVolumeLetters(slot, entry.DriveLetters);
       const bool is1394 = slot.find("sbp2") != std::string::npos;
-      diskLabel->setText(Text(is1394 ? k1394DiskCaption : kUsbDiskCaption));
+      diskLabel->setText(WindowText(is1394 ? k1394DiskCaption : kUsbDiskCaption));
       diskLabel->adjustSize();
-      DeviceList->addItem(Text(is1394 ? k1394ItemPrefix : kUsbItemPrefix) + DisplayNameText(name));
+      DeviceList->addItem(WindowText(is1394 ? k1394ItemPrefix : kUsbItemPrefix) +
+                          DisplayNameText(name));
     }
     for (int i = diskCount; i < DeviceCount; ++i) {
       DeviceEntry& entry = Devices[static_cast<std::size_t>(i)];
@@ -94,7 +91,7 @@ void TQ71xFwTool::RefreshBtnClick(QObject* sender) {
   }
 
   DeviceList->clear();
-  DeviceList->addItem(Text(kNoDeviceItem));
+  DeviceList->addItem(WindowText(kNoDeviceItem));
   DeviceList->setCurrentIndex(0);
   DeviceList->setEnabled(false);
   UpdateBtn->setEnabled(false);

@@ -41,10 +41,6 @@ QFont WindowFont() {
   return font;
 }
 
-QString Text(std::string_view text) {
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 template <typename Widget>
 Widget* Named(Widget* widget, const char* name) {
   widget->setObjectName(QString::fromLatin1(name));
@@ -104,7 +100,7 @@ void MakeDisplayField(TLabeledEdit* edit) {
 
 void TQ71xFwTool::BuildLayout() {
   setObjectName(QStringLiteral("Q71xFwTool"));
-  setWindowTitle(Text(kWindowCaption));
+  setWindowTitle(WindowText(kWindowCaption));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);

@@ -21,12 +21,6 @@
 
 namespace q71x {
 
-namespace {
-
-constexpr int kDiskKeptSupportedLevel = 0xD0;
-
-}  // namespace
-
 UpdateProcedure ChooseUpdateProcedure(const DispatchFacts& facts) {
   const std::uint8_t type = facts.ChipType;
   if (facts.FlashVendor == 0 && type == 14) {

@@ -9,6 +9,10 @@
 
 namespace q71x {
 
+// Chip types 5 and 13 keep their firmware on the disk from this configuration level on; below it
+// they are not supported.
+inline constexpr int kDiskKeptSupportedLevel = 0xD0;
+
 enum class UpdateProcedure {
   None,
   UpdateSerialFlash,

@@ -1,6 +1,8 @@
 #pragma once
 // The texts the window shows, exactly as operators have always seen them (misspellings kept).
 
+#include <QString>
+
 #include <string_view>
 
 namespace q71x {
@@ -24,5 +26,10 @@ inline constexpr std::string_view kUpdateBtnPressDebugText = "Update Btn Press\n
 // Ours: a file name the tool would have had to cut is refused instead.
 inline constexpr std::string_view kFileNameTooLongText =
     "File name too long (260 characters or more), not accepted!";
+
+// A fixed text of ours as the widgets take it.
+inline QString WindowText(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 }  // namespace q71x
