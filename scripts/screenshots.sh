@@ -31,6 +31,10 @@ cleanup() {
   rm -rf "$state"
 }
 trap cleanup EXIT
+for _ in $(seq 1 100); do
+  DISPLAY="$display" xwininfo -root >/dev/null 2>&1 && break
+  sleep 0.1
+done
 
 # Waits for the tool's window and saves it as $out/$1.png; further arguments go to the tool.
 shoot() {
