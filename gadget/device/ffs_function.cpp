@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "gadget/bot/bulk_only.h"
+#include "gadget/bot/bulk_only_command.h"
 #include "gadget/device/ffs_descriptors.h"
 
 namespace q71x::gadget {
@@ -22,8 +23,6 @@ namespace {
 // After a transfer was cut off (unbind, disconnect, reset) the next one blocks until the
 // function is enabled again; this pause only keeps a persistent error from spinning.
 constexpr auto kErrorPause = std::chrono::milliseconds(20);
-// A host sends a wrapper as one packet; a high-speed packet is the most one read returns.
-constexpr std::size_t kWrapperReadLength = 512;
 
 bool WriteBlob(int fd, const std::vector<std::uint8_t>& blob) {
   return ::write(fd, blob.data(), blob.size()) == static_cast<ssize_t>(blob.size());
@@ -120,40 +119,18 @@ void FfsFunction::HandleSetup(std::uint8_t requestType, std::uint8_t request, st
 
 void FfsFunction::BulkLoop(ScsiTarget& target, std::mutex& targetLock) {
   for (;;) {
-    if (!ServeOneCommand(target, targetLock)) {
-      std::this_thread::sleep_for(kErrorPause);
+    switch (ServeBulkOnlyCommand(bulkOut_, bulkIn_, target, targetLock)) {
+      case BulkOnlyResult::Served:
+        break;
+      case BulkOnlyResult::TransferCut:
+        std::this_thread::sleep_for(kErrorPause);
+        break;
+      case BulkOnlyResult::NotACommand:
+        // The transport asks for both pipes to stay halted until the host resets the device.
+        StallUntilReset();
+        break;
     }
   }
-}
-
-bool FfsFunction::ReadFully(std::span<std::uint8_t> area) {
-  std::size_t done = 0;
-  while (done < area.size()) {
-    const ssize_t got = ::read(bulkOut_, area.data() + done, area.size() - done);
-    if (got < 0 && errno == EINTR) {
-      continue;
-    }
-    if (got <= 0) {
-      return false;
-    }
-    done += static_cast<std::size_t>(got);
-  }
-  return true;
-}
-
-bool FfsFunction::WriteFully(std::span<const std::uint8_t> area) {
-  std::size_t done = 0;
-  while (done < area.size()) {
-    const ssize_t put = ::write(bulkIn_, area.data() + done, area.size() - done);
-    if (put < 0 && errno == EINTR) {
-      continue;
-    }
-    if (put <= 0) {
-      return false;
-    }
-    done += static_cast<std::size_t>(put);
-  }
-  return true;
 }
 
 void FfsFunction::StallUntilReset() {
@@ -167,41 +144,6 @@ void FfsFunction::StallUntilReset() {
   (void)::write(bulkOut_, &none, sizeof none);
   std::unique_lock<std::mutex> lock(resetLock_);
   resetSignal_.wait(lock, [this] { return resetSeen_; });
-}
-
-bool FfsFunction::ServeOneCommand(ScsiTarget& target, std::mutex& targetLock) {
-  std::uint8_t wrapper[kWrapperReadLength];
-  const ssize_t got = ::read(bulkOut_, wrapper, sizeof wrapper);
-  if (got < 0) {
-    return errno == EINTR;
-  }
-  const std::optional<CommandBlockWrapper> cbw = ParseCommandBlockWrapper(
-      std::span<const std::uint8_t>(wrapper, static_cast<std::size_t>(got)));
-  if (!cbw) {
-    // Not a command: the transport asks for both pipes to stay halted until the host resets.
-    StallUntilReset();
-    return true;
-  }
-
-  std::vector<std::uint8_t> data(cbw->DataTransferLength, 0x00);
-  if (!cbw->DataIn && !data.empty() && !ReadFully(data)) {
-    return false;
-  }
-  ScsiOutcome outcome;
-  {
-    std::lock_guard<std::mutex> lock(targetLock);
-    outcome = target.Execute(cbw->Cdb, cbw->CdbLength, cbw->DataIn, data);
-  }
-  // A data-in phase always moves the length the host asked for; the residue in the status tells
-  // how much of it the device meant. A failed command pads with zeros the same way.
-  if (cbw->DataIn && !data.empty() && !WriteFully(data)) {
-    return false;
-  }
-  const std::uint32_t meant = std::min(outcome.Transferred, cbw->DataTransferLength);
-  const auto csw =
-      BuildCommandStatusWrapper(cbw->Tag, cbw->DataTransferLength - meant,
-                                outcome.Passed ? CswStatus::Passed : CswStatus::Failed);
-  return WriteFully(csw);
 }
 
 }  // namespace q71x::gadget

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
-#include <span>
 #include <string>
 
 #include "gadget/bot/scsi_target.h"
@@ -35,10 +34,7 @@ class FfsFunction {
   void HandleSetup(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
                    std::uint16_t length);
   void BulkLoop(ScsiTarget& target, std::mutex& targetLock);
-  bool ServeOneCommand(ScsiTarget& target, std::mutex& targetLock);
   void StallUntilReset();
-  bool ReadFully(std::span<std::uint8_t> area);
-  bool WriteFully(std::span<const std::uint8_t> area);
 
   int ep0_ = -1;
   int bulkIn_ = -1;

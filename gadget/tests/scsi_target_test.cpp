@@ -4,8 +4,7 @@
 
 #include <vector>
 
-#include "sim/attached_disk.h"
-#include "sim/presets.h"
+#include "gadget/tests/preset_bridge.h"
 #include "sim/serial_flash.h"
 
 namespace q71x::gadget {
@@ -17,15 +16,7 @@ using Cdb = std::array<std::uint8_t, 16>;
 class ScsiTargetTest : public ::testing::Test {
  protected:
   void Load(const char* preset, bool withDisk) {
-    auto enclosure = sim::MakePresetEnclosure(preset);
-    ASSERT_TRUE(enclosure);
-    if (withDisk) {
-      sim::AttachedDiskGeometry geometry;
-      geometry.ReportedSectors = 2048;
-      geometry.IdentifySectors = 2048;
-      enclosure->Bridge.Disk.emplace(geometry);
-    }
-    enclosure_ = &system_.AddEnclosure(std::move(*enclosure));
+    enclosure_ = &testing::AddPresetBridge(system_, preset, withDisk);
     target_ = std::make_unique<ScsiTarget>(system_, enclosure_->Path, [this] { return realUs_; });
   }
   ScsiOutcome In(Cdb cdb, std::uint8_t cdbLength, std::vector<std::uint8_t>& data) {
