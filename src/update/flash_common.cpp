@@ -1,12 +1,11 @@
 #include "src/update/flash_common.h"
 
 #include <algorithm>
-#include <fstream>
 
 #include "src/device/flash_commands.h"
 #include "src/device/flash_waits.h"
 #include "src/device/platform/platform.h"
-#include "src/update/image_source.h"
+#include "src/update/backup_file.h"
 #include "src/update/status_reporting.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
@@ -22,19 +21,6 @@ void SettleAfterErase(ToolWindow& window, const std::string& devicePath) {
   if (WaitFlashReady(devicePath) == 0) {
     window.PostStatus(std::string(kNotReadyAfterEraseCmdText));
   }
-}
-
-// Writes the bytes and closes the file; false when any of it did not reach the file.
-bool WriteWholeFile(const std::string& path, const std::uint8_t* data, std::uint32_t length,
-                    bool& opened) {
-  std::ofstream file(path, std::ios::out | std::ios::binary | std::ios::trunc);
-  opened = file.is_open();
-  if (!opened) {
-    return false;
-  }
-  file.write(reinterpret_cast<const char*>(data), length);
-  file.close();
-  return !file.fail();
 }
 
 }  // namespace
@@ -100,15 +86,10 @@ int EraseAllFlash(ToolWindow& window, const std::string& devicePath) {
 }
 
 int BackupFlashToFile(ToolWindow& window, const std::string& devicePath, std::uint32_t skip) {
-  std::string path = window.BackupFileName();
-  if (path.size() >= kMaxPathChars) {
-    // Cutting the name to fit would write the backup over some other file.
+  std::string path;
+  if (!ChooseBackupPath(window.BackupFileName(), kDefaultBackupName, path)) {
     window.PostStatus(std::string(kBackupNameTooLongText));
     return 0;
-  }
-  if (path.empty()) {
-    path = std::string(kDefaultBackupName);
-    ShowMessage(kDefaultBackupBoxText);
   }
   const std::uint32_t length = window.Settings().FirmwareSize;
   window.PostStatus(std::string(kBackupProgressText));
@@ -123,10 +104,16 @@ int BackupFlashToFile(ToolWindow& window, const std::string& devicePath, std::ui
     return 0;
   }
   const std::uint32_t from = std::min(skip, length);
-  bool opened = false;
-  if (!WriteWholeFile(path, flash.data() + from, length - from, opened)) {
-    window.PostStatus(std::string(opened ? kWriteBackupFileErrorText : kOpenBackupFileErrorText));
-    return 0;
+  switch (WriteBackupFile(path, flash.data() + from, length - from)) {
+    case BackupFileResult::NotCreated:
+      window.PostStatus(std::string(kOpenBackupFileErrorText));
+      return 0;
+    case BackupFileResult::Incomplete:
+      // A backup short of bytes must never pass for the old firmware.
+      window.PostStatus(std::string(kWriteBackupFileErrorText));
+      return 0;
+    case BackupFileResult::Written:
+      break;
   }
   window.PostStatus(std::string(kBackupSuccessText));
   return 1;
