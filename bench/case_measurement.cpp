@@ -1,0 +1,103 @@
+#include "bench/case_measurement.h"
+
+#include <time.h>
+
+#include <array>
+#include <string_view>
+#include <vector>
+
+#include "bench/prepared_case.h"
+#include "bench/quiet_stdout.h"
+#include "src/update/update_texts.h"
+
+namespace q71x::bench {
+namespace {
+
+// The texts each procedure ends a successful run or action with.
+constexpr std::array<std::string_view, 6> kSuccessTexts = {
+    kProgrammingSuccessText,           kEraseAllSuccessText,  kBackupSuccessText,
+    "Programming & Compare Success!!", "Erase All success!!", "Erase all data in HDD success!!",
+};
+
+// The simulated device's share: the case again with its calls kept, then those calls made on a
+// third, identical machine.
+double DeviceCpuSeconds(const ProcedureCase& procedureCase, bool latencyModel) {
+  std::vector<PlatformCall> calls;
+  {
+    PreparedCase recorded(procedureCase, latencyModel);
+    recorded.Machine().Counter().KeepCalls(true);
+    QuietStdout quiet;
+    recorded.Run();
+    calls = recorded.Machine().Counter().Calls();
+  }
+  PreparedCase replayed(procedureCase, latencyModel);
+  return ReplayCalls(calls, replayed.Machine().Backend());
+}
+
+}  // namespace
+
+double ProcessCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+bool IsSuccessText(const std::string& status) {
+  for (std::string_view text : kSuccessTexts) {
+    if (status == text) {
+      return true;
+    }
+  }
+  return false;
+}
+
+CaseMeasurement MeasureCase(const ProcedureCase& procedureCase, const MeasureOptions& options) {
+  CaseMeasurement measurement;
+  PreparedCase prepared(procedureCase, options.LatencyModel);
+  if (!prepared.Problem().empty()) {
+    measurement.Problem = prepared.Problem();
+    return measurement;
+  }
+  CountingPlatform& counter = prepared.Machine().Counter();
+  counter.DropCommandLog(options.DropCommandLog);
+  counter.ResetTally();
+  if (options.AtRunStart) {
+    options.AtRunStart();
+  }
+  const std::uint64_t startUs = prepared.Machine().NowUs();
+  double cpuSeconds = 0;
+  {
+    // The procedures' diagnostic lines go to standard output, where the report's table goes.
+    QuietStdout quiet;
+    const double cpuStart = ProcessCpuSeconds();
+    measurement.Result = prepared.Run();
+    cpuSeconds = ProcessCpuSeconds() - cpuStart;
+  }
+  measurement.HostCpuSeconds = cpuSeconds;
+  measurement.ModeledUs = prepared.Machine().NowUs() - startUs;
+  measurement.Bus = counter.Tally();
+  measurement.FinalStatus = prepared.Window().StatusText();
+  measurement.EndedInSuccess = IsSuccessText(measurement.FinalStatus);
+  measurement.SubjectBytes = SubjectBytes(procedureCase);
+
+  std::uint32_t eraseBytes = 0;
+  std::uint32_t programBytes = 0;
+  switch (procedureCase.Act) {
+    case Action::Update:
+      eraseBytes = programBytes = procedureCase.ImageBytes;
+      break;
+    case Action::EraseOnly:
+      eraseBytes = measurement.SubjectBytes;
+      break;
+    case Action::BackupOnly:
+      break;
+  }
+  measurement.Floor =
+      ComputePhysicalFloor(*prepared.Device(), eraseBytes, programBytes, measurement.Bus);
+  if (options.SplitDeviceCpu) {
+    measurement.DeviceCpuSeconds = DeviceCpuSeconds(procedureCase, options.LatencyModel);
+  }
+  return measurement;
+}
+
+}  // namespace q71x::bench

@@ -1,0 +1,49 @@
+#pragma once
+// One measured run of a case: what crossed the bus, the modeled duration on the virtual clock,
+// the host CPU the run took, the physical floor, and how the run ended (figures of a run that
+// did not end in success describe a different run and are flagged).
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "bench/counting_platform.h"
+#include "bench/physical_floor.h"
+#include "bench/procedure_cases.h"
+
+namespace q71x::bench {
+
+struct CaseMeasurement {
+  std::string Problem;  // set-up failed; nothing else is filled
+  int Result = 0;
+  std::string FinalStatus;
+  // CPU of the same platform calls replayed against an identical simulated machine: what the
+  // simulated device cost. Measured only when asked for.
+  double DeviceCpuSeconds = 0;
+  bool EndedInSuccess = false;
+  BusTally Bus;
+  std::uint64_t ModeledUs = 0;
+  double HostCpuSeconds = 0;
+  std::uint32_t SubjectBytes = 0;
+  PhysicalFloor Floor;
+};
+
+struct MeasureOptions {
+  bool LatencyModel = true;
+  // Memory measurements: the simulator's command log must not grow with the run.
+  bool DropCommandLog = false;
+  // Called after set-up, right before the procedure starts.
+  std::function<void()> AtRunStart;
+  // Runs the case twice more: once keeping its platform calls, once replaying them.
+  bool SplitDeviceCpu = false;
+};
+
+CaseMeasurement MeasureCase(const ProcedureCase& procedureCase, const MeasureOptions& options);
+
+// CPU time of this process so far (user and system), in seconds.
+double ProcessCpuSeconds();
+
+// Whether a status text is one a run ends on when it did what was asked.
+bool IsSuccessText(const std::string& status);
+
+}  // namespace q71x::bench
