@@ -23,7 +23,7 @@ bool Contains(const std::vector<std::string>& texts, const std::string& text) {
 }
 
 // Sectors of 32 KB under the bridge's default erase opcode.
-SerialDeviceSpec ThirtyTwoKilobyteSectors() {
+SerialDevice ThirtyTwoKilobyteSectors() {
   return Device(1, 1, "EN25P05");
 }
 
@@ -109,7 +109,7 @@ TEST(EraseAllFlash, ReadyWaitsThatRunOutAreReportedAndTheRunGoesOn) {
 
 struct EraseFailureRow {
   const char* Name;
-  SerialDeviceSpec Device;
+  SerialDevice Device;
   std::function<void(SerialFlashRig&)> Arrange;
   const char* Text;
   std::function<void(SerialFlashRig&)> CheckFlash;

@@ -206,7 +206,7 @@ enum class FlashLeft {
 
 struct FailureRow {
   const char* Name;
-  SerialDeviceSpec Device;
+  SerialDevice Device;
   std::size_t ImageSize;
   std::function<void(SerialFlashRig&)> Arrange;
   const char* Text;

@@ -31,7 +31,7 @@
 
 namespace q71x::testing {
 
-struct SerialDeviceSpec {
+struct SerialDevice {
   int ChipType = 1;
   int Revision = 1;
   const char* FlashPart = "W25X10";
@@ -44,73 +44,72 @@ struct SerialDeviceSpec {
 };
 
 // A device of `chipType` with `flashPart`, its old firmware and configuration area as given.
-inline SerialDeviceSpec Device(int chipType, int revision, const char* flashPart,
-                               std::uint32_t oldFirmwareBytes = 32768,
-                               std::uint32_t configOffset = 0x8000,
-                               std::uint32_t configBytes = 512) {
-  SerialDeviceSpec spec;
-  spec.ChipType = chipType;
-  spec.Revision = revision;
-  spec.FlashPart = flashPart;
-  spec.OldFirmwareBytes = oldFirmwareBytes;
-  spec.ConfigOffset = configOffset;
-  spec.ConfigBytes = configBytes;
-  return spec;
+inline SerialDevice Device(int chipType, int revision, const char* flashPart,
+                           std::uint32_t oldFirmwareBytes = 32768,
+                           std::uint32_t configOffset = 0x8000, std::uint32_t configBytes = 512) {
+  SerialDevice device;
+  device.ChipType = chipType;
+  device.Revision = revision;
+  device.FlashPart = flashPart;
+  device.OldFirmwareBytes = oldFirmwareBytes;
+  device.ConfigOffset = configOffset;
+  device.ConfigBytes = configBytes;
+  return device;
 }
 
-inline SerialDeviceSpec Qv40714Winbond() {
+inline SerialDevice Qv40714Winbond() {
   return Device(1, 1, "W25X10");
 }
-inline SerialDeviceSpec Qv40714Atmel() {
+inline SerialDevice Qv40714Atmel() {
   return Device(1, 1, "AT25F512B");
 }
-inline SerialDeviceSpec Qv40716Amic(const char* part = "A25L05PU") {
+inline SerialDevice Qv40716Amic(const char* part = "A25L05PU") {
   return Device(3, 0, part);
 }
-inline SerialDeviceSpec Qvk926Sst() {
+inline SerialDevice Qvk926Sst() {
   return Device(12, 3, "SST25VF010A", 49152);
 }
-inline SerialDeviceSpec Qv40713Mxic32() {
+inline SerialDevice Qv40713Mxic32() {
   return Device(14, 2, "MX25V512-P32");
 }
 // The NVRAM-keeping families: the configuration area is the first 4 KB.
-inline SerialDeviceSpec Qvk842Eon() {
+inline SerialDevice Qvk842Eon() {
   return Device(6, 1, "EN25P05", 49152, 0, 4096);
 }
-inline SerialDeviceSpec Qvn962Early(const char* part = "W25X10") {
-  SerialDeviceSpec spec = Device(10, 3, part, 65536, 0, 4096);
-  spec.FlashVendorByte = 6;
-  return spec;
+inline SerialDevice Qvn962Early(const char* part = "W25X10") {
+  SerialDevice device = Device(10, 3, part, 65536, 0, 4096);
+  device.FlashVendorByte = 6;
+  return device;
 }
-inline SerialDeviceSpec Qvn962SstWord() {
-  SerialDeviceSpec spec = Device(10, 5, "SST25VF016B", 65536, 0, 4096);
-  spec.FlashVendorByte = 2;
-  return spec;
+inline SerialDevice Qvn962SstWord() {
+  SerialDevice device = Device(10, 5, "SST25VF016B", 65536, 0, 4096);
+  device.FlashVendorByte = 2;
+  return device;
 }
 // SstSpiFlash is never reset, so an MXIC device checked after an SST one takes the dual path too.
-inline SerialDeviceSpec Qvn962Mxic32() {
-  SerialDeviceSpec spec = Device(10, 5, "MX25V1006-P32", 65536, 0, 4096);
-  spec.FlashVendorByte = 5;
-  return spec;
+inline SerialDevice Qvn962Mxic32() {
+  SerialDevice device = Device(10, 5, "MX25V1006-P32", 65536, 0, 4096);
+  device.FlashVendorByte = 5;
+  return device;
 }
 
 class SerialFlashRig {
  public:
   // `part` replaces the named flash part, e.g. a copy with other data-sheet times.
-  explicit SerialFlashRig(const SerialDeviceSpec& spec,
+  explicit SerialFlashRig(const SerialDevice& device,
                           std::optional<sim::SerialFlashPart> part = std::nullopt) {
     if (part) {
       customPart_ = std::make_unique<sim::SerialFlashPart>(*part);
     }
     const sim::SerialFlashPart* fitted =
-        customPart_ ? customPart_.get() : sim::FindSerialFlashPart(spec.FlashPart);
-    EXPECT_NE(nullptr, fitted) << spec.FlashPart;
+        customPart_ ? customPart_.get() : sim::FindSerialFlashPart(device.FlashPart);
+    EXPECT_NE(nullptr, fitted) << device.FlashPart;
     sim::PersonalityOptions options;
-    options.Revision = spec.Revision;
-    options.FlashVendorByte = spec.FlashVendorByte;
-    options.ModeFlag = spec.ModeFlag;
+    options.Revision = device.Revision;
+    options.FlashVendorByte = device.FlashVendorByte;
+    options.ModeFlag = device.ModeFlag;
     auto personality =
-        sim::MakeChipPersonality(spec.ChipType, sim::NamedRoute(spec.ChipType), options);
+        sim::MakeChipPersonality(device.ChipType, sim::NamedRoute(device.ChipType), options);
     EXPECT_TRUE(personality.has_value());
 
     sim::Enclosure enclosure;
@@ -118,15 +117,15 @@ class SerialFlashRig {
                                             "serial-" + std::string(fitted->Name));
     enclosure.Bridge = sim::BridgeState(std::move(*personality));
     enclosure.Bridge.Flash = std::make_unique<sim::SerialFlash>(*fitted);
-    enclosure.Bridge.Flash->Load(0, sim::MakeOldFirmwareImage("0000", spec.OldFirmwareBytes, 5));
-    config = sim::MakeConfigArea(spec.ConfigBytes, 9);
-    enclosure.Bridge.Flash->Load(spec.ConfigOffset, config);
+    enclosure.Bridge.Flash->Load(0, sim::MakeOldFirmwareImage("0000", device.OldFirmwareBytes, 5));
+    config = sim::MakeConfigArea(device.ConfigBytes, 9);
+    enclosure.Bridge.Flash->Load(device.ConfigOffset, config);
     path = enclosure.Path;
     system.AddEnclosure(std::move(enclosure));
     oldFlash = Flash();
 
-    window.state.ChipType = static_cast<std::uint8_t>(spec.ChipType);
-    window.state.ChipRevision = static_cast<std::uint8_t>(spec.Revision);
+    window.state.ChipType = static_cast<std::uint8_t>(device.ChipType);
+    window.state.ChipRevision = static_cast<std::uint8_t>(device.Revision);
     window.firmwareFile = dir.File("image.bin");
     window.backupFile = dir.File("backup.bin");
     SettleFlashFacts();

@@ -18,7 +18,7 @@ namespace {
 struct Procedure {
   const char* Name;
   int (*Run)(ToolWindow&, const std::string&);
-  SerialDeviceSpec (*Device)();
+  SerialDevice (*Device)();
 };
 
 struct Refusal {
