@@ -4,8 +4,9 @@
 //
 //   q71x-gadget --preset KEY [--name NAME] [--udc UDC] [--plain-disk FILE] [--socket PATH]
 //
-// The control socket takes "plug", "unplug", "dump FILE" (the serial flash as it is now) and
-// "quit" (unplug and end; the configfs tree stays until the machine restarts).
+// The control socket takes "plug", "unplug", "dump FILE" (the serial flash as it is now),
+// "resets" (how many mass-storage resets the host sent) and "quit" (unplug and end; the configfs
+// tree stays until the machine restarts).
 
 #include <sys/mount.h>
 #include <unistd.h>
@@ -97,6 +98,7 @@ struct Gadget {
   GadgetLayout Layout;
   std::string Udc;
   std::mutex Lock;  // the enclosure, shared by the bulk thread and the control socket
+  FfsFunction Function;
 };
 
 std::string DumpFlash(Gadget& gadget, const std::string& file) {
@@ -146,6 +148,9 @@ std::string HandleControlLine(Gadget& gadget, const std::string& line, bool& qui
   if (line.rfind("dump ", 0) == 0) {
     return DumpFlash(gadget, line.substr(5));
   }
+  if (line == "resets") {
+    return "ok " + std::to_string(gadget.Function.ResetCount());
+  }
   if (line == "quit") {
     quit = true;
     return Unplug(gadget);
@@ -194,11 +199,10 @@ int main(int argc, char** argv) {
   if (::mount(options.Name.c_str(), mountDir.c_str(), "functionfs", 0, nullptr) != 0) {
     return Fail("cannot mount functionfs at " + mountDir.string() + ": " + std::strerror(errno));
   }
-  FfsFunction function;
-  if (!function.Open(mountDir, error)) {
+  if (!gadget.Function.Open(mountDir, error)) {
     return Fail(error);
   }
-  function.Start(target, gadget.Lock);
+  gadget.Function.Start(target, gadget.Lock);
   const int listenFd = ListenOnControlSocket(options.Socket, error);
   if (listenFd < 0) {
     return Fail(error);

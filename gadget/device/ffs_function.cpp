@@ -102,6 +102,7 @@ void FfsFunction::HandleSetup(std::uint8_t requestType, std::uint8_t request, st
   if (requestType == kRequestTypeClassInterfaceOut && request == kRequestMassStorageReset &&
       value == 0 && length == 0) {
     (void)::read(ep0_, nullptr, 0);  // status stage
+    ++resets_;
     {
       std::lock_guard<std::mutex> lock(resetLock_);
       resetSeen_ = true;

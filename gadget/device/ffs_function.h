@@ -5,6 +5,7 @@
 // the transfers under way; the loops then wait for the next bind instead of ending, so one
 // process serves any number of plug and unplug cycles.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
@@ -28,6 +29,8 @@ class FfsFunction {
   // Starts the control and bulk threads. They run until the process ends; `targetLock` guards
   // the target against the control socket's own use of the enclosure.
   void Start(ScsiTarget& target, std::mutex& targetLock);
+  // Bulk-Only Mass Storage Resets the host has sent so far.
+  int ResetCount() const { return resets_.load(); }
 
  private:
   void ControlLoop();
@@ -42,6 +45,7 @@ class FfsFunction {
   std::mutex resetLock_;
   std::condition_variable resetSignal_;
   bool resetSeen_ = false;
+  std::atomic<int> resets_{0};
 };
 
 }  // namespace q71x::gadget

@@ -15,6 +15,8 @@ class GadgetClient {
   // The gadget's answer ("ok", "error ..."); "no answer" when it could not be reached.
   std::string Unplug() const { return Request("unplug"); }
   std::string Plug() const { return Request("plug"); }
+  // "ok N": the mass-storage resets the gadget has seen.
+  std::string Resets() const { return Request("resets"); }
   // The serial flash as the enclosure holds it now, read through a file in `workDir`.
   std::optional<std::vector<std::uint8_t>> ReadFlash(const std::string& workDir,
                                                      std::string& detail) const;

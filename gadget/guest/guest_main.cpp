@@ -67,6 +67,7 @@ void RunSteps(StepLog& log, const GuestConfig& config, linux_platform::LinuxPlat
   }
   const auto bridge = CheckIdentification(log, diskBridge->Entry.DevicePath, config.DiskChipType);
   if (bridge) {
+    CheckBulkOnlyReset(log, config, bridge->Path);
     CheckUpdate(log, config, *bridge);
   }
   CheckHotPlug(log, config, platform);

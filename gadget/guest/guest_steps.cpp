@@ -1,13 +1,18 @@
 #include "gadget/guest/guest_steps.h"
 
+#include <fcntl.h>
 #include <poll.h>
+#include <scsi/sg.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 #include "gadget/guest/gadget_client.h"
@@ -267,6 +272,25 @@ std::optional<IdentifiedBridge> CheckIdentification(StepLog& log, const std::str
            "\", AMIC part " + std::to_string(bridge.State.AmicFlashPart) + ", ATMEL part " +
            std::to_string(bridge.State.AtmelFlashPart));
   return bridge;
+}
+
+bool CheckBulkOnlyReset(StepLog& log, const GuestConfig& config, const std::string& path) {
+  const GadgetClient gadget(config.DiskGadgetSocket);
+  const std::string before = gadget.Resets();
+  const std::string node = linux_platform::DeviceNodeOfPath(path);
+  const int fd = ::open(node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+  int reset = SG_SCSI_RESET_DEVICE;
+  const int rc = fd < 0 ? -1 : ::ioctl(fd, SG_SCSI_RESET, &reset);
+  const std::string error = rc == 0 ? "done" : std::strerror(errno);
+  if (fd >= 0) {
+    ::close(fd);
+  }
+  const std::string after = gadget.Resets();
+  const bool ok = log.Check(rc == 0 && before == "ok 0" && after == "ok 1",
+                            "transport: a device reset of " + node + " (" + error +
+                                ") reaches the gadget as one mass-storage reset (count \"" +
+                                before + "\" before, \"" + after + "\" after)");
+  return CheckIdentification(log, path, config.DiskChipType).has_value() && ok;
 }
 
 bool CheckUpdate(StepLog& log, const GuestConfig& config, const IdentifiedBridge& bridge) {

@@ -58,6 +58,9 @@ bool CheckDiscovery(StepLog& log, const GuestConfig& config, std::vector<ListedD
 // bridges; nullopt when the chip is not the expected one.
 std::optional<IdentifiedBridge> CheckIdentification(StepLog& log, const std::string& path,
                                                     int expectedChipType);
+// Asks the kernel for a device reset, which usb-storage carries out with the Bulk-Only Mass
+// Storage Reset class request; the bridge must answer again afterwards.
+bool CheckBulkOnlyReset(StepLog& log, const GuestConfig& config, const std::string& path);
 bool CheckUpdate(StepLog& log, const GuestConfig& config, const IdentifiedBridge& bridge);
 bool CheckHotPlug(StepLog& log, const GuestConfig& config, Platform& platform);
 
