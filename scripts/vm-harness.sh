@@ -29,7 +29,7 @@ started=$SECONDS
 # Bounds: the machine itself, package work, and the whole guest run inside it.
 vm_timeout=${Q71X_VM_TIMEOUT:-300}
 apt_timeout=240
-guest_timeout=$((vm_timeout - 60))
+guest_timeout=$((vm_timeout > 120 ? vm_timeout - 60 : vm_timeout / 2))
 
 log() { echo "vm-harness: $*"; }
 fail() { echo "vm-harness: FAIL $*" >&2; exit 1; }
