@@ -19,22 +19,24 @@ constexpr std::array<std::string_view, 6> kSuccessTexts = {
     "Programming & Compare Success!!", "Erase All success!!", "Erase all data in HDD success!!",
 };
 
-// The simulated device's share: the case again with its calls kept, then those calls made on a
-// third, identical machine.
-double DeviceCpuSeconds(const ProcedureCase& procedureCase, bool latencyModel) {
+}  // namespace
+
+double ReplayDeviceShare(const ProcedureCase& procedureCase, const MeasureOptions& options,
+                         const std::function<void()>& atReplayStart) {
   std::vector<PlatformCall> calls;
   {
-    PreparedCase recorded(procedureCase, latencyModel);
+    PreparedCase recorded(procedureCase, options.LatencyModel);
     recorded.Machine().Counter().KeepCalls(true);
     QuietStdout quiet;
     recorded.Run();
     calls = recorded.Machine().Counter().Calls();
   }
-  PreparedCase replayed(procedureCase, latencyModel);
-  return ReplayCalls(calls, replayed.Machine().Backend());
+  PreparedCase replayed(procedureCase, options.LatencyModel);
+  // Through the same counting layer as the run, so that both carry its (small) cost alike.
+  CountingPlatform& counter = replayed.Machine().Counter();
+  counter.DropCommandLog(options.DropCommandLog);
+  return ReplayCalls(calls, counter, atReplayStart);
 }
-
-}  // namespace
 
 double ProcessCpuSeconds() {
   timespec now{};
@@ -64,6 +66,9 @@ CaseMeasurement MeasureCase(const ProcedureCase& procedureCase, const MeasureOpt
   if (options.AtRunStart) {
     options.AtRunStart();
   }
+  if (options.SampleHeap) {
+    counter.StartHeapSampling();
+  }
   const std::uint64_t startUs = prepared.Machine().NowUs();
   double cpuSeconds = 0;
   {
@@ -76,6 +81,7 @@ CaseMeasurement MeasureCase(const ProcedureCase& procedureCase, const MeasureOpt
   measurement.HostCpuSeconds = cpuSeconds;
   measurement.ModeledUs = prepared.Machine().NowUs() - startUs;
   measurement.Bus = counter.Tally();
+  measurement.HeapPeakBytes = options.SampleHeap ? counter.HeapPeakAboveStart() : 0;
   measurement.FinalStatus = prepared.Window().StatusText();
   measurement.EndedInSuccess = IsSuccessText(measurement.FinalStatus);
   measurement.SubjectBytes = SubjectBytes(procedureCase);
@@ -95,7 +101,7 @@ CaseMeasurement MeasureCase(const ProcedureCase& procedureCase, const MeasureOpt
   measurement.Floor =
       ComputePhysicalFloor(*prepared.Device(), eraseBytes, programBytes, measurement.Bus);
   if (options.SplitDeviceCpu) {
-    measurement.DeviceCpuSeconds = DeviceCpuSeconds(procedureCase, options.LatencyModel);
+    measurement.DeviceCpuSeconds = ReplayDeviceShare(procedureCase, options);
   }
   return measurement;
 }

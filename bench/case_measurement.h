@@ -20,6 +20,8 @@ struct CaseMeasurement {
   // CPU of the same platform calls replayed against an identical simulated machine: what the
   // simulated device cost. Measured only when asked for.
   double DeviceCpuSeconds = 0;
+  // Heap in use above the start of the run, sampled at every command (when asked for).
+  std::size_t HeapPeakBytes = 0;
   bool EndedInSuccess = false;
   BusTally Bus;
   std::uint64_t ModeledUs = 0;
@@ -36,9 +38,17 @@ struct MeasureOptions {
   std::function<void()> AtRunStart;
   // Runs the case twice more: once keeping its platform calls, once replaying them.
   bool SplitDeviceCpu = false;
+  bool SampleHeap = false;
 };
 
 CaseMeasurement MeasureCase(const ProcedureCase& procedureCase, const MeasureOptions& options);
+
+// The simulated device's share of a case: the case run once with its platform calls kept, then
+// those calls made again on an identical machine (its command log dropped as the run's was).
+// `atReplayStart` is called right before the replay's first call. Returns the replay's CPU
+// seconds.
+double ReplayDeviceShare(const ProcedureCase& procedureCase, const MeasureOptions& options,
+                         const std::function<void()>& atReplayStart = {});
 
 // CPU time of this process so far (user and system), in seconds.
 double ProcessCpuSeconds();

@@ -1,11 +1,28 @@
 #include "bench/counting_platform.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <map>
 
 #include "bench/case_measurement.h"
 
 namespace q71x::bench {
+
+namespace {
+
+std::size_t HeapInUse() {
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+}
+
+}  // namespace
+
+void CountingPlatform::StartHeapSampling() {
+  sampleHeap_ = true;
+  heapAtStart_ = HeapInUse();
+  heapPeak_ = heapAtStart_;
+}
 
 DeviceHandle CountingPlatform::OpenDevice(const std::string& path, AccessMode mode) {
   const DeviceHandle handle = inner_.OpenDevice(path, mode);
@@ -22,6 +39,9 @@ DeviceHandle CountingPlatform::OpenDevice(const std::string& path, AccessMode mo
 
 bool CountingPlatform::SendPassThrough(DeviceHandle handle, PassThroughRecord& record) {
   const bool dataIn = record.DataIn != 0;
+  if (sampleHeap_) {
+    heapPeak_ = std::max(heapPeak_, HeapInUse());
+  }
   if (keepCalls_) {
     PlatformCall call;
     call.What = PlatformCall::Kind::Send;
@@ -73,7 +93,8 @@ void CountingPlatform::SleepMs(std::uint32_t ms) {
   inner_.SleepMs(ms);
 }
 
-double ReplayCalls(const std::vector<PlatformCall>& calls, Platform& backend) {
+double ReplayCalls(const std::vector<PlatformCall>& calls, Platform& backend,
+                   const std::function<void()>& atStart) {
   // One data area for every replayed command, grown once: the tool's own buffers are its cost,
   // not the device's.
   std::size_t largest = 0;
@@ -82,7 +103,9 @@ double ReplayCalls(const std::vector<PlatformCall>& calls, Platform& backend) {
   }
   std::vector<std::uint8_t> area(largest);
   std::map<DeviceHandle, DeviceHandle> handles;
-
+  if (atStart) {
+    atStart();
+  }
   const double start = ProcessCpuSeconds();
   for (const PlatformCall& call : calls) {
     switch (call.What) {

@@ -8,7 +8,9 @@
 // drop the simulator's command log after every command: the log keeps every data-out phase,
 // which would count against the tool in a memory measurement.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,6 +45,11 @@ class CountingPlatform final : public Platform {
   void ResetTally() { tally_ = BusTally{}; }
   void DropCommandLog(bool drop) { dropLog_ = drop; }
   void KeepCalls(bool keep) { keepCalls_ = keep; }
+  // Samples the bytes the allocator has handed out and not got back, at every command while its
+  // buffers are live and before the device sees it, so the device's own allocations are not in
+  // it. The peak is counted from the moment sampling starts.
+  void StartHeapSampling();
+  std::size_t HeapPeakAboveStart() const { return heapPeak_ - heapAtStart_; }
   const std::vector<PlatformCall>& Calls() const { return calls_; }
 
   DeviceHandle OpenDevice(const std::string& path, AccessMode mode) override;
@@ -68,10 +75,15 @@ class CountingPlatform final : public Platform {
   bool dropLog_ = false;
   bool keepCalls_ = false;
   std::vector<PlatformCall> calls_;
+  bool sampleHeap_ = false;
+  std::size_t heapAtStart_ = 0;
+  std::size_t heapPeak_ = 0;
 };
 
 // Makes the kept calls again on `backend`, in order, handles mapped to the ones it hands out.
-// Returns the process CPU seconds the replay took.
-double ReplayCalls(const std::vector<PlatformCall>& calls, Platform& backend);
+// `atStart` (if set) is called once the replay's own data area is allocated, right before the
+// first call. Returns the process CPU seconds the calls took.
+double ReplayCalls(const std::vector<PlatformCall>& calls, Platform& backend,
+                   const std::function<void()>& atStart = {});
 
 }  // namespace q71x::bench

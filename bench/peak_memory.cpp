@@ -1,6 +1,7 @@
 #include "bench/peak_memory.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@ struct ChildReport {
   int HighWaterReset = 0;
   int Marked = 0;
   int Succeeded = 0;
+  long WorkKib = 0;
 };
 
 long MaxRssKib() {
@@ -63,14 +65,17 @@ bool ReadAll(int fd, void* data, std::size_t size) {
 
 [[noreturn]] void RunChild(int fd, const MeasuredWork& work) {
   ChildReport report;
-  report.Succeeded = work([&report] {
+  const WorkOutcome outcome = work([&report] {
+    // Freed set-up memory goes back to the system first; otherwise the run would reuse pages
+    // already resident and its own use would not show.
+    malloc_trim(0);
     report.HighWaterReset = ResetHighWaterMark() ? 1 : 0;
     report.BaselineKib = MaxRssKib();
     report.Marked = 1;
-  })
-                         ? 1
-                         : 0;
+  });
   report.PeakKib = MaxRssKib();
+  report.Succeeded = outcome.Succeeded ? 1 : 0;
+  report.WorkKib = outcome.Kib;
   const bool sent = WriteAll(fd, &report, sizeof report);
   close(fd);
   // No exit handlers or stdio flushes of the parent's copies.
@@ -116,6 +121,7 @@ PeakMemory MeasurePeakMemory(const MeasuredWork& work) {
   result.PeakKib = report.PeakKib;
   result.HighWaterReset = report.HighWaterReset != 0;
   result.WorkSucceeded = report.Succeeded != 0;
+  result.WorkKib = report.WorkKib;
   return result;
 }
 

@@ -2,7 +2,8 @@
 // Peak resident memory of one piece of work, measured in a child process of its own so that
 // no case inherits another's high-water mark. The child sets up, marks the start of the run
 // (the kernel's high-water mark is reset to the current resident size there, so set-up
-// transients do not hide the run), runs, and reports getrusage's ru_maxrss before and after.
+// transients do not hide the run, and set-up's freed memory is handed back first so that the run
+// cannot hide in it), runs, and reports getrusage's ru_maxrss before and after.
 
 #include <functional>
 #include <string>
@@ -15,12 +16,18 @@ struct PeakMemory {
   long PeakKib = 0;             // ru_maxrss at its end
   bool HighWaterReset = false;  // false: the baseline is set-up's own peak, which may hide some
   bool WorkSucceeded = false;   // what the work itself returned
+  long WorkKib = 0;             // a figure the work measured itself
   long GrowthKib() const { return PeakKib - BaselineKib; }
 };
 
+struct WorkOutcome {
+  bool Succeeded = false;
+  long Kib = 0;
+};
+
 // `work` runs in the child; it must call `markRunStart` once, right before the measured part,
-// and returns whether it did what it was meant to.
-using MeasuredWork = std::function<bool(const std::function<void()>& markRunStart)>;
+// and returns whether it did what it was meant to, with a figure of its own if it has one.
+using MeasuredWork = std::function<WorkOutcome(const std::function<void()>& markRunStart)>;
 PeakMemory MeasurePeakMemory(const MeasuredWork& work);
 
 }  // namespace q71x::bench

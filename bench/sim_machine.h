@@ -37,8 +37,6 @@ class SimMachine {
 
   sim::SimulatedSystem& System() { return system_; }
   CountingPlatform& Counter() { return counting_; }
-  // The simulator's platform itself, not counted and not the active one: for replays.
-  Platform& Backend() { return simPlatform_; }
   const SilentDialogs& Dialogs() const { return dialogs_; }
   std::uint64_t NowUs() { return system_.Clock().NowUs(); }
 
