@@ -3,7 +3,10 @@
 // two ratios; then the peak resident memory of the 1 MB backups and the largest updates, each in
 // a child process of its own, and whether the performance targets are met.
 //
-//   q71x-modeled-time-report [--repeat N] [--no-memory] [--smoke]
+//   q71x-modeled-time-report [--repeat N] [--no-memory] [--only TEXT] [--smoke]
+//
+// --only keeps the cases whose "procedure action case" line contains TEXT (for a profile of one
+// run under valgrind, say); --smoke runs one small case.
 //
 // Host CPU is the median of N runs (default 5) with the spread beside it; the modeled figures
 // are the same on every run, and a run that differs says so.
@@ -35,7 +38,17 @@ struct Options {
   int Repeat = 5;
   bool Memory = true;
   bool Smoke = false;
+  std::string Only;
 };
+
+bool Selected(const ProcedureCase& procedureCase, const Options& options) {
+  if (options.Only.empty()) {
+    return true;
+  }
+  const std::string line = std::string(ProcedureName(procedureCase.Run)) + " " +
+                           std::string(ActionName(procedureCase.Act)) + " " + procedureCase.Label;
+  return line.find(options.Only) != std::string::npos;
+}
 
 struct Row {
   const ProcedureCase* Case = nullptr;
@@ -347,8 +360,11 @@ Options ParseOptions(int argc, char** argv) {
       options.Memory = false;
     } else if (std::strcmp(argv[i], "--smoke") == 0) {
       options.Smoke = true;
+    } else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) {
+      options.Only = argv[++i];
     } else {
-      std::fprintf(stderr, "usage: %s [--repeat N] [--no-memory] [--smoke]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--repeat N] [--no-memory] [--only TEXT] [--smoke]\n",
+                   argv[0]);
       std::exit(2);
     }
   }
@@ -371,6 +387,9 @@ int Report(const Options& options) {
     timeCases.push_back(&SmokeCase());
   } else {
     for (const ProcedureCase& procedureCase : ProcedureCases()) {
+      if (!Selected(procedureCase, options)) {
+        continue;
+      }
       if ((procedureCase.Groups & (kEveryPreset | kEngineering | kLargest)) != 0) {
         timeCases.push_back(&procedureCase);
       }
