@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "bench/bench_devices.h"
+#include "bench/chip_probes.h"
 #include "bench/report_table.h"
 #include "bench/sim_machine.h"
 #include "sim/hardware_presets.h"
@@ -148,22 +149,48 @@ std::string DeviceName(const TQ71xFwTool& window, int item) {
   return path.substr(path.rfind(':') + 1);
 }
 
+// The command blocks logged from entry `from` on, in order.
+std::vector<std::vector<std::uint8_t>> LoggedBlocks(SimMachine& machine, std::size_t from) {
+  std::vector<std::vector<std::uint8_t>> blocks;
+  const auto& entries = machine.System().Log().Entries();
+  for (std::size_t i = from; i < entries.size(); ++i) {
+    blocks.push_back(entries[i].Cdb);
+  }
+  return blocks;
+}
+
+// The benchmarks time the chip check's device part without the window (RunChipProbes); this
+// says whether that part sends the very blocks the window's check sent to the same device.
+bool ProbesSendTheSameBlocks(SimMachine& machine, const std::string& path,
+                             const std::vector<std::vector<std::uint8_t>>& windowBlocks) {
+  const std::size_t from = machine.System().Log().Size();
+  ChipState state;
+  ProgramSettings settings;
+  RunChipProbes(path, {}, state, settings);
+  return LoggedBlocks(machine, from) == windowBlocks;
+}
+
 void PrintChipChecks(SimMachine& machine, TQ71xFwTool& window) {
   TextTable table({{"item", Align::Right},
                    {"device", Align::Left},
                    {"chip", Align::Left},
                    {"commands", Align::Right},
                    {"modeled ms", Align::Right},
-                   {"host ms", Align::Right}});
+                   {"host ms", Align::Right},
+                   {"probes send the same", Align::Left}});
   for (int item = 0; item < window.DeviceList->count() && item < kEnclosures; ++item) {
     // Item 0 is already selected after start-up; going through another item makes the change.
     window.DeviceList->setCurrentIndex(item == 0 ? 1 : 0);
+    const std::size_t logStart = machine.System().Log().Size();
     const CheckFigures figures =
         TimeCheck(machine, [&] { window.DeviceList->setCurrentIndex(item); });
-    table.AddRow({Format("%d", item), DeviceName(window, item),
-                  window.ChipLabelEdit->text().toStdString(),
-                  Format("%llu", static_cast<unsigned long long>(figures.Commands)),
-                  Format("%.1f", figures.ModeledMs), Format("%.3f", figures.HostMs)});
+    const bool same =
+        ProbesSendTheSameBlocks(machine, window.Devices[static_cast<std::size_t>(item)].DevicePath,
+                                LoggedBlocks(machine, logStart));
+    table.AddRow(
+        {Format("%d", item), DeviceName(window, item), window.ChipLabelEdit->text().toStdString(),
+         Format("%llu", static_cast<unsigned long long>(figures.Commands)),
+         Format("%.1f", figures.ModeledMs), Format("%.3f", figures.HostMs), same ? "yes" : "NO"});
   }
   table.Print(stdout);
 }
