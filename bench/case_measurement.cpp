@@ -8,6 +8,7 @@
 
 #include "bench/prepared_case.h"
 #include "bench/quiet_stdout.h"
+#include "sim/bus_timing.h"
 #include "src/update/update_texts.h"
 
 namespace q71x::bench {
@@ -85,6 +86,9 @@ CaseMeasurement MeasureCase(const ProcedureCase& procedureCase, const MeasureOpt
   measurement.FinalStatus = prepared.Window().StatusText();
   measurement.EndedInSuccess = IsSuccessText(measurement.FinalStatus);
   measurement.SubjectBytes = SubjectBytes(procedureCase);
+  measurement.PerCommandUs = prepared.Device()->BusKind == sim::Bus::Usb
+                                 ? sim::kUsbHighSpeedCost.PerCommandUs
+                                 : sim::kIeee1394Cost.PerCommandUs;
 
   std::uint32_t eraseBytes = 0;
   std::uint32_t programBytes = 0;

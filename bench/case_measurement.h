@@ -28,6 +28,8 @@ struct CaseMeasurement {
   double HostCpuSeconds = 0;
   std::uint32_t SubjectBytes = 0;
   PhysicalFloor Floor;
+  // The fixed cost the device's bus charges per command (command, status, scheduling).
+  std::uint64_t PerCommandUs = 0;
 };
 
 struct MeasureOptions {

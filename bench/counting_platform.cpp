@@ -84,6 +84,7 @@ void CountingPlatform::CloseDevice(DeviceHandle handle) {
 }
 
 void CountingPlatform::SleepMs(std::uint32_t ms) {
+  tally_.SleptMs += ms;
   if (keepCalls_) {
     PlatformCall call;
     call.What = PlatformCall::Kind::Sleep;

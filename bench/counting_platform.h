@@ -23,6 +23,7 @@ struct BusTally {
   std::uint64_t Commands = 0;
   std::uint64_t BytesIn = 0;   // device to host
   std::uint64_t BytesOut = 0;  // host to device
+  std::uint64_t SleptMs = 0;   // the tool's own pauses
 };
 
 // One call the wrapped platform received, as much of it as a replay needs.

@@ -130,7 +130,7 @@ void PrintTimeTable(const std::vector<Row>& rows) {
   auto columns = LabelColumns();
   for (const char* heading :
        {"commands", "in KiB", "out KiB", "modeled ms", "erase ms", "program ms", "bus ms",
-        "floor ms", "modeled/floor", "flash bus ms"}) {
+        "floor ms", "modeled/floor", "flash bus ms", "per-command ms", "sleeps ms"}) {
     columns.emplace_back(heading, Align::Right);
   }
   columns.emplace_back("ended", Align::Left);
@@ -149,12 +149,13 @@ void PrintTimeTable(const std::vector<Row>& rows) {
             Milliseconds(static_cast<double>(f.BusUs)), Milliseconds(floorUs),
             floorUs > 0 ? Format("%.2f", static_cast<double>(m.ModeledUs) / floorUs)
                         : std::string("-"),
-            f.FlashBusUs > 0 ? Milliseconds(static_cast<double>(f.FlashBusUs))
-                             : std::string("-")}) {
+            f.FlashBusUs > 0 ? Milliseconds(static_cast<double>(f.FlashBusUs)) : std::string("-"),
+            Milliseconds(static_cast<double>(m.Bus.Commands * m.PerCommandUs)),
+            Format("%llu", static_cast<unsigned long long>(m.Bus.SleptMs))}) {
         cells.push_back(std::move(cell));
       }
     } else {
-      cells.resize(cells.size() + 10);
+      cells.resize(cells.size() + 12);
     }
     cells.push_back(Ended(row));
     table.AddRow(std::move(cells));
