@@ -1,0 +1,195 @@
+// Runs identification, the chip check's flash probing and one update procedure (chosen by the
+// first input byte, with its engineering action) against a bridge whose every reply comes from
+// the fuzzer's bytes: whether the request succeeds, leaves an error code or moves less, and the
+// data it returns. No reply may make the tool read or write outside a buffer, leak, loop for
+// ever or trip the sanitizers. Sleeps advance a virtual clock, so waits cost nothing.
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "src/device/platform/platform.h"
+#include "src/device/platform/user_dialogs.h"
+#include "src/image/sample_image.h"
+#include "src/update/df2_flash_update.h"
+#include "src/update/df_erase_marks.h"
+#include "src/update/df_flash_update.h"
+#include "src/update/disk_firmware_update.h"
+#include "src/update/dual_path_update.h"
+#include "src/update/nvram_flash_update.h"
+#include "src/update/parallel_flash_update.h"
+#include "src/update/serial_flash_update.h"
+#include "tests/campaign/chip_facts.h"
+#include "tests/support/recording_window.h"
+
+namespace {
+
+// Each exchange opens with one control byte; the data of a data-in reply follows it.
+constexpr std::uint8_t kRequestFails = 0x80;
+constexpr std::uint8_t kLeavesErrorCode = 0x40;
+constexpr std::uint8_t kMovesLess = 0x20;
+constexpr std::uint8_t kBulkIsErased = 0x10;  // data past the input's end reads 0xFF, not 0x00
+constexpr std::uint32_t kErrorIoDevice = 1117;
+constexpr const char* kDevicePath = "usbstor:fuzz";
+
+// The whole bridge, played by the input. Once the input runs out every request succeeds with
+// zeros, so that every loop of the procedures comes to its end.
+class FuzzReplyPlatform final : public q71x::Platform {
+ public:
+  FuzzReplyPlatform(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+
+  q71x::DeviceHandle OpenDevice(const std::string&, q71x::AccessMode) override { return 1; }
+
+  bool SendPassThrough(q71x::DeviceHandle, q71x::PassThroughRecord& record) override {
+    const std::uint8_t control = Next(0);
+    lastError_ = 0;
+    if (record.DataIn != 0 && record.DataBuffer != nullptr) {
+      const std::size_t length = record.DataTransferLength;
+      const std::size_t fromInput = std::min(length, size_ - offset_);
+      std::memcpy(record.DataBuffer, data_ + offset_, fromInput);
+      offset_ += fromInput;
+      std::memset(record.DataBuffer + fromInput, (control & kBulkIsErased) != 0 ? 0xFF : 0x00,
+                  length - fromInput);
+    }
+    if ((control & kMovesLess) != 0) {
+      record.DataTransferLength = std::min<std::uint32_t>(record.DataTransferLength, Next(0));
+    }
+    if ((control & kLeavesErrorCode) != 0) {
+      lastError_ = kErrorIoDevice;
+    }
+    nowMs_ += 1;
+    return (control & kRequestFails) == 0;
+  }
+  std::uint32_t LastErrorCode() override { return lastError_; }
+  bool QueryDeviceNumber(q71x::DeviceHandle, q71x::StorageDeviceNumber& out) override {
+    out = {};
+    return true;
+  }
+  void CloseDevice(q71x::DeviceHandle) override {}
+  bool EnumerateInterfaces(q71x::InterfaceClass, std::vector<std::string>& paths) override {
+    paths.assign(1, kDevicePath);
+    return true;
+  }
+  std::vector<q71x::VolumeInfo> ListVolumes() override { return {}; }
+  void SleepMs(std::uint32_t ms) override { nowMs_ += ms; }
+  std::uint64_t MonotonicMs() override { return nowMs_; }
+  void DebugOutput(const std::string&) override {}
+
+  std::uint8_t Next(std::uint8_t whenExhausted) {
+    return offset_ < size_ ? data_[offset_++] : whenExhausted;
+  }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::size_t offset_ = 0;
+  std::uint32_t lastError_ = 0;
+  std::uint64_t nowMs_ = 0;
+};
+
+// The image and backup files of every run, in a directory of this process.
+struct ScratchFiles {
+  ScratchFiles() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "q71x-fuzz-dev-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+      std::perror("mkdtemp");
+      std::abort();
+    }
+    directory = pattern;
+    image = (directory / "image.bin").string();
+    backup = (directory / "backup.bin").string();
+    q71x::SampleImageOptions options;
+    options.Size = 40 * 1024;
+    options.NvramBlock = true;
+    if (q71x::WriteSampleImage(image, options) != 1) {
+      std::abort();
+    }
+  }
+  ~ScratchFiles() {
+    std::error_code ignored;
+    std::filesystem::remove_all(directory, ignored);
+  }
+  std::filesystem::path directory;
+  std::string image;
+  std::string backup;
+};
+
+const ScratchFiles& Files() {
+  static const ScratchFiles files;
+  return files;
+}
+
+enum class Action { Update, EraseOnly, BackupOnly };
+
+void RunProcedure(int which, q71x::ToolWindow& window) {
+  switch (which) {
+    case 0:
+      q71x::UpdateSerialFlash(window, kDevicePath);
+      break;
+    case 1:
+      q71x::UpdateFlashWithNvram(window, kDevicePath);
+      break;
+    case 2:
+      q71x::UpdateSerialFlashSpi(window, kDevicePath);
+      break;
+    case 3:
+      q71x::UpdateDfFlash(window, kDevicePath);
+      break;
+    case 4:
+      q71x::UpdateDf2Flash(window, kDevicePath);
+      break;
+    case 5:
+      q71x::UpdateParallelFlash(window, kDevicePath, window.ParallelFlashPartIndex());
+      break;
+    default:
+      q71x::UpdateDiskFirmware(window, kDevicePath);
+      break;
+  }
+}
+
+constexpr int kProcedureCount = 7;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  q71x::SetMessageBoxHandler([](const q71x::MessageBoxRequest&) {});
+  Files();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) {
+    return 0;
+  }
+  // The first two bytes choose the run; the rest is the bridge.
+  const int procedure = data[0] % kProcedureCount;
+  const auto action = static_cast<Action>((data[0] / kProcedureCount) % 3);
+  const std::uint8_t ticks = data[1];
+  FuzzReplyPlatform platform(data + 2, size - 2);
+  q71x::ScopedActivePlatform scope(platform);
+  q71x::ResetEraseCounters();
+
+  q71x::testing::RecordingWindow window;
+  window.firmwareFile = Files().image;
+  window.backupFile = Files().backup;
+  q71x::campaign::SettleChipFacts(kDevicePath, window.state, window.settings);
+  window.nvram = (ticks & 0x01) != 0;
+  window.a1Chip = (ticks & 0x02) != 0;
+  window.parallelPart = (ticks >> 2) % 4;
+  window.rdVersion = action != Action::Update;
+  window.eraseOnly = action == Action::EraseOnly;
+  window.state.EraseOnly = action == Action::EraseOnly ? 1 : 0;
+  window.backupOnly = action == Action::BackupOnly;
+  RunProcedure(procedure, window);
+  return 0;
+}

@@ -1,0 +1,160 @@
+#include "tests/campaign/campaign_devices.h"
+
+#include <memory>
+#include <optional>
+
+#include "sim/chip_personalities.h"
+#include "sim/hardware_presets.h"
+#include "sim/presets.h"
+#include "sim/serial_flash.h"
+#include "sim/serial_flash_parts.h"
+
+namespace q71x::campaign {
+namespace {
+
+constexpr std::uint32_t kKib = 1024;
+constexpr std::uint32_t kNvramBlock = 4096;
+
+// The device no preset covers: chip type 10 of the late silicon with an SST part that answers
+// BF 25, so the chip check sets SstSpiFlash and Run takes the host-programmed path.
+constexpr const char* kSstSpiKey = "qvn962-sst-spi";
+constexpr const char* kSstSpiPart = "SST25VF016B";
+constexpr int kSstSpiChipType = 10;
+constexpr int kSstSpiRevision = 5;
+constexpr std::uint8_t kSstVendorByte = 2;
+
+// Image sizes are picked so that each procedure takes its configuration-keeping path where it
+// has one (a short image for the 0x8000 copy and the 1394 area, no file area for the 4 KB ones)
+// and the whole-chip or two-half erase elsewhere.
+constexpr CampaignDevice kDevices[] = {
+    {"qv40714-atmel", Procedure::SerialFlash, MemoryKind::SerialFlash, 16 * kKib},
+    {"qv40714-winbond", Procedure::SerialFlash, MemoryKind::SerialFlash, 48 * kKib},
+    {"qv40716-amic", Procedure::SerialFlash, MemoryKind::SerialFlash, 20 * kKib},
+    {"qv40713e-mxic32", Procedure::SerialFlash, MemoryKind::SerialFlash, 32 * kKib},
+    {"qvk926-sst", Procedure::SerialFlash, MemoryKind::SerialFlash, 40 * kKib},
+    {"qvk846-usb-pmc", Procedure::SerialFlash, MemoryKind::SerialFlash, 72 * kKib},
+    {"qvk842-eon", Procedure::FlashWithNvram, MemoryKind::SerialFlash, 40 * kKib},
+    {"qvn962-mxic32", Procedure::DfFlash, MemoryKind::SerialFlash, 48 * kKib, true},
+    {"qvn958-sst", Procedure::DfFlash, MemoryKind::SerialFlash, 40 * kKib, true},
+    {kSstSpiKey, Procedure::SerialFlashSpi, MemoryKind::SerialFlash, 20 * kKib, true, true},
+    {"qvk848-mxic", Procedure::DfFlash, MemoryKind::SerialFlash, 60 * kKib, true},
+    {"qvk844-winbond", Procedure::DfFlash, MemoryKind::SerialFlash, 36 * kKib, true},
+    {"qvn962-modeflag-eon", Procedure::DfFlash, MemoryKind::SerialFlash, 44 * kKib, true},
+    {"qvn958-atmel", Procedure::DfFlash, MemoryKind::SerialFlash, 52 * kKib, true},
+    {"qvk846-1394", Procedure::Df2Flash, MemoryKind::SerialFlash, 16 * kKib},
+    {"qv40712-sst", Procedure::ParallelFlash, MemoryKind::ParallelFlash, 40 * kKib, false, false,
+     false, 2},
+    {"qv40712-atmel", Procedure::ParallelFlash, MemoryKind::ParallelFlash, 64 * kKib, false, false,
+     false, 0},
+    {"qv40712-a1-pmc", Procedure::ParallelFlash, MemoryKind::ParallelFlash, 24 * kKib, false, false,
+     true, 1},
+    {"qv40709-disk", Procedure::DiskFirmware, MemoryKind::Disk, 40 * kKib},
+    {"qvk924-disk-4k", Procedure::DiskFirmware, MemoryKind::Disk, 72 * kKib},
+    {"qv40713e-disk", Procedure::DiskFirmware, MemoryKind::Disk, 64 * kKib},
+};
+
+std::optional<sim::Enclosure> MakeSstSpiEnclosure() {
+  const sim::SerialFlashPart* part = sim::FindSerialFlashPart(kSstSpiPart);
+  sim::PersonalityOptions options;
+  options.Revision = kSstSpiRevision;
+  options.FlashVendorByte = kSstVendorByte;
+  std::optional<sim::BridgePersonality> personality =
+      sim::MakeChipPersonality(kSstSpiChipType, sim::NamedRoute(kSstSpiChipType), options);
+  if (part == nullptr || !personality) {
+    return std::nullopt;
+  }
+  sim::Enclosure enclosure;
+  enclosure.Path = sim::MakeEnclosurePath(sim::Bus::Usb, sim::InterfaceKind::Disk, kSstSpiKey);
+  enclosure.Bridge = sim::BridgeState(std::move(*personality));
+  enclosure.Bridge.Flash = std::make_unique<sim::SerialFlash>(*part);
+  enclosure.Bridge.Flash->Load(kNvramBlock, sim::MakeOldFirmwareImage("9625", 60 * kKib, 1315));
+  enclosure.Bridge.Flash->Load(0, sim::MakeConfigArea(kNvramBlock, 1315));
+  return enclosure;
+}
+
+}  // namespace
+
+std::span<const CampaignDevice> CampaignDevices() {
+  return kDevices;
+}
+
+const CampaignDevice* FindCampaignDevice(std::string_view key) {
+  for (const CampaignDevice& device : kDevices) {
+    if (key == device.Key) {
+      return &device;
+    }
+  }
+  return nullptr;
+}
+
+std::string AddCampaignDevice(sim::SimulatedSystem& system, const CampaignDevice& device) {
+  std::optional<sim::Enclosure> enclosure;
+  if (std::string_view(device.Key) == kSstSpiKey) {
+    enclosure = MakeSstSpiEnclosure();
+  } else if (sim::FindSerialFlashPreset(device.Key) != nullptr) {
+    enclosure = sim::MakePresetEnclosure(device.Key);
+  } else {
+    enclosure = sim::MakeHardwarePresetEnclosure(device.Key);
+  }
+  if (!enclosure) {
+    return {};
+  }
+  return system.AddEnclosure(std::move(*enclosure)).Path;
+}
+
+ConfigRegion ConfigRegionOf(const CampaignDevice& device) {
+  if (std::string_view(device.Key) == kSstSpiKey) {
+    return {0, kNvramBlock};
+  }
+  if (const sim::SerialFlashPreset* preset = sim::FindSerialFlashPreset(device.Key)) {
+    return {preset->ConfigOffset, preset->ConfigBytes};
+  }
+  if (const sim::HardwarePreset* preset = sim::FindHardwarePreset(device.Key)) {
+    return {preset->ConfigOffset, preset->ConfigBytes};
+  }
+  return {};
+}
+
+std::uint64_t DiskAreaStartOf(const CampaignDevice& device) {
+  const sim::HardwarePreset* preset = sim::FindHardwarePreset(device.Key);
+  return preset != nullptr ? sim::PresetDiskAreaStart(*preset) : 0;
+}
+
+std::uint32_t DiskBlockSizeOf(const CampaignDevice& device) {
+  const sim::HardwarePreset* preset = sim::FindHardwarePreset(device.Key);
+  return preset != nullptr ? preset->BlockSize : 512;
+}
+
+std::string_view ProcedureName(Procedure procedure) {
+  switch (procedure) {
+    case Procedure::SerialFlash:
+      return "UpdateSerialFlash";
+    case Procedure::FlashWithNvram:
+      return "UpdateFlashWithNvram";
+    case Procedure::SerialFlashSpi:
+      return "UpdateSerialFlashSpi";
+    case Procedure::DfFlash:
+      return "UpdateDfFlash";
+    case Procedure::Df2Flash:
+      return "UpdateDf2Flash";
+    case Procedure::ParallelFlash:
+      return "UpdateParallelFlash";
+    case Procedure::DiskFirmware:
+      return "UpdateDiskFirmware";
+  }
+  return "";
+}
+
+std::string_view ActionName(Action action) {
+  switch (action) {
+    case Action::Update:
+      return "update";
+    case Action::EraseOnly:
+      return "erase-only";
+    case Action::BackupOnly:
+      return "backup-only";
+  }
+  return "";
+}
+
+}  // namespace q71x::campaign

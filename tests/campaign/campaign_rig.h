@@ -1,0 +1,48 @@
+#pragma once
+// One simulated machine with one campaign device, the window as the chip check leaves it and the
+// recorders for boxes, for one faulted run and the recovery run after it.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "sim/simulated_system.h"
+#include "src/device/platform/sim/sim_platform.h"
+#include "tests/campaign/campaign_devices.h"
+#include "tests/campaign/run_judgement.h"
+#include "tests/support/recording_dialogs.h"
+#include "tests/support/recording_window.h"
+
+namespace q71x::campaign {
+
+class CampaignRig {
+ public:
+  // The image and backup files live where the caller says; the image must exist.
+  CampaignRig(const CampaignDevice& device, std::string imageFile, std::string backupFile);
+  CampaignRig(const CampaignRig&) = delete;
+  CampaignRig& operator=(const CampaignRig&) = delete;
+
+  bool Ready() const { return !path_.empty(); }
+  const std::string& Path() const { return path_; }
+  sim::SimulatedSystem& System() { return system_; }
+  testing::RecordingWindow& Window() { return window_; }
+
+  // What the operator does before Run: the chip check settles the window, then the ticks of the
+  // action are set.
+  void Settle(Action action);
+  // Power off and on again (plugging the enclosure back in when a fault pulled it out).
+  void PowerCycle();
+  // Runs the device's procedure once; standard output of the procedures is held back.
+  RunRecord Run();
+
+ private:
+  const CampaignDevice& device_;
+  sim::SimulatedSystem system_;
+  SimPlatform platform_{system_};
+  ScopedActivePlatform scope_{platform_};
+  testing::RecordingDialogs dialogs_;
+  testing::RecordingWindow window_;
+  std::string path_;
+};
+
+}  // namespace q71x::campaign

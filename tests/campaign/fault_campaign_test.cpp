@@ -1,0 +1,147 @@
+// The fault campaign under CTest: one test per device and action, in the bounded form (every
+// n-th command index; Q71X_CAMPAIGN_STRIDE=1 gives the full form that scripts/campaign.sh runs).
+// A case fails on a fault-free run that does not do what it meant to, and on any false success,
+// unknown ending text or unrecovered device that no open finding explains.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+
+#include "tests/campaign/fault_campaign.h"
+#include "tests/campaign/open_findings.h"
+#include "tests/support/temp_dir.h"
+
+namespace q71x::campaign {
+namespace {
+
+// Sampled densely enough that every phase of every procedure sees each fault kind, sparsely
+// enough that the whole bounded campaign stays within about a minute on two cores.
+constexpr std::size_t kBoundedStride = 13;
+constexpr std::size_t kBoundedMaxIndices = 80;
+// Cases an open finding explains are counted in full but shown only this often per test.
+constexpr std::size_t kExplainedCasesShown = 3;
+
+// Q71X_CAMPAIGN_STRIDE=n samples every n-th index with no cap; 1 is the full campaign.
+CampaignOptions OptionsFromEnvironment() {
+  CampaignOptions options;
+  options.Stride = kBoundedStride;
+  options.MaxIndices = kBoundedMaxIndices;
+  if (const char* text = std::getenv("Q71X_CAMPAIGN_STRIDE")) {
+    const long value = std::strtol(text, nullptr, 10);
+    if (value > 0) {
+      options.Stride = static_cast<std::size_t>(value);
+      options.MaxIndices = 0;
+    }
+  }
+  return options;
+}
+
+// Totals over every case this process ran, and how many cases each open finding explained.
+struct CampaignTotals {
+  Figures Counts;
+  std::map<std::string_view, std::size_t> FindingHits;
+  std::size_t Cases = 0;
+};
+
+CampaignTotals& Totals() {
+  static CampaignTotals totals;
+  return totals;
+}
+
+class TotalsPrinter : public ::testing::Environment {
+ public:
+  void TearDown() override {
+    const CampaignTotals& totals = Totals();
+    if (totals.Cases == 0) {
+      return;
+    }
+    const CampaignOptions options = OptionsFromEnvironment();
+    const std::string cap = options.MaxIndices > 0
+                                ? ", at most " + std::to_string(options.MaxIndices) + " per case"
+                                : std::string();
+    std::printf("campaign totals over %zu cases (every %zu-th command%s): %s\n", totals.Cases,
+                options.Stride, cap.c_str(), FormatFigures(totals.Counts).c_str());
+    for (const OpenFinding& finding : OpenFindings()) {
+      const auto hit = totals.FindingHits.find(finding.Id);
+      std::printf("open finding %s (%s; owner: %s): %zu cases\n  %s\n  suggested fix: %s\n",
+                  std::string(finding.Id).c_str(), std::string(VerdictName(finding.Kind)).c_str(),
+                  std::string(finding.Owner).c_str(),
+                  hit == totals.FindingHits.end() ? 0 : hit->second,
+                  std::string(finding.Summary).c_str(), std::string(finding.SuggestedFix).c_str());
+    }
+  }
+};
+
+const auto* const kPrinter = ::testing::AddGlobalTestEnvironment(new TotalsPrinter);
+
+struct CaseParam {
+  const CampaignDevice* Device;
+  Action WhatRuns;
+};
+
+std::vector<CaseParam> AllCases() {
+  std::vector<CaseParam> cases;
+  for (const CampaignDevice& device : CampaignDevices()) {
+    for (const Action action : {Action::Update, Action::EraseOnly, Action::BackupOnly}) {
+      cases.push_back({&device, action});
+    }
+  }
+  return cases;
+}
+
+std::string CaseName(const ::testing::TestParamInfo<CaseParam>& info) {
+  std::string name =
+      std::string(info.param.Device->Key) + "_" + std::string(ActionName(info.param.WhatRuns));
+  for (char& c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) {
+      c = '_';
+    }
+  }
+  return name;
+}
+
+class FaultCampaign : public ::testing::TestWithParam<CaseParam> {};
+
+TEST_P(FaultCampaign, NoFaultMakesTheToolLieOrLoseTheDevice) {
+  const CaseParam& param = GetParam();
+  testing::TempDir dir;
+  const CampaignOptions options = OptionsFromEnvironment();
+  const CaseReport report = RunCampaignCase(*param.Device, param.WhatRuns, options, dir.path());
+
+  if (!report.BaselineProblem.empty() && report.BaselineFinding != nullptr) {
+    ++Totals().FindingHits[report.BaselineFinding->Id];
+    GTEST_SKIP() << "open finding " << report.BaselineFinding->Id << ": " << report.BaselineProblem;
+  }
+  ASSERT_EQ("", report.BaselineProblem);
+  ASSERT_GT(report.TraceLength, 0u);
+  std::printf("%s %s on %s: trace of %zu commands; %s\n",
+              std::string(ProcedureName(param.Device->Run)).c_str(),
+              std::string(ActionName(param.WhatRuns)).c_str(), param.Device->Key,
+              report.TraceLength, FormatFigures(report.Counts).c_str());
+
+  CampaignTotals& totals = Totals();
+  totals.Counts += report.Counts;
+  ++totals.Cases;
+  std::size_t shown = 0;
+  for (const Problem& problem : report.Problems) {
+    if (problem.Known != nullptr) {
+      ++totals.FindingHits[problem.Known->Id];
+      if (shown++ < kExplainedCasesShown) {
+        std::printf("  %s\n", DescribeProblem(report, problem).c_str());
+      }
+    } else {
+      ADD_FAILURE() << DescribeProblem(report, problem);
+    }
+  }
+  EXPECT_EQ(0u, UnexplainedProblems(report));
+  EXPECT_GT(report.Counts.FaultsInjected, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryDeviceAndAction, FaultCampaign, ::testing::ValuesIn(AllCases()),
+                         CaseName);
+
+}  // namespace
+}  // namespace q71x::campaign

@@ -1,0 +1,208 @@
+#include "tests/campaign/outcome_texts.h"
+
+#include <algorithm>
+
+#include "src/update/df_family.h"
+#include "src/update/disk_firmware_layout.h"
+#include "src/update/update_texts.h"
+
+namespace q71x::campaign {
+namespace {
+
+// Texts only the parallel-flash and disk procedures use; they keep them inside their own files.
+constexpr std::string_view kCantSwitchToRom = "Can't switch to internal ROM";
+constexpr std::string_view kPreEraseError = "Error pre-erase command!!";
+constexpr std::string_view kEraseStatusFail = "Erase command ok,status fail!!";
+constexpr std::string_view kNotErased = "Not Erase correctly!";
+constexpr std::string_view kOpenNewRomFileError = "Open New ROM File Error!!";
+constexpr std::string_view kParallelReadFail = "Read Fail!!";
+constexpr std::string_view kParallelCompareFail = "Compare Fail!!";
+constexpr std::string_view kProgramAndCompareSuccess = "Programming & Compare Success!!";
+constexpr std::string_view kEraseOnlyReadBackFail = "Read Back after Erase fail!!";
+constexpr std::string_view kPartErased = "Erase All success!!";
+constexpr std::string_view kReadRomFail = "Read ROM fail!!";
+constexpr std::string_view kSaveToFileFail = "Read ROM Suceess, but save to file fail!!";
+constexpr std::string_view kEraseDiskSuccess = "Erase all data in HDD success!!";
+constexpr std::string_view kEraseDiskCompareFail = "Compare data in HDD fail!!";
+constexpr std::string_view kDiskCompareFail = "Compare Data in HDD FAIL!!";
+constexpr std::string_view kDiskWriteFail10 = "Write Data To HDD FAIL!!";
+constexpr std::string_view kDiskWriteFail16 = "Write Data SCSI16 To HDD FAIL!!";
+constexpr std::string_view kDiskReadFail10 = "Read Data From HDD FAIL!!";
+constexpr std::string_view kDiskReadFail16 = "Read Data SCSI16 From HDD FAIL!!";
+
+constexpr std::string_view kProgrammed[] = {kProgrammingSuccessText};
+constexpr std::string_view kErased[] = {kEraseAllSuccessText};
+constexpr std::string_view kBackedUp[] = {kBackupSuccessText};
+constexpr std::string_view kParallelProgrammed[] = {kProgramAndCompareSuccess};
+constexpr std::string_view kParallelErased[] = {kPartErased};
+constexpr std::string_view kDiskErased[] = {kEraseDiskSuccess};
+
+constexpr std::string_view kSerialUpdateFailures[] = {kAtmelWriteEnableFailText,
+                                                      kOpenFileErrorText,
+                                                      kAllocateReadBufferErrorText,
+                                                      kAllocateWriteBufferErrorText,
+                                                      kAmicNotSupportedText,
+                                                      kEraseCommandFailText,
+                                                      kReadBackErasedErrorText,
+                                                      kDataNotBlankText,
+                                                      kProgrammingFailText,
+                                                      kReadFailText,
+                                                      kCompareFailText};
+
+// EraseAllFlash, behind the write-enable step of the serial-flash updates.
+constexpr std::string_view kSerialEraseFailures[] = {
+    kAtmelWriteEnableFailText, kEraseCommandFailText, kAllocateReadBufferErrorText,
+    kDataNotBlankText};
+
+// BackupFlashToFile, behind the same step.
+constexpr std::string_view kSerialBackupFailures[] = {
+    kAtmelWriteEnableFailText, kAllocateReadBufferErrorText, kReadBackToBackupErrorText,
+    kOpenBackupFileErrorText, kWriteBackupFileErrorText};
+
+constexpr std::string_view kNvramUpdateFailures[] = {
+    kAllocateBuffersErrorText, kBackupNvramFailText,  kAtmelWriteEnableFailText,
+    kOpenFileErrorText,        kEraseCommandFailText, kReadBackAfterEraseFailText,
+    kDataNotBlankText,         kWriteCommandFailText, kDataCompareFailText};
+
+constexpr std::string_view kNvramEraseFailures[] = {
+    kAllocateBuffersErrorText, kBackupNvramFailText,         kAtmelWriteEnableFailText,
+    kEraseCommandFailText,     kAllocateReadBufferErrorText, kDataNotBlankText,
+    kWriteNvramBackFailText};
+
+constexpr std::string_view kNvramBackupFailures[] = {
+    kAllocateBuffersErrorText,    kBackupNvramFailText,       kAtmelWriteEnableFailText,
+    kAllocateReadBufferErrorText, kReadBackToBackupErrorText, kOpenBackupFileErrorText,
+    kWriteBackupFileErrorText};
+
+constexpr std::string_view kSpiUpdateFailures[] = {
+    kOpenFileErrorText,          kAllocateBuffersErrorText, kEraseCommandFailText,
+    kReadBackAfterEraseFailText, kDataNotBlankText,         kWriteCommandFailText,
+    kDataCompareFailText};
+
+constexpr std::string_view kDfUpdateFailures[] = {kAllocateBuffersErrorText, kBackupNvramFailText,
+                                                  kOpenFileErrorText,        kWriteBinFileFailText,
+                                                  kReadCommandFailText,      kDataCompareFailText};
+
+constexpr std::string_view kDfEraseFailures[] = {
+    kAllocateReadBufferErrorText, kAllocateBuffersErrorText, kBackupNvramFailText,
+    kEraseCommandFailText,        kDataNotBlankText,         kWriteNvramBackFailText};
+
+// BackupDfFlashToFile, shared by both DF families.
+constexpr std::string_view kDfBackupFailures[] = {
+    kAllocateReadBufferErrorText, kReadBackToBackupErrorText, kOpenBackupFileErrorText,
+    kWriteBackupFileErrorText};
+
+constexpr std::string_view kDf2EraseFailures[] = {
+    kAllocateBuffersErrorText,    kBackupNvramFailText, kDf2EraseCommandFailText,
+    kAllocateReadBufferErrorText, kDataNotBlankText,    kWriteNvramBackFailText};
+
+constexpr std::string_view kParallelUpdateFailures[] = {
+    kCantSwitchToRom,     kPreEraseError,       kNotErased,        kAllocateReadBufferErrorText,
+    kOpenNewRomFileError, kProgrammingFailText, kParallelReadFail, kParallelCompareFail};
+
+// The start refused leaves "Start Erase only!" standing under the power-cycle box.
+constexpr std::string_view kParallelEraseFailures[] = {
+    kCantSwitchToRom,   kPreEraseError,         kEraseStatusFail,
+    kNotErased,         kEraseOnlyReadBackFail, kAllocateReadBufferErrorText,
+    kStartEraseOnlyText};
+
+constexpr std::string_view kParallelBackupFailures[] = {kCantSwitchToRom,
+                                                        kAllocateReadBufferErrorText, kReadRomFail,
+                                                        kSaveToFileFail, kWriteBackupFileErrorText};
+
+constexpr std::string_view kDiskUpdateFailures[] = {
+    kOpenFileErrorText,      kAllocateReadBufferErrorText,
+    kDiskWriteFail10,        kDiskWriteFail16,
+    kDiskReadFail10,         kDiskReadFail16,
+    kDiskCompareFail,        kDiskBlockSizeErrorText,
+    kFwAreaPositionErrorText};
+
+// A failed transfer is its own failure, not a compare of two zero buffers (judged fault).
+constexpr std::string_view kDiskEraseFailures[] = {kAllocateReadBufferErrorText,
+                                                   kEraseDiskCompareFail,
+                                                   kDiskWriteFail10,
+                                                   kDiskWriteFail16,
+                                                   kDiskReadFail10,
+                                                   kDiskReadFail16,
+                                                   kDiskBlockSizeErrorText,
+                                                   kFwAreaPositionErrorText};
+
+// Every backup failure ends on "Read Back to Backup Error!!".
+constexpr std::string_view kDiskBackupFailures[] = {
+    kReadBackToBackupErrorText, kDiskBlockSizeErrorText, kFwAreaPositionErrorText};
+
+OutcomeTexts Texts(std::span<const std::string_view> success,
+                   std::span<const std::string_view> failure, bool boxClaimsSuccess = true) {
+  return OutcomeTexts{success, failure, boxClaimsSuccess};
+}
+
+OutcomeTexts SerialFamilyTexts(Action action, std::span<const std::string_view> updateFailures,
+                               std::span<const std::string_view> eraseFailures,
+                               std::span<const std::string_view> backupFailures) {
+  switch (action) {
+    case Action::Update:
+      return Texts(kProgrammed, updateFailures);
+    case Action::EraseOnly:
+      return Texts(kErased, eraseFailures);
+    case Action::BackupOnly:
+      return Texts(kBackedUp, backupFailures);
+  }
+  return {};
+}
+
+}  // namespace
+
+OutcomeTexts TextsFor(Procedure procedure, Action action) {
+  switch (procedure) {
+    case Procedure::SerialFlash:
+      return SerialFamilyTexts(action, kSerialUpdateFailures, kSerialEraseFailures,
+                               kSerialBackupFailures);
+    case Procedure::FlashWithNvram:
+      return SerialFamilyTexts(action, kNvramUpdateFailures, kNvramEraseFailures,
+                               kNvramBackupFailures);
+    case Procedure::SerialFlashSpi:
+      return SerialFamilyTexts(action, kSpiUpdateFailures, kSerialEraseFailures,
+                               kSerialBackupFailures);
+    case Procedure::DfFlash:
+      return SerialFamilyTexts(action, kDfUpdateFailures, kDfEraseFailures, kDfBackupFailures);
+    case Procedure::Df2Flash: {
+      // The box follows every programming run that opened the file and every erase-only run.
+      OutcomeTexts texts =
+          SerialFamilyTexts(action, kDfUpdateFailures, kDf2EraseFailures, kDfBackupFailures);
+      texts.BoxClaimsSuccess = false;
+      return texts;
+    }
+    case Procedure::ParallelFlash:
+      switch (action) {
+        case Action::Update:
+          return Texts(kParallelProgrammed, kParallelUpdateFailures);
+        case Action::EraseOnly:
+          return Texts(kParallelErased, kParallelEraseFailures, false);
+        case Action::BackupOnly:
+          return Texts(kBackedUp, kParallelBackupFailures);
+      }
+      break;
+    case Procedure::DiskFirmware:
+      switch (action) {
+        case Action::Update:
+          return Texts(kProgrammed, kDiskUpdateFailures);
+        case Action::EraseOnly:
+          return Texts(kDiskErased, kDiskEraseFailures);
+        case Action::BackupOnly:
+          return Texts(kBackedUp, kDiskBackupFailures);
+      }
+      break;
+  }
+  return {};
+}
+
+bool IsOneOf(std::span<const std::string_view> texts, const std::string& text) {
+  return std::any_of(texts.begin(), texts.end(),
+                     [&text](std::string_view candidate) { return candidate == text; });
+}
+
+bool IsPowerCycleBox(const std::string& text) {
+  return text == kPowerCycleText || text == kPowerCycleAfterUpdateText;
+}
+
+}  // namespace q71x::campaign

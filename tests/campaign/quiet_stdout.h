@@ -1,0 +1,18 @@
+#pragma once
+// Holds back what the procedures print on standard output ("NVRAM O.K." and its kin) for the
+// life of a scope: thousands of campaign runs would bury the figures under it.
+
+namespace q71x::campaign {
+
+class QuietStdout {
+ public:
+  QuietStdout();
+  ~QuietStdout();
+  QuietStdout(const QuietStdout&) = delete;
+  QuietStdout& operator=(const QuietStdout&) = delete;
+
+ private:
+  int saved_ = -1;
+};
+
+}  // namespace q71x::campaign
