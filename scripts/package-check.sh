@@ -9,11 +9,12 @@ SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
 dpkg-query -W -f='${Status}' dpkg-dev 2>/dev/null | grep -q "install ok installed" ||
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends dpkg-dev
-cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-  -DQ71X_BUILD_TESTS=OFF
-cmake --build build-package -j2
-(cd build-package && cpack -G DEB)
-package=$(ls build-package/q71xfwtool_*.deb | head -n 1)
+# The test build serves: only the installed targets go into the package.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ71X_BUILD_APP=ON -DCMAKE_INSTALL_PREFIX=/usr
+cmake --build build -j2
+rm -f build/q71xfwtool_*.deb
+(cd build && cpack -G DEB)
+package=$(ls build/q71xfwtool_*.deb | head -n 1)
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "./$package"
 test -x /usr/bin/q71xfwtool
 test -f /usr/lib/udev/rules.d/60-q71xfwtool.rules -o -f /lib/udev/rules.d/60-q71xfwtool.rules

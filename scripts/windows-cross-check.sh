@@ -18,5 +18,5 @@ cmake -S . -B build-mingw -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64
 cmake --build build-mingw -j2
 export WINEPREFIX="${WINEPREFIX:-$PWD/build-mingw/wineprefix}" WINEDEBUG=-all
 # One wineserver for the whole run, ended afterwards: never a persistent one.
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+trap '/usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true' EXIT
 ctest --test-dir build-mingw --output-on-failure
