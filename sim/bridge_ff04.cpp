@@ -53,6 +53,7 @@ Reply ReadBlock(BridgeState& bridge, const Request& request, CommandContext& con
   if (!WaitFlashIdleInBridge(bridge, context)) {
     return TimedOutReply();
   }
+  LeaveAutoIncrement(bridge, context);
   const auto command = OpcodeWithAddress(kOpRead, FlashAddress(request));
   const std::vector<std::uint8_t> bytes = ClockFlash(bridge, context, command, request.Data.size());
   return SendReplyBytes(bytes, bytes.size(), request);
@@ -115,6 +116,7 @@ Reply WriteBlock(BridgeState& bridge, const Request& request, CommandContext& co
   if (!WaitFlashIdleInBridge(bridge, context)) {
     return TimedOutReply();
   }
+  LeaveAutoIncrement(bridge, context);
   const bool done = ProgramFlashRange(bridge, context, FlashAddress(request), request.Data);
   return done ? CompletedReply(static_cast<std::uint32_t>(request.Data.size())) : TimedOutReply();
 }
@@ -133,6 +135,7 @@ Reply Erase(BridgeState& bridge, const Request& request, CommandContext& context
   if (!WaitFlashIdleInBridge(bridge, context)) {
     return TimedOutReply();
   }
+  LeaveAutoIncrement(bridge, context);
   if (wholeChip) {
     const std::uint8_t command[] = {bridge.FlashAccess.ChipEraseOpcode};
     WriteEnabledCycle(bridge, context, command);

@@ -30,6 +30,13 @@ bool WaitFlashIdleInBridge(BridgeState& bridge, CommandContext& context) {
   return context.WaitUntil(bridge.Flash->BusyUntilUs());
 }
 
+void LeaveAutoIncrement(BridgeState& bridge, CommandContext& context) {
+  if (bridge.Flash && bridge.Flash->InAaiMode()) {
+    static constexpr std::uint8_t kWriteDisable[] = {0x04};
+    ClockFlash(bridge, context, kWriteDisable);
+  }
+}
+
 void WriteEnabledCycle(BridgeState& bridge, CommandContext& context,
                        std::span<const std::uint8_t> command) {
   static constexpr std::uint8_t kWriteEnable[] = {0x06};

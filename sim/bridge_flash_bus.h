@@ -25,6 +25,11 @@ std::vector<std::uint8_t> ClockFlash(BridgeState& bridge, CommandContext& contex
 // clock then stands at the deadline).
 bool WaitFlashIdleInBridge(BridgeState& bridge, CommandContext& context);
 
+// Ends an auto-address-increment run the host left open through the raw channel (WRITE
+// DISABLE): an SST part in that mode answers nothing but READ STATUS, so the bridge's own block
+// commands close the run before they touch the flash, as its firmware does.
+void LeaveAutoIncrement(BridgeState& bridge, CommandContext& context);
+
 // WRITE ENABLE, then one cycle with `command`.
 void WriteEnabledCycle(BridgeState& bridge, CommandContext& context,
                        std::span<const std::uint8_t> command);

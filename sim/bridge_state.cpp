@@ -4,6 +4,11 @@
 #include "sim/serial_flash.h"
 
 namespace q71x::sim {
+namespace {
+
+constexpr std::uint8_t kSstVendorByte = 2;
+
+}  // namespace
 
 BridgeState::BridgeState() : ControllerMemory(kControllerMemorySize, 0) {}
 BridgeState::BridgeState(BridgePersonality personality)
@@ -24,6 +29,26 @@ void PowerOnBridge(BridgeState& bridge) {
   }
   if (bridge.Flash) {
     bridge.Flash->PowerOn();
+    if (bridge.Personality.UnprotectsFlashAtBoot) {
+      static constexpr std::uint8_t kWriteEnable[] = {0x06};
+      static constexpr std::uint8_t kEnableWriteStatus[] = {0x50};
+      static constexpr std::uint8_t kWriteStatusZero[] = {0x01, 0x00};
+      // Boot happens before the host's first command; the status write's busy time has long
+      // passed by then.
+      bridge.Flash->Transact(kWriteEnable, 0);
+      bridge.Flash->Transact(kEnableWriteStatus, 0);
+      bridge.Flash->Transact(kWriteStatusZero, 0);
+    }
+    // A ROM that knows its flash as SST (the vendor it reports to FF 04 23) programs it by
+    // auto-address-increment, since SST parts have no multi-byte page program: word mode where
+    // the part answers the JEDEC id BF 25, byte mode otherwise. The host's SetFlashOpcodes
+    // still overrides this.
+    if (bridge.Personality.FlashVendorByte == kSstVendorByte) {
+      static constexpr std::uint8_t kJedecId[] = {0x9F, 0x00, 0x00, 0x00};
+      const std::vector<std::uint8_t> id = bridge.Flash->Transact(kJedecId, 0);
+      const bool wordMode = id.size() >= 3 && id[1] == 0xBF && id[2] == 0x25;
+      bridge.FlashAccess.ProgramOpcode = wordMode ? 0xAD : 0xAF;
+    }
   }
   if (bridge.Parallel) {
     PowerOnParallelFlash(*bridge.Parallel);

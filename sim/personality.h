@@ -40,6 +40,10 @@ struct BridgePersonality {
   std::vector<MemoryPatch> PowerOnMemory;
   // Whether the raw flash channel FF 04 20/21/22 and the legacy id FF 04 15 are served.
   bool AnswersRawFlashChannel = true;
+  // Whether the bridge's ROM clears the flash's block-protect bits when it boots (WREN, EWSR,
+  // WRITE STATUS 00). Parts that power on protected, such as the SST ones, can only be erased
+  // through the block commands on a bridge that does this.
+  bool UnprotectsFlashAtBoot = false;
 };
 
 }  // namespace q71x::sim

@@ -122,6 +122,10 @@ std::optional<Enclosure> MakePresetEnclosure(std::string_view key, std::vector<S
   enclosure.Volumes = std::move(volumes);
   enclosure.Bridge = BridgeState(std::move(*personality));
   enclosure.Bridge.Personality.Label = preset->Description;
+  // Shipped enclosures with a part that powers on protected have a ROM that unprotects it at
+  // boot; without that the block erase could never work on them.
+  enclosure.Bridge.Personality.UnprotectsFlashAtBoot =
+      (part->PowerOnStatus & part->ProtectMask) != 0;
   enclosure.Bridge.Flash = std::make_unique<SerialFlash>(*part);
   const std::uint32_t seed = static_cast<std::uint32_t>(preset->ChipType * 131 + preset->Revision);
   enclosure.Bridge.Flash->Load(

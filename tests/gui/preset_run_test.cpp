@@ -36,11 +36,6 @@ class PresetRunTest : public ::testing::TestWithParam<std::string> {
 
 TEST_P(PresetRunTest, TheSampleImageIsProgrammedThroughTheWindow) {
   const std::string& key = GetParam();
-  if (key == "qvk926-sst" || key == "qvn958-sst") {
-    // These SST parts fail their blank check or compare through the procedures; the same runs
-    // fail without the window, so this is left to the procedures and the simulator.
-    GTEST_SKIP() << "known failure of the SST parts behind the bridge block commands";
-  }
   std::vector<sim::SimVolume> volumes = {sim::SimVolume{'E'}};
   const sim::HardwarePreset* hardware = sim::FindHardwarePreset(key);
   if (hardware != nullptr) {
