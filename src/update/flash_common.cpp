@@ -5,7 +5,7 @@
 #include "src/device/flash_commands.h"
 #include "src/device/flash_waits.h"
 #include "src/device/platform/platform.h"
-#include "src/update/backup_file.h"
+#include "src/update/flash_backup.h"
 #include "src/update/status_reporting.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
@@ -86,37 +86,10 @@ int EraseAllFlash(ToolWindow& window, const std::string& devicePath) {
 }
 
 int BackupFlashToFile(ToolWindow& window, const std::string& devicePath, std::uint32_t skip) {
-  std::string path;
-  if (!ChooseBackupPath(window.BackupFileName(), kDefaultBackupName, path)) {
-    window.PostStatus(std::string(kBackupNameTooLongText));
-    return 0;
-  }
-  const std::uint32_t length = window.Settings().FirmwareSize;
-  window.PostStatus(std::string(kBackupProgressText));
-
-  AlignedBuffer flash = AllocateWorkBuffer(length);
-  if (!flash.ok()) {
-    window.PostStatus(std::string(kAllocateReadBufferErrorText));
-    return 0;
-  }
-  if (ReadFlashBlock(devicePath, 0, flash.data(), length) == 0) {
-    window.PostStatus(std::string(kReadBackToBackupErrorText));
-    return 0;
-  }
-  const std::uint32_t from = std::min(skip, length);
-  switch (WriteBackupFile(path, flash.data() + from, length - from)) {
-    case BackupFileResult::NotCreated:
-      window.PostStatus(std::string(kOpenBackupFileErrorText));
-      return 0;
-    case BackupFileResult::Incomplete:
-      // A backup short of bytes must never pass for the old firmware.
-      window.PostStatus(std::string(kWriteBackupFileErrorText));
-      return 0;
-    case BackupFileResult::Written:
-      break;
-  }
-  window.PostStatus(std::string(kBackupSuccessText));
-  return 1;
+  return BackupFlashThrough(window, kDefaultBackupName, skip,
+                            [&](std::uint32_t address, std::uint8_t* buffer, std::uint32_t length) {
+                              return ReadFlashBlock(devicePath, address, buffer, length);
+                            });
 }
 
 }  // namespace q71x

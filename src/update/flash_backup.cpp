@@ -1,0 +1,47 @@
+#include "src/update/flash_backup.h"
+
+#include <algorithm>
+
+#include "src/update/backup_file.h"
+#include "src/update/update_texts.h"
+#include "src/update/work_buffer.h"
+
+namespace q71x {
+
+int BackupFlashThrough(ToolWindow& window, std::string_view defaultName, std::uint32_t skip,
+                       const FlashRangeReader& readFlash) {
+  std::string path;
+  if (!ChooseBackupPath(window.BackupFileName(), defaultName, path)) {
+    window.PostStatus(std::string(kBackupNameTooLongText));
+    return 0;
+  }
+  const std::uint32_t length = window.Settings().FirmwareSize;
+  window.PostStatus(std::string(kBackupProgressText));
+
+  AlignedBuffer flash = AllocateWorkBuffer(length);
+  if (!flash.ok()) {
+    window.PostStatus(std::string(kAllocateReadBufferErrorText));
+    return 0;
+  }
+  if (readFlash(0, flash.data(), length) == 0) {
+    window.PostStatus(std::string(kReadBackToBackupErrorText));
+    return 0;
+  }
+  // The file starts at flash byte `skip`: the configuration area is left out when it is skipped.
+  const std::uint32_t from = std::min(skip, length);
+  switch (WriteBackupFile(path, flash.data() + from, length - from)) {
+    case BackupFileResult::NotCreated:
+      window.PostStatus(std::string(kOpenBackupFileErrorText));
+      return 0;
+    case BackupFileResult::Incomplete:
+      // A backup short of bytes must never pass for the old firmware.
+      window.PostStatus(std::string(kWriteBackupFileErrorText));
+      return 0;
+    case BackupFileResult::Written:
+      break;
+  }
+  window.PostStatus(std::string(kBackupSuccessText));
+  return 1;
+}
+
+}  // namespace q71x

@@ -1,0 +1,24 @@
+#pragma once
+// The engineering "backup only" action shared by the flash families: read `FirmwareSize` bytes
+// from flash address 0 in one go and write them, less the first `skip`, to the backup file, with
+// the status texts of the backup. The families differ only in how they read their flash and in
+// the default file name.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "src/update/tool_window.h"
+
+namespace q71x {
+
+// Reads `length` bytes of flash from `address` into `buffer`; 1 on success.
+using FlashRangeReader =
+    std::function<int(std::uint32_t address, std::uint8_t* buffer, std::uint32_t length)>;
+
+// 1 when the backup file holds every byte it claims.
+int BackupFlashThrough(ToolWindow& window, std::string_view defaultName, std::uint32_t skip,
+                       const FlashRangeReader& readFlash);
+
+}  // namespace q71x
