@@ -66,9 +66,14 @@ std::uint32_t DataOutTimeout(const CommandBlock& cdb) {
   return kDataOutTimeoutSeconds;
 }
 
-int PassThroughIn(const std::string& devicePath, const CommandBlock& cdb, void* buffer,
-                  std::uint32_t length, std::uint32_t* transferred) {
-  DeviceOpen device(devicePath, AccessMode::SharedReadWrite);
+namespace {
+
+// Opens the path, issues one request with the data area copied in from `source` (data out) or
+// out to `destination` (data in, whether or not the request succeeded), and closes the path.
+int IssuePassThrough(const std::string& devicePath, AccessMode mode, const CommandBlock& cdb,
+                     std::uint8_t dataIn, std::uint32_t timeout, const void* source,
+                     void* destination, std::uint32_t length, std::uint32_t* transferred) {
+  DeviceOpen device(devicePath, mode);
   if (!device.ok()) {
     return 0;
   }
@@ -79,16 +84,17 @@ int PassThroughIn(const std::string& devicePath, const CommandBlock& cdb, void* 
     // Nothing is sent with a buffer we do not have.
     return 0;
   }
+  if (length > 0 && source != nullptr) {
+    std::memcpy(dataBlock.data(), source, length);
+  }
   PassThroughRecord* record =
-      PrepareRecord(recordBlock, cdb, 1, wireLength, kDataInTimeoutSeconds, dataBlock.data());
+      PrepareRecord(recordBlock, cdb, dataIn, wireLength, timeout, dataBlock.data());
 
   Platform& platform = ActivePlatform();
   const bool sent = platform.SendPassThrough(device.handle(), *record);
   const std::uint32_t error = platform.LastErrorCode();
-
-  // The caller's buffer gets the data area whether or not the request succeeded.
-  if (length > 0 && buffer != nullptr) {
-    std::memcpy(buffer, dataBlock.data(), length);
+  if (length > 0 && destination != nullptr) {
+    std::memcpy(destination, dataBlock.data(), length);
   }
   if (transferred != nullptr) {
     *transferred = record->DataTransferLength;
@@ -96,31 +102,18 @@ int PassThroughIn(const std::string& devicePath, const CommandBlock& cdb, void* 
   return sent && error == 0 ? 1 : 0;
 }
 
+}  // namespace
+
+int PassThroughIn(const std::string& devicePath, const CommandBlock& cdb, void* buffer,
+                  std::uint32_t length, std::uint32_t* transferred) {
+  return IssuePassThrough(devicePath, AccessMode::SharedReadWrite, cdb, 1, kDataInTimeoutSeconds,
+                          nullptr, buffer, length, transferred);
+}
+
 int PassThroughOut(const std::string& devicePath, const CommandBlock& cdb, const void* buffer,
                    std::uint32_t length, std::uint32_t* transferred) {
-  DeviceOpen device(devicePath, AccessMode::ExclusiveReadWrite);
-  if (!device.ok()) {
-    return 0;
-  }
-  const std::uint32_t wireLength = WireLength(length);
-  AlignedBuffer recordBlock(kRecordBlockSize);
-  AlignedBuffer dataBlock(wireLength);
-  if (!recordBlock.ok() || !dataBlock.ok()) {
-    return 0;
-  }
-  if (length > 0 && buffer != nullptr) {
-    std::memcpy(dataBlock.data(), buffer, length);
-  }
-  PassThroughRecord* record =
-      PrepareRecord(recordBlock, cdb, 0, wireLength, DataOutTimeout(cdb), dataBlock.data());
-
-  Platform& platform = ActivePlatform();
-  const bool sent = platform.SendPassThrough(device.handle(), *record);
-  const std::uint32_t error = platform.LastErrorCode();
-  if (transferred != nullptr) {
-    *transferred = record->DataTransferLength;
-  }
-  return sent && error == 0 ? 1 : 0;
+  return IssuePassThrough(devicePath, AccessMode::ExclusiveReadWrite, cdb, 0, DataOutTimeout(cdb),
+                          buffer, nullptr, length, transferred);
 }
 
 int GetDeviceNumber(const std::string& path, StorageDeviceNumber& out) {
