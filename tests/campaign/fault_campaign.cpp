@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "src/image/sample_image.h"
@@ -43,7 +42,7 @@ bool WriteCaseImage(const CampaignDevice& device, const ChipState& state, CaseFi
 }
 
 RunInputs InputsOf(const CampaignDevice& device, Action action, const CaseFiles& files,
-                   testing::RecordingWindow& window) {
+                   const testing::RecordingWindow& window) {
   RunInputs inputs;
   inputs.Device = &device;
   inputs.WhatRuns = action;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -24,17 +25,22 @@ constexpr std::size_t kBoundedMaxIndices = 80;
 // Cases an open finding explains are counted in full but shown only this often per test.
 constexpr std::size_t kExplainedCasesShown = 3;
 
-// Q71X_CAMPAIGN_STRIDE=n samples every n-th index with no cap; 1 is the full campaign.
+long PositiveFromEnvironment(const char* name) {
+  const char* text = std::getenv(name);
+  return text != nullptr ? std::max(0L, std::strtol(text, nullptr, 10)) : 0;
+}
+
+// Q71X_CAMPAIGN_STRIDE=n samples every n-th index with no cap (1 is the full campaign);
+// Q71X_CAMPAIGN_MAX_INDICES=m changes the bounded form's cap (the sanitizer build lowers it).
 CampaignOptions OptionsFromEnvironment() {
   CampaignOptions options;
   options.Stride = kBoundedStride;
   options.MaxIndices = kBoundedMaxIndices;
-  if (const char* text = std::getenv("Q71X_CAMPAIGN_STRIDE")) {
-    const long value = std::strtol(text, nullptr, 10);
-    if (value > 0) {
-      options.Stride = static_cast<std::size_t>(value);
-      options.MaxIndices = 0;
-    }
+  if (const long stride = PositiveFromEnvironment("Q71X_CAMPAIGN_STRIDE"); stride > 0) {
+    options.Stride = static_cast<std::size_t>(stride);
+    options.MaxIndices = 0;
+  } else if (const long cap = PositiveFromEnvironment("Q71X_CAMPAIGN_MAX_INDICES"); cap > 0) {
+    options.MaxIndices = static_cast<std::size_t>(cap);
   }
   return options;
 }

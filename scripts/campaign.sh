@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# The full fault campaign: for every procedure, engineering action and simulator preset, every
+# command index of the fault-free trace is rerun failing, answering short, answering garbage,
+# timing out and unplugging the enclosure, and each run is judged (no false success, a known
+# ending text, recovery after a power cycle). Each case runs in a process of its own, so a crash
+# is counted instead of ending the campaign. Prints the figures and the open findings; fails when
+# a case crashed or found something no open finding explains.
+#   CAMPAIGN_JOBS    cases run at once (default 2)
+#   CAMPAIGN_STRIDE  every n-th command index (default 1: all of them)
+#   CAMPAIGN_FILTER  cases whose name contains this text (default: all)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+build=build
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j2 --target q71x_tests_campaign
+binary="$build/tests/q71x_tests_campaign"
+logs="$build/campaign-logs"
+rm -rf "$logs"
+mkdir -p "$logs"
+
+# Full names of the campaign cases, one a line.
+"$binary" --gtest_list_tests --gtest_filter='EveryDeviceAndAction/*' |
+  awk '/^[^ ]/ { suite = $1 } /^  / { print suite $1 }' |
+  grep -F -- "${CAMPAIGN_FILTER:-}" >"$logs/cases" || true
+count=$(wc -l <"$logs/cases")
+if [ "$count" -eq 0 ]; then
+  echo "campaign: no case matches '${CAMPAIGN_FILTER:-}'" >&2
+  exit 1
+fi
+echo "campaign: $count cases, every ${CAMPAIGN_STRIDE:-1}-th command index, ${CAMPAIGN_JOBS:-2} at a time"
+
+export Q71X_CAMPAIGN_STRIDE="${CAMPAIGN_STRIDE:-1}"
+started=$(date +%s)
+# shellcheck disable=SC2016
+xargs -P "${CAMPAIGN_JOBS:-2}" -I{} sh -c '
+  name="$1"; log="$2/$(echo "$name" | sed "s|.*/||").log"
+  "$3" --gtest_filter="$name" >"$log" 2>&1
+  echo "$?" >"$log.rc"
+' _ {} "$logs" "$binary" <"$logs/cases"
+
+# A case whose process never reached the end of its test run crashed (a sanitizer abort, a
+# signal); one that ended with a failure found something no open finding explains.
+elapsed=$(( $(date +%s) - started ))
+failed=0 crashed=0 skipped=0
+for log in "$logs"/*.log; do
+  if ! grep -q '^\[==========\] .* ran\.' "$log"; then
+    crashed=$((crashed + 1)); echo "CRASHED: $log"
+  elif grep -q '^\[  FAILED  \] .*NoFault' "$log"; then
+    failed=$((failed + 1)); echo "FAILED: $log"
+  elif grep -q '^\[  SKIPPED \] .*NoFault' "$log"; then
+    skipped=$((skipped + 1))
+  fi
+done
+echo
+echo "fault campaign: $count cases in ${elapsed} s ($failed failed, $crashed crashed," \
+  "$skipped skipped by open findings)"
+
+cat "$logs"/*.log | awk -v crashed="$crashed" '
+  / trace of [0-9]+ commands; runs / {
+    line = $0; sub(/.*commands; /, "", line)
+    n = split(line, parts, ", ")
+    for (i = 1; i <= n; i++) {
+      key = parts[i]; sub(/ [0-9]+$/, "", key)
+      value = parts[i]; sub(/.* /, "", value)
+      total[key] += value
+    }
+  }
+  /^open finding [^ ]+ \(.*\): [0-9]+ cases$/ {
+    id = $3; found[id] += $(NF - 1)
+    if (!(id in heading)) {
+      heading[id] = $0; sub(/: [0-9]+ cases$/, "", heading[id]); order[++ids] = id
+      getline summary[id]; getline fix[id]
+    }
+  }
+  END {
+    printf "runs %d, faults injected %d, false successes %d, crashes %d, unrecovered devices %d, " \
+           "unknown texts %d, configuration areas lost %d, explained by open findings %d\n",
+           total["runs"], total["faults injected"], total["false successes"], crashed,
+           total["unrecovered devices"], total["unknown texts"],
+           total["configuration areas lost"], total["explained by open findings"]
+    for (i = 1; i <= ids; i++) {
+      id = order[i]
+      printf "%s: %d cases\n%s\n%s\n", heading[id], found[id], summary[id], fix[id]
+    }
+  }'
+[ $((failed + crashed)) -eq 0 ]
