@@ -13,7 +13,9 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSocketNotifier>
+
 #include <QUrl>
+#include "src/app/usb_device_notification.h"
 
 #include "src/app/combo_selection.h"
 #include "src/app/labeled_edit.h"
@@ -54,6 +56,8 @@ TQ71xFwTool::~TQ71xFwTool() {
     delete hotPlugNotifier_;
     hotPlugNotifier_ = nullptr;
     ActivePlatform().SetDeviceChangeListener(nullptr);
+    UnregisterUsbDeviceNotification(usbNotification_);
+    usbNotification_ = nullptr;
     DevNotify = false;
   }
   timers_->KillTimer(kHotPlugTimerId);
@@ -78,6 +82,8 @@ void TQ71xFwTool::FormCreate() {
     connect(hotPlugNotifier_, &QSocketNotifier::activated, this,
             [] { ActivePlatform().ProcessDeviceChangeEvents(); });
   }
+  // On Windows the arrivals and removals come as the window's own device-change message.
+  usbNotification_ = RegisterUsbDeviceNotification(*this);
   DevNotify = true;
   setAcceptDrops(true);
 }

@@ -148,6 +148,10 @@ class TQ71xFwTool : public QWidget, public ToolWindow {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+#ifdef Q_OS_WIN
+  // WM_DEVICECHANGE from the USB device-interface registration goes to DeviceChangeMsg.
+  bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
+#endif
 
  private:
   friend class ProcedureScope;
@@ -181,6 +185,7 @@ class TQ71xFwTool : public QWidget, public ToolWindow {
   ProgramSettings settings_;
   std::unique_ptr<WindowTimers> timers_;
   QSocketNotifier* hotPlugNotifier_ = nullptr;
+  void* usbNotification_ = nullptr;  // Windows: the device-interface registration
   int lastParallelFlashPart_ = 0;
   bool procedureRunning_ = false;
   bool closeRequested_ = false;
