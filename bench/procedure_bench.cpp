@@ -30,6 +30,7 @@ void RunCase(benchmark::State& state, const ProcedureCase* procedureCase, bool l
     prepared->Machine().Counter().ResetTally();
     if (!prepared->Problem().empty()) {
       state.SkipWithError(prepared->Problem().c_str());
+      state.ResumeTiming();
       break;
     }
     state.ResumeTiming();
