@@ -2,7 +2,7 @@
 # that opens the SCSI generic nodes to the plugdev group, and desktop entries.
 include(GNUInstallDirs)
 
-foreach(program q71xfwtool q71xfwtool-sim q71x-mkimage)
+foreach(program q71xfwtool q71xfwtool-sim q71xfwtool-record q71x-mkimage)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   endif()
