@@ -1,6 +1,7 @@
 #include "src/device/platform/linux/udev_monitor.h"
 
 #include <libudev.h>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -11,7 +12,10 @@ std::unique_ptr<UdevMonitor> UdevMonitor::Create() {
   if (context == nullptr) {
     return nullptr;
   }
-  udev_monitor* monitor = udev_monitor_new_from_netlink(context, "udev");
+  // Events come from udevd once it has processed them; where no udevd runs (containers, small
+  // systems) only the kernel's own events arrive.
+  const bool udevdRuns = ::access("/run/udev/control", F_OK) == 0;
+  udev_monitor* monitor = udev_monitor_new_from_netlink(context, udevdRuns ? "udev" : "kernel");
   if (monitor == nullptr) {
     udev_unref(context);
     return nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 // Hot-plug events from udev for block and SCSI generic devices. The USB device's own "add" comes
-// before its disk exists, so only the disk-level subsystems are watched.
+// before its disk exists, so only the disk-level subsystems are watched. Without a running udevd
+// the kernel's own event source is used instead.
 
 #include <memory>
 
