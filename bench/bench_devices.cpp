@@ -43,6 +43,10 @@ std::optional<sim::Enclosure> MakeRefitted(const RefittedPreset& device) {
   auto flash = std::make_unique<sim::SerialFlash>(*part);
   flash->Load(0, enclosure->Bridge.Flash->Contents());
   enclosure->Bridge.Flash = std::move(flash);
+  // As on the shipped enclosures: a part that powers on protected sits behind a ROM that clears
+  // the protection at boot, or the block erase could never work on it.
+  enclosure->Bridge.Personality.UnprotectsFlashAtBoot =
+      (part->PowerOnStatus & part->ProtectMask) != 0;
   if (device.FlashVendorByte >= 0) {
     enclosure->Bridge.Personality.FlashVendorByte =
         static_cast<std::uint8_t>(device.FlashVendorByte);

@@ -129,7 +129,10 @@ double ReplayCalls(const std::vector<PlatformCall>& calls, Platform& backend,
         break;
       }
       case PlatformCall::Kind::Close:
+        // Handles are never reused, so a closed one leaves the map; a run of half a million
+        // commands would otherwise hold half a million entries.
         backend.CloseDevice(handles[call.Handle]);
+        handles.erase(call.Handle);
         break;
       case PlatformCall::Kind::Sleep:
         backend.SleepMs(call.Ms);
