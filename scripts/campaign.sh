@@ -29,7 +29,7 @@ if [ "$count" -eq 0 ]; then
   echo "campaign: no case matches '${CAMPAIGN_FILTER:-}'" >&2
   exit 1
 fi
-echo "campaign: $count cases, every ${CAMPAIGN_STRIDE:-1}-th command index, ${CAMPAIGN_JOBS:-2} at a time"
+echo "campaign: $count cases, one command index in ${CAMPAIGN_STRIDE:-1}, ${CAMPAIGN_JOBS:-2} at a time"
 
 export Q71X_CAMPAIGN_STRIDE="${CAMPAIGN_STRIDE:-1}"
 started=$(date +%s)

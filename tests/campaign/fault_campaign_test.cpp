@@ -68,7 +68,7 @@ class TotalsPrinter : public ::testing::Environment {
     const std::string cap = options.MaxIndices > 0
                                 ? ", at most " + std::to_string(options.MaxIndices) + " per case"
                                 : std::string();
-    std::printf("campaign totals over %zu cases (every %zu-th command%s): %s\n", totals.Cases,
+    std::printf("campaign totals over %zu cases (1 in %zu command indices%s): %s\n", totals.Cases,
                 options.Stride, cap.c_str(), FormatFigures(totals.Counts).c_str());
     for (const OpenFinding& finding : OpenFindings()) {
       const auto hit = totals.FindingHits.find(finding.Id);
