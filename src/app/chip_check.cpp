@@ -8,8 +8,6 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include <array>
-
 #include "src/app/file_name_limit.h"
 #include "src/app/firmware_version_text.h"
 #include "src/app/fwupdate.h"
@@ -21,6 +19,7 @@
 #include "src/device/identification.h"
 #include "src/device/platform/user_dialogs.h"
 #include "src/image/firmware_match.h"
+#include "src/update/flash_determination.h"
 
 namespace q71x {
 namespace {
@@ -53,27 +52,6 @@ ChipGroup GroupOf(std::uint8_t chipType) {
 }
 
 constexpr std::uint32_t kConfigBlockLength = 18;
-constexpr std::uint32_t kJedecIdLength = 4;
-constexpr std::uint32_t kSmallPageSize = 32;
-constexpr std::array<std::uint8_t, 5> kSmallPageOpcodes = {0xC7, 0xD8, 0x02, 0x00, 0x20};
-
-bool IsPathOn1394(const std::string& path) {
-  return path.find("sbp2") != std::string::npos;
-}
-
-// An MXIC part with 32-byte pages announces itself as C2 22 followed by 10, 11 or 13.
-bool HasSmallPageMxicId(const std::string& path) {
-  std::uint8_t id[kJedecIdLength] = {};
-  if (SpiCommandIn(path, 0x9F, id, kJedecIdLength) == 0) {
-    return false;
-  }
-  return id[0] == 0xC2 && id[1] == 0x22 && (id[2] == 0x10 || id[2] == 0x11 || id[2] == 0x13);
-}
-
-bool HasSstSpiId(const std::string& path) {
-  std::uint8_t id[kJedecIdLength] = {};
-  return SpiCommandIn(path, 0x9F, id, kJedecIdLength) == 1 && id[0] == 0xBF && id[1] == 0x25;
-}
 
 }  // namespace
 
@@ -125,21 +103,12 @@ void TQ71xFwTool::UpdateBtnCheck(QObject*) {
   switch (GroupOf(state_.ChipType)) {
     case ChipGroup::SerialFlash: {
       ShowSerialFlashLayout();
-      state_.AtmelFlashPart = -1;
-      state_.AmicFlashPart = -1;
       const std::uint8_t type = state_.ChipType;
       if (type == 6 || type == 8 || type == 9 || type == 10 || type == 11) {
         NVRAMCheck->show();
         NVRAMCheck->setChecked(true);
       }
-      if ((type == 12 && state_.ChipRevision > 2) || type == 14) {
-        DetermineFlashWithOpcodes(path);
-      } else if (type == 8 || type == 9 || type == 10 || type == 11 ||
-                 (type == 7 && IsPathOn1394(path))) {
-        DetermineFlashByVendorQuery(path);
-      } else {
-        DetermineFlashByProbing(path);
-      }
+      SFlashTypeLable->setText(WindowText(DetermineSerialFlash(path, state_, settings_)));
       break;
     }
     case ChipGroup::DiskKept:
@@ -167,83 +136,6 @@ void TQ71xFwTool::ShowSerialFlashLayout() {
   FlashTypeLabel->hide();
   A1ChipCheck->hide();
   FwVerLableEdit->show();
-}
-
-void TQ71xFwTool::ShowFlashVendor(int vendor, bool takeEraseUnits) {
-  const FlashVendorRow& row = kFlashVendors[static_cast<std::size_t>(SafeFlashVendor(vendor))];
-  state_.FlashVendor = SafeFlashVendor(vendor);
-  SFlashTypeLable->setText(WindowText(row.Name));
-  if (takeEraseUnits) {
-    settings_.EraseBlockSize = row.LargeEraseUnit;
-    settings_.EraseSectorSize = row.SmallEraseUnit;
-  }
-}
-
-// Later QVK926 revisions and the disk-capable QV40713: detect the flash and hand its opcodes to
-// the bridge.
-void TQ71xFwTool::DetermineFlashWithOpcodes(const std::string& path) {
-  FlashOpcodeSet opcodes;
-  if (DetectSerialFlash(path, opcodes) == 1 && opcodes.Vendor != 0) {
-    SetFlashOpcodes(path, opcodes);
-  }
-  ShowFlashVendor(opcodes.Vendor, false);
-  if (state_.ChipType == 14 && HasSmallPageMxicId(path)) {
-    SetFlashPageSize(path, kSmallPageSize);
-  }
-}
-
-// Bridges that know their flash vendor; the newest ones may need to be told more.
-void TQ71xFwTool::DetermineFlashByVendorQuery(const std::string& path) {
-  std::uint8_t reply[4] = {};
-  if (GetFlashVendor(path, reply) == 1) {
-    ShowFlashVendor(reply[0], true);
-  }
-  const std::uint8_t type = state_.ChipType;
-  if (!((type == 10 && state_.ChipRevision >= 5) || type == 11)) {
-    return;
-  }
-  if (state_.FlashVendor == 0) {
-    FlashOpcodeSet opcodes;
-    if (DetectSerialFlash(path, opcodes) == 1) {
-      ShowFlashVendor(opcodes.Vendor, true);
-    }
-  }
-  if (state_.FlashVendor == 5) {
-    if (HasSmallPageMxicId(path)) {
-      SetFlashOpcodesEx(path, kSmallPageOpcodes, kSmallPageSize);
-    }
-  } else if (state_.FlashVendor == 2) {
-    if (HasSstSpiId(path)) {
-      state_.SstSpiFlash = 1;  // never reset while the window lives
-    }
-  }
-}
-
-// Everything else with a serial flash: the AMIC and ATMEL part probes first, the bridge's own
-// knowledge next, detection last.
-void TQ71xFwTool::DetermineFlashByProbing(const std::string& path) {
-  state_.AmicFlashPart = ProbeAmicFlash(path);
-  state_.AtmelFlashPart = ProbeAtmelFlash(path);
-  if (state_.AmicFlashPart != -1) {
-    SFlashTypeLable->setText(QStringLiteral("AMIC"));
-    return;
-  }
-  if (state_.AtmelFlashPart != -1) {
-    SFlashTypeLable->setText(QStringLiteral("ATMEL"));
-    return;
-  }
-  std::uint8_t reply[4] = {};
-  if (GetFlashVendor(path, reply) == 0) {
-    return;
-  }
-  if (reply[0] != 0) {
-    ShowFlashVendor(reply[0], false);
-    return;
-  }
-  FlashOpcodeSet opcodes;
-  if (DetectSerialFlash(path, opcodes) == 1) {
-    ShowFlashVendor(opcodes.Vendor, false);
-  }
 }
 
 void TQ71xFwTool::ShowDiskKeptLayout(const std::string& path) {

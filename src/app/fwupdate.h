@@ -169,10 +169,6 @@ class TQ71xFwTool : public QWidget, public ToolWindow {
   void ReplayDeferredEvents();
   // Chip-check pieces (chip_check.cpp).
   void ShowSerialFlashLayout();
-  void ShowFlashVendor(int vendor, bool takeEraseUnits);
-  void DetermineFlashWithOpcodes(const std::string& path);
-  void DetermineFlashByVendorQuery(const std::string& path);
-  void DetermineFlashByProbing(const std::string& path);
   void ShowDiskKeptLayout(const std::string& path);
   void ShowParallelFlashLayout();
   void ShowUnsupportedLayout();

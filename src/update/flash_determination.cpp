@@ -1,0 +1,145 @@
+#include "src/update/flash_determination.h"
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "src/device/chip_tables.h"
+#include "src/device/identification.h"
+
+namespace q71x {
+namespace {
+
+constexpr std::uint32_t kJedecIdLength = 4;
+constexpr std::uint32_t kSmallPageSize = 32;
+constexpr std::array<std::uint8_t, 5> kSmallPageOpcodes = {0xC7, 0xD8, 0x02, 0x00, 0x20};
+constexpr int kMxicVendor = 5;
+constexpr int kSstVendor = 2;
+
+bool IsPathOn1394(const std::string& path) {
+  return path.find("sbp2") != std::string::npos;
+}
+
+// An MXIC part with 32-byte pages announces itself as C2 22 followed by 10, 11 or 13.
+bool HasSmallPageMxicId(const std::string& path) {
+  std::uint8_t id[kJedecIdLength] = {};
+  if (SpiCommandIn(path, 0x9F, id, kJedecIdLength) == 0) {
+    return false;
+  }
+  return id[0] == 0xC2 && id[1] == 0x22 && (id[2] == 0x10 || id[2] == 0x11 || id[2] == 0x13);
+}
+
+bool HasSstSpiId(const std::string& path) {
+  std::uint8_t id[kJedecIdLength] = {};
+  return SpiCommandIn(path, 0x9F, id, kJedecIdLength) == 1 && id[0] == 0xBF && id[1] == 0x25;
+}
+
+class Determination {
+ public:
+  Determination(const std::string& path, ChipState& state, ProgramSettings& settings)
+      : path_(path), state_(state), settings_(settings) {}
+
+  std::string Run() {
+    state_.AtmelFlashPart = -1;
+    state_.AmicFlashPart = -1;
+    const std::uint8_t type = state_.ChipType;
+    if ((type == 12 && state_.ChipRevision > 2) || type == 14) {
+      WithOpcodes();
+    } else if (type == 8 || type == 9 || type == 10 || type == 11 ||
+               (type == 7 && IsPathOn1394(path_))) {
+      ByVendorQuery();
+    } else {
+      ByProbing();
+    }
+    return text_;
+  }
+
+ private:
+  // A vendor byte from a bridge outside the table is "Unknown"; it never indexes past it.
+  void TakeVendor(int vendor, bool takeEraseUnits) {
+    const int row = SafeFlashVendor(vendor);
+    const FlashVendorRow& entry = kFlashVendors[static_cast<std::size_t>(row)];
+    state_.FlashVendor = row;
+    text_ = std::string(entry.Name);
+    if (takeEraseUnits) {
+      settings_.EraseBlockSize = entry.LargeEraseUnit;
+      settings_.EraseSectorSize = entry.SmallEraseUnit;
+    }
+  }
+
+  void WithOpcodes() {
+    FlashOpcodeSet opcodes;
+    if (DetectSerialFlash(path_, opcodes) == 1 && opcodes.Vendor != 0) {
+      SetFlashOpcodes(path_, opcodes);
+    }
+    TakeVendor(opcodes.Vendor, false);
+    if (state_.ChipType == 14 && HasSmallPageMxicId(path_)) {
+      SetFlashPageSize(path_, kSmallPageSize);
+    }
+  }
+
+  void ByVendorQuery() {
+    std::uint8_t reply[4] = {};
+    if (GetFlashVendor(path_, reply) == 1) {
+      TakeVendor(reply[0], true);
+    }
+    const std::uint8_t type = state_.ChipType;
+    if (!((type == 10 && state_.ChipRevision >= 5) || type == 11)) {
+      return;
+    }
+    if (state_.FlashVendor == 0) {
+      FlashOpcodeSet opcodes;
+      if (DetectSerialFlash(path_, opcodes) == 1) {
+        TakeVendor(opcodes.Vendor, true);
+      }
+    }
+    if (state_.FlashVendor == kMxicVendor) {
+      if (HasSmallPageMxicId(path_)) {
+        SetFlashOpcodesEx(path_, kSmallPageOpcodes, kSmallPageSize);
+      }
+    } else if (state_.FlashVendor == kSstVendor) {
+      if (HasSstSpiId(path_)) {
+        state_.SstSpiFlash = 1;  // never reset while the window lives
+      }
+    }
+  }
+
+  void ByProbing() {
+    state_.AmicFlashPart = ProbeAmicFlash(path_);
+    state_.AtmelFlashPart = ProbeAtmelFlash(path_);
+    if (state_.AmicFlashPart != -1) {
+      text_ = "AMIC";
+      return;
+    }
+    if (state_.AtmelFlashPart != -1) {
+      text_ = "ATMEL";
+      return;
+    }
+    std::uint8_t reply[4] = {};
+    if (GetFlashVendor(path_, reply) == 0) {
+      return;
+    }
+    if (reply[0] != 0) {
+      TakeVendor(reply[0], false);
+      return;
+    }
+    FlashOpcodeSet opcodes;
+    if (DetectSerialFlash(path_, opcodes) == 1) {
+      TakeVendor(opcodes.Vendor, false);
+    }
+  }
+
+  const std::string& path_;
+  ChipState& state_;
+  ProgramSettings& settings_;
+  std::string text_;
+};
+
+}  // namespace
+
+std::string DetermineSerialFlash(const std::string& devicePath, ChipState& state,
+                                 ProgramSettings& settings) {
+  return Determination(devicePath, state, settings).Run();
+}
+
+}  // namespace q71x
