@@ -2,6 +2,13 @@
 
 namespace q71x::sim {
 
+void CommandLog::Append(LoggedCommand entry) {
+  if (capacity_ != 0 && entries_.size() >= capacity_) {
+    entries_.erase(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(capacity_ / 2));
+  }
+  entries_.push_back(std::move(entry));
+}
+
 std::uint64_t DigestBytes(std::span<const std::uint8_t> bytes) {
   std::uint64_t hash = 0xCBF29CE484222325ull;
   for (std::uint8_t byte : bytes) {

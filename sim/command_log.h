@@ -38,7 +38,10 @@ std::uint64_t DigestBytes(std::span<const std::uint8_t> bytes);
 
 class CommandLog {
  public:
-  void Append(LoggedCommand entry) { entries_.push_back(std::move(entry)); }
+  // A long-running program keeps only the most recent commands: past `maxEntries` the older
+  // half is dropped. 0 (the default, for tests) keeps everything.
+  void SetCapacity(std::size_t maxEntries) { capacity_ = maxEntries; }
+  void Append(LoggedCommand entry);
   void Clear() { entries_.clear(); }
   const std::vector<LoggedCommand>& Entries() const { return entries_; }
   std::size_t Size() const { return entries_.size(); }
@@ -51,6 +54,7 @@ class CommandLog {
 
  private:
   std::vector<LoggedCommand> entries_;
+  std::size_t capacity_ = 0;
 };
 
 }  // namespace q71x::sim

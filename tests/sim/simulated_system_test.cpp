@@ -255,3 +255,30 @@ TEST_F(SimulatedSystemTest, VolumesAscendAndResolveToTheirDevice) {
 
 }  // namespace
 }  // namespace q71x::sim
+
+namespace q71x::sim {
+namespace {
+
+TEST(CommandLogCapacityTest, KeepsOnlyTheLatestCommandsWhenBounded) {
+  CommandLog log;
+  log.SetCapacity(8);
+  for (std::uint32_t i = 0; i < 20; ++i) {
+    LoggedCommand entry;
+    entry.WireLength = i;
+    log.Append(entry);
+  }
+  ASSERT_LE(log.Size(), 8u);
+  EXPECT_EQ(19u, log.Entries().back().WireLength);
+  // What is kept is a contiguous run ending at the newest command.
+  for (std::size_t i = 1; i < log.Size(); ++i) {
+    EXPECT_EQ(log.Entries()[i - 1].WireLength + 1, log.Entries()[i].WireLength);
+  }
+  CommandLog unbounded;
+  for (int i = 0; i < 20; ++i) {
+    unbounded.Append(LoggedCommand{});
+  }
+  EXPECT_EQ(20u, unbounded.Size());
+}
+
+}  // namespace
+}  // namespace q71x::sim

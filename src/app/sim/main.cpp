@@ -24,6 +24,8 @@
 
 namespace {
 
+constexpr std::size_t kKeptCommands = 4096;
+
 void Warn(const char* what, const std::vector<std::string>& files) {
   for (const std::string& file : files) {
     std::fprintf(stderr, "q71xfwtool-sim: %s: %s\n", what, file.c_str());
@@ -57,11 +59,14 @@ int main(int argc, char* argv[]) {
   q71x::InstallQtDialogs();
   try {
     q71x::sim::SimulatedSystem system;
+    // Hours of use must not grow the process: only the latest commands are kept.
+    system.Log().SetCapacity(kKeptCommands);
     q71x::sim::AddDemoMachine(system);
     Warn("left out (size does not fit)", state.Restore(system));
     Warn("cannot write", q71x::WritePresetSampleImages(state.Root() / "images"));
 
     q71x::SimPlatform platform(system);
+    platform.SetKeepHistory(false);
     q71x::ScopedActivePlatform usePlatform(platform);
     q71x::TQ71xFwTool window;
     window.OpenDialog1.InitialDir = (state.Root() / "images").string();

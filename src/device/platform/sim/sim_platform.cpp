@@ -92,7 +92,9 @@ std::vector<VolumeInfo> SimPlatform::ListVolumes() {
 }
 
 void SimPlatform::SleepMs(std::uint32_t ms) {
-  sleeps_.push_back(ms);
+  if (keepHistory_) {
+    sleeps_.push_back(ms);
+  }
   system_.Clock().AdvanceMs(ms);
 }
 

@@ -23,6 +23,8 @@ class SimPlatform final : public Platform {
   sim::SimulatedSystem& System() { return system_; }
   const std::vector<std::string>& DebugLines() const { return debugLines_; }
   const std::vector<std::uint32_t>& Sleeps() const { return sleeps_; }
+  // The simulator executable runs for hours: it keeps no record of sleeps or debugger lines.
+  void SetKeepHistory(bool keep) { keepHistory_ = keep; }
   std::size_t OpenHandleCount() const { return open_.size(); }
 
   DeviceHandle OpenDevice(const std::string& path, AccessMode mode) override;
@@ -34,7 +36,11 @@ class SimPlatform final : public Platform {
   std::vector<VolumeInfo> ListVolumes() override;
   void SleepMs(std::uint32_t ms) override;
   std::uint64_t MonotonicMs() override { return system_.Clock().NowMs(); }
-  void DebugOutput(const std::string& text) override { debugLines_.push_back(text); }
+  void DebugOutput(const std::string& text) override {
+    if (keepHistory_) {
+      debugLines_.push_back(text);
+    }
+  }
   void SetDeviceChangeListener(DeviceChangeListener listener) override;
 
  private:
@@ -50,6 +56,7 @@ class SimPlatform final : public Platform {
   std::uint32_t lastError_ = 0;
   std::vector<std::string> debugLines_;
   std::vector<std::uint32_t> sleeps_;
+  bool keepHistory_ = true;
 };
 
 }  // namespace q71x
