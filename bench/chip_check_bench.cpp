@@ -9,9 +9,9 @@
 #include <string>
 
 #include "bench/bench_devices.h"
-#include "bench/chip_probes.h"
 #include "bench/sim_machine.h"
 #include "src/image/sample_image.h"
+#include "src/update/chip_probes.h"
 #include "tests/support/temp_dir.h"
 
 namespace q71x::bench {

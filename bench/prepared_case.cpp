@@ -1,8 +1,8 @@
 #include "bench/prepared_case.h"
 
 #include "bench/bench_devices.h"
-#include "bench/chip_probes.h"
 #include "src/image/sample_image.h"
+#include "src/update/chip_probes.h"
 
 namespace q71x::bench {
 

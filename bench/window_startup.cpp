@@ -28,7 +28,6 @@
 #include <vector>
 
 #include "bench/bench_devices.h"
-#include "bench/chip_probes.h"
 #include "bench/report_table.h"
 #include "bench/sim_machine.h"
 #include "sim/hardware_presets.h"
@@ -36,6 +35,7 @@
 #include "src/app/fwupdate.h"
 #include "src/app/labeled_edit.h"
 #include "src/image/sample_image.h"
+#include "src/update/chip_probes.h"
 #include "tests/support/temp_dir.h"
 
 namespace q71x::bench {

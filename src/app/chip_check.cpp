@@ -9,47 +9,20 @@
 #include <QPushButton>
 
 #include "src/app/file_name_limit.h"
-#include "src/app/firmware_version_text.h"
 #include "src/app/fwupdate.h"
 #include "src/app/labeled_edit.h"
 #include "src/app/run_dispatch.h"
-#include "src/app/toggle_bit_probe.h"
 #include "src/app/window_texts.h"
 #include "src/device/chip_tables.h"
 #include "src/device/identification.h"
 #include "src/device/platform/user_dialogs.h"
 #include "src/image/firmware_match.h"
+#include "src/update/firmware_version_text.h"
 #include "src/update/flash_determination.h"
+#include "src/update/toggle_bit_probe.h"
 
 namespace q71x {
 namespace {
-
-enum class ChipGroup { SerialFlash, DiskKept, ParallelFlash, NotSupported };
-
-ChipGroup GroupOf(std::uint8_t chipType) {
-  switch (chipType) {
-    case 1:
-    case 3:
-    case 4:
-    case 6:
-    case 7:
-    case 8:
-    case 9:
-    case 10:
-    case 11:
-    case 12:
-    case 14:
-      return ChipGroup::SerialFlash;
-    case 5:
-    case 13:
-      return ChipGroup::DiskKept;
-    case 2:
-    case 19:
-      return ChipGroup::ParallelFlash;
-    default:
-      return ChipGroup::NotSupported;
-  }
-}
 
 constexpr std::uint32_t kConfigBlockLength = 18;
 
@@ -100,7 +73,7 @@ void TQ71xFwTool::UpdateBtnCheck(QObject*) {
   FwVerLableEdit->clear();
   ChipLabelEdit->setText(WindowText(ChipTypeName(state_.ChipType)));
 
-  switch (GroupOf(state_.ChipType)) {
+  switch (ChipGroupOf(state_.ChipType)) {
     case ChipGroup::SerialFlash: {
       ShowSerialFlashLayout();
       const std::uint8_t type = state_.ChipType;

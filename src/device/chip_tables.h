@@ -60,6 +60,34 @@ inline constexpr std::array<FlashVendorRow, kFlashVendorCount> kFlashVendors{{
     {"ESMT", 65536, 4096},
 }};
 
+// What keeps a chip type's firmware, which decides the chip check's display and the procedures.
+enum class ChipGroup { SerialFlash, DiskKept, ParallelFlash, NotSupported };
+
+inline constexpr ChipGroup ChipGroupOf(int chipType) {
+  switch (chipType) {
+    case 1:
+    case 3:
+    case 4:
+    case 6:
+    case 7:
+    case 8:
+    case 9:
+    case 10:
+    case 11:
+    case 12:
+    case 14:
+      return ChipGroup::SerialFlash;
+    case 5:
+    case 13:
+      return ChipGroup::DiskKept;
+    case 2:
+    case 19:
+      return ChipGroup::ParallelFlash;
+    default:
+      return ChipGroup::NotSupported;
+  }
+}
+
 // A flash-vendor value from a bridge or a probe, made safe to index with: anything outside the
 // table is "Unknown".
 inline constexpr int SafeFlashVendor(int vendor) {

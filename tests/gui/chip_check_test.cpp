@@ -3,7 +3,7 @@
 
 #include <QLabel>
 
-#include "src/app/toggle_bit_probe.h"
+#include "src/update/toggle_bit_probe.h"
 #include "tests/gui/gui_support.h"
 
 namespace q71x::testing {

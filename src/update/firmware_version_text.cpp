@@ -1,4 +1,4 @@
-#include "src/app/firmware_version_text.h"
+#include "src/update/firmware_version_text.h"
 
 #include <cstdio>
 

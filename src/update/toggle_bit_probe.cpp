@@ -1,4 +1,4 @@
-#include "src/app/toggle_bit_probe.h"
+#include "src/update/toggle_bit_probe.h"
 
 #include <cstdint>
 
