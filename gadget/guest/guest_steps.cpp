@@ -23,6 +23,7 @@
 #include "src/device/platform/user_dialogs.h"
 #include "src/image/firmware_match.h"
 #include "src/image/sample_image.h"
+#include "src/update/flash_determination.h"
 #include "src/update/serial_flash_update.h"
 #include "src/update/update_texts.h"
 #include "tests/support/recording_window.h"
@@ -93,36 +94,6 @@ class BoxRecorder {
   std::vector<std::string> texts_;
   MessageBoxHandler previous_;
 };
-
-void FindFlashLikeChipCheck(const std::string& path, ChipState& state) {
-  state.AtmelFlashPart = -1;
-  state.AmicFlashPart = -1;
-  if ((state.ChipType == 12 && state.ChipRevision > 2) || state.ChipType == 14) {
-    FlashOpcodeSet opcodes;
-    if (DetectSerialFlash(path, opcodes) == 1 && opcodes.Vendor != 0) {
-      SetFlashOpcodes(path, opcodes);
-    }
-    state.FlashVendor = SafeFlashVendor(opcodes.Vendor);
-    return;
-  }
-  state.AmicFlashPart = ProbeAmicFlash(path);
-  state.AtmelFlashPart = ProbeAtmelFlash(path);
-  if (state.AmicFlashPart != -1 || state.AtmelFlashPart != -1) {
-    return;
-  }
-  std::uint8_t reply[4] = {};
-  if (GetFlashVendor(path, reply) == 0) {
-    return;
-  }
-  if (reply[0] != 0) {
-    state.FlashVendor = SafeFlashVendor(reply[0]);
-    return;
-  }
-  FlashOpcodeSet opcodes;
-  if (DetectSerialFlash(path, opcodes) == 1) {
-    state.FlashVendor = SafeFlashVendor(opcodes.Vendor);
-  }
-}
 
 struct WatchResult {
   int Events = 0;
@@ -266,7 +237,8 @@ std::optional<IdentifiedBridge> CheckIdentification(StepLog& log, const std::str
   if (!ok) {
     return std::nullopt;
   }
-  FindFlashLikeChipCheck(path, bridge.State);
+  // The flash is found as the window's chip check finds it, bridge settings included.
+  DetermineSerialFlash(path, bridge.State, bridge.Settings);
   log.Note("flash: vendor \"" +
            std::string(kFlashVendors[static_cast<std::size_t>(bridge.State.FlashVendor)].Name) +
            "\", AMIC part " + std::to_string(bridge.State.AmicFlashPart) + ", ATMEL part " +
@@ -316,6 +288,7 @@ bool CheckUpdate(StepLog& log, const GuestConfig& config, const IdentifiedBridge
 
   testing::RecordingWindow window;
   window.state = bridge.State;
+  window.settings = bridge.Settings;
   window.firmwareFile = imagePath;
   BoxRecorder boxes;
   const auto started = std::chrono::steady_clock::now();

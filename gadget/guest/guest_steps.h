@@ -45,6 +45,7 @@ struct IdentifiedBridge {
   std::string Path;
   std::uint16_t Identity = 0;
   ChipState State;
+  ProgramSettings Settings;
 };
 
 // Waits until the kernel shows `expected` USB storage devices with their sg nodes.
