@@ -1,4 +1,5 @@
-// Runs identification, the chip check's flash probing and one update procedure (chosen by the
+// Runs the chip check's probe sequence (identification, the file match, the flash
+// determination, the firmware version) and one update procedure (chosen by the
 // first input byte, with its engineering action) against a bridge whose every reply comes from
 // the fuzzer's bytes: whether the request succeeds, leaves an error code or moves less, and the
 // data it returns. No reply may make the tool read or write outside a buffer, leak, loop for
@@ -20,6 +21,7 @@
 #include "src/device/platform/platform.h"
 #include "src/device/platform/user_dialogs.h"
 #include "src/image/sample_image.h"
+#include "src/update/chip_probes.h"
 #include "src/update/df2_flash_update.h"
 #include "src/update/df_erase_marks.h"
 #include "src/update/df_flash_update.h"
@@ -28,7 +30,6 @@
 #include "src/update/nvram_flash_update.h"
 #include "src/update/parallel_flash_update.h"
 #include "src/update/serial_flash_update.h"
-#include "tests/campaign/chip_facts.h"
 #include "tests/support/recording_window.h"
 
 namespace {
@@ -182,7 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   q71x::testing::RecordingWindow window;
   window.firmwareFile = Files().image;
   window.backupFile = Files().backup;
-  q71x::campaign::SettleChipFacts(kDevicePath, window.state, window.settings);
+  q71x::RunChipProbes(kDevicePath, Files().image, window.state, window.settings);
   window.nvram = (ticks & 0x01) != 0;
   window.a1Chip = (ticks & 0x02) != 0;
   window.parallelPart = (ticks >> 2) % 4;

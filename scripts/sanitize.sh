@@ -18,7 +18,7 @@ cmake --build "$build" -j2
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 # The bounded campaign samples fewer command indices here: every run costs many times more under
-# the sanitizers, and the long busy waits of the parallel-flash erase dominate.
-export Q71X_CAMPAIGN_MAX_INDICES="${Q71X_CAMPAIGN_MAX_INDICES:-24}"
+# the sanitizers, and the long traces (busy waits, host-driven programming) dominate.
+export Q71X_CAMPAIGN_BUDGET="${Q71X_CAMPAIGN_BUDGET:-600000}"
 ctest --test-dir "$build" --output-on-failure -j"${CTEST_JOBS:-2}"
 echo "sanitize: every test passed under ASan and UBSan"

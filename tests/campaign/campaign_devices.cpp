@@ -25,7 +25,8 @@ constexpr std::uint8_t kSstVendorByte = 2;
 
 // Image sizes are picked so that each procedure takes its configuration-keeping path where it
 // has one (a short image for the 0x8000 copy and the 1394 area, no file area for the 4 KB ones)
-// and the whole-chip or two-half erase elsewhere.
+// and the whole-chip or two-half erase elsewhere. The host-programmed SST image is one partly
+// filled block: every byte of it is a command of its own.
 constexpr CampaignDevice kDevices[] = {
     {"qv40714-atmel", Procedure::SerialFlash, MemoryKind::SerialFlash, 16 * kKib},
     {"qv40714-winbond", Procedure::SerialFlash, MemoryKind::SerialFlash, 48 * kKib},
@@ -36,7 +37,7 @@ constexpr CampaignDevice kDevices[] = {
     {"qvk842-eon", Procedure::FlashWithNvram, MemoryKind::SerialFlash, 40 * kKib},
     {"qvn962-mxic32", Procedure::DfFlash, MemoryKind::SerialFlash, 48 * kKib, true},
     {"qvn958-sst", Procedure::DfFlash, MemoryKind::SerialFlash, 40 * kKib, true},
-    {kSstSpiKey, Procedure::SerialFlashSpi, MemoryKind::SerialFlash, 20 * kKib, true, true},
+    {kSstSpiKey, Procedure::SerialFlashSpi, MemoryKind::SerialFlash, 12 * kKib, true, true},
     {"qvk848-mxic", Procedure::DfFlash, MemoryKind::SerialFlash, 60 * kKib, true},
     {"qvk844-winbond", Procedure::DfFlash, MemoryKind::SerialFlash, 36 * kKib, true},
     {"qvn962-modeflag-eon", Procedure::DfFlash, MemoryKind::SerialFlash, 44 * kKib, true},
@@ -66,6 +67,8 @@ std::optional<sim::Enclosure> MakeSstSpiEnclosure() {
   sim::Enclosure enclosure;
   enclosure.Path = sim::MakeEnclosurePath(sim::Bus::Usb, sim::InterfaceKind::Disk, kSstSpiKey);
   enclosure.Bridge = sim::BridgeState(std::move(*personality));
+  // Like every shipped enclosure with a part that powers on protected, its ROM unprotects it.
+  enclosure.Bridge.Personality.UnprotectsFlashAtBoot = true;
   enclosure.Bridge.Flash = std::make_unique<sim::SerialFlash>(*part);
   enclosure.Bridge.Flash->Load(kNvramBlock, sim::MakeOldFirmwareImage("9625", 60 * kKib, 1315));
   enclosure.Bridge.Flash->Load(0, sim::MakeConfigArea(kNvramBlock, 1315));

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "src/update/chip_probes.h"
 #include "src/update/df2_flash_update.h"
 #include "src/update/df_erase_marks.h"
 #include "src/update/df_flash_update.h"
@@ -11,7 +12,6 @@
 #include "src/update/nvram_flash_update.h"
 #include "src/update/parallel_flash_update.h"
 #include "src/update/serial_flash_update.h"
-#include "tests/campaign/chip_facts.h"
 #include "tests/campaign/quiet_stdout.h"
 
 namespace q71x::campaign {
@@ -50,7 +50,7 @@ CampaignRig::CampaignRig(const CampaignDevice& device, std::string imageFile,
 }
 
 void CampaignRig::Settle(Action action) {
-  SettleChipFacts(path_, window_.state, window_.settings);
+  RunChipProbes(path_, "", window_.state, window_.settings);
   window_.nvram = device_.NvramTicked;
   window_.a1Chip = device_.A1Ticked;
   window_.parallelPart = device_.ParallelPart;

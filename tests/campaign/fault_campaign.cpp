@@ -216,8 +216,16 @@ void RunFaultedCase(const CampaignDevice& device, Action action, const CaseFiles
 std::vector<std::size_t> SampledIndices(std::size_t traceLength, const CampaignOptions& options) {
   constexpr std::size_t kEdge = 6;
   std::size_t stride = std::max<std::size_t>(options.Stride, 1);
-  if (options.MaxIndices > 0) {
-    stride = std::max(stride, (traceLength + options.MaxIndices - 1) / options.MaxIndices);
+  std::size_t most = options.MaxIndices;
+  if (options.ReplayBudget > 0 && traceLength > 0) {
+    // Each index costs a faulted and a recovery run of about the trace's length per fault kind.
+    const std::uint64_t perIndex = std::uint64_t{traceLength} * 2 * std::size(kCampaignFaults);
+    const auto affordable =
+        static_cast<std::size_t>(std::max<std::uint64_t>(1, options.ReplayBudget / perIndex));
+    most = most > 0 ? std::min(most, affordable) : affordable;
+  }
+  if (most > 0) {
+    stride = std::max(stride, (traceLength + most - 1) / most);
   }
   std::vector<std::size_t> indices;
   for (std::size_t k = 1; k <= traceLength; ++k) {

@@ -61,8 +61,11 @@ struct CaseReport {
 struct CampaignOptions {
   std::size_t Stride = 1;  // every n-th command index (the last one is always taken)
   // 0: no limit. Otherwise the stride widens for long traces (the busy polls of a slow chip
-  // erase) so that a case samples about this many indices.
+  // erase, host-driven programming) so that a case samples about this many indices...
   std::size_t MaxIndices = 0;
+  // ...and replays about this many commands in all (0: no limit); the first and last few
+  // indices are taken whatever the limits say.
+  std::uint64_t ReplayBudget = 0;
 };
 
 // Runs the whole campaign of one device and action. `workDir` holds the image and backup files.

@@ -22,6 +22,7 @@ namespace {
 // enough that the whole bounded campaign stays within about a minute on two cores.
 constexpr std::size_t kBoundedStride = 13;
 constexpr std::size_t kBoundedMaxIndices = 80;
+constexpr std::uint64_t kBoundedReplayBudget = 3'000'000;
 // Cases an open finding explains are counted in full but shown only this often per test.
 constexpr std::size_t kExplainedCasesShown = 3;
 
@@ -31,16 +32,19 @@ long PositiveFromEnvironment(const char* name) {
 }
 
 // Q71X_CAMPAIGN_STRIDE=n samples every n-th index with no cap (1 is the full campaign);
-// Q71X_CAMPAIGN_MAX_INDICES=m changes the bounded form's cap (the sanitizer build lowers it).
+// Q71X_CAMPAIGN_BUDGET=c changes how many commands the bounded form replays per case (the
+// sanitizer build lowers it).
 CampaignOptions OptionsFromEnvironment() {
   CampaignOptions options;
   options.Stride = kBoundedStride;
   options.MaxIndices = kBoundedMaxIndices;
+  options.ReplayBudget = kBoundedReplayBudget;
   if (const long stride = PositiveFromEnvironment("Q71X_CAMPAIGN_STRIDE"); stride > 0) {
     options.Stride = static_cast<std::size_t>(stride);
     options.MaxIndices = 0;
-  } else if (const long cap = PositiveFromEnvironment("Q71X_CAMPAIGN_MAX_INDICES"); cap > 0) {
-    options.MaxIndices = static_cast<std::size_t>(cap);
+    options.ReplayBudget = 0;
+  } else if (const long budget = PositiveFromEnvironment("Q71X_CAMPAIGN_BUDGET"); budget > 0) {
+    options.ReplayBudget = static_cast<std::uint64_t>(budget);
   }
   return options;
 }
@@ -61,12 +65,14 @@ class TotalsPrinter : public ::testing::Environment {
  public:
   void TearDown() override {
     const CampaignTotals& totals = Totals();
-    if (totals.Cases == 0) {
+    if (totals.Cases == 0 && totals.FindingHits.empty()) {
       return;
     }
     const CampaignOptions options = OptionsFromEnvironment();
     const std::string cap = options.MaxIndices > 0
-                                ? ", at most " + std::to_string(options.MaxIndices) + " per case"
+                                ? ", at most " + std::to_string(options.MaxIndices) +
+                                      " and about " + std::to_string(options.ReplayBudget) +
+                                      " replayed commands per case"
                                 : std::string();
     std::printf("campaign totals over %zu cases (1 in %zu command indices%s): %s\n", totals.Cases,
                 options.Stride, cap.c_str(), FormatFigures(totals.Counts).c_str());

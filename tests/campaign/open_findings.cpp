@@ -144,23 +144,6 @@ const std::vector<OpenFinding>& Findings() {
        "Check the descriptor's 55/AA marks and the base's range; treat a descriptor that fails "
        "the check as no firmware present, which places the area by the disk's capacity."},
 
-      {"sst-protected-at-power-on",
-       "simulator (SST power-on protection) or the procedures (no unprotect for vendor row 2)",
-       Verdict::NeverWorks,
-       ProcedureBit(Procedure::SerialFlash) | ProcedureBit(Procedure::DfFlash) |
-           ProcedureBit(Procedure::SerialFlashSpi),
-       ActionBit(Action::Update) | ActionBit(Action::EraseOnly),
-       {"qvk926-sst", "qvn958-sst", "qvn962-sst-spi"},
-       0,
-       {},
-       "The simulated SST parts power up with their block-protect bits set, and no procedure "
-       "clears them for flash-vendor row 2 (only rows 3 and 5 are unprotected): every update "
-       "and erase-only run of an SST device ends on \"Data not 0xff !!\" (DF bridge: \"Data "
-       "compare fail !!\"), the dual-path update included, which exists for SST parts.",
-       "Decide where SST protection is cleared on real hardware: if the bridge's ROM clears it "
-       "at power-on, model that in sim/; if not, the procedures must unprotect vendor row 2 "
-       "(EWSR, WRSR 00) before erasing."},
-
       {"amic-erase-all-misses-a-boot-sector",
        "serial-flash procedures (EraseAllFlash)",
        Verdict::NeverWorks,
