@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <ostream>
 #include <string>
 
 #include "tests/campaign/fault_campaign.h"
@@ -93,6 +94,12 @@ struct CaseParam {
   const CampaignDevice* Device;
   Action WhatRuns;
 };
+
+// Names the case in test listings instead of dumping the record's bytes.
+void PrintTo(const CaseParam& param, std::ostream* out) {
+  *out << ProcedureName(param.Device->Run) << " " << ActionName(param.WhatRuns) << " on "
+       << param.Device->Key;
+}
 
 std::vector<CaseParam> AllCases() {
   std::vector<CaseParam> cases;
