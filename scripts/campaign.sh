@@ -8,11 +8,12 @@
 #   CAMPAIGN_JOBS    cases run at once (default 2)
 #   CAMPAIGN_STRIDE  every n-th command index (default 1: all of them)
 #   CAMPAIGN_FILTER  cases whose name contains this text (default: all)
+#   CAMPAIGN_BUILD   build directory (default build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
-build=build
+build="${CAMPAIGN_BUILD:-build}"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2 --target q71x_tests_campaign
 binary="$build/tests/q71x_tests_campaign"
