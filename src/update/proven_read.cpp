@@ -1,0 +1,35 @@
+#include "src/update/proven_read.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "src/update/work_buffer.h"
+
+namespace q71x {
+
+ProvenReadResult ReadTwiceAndCompare(const RangeRead& read, std::uint8_t* buffer,
+                                     std::size_t length) {
+  AlignedBuffer second = AllocateWorkBuffer(std::max<std::size_t>(length, 1));
+  if (!second.ok()) {
+    return ProvenReadResult::NoMemory;
+  }
+  // The two copies start from different fillings, so a read that moves fewer bytes than asked
+  // leaves them different even where the device did not answer at all.
+  std::memset(buffer, 0x00, length);
+  std::memset(second.data(), 0xA5, length);
+  if (read(buffer, length) == 0 || read(second.data(), length) == 0) {
+    return ProvenReadResult::ReadFailed;
+  }
+  return std::memcmp(buffer, second.data(), length) == 0 ? ProvenReadResult::Agreed
+                                                         : ProvenReadResult::Differed;
+}
+
+int ReadBackMatches(const RangeRead& read, const std::uint8_t* expected, std::size_t length) {
+  AlignedBuffer readBack = AllocateWorkBuffer(std::max<std::size_t>(length, 1));
+  if (!readBack.ok() || read(readBack.data(), length) == 0) {
+    return 0;
+  }
+  return std::memcmp(readBack.data(), expected, length) == 0 ? 1 : 0;
+}
+
+}  // namespace q71x

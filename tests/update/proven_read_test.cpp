@@ -1,0 +1,109 @@
+#include "src/update/proven_read.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "src/update/work_buffer.h"
+
+namespace q71x {
+namespace {
+
+// A device whose n-th read (from 1) misbehaves in a chosen way; the others return `contents`.
+struct FlakyDevice {
+  enum class Fault { None, Fails, Short, Garbled };
+  std::vector<std::uint8_t> contents;
+  int faultyRead = 0;
+  Fault fault = Fault::None;
+  int reads = 0;
+
+  RangeRead Reader() {
+    return [this](std::uint8_t* buffer, std::size_t length) {
+      ++reads;
+      const Fault now = reads == faultyRead ? fault : Fault::None;
+      if (now == Fault::Fails) {
+        return 0;
+      }
+      const std::size_t moved = now == Fault::Short ? length / 2 : length;
+      std::memcpy(buffer, contents.data(), moved);
+      if (now == Fault::Garbled) {
+        buffer[length - 1] ^= 0x40;
+      }
+      return 1;
+    };
+  }
+};
+
+std::vector<std::uint8_t> Pattern(std::size_t length) {
+  std::vector<std::uint8_t> bytes(length);
+  for (std::size_t i = 0; i < length; ++i) {
+    bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
+  }
+  return bytes;
+}
+
+TEST(ProvenRead, TrustsOnlyTwoSuccessfulAgreeingReads) {
+  using Fault = FlakyDevice::Fault;
+  struct Case {
+    int faultyRead;
+    Fault fault;
+    ProvenReadResult expected;
+  };
+  const Case cases[] = {
+      {0, Fault::None, ProvenReadResult::Agreed},
+      {1, Fault::Fails, ProvenReadResult::ReadFailed},
+      {2, Fault::Fails, ProvenReadResult::ReadFailed},
+      {1, Fault::Short, ProvenReadResult::Differed},
+      {2, Fault::Short, ProvenReadResult::Differed},
+      {1, Fault::Garbled, ProvenReadResult::Differed},
+      {2, Fault::Garbled, ProvenReadResult::Differed},
+  };
+  for (const Case& c : cases) {
+    FlakyDevice device{Pattern(512), c.faultyRead, c.fault};
+    std::vector<std::uint8_t> buffer(512, 0xEE);
+    EXPECT_EQ(ReadTwiceAndCompare(device.Reader(), buffer.data(), buffer.size()), c.expected)
+        << "read " << c.faultyRead << " fault " << static_cast<int>(c.fault);
+    if (c.expected == ProvenReadResult::Agreed) {
+      EXPECT_EQ(buffer, device.contents);
+    }
+  }
+}
+
+TEST(ProvenRead, ADeviceThatAlwaysAnswersShortIsNotTrusted) {
+  // Both reads move the same half: the unanswered half must not pass for device bytes.
+  std::vector<std::uint8_t> contents = Pattern(64);
+  const RangeRead halfReader = [&](std::uint8_t* buffer, std::size_t length) {
+    std::memcpy(buffer, contents.data(), length / 2);
+    return 1;
+  };
+  std::vector<std::uint8_t> buffer(64);
+  EXPECT_EQ(ReadTwiceAndCompare(halfReader, buffer.data(), buffer.size()),
+            ProvenReadResult::Differed);
+}
+
+TEST(ProvenRead, NoSecondCopyMeansNoTrust) {
+  FlakyDevice device{Pattern(256)};
+  const WorkBufferFaultHook previous =
+      SetWorkBufferFaultHook([](std::size_t size) { return size == 256; });
+  std::vector<std::uint8_t> buffer(256);
+  EXPECT_EQ(ReadTwiceAndCompare(device.Reader(), buffer.data(), buffer.size()),
+            ProvenReadResult::NoMemory);
+  EXPECT_EQ(ReadBackMatches(device.Reader(), device.contents.data(), 256), 0);
+  SetWorkBufferFaultHook(previous);
+  EXPECT_EQ(device.reads, 0);
+}
+
+TEST(ProvenRead, ReadBackComparesWithWhatWasMeant) {
+  FlakyDevice device{Pattern(128)};
+  EXPECT_EQ(ReadBackMatches(device.Reader(), device.contents.data(), 128), 1);
+  std::vector<std::uint8_t> other = device.contents;
+  other[5] ^= 1;
+  EXPECT_EQ(ReadBackMatches(device.Reader(), other.data(), 128), 0);
+  device.faultyRead = device.reads + 1;
+  device.fault = FlakyDevice::Fault::Fails;
+  EXPECT_EQ(ReadBackMatches(device.Reader(), device.contents.data(), 128), 0);
+}
+
+}  // namespace
+}  // namespace q71x
