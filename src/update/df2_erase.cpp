@@ -7,6 +7,7 @@
 #include "src/device/flash_waits.h"
 #include "src/device/platform/platform.h"
 #include "src/update/df2_transfer.h"
+#include "src/update/df_config_area.h"
 #include "src/update/df_erase.h"
 #include "src/update/df_family.h"
 #include "src/update/df_transfer.h"
@@ -27,13 +28,8 @@ void EraseAndRestore(ToolWindow& window, const std::string& devicePath) {
   }
   std::memset(pattern.data(), 0xFF, pattern.size());
 
-  AlignedBuffer nvram = AllocateWorkBuffer(kDf2NvramSize);
-  if (!nvram.ok()) {
-    window.SetStatus(std::string(kAllocateBuffersErrorText));
-    return;
-  }
-  if (ReadDfFlash(window, devicePath, kDf2NvramAddress, nvram.data(), kDf2NvramSize) == 0) {
-    window.SetStatus(std::string(kBackupNvramFailText));
+  AlignedBuffer nvram;
+  if (!SaveDfConfigArea(window, devicePath, kDf2NvramAddress, kDf2NvramSize, nvram)) {
     return;
   }
 
@@ -56,7 +52,8 @@ void EraseAndRestore(ToolWindow& window, const std::string& devicePath) {
     return;
   }
   WaitFlashReady(devicePath);
-  if (WriteDf2Flash(window, devicePath, kDf2NvramAddress, nvram.data(), kDf2NvramSize) == 0) {
+  if (WriteDf2Flash(window, devicePath, kDf2NvramAddress, nvram.data(), kDf2NvramSize) == 0 ||
+      !DfConfigAreaReadsBack(window, devicePath, kDf2NvramAddress, nvram)) {
     window.SetStatus(std::string(kWriteNvramBackFailText));
     return;
   }

@@ -7,6 +7,7 @@
 #include "src/update/df2_erase.h"
 #include "src/update/df2_transfer.h"
 #include "src/update/df_backup.h"
+#include "src/update/df_config_area.h"
 #include "src/update/df_family.h"
 #include "src/update/df_image_read.h"
 #include "src/update/df_transfer.h"
@@ -32,13 +33,8 @@ void ProgramOpenedImage(ToolWindow& window, const std::string& devicePath, Image
   // it has to be readable before the erase reaches the unit next to it.
   const bool smallImage = programLength <= kDf2FirmwareArea;
   if (smallImage) {
-    AlignedBuffer nvram = AllocateWorkBuffer(kDf2NvramSize);
-    if (!nvram.ok()) {
-      window.SetStatus(std::string(kAllocateBuffersErrorText));
-      return;
-    }
-    if (ReadDfFlash(window, devicePath, kDf2NvramAddress, nvram.data(), kDf2NvramSize) == 0) {
-      window.SetStatus(std::string(kBackupNvramFailText));
+    AlignedBuffer nvram;
+    if (!SaveDfConfigArea(window, devicePath, kDf2NvramAddress, kDf2NvramSize, nvram)) {
       return;
     }
   }

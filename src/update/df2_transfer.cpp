@@ -1,12 +1,11 @@
 #include "src/update/df2_transfer.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "src/device/df_commands.h"
 #include "src/device/flash_waits.h"
 #include "src/update/df_family.h"
-#include "src/update/work_buffer.h"
+#include "src/update/df_write_staging.h"
 
 namespace q71x {
 namespace {
@@ -25,15 +24,14 @@ constexpr std::uint32_t kDotOffset = 0x100;
 int WriteDf2Flash(ToolWindow& window, const std::string& devicePath, std::uint32_t address,
                   const std::uint8_t* source, std::uint32_t length) {
   const std::uint32_t pageSize = window.Settings().FlashPageSize;
-  std::uint32_t remaining = PaddedTransferLength(length, kDf2WriteGranule);
-  if (pageSize == 0 || remaining == 0) {
+  if (pageSize == 0) {
     return 0;
   }
-  AlignedBuffer transfer = AllocateWorkBuffer(remaining);
-  if (!transfer.ok()) {
+  const AlignedBuffer transfer = StagePaddedWrite(source, length, kDf2WriteGranule);
+  if (!transfer.ok() || transfer.size() == 0) {
     return 0;
   }
-  std::memcpy(transfer.data(), source, std::min(length, remaining));
+  auto remaining = static_cast<std::uint32_t>(transfer.size());
 
   std::uint32_t done = 0;
   int result = 0;

@@ -7,6 +7,7 @@
 #include "src/device/flash_commands.h"
 #include "src/device/flash_waits.h"
 #include "src/device/platform/platform.h"
+#include "src/update/df_config_area.h"
 #include "src/update/df_erase_marks.h"
 #include "src/update/df_family.h"
 #include "src/update/df_transfer.h"
@@ -87,16 +88,8 @@ int EraseAllDfFlash(ToolWindow& window, const std::string& devicePath) {
 
   const bool keepNvram = !window.NvramTicked();
   AlignedBuffer nvram;
-  if (keepNvram) {
-    nvram = AllocateWorkBuffer(kDfNvramSize);
-    if (!nvram.ok()) {
-      window.SetStatus(std::string(kAllocateBuffersErrorText));
-      return 0;
-    }
-    if (ReadDfFlash(window, devicePath, 0, nvram.data(), kDfNvramSize) == 0) {
-      window.SetStatus(std::string(kBackupNvramFailText));
-      return 0;
-    }
+  if (keepNvram && !SaveDfConfigArea(window, devicePath, 0, kDfNvramSize, nvram)) {
+    return 0;
   }
 
   const std::int32_t vendor = window.State().FlashVendor;
@@ -127,9 +120,10 @@ int EraseAllDfFlash(ToolWindow& window, const std::string& devicePath) {
 
   if (keepNvram) {
     WaitFlashReady(devicePath);
-    if (WriteDfFlash(window, devicePath, 0, nvram.data(), kDfNvramSize, kMarkNone) == 0) {
-      // The configuration area is gone from the flash: reporting success here would hide that,
-      // and the power-cycle request would boot the bridge without it.
+    if (WriteDfFlash(window, devicePath, 0, nvram.data(), kDfNvramSize, kMarkNone) == 0 ||
+        !DfConfigAreaReadsBack(window, devicePath, 0, nvram)) {
+      // The configuration area is gone from the flash, or not what it was: reporting success
+      // here would hide that, and the power-cycle request would boot the bridge without it.
       window.SetStatus(std::string(kWriteNvramBackFailText));
       return 0;
     }

@@ -16,8 +16,9 @@ int EraseDfFlashBySectors(ToolWindow& window, const std::string& devicePath, std
 
 // The engineering erase-only action: erases FirmwareSize bytes from 0 with one erase command,
 // proves them blank (erasing again once if needed) and, unless "Include 4K NVRAM" is ticked,
-// puts the configuration area back. 1 when the flash was erased, found blank and the
-// configuration area (when kept) was written back; else 0 with the reason in the status field.
+// puts the configuration area back. The area is saved from two agreeing reads before the erase
+// and read back after it is written. 1 when the flash was erased, found blank and the
+// configuration area (when kept) reads back as saved; else 0 with the reason in the status field.
 // A blank check whose read fails counts as blank.
 int EraseAllDfFlash(ToolWindow& window, const std::string& devicePath);
 

@@ -8,6 +8,7 @@
 #include "src/device/flash_waits.h"
 #include "src/device/platform/platform.h"
 #include "src/update/df_backup.h"
+#include "src/update/df_config_area.h"
 #include "src/update/df_erase.h"
 #include "src/update/df_erase_marks.h"
 #include "src/update/df_family.h"
@@ -100,16 +101,8 @@ int ProgramDfFlash(ToolWindow& window, const std::string& devicePath) {
   }
   window.State().FileHasNvram = 1;
   AlignedBuffer nvram;
-  if (keepNvram) {
-    nvram = AllocateWorkBuffer(kDfNvramSize);
-    if (!nvram.ok()) {
-      window.SetStatus(std::string(kAllocateBuffersErrorText));
-      return 0;
-    }
-    if (ReadDfFlash(window, devicePath, 0, nvram.data(), kDfNvramSize) == 0) {
-      window.SetStatus(std::string(kBackupNvramFailText));
-      return 0;
-    }
+  if (keepNvram && !SaveDfConfigArea(window, devicePath, 0, kDfNvramSize, nvram)) {
+    return 0;
   }
 
   // The image was refused beyond the flash address space, so these fit in 32 bits.

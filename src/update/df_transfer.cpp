@@ -7,6 +7,7 @@
 #include "src/device/flash_waits.h"
 #include "src/update/df_erase_marks.h"
 #include "src/update/df_family.h"
+#include "src/update/df_write_staging.h"
 #include "src/update/work_buffer.h"
 
 namespace q71x {
@@ -43,15 +44,14 @@ int ReadDfFlash(ToolWindow& window, const std::string& devicePath, std::uint32_t
 int WriteDfFlash(ToolWindow& window, const std::string& devicePath, std::uint32_t address,
                  const std::uint8_t* source, std::uint32_t length, std::uint32_t mode) {
   const ProgramSettings& settings = window.Settings();
-  std::uint32_t remaining = PaddedTransferLength(length, kDfWriteGranule);
-  if (settings.FlashPageSize == 0 || remaining == 0) {
+  if (settings.FlashPageSize == 0) {
     return 0;
   }
-  AlignedBuffer transfer = AllocateWorkBuffer(remaining);
-  if (!transfer.ok()) {
+  const AlignedBuffer transfer = StagePaddedWrite(source, length, kDfWriteGranule);
+  if (!transfer.ok() || transfer.size() == 0) {
     return 0;
   }
-  std::memcpy(transfer.data(), source, std::min(length, remaining));
+  auto remaining = static_cast<std::uint32_t>(transfer.size());
 
   std::uint32_t done = 0;
   int result = 0;

@@ -1,0 +1,25 @@
+#pragma once
+// The controller's configuration area across an erase: the DF-family procedures save it before
+// the erase can reach it and put it back afterwards. A short or garbled answer would otherwise be
+// taken for the area and written back as if it were the device's own.
+
+#include <cstdint>
+#include <string>
+
+#include "src/device/aligned_buffer.h"
+#include "src/update/tool_window.h"
+
+namespace q71x {
+
+// Reads `length` bytes at flash `address` twice into `saved`. True only when both reads
+// succeeded and agree; otherwise nothing may be erased: the status field holds "Allocate buffers
+// Error!!" when a buffer could not be had, else "Backup NVRAM command fail!".
+bool SaveDfConfigArea(ToolWindow& window, const std::string& devicePath, std::uint32_t address,
+                      std::uint32_t length, AlignedBuffer& saved);
+
+// Reads the area at `address` back after it was written and compares it with `saved`: true when
+// the flash holds exactly the saved bytes. Sets no status; the caller reports the failure.
+bool DfConfigAreaReadsBack(ToolWindow& window, const std::string& devicePath, std::uint32_t address,
+                           const AlignedBuffer& saved);
+
+}  // namespace q71x

@@ -1,0 +1,167 @@
+// The configuration area across the DF-family erases, end to end against simulated flash: a
+// short or garbled answer while it is saved stops the run before anything is erased, and a
+// write-back that does not leave the saved bytes in the flash is never reported as a success.
+
+#include <gtest/gtest.h>
+
+#include "src/update/df2_flash_update.h"
+#include "src/update/df_flash_update.h"
+#include "tests/update/df_sim_rig.h"
+#include "tests/update/df_test_support.h"
+
+namespace q71x::testing {
+namespace {
+
+const std::string kBackupNvramFail = "Backup NVRAM command fail!";
+const std::string kWriteNvramBackFail = "Write NVRAM back command fail!";
+const std::string kEraseSuccess = "Erase flash all success!";
+
+enum class Step { Program, EraseOnly };
+
+struct Device {
+  const char* Name;
+  DfDeviceSpec Spec;
+  // DF flash reads (FA) that one copy of the configuration area takes.
+  int ReadsPerCopy;
+};
+
+std::vector<Device> Devices() {
+  return {
+      {"DF winbond", Df848Winbond(), 1}, {"DF mxic", Df848Mxic(), 1}, {"1394", Qvk846On1394(), 4}};
+}
+
+int RunOn(DfSimRig& rig, bool on1394, Step run) {
+  rig.window.rdVersion = run == Step::EraseOnly;
+  rig.window.eraseOnly = run == Step::EraseOnly;
+  if (run == Step::Program) {
+    rig.WriteImage(on1394 ? 20000 : 32768);
+  }
+  return on1394 ? UpdateDf2Flash(rig.window, rig.path) : UpdateDfFlash(rig.window, rig.path);
+}
+
+// The 1394 family finishes every erase-only and every opened programming run with result 1 and
+// the power-cycle box, whatever the outcome: the status text alone tells.
+int FailedResult(bool on1394) {
+  return on1394 ? 1 : 0;
+}
+
+struct SaveFault {
+  const char* Name;
+  sim::FaultKind Kind;
+  bool SecondCopy;  // the fault hits the second of the two reads
+};
+
+TEST(DfConfigAreaSave, AnAnswerThatCannotBeTrustedStopsTheRunBeforeAnythingIsErased) {
+  const std::vector<SaveFault> faults = {
+      {"first copy short", sim::FaultKind::Short, false},
+      {"first copy garbled", sim::FaultKind::Garbage, false},
+      {"second copy short", sim::FaultKind::Short, true},
+      {"second copy garbled", sim::FaultKind::Garbage, true},
+      {"second copy fails", sim::FaultKind::Fail, true},
+  };
+  for (const Device& device : Devices()) {
+    for (const Step run : {Step::Program, Step::EraseOnly}) {
+      for (const SaveFault& fault : faults) {
+        SCOPED_TRACE(std::string(device.Name) +
+                     (run == Step::Program ? ", program, " : ", erase, ") + fault.Name);
+        DfSimRig rig(device.Spec);
+        // The last block of the chosen copy: a short answer there leaves the most bytes right.
+        const int nth = fault.SecondCopy ? 2 * device.ReadsPerCopy : device.ReadsPerCopy;
+        rig.ArmDfFault(0xFA, nth, fault.Kind, 1, fault.Kind == sim::FaultKind::Short ? 100 : 9);
+        const auto before = rig.Flash();
+
+        const int result = RunOn(rig, device.Spec.On1394, run);
+
+        EXPECT_EQ(FailedResult(device.Spec.On1394), result);
+        EXPECT_EQ(kBackupNvramFail, rig.window.StatusText());
+        EXPECT_TRUE(rig.DfCommands(0xFB).empty());
+        EXPECT_EQ(before, rig.Flash());
+        EXPECT_EQ(device.Spec.On1394 ? 1u : 0u, rig.dialogs.Boxes().size());
+      }
+    }
+  }
+}
+
+TEST(DfConfigAreaSave, BothCopiesAreReadBeforeTheFirstWriteAndTheAreaSurvives) {
+  for (const Device& device : Devices()) {
+    for (const Step run : {Step::Program, Step::EraseOnly}) {
+      SCOPED_TRACE(std::string(device.Name) + (run == Step::Program ? ", program" : ", erase"));
+      DfSimRig rig(device.Spec);
+
+      EXPECT_EQ(1, RunOn(rig, device.Spec.On1394, run));
+
+      const auto reads = rig.DfCommands(0xFA);
+      const auto writes = rig.DfCommands(0xFB);
+      ASSERT_GE(reads.size(), static_cast<std::size_t>(2 * device.ReadsPerCopy));
+      ASSERT_FALSE(writes.empty());
+      for (int i = 0; i < 2 * device.ReadsPerCopy; ++i) {
+        const std::uint32_t block = (i % device.ReadsPerCopy) * 256u;
+        EXPECT_EQ(device.Spec.ConfigOffset + block, DfSimRig::AddressOf(*reads[i]));
+        EXPECT_LT(reads[i]->StartUs, writes.front()->StartUs);
+      }
+      EXPECT_EQ(rig.config, rig.FlashRange(device.Spec.ConfigOffset, device.Spec.ConfigBytes));
+      EXPECT_EQ(run == Step::Program ? "Programming Success!!" : kEraseSuccess,
+                rig.window.StatusText());
+    }
+  }
+}
+
+// The write-back's commands: on the DF family the only plain program (mode 00); on the 1394
+// family the blocks at 0x8000-0x8300 after the erase at 0x8000.
+sim::CdbPattern WriteBackBlock(bool on1394) {
+  if (on1394) {
+    return sim::CdbPattern::Prefix({0xDF}).With(11, 0xFB).With(8, 0x00).With(9, 0x81).With(10,
+                                                                                           0x00);
+  }
+  return sim::CdbPattern::Prefix({0xDF, 0x00}).With(11, 0xFB);
+}
+
+struct WriteBackFault {
+  const char* Name;
+  sim::FaultKind Kind;
+  bool OnReadBack;  // the fault garbles the check's read instead of the write
+};
+
+TEST(DfConfigAreaWriteBack, AnAreaThatDoesNotReadBackAsSavedIsNoSuccess) {
+  const std::vector<WriteBackFault> faults = {
+      {"write short", sim::FaultKind::Short, false},
+      {"write garbled", sim::FaultKind::Garbage, false},
+      {"read-back garbled", sim::FaultKind::Garbage, true},
+  };
+  for (const Device& device : Devices()) {
+    for (const WriteBackFault& fault : faults) {
+      SCOPED_TRACE(std::string(device.Name) + ", " + fault.Name);
+      DfSimRig rig(device.Spec);
+      const bool on1394 = device.Spec.On1394;
+      sim::FaultRule rule;
+      rule.Kind = fault.Kind;
+      rule.Value = fault.Kind == sim::FaultKind::Short ? 100 : 5;
+      if (fault.OnReadBack) {
+        // Reads: two saved copies, the blank check (one block per 8 KB page on the DF family,
+        // 256 on the 1394 family over its 64 KB), then the check of the write-back.
+        const int blankCheckReads = on1394 ? 256 : 8;
+        rule.Pattern = sim::CdbPattern::Prefix({0xDF}).With(11, 0xFA);
+        rule.Nth = 2 * device.ReadsPerCopy + blankCheckReads + 1;
+      } else {
+        rule.Pattern = WriteBackBlock(on1394);
+      }
+      rig.system.Faults().Arm(rule);
+
+      const int result = RunOn(rig, on1394, Step::EraseOnly);
+
+      EXPECT_EQ(FailedResult(on1394), result);
+      EXPECT_EQ(kWriteNvramBackFail, rig.window.StatusText());
+      // Only the 1394 family's power-cycle box follows, and there it claims nothing.
+      EXPECT_EQ(on1394 ? 1u : 0u, rig.dialogs.Boxes().size());
+      if (!fault.OnReadBack) {
+        EXPECT_NE(rig.config, rig.FlashRange(device.Spec.ConfigOffset, device.Spec.ConfigBytes));
+      } else {
+        // The area itself went back whole: only the check could not confirm it.
+        EXPECT_EQ(rig.config, rig.FlashRange(device.Spec.ConfigOffset, device.Spec.ConfigBytes));
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace q71x::testing
