@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "bench/prepared_case.h"
-#include "bench/quiet_stdout.h"
 #include "sim/bus_timing.h"
+#include "sim/quiet_stdout.h"
 #include "src/update/update_texts.h"
 
 namespace q71x::bench {
@@ -28,7 +28,7 @@ double ReplayDeviceShare(const ProcedureCase& procedureCase, const MeasureOption
   {
     PreparedCase recorded(procedureCase, options.LatencyModel);
     recorded.Machine().Counter().KeepCalls(true);
-    QuietStdout quiet;
+    sim::QuietStdout quiet;
     recorded.Run();
     calls = recorded.Machine().Counter().Calls();
   }
@@ -74,7 +74,7 @@ CaseMeasurement MeasureCase(const ProcedureCase& procedureCase, const MeasureOpt
   double cpuSeconds = 0;
   {
     // The procedures' diagnostic lines go to standard output, where the report's table goes.
-    QuietStdout quiet;
+    sim::QuietStdout quiet;
     const double cpuStart = ProcessCpuSeconds();
     measurement.Result = prepared.Run();
     cpuSeconds = ProcessCpuSeconds() - cpuStart;
@@ -93,13 +93,13 @@ CaseMeasurement MeasureCase(const ProcedureCase& procedureCase, const MeasureOpt
   std::uint32_t eraseBytes = 0;
   std::uint32_t programBytes = 0;
   switch (procedureCase.Act) {
-    case Action::Update:
+    case EngineeringAction::Update:
       eraseBytes = programBytes = procedureCase.ImageBytes;
       break;
-    case Action::EraseOnly:
+    case EngineeringAction::EraseOnly:
       eraseBytes = measurement.SubjectBytes;
       break;
-    case Action::BackupOnly:
+    case EngineeringAction::BackupOnly:
       break;
   }
   measurement.Floor =

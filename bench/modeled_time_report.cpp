@@ -45,8 +45,9 @@ bool Selected(const ProcedureCase& procedureCase, const Options& options) {
   if (options.Only.empty()) {
     return true;
   }
-  const std::string line = std::string(ProcedureName(procedureCase.Run)) + " " +
-                           std::string(ActionName(procedureCase.Act)) + " " + procedureCase.Label;
+  const std::string line = std::string(UpdateProcedureName(procedureCase.Run)) + " " +
+                           std::string(EngineeringActionName(procedureCase.Act)) + " " +
+                           procedureCase.Label;
   return line.find(options.Only) != std::string::npos;
 }
 
@@ -118,8 +119,8 @@ double ShareOfModeled(const Row& row, double ms) {
 }
 
 std::vector<std::string> RowLabels(const Row& row) {
-  return {std::string(ProcedureName(row.Case->Run)), std::string(ActionName(row.Case->Act)),
-          row.Case->Label};
+  return {std::string(UpdateProcedureName(row.Case->Run)),
+          std::string(EngineeringActionName(row.Case->Act)), row.Case->Label};
 }
 
 std::vector<std::pair<std::string, Align>> LabelColumns() {
@@ -248,10 +249,10 @@ void PrintMemoryTable(const std::vector<MemoryRow>& rows) {
         verdict += " (high-water mark not reset)";
       }
     }
-    table.AddRow({std::string(ProcedureName(row.Case->Run)), std::string(ActionName(row.Case->Act)),
-                  row.Case->Label, Format("%u", row.SubjectBytes / 1024),
-                  Format("%ld", row.Peak.BaselineKib), Format("%ld", row.Peak.PeakKib),
-                  Format("%ld", row.Peak.GrowthKib()),
+    table.AddRow({std::string(UpdateProcedureName(row.Case->Run)),
+                  std::string(EngineeringActionName(row.Case->Act)), row.Case->Label,
+                  Format("%u", row.SubjectBytes / 1024), Format("%ld", row.Peak.BaselineKib),
+                  Format("%ld", row.Peak.PeakKib), Format("%ld", row.Peak.GrowthKib()),
                   row.DevicePeak.Problem.empty() ? Format("%ld", row.DevicePeak.GrowthKib())
                                                  : std::string("-"),
                   Format("%ld", row.Peak.WorkKib), Format("%ld", row.LimitKib()), verdict});
@@ -308,8 +309,9 @@ void PrintCpuVerdict(const std::vector<Row>& rows) {
                 met == counted && counted > 0 ? "met" : "MISSED", met, counted);
     if (worst.row != nullptr) {
       std::printf("; highest %s in %s %s %s", Percent(worst.share).c_str(),
-                  std::string(ProcedureName(worst.row->Case->Run)).c_str(),
-                  std::string(ActionName(worst.row->Case->Act)).c_str(), worst.row->Case->Label);
+                  std::string(UpdateProcedureName(worst.row->Case->Run)).c_str(),
+                  std::string(EngineeringActionName(worst.row->Case->Act)).c_str(),
+                  worst.row->Case->Label);
     }
     std::printf("\n");
   };
@@ -320,8 +322,8 @@ void PrintCpuVerdict(const std::vector<Row>& rows) {
   for (const Row& row : rows) {
     if (!row.Counted()) {
       std::printf("left out of the verdicts: %s %s %s (%s)\n",
-                  std::string(ProcedureName(row.Case->Run)).c_str(),
-                  std::string(ActionName(row.Case->Act)).c_str(), row.Case->Label,
+                  std::string(UpdateProcedureName(row.Case->Run)).c_str(),
+                  std::string(EngineeringActionName(row.Case->Act)).c_str(), row.Case->Label,
                   Ended(row).c_str());
     }
   }

@@ -24,17 +24,17 @@ PreparedCase::PreparedCase(const ProcedureCase& procedureCase, bool latencyModel
     window_.settings.FirmwareSize = case_.FirmwareSize;
   }
   switch (case_.Act) {
-    case Action::Update:
+    case EngineeringAction::Update:
       if (!WriteImage()) {
         problem_ = "cannot write the image file";
       }
       break;
-    case Action::EraseOnly:
+    case EngineeringAction::EraseOnly:
       window_.rdVersion = true;
       window_.eraseOnly = true;
       window_.state.EraseOnly = 1;  // the window copies the tick into its state
       break;
-    case Action::BackupOnly:
+    case EngineeringAction::BackupOnly:
       window_.rdVersion = true;
       window_.backupOnly = true;
       break;
@@ -52,7 +52,7 @@ bool PreparedCase::WriteImage() {
 }
 
 int PreparedCase::Run() {
-  return RunProcedure(case_.Run, window_, path_, case_.ParallelPart);
+  return RunUpdateProcedure(case_.Run, window_, path_, case_.ParallelPart);
 }
 
 }  // namespace q71x::bench

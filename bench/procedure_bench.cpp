@@ -15,13 +15,13 @@
 #include "bench/case_measurement.h"
 #include "bench/prepared_case.h"
 #include "bench/procedure_cases.h"
-#include "bench/quiet_stdout.h"
+#include "sim/quiet_stdout.h"
 
 namespace q71x::bench {
 namespace {
 
 void RunCase(benchmark::State& state, const ProcedureCase* procedureCase, bool latencyModel) {
-  QuietStdout quiet;
+  sim::QuietStdout quiet;
   long commands = 0;
   bool succeeded = false;
   for (auto _ : state) {
@@ -46,8 +46,9 @@ void RunCase(benchmark::State& state, const ProcedureCase* procedureCase, bool l
   state.counters["ok"] = succeeded ? 1 : 0;
 }
 
-bool NeedsVirtualTime(Procedure procedure) {
-  return procedure == Procedure::ParallelFlash || procedure == Procedure::SerialFlashSpi;
+bool NeedsVirtualTime(UpdateProcedure procedure) {
+  return procedure == UpdateProcedure::UpdateParallelFlash ||
+         procedure == UpdateProcedure::UpdateSerialFlashSpi;
 }
 
 // One benchmark per case the table marks, named after procedure, action and case. Setting up a
@@ -60,8 +61,9 @@ const bool kRegistered = [] {
     if ((procedureCase.Groups & kBenchmarked) == 0) {
       continue;
     }
-    std::string name = std::string(ProcedureName(procedureCase.Run)) + "/" +
-                       std::string(ActionName(procedureCase.Act)) + "/" + procedureCase.Label;
+    std::string name = std::string(UpdateProcedureName(procedureCase.Run)) + "/" +
+                       std::string(EngineeringActionName(procedureCase.Act)) + "/" +
+                       procedureCase.Label;
     for (char& c : name) {
       if (c == ' ') {
         c = '_';

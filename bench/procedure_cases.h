@@ -8,21 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "src/update/tool_window.h"
+#include "src/update/update_procedure.h"
 
 namespace q71x::bench {
-
-enum class Procedure {
-  SerialFlash,     // UpdateSerialFlash
-  FlashWithNvram,  // UpdateFlashWithNvram
-  SerialFlashSpi,  // UpdateSerialFlashSpi
-  DfFlash,         // UpdateDfFlash
-  Df2Flash,        // UpdateDf2Flash
-  ParallelFlash,   // UpdateParallelFlash
-  DiskFirmware,    // UpdateDiskFirmware
-};
-
-enum class Action { Update, EraseOnly, BackupOnly };
 
 // Which measurements a case belongs to.
 enum CaseGroup : unsigned {
@@ -36,8 +24,8 @@ enum CaseGroup : unsigned {
 struct ProcedureCase {
   const char* Label;
   const char* DeviceKey;
-  Procedure Run;
-  Action Act = Action::Update;
+  UpdateProcedure Run;
+  EngineeringAction Act = EngineeringAction::Update;
   std::uint32_t ImageBytes = 0;    // update: the image file's length
   bool ImageHasNvram = false;      // the image leads with a 4 KB configuration area of its own
   bool NvramTicked = false;        // "Include 4K NVRAM"
@@ -51,15 +39,8 @@ std::span<const ProcedureCase> ProcedureCases();
 // The one small case the smoke run of the report uses.
 const ProcedureCase& SmokeCase();
 
-std::string_view ProcedureName(Procedure procedure);
-std::string_view ActionName(Action action);
-
 // The bytes the run is about: the image for an update, FirmwareSize (or the part, where the
 // procedure covers the whole part) for the engineering actions.
 std::uint32_t SubjectBytes(const ProcedureCase& procedureCase);
-
-// Calls the procedure the Run button would, for the window as set up for the case.
-int RunProcedure(Procedure procedure, ToolWindow& window, const std::string& devicePath,
-                 int parallelPart);
 
 }  // namespace q71x::bench

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -22,14 +23,8 @@
 #include "src/device/platform/user_dialogs.h"
 #include "src/image/sample_image.h"
 #include "src/update/chip_probes.h"
-#include "src/update/df2_flash_update.h"
 #include "src/update/df_erase_marks.h"
-#include "src/update/df_flash_update.h"
-#include "src/update/disk_firmware_update.h"
-#include "src/update/dual_path_update.h"
-#include "src/update/nvram_flash_update.h"
-#include "src/update/parallel_flash_update.h"
-#include "src/update/serial_flash_update.h"
+#include "src/update/update_procedure.h"
 #include "tests/support/recording_window.h"
 
 namespace {
@@ -130,35 +125,14 @@ const ScratchFiles& Files() {
   return files;
 }
 
-enum class Action { Update, EraseOnly, BackupOnly };
-
-void RunProcedure(int which, q71x::ToolWindow& window) {
-  switch (which) {
-    case 0:
-      q71x::UpdateSerialFlash(window, kDevicePath);
-      break;
-    case 1:
-      q71x::UpdateFlashWithNvram(window, kDevicePath);
-      break;
-    case 2:
-      q71x::UpdateSerialFlashSpi(window, kDevicePath);
-      break;
-    case 3:
-      q71x::UpdateDfFlash(window, kDevicePath);
-      break;
-    case 4:
-      q71x::UpdateDf2Flash(window, kDevicePath);
-      break;
-    case 5:
-      q71x::UpdateParallelFlash(window, kDevicePath, window.ParallelFlashPartIndex());
-      break;
-    default:
-      q71x::UpdateDiskFirmware(window, kDevicePath);
-      break;
-  }
-}
-
-constexpr int kProcedureCount = 7;
+// The first input byte picks from these, in this order (kept so that stored inputs replay).
+constexpr q71x::UpdateProcedure kProcedures[] = {
+    q71x::UpdateProcedure::UpdateSerialFlash,    q71x::UpdateProcedure::UpdateFlashWithNvram,
+    q71x::UpdateProcedure::UpdateSerialFlashSpi, q71x::UpdateProcedure::UpdateDfFlash,
+    q71x::UpdateProcedure::UpdateDf2Flash,       q71x::UpdateProcedure::UpdateParallelFlash,
+    q71x::UpdateProcedure::UpdateDiskFirmware,
+};
+constexpr int kProcedureCount = static_cast<int>(std::size(kProcedures));
 
 }  // namespace
 
@@ -174,7 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   // The first two bytes choose the run; the rest is the bridge.
   const int procedure = data[0] % kProcedureCount;
-  const auto action = static_cast<Action>((data[0] / kProcedureCount) % 3);
+  const auto action = static_cast<q71x::EngineeringAction>((data[0] / kProcedureCount) % 3);
   const std::uint8_t ticks = data[1];
   FuzzReplyPlatform platform(data + 2, size - 2);
   q71x::ScopedActivePlatform scope(platform);
@@ -187,10 +161,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   window.nvram = (ticks & 0x01) != 0;
   window.a1Chip = (ticks & 0x02) != 0;
   window.parallelPart = (ticks >> 2) % 4;
-  window.rdVersion = action != Action::Update;
-  window.eraseOnly = action == Action::EraseOnly;
-  window.state.EraseOnly = action == Action::EraseOnly ? 1 : 0;
-  window.backupOnly = action == Action::BackupOnly;
-  RunProcedure(procedure, window);
+  window.TickFor(action);
+  q71x::RunUpdateProcedure(kProcedures[procedure], window, kDevicePath,
+                           window.ParallelFlashPartIndex());
   return 0;
 }

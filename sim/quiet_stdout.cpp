@@ -1,4 +1,4 @@
-#include "tests/campaign/quiet_stdout.h"
+#include "sim/quiet_stdout.h"
 
 #include <cstdio>
 
@@ -7,12 +7,12 @@
 #include <unistd.h>
 #endif
 
-namespace q71x::campaign {
+namespace q71x::sim {
 
 #if defined(__unix__) || defined(__APPLE__)
 QuietStdout::QuietStdout() {
   std::fflush(stdout);
-  const int null = open("/dev/null", O_WRONLY);
+  const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
   if (null < 0) {
     return;
   }
@@ -37,4 +37,4 @@ QuietStdout::QuietStdout() = default;
 QuietStdout::~QuietStdout() = default;
 #endif
 
-}  // namespace q71x::campaign
+}  // namespace q71x::sim

@@ -1,8 +1,8 @@
 #pragma once
 // Holds back what the procedures print on standard output ("NVRAM O.K." and its kin) for the
-// life of a scope: thousands of campaign runs would bury the figures under it.
+// life of a scope: thousands of campaign runs, or a benchmark's figures, would be buried under it.
 
-namespace q71x::campaign {
+namespace q71x::sim {
 
 class QuietStdout {
  public:
@@ -15,4 +15,4 @@ class QuietStdout {
   int saved_ = -1;
 };
 
-}  // namespace q71x::campaign
+}  // namespace q71x::sim

@@ -11,13 +11,6 @@
 #include "src/app/window_texts.h"
 #include "src/device/chip_mode_flag.h"
 #include "src/device/platform/platform.h"
-#include "src/update/df2_flash_update.h"
-#include "src/update/df_flash_update.h"
-#include "src/update/disk_firmware_update.h"
-#include "src/update/dual_path_update.h"
-#include "src/update/nvram_flash_update.h"
-#include "src/update/parallel_flash_update.h"
-#include "src/update/serial_flash_update.h"
 
 namespace q71x {
 
@@ -62,59 +55,6 @@ UpdateProcedure ChooseUpdateProcedure(const DispatchFacts& facts) {
     default:
       return UpdateProcedure::None;
   }
-}
-
-bool RunUpdateProcedure(UpdateProcedure procedure, ToolWindow& window,
-                        const std::string& devicePath, int parallelFlashPart) {
-  // Their results are not looked at: the procedures report to the operator themselves.
-  switch (procedure) {
-    case UpdateProcedure::UpdateSerialFlash:
-      UpdateSerialFlash(window, devicePath);
-      return true;
-    case UpdateProcedure::UpdateFlashWithNvram:
-      UpdateFlashWithNvram(window, devicePath);
-      return true;
-    case UpdateProcedure::UpdateSerialFlashSpi:
-      UpdateSerialFlashSpi(window, devicePath);
-      return true;
-    case UpdateProcedure::UpdateParallelFlash:
-      UpdateParallelFlash(window, devicePath, parallelFlashPart);
-      return true;
-    case UpdateProcedure::UpdateDf2Flash:
-      UpdateDf2Flash(window, devicePath);
-      return true;
-    case UpdateProcedure::UpdateDiskFirmware:
-      UpdateDiskFirmware(window, devicePath);
-      return true;
-    case UpdateProcedure::UpdateDfFlash:
-      UpdateDfFlash(window, devicePath);
-      return true;
-    case UpdateProcedure::None:
-      break;
-  }
-  return false;
-}
-
-std::string_view UpdateProcedureName(UpdateProcedure procedure) {
-  switch (procedure) {
-    case UpdateProcedure::None:
-      break;
-    case UpdateProcedure::UpdateSerialFlash:
-      return "UpdateSerialFlash";
-    case UpdateProcedure::UpdateFlashWithNvram:
-      return "UpdateFlashWithNvram";
-    case UpdateProcedure::UpdateParallelFlash:
-      return "UpdateParallelFlash";
-    case UpdateProcedure::UpdateSerialFlashSpi:
-      return "UpdateSerialFlashSpi";
-    case UpdateProcedure::UpdateDf2Flash:
-      return "UpdateDf2Flash";
-    case UpdateProcedure::UpdateDiskFirmware:
-      return "UpdateDiskFirmware";
-    case UpdateProcedure::UpdateDfFlash:
-      return "UpdateDfFlash";
-  }
-  return "";
 }
 
 // Run is disabled for exactly the life of a procedure; what arrives meanwhile (device changes,
@@ -162,6 +102,7 @@ void TQ71xFwTool::UpdateBtnClick(QObject*) {
   facts.ConfigLevel = state_.ConfigLevel;
   facts.DevicePath = Devices[static_cast<std::size_t>(selected)].DevicePath;
   StatusEdit->clear();
+  // The result is not looked at: the procedures report to the operator themselves.
   RunUpdateProcedure(ChooseUpdateProcedure(facts), *this, facts.DevicePath,
                      ParallelFlashPartIndex());
 }

@@ -3,26 +3,14 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
-#include "src/update/tool_window.h"
+#include "src/update/update_procedure.h"
 
 namespace q71x {
 
 // Chip types 5 and 13 keep their firmware on the disk from this configuration level on; below it
 // they are not supported.
 inline constexpr int kDiskKeptSupportedLevel = 0xD0;
-
-enum class UpdateProcedure {
-  None,
-  UpdateSerialFlash,
-  UpdateFlashWithNvram,
-  UpdateParallelFlash,
-  UpdateSerialFlashSpi,
-  UpdateDf2Flash,
-  UpdateDiskFirmware,
-  UpdateDfFlash,
-};
 
 // What the choice depends on, taken from the window when Run is pressed.
 struct DispatchFacts {
@@ -37,12 +25,5 @@ struct DispatchFacts {
 // The procedure for the chip. For chip type 10 the device is asked for its mode flag
 // (CheckChipModeFlag), which is always sent for that type.
 UpdateProcedure ChooseUpdateProcedure(const DispatchFacts& facts);
-
-// Starts the procedure with the window and the device path and returns once it has finished.
-// False for None (nothing was sent or shown).
-bool RunUpdateProcedure(UpdateProcedure procedure, ToolWindow& window,
-                        const std::string& devicePath, int parallelFlashPart);
-
-std::string_view UpdateProcedureName(UpdateProcedure procedure);
 
 }  // namespace q71x

@@ -28,30 +28,32 @@ constexpr std::uint8_t kSstVendorByte = 2;
 // and the whole-chip or two-half erase elsewhere. The host-programmed SST image is one partly
 // filled block: every byte of it is a command of its own.
 constexpr CampaignDevice kDevices[] = {
-    {"qv40714-atmel", Procedure::SerialFlash, MemoryKind::SerialFlash, 16 * kKib},
-    {"qv40714-winbond", Procedure::SerialFlash, MemoryKind::SerialFlash, 48 * kKib},
-    {"qv40716-amic", Procedure::SerialFlash, MemoryKind::SerialFlash, 20 * kKib},
-    {"qv40713e-mxic32", Procedure::SerialFlash, MemoryKind::SerialFlash, 32 * kKib},
-    {"qvk926-sst", Procedure::SerialFlash, MemoryKind::SerialFlash, 40 * kKib},
-    {"qvk846-usb-pmc", Procedure::SerialFlash, MemoryKind::SerialFlash, 72 * kKib},
-    {"qvk842-eon", Procedure::FlashWithNvram, MemoryKind::SerialFlash, 40 * kKib},
-    {"qvn962-mxic32", Procedure::DfFlash, MemoryKind::SerialFlash, 48 * kKib, true},
-    {"qvn958-sst", Procedure::DfFlash, MemoryKind::SerialFlash, 40 * kKib, true},
-    {kSstSpiKey, Procedure::SerialFlashSpi, MemoryKind::SerialFlash, 12 * kKib, true, true},
-    {"qvk848-mxic", Procedure::DfFlash, MemoryKind::SerialFlash, 60 * kKib, true},
-    {"qvk844-winbond", Procedure::DfFlash, MemoryKind::SerialFlash, 36 * kKib, true},
-    {"qvn962-modeflag-eon", Procedure::DfFlash, MemoryKind::SerialFlash, 44 * kKib, true},
-    {"qvn958-atmel", Procedure::DfFlash, MemoryKind::SerialFlash, 52 * kKib, true},
-    {"qvk846-1394", Procedure::Df2Flash, MemoryKind::SerialFlash, 16 * kKib},
-    {"qv40712-sst", Procedure::ParallelFlash, MemoryKind::ParallelFlash, 40 * kKib, false, false,
-     false, 2},
-    {"qv40712-atmel", Procedure::ParallelFlash, MemoryKind::ParallelFlash, 64 * kKib, false, false,
-     false, 0},
-    {"qv40712-a1-pmc", Procedure::ParallelFlash, MemoryKind::ParallelFlash, 24 * kKib, false, false,
-     true, 1},
-    {"qv40709-disk", Procedure::DiskFirmware, MemoryKind::Disk, 40 * kKib},
-    {"qvk924-disk-4k", Procedure::DiskFirmware, MemoryKind::Disk, 72 * kKib},
-    {"qv40713e-disk", Procedure::DiskFirmware, MemoryKind::Disk, 64 * kKib},
+    {"qv40714-atmel", UpdateProcedure::UpdateSerialFlash, MemoryKind::SerialFlash, 16 * kKib},
+    {"qv40714-winbond", UpdateProcedure::UpdateSerialFlash, MemoryKind::SerialFlash, 48 * kKib},
+    {"qv40716-amic", UpdateProcedure::UpdateSerialFlash, MemoryKind::SerialFlash, 20 * kKib},
+    {"qv40713e-mxic32", UpdateProcedure::UpdateSerialFlash, MemoryKind::SerialFlash, 32 * kKib},
+    {"qvk926-sst", UpdateProcedure::UpdateSerialFlash, MemoryKind::SerialFlash, 40 * kKib},
+    {"qvk846-usb-pmc", UpdateProcedure::UpdateSerialFlash, MemoryKind::SerialFlash, 72 * kKib},
+    {"qvk842-eon", UpdateProcedure::UpdateFlashWithNvram, MemoryKind::SerialFlash, 40 * kKib},
+    {"qvn962-mxic32", UpdateProcedure::UpdateDfFlash, MemoryKind::SerialFlash, 48 * kKib, true},
+    {"qvn958-sst", UpdateProcedure::UpdateDfFlash, MemoryKind::SerialFlash, 40 * kKib, true},
+    {kSstSpiKey, UpdateProcedure::UpdateSerialFlashSpi, MemoryKind::SerialFlash, 12 * kKib, true,
+     true},
+    {"qvk848-mxic", UpdateProcedure::UpdateDfFlash, MemoryKind::SerialFlash, 60 * kKib, true},
+    {"qvk844-winbond", UpdateProcedure::UpdateDfFlash, MemoryKind::SerialFlash, 36 * kKib, true},
+    {"qvn962-modeflag-eon", UpdateProcedure::UpdateDfFlash, MemoryKind::SerialFlash, 44 * kKib,
+     true},
+    {"qvn958-atmel", UpdateProcedure::UpdateDfFlash, MemoryKind::SerialFlash, 52 * kKib, true},
+    {"qvk846-1394", UpdateProcedure::UpdateDf2Flash, MemoryKind::SerialFlash, 16 * kKib},
+    {"qv40712-sst", UpdateProcedure::UpdateParallelFlash, MemoryKind::ParallelFlash, 40 * kKib,
+     false, false, false, 2},
+    {"qv40712-atmel", UpdateProcedure::UpdateParallelFlash, MemoryKind::ParallelFlash, 64 * kKib,
+     false, false, false, 0},
+    {"qv40712-a1-pmc", UpdateProcedure::UpdateParallelFlash, MemoryKind::ParallelFlash, 24 * kKib,
+     false, false, true, 1},
+    {"qv40709-disk", UpdateProcedure::UpdateDiskFirmware, MemoryKind::Disk, 40 * kKib},
+    {"qvk924-disk-4k", UpdateProcedure::UpdateDiskFirmware, MemoryKind::Disk, 72 * kKib},
+    {"qv40713e-disk", UpdateProcedure::UpdateDiskFirmware, MemoryKind::Disk, 64 * kKib},
 };
 
 std::optional<sim::Enclosure> MakeSstSpiEnclosure() {
@@ -126,38 +128,6 @@ std::uint64_t DiskAreaStartOf(const CampaignDevice& device) {
 std::uint32_t DiskBlockSizeOf(const CampaignDevice& device) {
   const sim::HardwarePreset* preset = sim::FindHardwarePreset(device.Key);
   return preset != nullptr ? preset->BlockSize : 512;
-}
-
-std::string_view ProcedureName(Procedure procedure) {
-  switch (procedure) {
-    case Procedure::SerialFlash:
-      return "UpdateSerialFlash";
-    case Procedure::FlashWithNvram:
-      return "UpdateFlashWithNvram";
-    case Procedure::SerialFlashSpi:
-      return "UpdateSerialFlashSpi";
-    case Procedure::DfFlash:
-      return "UpdateDfFlash";
-    case Procedure::Df2Flash:
-      return "UpdateDf2Flash";
-    case Procedure::ParallelFlash:
-      return "UpdateParallelFlash";
-    case Procedure::DiskFirmware:
-      return "UpdateDiskFirmware";
-  }
-  return "";
-}
-
-std::string_view ActionName(Action action) {
-  switch (action) {
-    case Action::Update:
-      return "update";
-    case Action::EraseOnly:
-      return "erase-only";
-    case Action::BackupOnly:
-      return "backup-only";
-  }
-  return "";
 }
 
 }  // namespace q71x::campaign

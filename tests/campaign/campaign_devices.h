@@ -9,26 +9,15 @@
 #include <string_view>
 
 #include "sim/simulated_system.h"
+#include "src/update/update_procedure.h"
 
 namespace q71x::campaign {
-
-enum class Procedure {
-  SerialFlash,     // UpdateSerialFlash
-  FlashWithNvram,  // UpdateFlashWithNvram
-  SerialFlashSpi,  // UpdateSerialFlashSpi
-  DfFlash,         // UpdateDfFlash
-  Df2Flash,        // UpdateDf2Flash
-  ParallelFlash,   // UpdateParallelFlash
-  DiskFirmware,    // UpdateDiskFirmware
-};
-
-enum class Action { Update, EraseOnly, BackupOnly };
 
 enum class MemoryKind { SerialFlash, ParallelFlash, Disk };
 
 struct CampaignDevice {
   const char* Key;  // the preset's key, also the last part of the device path
-  Procedure Run;
+  UpdateProcedure Run;
   MemoryKind Memory;
   std::uint32_t ImageBytes;
   bool ImageHasNvram = false;  // the image leads with a 4 KB configuration area of its own
@@ -55,8 +44,5 @@ ConfigRegion ConfigRegionOf(const CampaignDevice& device);
 // For disk-kept firmware: the first sector of the firmware area and the sector size.
 std::uint64_t DiskAreaStartOf(const CampaignDevice& device);
 std::uint32_t DiskBlockSizeOf(const CampaignDevice& device);
-
-std::string_view ProcedureName(Procedure procedure);
-std::string_view ActionName(Action action);
 
 }  // namespace q71x::campaign

@@ -3,42 +3,12 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "sim/quiet_stdout.h"
 #include "src/update/chip_probes.h"
-#include "src/update/df2_flash_update.h"
 #include "src/update/df_erase_marks.h"
-#include "src/update/df_flash_update.h"
-#include "src/update/disk_firmware_update.h"
-#include "src/update/dual_path_update.h"
-#include "src/update/nvram_flash_update.h"
-#include "src/update/parallel_flash_update.h"
-#include "src/update/serial_flash_update.h"
-#include "tests/campaign/quiet_stdout.h"
+#include "src/update/update_procedure.h"
 
 namespace q71x::campaign {
-namespace {
-
-int RunProcedure(Procedure procedure, ToolWindow& window, const std::string& path) {
-  switch (procedure) {
-    case Procedure::SerialFlash:
-      return UpdateSerialFlash(window, path);
-    case Procedure::FlashWithNvram:
-      return UpdateFlashWithNvram(window, path);
-    case Procedure::SerialFlashSpi:
-      return UpdateSerialFlashSpi(window, path);
-    case Procedure::DfFlash:
-      return UpdateDfFlash(window, path);
-    case Procedure::Df2Flash:
-      return UpdateDf2Flash(window, path);
-    case Procedure::ParallelFlash:
-      return UpdateParallelFlash(window, path, window.ParallelFlashPartIndex());
-    case Procedure::DiskFirmware:
-      return UpdateDiskFirmware(window, path);
-  }
-  return 0;
-}
-
-}  // namespace
-
 CampaignRig::CampaignRig(const CampaignDevice& device, std::string imageFile,
                          std::string backupFile)
     : device_(device) {
@@ -49,15 +19,12 @@ CampaignRig::CampaignRig(const CampaignDevice& device, std::string imageFile,
   ResetEraseCounters();
 }
 
-void CampaignRig::Settle(Action action) {
+void CampaignRig::Settle(EngineeringAction action) {
   RunChipProbes(path_, "", window_.state, window_.settings);
   window_.nvram = device_.NvramTicked;
   window_.a1Chip = device_.A1Ticked;
   window_.parallelPart = device_.ParallelPart;
-  window_.rdVersion = action != Action::Update;
-  window_.eraseOnly = action == Action::EraseOnly;
-  window_.state.EraseOnly = action == Action::EraseOnly ? 1 : 0;
-  window_.backupOnly = action == Action::BackupOnly;
+  window_.TickFor(action);
 }
 
 void CampaignRig::PowerCycle() {
@@ -72,8 +39,9 @@ RunRecord CampaignRig::Run() {
   window_.statusHistory.clear();
   RunRecord record;
   {
-    QuietStdout quiet;
-    record.Result = RunProcedure(device_.Run, window_, path_);
+    sim::QuietStdout quiet;
+    record.Result =
+        RunUpdateProcedure(device_.Run, window_, path_, window_.ParallelFlashPartIndex());
   }
   record.FinalStatus = window_.StatusText();
   for (std::size_t i = boxesBefore; i < dialogs_.Boxes().size(); ++i) {

@@ -29,7 +29,7 @@ class CampaignRig {
 
   // What the operator does before Run: the chip check settles the window, then the ticks of the
   // action are set.
-  void Settle(Action action);
+  void Settle(EngineeringAction action);
   // Power off and on again (plugging the enclosure back in when a fault pulled it out).
   void PowerCycle();
   // Runs the device's procedure once; standard output of the procedures is held back.

@@ -41,7 +41,7 @@ bool WriteCaseImage(const CampaignDevice& device, const ChipState& state, CaseFi
   return static_cast<bool>(out);
 }
 
-RunInputs InputsOf(const CampaignDevice& device, Action action, const CaseFiles& files,
+RunInputs InputsOf(const CampaignDevice& device, EngineeringAction action, const CaseFiles& files,
                    const testing::RecordingWindow& window) {
   RunInputs inputs;
   inputs.Device = &device;
@@ -83,7 +83,7 @@ struct Baseline {
   bool ClaimedFalsely = false;
 };
 
-Baseline RecordBaseline(const CampaignDevice& device, Action action, CaseFiles& files) {
+Baseline RecordBaseline(const CampaignDevice& device, EngineeringAction action, CaseFiles& files) {
   Baseline baseline;
   CampaignRig rig(device, files.Image, files.Backup);
   if (!rig.Ready()) {
@@ -162,7 +162,7 @@ void Note(CaseReport& report, Verdict verdict, sim::FaultKind fault, std::size_t
 }
 
 // The faulted run with its fault at command k, then the recovery run on the same machine.
-void RunFaultedCase(const CampaignDevice& device, Action action, const CaseFiles& files,
+void RunFaultedCase(const CampaignDevice& device, EngineeringAction action, const CaseFiles& files,
                     sim::FaultKind fault, std::size_t index, const TracedCommand& command,
                     CaseReport& report) {
   CampaignRig rig(device, files.Image, files.Backup);
@@ -285,7 +285,7 @@ Figures& Figures::operator+=(const Figures& other) {
   return *this;
 }
 
-CaseReport RunCampaignCase(const CampaignDevice& device, Action action,
+CaseReport RunCampaignCase(const CampaignDevice& device, EngineeringAction action,
                            const CampaignOptions& options, const std::filesystem::path& workDir) {
   CaseReport report;
   report.Device = &device;
@@ -323,10 +323,10 @@ std::size_t UnexplainedProblems(const CaseReport& report) {
 
 std::string DescribeProblem(const CaseReport& report, const Problem& problem) {
   std::ostringstream out;
-  out << ProcedureName(report.Device->Run) << " " << ActionName(report.WhatRuns) << " on "
-      << report.Device->Key << ": " << VerdictName(problem.Kind) << ", " << FaultName(problem.Fault)
-      << " at command " << problem.Index << " [" << Bytes(problem.Cdb, 12) << "], ended on \""
-      << Printable(problem.FinalStatus) << "\"";
+  out << UpdateProcedureName(report.Device->Run) << " " << EngineeringActionName(report.WhatRuns)
+      << " on " << report.Device->Key << ": " << VerdictName(problem.Kind) << ", "
+      << FaultName(problem.Fault) << " at command " << problem.Index << " ["
+      << Bytes(problem.Cdb, 12) << "], ended on \"" << Printable(problem.FinalStatus) << "\"";
   if (!problem.Detail.empty()) {
     out << ": " << problem.Detail;
   }

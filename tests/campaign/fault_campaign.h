@@ -48,7 +48,7 @@ struct Problem {
 
 struct CaseReport {
   const CampaignDevice* Device = nullptr;
-  Action WhatRuns = Action::Update;
+  EngineeringAction WhatRuns = EngineeringAction::Update;
   std::size_t TraceLength = 0;
   std::string BaselineProblem;  // empty when the fault-free run did what it meant to
   // The fault-free run claimed success over the wrong memory: never excused by an open finding.
@@ -69,7 +69,7 @@ struct CampaignOptions {
 };
 
 // Runs the whole campaign of one device and action. `workDir` holds the image and backup files.
-CaseReport RunCampaignCase(const CampaignDevice& device, Action action,
+CaseReport RunCampaignCase(const CampaignDevice& device, EngineeringAction action,
                            const CampaignOptions& options, const std::filesystem::path& workDir);
 
 // Problems that no open finding explains.

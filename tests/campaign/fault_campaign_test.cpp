@@ -92,19 +92,20 @@ const auto* const kPrinter = ::testing::AddGlobalTestEnvironment(new TotalsPrint
 
 struct CaseParam {
   const CampaignDevice* Device;
-  Action WhatRuns;
+  EngineeringAction WhatRuns;
 };
 
 // Names the case in test listings instead of dumping the record's bytes.
 void PrintTo(const CaseParam& param, std::ostream* out) {
-  *out << ProcedureName(param.Device->Run) << " " << ActionName(param.WhatRuns) << " on "
-       << param.Device->Key;
+  *out << UpdateProcedureName(param.Device->Run) << " " << EngineeringActionName(param.WhatRuns)
+       << " on " << param.Device->Key;
 }
 
 std::vector<CaseParam> AllCases() {
   std::vector<CaseParam> cases;
   for (const CampaignDevice& device : CampaignDevices()) {
-    for (const Action action : {Action::Update, Action::EraseOnly, Action::BackupOnly}) {
+    for (const EngineeringAction action :
+         {EngineeringAction::Update, EngineeringAction::EraseOnly, EngineeringAction::BackupOnly}) {
       cases.push_back({&device, action});
     }
   }
@@ -112,8 +113,8 @@ std::vector<CaseParam> AllCases() {
 }
 
 std::string CaseName(const ::testing::TestParamInfo<CaseParam>& info) {
-  std::string name =
-      std::string(info.param.Device->Key) + "_" + std::string(ActionName(info.param.WhatRuns));
+  std::string name = std::string(info.param.Device->Key) + "_" +
+                     std::string(EngineeringActionName(info.param.WhatRuns));
   for (char& c : name) {
     if (!std::isalnum(static_cast<unsigned char>(c))) {
       c = '_';
@@ -137,8 +138,8 @@ TEST_P(FaultCampaign, NoFaultMakesTheToolLieOrLoseTheDevice) {
   ASSERT_EQ("", report.BaselineProblem);
   ASSERT_GT(report.TraceLength, 0u);
   std::printf("%s %s on %s: trace of %zu commands; %s\n",
-              std::string(ProcedureName(param.Device->Run)).c_str(),
-              std::string(ActionName(param.WhatRuns)).c_str(), param.Device->Key,
+              std::string(UpdateProcedureName(param.Device->Run)).c_str(),
+              std::string(EngineeringActionName(param.WhatRuns)).c_str(), param.Device->Key,
               report.TraceLength, FormatFigures(report.Counts).c_str());
 
   CampaignTotals& totals = Totals();

@@ -194,21 +194,23 @@ RunIntent DiskFirmwareErase(const RunInputs& in, const MemorySnapshot& before) {
 RunIntent EraseOnly(const RunInputs& in, const MemorySnapshot& before) {
   IntentBuilder intent(before, ByteRule::OldOrErased);
   switch (in.Device->Run) {
-    case Procedure::SerialFlash:
-    case Procedure::SerialFlashSpi:
+    case UpdateProcedure::None:
+      return {};
+    case UpdateProcedure::UpdateSerialFlash:
+    case UpdateProcedure::UpdateSerialFlashSpi:
       ErasedRange(intent, in.FirmwareSize, 0, 0);
       break;
-    case Procedure::FlashWithNvram:
-    case Procedure::DfFlash:
+    case UpdateProcedure::UpdateFlashWithNvram:
+    case UpdateProcedure::UpdateDfFlash:
       ErasedRange(intent, in.FirmwareSize, 0, in.NvramTicked ? 0 : kNvramBytes);
       break;
-    case Procedure::Df2Flash:
+    case UpdateProcedure::UpdateDf2Flash:
       ErasedRange(intent, in.FirmwareSize, kDf2Config, kDf2ConfigBytes);
       break;
-    case Procedure::ParallelFlash:
+    case UpdateProcedure::UpdateParallelFlash:
       ErasedRange(intent, kParallelBytes, 0, 0);
       break;
-    case Procedure::DiskFirmware:
+    case UpdateProcedure::UpdateDiskFirmware:
       return DiskFirmwareErase(in, before);
   }
   return intent.Take();
@@ -217,19 +219,21 @@ RunIntent EraseOnly(const RunInputs& in, const MemorySnapshot& before) {
 RunIntent BackupOnly(const RunInputs& in, const MemorySnapshot& before) {
   IntentBuilder intent(before, ByteRule::Exact);
   switch (in.Device->Run) {
-    case Procedure::SerialFlash:
-    case Procedure::SerialFlashSpi:
-    case Procedure::Df2Flash:
+    case UpdateProcedure::None:
+      return {};
+    case UpdateProcedure::UpdateSerialFlash:
+    case UpdateProcedure::UpdateSerialFlashSpi:
+    case UpdateProcedure::UpdateDf2Flash:
       intent.Backup(before, 0, in.FirmwareSize);
       break;
-    case Procedure::FlashWithNvram:
-    case Procedure::DfFlash:
+    case UpdateProcedure::UpdateFlashWithNvram:
+    case UpdateProcedure::UpdateDfFlash:
       intent.Backup(before, in.NvramTicked ? 0 : kNvramBytes, in.FirmwareSize);
       break;
-    case Procedure::ParallelFlash:
+    case UpdateProcedure::UpdateParallelFlash:
       intent.Backup(before, 0, kParallelBytes);
       break;
-    case Procedure::DiskFirmware: {
+    case UpdateProcedure::UpdateDiskFirmware: {
       const std::uint64_t area =
           DiskAreaStartOf(*in.Device) * DiskBlockSizeOf(*in.Device) - before.Base;
       intent.Backup(before, area, area + in.FirmwareSize);
@@ -242,26 +246,28 @@ RunIntent BackupOnly(const RunInputs& in, const MemorySnapshot& before) {
 }  // namespace
 
 RunIntent IntendedOutcome(const RunInputs& in, const MemorySnapshot& before) {
-  if (in.WhatRuns == Action::EraseOnly) {
+  if (in.WhatRuns == EngineeringAction::EraseOnly) {
     return EraseOnly(in, before);
   }
-  if (in.WhatRuns == Action::BackupOnly) {
+  if (in.WhatRuns == EngineeringAction::BackupOnly) {
     return BackupOnly(in, before);
   }
   switch (in.Device->Run) {
-    case Procedure::SerialFlash:
+    case UpdateProcedure::None:
+      return {};
+    case UpdateProcedure::UpdateSerialFlash:
       return SerialFlashUpdate(in, before);
-    case Procedure::FlashWithNvram:
+    case UpdateProcedure::UpdateFlashWithNvram:
       return FlashWithNvramUpdate(in, before);
-    case Procedure::SerialFlashSpi:
+    case UpdateProcedure::UpdateSerialFlashSpi:
       return SerialFlashSpiUpdate(in, before);
-    case Procedure::DfFlash:
+    case UpdateProcedure::UpdateDfFlash:
       return DfFlashUpdate(in, before);
-    case Procedure::Df2Flash:
+    case UpdateProcedure::UpdateDf2Flash:
       return Df2FlashUpdate(in, before);
-    case Procedure::ParallelFlash:
+    case UpdateProcedure::UpdateParallelFlash:
       return ParallelFlashUpdate(in, before);
-    case Procedure::DiskFirmware:
+    case UpdateProcedure::UpdateDiskFirmware:
       return DiskFirmwareUpdate(in, before);
   }
   return {};

@@ -21,7 +21,7 @@ enum class ByteRule : std::uint8_t {
 
 struct RunInputs {
   const CampaignDevice* Device = nullptr;
-  Action WhatRuns = Action::Update;
+  EngineeringAction WhatRuns = EngineeringAction::Update;
   std::vector<std::uint8_t> Image;  // the image file's bytes
   std::uint32_t FirmwareSize = 65536;
   std::uint32_t FlashPageSize = 8192;  // as the run starts

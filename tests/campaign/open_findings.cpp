@@ -12,11 +12,13 @@ constexpr std::uint32_t kShortOrGarbage = FaultBit(FaultKind::Short) | FaultBit(
 constexpr std::uint32_t kEveryFault = FaultBit(FaultKind::Fail) | kShortOrGarbage |
                                       FaultBit(FaultKind::Timeout) | FaultBit(FaultKind::Unplug);
 
-constexpr std::uint32_t kEveryProcedure =
-    ProcedureBit(Procedure::SerialFlash) | ProcedureBit(Procedure::FlashWithNvram) |
-    ProcedureBit(Procedure::SerialFlashSpi) | ProcedureBit(Procedure::DfFlash) |
-    ProcedureBit(Procedure::Df2Flash) | ProcedureBit(Procedure::ParallelFlash) |
-    ProcedureBit(Procedure::DiskFirmware);
+constexpr std::uint32_t kEveryProcedure = ProcedureBit(UpdateProcedure::UpdateSerialFlash) |
+                                          ProcedureBit(UpdateProcedure::UpdateFlashWithNvram) |
+                                          ProcedureBit(UpdateProcedure::UpdateSerialFlashSpi) |
+                                          ProcedureBit(UpdateProcedure::UpdateDfFlash) |
+                                          ProcedureBit(UpdateProcedure::UpdateDf2Flash) |
+                                          ProcedureBit(UpdateProcedure::UpdateParallelFlash) |
+                                          ProcedureBit(UpdateProcedure::UpdateDiskFirmware);
 
 // FF 04 10 / 11 at a 24-bit address.
 CdbPattern SerialFlashBlock(std::uint8_t operation, std::uint32_t address) {
@@ -47,7 +49,7 @@ const std::vector<OpenFinding>& Findings() {
        "every procedure family (shared backup helpers)",
        Verdict::FalseSuccess,
        kEveryProcedure,
-       ActionBit(Action::BackupOnly),
+       ActionBit(EngineeringAction::BackupOnly),
        {},
        kShortOrGarbage,
        {CdbPattern::Prefix({0xFF, 0x04, kFlashRead}), DfBlock(kDfRead),
@@ -63,8 +65,8 @@ const std::vector<OpenFinding>& Findings() {
       {"serial-config-copy-unproven",
        "serial-flash procedures (UpdateSerialFlash)",
        Verdict::FalseSuccess,
-       ProcedureBit(Procedure::SerialFlash),
-       ActionBit(Action::Update),
+       ProcedureBit(UpdateProcedure::UpdateSerialFlash),
+       ActionBit(EngineeringAction::Update),
        {},
        kEveryFault,
        {SerialFlashBlock(kFlashRead, 0x8000), SerialFlashBlock(kFlashWrite, 0x8000)},
@@ -79,9 +81,10 @@ const std::vector<OpenFinding>& Findings() {
       {"nvram-read-unproven",
        "serial-flash procedures (UpdateFlashWithNvram) and DF-family procedures",
        Verdict::FalseSuccess,
-       ProcedureBit(Procedure::FlashWithNvram) | ProcedureBit(Procedure::DfFlash) |
-           ProcedureBit(Procedure::Df2Flash),
-       ActionBit(Action::Update) | ActionBit(Action::EraseOnly),
+       ProcedureBit(UpdateProcedure::UpdateFlashWithNvram) |
+           ProcedureBit(UpdateProcedure::UpdateDfFlash) |
+           ProcedureBit(UpdateProcedure::UpdateDf2Flash),
+       ActionBit(EngineeringAction::Update) | ActionBit(EngineeringAction::EraseOnly),
        {},
        kShortOrGarbage,
        {SerialFlashBlock(kFlashRead, 0), DfBlockAt(kDfRead, 0), DfBlockAt(kDfRead, 0x8000),
@@ -95,9 +98,10 @@ const std::vector<OpenFinding>& Findings() {
       {"nvram-writeback-unverified",
        "serial-flash procedures (UpdateFlashWithNvram) and DF-family procedures",
        Verdict::FalseSuccess,
-       ProcedureBit(Procedure::FlashWithNvram) | ProcedureBit(Procedure::DfFlash) |
-           ProcedureBit(Procedure::Df2Flash),
-       ActionBit(Action::EraseOnly),
+       ProcedureBit(UpdateProcedure::UpdateFlashWithNvram) |
+           ProcedureBit(UpdateProcedure::UpdateDfFlash) |
+           ProcedureBit(UpdateProcedure::UpdateDf2Flash),
+       ActionBit(EngineeringAction::EraseOnly),
        {},
        kShortOrGarbage,
        {SerialFlashBlock(kFlashWrite, 0), DfBlockAt(kDfWrite, 0), DfBlockAt(kDfWrite, 0x8000),
@@ -112,7 +116,7 @@ const std::vector<OpenFinding>& Findings() {
       {"disk-area-located-from-failed-answers",
        "disk-kept firmware procedures (and the disk commands' fallbacks)",
        Verdict::FalseSuccess,
-       ProcedureBit(Procedure::DiskFirmware),
+       ProcedureBit(UpdateProcedure::UpdateDiskFirmware),
        kEveryAction,
        {},
        kEveryFault,
@@ -132,8 +136,8 @@ const std::vector<OpenFinding>& Findings() {
       {"disk-descriptor-unvalidated",
        "disk-kept firmware procedures (and the disk commands' GetDiskFirmwareLba)",
        Verdict::Unrecovered,
-       ProcedureBit(Procedure::DiskFirmware),
-       ActionBit(Action::Update) | ActionBit(Action::EraseOnly),
+       ProcedureBit(UpdateProcedure::UpdateDiskFirmware),
+       ActionBit(EngineeringAction::Update) | ActionBit(EngineeringAction::EraseOnly),
        {},
        FaultBit(FaultKind::Garbage),
        {CdbPattern::Prefix({0x2A}), CdbPattern::Prefix({0x8A}), CdbPattern::Prefix({0x28}),
@@ -147,8 +151,8 @@ const std::vector<OpenFinding>& Findings() {
       {"amic-erase-all-misses-a-boot-sector",
        "serial-flash procedures (EraseAllFlash)",
        Verdict::NeverWorks,
-       ProcedureBit(Procedure::SerialFlash),
-       ActionBit(Action::EraseOnly),
+       ProcedureBit(UpdateProcedure::UpdateSerialFlash),
+       ActionBit(EngineeringAction::EraseOnly),
        {"qv40716-amic"},
        0,
        {},
@@ -162,7 +166,7 @@ const std::vector<OpenFinding>& Findings() {
   return findings;
 }
 
-bool Covers(const OpenFinding& finding, const CampaignDevice& device, Action action) {
+bool Covers(const OpenFinding& finding, const CampaignDevice& device, EngineeringAction action) {
   return (finding.Procedures & ProcedureBit(device.Run)) != 0 &&
          (finding.Actions & ActionBit(action)) != 0 &&
          (finding.Devices.empty() || std::find(finding.Devices.begin(), finding.Devices.end(),
@@ -195,8 +199,9 @@ std::span<const OpenFinding> OpenFindings() {
   return Findings();
 }
 
-const OpenFinding* ExplainingFinding(const CampaignDevice& device, Action action, Verdict verdict,
-                                     sim::FaultKind fault, std::span<const std::uint8_t> cdb) {
+const OpenFinding* ExplainingFinding(const CampaignDevice& device, EngineeringAction action,
+                                     Verdict verdict, sim::FaultKind fault,
+                                     std::span<const std::uint8_t> cdb) {
   for (const OpenFinding& finding : Findings()) {
     if (finding.Kind == verdict && Covers(finding, device, action) &&
         (finding.Faults & FaultBit(fault)) != 0 && HitsCommand(finding, cdb)) {
@@ -206,7 +211,8 @@ const OpenFinding* ExplainingFinding(const CampaignDevice& device, Action action
   return nullptr;
 }
 
-const OpenFinding* ExplainingBaselineFinding(const CampaignDevice& device, Action action) {
+const OpenFinding* ExplainingBaselineFinding(const CampaignDevice& device,
+                                             EngineeringAction action) {
   for (const OpenFinding& finding : Findings()) {
     if (finding.Kind == Verdict::NeverWorks && Covers(finding, device, action)) {
       return &finding;

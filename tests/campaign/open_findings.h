@@ -28,14 +28,15 @@ std::string_view VerdictName(Verdict verdict);
 inline constexpr std::uint32_t FaultBit(sim::FaultKind kind) {
   return 1u << static_cast<std::uint32_t>(kind);
 }
-inline constexpr std::uint32_t ProcedureBit(Procedure procedure) {
+inline constexpr std::uint32_t ProcedureBit(UpdateProcedure procedure) {
   return 1u << static_cast<std::uint32_t>(procedure);
 }
-inline constexpr std::uint32_t ActionBit(Action action) {
+inline constexpr std::uint32_t ActionBit(EngineeringAction action) {
   return 1u << static_cast<std::uint32_t>(action);
 }
-inline constexpr std::uint32_t kEveryAction =
-    ActionBit(Action::Update) | ActionBit(Action::EraseOnly) | ActionBit(Action::BackupOnly);
+inline constexpr std::uint32_t kEveryAction = ActionBit(EngineeringAction::Update) |
+                                              ActionBit(EngineeringAction::EraseOnly) |
+                                              ActionBit(EngineeringAction::BackupOnly);
 
 struct OpenFinding {
   std::string_view Id;
@@ -53,9 +54,11 @@ struct OpenFinding {
 std::span<const OpenFinding> OpenFindings();
 
 // The first entry that explains a faulted case, or null.
-const OpenFinding* ExplainingFinding(const CampaignDevice& device, Action action, Verdict verdict,
-                                     sim::FaultKind fault, std::span<const std::uint8_t> cdb);
+const OpenFinding* ExplainingFinding(const CampaignDevice& device, EngineeringAction action,
+                                     Verdict verdict, sim::FaultKind fault,
+                                     std::span<const std::uint8_t> cdb);
 // The entry that explains why the fault-free run of a device and action fails, or null.
-const OpenFinding* ExplainingBaselineFinding(const CampaignDevice& device, Action action);
+const OpenFinding* ExplainingBaselineFinding(const CampaignDevice& device,
+                                             EngineeringAction action);
 
 }  // namespace q71x::campaign

@@ -136,15 +136,16 @@ OutcomeTexts Texts(std::span<const std::string_view> success,
   return OutcomeTexts{success, failure, boxClaimsSuccess};
 }
 
-OutcomeTexts SerialFamilyTexts(Action action, std::span<const std::string_view> updateFailures,
+OutcomeTexts SerialFamilyTexts(EngineeringAction action,
+                               std::span<const std::string_view> updateFailures,
                                std::span<const std::string_view> eraseFailures,
                                std::span<const std::string_view> backupFailures) {
   switch (action) {
-    case Action::Update:
+    case EngineeringAction::Update:
       return Texts(kProgrammed, updateFailures);
-    case Action::EraseOnly:
+    case EngineeringAction::EraseOnly:
       return Texts(kErased, eraseFailures);
-    case Action::BackupOnly:
+    case EngineeringAction::BackupOnly:
       return Texts(kBackedUp, backupFailures);
   }
   return {};
@@ -152,43 +153,45 @@ OutcomeTexts SerialFamilyTexts(Action action, std::span<const std::string_view> 
 
 }  // namespace
 
-OutcomeTexts TextsFor(Procedure procedure, Action action) {
+OutcomeTexts TextsFor(UpdateProcedure procedure, EngineeringAction action) {
   switch (procedure) {
-    case Procedure::SerialFlash:
+    case UpdateProcedure::None:
+      return {};
+    case UpdateProcedure::UpdateSerialFlash:
       return SerialFamilyTexts(action, kSerialUpdateFailures, kSerialEraseFailures,
                                kSerialBackupFailures);
-    case Procedure::FlashWithNvram:
+    case UpdateProcedure::UpdateFlashWithNvram:
       return SerialFamilyTexts(action, kNvramUpdateFailures, kNvramEraseFailures,
                                kNvramBackupFailures);
-    case Procedure::SerialFlashSpi:
+    case UpdateProcedure::UpdateSerialFlashSpi:
       return SerialFamilyTexts(action, kSpiUpdateFailures, kSerialEraseFailures,
                                kSerialBackupFailures);
-    case Procedure::DfFlash:
+    case UpdateProcedure::UpdateDfFlash:
       return SerialFamilyTexts(action, kDfUpdateFailures, kDfEraseFailures, kDfBackupFailures);
-    case Procedure::Df2Flash: {
+    case UpdateProcedure::UpdateDf2Flash: {
       // The box follows every programming run that opened the file and every erase-only run.
       OutcomeTexts texts =
           SerialFamilyTexts(action, kDfUpdateFailures, kDf2EraseFailures, kDfBackupFailures);
       texts.BoxClaimsSuccess = false;
       return texts;
     }
-    case Procedure::ParallelFlash:
+    case UpdateProcedure::UpdateParallelFlash:
       switch (action) {
-        case Action::Update:
+        case EngineeringAction::Update:
           return Texts(kParallelProgrammed, kParallelUpdateFailures);
-        case Action::EraseOnly:
+        case EngineeringAction::EraseOnly:
           return Texts(kParallelErased, kParallelEraseFailures, false);
-        case Action::BackupOnly:
+        case EngineeringAction::BackupOnly:
           return Texts(kBackedUp, kParallelBackupFailures);
       }
       break;
-    case Procedure::DiskFirmware:
+    case UpdateProcedure::UpdateDiskFirmware:
       switch (action) {
-        case Action::Update:
+        case EngineeringAction::Update:
           return Texts(kProgrammed, kDiskUpdateFailures);
-        case Action::EraseOnly:
+        case EngineeringAction::EraseOnly:
           return Texts(kDiskErased, kDiskEraseFailures);
-        case Action::BackupOnly:
+        case EngineeringAction::BackupOnly:
           return Texts(kBackedUp, kDiskBackupFailures);
       }
       break;

@@ -21,7 +21,7 @@ struct OutcomeTexts {
   bool BoxClaimsSuccess = true;
 };
 
-OutcomeTexts TextsFor(Procedure procedure, Action action);
+OutcomeTexts TextsFor(UpdateProcedure procedure, EngineeringAction action);
 
 bool IsOneOf(std::span<const std::string_view> texts, const std::string& text);
 

@@ -37,7 +37,7 @@ std::string HexByte(std::uint8_t byte) {
   return text;
 }
 
-Judgement JudgeRun(const CampaignDevice& device, Action action, const RunRecord& record,
+Judgement JudgeRun(const CampaignDevice& device, EngineeringAction action, const RunRecord& record,
                    const RunIntent& intent, const MemorySnapshot& before,
                    const MemorySnapshot& after, const std::string& backupFile) {
   const OutcomeTexts texts = TextsFor(device.Run, action);

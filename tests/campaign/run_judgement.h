@@ -25,7 +25,7 @@ struct Judgement {
   std::string Breach;  // why the claim is false; empty when it holds or nothing was claimed
 };
 
-Judgement JudgeRun(const CampaignDevice& device, Action action, const RunRecord& record,
+Judgement JudgeRun(const CampaignDevice& device, EngineeringAction action, const RunRecord& record,
                    const RunIntent& intent, const MemorySnapshot& before,
                    const MemorySnapshot& after, const std::string& backupFile);
 

@@ -47,7 +47,8 @@ MemorySnapshot Fulfilled(const RunIntent& intent) {
   return after;
 }
 
-RunInputs Inputs(const char* deviceKey, Action action, std::size_t imageBytes, bool nvram) {
+RunInputs Inputs(const char* deviceKey, EngineeringAction action, std::size_t imageBytes,
+                 bool nvram) {
   RunInputs inputs;
   inputs.Device = FindCampaignDevice(deviceKey);
   inputs.WhatRuns = action;
@@ -59,7 +60,7 @@ RunInputs Inputs(const char* deviceKey, Action action, std::size_t imageBytes, b
 TEST(IntendedOutcome, SerialUpdateKeepsTheConfigurationCopyOnlyForImagesOfAtMost32K) {
   const MemorySnapshot old = OldFlash();
   const RunIntent small =
-      IntendedOutcome(Inputs("qv40714-atmel", Action::Update, 16384, false), old);
+      IntendedOutcome(Inputs("qv40714-atmel", EngineeringAction::Update, 16384, false), old);
   MemorySnapshot after = Fulfilled(small);
   EXPECT_EQ(std::nullopt, FindMismatch(small, old, after));
   EXPECT_EQ(old.Bytes[0x8000], small.Bytes[0x8000]);
@@ -71,14 +72,15 @@ TEST(IntendedOutcome, SerialUpdateKeepsTheConfigurationCopyOnlyForImagesOfAtMost
   EXPECT_EQ(0x8000u + 511, lost->Address);
 
   const RunIntent large =
-      IntendedOutcome(Inputs("qv40714-atmel", Action::Update, 49152, false), old);
+      IntendedOutcome(Inputs("qv40714-atmel", EngineeringAction::Update, 49152, false), old);
   EXPECT_EQ(Image(49152)[0x8000], large.Bytes[0x8000]);
 }
 
 TEST(IntendedOutcome, DfUpdateTakesTheConfigurationAreaFromTheDeviceUnlessNvramIsTicked) {
   const MemorySnapshot old = OldFlash();
   const std::vector<std::uint8_t> image = Image(5000);
-  const RunIntent kept = IntendedOutcome(Inputs("qvk848-mxic", Action::Update, 5000, false), old);
+  const RunIntent kept =
+      IntendedOutcome(Inputs("qvk848-mxic", EngineeringAction::Update, 5000, false), old);
   EXPECT_EQ(old.Bytes[0], kept.Bytes[0]);
   EXPECT_EQ(old.Bytes[4095], kept.Bytes[4095]);
   EXPECT_EQ(image[4096], kept.Bytes[4096]);
@@ -88,7 +90,7 @@ TEST(IntendedOutcome, DfUpdateTakesTheConfigurationAreaFromTheDeviceUnlessNvramI
   EXPECT_EQ(ByteRule::OldOrErased, kept.Rules[5120]);
 
   const RunIntent fromFile =
-      IntendedOutcome(Inputs("qvk848-mxic", Action::Update, 5000, true), old);
+      IntendedOutcome(Inputs("qvk848-mxic", EngineeringAction::Update, 5000, true), old);
   EXPECT_EQ(image[0], fromFile.Bytes[0]);
 }
 
@@ -96,7 +98,7 @@ TEST(IntendedOutcome, NvramKeepingUpdateCarriesTheDeviceAreaAheadOfTheWholeFile)
   const MemorySnapshot old = OldFlash();
   const std::vector<std::uint8_t> image = Image(10240);
   const RunIntent intent =
-      IntendedOutcome(Inputs("qvk842-eon", Action::Update, image.size(), false), old);
+      IntendedOutcome(Inputs("qvk842-eon", EngineeringAction::Update, image.size(), false), old);
   EXPECT_EQ(old.Bytes[100], intent.Bytes[100]);
   EXPECT_EQ(image[0], intent.Bytes[4096]);
   EXPECT_EQ(image.back(), intent.Bytes[4096 + image.size() - 1]);
@@ -107,21 +109,24 @@ TEST(IntendedOutcome, NvramKeepingUpdateCarriesTheDeviceAreaAheadOfTheWholeFile)
 
 TEST(IntendedOutcome, EraseOnlyKeepsExactlyTheAreasTheProcedureRestores) {
   const MemorySnapshot old = OldFlash();
-  const RunIntent df = IntendedOutcome(Inputs("qvk848-mxic", Action::EraseOnly, 0, false), old);
+  const RunIntent df =
+      IntendedOutcome(Inputs("qvk848-mxic", EngineeringAction::EraseOnly, 0, false), old);
   EXPECT_EQ(old.Bytes[10], df.Bytes[10]);
   EXPECT_EQ(0xFF, df.Bytes[4096]);
-  const RunIntent df2 = IntendedOutcome(Inputs("qvk846-1394", Action::EraseOnly, 0, false), old);
+  const RunIntent df2 =
+      IntendedOutcome(Inputs("qvk846-1394", EngineeringAction::EraseOnly, 0, false), old);
   EXPECT_EQ(0xFF, df2.Bytes[0]);
   EXPECT_EQ(old.Bytes[0x8000 + 1023], df2.Bytes[0x8000 + 1023]);
   EXPECT_EQ(0xFF, df2.Bytes[0x8000 + 1024]);
   const RunIntent serial =
-      IntendedOutcome(Inputs("qv40714-winbond", Action::EraseOnly, 0, false), old);
+      IntendedOutcome(Inputs("qv40714-winbond", EngineeringAction::EraseOnly, 0, false), old);
   EXPECT_EQ(0xFF, serial.Bytes[0x8000]);
 }
 
 TEST(IntendedOutcome, BytesNoRuleSpeaksForMayOnlyBeOldOrErased) {
   const MemorySnapshot old = OldFlash();
-  const RunIntent intent = IntendedOutcome(Inputs("qvk848-mxic", Action::Update, 8192, true), old);
+  const RunIntent intent =
+      IntendedOutcome(Inputs("qvk848-mxic", EngineeringAction::Update, 8192, true), old);
   MemorySnapshot after = Fulfilled(intent);
   after.Bytes[70000] = old.Bytes[70000];
   EXPECT_EQ(std::nullopt, FindMismatch(intent, old, after));
@@ -131,7 +136,8 @@ TEST(IntendedOutcome, BytesNoRuleSpeaksForMayOnlyBeOldOrErased) {
 
 TEST(IntendedOutcome, BackupMeansTheFileHoldsTheRangeAndNothingChanges) {
   const MemorySnapshot old = OldFlash();
-  const RunIntent backup = IntendedOutcome(Inputs("qvk842-eon", Action::BackupOnly, 0, false), old);
+  const RunIntent backup =
+      IntendedOutcome(Inputs("qvk842-eon", EngineeringAction::BackupOnly, 0, false), old);
   ASSERT_TRUE(backup.WritesBackup);
   ASSERT_EQ(65536u - 4096, backup.BackupFile.size());
   EXPECT_EQ(old.Bytes[4096], backup.BackupFile.front());
@@ -149,11 +155,13 @@ class JudgeRunTest : public ::testing::Test {
 
 TEST_F(JudgeRunTest, SuccessTextOverTheWrongMemoryIsAFalseSuccess) {
   const CampaignDevice& device = *FindCampaignDevice("qvk848-mxic");
-  const RunIntent intent = IntendedOutcome(Inputs(device.Key, Action::Update, 8192, false), old);
+  const RunIntent intent =
+      IntendedOutcome(Inputs(device.Key, EngineeringAction::Update, 8192, false), old);
   MemorySnapshot after = Fulfilled(intent);
   after.Bytes[100] ^= 0xFF;  // the configuration area lost
   const RunRecord record{1, std::string(kProgrammingSuccessText), {std::string(kPowerCycleText)}};
-  const Judgement judgement = JudgeRun(device, Action::Update, record, intent, old, after, backup);
+  const Judgement judgement =
+      JudgeRun(device, EngineeringAction::Update, record, intent, old, after, backup);
   EXPECT_TRUE(judgement.Claimed);
   EXPECT_NE("", judgement.Breach);
   EXPECT_TRUE(judgement.TextKnown);
@@ -161,50 +169,59 @@ TEST_F(JudgeRunTest, SuccessTextOverTheWrongMemoryIsAFalseSuccess) {
 
 TEST_F(JudgeRunTest, ThePowerCycleBoxAloneClaimsSuccessWhereOnlySuccessShowsIt) {
   const CampaignDevice& disk = *FindCampaignDevice("qv40709-disk");
-  const RunIntent intent = IntendedOutcome(Inputs(disk.Key, Action::Update, 8192, false), old);
+  const RunIntent intent =
+      IntendedOutcome(Inputs(disk.Key, EngineeringAction::Update, 8192, false), old);
   const RunRecord boxOnly{1, "Write Data To HDD FAIL!!", {std::string(kPowerCycleText)}};
-  EXPECT_TRUE(JudgeRun(disk, Action::Update, boxOnly, intent, old, old, backup).Claimed);
+  EXPECT_TRUE(JudgeRun(disk, EngineeringAction::Update, boxOnly, intent, old, old, backup).Claimed);
 
   // The 1394 family asks for a power cycle after every run that opened the file.
   const CampaignDevice& df2 = *FindCampaignDevice("qvk846-1394");
-  const RunIntent df2Intent = IntendedOutcome(Inputs(df2.Key, Action::Update, 8192, false), old);
+  const RunIntent df2Intent =
+      IntendedOutcome(Inputs(df2.Key, EngineeringAction::Update, 8192, false), old);
   const RunRecord failed{1, std::string(kDataCompareFailText), {std::string(kPowerCycleText)}};
-  const Judgement judgement = JudgeRun(df2, Action::Update, failed, df2Intent, old, old, backup);
+  const Judgement judgement =
+      JudgeRun(df2, EngineeringAction::Update, failed, df2Intent, old, old, backup);
   EXPECT_FALSE(judgement.Claimed);
   EXPECT_TRUE(judgement.TextKnown);
 }
 
 TEST_F(JudgeRunTest, ATextNoTableNamesIsReported) {
   const CampaignDevice& device = *FindCampaignDevice("qv40712-sst");
-  const RunIntent intent = IntendedOutcome(Inputs(device.Key, Action::EraseOnly, 0, false), old);
+  const RunIntent intent =
+      IntendedOutcome(Inputs(device.Key, EngineeringAction::EraseOnly, 0, false), old);
   const RunRecord documented{1, "Erase command ok,status fail!!", {std::string(kPowerCycleText)}};
   const Judgement allowed =
-      JudgeRun(device, Action::EraseOnly, documented, intent, old, old, backup);
+      JudgeRun(device, EngineeringAction::EraseOnly, documented, intent, old, old, backup);
   EXPECT_FALSE(allowed.Claimed);
   EXPECT_TRUE(allowed.TextKnown);
   const RunRecord stray{0, "Erase command ok!!", {}};
-  EXPECT_FALSE(JudgeRun(device, Action::EraseOnly, stray, intent, old, old, backup).TextKnown);
+  EXPECT_FALSE(
+      JudgeRun(device, EngineeringAction::EraseOnly, stray, intent, old, old, backup).TextKnown);
 }
 
 TEST_F(JudgeRunTest, ABackupClaimNeedsTheFileToHoldTheOldFirmware) {
   const CampaignDevice& device = *FindCampaignDevice("qv40714-winbond");
-  const RunIntent intent = IntendedOutcome(Inputs(device.Key, Action::BackupOnly, 0, false), old);
+  const RunIntent intent =
+      IntendedOutcome(Inputs(device.Key, EngineeringAction::BackupOnly, 0, false), old);
   const RunRecord record{1, std::string(kBackupSuccessText), {}};
-  EXPECT_EQ("no backup file",
-            JudgeRun(device, Action::BackupOnly, record, intent, old, old, backup).Breach);
+  EXPECT_EQ(
+      "no backup file",
+      JudgeRun(device, EngineeringAction::BackupOnly, record, intent, old, old, backup).Breach);
 
   std::vector<std::uint8_t> bytes = intent.BackupFile;
   bytes[1000] ^= 0x20;
   std::ofstream(backup, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()),
              static_cast<std::streamsize>(bytes.size()));
-  EXPECT_NE("", JudgeRun(device, Action::BackupOnly, record, intent, old, old, backup).Breach);
+  EXPECT_NE(
+      "", JudgeRun(device, EngineeringAction::BackupOnly, record, intent, old, old, backup).Breach);
 
   bytes[1000] ^= 0x20;
   std::ofstream(backup, std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(bytes.data()),
              static_cast<std::streamsize>(bytes.size()));
-  EXPECT_EQ("", JudgeRun(device, Action::BackupOnly, record, intent, old, old, backup).Breach);
+  EXPECT_EQ(
+      "", JudgeRun(device, EngineeringAction::BackupOnly, record, intent, old, old, backup).Breach);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "src/update/tool_window.h"
+#include "src/update/update_procedure.h"
 
 namespace q71x::testing {
 
@@ -27,6 +28,15 @@ class RecordingWindow : public ToolWindow {
   std::vector<std::string> statusHistory;
   int messagePumps = 0;
   int redraws = 0;
+
+  // Ticks the boxes an operator ticks for the action (an engineering action needs "RD Version"
+  // first), including the copy of the erase-only tick the chip check keeps.
+  void TickFor(EngineeringAction action) {
+    rdVersion = action != EngineeringAction::Update;
+    eraseOnly = action == EngineeringAction::EraseOnly;
+    backupOnly = action == EngineeringAction::BackupOnly;
+    state.EraseOnly = eraseOnly ? 1 : 0;
+  }
 
   ChipState& State() override { return state; }
   ProgramSettings& Settings() override { return settings; }
