@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "src/update/backup_file.h"
+#include "src/update/proven_read.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
 
@@ -23,9 +24,20 @@ int BackupFlashThrough(ToolWindow& window, std::string_view defaultName, std::ui
     window.PostStatus(std::string(kAllocateReadBufferErrorText));
     return 0;
   }
-  if (readFlash(0, flash.data(), length) == 0) {
-    window.PostStatus(std::string(kReadBackToBackupErrorText));
-    return 0;
+  // A short or garbled answer would otherwise go into the file as the old firmware.
+  const RangeRead readFromStart = [&readFlash](std::uint8_t* buffer, std::size_t count) {
+    return readFlash(0, buffer, static_cast<std::uint32_t>(count));
+  };
+  switch (ReadTwiceAndCompare(readFromStart, flash.data(), length)) {
+    case ProvenReadResult::Agreed:
+      break;
+    case ProvenReadResult::NoMemory:
+      window.PostStatus(std::string(kAllocateReadBufferErrorText));
+      return 0;
+    case ProvenReadResult::ReadFailed:
+    case ProvenReadResult::Differed:
+      window.PostStatus(std::string(kReadBackToBackupErrorText));
+      return 0;
   }
   // The file starts at flash byte `skip`: the configuration area is left out when it is skipped.
   const std::uint32_t from = std::min(skip, length);

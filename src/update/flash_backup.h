@@ -1,8 +1,8 @@
 #pragma once
 // The engineering "backup only" action shared by the flash families: read `FirmwareSize` bytes
-// from flash address 0 in one go and write them, less the first `skip`, to the backup file, with
-// the status texts of the backup. The families differ only in how they read their flash and in
-// the default file name.
+// from flash address 0 in one go, twice, and write them, less the first `skip`, to the backup
+// file only when both reads agree, with the status texts of the backup. The families differ only
+// in how they read their flash and in the default file name.
 
 #include <cstdint>
 #include <functional>

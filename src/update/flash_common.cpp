@@ -23,7 +23,35 @@ void SettleAfterErase(ToolWindow& window, const std::string& devicePath) {
   }
 }
 
+// One unit of the sector-by-sector erase, with its dot; 0 when the bridge refused it.
+int EraseOneSector(ToolWindow& window, const std::string& devicePath, std::uint32_t address) {
+  WaitFlashReady(devicePath);
+  if (EraseFlashSector(devicePath, address) == 0) {
+    return 0;
+  }
+  if (WaitFlashReady(devicePath) == 0) {
+    WriteDebugLine(kNotReadyAfterEraseText);
+  }
+  window.AppendStatus(".");
+  return 1;
+}
+
+// Steps of FlashPageSize from address 0 land on 0x0000, 0x2000, 0x4000, ... and never inside the
+// boot sector at 0x1000, so the boot sectors are addressed one by one as well.
+int EraseAmicBootSectors(ToolWindow& window, const std::string& devicePath) {
+  for (std::uint32_t address : kAmicBootSectorAddresses) {
+    if (EraseOneSector(window, devicePath, address) == 0) {
+      return 0;
+    }
+  }
+  return 1;
+}
+
 }  // namespace
+
+bool IsAmicBootSectorPart(int amicFlashPart) {
+  return amicFlashPart == 1 || amicFlashPart == 3 || amicFlashPart == 5;
+}
 
 bool IsErased(const std::uint8_t* data, std::size_t length) {
   return std::all_of(data, data + length, [](std::uint8_t byte) { return byte == 0xFF; });
@@ -43,16 +71,11 @@ int EraseFlashBySectors(ToolWindow& window, const std::string& devicePath, std::
   int result = 0;
   std::uint32_t address = 0;
   for (std::uint32_t sector = 0; sector < sectors; ++sector) {
-    WaitFlashReady(devicePath);
-    if (EraseFlashSector(devicePath, address) == 0) {
+    if (EraseOneSector(window, devicePath, address) == 0) {
       return 0;
-    }
-    if (WaitFlashReady(devicePath) == 0) {
-      WriteDebugLine(kNotReadyAfterEraseText);
     }
     address += step;
     result = 1;
-    window.AppendStatus(".");
   }
   return result;
 }
@@ -63,7 +86,9 @@ int EraseAllFlash(ToolWindow& window, const std::string& devicePath) {
   WaitFlashReady(devicePath);
 
   const bool chipErased = window.State().AtmelFlashPart != -1 && EraseFlashChip(devicePath) != 0;
-  if (!chipErased && EraseFlashBySectors(window, devicePath, length) == 0) {
+  if (!chipErased && (EraseFlashBySectors(window, devicePath, length) == 0 ||
+                      (IsAmicBootSectorPart(window.State().AmicFlashPart) &&
+                       EraseAmicBootSectors(window, devicePath) == 0))) {
     window.PostStatus(std::string(kEraseCommandFailText));
     return 0;
   }

@@ -10,6 +10,7 @@
 #include "src/update/flash_common.h"
 #include "src/update/flash_write_access.h"
 #include "src/update/image_source.h"
+#include "src/update/proven_read.h"
 #include "src/update/status_reporting.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
@@ -36,6 +37,48 @@ struct RunPlan {
   bool prepareWrite = false;
 };
 
+RangeRead ConfigAreaReader(const std::string& devicePath) {
+  return [&devicePath](std::uint8_t* buffer, std::size_t length) {
+    return ReadFlashBlock(devicePath, 0, buffer, static_cast<std::uint32_t>(length));
+  };
+}
+
+// The device's configuration area, proven by two agreeing reads before anything is erased: a
+// short or garbled answer taken as the area would be programmed back as the configuration.
+// 0 after showing why the run must stop.
+int ReadDeviceConfigArea(ToolWindow& window, const std::string& devicePath,
+                         AlignedBuffer& configArea) {
+  configArea = AllocateWorkBuffer(kConfigAreaBytes);
+  if (!configArea.ok()) {
+    Show(window, kAllocateBuffersErrorText);
+    return 0;
+  }
+  WaitFlashReady(devicePath);
+  switch (ReadTwiceAndCompare(ConfigAreaReader(devicePath), configArea.data(), kConfigAreaBytes)) {
+    case ProvenReadResult::Agreed:
+      return 1;
+    case ProvenReadResult::NoMemory:
+      Show(window, kAllocateBuffersErrorText);
+      return 0;
+    case ProvenReadResult::ReadFailed:
+    case ProvenReadResult::Differed:
+      Show(window, kBackupNvramFailText);
+      return 0;
+  }
+  return 0;
+}
+
+// A write the bridge accepted can still have gone in short or garbled, so only the read-back
+// counts. 1 when the area holds the saved bytes again.
+int WriteConfigAreaBack(const std::string& devicePath, const AlignedBuffer& configArea) {
+  WaitFlashReady(devicePath);
+  if (WriteFlashBlock(devicePath, 0, configArea.data(), kConfigAreaBytes) == 0) {
+    return 0;
+  }
+  WaitFlashReady(devicePath);
+  return ReadBackMatches(ConfigAreaReader(devicePath), configArea.data(), kConfigAreaBytes);
+}
+
 int RunEraseOnly(ToolWindow& window, const std::string& devicePath, const RunPlan& plan,
                  const AlignedBuffer& configArea) {
   if (plan.prepareWrite) {
@@ -44,12 +87,9 @@ int RunEraseOnly(ToolWindow& window, const std::string& devicePath, const RunPla
   int result = EraseAllFlash(window, devicePath);
   // Without the tick the device keeps its configuration area through the erase. In file-area
   // mode the tick is set, so the area read at the start is always there to write back.
-  if (!plan.nvramTicked) {
-    WaitFlashReady(devicePath);
-    if (WriteFlashBlock(devicePath, 0, configArea.data(), kConfigAreaBytes) == 0) {
-      Show(window, kWriteNvramBackFailText);
-      result = 0;
-    }
+  if (!plan.nvramTicked && WriteConfigAreaBack(devicePath, configArea) == 0) {
+    Show(window, kWriteNvramBackFailText);
+    result = 0;
   }
   if (result == 1) {
     ShowMessage(kPowerCycleText);
@@ -126,17 +166,8 @@ int UpdateFlashWithNvram(ToolWindow& window, const std::string& devicePath) {
   plan.prepareWrite = state.ChipType == kChipTypeNeedingPrepare;
 
   AlignedBuffer configArea;
-  if (!plan.fileArea) {
-    configArea = AllocateWorkBuffer(kConfigAreaBytes);
-    if (!configArea.ok()) {
-      Show(window, kAllocateBuffersErrorText);
-      return 0;
-    }
-    WaitFlashReady(devicePath);
-    if (ReadFlashBlock(devicePath, 0, configArea.data(), kConfigAreaBytes) == 0) {
-      Show(window, kBackupNvramFailText);
-      return 0;
-    }
+  if (!plan.fileArea && ReadDeviceConfigArea(window, devicePath, configArea) == 0) {
+    return 0;
   }
   if (OpenFlashForWrite(window, devicePath, StatusStyle::Show) == 0) {
     return 0;

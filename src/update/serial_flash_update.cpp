@@ -10,6 +10,7 @@
 #include "src/update/flash_common.h"
 #include "src/update/flash_write_access.h"
 #include "src/update/image_source.h"
+#include "src/update/proven_read.h"
 #include "src/update/status_reporting.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
@@ -28,9 +29,7 @@ constexpr std::uint32_t kConfigCopyBytes = 512;
 constexpr std::uint32_t kConfigCopyKeptUpTo = 32768;
 
 constexpr std::uint32_t kUpperSectorAddress = 0x8000;
-// AMIC parts with boot sectors: the lower 32 KB is four sectors of growing size, and the upper
-// half is reached through the sector at 0xF000.
-constexpr std::array<std::uint32_t, 4> kAmicBootSectors = {0x0000, 0x1000, 0x3000, 0x7000};
+// Above the boot sectors of an AMIC part the upper half is reached through the sector at 0xF000.
 constexpr std::uint32_t kAmicUpperSectorAddress = 0xF000;
 
 constexpr std::uint32_t kSettleAfterEraseMs = 500;
@@ -39,17 +38,10 @@ constexpr std::uint32_t kSettleBeforeVerifyMs = 1000;
 enum class AmicLayout { NotAmic, BootSectors, Unsupported };
 
 AmicLayout ClassifyAmicPart(int amicFlashPart) {
-  switch (amicFlashPart) {
-    case -1:
-    case 4:
-      return AmicLayout::NotAmic;
-    case 1:
-    case 3:
-    case 5:
-      return AmicLayout::BootSectors;
-    default:
-      return AmicLayout::Unsupported;
+  if (IsAmicBootSectorPart(amicFlashPart)) {
+    return AmicLayout::BootSectors;
   }
+  return amicFlashPart == -1 || amicFlashPart == 4 ? AmicLayout::NotAmic : AmicLayout::Unsupported;
 }
 
 void Post(ToolWindow& window, std::string_view text) {
@@ -98,7 +90,7 @@ int EraseAmicBootSectors(ToolWindow& window, const std::string& devicePath,
                          bool imageReachesUpper) {
   // A boot sector the bridge refuses is passed over: the blank check that follows catches any
   // byte it left behind.
-  for (std::uint32_t address : kAmicBootSectors) {
+  for (std::uint32_t address : kAmicBootSectorAddresses) {
     if (EraseFlashSector(devicePath, address) != 0) {
       SettleAfterErase(window, devicePath, true);
     }
@@ -107,10 +99,34 @@ int EraseAmicBootSectors(ToolWindow& window, const std::string& devicePath,
                            : 1;
 }
 
-struct ConfigCopy {
-  std::array<std::uint8_t, kConfigCopyBytes> bytes{};
-  bool valid = false;
-};
+using ConfigCopy = std::array<std::uint8_t, kConfigCopyBytes>;
+
+bool KeepsConfigCopy(std::uint32_t area) {
+  return area <= kConfigCopyKeptUpTo;
+}
+
+RangeRead ConfigCopyReader(const std::string& devicePath) {
+  return [&devicePath](std::uint8_t* buffer, std::size_t length) {
+    return ReadFlashBlock(devicePath, kConfigCopyAddress, buffer,
+                          static_cast<std::uint32_t>(length));
+  };
+}
+
+// Reads the configuration copy twice. When it is to be kept, a copy the two reads do not prove
+// stops the run before the erase: written back, it would replace the device's configuration with
+// whatever the bridge answered. 0 after reporting why the run must stop.
+int ReadConfigCopy(ToolWindow& window, const std::string& devicePath, std::uint32_t area,
+                   ConfigCopy& config) {
+  const ProvenReadResult read =
+      ReadTwiceAndCompare(ConfigCopyReader(devicePath), config.data(), kConfigCopyBytes);
+  WriteConsoleLine(read == ProvenReadResult::Agreed ? kNvramReadOkLine : kNvramReadFailLine);
+  if (read == ProvenReadResult::Agreed || !KeepsConfigCopy(area)) {
+    return 1;
+  }
+  Post(window,
+       read == ProvenReadResult::NoMemory ? kAllocateReadBufferErrorText : kBackupNvramFailText);
+  return 0;
+}
 
 // Reads the configuration copy (when the area leaves room for keeping it) and erases what the
 // image needs. 0 after reporting why the run must stop.
@@ -119,9 +135,9 @@ int EraseImageArea(ToolWindow& window, const std::string& devicePath, std::uint3
   if (area > kChipEraseAbove) {
     return EraseWholeChip(window, devicePath);
   }
-  config.valid =
-      ReadFlashBlock(devicePath, kConfigCopyAddress, config.bytes.data(), kConfigCopyBytes) != 0;
-  WriteConsoleLine(config.valid ? kNvramReadOkLine : kNvramReadFailLine);
+  if (ReadConfigCopy(window, devicePath, area, config) == 0) {
+    return 0;
+  }
 
   const bool imageReachesUpper = imageLength > kMinimumArea;
   switch (ClassifyAmicPart(window.State().AmicFlashPart)) {
@@ -211,7 +227,7 @@ int UpdateSerialFlash(ToolWindow& window, const std::string& devicePath) {
   if (WaitFlashReady(devicePath) == 0) {
     WriteDebugLine(kDeviceInitialNotReadyText);
   }
-  ConfigCopy config;
+  ConfigCopy config{};
   if (EraseImageArea(window, devicePath, area, imageLength, config) == 0) {
     return 0;
   }
@@ -228,9 +244,9 @@ int UpdateSerialFlash(ToolWindow& window, const std::string& devicePath) {
   const bool programmed =
       ProgramBlocks(window, devicePath, imageBytes.data(), blockCount, blockSize);
   // The copy goes back even after a failed loop: the device keeps its configuration while the
-  // operator retries. A copy whose read failed holds no configuration and is not written.
-  if (area <= kConfigCopyKeptUpTo && config.valid &&
-      WriteFlashBlock(devicePath, kConfigCopyAddress, config.bytes.data(), kConfigCopyBytes) != 0) {
+  // operator retries.
+  if (KeepsConfigCopy(area) &&
+      WriteFlashBlock(devicePath, kConfigCopyAddress, config.data(), kConfigCopyBytes) != 0) {
     WriteConsoleLine(kNvramWriteOkLine);
   }
   if (!programmed) {
@@ -244,7 +260,11 @@ int UpdateSerialFlash(ToolWindow& window, const std::string& devicePath) {
     Post(window, kReadFailText);
     return 0;
   }
-  if (std::memcmp(imageBytes.data(), readBack.data(), area) != 0) {
+  // Where the erase unit at 0 reaches 0x8000, a write-back that failed or went in wrong leaves
+  // the device without its configuration; that is no success either.
+  if (std::memcmp(imageBytes.data(), readBack.data(), area) != 0 ||
+      (KeepsConfigCopy(area) &&
+       ReadBackMatches(ConfigCopyReader(devicePath), config.data(), kConfigCopyBytes) == 0)) {
     Post(window, kCompareFailText);
     return 1;
   }

@@ -107,6 +107,48 @@ TEST(EraseAllFlash, ReadyWaitsThatRunOutAreReportedAndTheRunGoesOn) {
   EXPECT_TRUE(rig.FlashErased(0, k64K));
 }
 
+// Boot sectors of 4, 4, 8 and 16 KB: the 8 KB steps alone never land in the one at 0x1000.
+TEST(EraseAllFlash, AmicBootSectorPartsAlsoGetEveryBootSectorErased) {
+  for (const char* part : {"A25L05PU", "A25L10PU", "A25L20PU"}) {
+    SCOPED_TRACE(part);
+    SerialFlashRig rig(Qv40716Amic(part));
+    ASSERT_NE(-1, rig.window.state.AmicFlashPart);
+    ASSERT_NE(4, rig.window.state.AmicFlashPart);
+
+    EXPECT_EQ(1, EraseAllFlash(rig.window, rig.path));
+
+    EXPECT_TRUE(rig.FlashErased(0, k64K));
+    const auto erases = rig.EraseAddresses();
+    for (std::uint32_t bootSector : {0x0000u, 0x1000u, 0x3000u, 0x7000u}) {
+      EXPECT_NE(erases.end(), std::find(erases.begin(), erases.end(), bootSector)) << bootSector;
+    }
+    EXPECT_EQ("Erase flash all success!", rig.window.StatusText());
+  }
+}
+
+TEST(EraseAllFlash, AmicUniformPartKeepsThePlainSectorSteps) {
+  SerialFlashRig rig(Qv40716Amic("A25L512U"));
+  ASSERT_EQ(4, rig.window.state.AmicFlashPart);
+
+  EXPECT_EQ(1, EraseAllFlash(rig.window, rig.path));
+
+  EXPECT_EQ((std::vector<std::uint32_t>{0, 8192, 2 * 8192, 3 * 8192, 4 * 8192, 5 * 8192, 6 * 8192,
+                                        7 * 8192}),
+            rig.EraseAddresses());
+  EXPECT_TRUE(rig.FlashErased(0, k64K));
+}
+
+TEST(EraseAllFlash, RefusedAmicBootSectorEraseIsAnEraseFailure) {
+  SerialFlashRig rig(Qv40716Amic());
+  rig.ArmFault({0xFF, 0x04, 0x14, 0x00, 0x10, 0x00}, 1, FaultKind::Fail);
+
+  EXPECT_EQ(0, EraseAllFlash(rig.window, rig.path));
+
+  EXPECT_EQ("Erase command fail!!", rig.window.StatusText());
+  EXPECT_EQ(rig.OldFlashRange(0x1000, 0x1000), rig.FlashRange(0x1000, 0x1000));
+  EXPECT_TRUE(rig.Ff04Commands(0x10).empty()) << "no blank check after a failed erase";
+}
+
 struct EraseFailureRow {
   const char* Name;
   SerialDevice Device;
@@ -224,31 +266,55 @@ TEST(BackupFlashToFile, NameOf260CharactersIsRefusedNot259) {
   EXPECT_EQ(rig.FlashRange(0, k64K), SerialFlashRig::ReadFile(fits));
 }
 
+TEST(BackupFlashToFile, ReadsTheFlashTwice) {
+  SerialFlashRig rig(Qv40714Winbond());
+
+  EXPECT_EQ(1, BackupFlashToFile(rig.window, rig.path, 4096));
+
+  const auto reads = rig.Ff04Commands(0x10);
+  ASSERT_EQ(2u, reads.size());
+  for (const sim::LoggedCommand* read : reads) {
+    EXPECT_EQ(0u, SerialFlashRig::AddressOf(*read));
+    EXPECT_EQ(k64K, read->WireLength);
+  }
+}
+
 struct BackupFailureRow {
   const char* Name;
   std::function<void(SerialFlashRig&)> Arrange;
   const char* Text;
+  int FailingAllocation;  // the work-buffer request that fails, 0 for none
 };
 
 TEST(BackupFlashToFile, FailureTable) {
+  const auto readFault = [](int nth, FaultKind kind, std::uint32_t value = 0) {
+    return [=](SerialFlashRig& rig) { rig.ArmFault({0xFF, 0x04, 0x10}, nth, kind, 1, value); };
+  };
   const std::vector<BackupFailureRow> rows = {
-      {"read buffer cannot be had", [](SerialFlashRig&) {}, "Allocate read buffer Error!!"},
-      {"flash read fails",
-       [](SerialFlashRig& rig) {
-         rig.ArmFault({0xFF, 0x04, 0x10}, 1, FaultKind::Fail);
-       },
-       "Read Back to Backup Error!!"},
+      {"read buffer cannot be had", [](SerialFlashRig&) {}, "Allocate read buffer Error!!", 1},
+      {"second copy cannot be had", [](SerialFlashRig&) {}, "Allocate read buffer Error!!", 2},
+      {"flash read fails", readFault(1, FaultKind::Fail), "Read Back to Backup Error!!", 0},
+      {"second flash read fails", readFault(2, FaultKind::Fail), "Read Back to Backup Error!!", 0},
+      // Answers that report success but are not the flash: the file must not pass for it.
+      {"first read answers short", readFault(1, FaultKind::Short, 4096),
+       "Read Back to Backup Error!!", 0},
+      {"second read answers short", readFault(2, FaultKind::Short, 100),
+       "Read Back to Backup Error!!", 0},
+      {"first read answers garbage", readFault(1, FaultKind::Garbage, 5),
+       "Read Back to Backup Error!!", 0},
+      {"second read answers garbage", readFault(2, FaultKind::Garbage, 5),
+       "Read Back to Backup Error!!", 0},
       {"file cannot be created",
        [](SerialFlashRig& rig) { rig.window.backupFile = rig.dir.File("missing/backup.bin"); },
-       "Open Backup File Error!!"},
+       "Open Backup File Error!!", 0},
   };
   for (const BackupFailureRow& row : rows) {
     SCOPED_TRACE(row.Name);
     SerialFlashRig rig(Qv40714Winbond());
     row.Arrange(rig);
     std::optional<FailingWorkBuffer> failing;
-    if (std::string(row.Text) == "Allocate read buffer Error!!") {
-      failing.emplace(1);
+    if (row.FailingAllocation != 0) {
+      failing.emplace(row.FailingAllocation);
     }
 
     EXPECT_EQ(0, BackupFlashToFile(rig.window, rig.path, 0));

@@ -202,6 +202,8 @@ enum class FlashLeft {
   TwoBlocks,
   SecondBlockCut,  // block 1 got its first 100 bytes, zeros after them
   FirstBlockAndTail,
+  ErasedButAreaWrong,  // the erase-only write-back did not restore the configuration area
+  ErasedAreaRestored,
 };
 
 struct FailureRow {
@@ -244,6 +246,14 @@ void CheckFlashLeft(SerialFlashRig& rig, Bytes image, FlashLeft left) {
       EXPECT_EQ(Slice(image, k16K - k4K, 100), rig.FlashRange(k16K, 100));
       EXPECT_EQ(Bytes(k16K - 100, 0x00), rig.FlashRange(k16K + 100, k16K - 100));
       break;
+    case FlashLeft::ErasedAreaRestored:
+      EXPECT_EQ(rig.config, rig.FlashRange(0, k4K));
+      EXPECT_TRUE(rig.FlashErased(k4K, 65536 - k4K));
+      break;
+    case FlashLeft::ErasedButAreaWrong:
+      EXPECT_NE(rig.config, rig.FlashRange(0, k4K));
+      EXPECT_TRUE(rig.FlashErased(k4K, 65536 - k4K));
+      break;
     case FlashLeft::FirstBlockAndTail:
       EXPECT_EQ(firstBlock, rig.FlashRange(0, k16K));
       EXPECT_EQ(Bytes(k4K, 0x00), rig.FlashRange(k16K, k4K));
@@ -276,6 +286,23 @@ TEST(UpdateFlashWithNvram, FailureTable) {
       {"reading the configuration area fails", Qvk842Eon(), k40K,
        fault({0xFF, 0x04, 0x10}, 1, FaultKind::Fail), "Backup NVRAM command fail!", 0,
        FlashLeft::Untouched, 0},
+      // The area is read twice before anything is erased; answers that report success but are
+      // not the area would otherwise be programmed back as the configuration.
+      {"the second read of the configuration area fails", Qvk842Eon(), k40K,
+       fault({0xFF, 0x04, 0x10}, 2, FaultKind::Fail), "Backup NVRAM command fail!", 0,
+       FlashLeft::Untouched, 0},
+      {"the configuration area answers short", Qvk842Eon(), k40K,
+       fault({0xFF, 0x04, 0x10}, 1, FaultKind::Short, 100), "Backup NVRAM command fail!", 0,
+       FlashLeft::Untouched, 0},
+      {"the configuration area answers garbage", Qvk842Eon(), k40K,
+       fault({0xFF, 0x04, 0x10}, 2, FaultKind::Garbage, 7), "Backup NVRAM command fail!", 0,
+       FlashLeft::Untouched, 0},
+      {"erase-only: the configuration area cannot be proven", Qvk842Eon(), k40K,
+       [fault](SerialFlashRig& rig) {
+         rig.TickEraseOnly();
+         fault({0xFF, 0x04, 0x10}, 1, FaultKind::Garbage, 7)(rig);
+       },
+       "Backup NVRAM command fail!", 0, FlashLeft::Untouched, 0},
       {"ATMEL write-enable latch does not set", Device(6, 1, "AT25F512B", 49152, 0, k4K), k40K,
        fault({0xFF, 0x04, 0x20, 0x01, 0x00, 0x06}, 1, FaultKind::Fail),
        "Enable ATMEL flash write enable fail!!", 0, FlashLeft::Untouched, 0},
@@ -288,10 +315,31 @@ TEST(UpdateFlashWithNvram, FailureTable) {
          fault({0xFF, 0x04, 0x11}, 1, FaultKind::Fail)(rig);
        },
        "Write NVRAM back command fail!", 0, FlashLeft::Erased, 0},
+      // Accepted by the bridge but not what went out: only the read-back shows it.
+      {"the area written back after erase-only arrives short", Qvk842Eon(), k40K,
+       [fault](SerialFlashRig& rig) {
+         rig.TickEraseOnly();
+         fault({0xFF, 0x04, 0x11}, 1, FaultKind::Short, 100)(rig);
+       },
+       "Write NVRAM back command fail!", 0, FlashLeft::ErasedButAreaWrong, 0},
+      {"the area written back after erase-only arrives garbled", Qvk842Eon(), k40K,
+       [fault](SerialFlashRig& rig) {
+         rig.TickEraseOnly();
+         fault({0xFF, 0x04, 0x11}, 1, FaultKind::Garbage, 7)(rig);
+       },
+       "Write NVRAM back command fail!", 0, FlashLeft::ErasedButAreaWrong, 0},
+      {"the read-back of the area written back after erase-only fails", Qvk842Eon(), k40K,
+       [fault](SerialFlashRig& rig) {
+         rig.TickEraseOnly();
+         // Reads: the area twice, the blank check, then the read-back.
+         fault({0xFF, 0x04, 0x10}, 4, FaultKind::Fail)(rig);
+       },
+       "Write NVRAM back command fail!", 0, FlashLeft::ErasedAreaRestored, 0},
       {"a sector erase is refused", Qvk842Eon(), k40K,
        fault({0xFF, 0x04, 0x14}, 2, FaultKind::Fail), "Erase command fail!!", 1,
        FlashLeft::LowerSectorErased, 0},
-      {"a blank-check read fails", Qvk842Eon(), k40K, fault({0xFF, 0x04, 0x10}, 2, FaultKind::Fail),
+      // Reads 1 and 2 are the configuration area; the blank check is the third.
+      {"a blank-check read fails", Qvk842Eon(), k40K, fault({0xFF, 0x04, 0x10}, 3, FaultKind::Fail),
        "Read back after erase fail!!", 1, FlashLeft::LowerSectorErased, 0},
       // Powers on protected, and nothing here clears it: the erase changes nothing.
       {"an erased half-sector is not blank", Device(6, 1, "AT25DF041A", 49152, 0, k4K), k40K,

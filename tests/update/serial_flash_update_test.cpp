@@ -192,20 +192,89 @@ TEST(UpdateSerialFlash, BackupOnlyActionWritesTheFlashToTheFile) {
   EXPECT_TRUE(rig.dialogs.Boxes().empty());
 }
 
-TEST(UpdateSerialFlash, FailedConfigurationReadIsNotWrittenBack) {
-  SerialFlashRig rig(Qv40714Winbond());
-  const auto image = rig.WriteImage(16384);
+struct ConfigFault {
+  const char* Name;
+  int Nth;
+  FaultKind Kind;
+  std::uint32_t Value;
+};
+
+// The copy to be kept must come from two agreeing reads: written back, a failed, short or garbled
+// answer would replace the device's configuration.
+TEST(UpdateSerialFlash, ConfigurationCopyThatCannotBeProvenStopsTheRunBeforeTheErase) {
+  for (const ConfigFault& c : {ConfigFault{"first read fails", 1, FaultKind::Fail, 0},
+                               ConfigFault{"second read fails", 2, FaultKind::Fail, 0},
+                               ConfigFault{"first read answers short", 1, FaultKind::Short, 100},
+                               ConfigFault{"second read answers garbage", 2, FaultKind::Garbage, 3},
+                               ConfigFault{"read times out", 1, FaultKind::Timeout, 0}}) {
+    SCOPED_TRACE(c.Name);
+    SerialFlashRig rig(Qv40714Winbond());
+    rig.WriteImage(16384);
+    rig.ArmFault({0xFF, 0x04, 0x10, 0x00, 0x80, 0x00}, c.Nth, c.Kind, 1, c.Value);
+    ::testing::internal::CaptureStdout();
+
+    EXPECT_EQ(0, UpdateSerialFlash(rig.window, rig.path));
+
+    EXPECT_EQ("NVRAM fail\n", ::testing::internal::GetCapturedStdout());
+    EXPECT_EQ("Backup NVRAM command fail!", rig.window.StatusText());
+    EXPECT_EQ(rig.oldFlash, rig.Flash());
+    EXPECT_TRUE(rig.EraseAddresses().empty());
+    EXPECT_TRUE(rig.Ff04Commands(0x11).empty());
+    EXPECT_TRUE(rig.dialogs.Boxes().empty());
+  }
+}
+
+// The image takes the place of the copy, so an unreadable copy costs nothing.
+TEST(UpdateSerialFlash, ConfigurationCopyReadFailureDoesNotStopAnImageIntoTheUpperHalf) {
+  SerialFlashRig rig(Device(1, 1, "EN25P05"));
+  const auto image = rig.WriteImage(49152);
   rig.ArmFault({0xFF, 0x04, 0x10, 0x00, 0x80, 0x00}, 1, FaultKind::Fail);
   ::testing::internal::CaptureStdout();
 
   EXPECT_EQ(1, UpdateSerialFlash(rig.window, rig.path));
 
   EXPECT_EQ("NVRAM fail\n", ::testing::internal::GetCapturedStdout());
+  EXPECT_EQ(image, rig.FlashRange(0, 49152));
   EXPECT_FALSE(WroteConfigCopy(rig));
-  // The 64 KB erase took the area; no zeros were programmed over it.
-  EXPECT_TRUE(rig.FlashErased(kConfigAt, 512));
-  EXPECT_EQ(PaddedTo(image, 32768), rig.FlashRange(0, 32768));
   EXPECT_EQ("Programming Success!!", rig.window.StatusText());
+}
+
+// W25X10's 64 KB erase takes the copy with the lower half; only the write-back restores it.
+TEST(UpdateSerialFlash, ConfigurationWriteBackThatDidNotTakeIsNoSuccess) {
+  for (const ConfigFault& c : {ConfigFault{"write refused", 1, FaultKind::Fail, 0},
+                               ConfigFault{"write arrives short", 1, FaultKind::Short, 100},
+                               ConfigFault{"write arrives garbled", 1, FaultKind::Garbage, 3}}) {
+    SCOPED_TRACE(c.Name);
+    SerialFlashRig rig(Qv40714Winbond());
+    const auto image = rig.WriteImage(16384);
+    rig.ArmFault({0xFF, 0x04, 0x11, 0x00, 0x80, 0x00}, c.Nth, c.Kind, 1, c.Value);
+    ::testing::internal::CaptureStdout();
+
+    EXPECT_EQ(1, UpdateSerialFlash(rig.window, rig.path));
+
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ("Compare Fail!!\r\n\r\n", rig.window.StatusText());
+    EXPECT_EQ(PaddedTo(image, 32768), rig.FlashRange(0, 32768));
+    EXPECT_NE(rig.config, rig.FlashRange(kConfigAt, 512));
+    EXPECT_TRUE(rig.dialogs.Boxes().empty());
+  }
+}
+
+// With 32 KB erase units the copy is never erased: a refused write-back leaves it whole, and the
+// run has written everything it meant to.
+TEST(UpdateSerialFlash, RefusedWriteBackOverACopyNeverErasedStillSucceeds) {
+  SerialFlashRig rig(Device(1, 1, "EN25P05"));
+  const auto image = rig.WriteImage(16384);
+  rig.ArmFault({0xFF, 0x04, 0x11, 0x00, 0x80, 0x00}, 1, FaultKind::Fail);
+  ::testing::internal::CaptureStdout();
+
+  EXPECT_EQ(1, UpdateSerialFlash(rig.window, rig.path));
+
+  EXPECT_EQ("NVRAM O.K.\n", ::testing::internal::GetCapturedStdout());
+  EXPECT_EQ(PaddedTo(image, 32768), rig.FlashRange(0, 32768));
+  EXPECT_EQ(rig.config, rig.FlashRange(kConfigAt, 512));
+  EXPECT_EQ("Programming Success!!", rig.window.StatusText());
+  EXPECT_EQ(1u, rig.dialogs.Boxes().size());
 }
 
 TEST(UpdateSerialFlash, FlashStillBusyAfterTheEraseIsReportedAndTheRunGoesOn) {
