@@ -12,11 +12,7 @@ scripts/install-deps.sh
 build=build-fuzz
 seconds=${FUZZ_SECONDS:-55}
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_CXX_FLAGS="-fsanitize=address,fuzzer-no-link -fno-omit-frame-pointer" \
-  -DQ71X_BUILD_FUZZ=ON -DQ71X_BUILD_APP=OFF -DQ71X_BUILD_TESTS=OFF
-cmake --build "$build" -j2 --target device_reply_fuzzer
+scripts/fuzz-build.sh device_reply_fuzzer
 
 # Seeds: every procedure with every action (first byte) and tick pattern (second byte) over a
 # bridge that answers everything with zeros, and over one that answers reads with 0xFF. The run's

@@ -10,11 +10,7 @@ scripts/install-deps.sh
 build=build-fuzz
 seconds=${FUZZ_SECONDS:-55}
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_CXX_FLAGS="-fsanitize=address,fuzzer-no-link -fno-omit-frame-pointer" \
-  -DQ71X_BUILD_FUZZ=ON -DQ71X_BUILD_APP=OFF -DQ71X_BUILD_TESTS=OFF
-cmake --build "$build" -j2 --target image_file_fuzzer q71x-mkimage
+scripts/fuzz-build.sh image_file_fuzzer q71x-mkimage
 
 # Seeds: one image per header position, checksum form and end-marker case; the run's corpus
 # starts empty so that every run is bounded the same way.
