@@ -11,16 +11,8 @@ constexpr std::uint8_t kRead10 = 0x28;
 constexpr std::uint8_t kWrite10 = 0x2A;
 constexpr std::uint8_t kRead16 = 0x88;
 constexpr std::uint8_t kWrite16 = 0x8A;
-constexpr std::uint32_t kIdentifyLength = 512;
 constexpr std::uint32_t kMaxCount10 = 0xFFFF;
 constexpr std::uint32_t kSectorCount28Saturated = 0x0FFFFFFF;
-
-// Both capacity numbers come from the same 8-byte reply; 0 when the command fails.
-int ReadCapacity(const std::string& devicePath, std::uint8_t reply[8]) {
-  CommandBlock cdb(12);
-  cdb[0] = kReadCapacity10;
-  return PassThroughIn(devicePath, cdb, reply, 8);
-}
 
 std::uint64_t IdentifyWords(const std::uint8_t* identify, int firstWord, int wordCount) {
   std::uint64_t value = 0;
@@ -59,39 +51,61 @@ CommandBlock Block16(std::uint8_t opcode, std::uint64_t lba, std::uint32_t count
 
 }  // namespace
 
-std::uint32_t GetBlockSize(const std::string& devicePath) {
-  std::uint8_t reply[8] = {};
-  if (ReadCapacity(devicePath, reply) == 0) {
-    return kDefaultBlockSize;
-  }
+int ReadCapacity10(const std::string& devicePath, std::uint8_t reply[kCapacityReplyLength]) {
+  CommandBlock cdb(12);
+  cdb[0] = kReadCapacity10;
+  return PassThroughIn(devicePath, cdb, reply, kCapacityReplyLength);
+}
+
+std::uint32_t LastLbaOfCapacity(const std::uint8_t reply[kCapacityReplyLength]) {
+  return ReadBigEndian32(reply);
+}
+
+std::uint32_t BlockSizeOfCapacity(const std::uint8_t reply[kCapacityReplyLength]) {
   const std::uint32_t blockSize = ReadBigEndian32(reply + 4);
   return blockSize != 0 ? blockSize : kDefaultBlockSize;
 }
 
-std::uint32_t GetLastLba(const std::string& devicePath) {
-  std::uint8_t reply[8] = {};
-  if (ReadCapacity(devicePath, reply) == 0) {
-    return 0;
+std::uint32_t GetBlockSize(const std::string& devicePath) {
+  std::uint8_t reply[kCapacityReplyLength] = {};
+  if (ReadCapacity10(devicePath, reply) == 0) {
+    return kDefaultBlockSize;
   }
-  return ReadBigEndian32(reply);
+  return BlockSizeOfCapacity(reply);
 }
 
-std::uint64_t IdentifySectorCount(const std::string& devicePath) {
+std::uint32_t GetLastLba(const std::string& devicePath) {
+  std::uint8_t reply[kCapacityReplyLength] = {};
+  if (ReadCapacity10(devicePath, reply) == 0) {
+    return 0;
+  }
+  return LastLbaOfCapacity(reply);
+}
+
+int IdentifyDevice(const std::string& devicePath, std::uint8_t identify[kIdentifyLength]) {
   CommandBlock cdb(12);
   cdb[0] = 0xDF;
   cdb[1] = 0x10;
   PutBigEndian(cdb, 3, kIdentifyLength, 2);
   cdb[10] = 0xA0;  // device register: master
   cdb[11] = 0xEC;  // IDENTIFY DEVICE
-  std::uint8_t identify[kIdentifyLength] = {};
-  if (PassThroughIn(devicePath, cdb, identify, kIdentifyLength) == 0) {
-    return 0;
-  }
+  return PassThroughIn(devicePath, cdb, identify, kIdentifyLength);
+}
+
+std::uint64_t SectorCountOfIdentify(const std::uint8_t identify[kIdentifyLength]) {
   const std::uint64_t count28 = IdentifyWords(identify, 60, 2);
   if (count28 != kSectorCount28Saturated) {
     return count28;
   }
   return IdentifyWords(identify, 100, 4);
+}
+
+std::uint64_t IdentifySectorCount(const std::string& devicePath) {
+  std::uint8_t identify[kIdentifyLength] = {};
+  if (IdentifyDevice(devicePath, identify) == 0) {
+    return 0;
+  }
+  return SectorCountOfIdentify(identify);
 }
 
 int DiskRead10(const std::string& devicePath, std::uint32_t lba, std::uint8_t* buffer,
@@ -128,6 +142,28 @@ int DiskWrite16(const std::string& devicePath, std::uint64_t lba, const std::uin
     return 0;
   }
   return PassThroughOut(devicePath, Block16(kWrite16, lba, count), buffer, length);
+}
+
+int DiskRead(const std::string& devicePath, bool wide, std::uint64_t lba, std::uint8_t* buffer,
+             std::uint32_t length, std::uint32_t blockSize) {
+  if (wide) {
+    return DiskRead16(devicePath, lba, buffer, length, blockSize);
+  }
+  if (lba > kLastShortCommandLba) {
+    return 0;
+  }
+  return DiskRead10(devicePath, static_cast<std::uint32_t>(lba), buffer, length, blockSize);
+}
+
+int DiskWrite(const std::string& devicePath, bool wide, std::uint64_t lba,
+              const std::uint8_t* buffer, std::uint32_t length, std::uint32_t blockSize) {
+  if (wide) {
+    return DiskWrite16(devicePath, lba, buffer, length, blockSize);
+  }
+  if (lba > kLastShortCommandLba) {
+    return 0;
+  }
+  return DiskWrite10(devicePath, static_cast<std::uint32_t>(lba), buffer, length, blockSize);
 }
 
 }  // namespace q71x

@@ -1,7 +1,5 @@
 #include "src/device/disk_firmware_area.h"
 
-#include <cstddef>
-
 #include "src/device/aligned_buffer.h"
 #include "src/device/command_fields.h"
 #include "src/device/disk_commands.h"
@@ -11,31 +9,31 @@ namespace q71x {
 namespace {
 
 constexpr int kChipTypeConfigBlockFirmware = 14;
-constexpr std::uint32_t kConfigBlockLength = 18;
 constexpr std::size_t kConfigLevelByte = 8;
 constexpr std::size_t kDiskFirmwareByte = 16;
 constexpr std::size_t kAreaShiftByte = 17;
 constexpr std::uint16_t kDiskFirmwareSignatureAddress = 0xC000;
 
 constexpr std::uint32_t kRecordBlocks = 4;
-constexpr std::size_t kDescriptorBaseOffset = 151;
-constexpr std::size_t kDescriptorEnd = kDescriptorBaseOffset + 4;
+constexpr std::size_t kDescriptorBaseOffset = kFwAreaDescriptorOffset + 1;
+constexpr std::size_t kDescriptorEnd = kFwAreaDescriptorOffset + kFwAreaDescriptorLength;
 // How far past the start of an area without a descriptor its base is placed.
 constexpr std::uint64_t kZeroDescriptorDistance = 257;
-constexpr std::uint64_t kAreaAlignment = 256;
+constexpr std::uint64_t kAreaDistance = 256;
 constexpr std::uint64_t kLowHalf = 0xFFFFFFFFull;
 constexpr std::uint64_t kHalfRange = 0x80000000ull;
 
+bool ConfigBlockFlag(const std::uint8_t config[kConfigBlockLength], std::size_t flagByte) {
+  return config[kConfigLevelByte] != 0 && config[flagByte] == 0x01;
+}
+
 // Byte `flagByte` of the configuration block, as a test: 1 when the block was read, its
 // configuration level is set and the byte is 01.
-int ConfigBlockFlag(const std::string& devicePath, std::size_t flagByte) {
+int ReadConfigBlockFlag(const std::string& devicePath, std::size_t flagByte) {
   std::uint8_t reply[kConfigBlockLength] = {};
   int commandOk = 0;
   ReadConfigBlock(devicePath, reply, kConfigBlockLength, &commandOk);
-  if (commandOk == 0) {
-    return 0;
-  }
-  return reply[kConfigLevelByte] != 0 && reply[flagByte] == 0x01 ? 1 : 0;
+  return commandOk != 0 && ConfigBlockFlag(reply, flagByte) ? 1 : 0;
 }
 
 // The 64-bit address whose low half is `low` and which lies nearest to `near`.
@@ -53,79 +51,133 @@ std::uint64_t AlignUpTo(std::uint64_t value, std::uint64_t alignment) {
   return (value + alignment - 1) / alignment * alignment;
 }
 
-// Reads the first blocks of the firmware area and returns the base its descriptor names (0 when
-// the descriptor is empty). False when the record could not be read.
-bool ReadAreaDescriptor(const std::string& devicePath, bool wide, std::uint64_t lba,
-                        std::uint32_t blockSize, std::uint32_t& base) {
-  const std::uint64_t length = static_cast<std::uint64_t>(blockSize) * kRecordBlocks;
-  if (length < kDescriptorEnd || length > UINT32_MAX) {
-    return false;  // a block size no disk has; the descriptor cannot be where it belongs
-  }
-  if (!wide && lba > kLowHalf) {
-    return false;  // beyond what a 10-byte command can address
-  }
-  AlignedBuffer record(static_cast<std::size_t>(length));
-  if (!record.ok()) {
-    return false;
-  }
-  const std::uint32_t length32 = static_cast<std::uint32_t>(length);
-  const int ok = wide ? DiskRead16(devicePath, lba, record.data(), length32, blockSize)
-                      : DiskRead10(devicePath, static_cast<std::uint32_t>(lba), record.data(),
-                                   length32, blockSize);
-  if (ok == 0) {
-    return false;
-  }
-  base = ReadBigEndian32(record.data() + kDescriptorBaseOffset);
-  return true;
+// The first sector past what the host sees, where the area record is looked for.
+std::uint64_t RecordLba(const DiskAreaAnswers& answers) {
+  return NeedsLongCommands(answers.SectorCount) ? answers.SectorCount
+                                                : std::uint64_t{answers.LastLba} + 1;
+}
+
+bool HasDescriptorMarks(const std::uint8_t* record) {
+  return record[kFwAreaDescriptorOffset] == 0x55 && record[kDescriptorEnd - 1] == 0xAA;
 }
 
 }  // namespace
 
+int ReadDiskFirmwareSignature(const std::string& devicePath,
+                              std::uint8_t signature[kDiskFirmwareSignatureLength]) {
+  return ReadChipMemory(devicePath, kDiskFirmwareSignatureAddress, signature,
+                        kDiskFirmwareSignatureLength);
+}
+
+bool SignatureSaysFirmwareOnDisk(const std::uint8_t signature[kDiskFirmwareSignatureLength]) {
+  return signature[0] == 0x55 && signature[1] == 0xAA;
+}
+
+bool ConfigBlockSaysFirmwareOnDisk(const std::uint8_t config[kConfigBlockLength]) {
+  return ConfigBlockFlag(config, kDiskFirmwareByte);
+}
+
+bool ConfigBlockSaysAreaShifted(const std::uint8_t config[kConfigBlockLength]) {
+  return ConfigBlockFlag(config, kAreaShiftByte);
+}
+
 int HasDiskFirmware(const std::string& devicePath, int chipType) {
   if (chipType == kChipTypeConfigBlockFirmware) {
-    return ConfigBlockFlag(devicePath, kDiskFirmwareByte);
+    return ReadConfigBlockFlag(devicePath, kDiskFirmwareByte);
   }
-  std::uint8_t signature[4] = {};
-  if (ReadChipMemory(devicePath, kDiskFirmwareSignatureAddress, signature, sizeof signature) == 0) {
+  std::uint8_t signature[kDiskFirmwareSignatureLength] = {};
+  if (ReadDiskFirmwareSignature(devicePath, signature) == 0) {
     return 0;  // whatever a failed read left in the buffer is not a signature
   }
-  return signature[0] == 0x55 && signature[1] == 0xAA ? 1 : 0;
+  return SignatureSaysFirmwareOnDisk(signature) ? 1 : 0;
 }
 
 int FwAreaShiftFlag(const std::string& devicePath) {
-  return ConfigBlockFlag(devicePath, kAreaShiftByte);
+  return ReadConfigBlockFlag(devicePath, kAreaShiftByte);
+}
+
+bool NeedsLongCommands(std::uint64_t sectorCount) {
+  return (sectorCount >> 32) != 0;
+}
+
+std::uint64_t DefaultFwAreaBase(const DiskAreaAnswers& answers) {
+  // A drive of 2^32 sectors or more is beyond what READ CAPACITY(10) can describe, so its own
+  // count places the area there.
+  const std::uint64_t last =
+      NeedsLongCommands(answers.SectorCount) ? answers.SectorCount - 1 : answers.LastLba;
+  return last + (answers.Shifted ? 1 : 0);
+}
+
+bool FwAreaRecordPlace(const DiskAreaAnswers& answers, std::uint32_t blockSize, std::uint64_t& lba,
+                       std::uint32_t& length) {
+  const std::uint64_t bytes = std::uint64_t{blockSize} * kRecordBlocks;
+  if (bytes < kDescriptorEnd || bytes > UINT32_MAX) {
+    return false;  // a block size no disk has; the descriptor cannot be where it belongs
+  }
+  const std::uint64_t record = RecordLba(answers);
+  if (!NeedsLongCommands(answers.SectorCount) && record > kLastShortCommandLba) {
+    return false;
+  }
+  lba = record;
+  length = static_cast<std::uint32_t>(bytes);
+  return true;
+}
+
+std::uint64_t FwAreaBaseFromRecord(const DiskAreaAnswers& answers, const std::uint8_t* record) {
+  // Without a descriptor the base is put 257 blocks past the start of the area, which the
+  // callers' rounding turns back into that start. The drive's count need not be a multiple of
+  // the area alignment, so the first aligned block at or past the record is taken: nothing the
+  // host can see is ever handed out as firmware area.
+  const std::uint64_t recordLba = RecordLba(answers);
+  const std::uint64_t capacityStart = AlignUpTo(recordLba, kFwAreaAlignment);
+  const std::uint64_t capacityBase = capacityStart + kZeroDescriptorDistance;
+  if (!HasDescriptorMarks(record)) {
+    return capacityBase;
+  }
+  const std::uint32_t low = ReadBigEndian32(record + kDescriptorBaseOffset);
+  const std::uint64_t base =
+      NeedsLongCommands(answers.SectorCount) ? WidenNear(low, answers.SectorCount) : low;
+  std::uint64_t start = 0;
+  if (low == 0 || !FwAreaStart(base, answers.Shifted, start) || start != capacityStart) {
+    return capacityBase;
+  }
+  return base;
+}
+
+bool FwAreaStart(std::uint64_t areaBase, bool shifted, std::uint64_t& start) {
+  if (!shifted && areaBase == 0) {
+    return false;
+  }
+  const std::uint64_t rounded = (shifted ? areaBase : areaBase - 1) & ~(kFwAreaAlignment - 1);
+  // Below two alignment units the area would start on sector 0 or wrap to the end of the disk.
+  if (rounded < kAreaDistance + kFwAreaAlignment) {
+    return false;
+  }
+  start = rounded - kAreaDistance;
+  return true;
 }
 
 std::uint64_t GetDiskFirmwareLba(const std::string& devicePath, std::uint32_t blockSize,
                                  int chipType) {
-  const std::uint64_t lastLba = GetLastLba(devicePath);
-  const int shift = FwAreaShiftFlag(devicePath);
-  const std::uint64_t sectorCount = IdentifySectorCount(devicePath);
-  const int present = HasDiskFirmware(devicePath, chipType);
-
-  // A drive of 2^32 sectors or more is beyond what READ CAPACITY(10) can describe, so its own
-  // count places the area there.
-  const bool wide = (sectorCount >> 32) != 0;
-  const std::uint64_t defaultBase = (wide ? sectorCount - 1 : lastLba) + (shift != 0 ? 1 : 0);
-  if (present == 0) {
-    return defaultBase;
+  DiskAreaAnswers answers;
+  answers.LastLba = GetLastLba(devicePath);
+  answers.Shifted = FwAreaShiftFlag(devicePath) != 0;
+  answers.SectorCount = IdentifySectorCount(devicePath);
+  answers.FirmwarePresent = HasDiskFirmware(devicePath, chipType) != 0;
+  if (!answers.FirmwarePresent) {
+    return DefaultFwAreaBase(answers);
   }
-
-  const std::uint64_t recordLba = wide ? sectorCount : lastLba + 1;
-  std::uint32_t descriptor = 0;
-  if (!ReadAreaDescriptor(devicePath, wide, recordLba, blockSize, descriptor)) {
-    return defaultBase;
+  std::uint64_t lba = 0;
+  std::uint32_t length = 0;
+  if (!FwAreaRecordPlace(answers, blockSize, lba, length)) {
+    return DefaultFwAreaBase(answers);
   }
-  if (descriptor != 0) {
-    return wide ? WidenNear(descriptor, sectorCount) : descriptor;
+  AlignedBuffer record(length);
+  if (!record.ok() || DiskRead(devicePath, NeedsLongCommands(answers.SectorCount), lba,
+                               record.data(), length, blockSize) == 0) {
+    return DefaultFwAreaBase(answers);
   }
-  // No descriptor yet: the base is put 257 blocks past the start of the area, which the callers'
-  // rounding turns back into that start. On the 10-byte path the start is the block read. On a
-  // large drive the count need not be a multiple of the area alignment, so the first aligned
-  // block at or past it is taken: nothing below the drive's own count, which is all the host
-  // can see, is ever handed out as firmware area.
-  const std::uint64_t areaStart = wide ? AlignUpTo(recordLba, kAreaAlignment) : recordLba;
-  return areaStart + kZeroDescriptorDistance;
+  return FwAreaBaseFromRecord(answers, record.data());
 }
 
 }  // namespace q71x

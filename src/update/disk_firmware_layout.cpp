@@ -3,47 +3,21 @@
 #include <limits>
 
 #include "src/device/disk_commands.h"
-#include "src/device/disk_firmware_area.h"
 
 namespace q71x {
 namespace {
 
-constexpr std::uint64_t kAreaAlignment = 256;
-constexpr std::uint64_t kAreaDistance = 256;
-constexpr std::uint64_t kShortCommandLbaLimit = 0xFFFFFFFFull;
 // A sector must hold the descriptor, and a 64 KB block must be whole sectors.
 constexpr std::uint32_t kSmallestBlockSize = 512;
 
-bool BlockSizeUsable(std::uint32_t blockSize) {
-  return blockSize >= kSmallestBlockSize && kDiskFirmwareBlockSize % blockSize == 0;
-}
-
 }  // namespace
 
-DiskAreaFacts ReadDiskAreaFacts(const std::string& devicePath, int chipType) {
-  DiskAreaFacts facts;
-  facts.BlockSize = GetBlockSize(devicePath);
-  facts.AreaBase = GetDiskFirmwareLba(devicePath, facts.BlockSize, chipType);
-  facts.SectorCount = IdentifySectorCount(devicePath);
-  facts.Shifted = FwAreaShiftFlag(devicePath) != 0;
-  return facts;
-}
-
 bool UsesLongCommands(const DiskAreaFacts& facts) {
-  return (facts.SectorCount >> 32) != 0;
+  return NeedsLongCommands(facts.SectorCount);
 }
 
-bool FwAreaStart(std::uint64_t areaBase, bool shifted, std::uint64_t& start) {
-  if (!shifted && areaBase == 0) {
-    return false;
-  }
-  const std::uint64_t rounded = (shifted ? areaBase : areaBase - 1) & ~(kAreaAlignment - 1);
-  // Below two alignment units the area would start on sector 0 or wrap to the end of the disk.
-  if (rounded < kAreaDistance + kAreaAlignment) {
-    return false;
-  }
-  start = rounded - kAreaDistance;
-  return true;
+bool BlockSizeUsable(std::uint32_t blockSize) {
+  return blockSize >= kSmallestBlockSize && kDiskFirmwareBlockSize % blockSize == 0;
 }
 
 std::string_view PlaceFwArea(const DiskAreaFacts& facts, std::uint64_t bytes,
@@ -57,7 +31,7 @@ std::string_view PlaceFwArea(const DiskAreaFacts& facts, std::uint64_t bytes,
   }
   const std::uint64_t lastOffset = bytes / facts.BlockSize - 1;
   const std::uint64_t limit =
-      UsesLongCommands(facts) ? std::numeric_limits<std::uint64_t>::max() : kShortCommandLbaLimit;
+      UsesLongCommands(facts) ? std::numeric_limits<std::uint64_t>::max() : kLastShortCommandLba;
   // A sector a 10-byte command cannot name would be cut to its low 32 bits: near sector 0.
   if (first > limit - lastOffset) {
     return kFwAreaPositionErrorText;
@@ -77,24 +51,12 @@ void PutFwAreaDescriptor(std::uint8_t* firstSector, std::uint64_t areaBase) {
 
 int ReadFwArea(const std::string& devicePath, const DiskAreaFacts& facts, std::uint64_t lba,
                std::uint8_t* buffer, std::uint32_t length) {
-  if (UsesLongCommands(facts)) {
-    return DiskRead16(devicePath, lba, buffer, length, facts.BlockSize);
-  }
-  if (lba > kShortCommandLbaLimit) {
-    return 0;
-  }
-  return DiskRead10(devicePath, static_cast<std::uint32_t>(lba), buffer, length, facts.BlockSize);
+  return DiskRead(devicePath, UsesLongCommands(facts), lba, buffer, length, facts.BlockSize);
 }
 
 int WriteFwArea(const std::string& devicePath, const DiskAreaFacts& facts, std::uint64_t lba,
                 const std::uint8_t* buffer, std::uint32_t length) {
-  if (UsesLongCommands(facts)) {
-    return DiskWrite16(devicePath, lba, buffer, length, facts.BlockSize);
-  }
-  if (lba > kShortCommandLbaLimit) {
-    return 0;
-  }
-  return DiskWrite10(devicePath, static_cast<std::uint32_t>(lba), buffer, length, facts.BlockSize);
+  return DiskWrite(devicePath, UsesLongCommands(facts), lba, buffer, length, facts.BlockSize);
 }
 
 }  // namespace q71x

@@ -8,36 +8,34 @@
 #include <string>
 #include <string_view>
 
+#include "src/device/disk_firmware_area.h"
+
 namespace q71x {
 
 // Every transfer to or from the area moves whole 64 KB blocks, or FirmwareSize bytes for a backup.
 inline constexpr std::uint32_t kDiskFirmwareBlockSize = 65536;
-// The area descriptor: 55, the base (high byte first), AA, in the first sector of the area.
-inline constexpr std::size_t kFwAreaDescriptorOffset = 150;
-inline constexpr std::size_t kFwAreaDescriptorLength = 6;
 
-// Ours: refusals that keep a wrong position from being written to.
+// Ours: refusals that keep a wrong position from being written to. The position text also
+// stands for a position that cannot be worked out because an answer it rests on failed.
 inline constexpr std::string_view kDiskBlockSizeErrorText =
     "Disk block size not supported, firmware area not accessed!";
 inline constexpr std::string_view kFwAreaPositionErrorText =
     "Firmware area position out of range, firmware area not accessed!";
 
 struct DiskAreaFacts {
-  std::uint32_t BlockSize = 512;  // bytes per sector, GetBlockSize
-  std::uint64_t AreaBase = 0;     // GetDiskFirmwareLba, already a full 64-bit address
-  std::uint64_t SectorCount = 0;  // the drive's own count, IdentifySectorCount
-  bool Shifted = false;           // FwAreaShiftFlag
+  std::uint32_t BlockSize = 512;  // bytes per sector, READ CAPACITY
+  std::uint64_t AreaBase = 0;     // as GetDiskFirmwareLba works it out, a full 64-bit address
+  std::uint64_t SectorCount = 0;  // the drive's own count, IDENTIFY DEVICE
+  bool Shifted = false;           // configuration block byte 17
+  bool FirmwarePresent = false;   // HasDiskFirmware
 };
-
-DiskAreaFacts ReadDiskAreaFacts(const std::string& devicePath, int chipType);
 
 // A drive of 2^32 sectors or more is reached with the 16-byte commands only.
 bool UsesLongCommands(const DiskAreaFacts& facts);
 
-// The first sector of the area: the base, less one unless the area is shifted, rounded down to a
-// multiple of 256, less 256. Computed in 64 bits. Returns false when the base is so small that
-// the area would wrap below sector 0 or start on sector 0, where the partition table lives.
-bool FwAreaStart(std::uint64_t areaBase, bool shifted, std::uint64_t& start);
+// False for a sector size the area cannot be kept in: smaller than the descriptor needs, or not
+// a whole fraction of a 64 KB block.
+bool BlockSizeUsable(std::uint32_t blockSize);
 
 // Places an area of `bytes` bytes: empty text and `start` set when every sector of it can be
 // addressed with the commands the drive needs, else the refusal to report.

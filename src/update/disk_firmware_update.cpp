@@ -5,10 +5,11 @@
 #include <string_view>
 
 #include "src/device/aligned_buffer.h"
-#include "src/device/disk_firmware_area.h"
 #include "src/update/backup_file.h"
+#include "src/update/disk_area_location.h"
 #include "src/update/disk_firmware_layout.h"
 #include "src/update/image_source.h"
+#include "src/update/proven_read.h"
 #include "src/update/status_reporting.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
@@ -36,6 +37,13 @@ void Post(ToolWindow& window, std::string_view text) {
   ReportStatus(window, StatusStyle::Post, text);
 }
 
+// Reads of the area from `lba` on, for the proven reads.
+RangeRead AreaRead(const std::string& devicePath, const DiskAreaFacts& facts, std::uint64_t lba) {
+  return [&devicePath, facts, lba](std::uint8_t* buffer, std::size_t length) {
+    return ReadFwArea(devicePath, facts, lba, buffer, static_cast<std::uint32_t>(length));
+  };
+}
+
 // The failure end of a backup: whatever went wrong, the operator is told the backup is not there.
 int FailBackup(ToolWindow& window) {
   Post(window, kReadBackToBackupErrorText);
@@ -45,14 +53,18 @@ int FailBackup(ToolWindow& window) {
 }  // namespace
 
 int EraseDiskFirmware(ToolWindow& window, const std::string& devicePath, int chipType) {
-  const DiskAreaFacts facts = ReadDiskAreaFacts(devicePath, chipType);
+  DiskAreaFacts facts;
+  if (const std::string_view refusal = LocateDiskArea(devicePath, chipType, facts);
+      !refusal.empty()) {
+    Post(window, refusal);
+    return 0;
+  }
   AlignedBuffer pattern = AllocateWorkBuffer(kDiskFirmwareBlockSize);
   AlignedBuffer readBack = AllocateWorkBuffer(kDiskFirmwareBlockSize);
   if (!pattern.ok() || !readBack.ok()) {
     Post(window, kAllocateReadBufferErrorText);
     return 0;
   }
-  const bool present = HasDiskFirmware(devicePath, chipType) != 0;
   std::uint64_t start = 0;
   if (const std::string_view refusal = PlaceFwArea(facts, kDiskFirmwareBlockSize, start);
       !refusal.empty()) {
@@ -60,11 +72,19 @@ int EraseDiskFirmware(ToolWindow& window, const std::string& devicePath, int chi
     return 0;
   }
 
-  if (present) {
-    // Zeros in place of a descriptor that could not be read would lose the area's base for good.
-    if (ReadFwArea(devicePath, facts, start, readBack.data(), facts.BlockSize) == 0) {
-      Post(window, ReadFailText(facts));
-      return 0;
+  if (facts.FirmwarePresent) {
+    // Zeros, or garbled bytes, in place of the descriptor would lose the area's base for good.
+    switch (
+        ReadTwiceAndCompare(AreaRead(devicePath, facts, start), readBack.data(), facts.BlockSize)) {
+      case ProvenReadResult::Agreed:
+        break;
+      case ProvenReadResult::NoMemory:
+        Post(window, kAllocateReadBufferErrorText);
+        return 0;
+      case ProvenReadResult::ReadFailed:
+      case ProvenReadResult::Differed:
+        Post(window, ReadFailText(facts));
+        return 0;
     }
     std::copy_n(readBack.data() + kFwAreaDescriptorOffset, kFwAreaDescriptorLength,
                 pattern.data() + kFwAreaDescriptorOffset);
@@ -90,7 +110,12 @@ int EraseDiskFirmware(ToolWindow& window, const std::string& devicePath, int chi
 
 int BackupDiskFirmware(ToolWindow& window, const std::string& devicePath, int chipType) {
   const std::uint32_t length = window.Settings().FirmwareSize;
-  const DiskAreaFacts facts = ReadDiskAreaFacts(devicePath, chipType);
+  DiskAreaFacts facts;
+  if (const std::string_view refusal = LocateDiskArea(devicePath, chipType, facts);
+      !refusal.empty()) {
+    Post(window, refusal);
+    return FailBackup(window);
+  }
   std::string path;
   if (!ChooseBackupPath(window.BackupFileName(), kDiskBackupName, path)) {
     Post(window, kBackupNameTooLongText);
@@ -106,10 +131,18 @@ int BackupDiskFirmware(ToolWindow& window, const std::string& devicePath, int ch
   std::uint64_t start = 0;
   if (const std::string_view refusal = PlaceFwArea(facts, length, start); !refusal.empty()) {
     Post(window, refusal);
-    return 0;
-  }
-  if (ReadFwArea(devicePath, facts, start, area.data(), length) == 0) {
     return FailBackup(window);
+  }
+  // A short or garbled answer would otherwise go into the file as the old firmware.
+  switch (ReadTwiceAndCompare(AreaRead(devicePath, facts, start), area.data(), length)) {
+    case ProvenReadResult::Agreed:
+      break;
+    case ProvenReadResult::NoMemory:
+      Post(window, kAllocateReadBufferErrorText);
+      return FailBackup(window);
+    case ProvenReadResult::ReadFailed:
+    case ProvenReadResult::Differed:
+      return FailBackup(window);
   }
   switch (WriteBackupFile(path, area.data(), length)) {
     case BackupFileResult::NotCreated:
@@ -126,7 +159,12 @@ int BackupDiskFirmware(ToolWindow& window, const std::string& devicePath, int ch
 }
 
 int ProgramDiskFirmware(ToolWindow& window, const std::string& devicePath, int chipType) {
-  const DiskAreaFacts facts = ReadDiskAreaFacts(devicePath, chipType);
+  DiskAreaFacts facts;
+  if (const std::string_view refusal = LocateDiskArea(devicePath, chipType, facts);
+      !refusal.empty()) {
+    Post(window, refusal);
+    return 0;
+  }
   ImageSource source;
   if (const std::string_view refusal = OpenImageFile(window.FirmwareFileName(), source);
       !refusal.empty()) {

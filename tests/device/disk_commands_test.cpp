@@ -50,6 +50,8 @@ struct DiskReplies {
   ByteVector Signature = {0, 0, 0, 0};
   bool RecordOk = true;
   std::uint32_t Descriptor = 0;
+  std::uint8_t LeadMark = 0x55;
+  std::uint8_t TrailMark = 0xAA;
 
   void SetShift(bool shift) {
     Config[8] = 0xD0;
@@ -82,11 +84,11 @@ struct DiskReplies {
       case 0x28:
       case 0x88: {
         ByteVector record(c.Record.DataTransferLength, 0xA5);
-        record[150] = 0x55;
+        record[150] = LeadMark;
         for (int i = 0; i < 4; ++i) {
           record[151 + i] = static_cast<std::uint8_t>(Descriptor >> (24 - 8 * i));
         }
-        record[155] = 0xAA;
+        record[155] = TrailMark;
         return gated(RecordOk, record);
       }
       default:
@@ -332,9 +334,9 @@ TEST_F(DiskCommandTest, FirmwareLbaDefaultOnLargeDrivesKeepsTheBorrow) {
 TEST_F(DiskCommandTest, FirmwareLbaOnSmallDrivesReadsPastTheLastLba) {
   DiskReplies disk{.LastLba = 0x00E8E0FF, .BlockSize = 4096, .SectorCount = 0x00E8F000};
   disk.SetFirmwarePresent();
-  disk.Descriptor = 0x00E8E1AB;
+  disk.Descriptor = 0x00E8E2AB;
   Answer(disk);
-  EXPECT_EQ(0x00E8E1ABu, GetDiskFirmwareLba(kBridgePath, 4096, 13));
+  EXPECT_EQ(0x00E8E2ABu, GetDiskFirmwareLba(kBridgePath, 4096, 13));
   const auto reads = testing::CommandsStartingWith(platform, {0x28});
   ASSERT_EQ(1u, reads.size());
   EXPECT_EQ(Padded({0x28, 0x00, 0x00, 0xE8, 0xE1, 0x00, 0x00, 0x00, 0x04, 0x00}, 10), reads[0].Cdb);
@@ -363,9 +365,9 @@ TEST_F(DiskCommandTest, FirmwareLbaOnLargeDrivesReadsAtTheSectorCount) {
   const std::uint64_t count = 2 * k2To32 + 0x5000;
   DiskReplies disk{.LastLba = 0xFFFFFFFF, .SectorCount = count};
   disk.SetFirmwarePresent();
-  disk.Descriptor = 0x00004E00;
+  disk.Descriptor = 0x00005180;
   Answer(disk);
-  EXPECT_EQ(2 * k2To32 + 0x4E00, GetDiskFirmwareLba(kBridgePath, 512, 13));
+  EXPECT_EQ(2 * k2To32 + 0x5180, GetDiskFirmwareLba(kBridgePath, 512, 13));
   const auto reads = testing::CommandsStartingWith(platform, {0x88});
   ASSERT_EQ(1u, reads.size());
   EXPECT_EQ((ByteVector{0x88, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x50, 0x00, 0x00, 0x00,
@@ -375,18 +377,19 @@ TEST_F(DiskCommandTest, FirmwareLbaOnLargeDrivesReadsAtTheSectorCount) {
 }
 
 TEST_F(DiskCommandTest, DescriptorBaseIsWidenedAcrossTheHalfBoundary) {
-  // The descriptor keeps the low half of the base only; a base just below a multiple of 2^32
-  // belongs to the lower half, not to the sector count's.
+  // The descriptor keeps the low half of the base only; on a drive whose count lies just below a
+  // multiple of 2^32 the area, and its base, lie just above it.
   struct Case {
     std::uint64_t SectorCount;
     std::uint32_t Descriptor;
     std::uint64_t Expected;
   };
   const Case cases[] = {
-      {k2To32, 0xFFFFFFFF, k2To32 - 1},
-      {k2To32, 0xFFFFFE00, k2To32 - 0x200},
-      {2 * k2To32 - 0x10, 0x00000100, 2 * k2To32 + 0x100},
-      {k2To32 + 0x100, 0x00000101, k2To32 + 0x101},
+      {2 * k2To32 - 0x100, 0x00000080, 2 * k2To32 + 0x80},
+      {2 * k2To32 - 0x10, 0x00000180, 2 * k2To32 + 0x180},
+      {2 * k2To32 - 0x10, 0x00000200, 2 * k2To32 + 0x200},
+      {k2To32, 0x00000101, k2To32 + 0x101},
+      {k2To32 + 0x100, 0x00000201, k2To32 + 0x201},
   };
   for (const Case& test : cases) {
     DiskReplies disk{.LastLba = 0xFFFFFFFF, .SectorCount = test.SectorCount};
@@ -412,6 +415,59 @@ TEST_F(DiskCommandTest, ZeroDescriptorOnLargeDrivesNeverPointsBelowTheSectorCoun
       EXPECT_LT(start, count + 256);
       EXPECT_EQ(0u, start % 256);
     }
+  }
+}
+
+TEST_F(DiskCommandTest, DescriptorIsTakenOnlyForTheAreaAtTheRecordWithBothMarks) {
+  // The record is read at 0x40000, the first sector past the capacity; a sound descriptor names
+  // a base whose area starts there: 0x40101 to 0x40200 unshifted.
+  constexpr std::uint64_t kRecord = 0x40000;
+  constexpr std::uint64_t kByCapacity = kRecord + 257;
+  struct Case {
+    const char* Name;
+    std::uint32_t Descriptor;
+    std::uint8_t LeadMark;
+    std::uint8_t TrailMark;
+    bool Shift;
+    std::uint64_t Expected;
+  };
+  const Case cases[] = {
+      {"sound", 0x40180, 0x55, 0xAA, false, 0x40180},
+      {"sound, lowest", 0x40101, 0x55, 0xAA, false, 0x40101},
+      {"sound, highest", 0x40200, 0x55, 0xAA, false, 0x40200},
+      {"sound, shifted", 0x40100, 0x55, 0xAA, true, 0x40100},
+      {"no leading mark", 0x40180, 0x00, 0xAA, false, kByCapacity},
+      {"no trailing mark", 0x40180, 0x55, 0x00, false, kByCapacity},
+      {"marks swapped", 0x40180, 0xAA, 0x55, false, kByCapacity},
+      {"area inside the host's sectors", 0x40100, 0x55, 0xAA, false, kByCapacity},
+      {"area at the start of the disk", 0x00000300, 0x55, 0xAA, false, kByCapacity},
+      {"area past the record", 0x40201, 0x55, 0xAA, false, kByCapacity},
+      {"base too small for any area", 0x00000001, 0x55, 0xAA, false, kByCapacity},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.Name);
+    DiskReplies disk{.LastLba = kRecord - 1, .SectorCount = kRecord};
+    disk.SetFirmwarePresent();
+    disk.SetShift(test.Shift);
+    disk.Descriptor = test.Descriptor;
+    disk.LeadMark = test.LeadMark;
+    disk.TrailMark = test.TrailMark;
+    Answer(disk);
+    const std::uint64_t base = GetDiskFirmwareLba(kBridgePath, 512, 13);
+    EXPECT_EQ(test.Expected, base);
+    EXPECT_EQ(kRecord, AreaStartFromBase(base, test.Shift));
+  }
+}
+
+TEST_F(DiskCommandTest, ZeroDescriptorPastAnUnalignedCapacityNeverPointsInsideTheDisk) {
+  // Last LBA + 1 off a 256-sector boundary: the area goes to the next boundary, not the one below.
+  for (bool shift : {false, true}) {
+    DiskReplies disk{.LastLba = 0x400FF + 0x10, .SectorCount = 0x40110};
+    disk.SetFirmwarePresent();
+    disk.SetShift(shift);
+    Answer(disk);
+    const std::uint64_t base = GetDiskFirmwareLba(kBridgePath, 512, 13);
+    EXPECT_EQ(0x40200u, AreaStartFromBase(base, shift));
   }
 }
 

@@ -351,12 +351,12 @@ INSTANTIATE_TEST_SUITE_P(
                                         "Write Data To HDD FAIL!!", 128},
                       ProgramFailureRow{"SecondWrite16", kHuge, 0x8A, 2, sim::FaultKind::Fail,
                                         "Write Data SCSI16 To HDD FAIL!!", 128},
-                      // The first READ(10) looks for the descriptor; the block read-backs follow.
-                      ProgramFailureRow{"ReadBack10", kSmall, 0x28, 3, sim::FaultKind::Fail,
+                      // The first two reads prove the descriptor; the block read-backs follow.
+                      ProgramFailureRow{"ReadBack10", kSmall, 0x28, 4, sim::FaultKind::Fail,
                                         "Read Data From HDD FAIL!!", 256},
-                      ProgramFailureRow{"ReadBack16", kHuge, 0x88, 2, sim::FaultKind::Timeout,
+                      ProgramFailureRow{"ReadBack16", kHuge, 0x88, 3, sim::FaultKind::Timeout,
                                         "Read Data SCSI16 From HDD FAIL!!", 128},
-                      ProgramFailureRow{"ReadBackDiffers", kSmall, 0x28, 4, sim::FaultKind::Garbage,
+                      ProgramFailureRow{"ReadBackDiffers", kSmall, 0x28, 5, sim::FaultKind::Garbage,
                                         "Compare Data in HDD FAIL!!", 384}),
     [](const ::testing::TestParamInfo<ProgramFailureRow>& info) { return info.param.name; });
 
@@ -370,9 +370,6 @@ TEST_F(DiskFirmwareSimTest, ProgrammingRefusalsLeaveTheDiskUntouched) {
   const std::vector<Case> cases = {
       {files.File("missing.bin"), 0, "Open File Error!!"},
       {files.Write("empty.bin", {}), 0, "Firmware file is empty (0 bytes), nothing erased!"},
-      {files.Write("a.bin", PatternBytes(10)), 1, "Allocate read buffer Error!!"},
-      {files.Write("b.bin", PatternBytes(10)), 2, "Allocate read buffer Error!!"},
-      {files.Write("c.bin", PatternBytes(10)), 3, "Allocate read buffer Error!!"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.status);
@@ -413,26 +410,43 @@ TEST_P(DiskEraseFailureTest, NeverReportsAnEraseThatWasNotProven) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, DiskEraseFailureTest,
     ::testing::Values(
-        // READ(10) 1 looks for the descriptor of the area base, 2 reads it for keeping.
-        EraseFailureRow{"DescriptorRead", 0x28, 2, sim::FaultKind::Fail,
+        // READ(10) 1 and 2 prove the descriptor of the area base, 3 and 4 the bytes kept.
+        EraseFailureRow{"DescriptorRead", 0x28, 3, sim::FaultKind::Fail,
+                        "Read Data From HDD FAIL!!", false},
+        EraseFailureRow{"DescriptorReadGarbled", 0x28, 4, sim::FaultKind::Garbage,
                         "Read Data From HDD FAIL!!", false},
         EraseFailureRow{"Write", 0x2A, 1, sim::FaultKind::Fail, "Write Data To HDD FAIL!!", false},
-        EraseFailureRow{"ReadBack", 0x28, 3, sim::FaultKind::Fail, "Read Data From HDD FAIL!!",
+        EraseFailureRow{"ReadBack", 0x28, 5, sim::FaultKind::Fail, "Read Data From HDD FAIL!!",
                         true},
-        EraseFailureRow{"ReadBackDiffers", 0x28, 3, sim::FaultKind::Garbage,
+        EraseFailureRow{"ReadBackDiffers", 0x28, 5, sim::FaultKind::Garbage,
                         "Compare data in HDD fail!!", true}),
     [](const ::testing::TestParamInfo<EraseFailureRow>& info) { return info.param.name; });
 
-TEST_F(DiskFirmwareSimTest, EraseBufferThatCannotBeHadLeavesTheDiskUntouched) {
+TEST_F(DiskFirmwareSimTest, BufferThatCannotBeHadStopsBeforeAnythingIsWritten) {
+  // Locating the area takes six buffers (the second copy of each of the five proven answers and
+  // the record); programming then takes the image, block and read-back buffers, erasing the
+  // pattern, the read-back and the second copy of the kept descriptor.
+  constexpr int kBuffersBeforeTheFirstWrite = 9;
   Attach(Geometry(kSmall), DiskBridge{13, true, false});
-  window.rdVersion = true;
-  window.eraseOnly = true;
-  for (int failing : {1, 2}) {
-    testing::FailNthWorkBuffer failure(failing);
-    EXPECT_EQ(0, UpdateDiskFirmware(window, path));
-    EXPECT_EQ("Allocate read buffer Error!!", window.StatusText());
+  window.firmwareFile = Image(PatternBytes(10));
+  for (const bool erase : {false, true}) {
+    SCOPED_TRACE(erase ? "erase" : "programming");
+    window.rdVersion = erase;
+    window.eraseOnly = erase;
+    const std::size_t boxes = dialogs.Boxes().size();
+    const Bytes area = Sectors(kSmall, kBlock);
+    for (int failing = 1; failing <= kBuffersBeforeTheFirstWrite; ++failing) {
+      SCOPED_TRACE(failing);
+      testing::FailNthWorkBuffer failure(failing);
+      EXPECT_EQ(0, UpdateDiskFirmware(window, path));
+      EXPECT_EQ("Allocate read buffer Error!!", window.StatusText());
+      EXPECT_EQ(area, Sectors(kSmall, kBlock));
+    }
+    EXPECT_EQ(boxes, dialogs.Boxes().size());
+    // The count is exact: with every one of them had, the run goes through.
+    testing::FailNthWorkBuffer failure(kBuffersBeforeTheFirstWrite + 1);
+    EXPECT_EQ(1, UpdateDiskFirmware(window, path));
   }
-  EXPECT_EQ(0u, disk->StoredSectorCount());
 }
 
 TEST_F(DiskFirmwareSimTest, BackupFailuresAreNeverReportedAsABackup) {
@@ -478,8 +492,8 @@ TEST_F(DiskFirmwareSimTest, BackupFailuresAreNeverReportedAsABackup) {
     window.backupFile = c.backupFile;
     system.Faults().Clear();
     if (c.readFails) {
-      // READ(10) 1 looks for the descriptor; 2 is the backup's own read.
-      FailCommand({0x28}, 2);
+      // READ(10) 1 and 2 prove the descriptor; 3 is the backup's own first read.
+      FailCommand({0x28}, 3);
     }
     testing::FailNthWorkBuffer failure(c.failingBuffer);
     EXPECT_EQ(0, UpdateDiskFirmware(window, path));
