@@ -166,6 +166,22 @@ RunIntent ParallelFlashUpdate(const RunInputs& in, const MemorySnapshot& before)
   return intent.Take();
 }
 
+// A descriptor without its 55/AA marks (a garbled block landed on it) names no base: the area is
+// placed by the capacity, its base 257 sectors past the area start.
+std::vector<std::uint8_t> DescriptorToWrite(const std::vector<std::uint8_t>& old,
+                                            std::uint64_t areaStartSector) {
+  if (old.size() == kDescriptorBytes && old.front() == 0x55 && old.back() == 0xAA) {
+    return old;
+  }
+  const std::uint64_t base = areaStartSector + 257;
+  return {0x55,
+          static_cast<std::uint8_t>(base >> 24),
+          static_cast<std::uint8_t>(base >> 16),
+          static_cast<std::uint8_t>(base >> 8),
+          static_cast<std::uint8_t>(base),
+          0xAA};
+}
+
 // The image lands at the area start padded to whole 64 KB blocks, with the descriptor holding
 // the base the old descriptor named.
 RunIntent DiskFirmwareUpdate(const RunInputs& in, const MemorySnapshot& before) {
@@ -173,8 +189,9 @@ RunIntent DiskFirmwareUpdate(const RunInputs& in, const MemorySnapshot& before) 
   const std::uint64_t area =
       DiskAreaStartOf(*in.Device) * DiskBlockSizeOf(*in.Device) - before.Base;
   std::vector<std::uint8_t> written = ZeroPadded(in.Image, RoundUp(in.Image.size(), kDiskBlock));
-  const std::vector<std::uint8_t> descriptor =
-      Slice(before.Bytes, area + kDescriptorOffset, area + kDescriptorOffset + kDescriptorBytes);
+  const std::vector<std::uint8_t> descriptor = DescriptorToWrite(
+      Slice(before.Bytes, area + kDescriptorOffset, area + kDescriptorOffset + kDescriptorBytes),
+      DiskAreaStartOf(*in.Device));
   std::copy(descriptor.begin(), descriptor.end(),
             written.begin() + static_cast<std::ptrdiff_t>(kDescriptorOffset));
   intent.Exact(area, written);
