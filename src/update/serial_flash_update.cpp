@@ -128,6 +128,15 @@ int ReadConfigCopy(ToolWindow& window, const std::string& devicePath, std::uint3
   return 0;
 }
 
+// A copy that is kept goes back to 0x8000 once the erase has run, whatever follows it.
+void WriteBackConfigCopy(const std::string& devicePath, std::uint32_t area,
+                         const ConfigCopy& config) {
+  if (KeepsConfigCopy(area) &&
+      WriteFlashBlock(devicePath, kConfigCopyAddress, config.data(), kConfigCopyBytes) != 0) {
+    WriteConsoleLine(kNvramWriteOkLine);
+  }
+}
+
 // Reads the configuration copy (when the area leaves room for keeping it) and erases what the
 // image needs. 0 after reporting why the run must stop.
 int EraseImageArea(ToolWindow& window, const std::string& devicePath, std::uint32_t area,
@@ -232,11 +241,15 @@ int UpdateSerialFlash(ToolWindow& window, const std::string& devicePath) {
     return 0;
   }
 
+  // A stop at the blank check still puts the copy back: an erase unit that reaches 0x8000 has
+  // taken it, and the operator's retry would otherwise keep the erased bytes as the configuration.
   if (ReadFlashBlock(devicePath, 0, readBack.data(), area) == 0) {
+    WriteBackConfigCopy(devicePath, area, config);
     Post(window, kReadBackErasedErrorText);
     return 0;
   }
   if (!IsErased(readBack.data(), area)) {
+    WriteBackConfigCopy(devicePath, area, config);
     Post(window, kDataNotBlankText);
     return 0;
   }
@@ -245,10 +258,7 @@ int UpdateSerialFlash(ToolWindow& window, const std::string& devicePath) {
       ProgramBlocks(window, devicePath, imageBytes.data(), blockCount, blockSize);
   // The copy goes back even after a failed loop: the device keeps its configuration while the
   // operator retries.
-  if (KeepsConfigCopy(area) &&
-      WriteFlashBlock(devicePath, kConfigCopyAddress, config.data(), kConfigCopyBytes) != 0) {
-    WriteConsoleLine(kNvramWriteOkLine);
-  }
+  WriteBackConfigCopy(devicePath, area, config);
   if (!programmed) {
     Post(window, kProgrammingFailText);
     return 1;

@@ -37,6 +37,8 @@ constexpr std::string_view kParallelProgrammed[] = {kProgramAndCompareSuccess};
 constexpr std::string_view kParallelErased[] = {kPartErased};
 constexpr std::string_view kDiskErased[] = {kEraseDiskSuccess};
 
+// The last: a configuration copy to be kept that two reads do not prove stops the run before
+// the erase.
 constexpr std::string_view kSerialUpdateFailures[] = {kAtmelWriteEnableFailText,
                                                       kOpenFileErrorText,
                                                       kAllocateReadBufferErrorText,
@@ -47,7 +49,8 @@ constexpr std::string_view kSerialUpdateFailures[] = {kAtmelWriteEnableFailText,
                                                       kDataNotBlankText,
                                                       kProgrammingFailText,
                                                       kReadFailText,
-                                                      kCompareFailText};
+                                                      kCompareFailText,
+                                                      kBackupNvramFailText};
 
 // EraseAllFlash, behind the write-enable step of the serial-flash updates.
 constexpr std::string_view kSerialEraseFailures[] = {

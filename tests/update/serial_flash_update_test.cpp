@@ -260,6 +260,31 @@ TEST(UpdateSerialFlash, ConfigurationWriteBackThatDidNotTakeIsNoSuccess) {
   }
 }
 
+// W25X10's 64 KB erase takes the copy: a run that stops at the blank check must not leave the
+// device without it, or the operator's retry would keep the erased bytes as the configuration.
+TEST(UpdateSerialFlash, StopAtTheBlankCheckStillPutsTheConfigurationCopyBack) {
+  struct Case {
+    FaultKind Kind;
+    const char* Text;
+  };
+  for (const Case& c : {Case{FaultKind::Fail, "Read Back Erased Flash Error!!"},
+                        Case{FaultKind::Garbage, "Data not 0xff !!"}}) {
+    SCOPED_TRACE(c.Text);
+    SerialFlashRig rig(Qv40714Winbond());
+    rig.WriteImage(16384);
+    rig.ArmFault({0xFF, 0x04, 0x10, 0x00, 0x00, 0x00}, 1, c.Kind, 1, 3);
+    ::testing::internal::CaptureStdout();
+
+    EXPECT_EQ(0, UpdateSerialFlash(rig.window, rig.path));
+
+    EXPECT_EQ("NVRAM O.K.\nwrite NVRAM O.K.\n", ::testing::internal::GetCapturedStdout());
+    EXPECT_EQ(c.Text, rig.window.StatusText());
+    EXPECT_TRUE(rig.FlashErased(0, 32768));
+    EXPECT_EQ(rig.config, rig.FlashRange(kConfigAt, 512));
+    EXPECT_TRUE(rig.dialogs.Boxes().empty());
+  }
+}
+
 // With 32 KB erase units the copy is never erased: a refused write-back leaves it whole, and the
 // run has written everything it meant to.
 TEST(UpdateSerialFlash, RefusedWriteBackOverACopyNeverErasedStillSucceeds) {
