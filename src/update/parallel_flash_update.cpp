@@ -8,6 +8,7 @@
 #include "src/update/backup_file.h"
 #include "src/update/flash_common.h"
 #include "src/update/image_source.h"
+#include "src/update/proven_read.h"
 #include "src/update/status_reporting.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
@@ -147,9 +148,20 @@ int BackupParallelFlash(ToolWindow& window, const std::string& devicePath) {
     Show(window, kAllocateReadBufferErrorText);
     return 0;
   }
-  if (ReadParallelFlash(devicePath, 0, flash.data(), kParallelFlashSize) == 0) {
-    Show(window, kReadRomFailText);
-    return 0;
+  // A short or garbled answer would otherwise go into the file as the old firmware.
+  const RangeRead readPart = [&devicePath](std::uint8_t* buffer, std::size_t length) {
+    return ReadParallelFlash(devicePath, 0, buffer, static_cast<std::uint32_t>(length));
+  };
+  switch (ReadTwiceAndCompare(readPart, flash.data(), kParallelFlashSize)) {
+    case ProvenReadResult::Agreed:
+      break;
+    case ProvenReadResult::NoMemory:
+      Show(window, kAllocateReadBufferErrorText);
+      return 0;
+    case ProvenReadResult::ReadFailed:
+    case ProvenReadResult::Differed:
+      Show(window, kReadRomFailText);
+      return 0;
   }
   switch (WriteBackupFile(path, flash.data(), kParallelFlashSize)) {
     case BackupFileResult::NotCreated:

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <span>
 #include <string>
 #include <vector>
@@ -185,6 +186,28 @@ TEST_F(ParallelFlashSimTest, BackupOnlyWritesTheWholePartWhateverTheFirmwareSize
   EXPECT_EQ(old, Contents());
 }
 
+TEST_F(ParallelFlashSimTest, BackupReadThatIsNotProvenLeavesNoFile) {
+  const Bytes old = PatternBytes(kParallelFlashSize, 7);
+  window.backupOnly = true;
+  // A short answer arrives with zeros past the bytes that moved; garbage replaces them all.
+  for (const int nth : {1, 2}) {
+    for (const sim::FaultKind kind : {sim::FaultKind::Short, sim::FaultKind::Garbage}) {
+      SCOPED_TRACE(::testing::Message() << "read " << nth << ", fault " << static_cast<int>(kind));
+      testing::RecordingDialogs boxes;
+      Attach(2, old);
+      window.backupFile = files.File("part.bak");
+      std::filesystem::remove(window.backupFile);
+      Fault({0xFF, 0x04, 0x03}, nth, kind);
+
+      EXPECT_EQ(0, UpdateParallelFlash(window, path, 2));
+      EXPECT_EQ("Read ROM fail!!", window.StatusText());
+      EXPECT_FALSE(std::filesystem::exists(window.backupFile));
+      EXPECT_EQ(old, Contents());
+      EXPECT_TRUE(boxes.Boxes().empty());
+    }
+  }
+}
+
 // A failure injected into one command, and what the operator and the flash are left with.
 struct SimFailureRow {
   const char* name;
@@ -240,38 +263,38 @@ TEST_P(ParallelSimFailureTest, EndsAsTheTableSaysAndLeavesTheFlashSo) {
 using Left = SimFailureRow::Left;
 INSTANTIATE_TEST_SUITE_P(
     Rows, ParallelSimFailureTest,
-    ::testing::Values(
-        SimFailureRow{"SwitchRefused", false, 0x05, 1, sim::FaultKind::Fail, 0,
-                      "Can't switch to internal ROM", false, Left::Old},
-        SimFailureRow{"EraseNotLoaded", false, 0x04, 1, sim::FaultKind::Fail, 0,
-                      "Error pre-erase command!!", false, Left::Old},
-        SimFailureRow{"ProgramRefused", false, 0x02, 1, sim::FaultKind::Fail, 0,
-                      "Programming Fail!!", false, Left::Blank},
-        SimFailureRow{"ReadBackRefused", false, 0x03, 2, sim::FaultKind::Fail, 0, "Read Fail!!",
-                      false, Left::Image},
-        SimFailureRow{"ReadBackGarbled", false, 0x03, 2, sim::FaultKind::Garbage, 0,
-                      "Compare Fail!!", false, Left::Image},
-        SimFailureRow{"EraseOnlyStartRefused", true, 0x01, 1, sim::FaultKind::Fail, 1,
-                      "Start Erase only!", true, Left::Old},
-        SimFailureRow{"EraseOnlyReadBackRefused", true, 0x03, 1, sim::FaultKind::Timeout, 1,
-                      "Read Back after Erase fail!!", true, Left::Blank},
-        SimFailureRow{"EraseOnlyNotLoaded", true, 0x04, 1, sim::FaultKind::Fail, 0,
-                      "Error pre-erase command!!", false, Left::Old},
-        // The erase is not a gate for the update: these let programming go ahead, and the
-        // compare decides. A flash that was never erased cannot take the image.
-        SimFailureRow{"StartRefused", false, 0x01, 1, sim::FaultKind::Fail, 0, "Compare Fail!!",
-                      false, Left::OldAndImage},
-        SimFailureRow{"BlankCheckReadRefused", false, 0x03, 1, sim::FaultKind::Fail, 1,
-                      "Programming & Compare Success!!", true, Left::Image},
-        // Only a flash proven not blank stops it.
-        SimFailureRow{"BlankCheckGarbled", false, 0x03, 1, sim::FaultKind::Garbage, 0,
-                      "Not Erase correctly!", false, Left::Blank},
-        SimFailureRow{"EraseOnlyNeverIdle", true, 0x00, 1, sim::FaultKind::Fail, 1,
-                      "Erase command ok,status fail!!", true, Left::Blank, 0},
-        SimFailureRow{"EraseOnlyNotBlank", true, 0x03, 1, sim::FaultKind::Garbage, 0,
-                      "Not Erase correctly!", false, Left::Blank},
-        SimFailureRow{"EraseOnlyBufferNotHad", true, 0x03, 1, sim::FaultKind::Fail, 0,
-                      "Allocate read buffer Error!!", false, Left::Blank, 1, 1}),
+    ::testing::Values(SimFailureRow{"SwitchRefused", false, 0x05, 1, sim::FaultKind::Fail, 0,
+                                    "Can't switch to internal ROM", false, Left::Old},
+                      SimFailureRow{"EraseNotLoaded", false, 0x04, 1, sim::FaultKind::Fail, 0,
+                                    "Error pre-erase command!!", false, Left::Old},
+                      SimFailureRow{"ProgramRefused", false, 0x02, 1, sim::FaultKind::Fail, 0,
+                                    "Programming Fail!!", false, Left::Blank},
+                      SimFailureRow{"ReadBackRefused", false, 0x03, 2, sim::FaultKind::Fail, 0,
+                                    "Read Fail!!", false, Left::Image},
+                      SimFailureRow{"ReadBackGarbled", false, 0x03, 2, sim::FaultKind::Garbage, 0,
+                                    "Compare Fail!!", false, Left::Image},
+                      SimFailureRow{"EraseOnlyStartRefused", true, 0x01, 1, sim::FaultKind::Fail, 1,
+                                    "Start Erase only!", true, Left::Old},
+                      SimFailureRow{"EraseOnlyReadBackRefused", true, 0x03, 1,
+                                    sim::FaultKind::Timeout, 1, "Read Back after Erase fail!!",
+                                    true, Left::Blank},
+                      SimFailureRow{"EraseOnlyNotLoaded", true, 0x04, 1, sim::FaultKind::Fail, 0,
+                                    "Error pre-erase command!!", false, Left::Old},
+                      // The erase is not a gate for the update: these let programming go ahead, and
+                      // the compare decides. A flash that was never erased cannot take the image.
+                      SimFailureRow{"StartRefused", false, 0x01, 1, sim::FaultKind::Fail, 0,
+                                    "Compare Fail!!", false, Left::OldAndImage},
+                      SimFailureRow{"BlankCheckReadRefused", false, 0x03, 1, sim::FaultKind::Fail,
+                                    1, "Programming & Compare Success!!", true, Left::Image},
+                      // Only a flash proven not blank stops it.
+                      SimFailureRow{"BlankCheckGarbled", false, 0x03, 1, sim::FaultKind::Garbage, 0,
+                                    "Not Erase correctly!", false, Left::Blank},
+                      SimFailureRow{"EraseOnlyNeverIdle", true, 0x00, 1, sim::FaultKind::Fail, 1,
+                                    "Erase command ok,status fail!!", true, Left::Blank, 0},
+                      SimFailureRow{"EraseOnlyNotBlank", true, 0x03, 1, sim::FaultKind::Garbage, 0,
+                                    "Not Erase correctly!", false, Left::Blank},
+                      SimFailureRow{"EraseOnlyBufferNotHad", true, 0x03, 1, sim::FaultKind::Fail, 0,
+                                    "Allocate read buffer Error!!", false, Left::Blank, 1, 1}),
     [](const ::testing::TestParamInfo<SimFailureRow>& info) { return info.param.name; });
 
 }  // namespace

@@ -195,31 +195,43 @@ class ParallelBackupTest : public ParallelFlashTest {
 };
 
 TEST_F(ParallelBackupTest, EmptyFieldWritesOldflashBakInTheCurrentDirectoryAfterTheBox) {
-  QueueRead(Erased());
+  // The part is read twice; only two agreeing reads go into the file.
+  QueueRead(PatternBytes(kParallelFlashSize, 4));
+  QueueRead(PatternBytes(kParallelFlashSize, 4));
   testing::ScopedCurrentDir here(files.Path());
 
   EXPECT_EQ(1, UpdateParallelFlash(window, kDevice, kParallelPartAtmel));
   EXPECT_EQ(std::vector<std::string>{"Default backup firmware as OldFalsh.bak!"},
             dialogs.BoxTexts());
-  EXPECT_EQ(Erased(), testing::ReadFileBytes(files.File("oldflash.bak")));
+  EXPECT_EQ(PatternBytes(kParallelFlashSize, 4),
+            testing::ReadFileBytes(files.File("oldflash.bak")));
+  const auto reads = Sent(kRead);
+  ASSERT_EQ(2u, reads.size());
+  for (const RecordedCommand* read : reads) {
+    EXPECT_EQ(kParallelFlashSize, read->Record.DataTransferLength);
+  }
 }
 
 TEST_F(ParallelBackupTest, FailuresAreNeverReportedAsABackup) {
+  enum class Reads { Agree, FirstRefused, SecondRefused, Differ };
   struct Case {
     std::string name;
     std::string backupFile;
-    bool readFails;
+    Reads reads;
     int failingBuffer;
     std::string status;
   };
   const std::vector<Case> cases = {
-      {"read refused", files.File("a.bak"), true, 0, "Read ROM fail!!"},
-      {"buffer not had", files.File("b.bak"), false, 1, "Allocate read buffer Error!!"},
-      {"file not created", files.File("no/such/dir/c.bak"), false, 0,
+      {"read refused", files.File("a.bak"), Reads::FirstRefused, 0, "Read ROM fail!!"},
+      {"second read refused", files.File("d.bak"), Reads::SecondRefused, 0, "Read ROM fail!!"},
+      {"reads differ", files.File("e.bak"), Reads::Differ, 0, "Read ROM fail!!"},
+      {"buffer not had", files.File("b.bak"), Reads::Agree, 1, "Allocate read buffer Error!!"},
+      {"second copy not had", files.File("f.bak"), Reads::Agree, 2, "Allocate read buffer Error!!"},
+      {"file not created", files.File("no/such/dir/c.bak"), Reads::Agree, 0,
        "Read ROM Suceess, but save to file fail!!"},
-      {"file not written whole", "/dev/full", false, 0,
+      {"file not written whole", "/dev/full", Reads::Agree, 0,
        "Write Backup File Error!! The backup file is incomplete."},
-      {"name too long", std::string(260, 'b'), false, 0,
+      {"name too long", std::string(260, 'b'), Reads::Agree, 0,
        "Backup file name too long (260 characters or more), not accepted!"},
   };
   for (const Case& c : cases) {
@@ -228,14 +240,34 @@ TEST_F(ParallelBackupTest, FailuresAreNeverReportedAsABackup) {
       continue;  // a device that takes no bytes exists only on some systems
     }
     reads.clear();
-    c.readFails ? QueueFailedRead() : QueueRead(Erased());
+    switch (c.reads) {
+      case Reads::Agree:
+        QueueRead(Erased());
+        QueueRead(Erased());
+        break;
+      case Reads::FirstRefused:
+        QueueFailedRead();
+        break;
+      case Reads::SecondRefused:
+        QueueRead(Erased());
+        QueueFailedRead();
+        break;
+      case Reads::Differ: {
+        Bytes garbled = Erased();
+        garbled[40000] = 0xFE;
+        QueueRead(Erased());
+        QueueRead(garbled);
+        break;
+      }
+    }
     window.backupFile = c.backupFile;
     testing::FailNthWorkBuffer failure(c.failingBuffer);
     EXPECT_EQ(0, UpdateParallelFlash(window, kDevice, kParallelPartAtmel));
     EXPECT_EQ(c.status, window.StatusText());
   }
-  EXPECT_FALSE(std::filesystem::exists(files.File("a.bak")));
-  EXPECT_FALSE(std::filesystem::exists(files.File("b.bak")));
+  for (const char* name : {"a.bak", "b.bak", "d.bak", "e.bak", "f.bak"}) {
+    EXPECT_FALSE(std::filesystem::exists(files.File(name))) << name;
+  }
 }
 
 }  // namespace
