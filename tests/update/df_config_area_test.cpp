@@ -106,14 +106,15 @@ TEST(DfConfigAreaSave, BothCopiesAreReadBeforeTheFirstWriteAndTheAreaSurvives) {
   }
 }
 
-// The write-back's commands: on the DF family the only plain program (mode 00); on the 1394
-// family the blocks at 0x8000-0x8300 after the erase at 0x8000.
+// A block of the write-back: on the DF family its only plain program (mode 00); on the 1394
+// family the block at 0x8100, which only the write-back sends.
 sim::CdbPattern WriteBackBlock(bool on1394) {
-  if (on1394) {
-    return sim::CdbPattern::Prefix({0xDF}).With(11, 0xFB).With(8, 0x00).With(9, 0x81).With(10,
-                                                                                           0x00);
+  if (!on1394) {
+    return sim::CdbPattern::Prefix({0xDF, 0x00}).With(11, 0xFB);
   }
-  return sim::CdbPattern::Prefix({0xDF, 0x00}).With(11, 0xFB);
+  sim::CdbPattern block = sim::CdbPattern::Prefix({0xDF}).With(11, 0xFB);
+  block.With(8, 0x00).With(9, 0x81).With(10, 0x00);
+  return block;
 }
 
 struct WriteBackFault {
