@@ -202,9 +202,15 @@ int UpdateFlashWithNvram(ToolWindow& window, const std::string& devicePath) {
     PrepareFlashWrite(devicePath);
   }
 
-  if (EraseSectorsProvenBlank(window, devicePath, SectorsCovering(area), buffers.readBack.data()) ==
-          1 &&
-      ProgramBlocks(window, devicePath, plan, area, image, buffers, configArea) == 1) {
+  if (EraseSectorsProvenBlank(window, devicePath, SectorsCovering(area), buffers.readBack.data()) !=
+      1) {
+    // The first sector erase takes the device's area with it; a stop before block 0 is written
+    // would leave the retry nothing to keep but erased bytes.
+    if (!plan.fileArea) {
+      WaitFlashReady(devicePath);
+      WriteFlashBlock(devicePath, 0, configArea.data(), kConfigAreaBytes);
+    }
+  } else if (ProgramBlocks(window, devicePath, plan, area, image, buffers, configArea) == 1) {
     Show(window, kProgrammingSuccessText);
     ShowMessage(kPowerCycleText);
   }

@@ -111,6 +111,20 @@ TEST(UpdateFlashWithNvram, FileAreaModeWritesTheFileUnchangedAndReadsNothingFirs
   EXPECT_EQ(3u, Writes(rig).size());
 }
 
+// The file brings the area, so nothing was kept that a stop in the erase could put back.
+TEST(UpdateFlashWithNvram, FileAreaModeWritesNothingAfterAStopInTheErase) {
+  SerialFlashRig rig(Qvk842Eon());
+  rig.window.nvram = true;
+  rig.WriteImage(48 * 1024, /*nvramBlock=*/true);
+  rig.ArmFault({0xFF, 0x04, 0x10}, 1, FaultKind::Fail);
+
+  EXPECT_EQ(1, UpdateFlashWithNvram(rig.window, rig.path));
+
+  EXPECT_EQ("Read back after erase fail!!", rig.window.StatusText());
+  EXPECT_TRUE(Writes(rig).empty());
+  EXPECT_TRUE(rig.FlashErased(0, k32K));
+}
+
 TEST(UpdateFlashWithNvram, DeviceAreaModeReplacesTheFilesOwnConfigurationArea) {
   SerialFlashRig rig(Qvk842Eon());
   const Bytes image = rig.WriteImage(48 * 1024, /*nvramBlock=*/true);
@@ -197,7 +211,7 @@ TEST(UpdateFlashWithNvram, BackupOnlyLeavesOutTheConfigurationAreaUnlessItIsIncl
 enum class FlashLeft {
   Untouched,
   Erased,
-  LowerSectorErased,
+  LowerSectorErasedAreaKept,  // a stop in the erase puts the device's area back
   FirstBlockOnly,
   TwoBlocks,
   SecondBlockCut,  // block 1 got its first 100 bytes, zeros after them
@@ -228,8 +242,9 @@ void CheckFlashLeft(SerialFlashRig& rig, Bytes image, FlashLeft left) {
     case FlashLeft::Erased:
       EXPECT_TRUE(rig.FlashErased(0, 65536));
       break;
-    case FlashLeft::LowerSectorErased:
-      EXPECT_TRUE(rig.FlashErased(0, k32K));
+    case FlashLeft::LowerSectorErasedAreaKept:
+      EXPECT_EQ(rig.config, rig.FlashRange(0, k4K));
+      EXPECT_TRUE(rig.FlashErased(k4K, k32K - k4K));
       EXPECT_EQ(rig.OldFlashRange(k32K, k32K), rig.FlashRange(k32K, k32K));
       break;
     case FlashLeft::FirstBlockOnly:
@@ -337,10 +352,10 @@ TEST(UpdateFlashWithNvram, FailureTable) {
        "Write NVRAM back command fail!", 0, FlashLeft::ErasedAreaRestored, 0},
       {"a sector erase is refused", Qvk842Eon(), k40K,
        fault({0xFF, 0x04, 0x14}, 2, FaultKind::Fail), "Erase command fail!!", 1,
-       FlashLeft::LowerSectorErased, 0},
+       FlashLeft::LowerSectorErasedAreaKept, 0},
       // Reads 1 and 2 are the configuration area; the blank check is the third.
       {"a blank-check read fails", Qvk842Eon(), k40K, fault({0xFF, 0x04, 0x10}, 3, FaultKind::Fail),
-       "Read back after erase fail!!", 1, FlashLeft::LowerSectorErased, 0},
+       "Read back after erase fail!!", 1, FlashLeft::LowerSectorErasedAreaKept, 0},
       // Powers on protected, and nothing here clears it: the erase changes nothing.
       {"an erased half-sector is not blank", Device(6, 1, "AT25DF041A", 49152, 0, k4K), k40K,
        nothing, "Data not 0xff !!", 1, FlashLeft::Untouched, 0},
