@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "src/device/df_commands.h"
 #include "src/device/flash_waits.h"
@@ -16,6 +17,28 @@
 
 namespace q71x {
 namespace {
+
+// Sends both erase commands and proves FirmwareSize bytes from 0 blank. Empty when they are;
+// otherwise the text to post. The command at 0 is not looked at: the blank check judges it.
+std::string_view EraseAndProveBlank(ToolWindow& window, const std::string& devicePath,
+                                    const AlignedBuffer& pattern, std::uint32_t length) {
+  WriteFlashDF2(devicePath, 0, pattern.data(), kDf2EraseBlockLength, true);
+  ActivePlatform().SleepMs(kEraseSettleMs);
+  if (WriteFlashDF2(devicePath, kDf2NvramAddress, pattern.data(), kDf2EraseBlockLength, true) ==
+      0) {
+    return kDf2EraseCommandFailText;
+  }
+  window.PostStatus(std::string(kEraseAllSuccessText));
+
+  AlignedBuffer readBack = AllocateWorkBuffer(length);
+  if (!readBack.ok()) {
+    return kAllocateReadBufferErrorText;
+  }
+  if (!DfFlashReadsBlank(window, devicePath, readBack.data(), length)) {
+    return kDataNotBlankText;
+  }
+  return {};
+}
 
 // Every step's failure ends the action with its text; the caller asks for a power cycle anyway.
 void EraseAndRestore(ToolWindow& window, const std::string& devicePath) {
@@ -33,27 +56,19 @@ void EraseAndRestore(ToolWindow& window, const std::string& devicePath) {
     return;
   }
 
-  WriteFlashDF2(devicePath, 0, pattern.data(), kDf2EraseBlockLength, true);
-  ActivePlatform().SleepMs(kEraseSettleMs);
-  if (WriteFlashDF2(devicePath, kDf2NvramAddress, pattern.data(), kDf2EraseBlockLength, true) ==
-      0) {
-    window.PostStatus(std::string(kDf2EraseCommandFailText));
-    return;
-  }
-  window.PostStatus(std::string(kEraseAllSuccessText));
-
-  AlignedBuffer readBack = AllocateWorkBuffer(length);
-  if (!readBack.ok()) {
-    window.PostStatus(std::string(kAllocateReadBufferErrorText));
-    return;
-  }
-  if (!DfFlashReadsBlank(window, devicePath, readBack.data(), length)) {
-    window.PostStatus(std::string(kDataNotBlankText));
+  // From the first erase command on, the configuration area may be gone from the flash: every
+  // stop puts the saved bytes back before it reports, or the next run would keep the erased ones
+  // and the power cycle that follows every outcome would boot the bridge without them.
+  const std::string_view failure = EraseAndProveBlank(window, devicePath, pattern, length);
+  if (!failure.empty()) {
+    RestoreDf2ConfigArea(window, devicePath, nvram);
+    window.PostStatus(std::string(failure));
     return;
   }
   WaitFlashReady(devicePath);
   if (WriteDf2Flash(window, devicePath, kDf2NvramAddress, nvram.data(), kDf2NvramSize) == 0 ||
       !DfConfigAreaReadsBack(window, devicePath, kDf2NvramAddress, nvram)) {
+    RestoreDf2ConfigArea(window, devicePath, nvram);
     window.SetStatus(std::string(kWriteNvramBackFailText));
     return;
   }

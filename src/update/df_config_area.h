@@ -22,4 +22,18 @@ bool SaveDfConfigArea(ToolWindow& window, const std::string& devicePath, std::ui
 bool DfConfigAreaReadsBack(ToolWindow& window, const std::string& devicePath, std::uint32_t address,
                            const AlignedBuffer& saved);
 
+// Puts the saved area back after a run that issued an erase and then stopped on a failure:
+// without it the next run would save the erased bytes as the device's configuration, and its
+// identity and settings would be gone for good. Leaves an area that still reads back as saved
+// alone; otherwise writes it with an erase of the unit under it first, since what a short or
+// garbled write left there cannot be programmed away. Best effort and silent about its own
+// failure: the caller reports the failure that stopped the run, after this, because the
+// transfers post their progress into the status field.
+// The DF family's 4 KB area at flash address 0.
+void RestoreDfConfigArea(ToolWindow& window, const std::string& devicePath,
+                         const AlignedBuffer& saved);
+// The 1394 family's 1 KB area at 0x8000, written as the erase-only action writes it back.
+void RestoreDf2ConfigArea(ToolWindow& window, const std::string& devicePath,
+                          const AlignedBuffer& saved);
+
 }  // namespace q71x

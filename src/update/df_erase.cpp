@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "src/device/df_commands.h"
 #include "src/device/flash_commands.h"
@@ -56,6 +57,35 @@ void EraseAgain(ToolWindow& window, const std::string& devicePath, const Aligned
   }
 }
 
+// Sends the erase command and proves FirmwareSize bytes from 0 blank, erasing once more when
+// they are not. Empty when the flash is blank; otherwise the text of the step that failed.
+std::string_view EraseAndProveBlank(ToolWindow& window, const std::string& devicePath,
+                                    const AlignedBuffer& pattern, std::uint32_t length) {
+  const std::int32_t vendor = window.State().FlashVendor;
+  const std::uint8_t eraseMode = WholeEraseMode(vendor);
+  if (WriteFlashDF(devicePath, 0, pattern.data(), kDfEraseBlockLength, eraseMode) == 0) {
+    return kEraseCommandFailText;
+  }
+  ActivePlatform().SleepMs(kEraseSettleMs);
+  if (vendor == kFlashVendorAtmel) {
+    WriteFlashDF(devicePath, kAtmelSecondEraseAddress, pattern.data(), kDfEraseBlockLength,
+                 eraseMode);
+    ActivePlatform().SleepMs(kEraseSettleMs);
+  }
+
+  AlignedBuffer readBack = AllocateWorkBuffer(length);
+  if (!readBack.ok()) {
+    return kAllocateReadBufferErrorText;
+  }
+  if (!DfFlashReadsBlank(window, devicePath, readBack.data(), length)) {
+    EraseAgain(window, devicePath, pattern, length);
+    if (!DfFlashReadsBlank(window, devicePath, readBack.data(), length)) {
+      return kDataNotBlankText;
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 bool DfFlashReadsBlank(ToolWindow& window, const std::string& devicePath, std::uint8_t* readBack,
@@ -92,30 +122,15 @@ int EraseAllDfFlash(ToolWindow& window, const std::string& devicePath) {
     return 0;
   }
 
-  const std::int32_t vendor = window.State().FlashVendor;
-  const std::uint8_t eraseMode = WholeEraseMode(vendor);
-  if (WriteFlashDF(devicePath, 0, pattern.data(), kDfEraseBlockLength, eraseMode) == 0) {
-    window.PostStatus(std::string(kEraseCommandFailText));
-    return 0;
-  }
-  ActivePlatform().SleepMs(kEraseSettleMs);
-  if (vendor == kFlashVendorAtmel) {
-    WriteFlashDF(devicePath, kAtmelSecondEraseAddress, pattern.data(), kDfEraseBlockLength,
-                 eraseMode);
-    ActivePlatform().SleepMs(kEraseSettleMs);
-  }
-
-  AlignedBuffer readBack = AllocateWorkBuffer(length);
-  if (!readBack.ok()) {
-    window.PostStatus(std::string(kAllocateReadBufferErrorText));
-    return 0;
-  }
-  if (!DfFlashReadsBlank(window, devicePath, readBack.data(), length)) {
-    EraseAgain(window, devicePath, pattern, length);
-    if (!DfFlashReadsBlank(window, devicePath, readBack.data(), length)) {
-      window.PostStatus(std::string(kDataNotBlankText));
-      return 0;
+  // From the erase command on, the configuration area may be gone from the flash: every stop
+  // puts the saved bytes back before it reports, or the next run would keep the erased ones.
+  const std::string_view failure = EraseAndProveBlank(window, devicePath, pattern, length);
+  if (!failure.empty()) {
+    if (keepNvram) {
+      RestoreDfConfigArea(window, devicePath, nvram);
     }
+    window.PostStatus(std::string(failure));
+    return 0;
   }
 
   if (keepNvram) {
@@ -124,6 +139,7 @@ int EraseAllDfFlash(ToolWindow& window, const std::string& devicePath) {
         !DfConfigAreaReadsBack(window, devicePath, 0, nvram)) {
       // The configuration area is gone from the flash, or not what it was: reporting success
       // here would hide that, and the power-cycle request would boot the bridge without it.
+      RestoreDfConfigArea(window, devicePath, nvram);
       window.SetStatus(std::string(kWriteNvramBackFailText));
       return 0;
     }

@@ -19,6 +19,7 @@ int EraseDfFlashBySectors(ToolWindow& window, const std::string& devicePath, std
 // puts the configuration area back. The area is saved from two agreeing reads before the erase
 // and read back after it is written. 1 when the flash was erased, found blank and the
 // configuration area (when kept) reads back as saved; else 0 with the reason in the status field.
+// A run that stops after the erase command still puts the kept area back before it reports.
 // A blank check whose read fails counts as blank.
 int EraseAllDfFlash(ToolWindow& window, const std::string& devicePath);
 

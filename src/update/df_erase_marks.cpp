@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "src/update/df_family.h"
+
 namespace q71x {
 namespace {
 
@@ -96,6 +98,13 @@ std::uint32_t ClipToEraseUnit(const ProgramSettings& settings, std::uint32_t add
     return length;
   }
   return static_cast<std::uint32_t>(end - address);
+}
+
+std::uint8_t WithMxicBit(std::int32_t flashVendor, std::uint32_t address, std::uint8_t mark) {
+  if (address == 0 && flashVendor == kFlashVendorMxic && mark != 0) {
+    return static_cast<std::uint8_t>(mark | kMxicMarkBit);
+  }
+  return mark;
 }
 
 }  // namespace q71x

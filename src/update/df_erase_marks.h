@@ -33,4 +33,8 @@ std::uint8_t NextEraseMark(const ProgramSettings& settings, std::uint32_t addres
 std::uint32_t ClipToEraseUnit(const ProgramSettings& settings, std::uint32_t address,
                               std::uint32_t length, std::uint32_t mode);
 
+// The mark as the block at `address` carries it on the wire: MXIC parts want kMxicMarkBit on a
+// marked block at address 0 (and nowhere else).
+std::uint8_t WithMxicBit(std::int32_t flashVendor, std::uint32_t address, std::uint8_t mark);
+
 }  // namespace q71x

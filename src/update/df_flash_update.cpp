@@ -144,6 +144,13 @@ int ProgramDfFlash(ToolWindow& window, const std::string& devicePath) {
   if (programmed) {
     window.SetStatus(std::string(kProgrammingSuccessText));
     ShowMessage(kPowerCycleText);
+  } else if (keepNvram) {
+    // Each attempt erased the unit under the configuration area before it wrote it; a last
+    // attempt that went wrong there would leave the next run saving whatever it left. The last
+    // attempt's text is what the operator must see, not the progress of the restore.
+    const std::string lastText = window.StatusText();
+    RestoreDfConfigArea(window, devicePath, nvram);
+    window.SetStatus(lastText);
   }
   window.RedrawStatus();
   return 1;

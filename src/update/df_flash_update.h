@@ -16,8 +16,9 @@ int UpdateDfFlash(ToolWindow& window, const std::string& devicePath);
 // Programs the image file from address 0, keeping the device's 4 KB configuration area unless
 // "Include 4K NVRAM" is ticked (taken only from two agreeing reads, else nothing is written),
 // and verifies it by reading back; up to three attempts with block, sector and whole-flash erase
-// marks. 1 once the attempts ran (success or not: the status field tells), 0 when the run
-// stopped before writing anything.
+// marks. When every attempt failed, a kept configuration area that no longer reads back as
+// saved is put back. 1 once the attempts ran (success or not: the status field tells), 0 when
+// the run stopped before writing anything.
 int ProgramDfFlash(ToolWindow& window, const std::string& devicePath);
 
 }  // namespace q71x

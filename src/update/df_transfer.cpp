@@ -61,10 +61,8 @@ int WriteDfFlash(ToolWindow& window, const std::string& devicePath, std::uint32_
     if (blockAddress == 0) {
       chunk = std::min(chunk, kFirstBlockLimit);
     }
-    std::uint8_t mark = NextEraseMark(settings, blockAddress, mode);
-    if (blockAddress == 0 && window.State().FlashVendor == kFlashVendorMxic && mark != 0) {
-      mark |= kMxicMarkBit;
-    }
+    const std::uint8_t mark = WithMxicBit(window.State().FlashVendor, blockAddress,
+                                          NextEraseMark(settings, blockAddress, mode));
     chunk = ClipToEraseUnit(settings, blockAddress, chunk, mode);
     WaitFlashReady(devicePath);
     if (WriteFlashDF(devicePath, blockAddress, transfer.data() + done, chunk, mark) == 0) {

@@ -18,9 +18,8 @@ namespace {
 enum class Action { Program, EraseOnly, Backup };
 enum class FlashAfter {
   Untouched,     // byte for byte as before the run
-  ConfigErased,  // the configuration area is gone (erased and not written back)
-  ImageInPlace,  // the image the run programmed
-  NotChecked,    // partly erased: nothing definite to say
+  ConfigKept,    // the device's configuration area, put back after the erase took it
+  ImageInPlace,  // the image the run programmed, behind the device's own configuration area
 };
 
 struct FailureRow {
@@ -52,6 +51,25 @@ std::function<void(DfSimRig&)> FailPlainWrite() {
     sim::FaultRule rule;
     rule.Pattern = sim::CdbPattern::Prefix({0xDF, 0x00}).With(11, 0xFB);
     rig.system.Faults().Arm(rule);
+  };
+}
+
+// Every read-back of the attempts fails at its second 8 KB block, and the last attempt's
+// whole-flash erase block at 0 goes over the bus garbled: the erase runs, noise lands where the
+// configuration area was.
+std::function<void(DfSimRig&)> LastAttemptGarblesTheConfigurationArea() {
+  return [](DfSimRig& rig) {
+    sim::FaultRule readBack;
+    readBack.Pattern = sim::CdbPattern::Prefix({0xDF}).With(11, 0xFA).With(9, 0x20);
+    readBack.Times = 0;
+    rig.system.Faults().Arm(readBack);
+    sim::FaultRule lastErase;
+    lastErase.Pattern =
+        sim::CdbPattern::Prefix({0xDF}).With(11, 0xFB).With(8, 0).With(9, 0).With(10, 0);
+    lastErase.Nth = 3;
+    lastErase.Kind = sim::FaultKind::Garbage;
+    lastErase.Value = 41;
+    rig.system.Faults().Arm(lastErase);
   };
 }
 
@@ -102,7 +120,10 @@ std::vector<FailureRow> DfTransferBackupEraseRows() {
        FlashAfter::Untouched},
       {"erase-only: erase command fails", dev, Action::EraseOnly,
        Fault(kWrite, 1, sim::FaultKind::Fail), "Erase command fail!!", 0, false,
-       FlashAfter::NotChecked},
+       FlashAfter::ConfigKept},
+      {"erase-only: erase command runs but reports failure", dev, Action::EraseOnly,
+       Fault(kWrite, 1, sim::FaultKind::ErrorCode), "Erase command fail!!", 0, false,
+       FlashAfter::ConfigKept},
       {"erase-only: read buffer refused",
        dev,
        Action::EraseOnly,
@@ -110,15 +131,15 @@ std::vector<FailureRow> DfTransferBackupEraseRows() {
        "Allocate read buffer Error!!",
        0,
        false,
-       FlashAfter::ConfigErased,
+       FlashAfter::ConfigKept,
        {},
        65536,
        2},
       {"erase-only: still not blank", dev, Action::EraseOnly,
        Fault(kRead, 3, sim::FaultKind::Garbage, 0), "Data not 0xff !!", 0, false,
-       FlashAfter::ConfigErased},
+       FlashAfter::ConfigKept},
       {"erase-only: configuration area not written back", dev, Action::EraseOnly, FailPlainWrite(),
-       "Write NVRAM back command fail!", 0, false, FlashAfter::ConfigErased},
+       "Write NVRAM back command fail!", 0, false, FlashAfter::ConfigKept},
   };
 }
 
@@ -172,6 +193,9 @@ std::vector<FailureRow> DfProgrammingRows() {
        FlashAfter::ImageInPlace, kProgrammingSuccess},
       {"every attempt fails", dev, Action::Program, Fault(kRead, 3, sim::FaultKind::Garbage, 0),
        "Data compare fail !!", 1, false, FlashAfter::ImageInPlace},
+      {"every attempt fails, the last one over the configuration area", dev, Action::Program,
+       LastAttemptGarblesTheConfigurationArea(), "Read command fail!", 1, false,
+       FlashAfter::ImageInPlace, "Data compare fail !!"},
   };
 }
 
@@ -203,7 +227,13 @@ std::vector<FailureRow> Df2Rows() {
        FlashAfter::Untouched},
       {"erase-only: erase at 0x8000 fails", dev, Action::EraseOnly,
        Fault(kWrite, 2, sim::FaultKind::Fail), "Erase flash command fail!", 1, true,
-       FlashAfter::NotChecked},
+       FlashAfter::ConfigKept},
+      {"erase-only: erase at 0x8000 runs but reports failure", dev, Action::EraseOnly,
+       Fault(kWrite, 2, sim::FaultKind::ErrorCode), "Erase flash command fail!", 1, true,
+       FlashAfter::ConfigKept},
+      {"erase-only: erase at 0 garbled", dev, Action::EraseOnly,
+       Fault(kWrite, 1, sim::FaultKind::Garbage), "Data not 0xff !!", 1, true,
+       FlashAfter::ConfigKept},
       {"erase-only: read buffer refused",
        dev,
        Action::EraseOnly,
@@ -211,15 +241,15 @@ std::vector<FailureRow> Df2Rows() {
        "Allocate read buffer Error!!",
        1,
        true,
-       FlashAfter::ConfigErased,
+       FlashAfter::ConfigKept,
        {},
        65536,
        2},
       {"erase-only: not blank", dev, Action::EraseOnly, Fault(kRead, 9, sim::FaultKind::Garbage, 0),
-       "Data not 0xff !!", 1, true, FlashAfter::ConfigErased},
+       "Data not 0xff !!", 1, true, FlashAfter::ConfigKept},
       {"erase-only: configuration area not written back", dev, Action::EraseOnly,
        Fault(kWrite, 3, sim::FaultKind::Fail), "Write NVRAM back command fail!", 1, true,
-       FlashAfter::ConfigErased},
+       FlashAfter::ConfigKept},
       {"program: image cannot be opened", dev, Action::Program,
        [](DfSimRig& rig) { rig.window.firmwareFile = rig.dir.File("missing.bin"); },
        "Open File Error!!", 0, false, FlashAfter::Untouched},
@@ -291,13 +321,13 @@ void CheckRow(const FailureRow& row) {
     case FlashAfter::Untouched:
       EXPECT_EQ(before, rig.Flash());
       break;
-    case FlashAfter::ConfigErased:
-      EXPECT_EQ(std::vector<std::uint8_t>(row.Device.ConfigBytes, 0xFF),
-                rig.FlashRange(configAt, row.Device.ConfigBytes));
+    case FlashAfter::ConfigKept:
+      EXPECT_EQ(rig.config, rig.FlashRange(configAt, row.Device.ConfigBytes));
       break;
     case FlashAfter::ImageInPlace: {
       // The DF family keeps the device's own first 4 KB; the 1394 family programs a short
-      // image as the whole 32 KB firmware area.
+      // image as the whole 32 KB firmware area and leaves the area after it alone.
+      EXPECT_EQ(rig.config, rig.FlashRange(configAt, row.Device.ConfigBytes));
       const std::size_t from = on1394 ? 0 : 4096;
       image.resize(on1394 ? 32768 : image.size(), 0x00);
       EXPECT_EQ(std::vector<std::uint8_t>(image.begin() + from, image.end()),
@@ -305,8 +335,6 @@ void CheckRow(const FailureRow& row) {
                                static_cast<std::uint32_t>(image.size() - from)));
       break;
     }
-    case FlashAfter::NotChecked:
-      break;
   }
 }
 

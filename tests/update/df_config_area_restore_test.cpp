@@ -1,0 +1,111 @@
+// The configuration area after an erase-only run that stops once the erase has been sent, end to
+// end against simulated flash: the run reports its failure, the flash holds the device's own area
+// again, and the operator's next, fault-free run keeps that area rather than the erased bytes.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <tuple>
+
+#include "src/update/df2_flash_update.h"
+#include "src/update/df_flash_update.h"
+#include "tests/update/df_sim_rig.h"
+
+namespace q71x::testing {
+namespace {
+
+constexpr std::uint8_t kRead = 0xFA;
+constexpr std::uint8_t kWrite = 0xFB;
+
+int RunEraseOnly(DfSimRig& rig, bool on1394) {
+  rig.window.rdVersion = true;
+  rig.window.eraseOnly = true;
+  return on1394 ? UpdateDf2Flash(rig.window, rig.path) : UpdateDfFlash(rig.window, rig.path);
+}
+
+struct StopAfterErase {
+  const char* Name;
+  DfDeviceSpec Device;
+  std::function<void(DfSimRig&)> Arrange;
+  std::string Text;
+};
+
+std::function<void(DfSimRig&)> Faults(
+    std::vector<std::tuple<std::uint8_t, int, sim::FaultKind>> faults) {
+  return [faults](DfSimRig& rig) {
+    for (const auto& [code, nth, kind] : faults) {
+      rig.ArmDfFault(code, nth, kind, 1, kind == sim::FaultKind::Short ? 100 : 23);
+    }
+  };
+}
+
+std::vector<StopAfterErase> Stops() {
+  using sim::FaultKind;
+  return {
+      {"DF: the erase runs but reports failure", Df848Winbond(),
+       Faults({{kWrite, 1, FaultKind::ErrorCode}}), "Erase command fail!!"},
+      // The first blank check reads noise, so the flash is erased again sector by sector; that
+      // erase's first block lands garbled, leaving noise in the sector under the area.
+      {"DF: the second erase leaves noise under the area", Df848Winbond(),
+       Faults({{kRead, 3, FaultKind::Garbage}, {kWrite, 2, FaultKind::Garbage}}),
+       "Data not 0xff !!"},
+      {"DF mxic: the write-back is refused", Df848Mxic(), Faults({{kWrite, 2, FaultKind::Fail}}),
+       "Write NVRAM back command fail!"},
+      {"DF atmel: the write-back lands garbled", Df844Atmel(),
+       Faults({{kWrite, 3, FaultKind::Garbage}}), "Write NVRAM back command fail!"},
+      {"1394: a blank-check read comes back short", Qvk846On1394(),
+       Faults({{kRead, 40, FaultKind::Short}}), "Data not 0xff !!"},
+      {"1394: the erase at 0 is lost", Qvk846On1394(), Faults({{kWrite, 1, FaultKind::Fail}}),
+       "Data not 0xff !!"},
+      {"1394: the write-back lands short", Qvk846On1394(), Faults({{kWrite, 4, FaultKind::Short}}),
+       "Write NVRAM back command fail!"},
+  };
+}
+
+TEST(DfConfigAreaRestore, AStopAfterTheEraseLeavesTheAreaForTheNextRunToKeep) {
+  for (const StopAfterErase& stop : Stops()) {
+    SCOPED_TRACE(stop.Name);
+    DfSimRig rig(stop.Device);
+    const bool on1394 = stop.Device.On1394;
+    const std::uint32_t at = stop.Device.ConfigOffset;
+    const std::uint32_t bytes = stop.Device.ConfigBytes;
+    stop.Arrange(rig);
+
+    const int result = RunEraseOnly(rig, on1394);
+
+    // The failure is what the operator reads, whatever the restore did after it.
+    EXPECT_EQ(on1394 ? 1 : 0, result);
+    EXPECT_EQ(stop.Text, rig.window.StatusText());
+    EXPECT_EQ(on1394 ? 1u : 0u, rig.dialogs.Boxes().size());
+    EXPECT_EQ(rig.config, rig.FlashRange(at, bytes));
+
+    // The retry after the power cycle saves the area as the flash now holds it.
+    rig.system.Faults().Clear();
+    EXPECT_EQ(1, RunEraseOnly(rig, on1394));
+    EXPECT_EQ("Erase flash all success!", rig.window.StatusText());
+    EXPECT_EQ(rig.config, rig.FlashRange(at, bytes));
+  }
+}
+
+TEST(DfConfigAreaRestore, AnAreaTheFailedEraseNeverReachedIsNotWrittenAgain) {
+  struct Case {
+    const char* Name;
+    DfDeviceSpec Device;
+    int FailingWrite;  // the erase command the bridge never sees
+  };
+  for (const Case& c : {Case{"DF", Df848Winbond(), 1}, Case{"1394", Qvk846On1394(), 2}}) {
+    SCOPED_TRACE(c.Name);
+    DfSimRig rig(c.Device);
+    rig.ArmDfFault(kWrite, c.FailingWrite, sim::FaultKind::Fail);
+    const auto before = rig.FlashRange(c.Device.ConfigOffset, c.Device.ConfigBytes);
+
+    RunEraseOnly(rig, c.Device.On1394);
+
+    // The area still reads back as saved, so no erasing write follows the failed command.
+    EXPECT_EQ(static_cast<std::size_t>(c.FailingWrite), rig.DfCommands(kWrite).size());
+    EXPECT_EQ(before, rig.FlashRange(c.Device.ConfigOffset, c.Device.ConfigBytes));
+  }
+}
+
+}  // namespace
+}  // namespace q71x::testing
