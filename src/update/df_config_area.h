@@ -29,9 +29,11 @@ bool DfConfigAreaReadsBack(ToolWindow& window, const std::string& devicePath, st
 // garbled write left there cannot be programmed away. Best effort and silent about its own
 // failure: the caller reports the failure that stopped the run, after this, because the
 // transfers post their progress into the status field.
+//
 // The DF family's 4 KB area at flash address 0.
 void RestoreDfConfigArea(ToolWindow& window, const std::string& devicePath,
                          const AlignedBuffer& saved);
+
 // The 1394 family's 1 KB area at 0x8000, written as the erase-only action writes it back.
 void RestoreDf2ConfigArea(ToolWindow& window, const std::string& devicePath,
                           const AlignedBuffer& saved);
