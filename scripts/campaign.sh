@@ -77,10 +77,12 @@ cat "$logs"/*.log | awk -v crashed="$crashed" '
   }
   END {
     printf "runs %d, faults injected %d, false successes %d, crashes %d, unrecovered devices %d, " \
-           "unknown texts %d, configuration areas lost %d, explained by open findings %d\n",
+           "unknown texts %d, configuration areas lost %d (%d more to a pulled enclosure), " \
+           "explained by open findings %d\n",
            total["runs"], total["faults injected"], total["false successes"], crashed,
            total["unrecovered devices"], total["unknown texts"],
-           total["configuration areas lost"], total["explained by open findings"]
+           total["configuration areas lost"], total["configuration areas lost to a pulled enclosure"],
+           total["explained by open findings"]
     for (i = 1; i <= ids; i++) {
       id = order[i]
       printf "%s: %d cases\n%s\n%s\n", heading[id], found[id], summary[id], fix[id]

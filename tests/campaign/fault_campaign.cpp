@@ -207,7 +207,11 @@ void RunFaultedCase(const CampaignDevice& device, EngineeringAction action, cons
 
   const std::vector<std::uint8_t> kept = KeptConfig(device, intent, fresh);
   if (!kept.empty() && recovered.Claimed && !ConfigStillThere(device, kept, afterRecovery)) {
-    ++report.Counts.ConfigAreasLost;
+    // Pulled out after the erase, the device keeps no copy of the area and the tool's copy in
+    // memory is gone with the run: those losses are counted apart from the ones a procedure
+    // could have avoided.
+    ++(fault == sim::FaultKind::Unplug ? report.Counts.ConfigAreasLostToUnplug
+                                       : report.Counts.ConfigAreasLost);
   }
 }
 
@@ -281,6 +285,7 @@ Figures& Figures::operator+=(const Figures& other) {
   UnknownTexts += other.UnknownTexts;
   Unrecovered += other.Unrecovered;
   ConfigAreasLost += other.ConfigAreasLost;
+  ConfigAreasLostToUnplug += other.ConfigAreasLostToUnplug;
   ExplainedByOpenFindings += other.ExplainedByOpenFindings;
   return *this;
 }
@@ -342,6 +347,7 @@ std::string FormatFigures(const Figures& figures) {
       << ", false successes " << figures.FalseSuccesses << ", crashes 0"
       << ", unrecovered devices " << figures.Unrecovered << ", unknown texts "
       << figures.UnknownTexts << ", configuration areas lost " << figures.ConfigAreasLost
+      << ", configuration areas lost to a pulled enclosure " << figures.ConfigAreasLostToUnplug
       << ", explained by open findings " << figures.ExplainedByOpenFindings;
   return out.str();
 }

@@ -30,7 +30,8 @@ struct Figures {
   std::uint64_t FalseSuccesses = 0;
   std::uint64_t UnknownTexts = 0;
   std::uint64_t Unrecovered = 0;
-  std::uint64_t ConfigAreasLost = 0;  // the kept configuration area differs after recovery
+  std::uint64_t ConfigAreasLost = 0;  // the kept configuration area differs after recovery...
+  std::uint64_t ConfigAreasLostToUnplug = 0;  // ...and the same when the fault was an unplug
   std::uint64_t ExplainedByOpenFindings = 0;
 
   Figures& operator+=(const Figures& other);
