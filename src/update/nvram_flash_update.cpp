@@ -10,6 +10,7 @@
 #include "src/update/flash_common.h"
 #include "src/update/flash_write_access.h"
 #include "src/update/image_source.h"
+#include "src/update/kept_area_restore.h"
 #include "src/update/proven_read.h"
 #include "src/update/status_reporting.h"
 #include "src/update/update_texts.h"
@@ -79,6 +80,11 @@ int WriteConfigAreaBack(const std::string& devicePath, const AlignedBuffer& conf
   return ReadBackMatches(ConfigAreaReader(devicePath), configArea.data(), kConfigAreaBytes);
 }
 
+// Puts the saved area back after a stop that may have left it erased or half written.
+void RestoreConfigArea(const std::string& devicePath, const AlignedBuffer& configArea) {
+  RestoreKeptArea(devicePath, KeptArea{0, 0, configArea.data(), kConfigAreaBytes});
+}
+
 int RunEraseOnly(ToolWindow& window, const std::string& devicePath, const RunPlan& plan,
                  const AlignedBuffer& configArea) {
   if (plan.prepareWrite) {
@@ -88,6 +94,9 @@ int RunEraseOnly(ToolWindow& window, const std::string& devicePath, const RunPla
   // Without the tick the device keeps its configuration area through the erase. In file-area
   // mode the tick is set, so the area read at the start is always there to write back.
   if (!plan.nvramTicked && WriteConfigAreaBack(devicePath, configArea) == 0) {
+    // The write-back failed as far as this action goes; the area is still put back, so the
+    // retry does not save erased or garbled bytes as the configuration.
+    RestoreConfigArea(devicePath, configArea);
     Show(window, kWriteNvramBackFailText);
     result = 0;
   }
@@ -101,13 +110,17 @@ struct Buffers {
   AlignedBuffer readBack;
   AlignedBuffer block;
   AlignedBuffer chunk;
+  // Opens with a copy of the device's area: the saved area itself must stay as read, for the
+  // restore after a stop.
+  AlignedBuffer carry;
 };
 
 // Streams the file into 16 KB blocks, each written and verified before the next is read.
-// In device-area mode `carry` opens with the device's configuration area and afterwards holds the
-// last 4 KB of the previous chunk. Returns 0 after showing the failure.
+// In device-area mode the carry opens with the device's configuration area and afterwards holds
+// the last 4 KB of the previous chunk. Returns 0 after showing the failure.
 int ProgramBlocks(ToolWindow& window, const std::string& devicePath, const RunPlan& plan,
-                  std::uint64_t area, ImageSource& image, Buffers& buffers, AlignedBuffer& carry) {
+                  std::uint64_t area, ImageSource& image, Buffers& buffers) {
+  AlignedBuffer& carry = buffers.carry;
   Show(window, kProgrammingText);
   if (!plan.fileArea && plan.fileHasNvram) {
     // The device's area replaces the file's own.
@@ -193,26 +206,28 @@ int UpdateFlashWithNvram(ToolWindow& window, const std::string& devicePath) {
     return 0;
   }
   Buffers buffers{AllocateWorkBuffer(kProgramBlockBytes), AllocateWorkBuffer(kProgramBlockBytes),
-                  AllocateWorkBuffer(kProgramBlockBytes)};
-  if (!buffers.readBack.ok() || !buffers.block.ok() || !buffers.chunk.ok()) {
+                  AllocateWorkBuffer(kProgramBlockBytes), AllocateWorkBuffer(kConfigAreaBytes)};
+  if (!buffers.readBack.ok() || !buffers.block.ok() || !buffers.chunk.ok() || !buffers.carry.ok()) {
     Show(window, kAllocateBuffersErrorText);
     return 0;
+  }
+  if (!plan.fileArea) {
+    std::memcpy(buffers.carry.data(), configArea.data(), kConfigAreaBytes);
   }
   if (plan.prepareWrite) {
     PrepareFlashWrite(devicePath);
   }
 
-  if (EraseSectorsProvenBlank(window, devicePath, SectorsCovering(area), buffers.readBack.data()) !=
-      1) {
-    // The first sector erase takes the device's area with it; a stop before block 0 is written
-    // would leave the retry nothing to keep but erased bytes.
-    if (!plan.fileArea) {
-      WaitFlashReady(devicePath);
-      WriteFlashBlock(devicePath, 0, configArea.data(), kConfigAreaBytes);
-    }
-  } else if (ProgramBlocks(window, devicePath, plan, area, image, buffers, configArea) == 1) {
+  // The first sector erase takes the device's area with it, and block 0 carries it back: a stop
+  // anywhere before that block is proven would leave the retry nothing to keep but erased or
+  // half-written bytes. The failure text stays as the erase or the block left it.
+  const bool erased = EraseSectorsProvenBlank(window, devicePath, SectorsCovering(area),
+                                              buffers.readBack.data()) == 1;
+  if (erased && ProgramBlocks(window, devicePath, plan, area, image, buffers) == 1) {
     Show(window, kProgrammingSuccessText);
     ShowMessage(kPowerCycleText);
+  } else if (!plan.fileArea) {
+    RestoreConfigArea(devicePath, configArea);
   }
   window.RedrawStatus();
   return 1;

@@ -10,6 +10,7 @@
 #include "src/update/flash_common.h"
 #include "src/update/flash_write_access.h"
 #include "src/update/image_source.h"
+#include "src/update/kept_area_restore.h"
 #include "src/update/proven_read.h"
 #include "src/update/status_reporting.h"
 #include "src/update/update_texts.h"
@@ -128,26 +129,31 @@ int ReadConfigCopy(ToolWindow& window, const std::string& devicePath, std::uint3
   return 0;
 }
 
-// A copy that is kept goes back to 0x8000 once the erase has run, whatever follows it.
-void WriteBackConfigCopy(const std::string& devicePath, std::uint32_t area,
-                         const ConfigCopy& config) {
-  if (KeepsConfigCopy(area) &&
-      WriteFlashBlock(devicePath, kConfigCopyAddress, config.data(), kConfigCopyBytes) != 0) {
-    WriteConsoleLine(kNvramWriteOkLine);
+// Puts a kept copy back at 0x8000 once the erase has run, whatever follows it, and only where it
+// no longer reads as saved. 1 when the copy is in place (or none is kept).
+int RestoreConfigCopy(ToolWindow& window, const std::string& devicePath, std::uint32_t area,
+                      const ConfigCopy& config) {
+  if (!KeepsConfigCopy(area)) {
+    return 1;
   }
+  const std::uint32_t eraseAddress =
+      ClassifyAmicPart(window.State().AmicFlashPart) == AmicLayout::BootSectors
+          ? kAmicUpperSectorAddress
+          : kConfigCopyAddress;
+  if (RestoreKeptArea(devicePath, KeptArea{kConfigCopyAddress, eraseAddress, config.data(),
+                                           kConfigCopyBytes}) == 0) {
+    return 0;
+  }
+  WriteConsoleLine(kNvramWriteOkLine);
+  return 1;
 }
 
-// Reads the configuration copy (when the area leaves room for keeping it) and erases what the
-// image needs. 0 after reporting why the run must stop.
+// Erases what the image needs. 0 after reporting why the run must stop.
 int EraseImageArea(ToolWindow& window, const std::string& devicePath, std::uint32_t area,
-                   std::uint64_t imageLength, ConfigCopy& config) {
+                   std::uint64_t imageLength) {
   if (area > kChipEraseAbove) {
     return EraseWholeChip(window, devicePath);
   }
-  if (ReadConfigCopy(window, devicePath, area, config) == 0) {
-    return 0;
-  }
-
   const bool imageReachesUpper = imageLength > kMinimumArea;
   switch (ClassifyAmicPart(window.State().AmicFlashPart)) {
     case AmicLayout::BootSectors:
@@ -236,29 +242,32 @@ int UpdateSerialFlash(ToolWindow& window, const std::string& devicePath) {
   if (WaitFlashReady(devicePath) == 0) {
     WriteDebugLine(kDeviceInitialNotReadyText);
   }
+  // The copy is read (when the area leaves room for keeping it) before anything is erased.
   ConfigCopy config{};
-  if (EraseImageArea(window, devicePath, area, imageLength, config) == 0) {
+  if (area <= kChipEraseAbove && ReadConfigCopy(window, devicePath, area, config) == 0) {
     return 0;
   }
-
-  // A stop at the blank check still puts the copy back: an erase unit that reaches 0x8000 has
-  // taken it, and the operator's retry would otherwise keep the erased bytes as the configuration.
+  // From the erase on, every stop puts the copy back: an erase unit that reaches 0x8000 has taken
+  // it, and the operator's retry would otherwise keep the erased bytes as the configuration. The
+  // copy goes back before the status is posted, so the failure text is the last word.
+  if (EraseImageArea(window, devicePath, area, imageLength) == 0) {
+    RestoreConfigCopy(window, devicePath, area, config);
+    return 0;
+  }
   if (ReadFlashBlock(devicePath, 0, readBack.data(), area) == 0) {
-    WriteBackConfigCopy(devicePath, area, config);
+    RestoreConfigCopy(window, devicePath, area, config);
     Post(window, kReadBackErasedErrorText);
     return 0;
   }
   if (!IsErased(readBack.data(), area)) {
-    WriteBackConfigCopy(devicePath, area, config);
+    RestoreConfigCopy(window, devicePath, area, config);
     Post(window, kDataNotBlankText);
     return 0;
   }
 
   const bool programmed =
       ProgramBlocks(window, devicePath, imageBytes.data(), blockCount, blockSize);
-  // The copy goes back even after a failed loop: the device keeps its configuration while the
-  // operator retries.
-  WriteBackConfigCopy(devicePath, area, config);
+  const int copyInPlace = RestoreConfigCopy(window, devicePath, area, config);
   if (!programmed) {
     Post(window, kProgrammingFailText);
     return 1;
@@ -270,11 +279,9 @@ int UpdateSerialFlash(ToolWindow& window, const std::string& devicePath) {
     Post(window, kReadFailText);
     return 0;
   }
-  // Where the erase unit at 0 reaches 0x8000, a write-back that failed or went in wrong leaves
-  // the device without its configuration; that is no success either.
-  if (std::memcmp(imageBytes.data(), readBack.data(), area) != 0 ||
-      (KeepsConfigCopy(area) &&
-       ReadBackMatches(ConfigCopyReader(devicePath), config.data(), kConfigCopyBytes) == 0)) {
+  // A copy that could not be put back leaves the device without its configuration; that is no
+  // success either.
+  if (std::memcmp(imageBytes.data(), readBack.data(), area) != 0 || copyInPlace == 0) {
     Post(window, kCompareFailText);
     return 1;
   }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -161,6 +162,37 @@ void Note(CaseReport& report, Verdict verdict, sim::FaultKind fault, std::size_t
   report.Problems.push_back(std::move(problem));
 }
 
+std::string Bytes(const std::vector<std::uint8_t>& bytes, std::size_t count) {
+  std::string text;
+  for (std::size_t i = 0; i < std::min(count, bytes.size()); ++i) {
+    text += (i > 0 ? " " : "") + HexByte(bytes[i]);
+  }
+  return text;
+}
+
+std::string Printable(const std::string& text) {
+  std::string shown;
+  for (char c : text) {
+    shown += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
+  }
+  return shown;
+}
+
+// Opt-in (Q71X_CAMPAIGN_DETAIL set): one line for each run that lost the kept area, naming what
+// was injected where, so a loss can be replayed alone.
+void ReportLostArea(const CampaignDevice& device, EngineeringAction action, sim::FaultKind fault,
+                    std::size_t index, const TracedCommand& command,
+                    const std::string& finalStatus) {
+  if (std::getenv("Q71X_CAMPAIGN_DETAIL") == nullptr) {
+    return;
+  }
+  std::printf("configuration area lost: %s %s on %s, %s at command %zu [%s], ended on \"%s\"\n",
+              std::string(UpdateProcedureName(device.Run)).c_str(),
+              std::string(EngineeringActionName(action)).c_str(), device.Key,
+              std::string(FaultName(fault)).c_str(), index, Bytes(command.Cdb, 12).c_str(),
+              Printable(finalStatus).c_str());
+}
+
 // The faulted run with its fault at command k, then the recovery run on the same machine.
 void RunFaultedCase(const CampaignDevice& device, EngineeringAction action, const CaseFiles& files,
                     sim::FaultKind fault, std::size_t index, const TracedCommand& command,
@@ -212,6 +244,7 @@ void RunFaultedCase(const CampaignDevice& device, EngineeringAction action, cons
     // could have avoided.
     ++(fault == sim::FaultKind::Unplug ? report.Counts.ConfigAreasLostToUnplug
                                        : report.Counts.ConfigAreasLost);
+    ReportLostArea(device, action, fault, index, command, faulted.FinalStatus);
   }
 }
 
@@ -238,22 +271,6 @@ std::vector<std::size_t> SampledIndices(std::size_t traceLength, const CampaignO
     }
   }
   return indices;
-}
-
-std::string Bytes(const std::vector<std::uint8_t>& bytes, std::size_t count) {
-  std::string text;
-  for (std::size_t i = 0; i < std::min(count, bytes.size()); ++i) {
-    text += (i > 0 ? " " : "") + HexByte(bytes[i]);
-  }
-  return text;
-}
-
-std::string Printable(const std::string& text) {
-  std::string shown;
-  for (char c : text) {
-    shown += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
-  }
-  return shown;
 }
 
 }  // namespace
