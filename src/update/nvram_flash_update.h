@@ -1,7 +1,8 @@
 #pragma once
 // The update of the bridges that keep a 4 KB configuration area (NVRAM) in the first 4096 bytes
 // of their serial flash (chip type 6, and chip type 10 on its older path). The device's own area
-// is kept unless the image brings one and "Include 4K NVRAM" is ticked.
+// is kept unless the image brings one and "Include 4K NVRAM" is ticked; a run that stops after
+// the erase, before block 0 is proven, puts the kept area back.
 
 #include <string>
 

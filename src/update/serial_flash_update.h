@@ -2,7 +2,8 @@
 // The update of the bridges that erase, program and read their serial flash with their own block
 // commands (chip types 1, 3, 4, 12, USB-attached 7, and 14 with a flash). Images of at most 32 KB
 // keep the 512-byte configuration copy at flash address 0x8000: two agreeing reads before the
-// erase, and a read-back after it is written back, or the run reports a failure.
+// erase; every stop after the erase puts it back where it no longer reads as saved, and a copy
+// that cannot be put back is no success.
 
 #include <string>
 
