@@ -9,14 +9,10 @@
 #include "sim/simulated_system.h"
 #include "src/device/platform/sim/sim_platform.h"
 #include "tests/gui/gui_support.h"
+#include "tests/support/file_bytes.h"
 
 namespace q71x::testing {
 namespace {
-
-std::vector<std::uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 class FullRunTest : public ::testing::Test {
  protected:
@@ -70,7 +66,7 @@ TEST_F(FullRunTest, PlugLoadRunProgramsTheSimulatedFlash) {
   EXPECT_EQ(dialogs.Boxes()[0].Text, "Please Turn-Off the Power and Turn-On Again !");
   EXPECT_TRUE(window->UpdateBtn->isEnabled());
 
-  const std::vector<std::uint8_t> written = ReadFile(image);
+  const std::vector<std::uint8_t> written = ReadFileBytes(image);
   const auto& flash = system.FindPlugged(path)->Bridge.Flash->Contents();
   ASSERT_GE(flash.size(), written.size());
   EXPECT_TRUE(std::equal(written.begin(), written.end(), flash.begin()));

@@ -13,14 +13,10 @@
 #include "src/app/sim/sim_state_folder.h"
 #include "src/device/platform/sim/sim_platform.h"
 #include "tests/gui/gui_support.h"
+#include "tests/support/file_bytes.h"
 
 namespace q71x::testing {
 namespace {
-
-std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 constexpr const char* kAtmelKey = "qv40714-atmel";
 
@@ -42,8 +38,8 @@ TEST_F(SimStateFolderTest, MemoriesGoToPlainFilesAndComeBack) {
   ASSERT_TRUE(state.Save(before).empty());
 
   const std::filesystem::path enclosureFolder = state.EnclosureFolder(original.Path);
-  EXPECT_EQ(ReadFile(enclosureFolder / kFlashFileName), original.Bridge.Flash->Contents());
-  EXPECT_EQ(ReadFile(enclosureFolder / kControllerMemoryFileName),
+  EXPECT_EQ(ReadFileBytes(enclosureFolder / kFlashFileName), original.Bridge.Flash->Contents());
+  EXPECT_EQ(ReadFileBytes(enclosureFolder / kControllerMemoryFileName),
             original.Bridge.ControllerMemory);
 
   sim::SimulatedSystem after;
@@ -110,7 +106,7 @@ TEST_F(SimStateFolderTest, AnUpdateThroughTheWindowSurvivesARestart) {
   sim::SimulatedSystem restarted;
   sim::AddPreset(restarted, kAtmelKey);
   EXPECT_TRUE(state.Restore(restarted).empty());
-  const std::vector<std::uint8_t> written = ReadFile(image);
+  const std::vector<std::uint8_t> written = ReadFileBytes(image);
   const auto& flash = Only(restarted).Bridge.Flash->Contents();
   EXPECT_EQ(flash, flashAfterRun);
   EXPECT_TRUE(std::equal(written.begin(), written.end(), flash.begin()));

@@ -79,7 +79,7 @@ TEST(Df2Programming, ALargeImageReplacesTheConfigurationAreaWithoutReadingIt) {
 
 TEST(Df2Programming, AnEmptyImageIsRefusedBeforeAnyCommandYetTheBoxFollows) {
   DfSimRig rig(Qvk846On1394());
-  DfSimRig::WriteFile(rig.window.firmwareFile, {});
+  WriteFileBytes(rig.window.firmwareFile, {});
   const auto before = rig.Flash();
 
   EXPECT_EQ(1, UpdateDf2Flash(rig.window, rig.path));
@@ -118,7 +118,7 @@ TEST(Df2Backup, CopiesTheWholeRangeConfigurationAreaIncluded) {
 
   EXPECT_EQ(1, UpdateDf2Flash(rig.window, rig.path));
 
-  EXPECT_EQ(rig.FlashRange(0, 65536), DfSimRig::ReadFile(rig.window.backupFile));
+  EXPECT_EQ(rig.FlashRange(0, 65536), ReadFileBytes(rig.window.backupFile));
   // The whole range twice in 256-byte blocks: the file holds only agreeing reads.
   EXPECT_EQ(2u * 256u, rig.DfCommands(0xFA).size());
   EXPECT_EQ("Read flash and backup success!", rig.window.StatusText());

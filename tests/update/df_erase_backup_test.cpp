@@ -141,7 +141,7 @@ TEST(DfBackup, LeavesTheConfigurationAreaOutUnlessNvramIsIncluded) {
 
     EXPECT_EQ(1, UpdateDfFlash(rig.window, rig.path));
 
-    EXPECT_EQ(rig.FlashRange(skip, 65536 - skip), DfSimRig::ReadFile(rig.window.backupFile));
+    EXPECT_EQ(rig.FlashRange(skip, 65536 - skip), ReadFileBytes(rig.window.backupFile));
     EXPECT_EQ("Read flash and backup success!", rig.window.StatusText());
     // The whole range twice, eight 8 KB blocks each time: the file holds only agreeing reads.
     EXPECT_EQ(16u, rig.DfCommands(0xFA).size());
@@ -165,7 +165,7 @@ TEST(DfBackup, AnEmptyNameWritesOldFlashBakInTheCurrentDirectory) {
   EXPECT_EQ(std::vector<std::string>{"Default backup firmware as OldFalsh.bak!"},
             rig.dialogs.BoxTexts());
   EXPECT_EQ("Message", rig.dialogs.Boxes().front().Caption);
-  EXPECT_EQ(rig.FlashRange(0, 65536), DfSimRig::ReadFile(rig.dir.File("oldFlash.bak")));
+  EXPECT_EQ(rig.FlashRange(0, 65536), ReadFileBytes(rig.dir.File("oldFlash.bak")));
 }
 
 TEST(DfBackup, ANameTooLongForTheFieldIsRefusedBeforeAnyCommand) {

@@ -68,7 +68,7 @@ TEST(DfProgramming, AShortImageIsProgrammedAsWholeBlocksWithZeroPadding) {
   DfSimRig rig(Df848Winbond());
   rig.window.nvram = true;
   const std::vector<std::uint8_t> image(300, 0x5A);
-  DfSimRig::WriteFile(rig.window.firmwareFile, image);
+  WriteFileBytes(rig.window.firmwareFile, image);
 
   EXPECT_EQ(1, UpdateDfFlash(rig.window, rig.path));
 
@@ -174,7 +174,7 @@ TEST(DfProgramming, ImagesWithNothingToProgramAreRefusedBeforeAnyCommand) {
     SCOPED_TRACE(c.Name);
     DfSimRig rig(Df848Winbond());
     rig.window.nvram = c.IncludeNvram;
-    DfSimRig::WriteFile(rig.window.firmwareFile, std::vector<std::uint8_t>(c.FileSize, 0x11));
+    WriteFileBytes(rig.window.firmwareFile, std::vector<std::uint8_t>(c.FileSize, 0x11));
     const auto before = rig.Flash();
 
     EXPECT_EQ(0, UpdateDfFlash(rig.window, rig.path));
@@ -190,7 +190,7 @@ TEST(DfProgramming, AFileJustOverTheConfigurationAreaIsProgrammed) {
   DfSimRig rig(Df848Winbond());
   const auto before = rig.FlashRange(0, 4096);
   std::vector<std::uint8_t> image(4097, 0x33);
-  DfSimRig::WriteFile(rig.window.firmwareFile, image);
+  WriteFileBytes(rig.window.firmwareFile, image);
 
   EXPECT_EQ(1, UpdateDfFlash(rig.window, rig.path));
 

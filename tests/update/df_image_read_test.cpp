@@ -12,7 +12,7 @@ namespace {
 TEST(DfImageRead, AFileThatShrankAfterOpeningIsNotTakenForWhole) {
   TempDir dir;
   const std::string name = dir.File("image.bin");
-  DfSimRig::WriteFile(name, std::vector<std::uint8_t>(8192, 0x44));
+  WriteFileBytes(name, std::vector<std::uint8_t>(8192, 0x44));
   ImageSource image;
   ASSERT_TRUE(OpenImageFile(name, image).empty());
   std::vector<std::uint8_t> buffer(8192, 0);

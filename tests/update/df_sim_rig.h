@@ -22,6 +22,7 @@
 #include "src/device/platform/sim/sim_platform.h"
 #include "src/image/sample_image.h"
 #include "src/update/df_erase_marks.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/temp_dir.h"
@@ -105,18 +106,8 @@ class DfSimRig {
     options.NvramBlock = size > 4096 && window.state.ChipType != 7;
     options.Seed = seed;
     std::vector<std::uint8_t> image = BuildSampleImage(options);
-    WriteFile(window.firmwareFile, image);
+    WriteFileBytes(window.firmwareFile, image);
     return image;
-  }
-
-  static void WriteFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-  }
-  static std::vector<std::uint8_t> ReadFile(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
 
   // The DF flash blocks the bridge received, of one kind (FA or FB), in order.

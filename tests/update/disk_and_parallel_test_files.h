@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "src/update/work_buffer.h"
+#include "tests/support/file_bytes.h"
 
 namespace q71x::testing {
 
@@ -79,11 +80,6 @@ class FailNthWorkBuffer {
  private:
   WorkBufferFaultHook previous_;
 };
-
-inline std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
 
 // Bytes that differ from their neighbours and from 0x00 and 0xFF, so a shifted or truncated copy
 // shows.

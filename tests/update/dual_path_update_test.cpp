@@ -168,7 +168,7 @@ TEST(UpdateSerialFlashSpi, BackupOnlyAlwaysIncludesTheConfigurationArea) {
 
   EXPECT_EQ(1, UpdateSerialFlashSpi(rig.window, rig.path));
 
-  EXPECT_EQ(rig.FlashRange(0, 65536), SerialFlashRig::ReadFile(rig.window.backupFile));
+  EXPECT_EQ(rig.FlashRange(0, 65536), ReadFileBytes(rig.window.backupFile));
   EXPECT_EQ(rig.config, rig.FlashRange(0, 4096));
 }
 

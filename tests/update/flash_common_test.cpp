@@ -212,7 +212,7 @@ TEST(BackupFlashToFile, WritesTheWholeFirmwareSize) {
 
   EXPECT_EQ(1, BackupFlashToFile(rig.window, rig.path, 0));
 
-  EXPECT_EQ(rig.FlashRange(0, 131072), SerialFlashRig::ReadFile(rig.window.backupFile));
+  EXPECT_EQ(rig.FlashRange(0, 131072), ReadFileBytes(rig.window.backupFile));
   EXPECT_EQ((std::vector<std::string>{"Backup ...", "Read flash and backup success!"}),
             rig.window.statusHistory);
   EXPECT_TRUE(rig.dialogs.Boxes().empty());
@@ -223,7 +223,7 @@ TEST(BackupFlashToFile, SkipLeavesOutTheConfigurationArea) {
 
   EXPECT_EQ(1, BackupFlashToFile(rig.window, rig.path, 4096));
 
-  const auto file = SerialFlashRig::ReadFile(rig.window.backupFile);
+  const auto file = ReadFileBytes(rig.window.backupFile);
   ASSERT_EQ(61440u, file.size());
   EXPECT_EQ(rig.FlashRange(4096, 61440), file);
 }
@@ -244,7 +244,7 @@ TEST(BackupFlashToFile, EmptyFieldWritesOldflashBakAfterTheBoxAndBeforeAnyComman
 
   EXPECT_EQ(1, result);
   EXPECT_EQ(0u, commandsWhenBoxShown);
-  EXPECT_EQ(rig.FlashRange(0, k64K), SerialFlashRig::ReadFile(rig.dir.File("oldflash.bak")));
+  EXPECT_EQ(rig.FlashRange(0, k64K), ReadFileBytes(rig.dir.File("oldflash.bak")));
 }
 
 TEST(BackupFlashToFile, NameOf260CharactersIsRefusedNot259) {
@@ -263,7 +263,7 @@ TEST(BackupFlashToFile, NameOf260CharactersIsRefusedNot259) {
 
   rig.window.backupFile = fits;
   EXPECT_EQ(1, BackupFlashToFile(rig.window, rig.path, 0));
-  EXPECT_EQ(rig.FlashRange(0, k64K), SerialFlashRig::ReadFile(fits));
+  EXPECT_EQ(rig.FlashRange(0, k64K), ReadFileBytes(fits));
 }
 
 TEST(BackupFlashToFile, ReadsTheFlashTwice) {

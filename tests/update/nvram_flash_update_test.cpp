@@ -201,7 +201,7 @@ TEST(UpdateFlashWithNvram, BackupOnlyLeavesOutTheConfigurationAreaUnlessItIsIncl
     EXPECT_EQ(1, UpdateFlashWithNvram(rig.window, rig.path));
 
     const std::uint32_t from = included ? 0 : k4K;
-    EXPECT_EQ(rig.FlashRange(from, 65536 - from), SerialFlashRig::ReadFile(rig.window.backupFile));
+    EXPECT_EQ(rig.FlashRange(from, 65536 - from), ReadFileBytes(rig.window.backupFile));
     EXPECT_EQ(rig.oldFlash, rig.Flash());
   }
 }

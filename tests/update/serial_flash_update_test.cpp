@@ -193,7 +193,7 @@ TEST(UpdateSerialFlash, BackupOnlyActionWritesTheFlashToTheFile) {
 
   EXPECT_EQ(1, UpdateSerialFlash(rig.window, rig.path));
 
-  EXPECT_EQ(rig.FlashRange(0, 65536), SerialFlashRig::ReadFile(rig.window.backupFile));
+  EXPECT_EQ(rig.FlashRange(0, 65536), ReadFileBytes(rig.window.backupFile));
   EXPECT_EQ(rig.oldFlash, rig.Flash());
   EXPECT_TRUE(rig.dialogs.Boxes().empty());
 }

@@ -35,8 +35,7 @@ TEST(SerialFlashProcedures, RefuseImagesTheyCannotProgramBeforeErasingAnything) 
   };
   const std::vector<Refusal> refusals = {
       // Programmed as nothing (or as zeros), it used to be reported as a success.
-      {"empty file",
-       [](SerialFlashRig& rig) { SerialFlashRig::WriteFile(rig.window.firmwareFile, {}); },
+      {"empty file", [](SerialFlashRig& rig) { WriteFileBytes(rig.window.firmwareFile, {}); },
        "Firmware file is empty (0 bytes), nothing erased!"},
       // The field cannot hold the name; a cut name would open some other file.
       {"name of 260 characters",
@@ -44,7 +43,7 @@ TEST(SerialFlashProcedures, RefuseImagesTheyCannotProgramBeforeErasingAnything) 
          rig.WriteImage(16384);
          const std::string name = rig.dir.File("");
          rig.window.firmwareFile = name + std::string(260 - name.size(), 'n');
-         SerialFlashRig::WriteFile(rig.window.firmwareFile, rig.oldFlash);
+         WriteFileBytes(rig.window.firmwareFile, rig.oldFlash);
        },
        "Firmware file name too long (260 characters or more), not accepted!"},
       // Its blocks would wrap onto address 0 of the 24-bit flash address.
