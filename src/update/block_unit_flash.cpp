@@ -9,14 +9,6 @@
 #include "src/update/update_texts.h"
 
 namespace q71x {
-namespace {
-
-void Show(ToolWindow& window, std::string_view text) {
-  ReportStatus(window, StatusStyle::Show, text);
-}
-
-}  // namespace
-
 std::uint64_t RoundUpToBlocks(std::uint64_t length) {
   return (length + kProgramBlockBytes - 1) / kProgramBlockBytes * kProgramBlockBytes;
 }
@@ -27,12 +19,12 @@ std::uint32_t SectorsCovering(std::uint64_t area) {
 
 int EraseSectorsProvenBlank(ToolWindow& window, const std::string& devicePath,
                             std::uint32_t sectorCount, std::uint8_t* scratch) {
-  Show(window, kErasingText);
+  ShowStatus(window, kErasingText);
   for (std::uint32_t sector = 0; sector < sectorCount; ++sector) {
     const std::uint32_t address = sector * kEraseSectorBytes;
     WaitFlashReady(devicePath);
     if (EraseFlashSector(devicePath, address) == 0) {
-      Show(window, kEraseCommandFailText);
+      ShowStatus(window, kEraseCommandFailText);
       return 0;
     }
     ReportProgressDot(window, StatusStyle::Show);
@@ -40,11 +32,11 @@ int EraseSectorsProvenBlank(ToolWindow& window, const std::string& devicePath,
          half += kProgramBlockBytes) {
       WaitFlashReady(devicePath);
       if (ReadFlashBlock(devicePath, half, scratch, kProgramBlockBytes) == 0) {
-        Show(window, kReadBackAfterEraseFailText);
+        ShowStatus(window, kReadBackAfterEraseFailText);
         return 0;
       }
       if (!IsErased(scratch, kProgramBlockBytes)) {
-        Show(window, kDataNotBlankText);
+        ShowStatus(window, kDataNotBlankText);
         return 0;
       }
     }
@@ -57,7 +49,7 @@ int WriteVerifiedBlock(ToolWindow& window, const std::string& devicePath, std::u
                        const BlockWriter& write, const std::function<void()>& afterWrite) {
   WaitFlashReady(devicePath);
   if (write(address, data, length) == 0) {
-    Show(window, kWriteCommandFailText);
+    ShowStatus(window, kWriteCommandFailText);
     return 0;
   }
   if (afterWrite) {
@@ -65,11 +57,11 @@ int WriteVerifiedBlock(ToolWindow& window, const std::string& devicePath, std::u
   }
   WaitFlashReady(devicePath);
   if (ReadFlashBlock(devicePath, address, scratch, length) == 0) {
-    Show(window, kWriteCommandFailText);
+    ShowStatus(window, kWriteCommandFailText);
     return 0;
   }
   if (std::memcmp(data, scratch, length) != 0) {
-    Show(window, kDataCompareFailText);
+    ShowStatus(window, kDataCompareFailText);
     return 0;
   }
   return 1;

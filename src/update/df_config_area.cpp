@@ -44,18 +44,14 @@ bool SaveDfConfigArea(ToolWindow& window, const std::string& devicePath, std::ui
     window.SetStatus(std::string(kAllocateBuffersErrorText));
     return false;
   }
-  switch (ReadTwiceAndCompare(DfFlashRangeAt(window, devicePath, address), saved.data(), length)) {
-    case ProvenReadResult::Agreed:
-      return true;
-    case ProvenReadResult::NoMemory:
-      window.SetStatus(std::string(kAllocateBuffersErrorText));
-      return false;
-    case ProvenReadResult::ReadFailed:
-    case ProvenReadResult::Differed:
-      break;
+  const std::string_view refusal = ProvenReadRefusal(
+      ReadTwiceAndCompare(DfFlashRangeAt(window, devicePath, address), saved.data(), length),
+      kAllocateBuffersErrorText, kBackupNvramFailText);
+  if (!refusal.empty()) {
+    window.SetStatus(std::string(refusal));
+    return false;
   }
-  window.SetStatus(std::string(kBackupNvramFailText));
-  return false;
+  return true;
 }
 
 bool DfConfigAreaReadsBack(ToolWindow& window, const std::string& devicePath, std::uint32_t address,

@@ -16,16 +16,8 @@ constexpr int kChipTypeConfigBlockFirmware = 14;
 
 // Empty text when both reads agreed; else the refusal that stops the run.
 std::string_view Prove(const RangeRead& read, std::uint8_t* buffer, std::size_t length) {
-  switch (ReadTwiceAndCompare(read, buffer, length)) {
-    case ProvenReadResult::Agreed:
-      return {};
-    case ProvenReadResult::NoMemory:
-      return kAllocateReadBufferErrorText;
-    case ProvenReadResult::ReadFailed:
-    case ProvenReadResult::Differed:
-      break;
-  }
-  return kFwAreaPositionErrorText;
+  return ProvenReadRefusal(ReadTwiceAndCompare(read, buffer, length), kAllocateReadBufferErrorText,
+                           kFwAreaPositionErrorText);
 }
 
 // Capacity, configuration block, sector count and firmware presence, in the order the bridge

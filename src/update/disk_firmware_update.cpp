@@ -33,10 +33,6 @@ std::string_view ReadFailText(const DiskAreaFacts& facts) {
   return UsesLongCommands(facts) ? "Read Data SCSI16 From HDD FAIL!!" : "Read Data From HDD FAIL!!";
 }
 
-void Post(ToolWindow& window, std::string_view text) {
-  ReportStatus(window, StatusStyle::Post, text);
-}
-
 // Reads of the area from `lba` on, for the proven reads.
 RangeRead AreaRead(const std::string& devicePath, const DiskAreaFacts& facts, std::uint64_t lba) {
   return [&devicePath, facts, lba](std::uint8_t* buffer, std::size_t length) {
@@ -46,7 +42,7 @@ RangeRead AreaRead(const std::string& devicePath, const DiskAreaFacts& facts, st
 
 // The failure end of a backup: whatever went wrong, the operator is told the backup is not there.
 int FailBackup(ToolWindow& window) {
-  Post(window, kReadBackToBackupErrorText);
+  PostStatus(window, kReadBackToBackupErrorText);
   return 0;
 }
 
@@ -56,35 +52,31 @@ int EraseDiskFirmware(ToolWindow& window, const std::string& devicePath, int chi
   DiskAreaFacts facts;
   if (const std::string_view refusal = LocateDiskArea(devicePath, chipType, facts);
       !refusal.empty()) {
-    Post(window, refusal);
+    PostStatus(window, refusal);
     return 0;
   }
   AlignedBuffer pattern = AllocateWorkBuffer(kDiskFirmwareBlockSize);
   AlignedBuffer readBack = AllocateWorkBuffer(kDiskFirmwareBlockSize);
   if (!pattern.ok() || !readBack.ok()) {
-    Post(window, kAllocateReadBufferErrorText);
+    PostStatus(window, kAllocateReadBufferErrorText);
     return 0;
   }
   std::uint64_t start = 0;
   if (const std::string_view refusal = PlaceFwArea(facts, kDiskFirmwareBlockSize, start);
       !refusal.empty()) {
-    Post(window, refusal);
+    PostStatus(window, refusal);
     return 0;
   }
 
   if (facts.FirmwarePresent) {
     // Zeros, or garbled bytes, in place of the descriptor would lose the area's base for good.
-    switch (
-        ReadTwiceAndCompare(AreaRead(devicePath, facts, start), readBack.data(), facts.BlockSize)) {
-      case ProvenReadResult::Agreed:
-        break;
-      case ProvenReadResult::NoMemory:
-        Post(window, kAllocateReadBufferErrorText);
-        return 0;
-      case ProvenReadResult::ReadFailed:
-      case ProvenReadResult::Differed:
-        Post(window, ReadFailText(facts));
-        return 0;
+    if (const std::string_view refusal =
+            ProvenReadRefusal(ReadTwiceAndCompare(AreaRead(devicePath, facts, start),
+                                                  readBack.data(), facts.BlockSize),
+                              kAllocateReadBufferErrorText, ReadFailText(facts));
+        !refusal.empty()) {
+      PostStatus(window, refusal);
+      return 0;
     }
     std::copy_n(readBack.data() + kFwAreaDescriptorOffset, kFwAreaDescriptorLength,
                 pattern.data() + kFwAreaDescriptorOffset);
@@ -93,18 +85,18 @@ int EraseDiskFirmware(ToolWindow& window, const std::string& devicePath, int chi
 
   // Two failed transfers would leave two zero buffers that compare equal.
   if (WriteFwArea(devicePath, facts, start, pattern.data(), kDiskFirmwareBlockSize) == 0) {
-    Post(window, WriteFailText(facts));
+    PostStatus(window, WriteFailText(facts));
     return 0;
   }
   if (ReadFwArea(devicePath, facts, start, readBack.data(), kDiskFirmwareBlockSize) == 0) {
-    Post(window, ReadFailText(facts));
+    PostStatus(window, ReadFailText(facts));
     return 0;
   }
   if (!std::equal(pattern.data(), pattern.data() + kDiskFirmwareBlockSize, readBack.data())) {
-    Post(window, kEraseDiskCompareFailText);
+    PostStatus(window, kEraseDiskCompareFailText);
     return 0;
   }
-  Post(window, kEraseDiskSuccessText);
+  PostStatus(window, kEraseDiskSuccessText);
   return 1;
 }
 
@@ -113,24 +105,24 @@ int BackupDiskFirmware(ToolWindow& window, const std::string& devicePath, int ch
   DiskAreaFacts facts;
   if (const std::string_view refusal = LocateDiskArea(devicePath, chipType, facts);
       !refusal.empty()) {
-    Post(window, refusal);
+    PostStatus(window, refusal);
     return FailBackup(window);
   }
   std::string path;
   if (!ChooseBackupPath(window.BackupFileName(), kDiskBackupName, path)) {
-    Post(window, kBackupNameTooLongText);
+    PostStatus(window, kBackupNameTooLongText);
     return 0;
   }
-  Post(window, kBackupProgressText);
+  PostStatus(window, kBackupProgressText);
 
   AlignedBuffer area = AllocateWorkBuffer(length);
   if (!area.ok()) {
-    Post(window, kAllocateReadBufferErrorText);
+    PostStatus(window, kAllocateReadBufferErrorText);
     return FailBackup(window);
   }
   std::uint64_t start = 0;
   if (const std::string_view refusal = PlaceFwArea(facts, length, start); !refusal.empty()) {
-    Post(window, refusal);
+    PostStatus(window, refusal);
     return FailBackup(window);
   }
   // A short or garbled answer would otherwise go into the file as the old firmware.
@@ -138,7 +130,7 @@ int BackupDiskFirmware(ToolWindow& window, const std::string& devicePath, int ch
     case ProvenReadResult::Agreed:
       break;
     case ProvenReadResult::NoMemory:
-      Post(window, kAllocateReadBufferErrorText);
+      PostStatus(window, kAllocateReadBufferErrorText);
       return FailBackup(window);
     case ProvenReadResult::ReadFailed:
     case ProvenReadResult::Differed:
@@ -146,15 +138,15 @@ int BackupDiskFirmware(ToolWindow& window, const std::string& devicePath, int ch
   }
   switch (WriteBackupFile(path, area.data(), length)) {
     case BackupFileResult::NotCreated:
-      Post(window, kOpenBackupFileErrorText);
+      PostStatus(window, kOpenBackupFileErrorText);
       return FailBackup(window);
     case BackupFileResult::Incomplete:
-      Post(window, kWriteBackupFileErrorText);
+      PostStatus(window, kWriteBackupFileErrorText);
       return FailBackup(window);
     case BackupFileResult::Written:
       break;
   }
-  Post(window, kBackupSuccessText);
+  PostStatus(window, kBackupSuccessText);
   return 1;
 }
 
@@ -162,7 +154,7 @@ int ProgramDiskFirmware(ToolWindow& window, const std::string& devicePath, int c
   DiskAreaFacts facts;
   if (const std::string_view refusal = LocateDiskArea(devicePath, chipType, facts);
       !refusal.empty()) {
-    Post(window, refusal);
+    PostStatus(window, refusal);
     return 0;
   }
   ImageSource source;
@@ -180,7 +172,7 @@ int ProgramDiskFirmware(ToolWindow& window, const std::string& devicePath, int c
       static_cast<std::uint32_t>((length + kImagePadding - 1) / kImagePadding * kImagePadding);
   AlignedBuffer image = AllocateWorkBuffer(padded);
   if (!image.ok()) {
-    Post(window, kAllocateReadBufferErrorText);
+    PostStatus(window, kAllocateReadBufferErrorText);
     return 0;
   }
   if (ReadImageChunk(source, image.data(), length) != length) {
@@ -196,14 +188,14 @@ int ProgramDiskFirmware(ToolWindow& window, const std::string& devicePath, int c
   std::uint64_t lba = 0;
   if (const std::string_view refusal = PlaceFwArea(facts, blocks * kDiskFirmwareBlockSize, lba);
       !refusal.empty()) {
-    Post(window, refusal);
+    PostStatus(window, refusal);
     return 0;
   }
 
   AlignedBuffer block = AllocateWorkBuffer(kDiskFirmwareBlockSize);
   AlignedBuffer readBack = AllocateWorkBuffer(kDiskFirmwareBlockSize);
   if (!block.ok() || !readBack.ok()) {
-    Post(window, kAllocateReadBufferErrorText);
+    PostStatus(window, kAllocateReadBufferErrorText);
     return 0;
   }
   const std::uint32_t sectorsPerBlock = kDiskFirmwareBlockSize / facts.BlockSize;
@@ -214,20 +206,20 @@ int ProgramDiskFirmware(ToolWindow& window, const std::string& devicePath, int c
     std::copy_n(image.data() + offset, count, block.data());
 
     if (WriteFwArea(devicePath, facts, lba, block.data(), kDiskFirmwareBlockSize) == 0) {
-      Post(window, WriteFailText(facts));
+      PostStatus(window, WriteFailText(facts));
       return 0;
     }
     if (ReadFwArea(devicePath, facts, lba, readBack.data(), kDiskFirmwareBlockSize) == 0) {
-      Post(window, ReadFailText(facts));
+      PostStatus(window, ReadFailText(facts));
       return 0;
     }
     if (!std::equal(block.data(), block.data() + kDiskFirmwareBlockSize, readBack.data())) {
-      Post(window, kDiskCompareFailText);
+      PostStatus(window, kDiskCompareFailText);
       return 0;
     }
     lba += sectorsPerBlock;
   }
-  Post(window, kProgrammingSuccessText);
+  PostStatus(window, kProgrammingSuccessText);
   return 1;
 }
 

@@ -15,10 +15,6 @@
 namespace q71x {
 namespace {
 
-void Show(ToolWindow& window, std::string_view text) {
-  ReportStatus(window, StatusStyle::Show, text);
-}
-
 int RunEngineeringAction(ToolWindow& window, const std::string& devicePath) {
   if (window.State().EraseOnly == 1) {
     // The configuration area goes with everything else; the image brings its own.
@@ -34,7 +30,7 @@ int RunEngineeringAction(ToolWindow& window, const std::string& devicePath) {
 // Streams the file in 16 KB blocks, each programmed by the host and verified before the next.
 int ProgramBlocks(ToolWindow& window, const std::string& devicePath, ImageSource& image,
                   AlignedBuffer& block, AlignedBuffer& readBack) {
-  Show(window, kProgrammingText);
+  ShowStatus(window, kProgrammingText);
   const ChipState& state = window.State();
   const int flashVendor = state.FlashVendor;
   const int sstWordMode = static_cast<int>(state.SstSpiFlash);
@@ -75,25 +71,25 @@ int UpdateSerialFlashSpi(ToolWindow& window, const std::string& devicePath) {
   ImageSource image;
   if (std::string_view refusal = OpenImageFile(window.FirmwareFileName(), image);
       !refusal.empty()) {
-    Show(window, refusal);
+    ShowStatus(window, refusal);
     return 0;
   }
   const std::uint64_t area =
       RoundUpToBlocks(std::max<std::uint64_t>(image.length, kProgramBlockBytes));
   if (area > kFlashAddressSpace) {
-    Show(window, kImageTooLargeText);
+    ShowStatus(window, kImageTooLargeText);
     return 0;
   }
   AlignedBuffer block = AllocateWorkBuffer(kProgramBlockBytes);
   AlignedBuffer readBack = AllocateWorkBuffer(kProgramBlockBytes);
   if (!block.ok() || !readBack.ok()) {
-    Show(window, kAllocateBuffersErrorText);
+    ShowStatus(window, kAllocateBuffersErrorText);
     return 0;
   }
 
   if (EraseSectorsProvenBlank(window, devicePath, SectorsCovering(area), readBack.data()) == 1 &&
       ProgramBlocks(window, devicePath, image, block, readBack) == 1) {
-    Show(window, kProgrammingSuccessText);
+    ShowStatus(window, kProgrammingSuccessText);
     ShowMessage(kPowerCycleText);
   }
   window.RedrawStatus();

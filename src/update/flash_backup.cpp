@@ -28,16 +28,12 @@ int BackupFlashThrough(ToolWindow& window, std::string_view defaultName, std::ui
   const RangeRead readFromStart = [&readFlash](std::uint8_t* buffer, std::size_t count) {
     return readFlash(0, buffer, static_cast<std::uint32_t>(count));
   };
-  switch (ReadTwiceAndCompare(readFromStart, flash.data(), length)) {
-    case ProvenReadResult::Agreed:
-      break;
-    case ProvenReadResult::NoMemory:
-      window.PostStatus(std::string(kAllocateReadBufferErrorText));
-      return 0;
-    case ProvenReadResult::ReadFailed:
-    case ProvenReadResult::Differed:
-      window.PostStatus(std::string(kReadBackToBackupErrorText));
-      return 0;
+  if (const std::string_view refusal =
+          ProvenReadRefusal(ReadTwiceAndCompare(readFromStart, flash.data(), length),
+                            kAllocateReadBufferErrorText, kReadBackToBackupErrorText);
+      !refusal.empty()) {
+    window.PostStatus(std::string(refusal));
+    return 0;
   }
   // The file starts at flash byte `skip`: the configuration area is left out when it is skipped.
   const std::uint32_t from = std::min(skip, length);

@@ -25,10 +25,6 @@ constexpr std::uint32_t kConfigAreaBytes = 4096;
 constexpr std::uint32_t kChunkBytesPerBlock = kProgramBlockBytes - kConfigAreaBytes;
 constexpr std::uint8_t kChipTypeNeedingPrepare = 10;
 
-void Show(ToolWindow& window, std::string_view text) {
-  ReportStatus(window, StatusStyle::Show, text);
-}
-
 // Everything one run decides at its start. Ticks the operator changes while the run lets the
 // window repaint do not change its course.
 struct RunPlan {
@@ -51,22 +47,18 @@ int ReadDeviceConfigArea(ToolWindow& window, const std::string& devicePath,
                          AlignedBuffer& configArea) {
   configArea = AllocateWorkBuffer(kConfigAreaBytes);
   if (!configArea.ok()) {
-    Show(window, kAllocateBuffersErrorText);
+    ShowStatus(window, kAllocateBuffersErrorText);
     return 0;
   }
   WaitFlashReady(devicePath);
-  switch (ReadTwiceAndCompare(ConfigAreaReader(devicePath), configArea.data(), kConfigAreaBytes)) {
-    case ProvenReadResult::Agreed:
-      return 1;
-    case ProvenReadResult::NoMemory:
-      Show(window, kAllocateBuffersErrorText);
-      return 0;
-    case ProvenReadResult::ReadFailed:
-    case ProvenReadResult::Differed:
-      Show(window, kBackupNvramFailText);
-      return 0;
+  const std::string_view refusal = ProvenReadRefusal(
+      ReadTwiceAndCompare(ConfigAreaReader(devicePath), configArea.data(), kConfigAreaBytes),
+      kAllocateBuffersErrorText, kBackupNvramFailText);
+  if (!refusal.empty()) {
+    ShowStatus(window, refusal);
+    return 0;
   }
-  return 0;
+  return 1;
 }
 
 // A write the bridge accepted can still have gone in short or garbled, so only the read-back
@@ -97,7 +89,7 @@ int RunEraseOnly(ToolWindow& window, const std::string& devicePath, const RunPla
     // The write-back failed as far as this action goes; the area is still put back, so the
     // retry does not save erased or garbled bytes as the configuration.
     RestoreConfigArea(devicePath, configArea);
-    Show(window, kWriteNvramBackFailText);
+    ShowStatus(window, kWriteNvramBackFailText);
     result = 0;
   }
   if (result == 1) {
@@ -121,7 +113,7 @@ struct Buffers {
 int ProgramBlocks(ToolWindow& window, const std::string& devicePath, const RunPlan& plan,
                   std::uint64_t area, ImageSource& image, Buffers& buffers) {
   AlignedBuffer& carry = buffers.carry;
-  Show(window, kProgrammingText);
+  ShowStatus(window, kProgrammingText);
   if (!plan.fileArea && plan.fileHasNvram) {
     // The device's area replaces the file's own.
     image.stream.seekg(kConfigAreaBytes, std::ios::beg);
@@ -195,20 +187,20 @@ int UpdateFlashWithNvram(ToolWindow& window, const std::string& devicePath) {
   ImageSource image;
   if (std::string_view refusal = OpenImageFile(window.FirmwareFileName(), image);
       !refusal.empty()) {
-    Show(window, refusal);
+    ShowStatus(window, refusal);
     return 0;
   }
   const std::uint64_t area =
       RoundUpToBlocks(std::max<std::uint64_t>(image.length, kProgramBlockBytes) +
                       (plan.fileHasNvram ? 0 : kConfigAreaBytes));
   if (area > kFlashAddressSpace) {
-    Show(window, kImageTooLargeText);
+    ShowStatus(window, kImageTooLargeText);
     return 0;
   }
   Buffers buffers{AllocateWorkBuffer(kProgramBlockBytes), AllocateWorkBuffer(kProgramBlockBytes),
                   AllocateWorkBuffer(kProgramBlockBytes), AllocateWorkBuffer(kConfigAreaBytes)};
   if (!buffers.readBack.ok() || !buffers.block.ok() || !buffers.chunk.ok() || !buffers.carry.ok()) {
-    Show(window, kAllocateBuffersErrorText);
+    ShowStatus(window, kAllocateBuffersErrorText);
     return 0;
   }
   if (!plan.fileArea) {
@@ -224,7 +216,7 @@ int UpdateFlashWithNvram(ToolWindow& window, const std::string& devicePath) {
   const bool erased = EraseSectorsProvenBlank(window, devicePath, SectorsCovering(area),
                                               buffers.readBack.data()) == 1;
   if (erased && ProgramBlocks(window, devicePath, plan, area, image, buffers) == 1) {
-    Show(window, kProgrammingSuccessText);
+    ShowStatus(window, kProgrammingSuccessText);
     ShowMessage(kPowerCycleText);
   } else if (!plan.fileArea) {
     RestoreConfigArea(devicePath, configArea);

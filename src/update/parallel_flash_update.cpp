@@ -34,10 +34,6 @@ constexpr std::string_view kReadRomFailText = "Read ROM fail!!";
 constexpr std::string_view kSaveToFileFailText = "Read ROM Suceess, but save to file fail!!";
 
 // These operations repaint the status field at once and keep the window's input queued.
-void Show(ToolWindow& window, std::string_view text) {
-  ReportStatus(window, StatusStyle::Show, text);
-}
-
 // Clears the image buffer and reads the whole image into it. Empty text when the image is there;
 // else the refusal to show. Everything about the file is settled here, before the flash is
 // erased: an image that cannot be programmed must not cost the operator the old firmware.
@@ -65,20 +61,20 @@ std::string_view LoadImage(const std::string& path, AlignedBuffer& image) {
 bool EraseBeforeProgramming(ToolWindow& window, const std::string& devicePath, int part,
                             AlignedBuffer& readBack) {
   if (EraseParallelFlash(devicePath, part) == 0) {
-    Show(window, kPreEraseErrorText);
+    ShowStatus(window, kPreEraseErrorText);
     return false;
   }
   if (ParallelFlashStart(devicePath) == 0) {
     return true;
   }
   if (WaitParallelFlashIdle(devicePath) == 0) {
-    Show(window, kEraseStatusFailText);
+    ShowStatus(window, kEraseStatusFailText);
     return true;
   }
-  Show(window, kEraseOkText);
+  ShowStatus(window, kEraseOkText);
   if (ReadParallelFlash(devicePath, 0, readBack.data(), kParallelFlashSize) != 0 &&
       !IsErased(readBack.data(), kParallelFlashSize)) {
-    Show(window, kNotErasedText);
+    ShowStatus(window, kNotErasedText);
     return false;
   }
   return true;
@@ -98,9 +94,9 @@ int WaitParallelFlashIdle(const std::string& devicePath) {
 }
 
 int EraseParallelFlashAll(ToolWindow& window, const std::string& devicePath, int part) {
-  Show(window, kStartEraseOnlyText);
+  ShowStatus(window, kStartEraseOnlyText);
   if (EraseParallelFlash(devicePath, part) == 0) {
-    Show(window, kPreEraseErrorText);
+    ShowStatus(window, kPreEraseErrorText);
     return 0;
   }
   // From here the erase sequence sits in the bridge, which may have run it whatever it answers:
@@ -110,27 +106,27 @@ int EraseParallelFlashAll(ToolWindow& window, const std::string& devicePath, int
     return 1;
   }
   if (WaitParallelFlashIdle(devicePath) == 0) {
-    Show(window, kEraseStatusFailText);
+    ShowStatus(window, kEraseStatusFailText);
     ShowMessage(kPowerCycleText);
     return 1;
   }
-  Show(window, kEraseOkText);
+  ShowStatus(window, kEraseOkText);
 
   AlignedBuffer readBack = AllocateWorkBuffer(kParallelFlashSize);
   if (!readBack.ok()) {
-    Show(window, kAllocateReadBufferErrorText);
+    ShowStatus(window, kAllocateReadBufferErrorText);
     return 0;
   }
   if (ReadParallelFlash(devicePath, 0, readBack.data(), kParallelFlashSize) == 0) {
-    Show(window, kEraseOnlyReadBackFailText);
+    ShowStatus(window, kEraseOnlyReadBackFailText);
     ShowMessage(kPowerCycleText);
     return 1;
   }
   if (!IsErased(readBack.data(), kParallelFlashSize)) {
-    Show(window, kNotErasedText);
+    ShowStatus(window, kNotErasedText);
     return 0;
   }
-  Show(window, kPartErasedText);
+  ShowStatus(window, kPartErasedText);
   ShowMessage(kPowerCycleText);
   return 1;
 }
@@ -138,48 +134,44 @@ int EraseParallelFlashAll(ToolWindow& window, const std::string& devicePath, int
 int BackupParallelFlash(ToolWindow& window, const std::string& devicePath) {
   std::string path;
   if (!ChooseBackupPath(window.BackupFileName(), kDefaultBackupName, path)) {
-    Show(window, kBackupNameTooLongText);
+    ShowStatus(window, kBackupNameTooLongText);
     return 0;
   }
-  Show(window, kBackupProgressText);
+  ShowStatus(window, kBackupProgressText);
 
   AlignedBuffer flash = AllocateWorkBuffer(kParallelFlashSize);
   if (!flash.ok()) {
-    Show(window, kAllocateReadBufferErrorText);
+    ShowStatus(window, kAllocateReadBufferErrorText);
     return 0;
   }
   // A short or garbled answer would otherwise go into the file as the old firmware.
   const RangeRead readPart = [&devicePath](std::uint8_t* buffer, std::size_t length) {
     return ReadParallelFlash(devicePath, 0, buffer, static_cast<std::uint32_t>(length));
   };
-  switch (ReadTwiceAndCompare(readPart, flash.data(), kParallelFlashSize)) {
-    case ProvenReadResult::Agreed:
-      break;
-    case ProvenReadResult::NoMemory:
-      Show(window, kAllocateReadBufferErrorText);
-      return 0;
-    case ProvenReadResult::ReadFailed:
-    case ProvenReadResult::Differed:
-      Show(window, kReadRomFailText);
-      return 0;
+  if (const std::string_view refusal =
+          ProvenReadRefusal(ReadTwiceAndCompare(readPart, flash.data(), kParallelFlashSize),
+                            kAllocateReadBufferErrorText, kReadRomFailText);
+      !refusal.empty()) {
+    ShowStatus(window, refusal);
+    return 0;
   }
   switch (WriteBackupFile(path, flash.data(), kParallelFlashSize)) {
     case BackupFileResult::NotCreated:
-      Show(window, kSaveToFileFailText);
+      ShowStatus(window, kSaveToFileFailText);
       return 0;
     case BackupFileResult::Incomplete:
-      Show(window, kWriteBackupFileErrorText);
+      ShowStatus(window, kWriteBackupFileErrorText);
       return 0;
     case BackupFileResult::Written:
       break;
   }
-  Show(window, kBackupSuccessText);
+  ShowStatus(window, kBackupSuccessText);
   return 1;
 }
 
 int UpdateParallelFlash(ToolWindow& window, const std::string& devicePath, int part) {
   if (!window.A1ChipTicked() && ParallelFlashEnable(devicePath) == 0) {
-    Show(window, kCantSwitchToRomText);
+    ShowStatus(window, kCantSwitchToRomText);
     return 0;
   }
   if (window.State().EraseOnly == 1) {
@@ -192,12 +184,12 @@ int UpdateParallelFlash(ToolWindow& window, const std::string& devicePath, int p
   AlignedBuffer readBack = AllocateWorkBuffer(kParallelFlashSize);
   AlignedBuffer image = AllocateWorkBuffer(kParallelFlashSize);
   if (!readBack.ok() || !image.ok()) {
-    Show(window, kAllocateReadBufferErrorText);
+    ShowStatus(window, kAllocateReadBufferErrorText);
     return 0;
   }
   if (const std::string_view refusal = LoadImage(window.FirmwareFileName(), image);
       !refusal.empty()) {
-    Show(window, refusal);
+    ShowStatus(window, refusal);
     return 0;
   }
 
@@ -209,21 +201,21 @@ int UpdateParallelFlash(ToolWindow& window, const std::string& devicePath, int p
   // end go in as 0x00 and are compared like the others.
   WaitParallelFlashIdle(devicePath);
   if (ProgramParallelFlash(devicePath, image.data(), kParallelFlashSize, part) == 0) {
-    Show(window, kProgrammingFailText);
+    ShowStatus(window, kProgrammingFailText);
     return 0;
   }
-  Show(window, kProgrammingSuccessText);
+  ShowStatus(window, kProgrammingSuccessText);
 
   WaitParallelFlashIdle(devicePath);
   if (ReadParallelFlash(devicePath, 0, readBack.data(), kParallelFlashSize) == 0) {
-    Show(window, kParallelReadFailText);
+    ShowStatus(window, kParallelReadFailText);
     return 0;
   }
   if (!std::equal(image.data(), image.data() + kParallelFlashSize, readBack.data())) {
-    Show(window, kParallelCompareFailText);
+    ShowStatus(window, kParallelCompareFailText);
     return 0;
   }
-  Show(window, kProgramAndCompareSuccessText);
+  ShowStatus(window, kProgramAndCompareSuccessText);
   ShowMessage(kPowerCycleText);
   return 1;
 }

@@ -24,6 +24,20 @@ ProvenReadResult ReadTwiceAndCompare(const RangeRead& read, std::uint8_t* buffer
                                                          : ProvenReadResult::Differed;
 }
 
+std::string_view ProvenReadRefusal(ProvenReadResult result, std::string_view noMemoryText,
+                                   std::string_view failText) {
+  switch (result) {
+    case ProvenReadResult::Agreed:
+      return {};
+    case ProvenReadResult::NoMemory:
+      return noMemoryText;
+    case ProvenReadResult::ReadFailed:
+    case ProvenReadResult::Differed:
+      break;
+  }
+  return failText;
+}
+
 int ReadBackMatches(const RangeRead& read, const std::uint8_t* expected, std::size_t length) {
   AlignedBuffer readBack = AllocateWorkBuffer(std::max<std::size_t>(length, 1));
   if (!readBack.ok() || read(readBack.data(), length) == 0) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string_view>
 
 namespace q71x {
 
@@ -28,6 +29,11 @@ ProvenReadResult ReadTwiceAndCompare(const RangeRead& read, std::uint8_t* buffer
 inline bool ReadProven(const RangeRead& read, std::uint8_t* buffer, std::size_t length) {
   return ReadTwiceAndCompare(read, buffer, length) == ProvenReadResult::Agreed;
 }
+
+// The text that stops a run whose bytes could not be proven: empty for Agreed, `noMemoryText`
+// when the second copy could not be had, `failText` for a failed or differing read.
+std::string_view ProvenReadRefusal(ProvenReadResult result, std::string_view noMemoryText,
+                                   std::string_view failText);
 
 // Reads `length` bytes back through `read` and compares them with `expected`: 1 when they match.
 int ReadBackMatches(const RangeRead& read, const std::uint8_t* expected, std::size_t length);

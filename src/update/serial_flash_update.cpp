@@ -45,15 +45,11 @@ AmicLayout ClassifyAmicPart(int amicFlashPart) {
   return amicFlashPart == -1 || amicFlashPart == 4 ? AmicLayout::NotAmic : AmicLayout::Unsupported;
 }
 
-void Post(ToolWindow& window, std::string_view text) {
-  ReportStatus(window, StatusStyle::Post, text);
-}
-
 // After an erase command the bridge returns while the flash may still be erasing.
 void SettleAfterErase(ToolWindow& window, const std::string& devicePath, bool reportNotReady) {
   ActivePlatform().SleepMs(kSettleAfterEraseMs);
   if (WaitFlashReady(devicePath) == 0 && reportNotReady) {
-    Post(window, kNotReadyAfterEraseText);
+    PostStatus(window, kNotReadyAfterEraseText);
   }
 }
 
@@ -61,7 +57,7 @@ void SettleAfterErase(ToolWindow& window, const std::string& devicePath, bool re
 int EraseRequiredSector(ToolWindow& window, const std::string& devicePath, std::uint32_t address,
                         bool reportNotReady) {
   if (EraseFlashSector(devicePath, address) == 0) {
-    Post(window, kEraseCommandFailText);
+    PostStatus(window, kEraseCommandFailText);
     return 0;
   }
   SettleAfterErase(window, devicePath, reportNotReady);
@@ -70,7 +66,7 @@ int EraseRequiredSector(ToolWindow& window, const std::string& devicePath, std::
 
 int EraseWholeChip(ToolWindow& window, const std::string& devicePath) {
   if (EraseFlashChip(devicePath) == 0) {
-    Post(window, kEraseCommandFailText);
+    PostStatus(window, kEraseCommandFailText);
     return 0;
   }
   SettleAfterErase(window, devicePath, true);
@@ -124,8 +120,7 @@ int ReadConfigCopy(ToolWindow& window, const std::string& devicePath, std::uint3
   if (read == ProvenReadResult::Agreed || !KeepsConfigCopy(area)) {
     return 1;
   }
-  Post(window,
-       read == ProvenReadResult::NoMemory ? kAllocateReadBufferErrorText : kBackupNvramFailText);
+  PostStatus(window, ProvenReadRefusal(read, kAllocateReadBufferErrorText, kBackupNvramFailText));
   return 0;
 }
 
@@ -159,7 +154,7 @@ int EraseImageArea(ToolWindow& window, const std::string& devicePath, std::uint3
     case AmicLayout::BootSectors:
       return EraseAmicBootSectors(window, devicePath, imageReachesUpper);
     case AmicLayout::Unsupported:
-      Post(window, kAmicNotSupportedText);
+      PostStatus(window, kAmicNotSupportedText);
       return 0;
     case AmicLayout::NotAmic:
       break;
@@ -178,7 +173,7 @@ bool ProgramBlocks(ToolWindow& window, const std::string& devicePath, const std:
       return false;
     }
     progress += ".";
-    Post(window, progress);
+    PostStatus(window, progress);
   }
   return true;
 }
@@ -207,18 +202,18 @@ int UpdateSerialFlash(ToolWindow& window, const std::string& devicePath) {
   ImageSource image;
   if (std::string_view refusal = OpenImageFile(window.FirmwareFileName(), image);
       !refusal.empty()) {
-    Post(window, refusal);
+    PostStatus(window, refusal);
     return 0;
   }
   const std::uint32_t blockSize = window.Settings().FlashPageSize;
   if (blockSize == 0) {
-    Post(window, kNoFlashPageSizeText);
+    PostStatus(window, kNoFlashPageSizeText);
     return 0;
   }
   std::uint64_t wanted = std::max<std::uint64_t>(image.length, kMinimumArea);
   wanted = (wanted + blockSize - 1) / blockSize * blockSize;
   if (wanted > kFlashAddressSpace) {
-    Post(window, kImageTooLargeText);
+    PostStatus(window, kImageTooLargeText);
     return 0;
   }
   const auto area = static_cast<std::uint32_t>(wanted);
@@ -227,12 +222,12 @@ int UpdateSerialFlash(ToolWindow& window, const std::string& devicePath) {
 
   AlignedBuffer readBack = AllocateWorkBuffer(area);
   if (!readBack.ok()) {
-    Post(window, kAllocateReadBufferErrorText);
+    PostStatus(window, kAllocateReadBufferErrorText);
     return 0;
   }
   AlignedBuffer imageBytes = AllocateWorkBuffer(area);
   if (!imageBytes.ok()) {
-    Post(window, kAllocateWriteBufferErrorText);
+    PostStatus(window, kAllocateWriteBufferErrorText);
     return 0;
   }
   // Bytes past the end of the file stay 0x00 and are programmed as such.
@@ -256,12 +251,12 @@ int UpdateSerialFlash(ToolWindow& window, const std::string& devicePath) {
   }
   if (ReadFlashBlock(devicePath, 0, readBack.data(), area) == 0) {
     RestoreConfigCopy(window, devicePath, area, config);
-    Post(window, kReadBackErasedErrorText);
+    PostStatus(window, kReadBackErasedErrorText);
     return 0;
   }
   if (!IsErased(readBack.data(), area)) {
     RestoreConfigCopy(window, devicePath, area, config);
-    Post(window, kDataNotBlankText);
+    PostStatus(window, kDataNotBlankText);
     return 0;
   }
 
@@ -269,23 +264,23 @@ int UpdateSerialFlash(ToolWindow& window, const std::string& devicePath) {
       ProgramBlocks(window, devicePath, imageBytes.data(), blockCount, blockSize);
   const int copyInPlace = RestoreConfigCopy(window, devicePath, area, config);
   if (!programmed) {
-    Post(window, kProgrammingFailText);
+    PostStatus(window, kProgrammingFailText);
     return 1;
   }
 
   ActivePlatform().SleepMs(kSettleBeforeVerifyMs);
   WaitFlashReady(devicePath);
   if (ReadFlashBlock(devicePath, 0, readBack.data(), area) == 0) {
-    Post(window, kReadFailText);
+    PostStatus(window, kReadFailText);
     return 0;
   }
   // A copy that could not be put back leaves the device without its configuration; that is no
   // success either.
   if (std::memcmp(imageBytes.data(), readBack.data(), area) != 0 || copyInPlace == 0) {
-    Post(window, kCompareFailText);
+    PostStatus(window, kCompareFailText);
     return 1;
   }
-  Post(window, kProgrammingSuccessText);
+  PostStatus(window, kProgrammingSuccessText);
   ShowMessage(kPowerCycleAfterUpdateText);
   return 1;
 }

@@ -15,6 +15,13 @@ enum class StatusStyle {
 };
 
 void ReportStatus(ToolWindow& window, StatusStyle style, std::string_view text);
+// The same, for procedures that keep to one style throughout.
+inline void ShowStatus(ToolWindow& window, std::string_view text) {
+  ReportStatus(window, StatusStyle::Show, text);
+}
+inline void PostStatus(ToolWindow& window, std::string_view text) {
+  ReportStatus(window, StatusStyle::Post, text);
+}
 // One "." after the current text, per erased unit or transferred block.
 void ReportProgressDot(ToolWindow& window, StatusStyle style);
 

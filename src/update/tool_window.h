@@ -53,12 +53,12 @@ class ToolWindow {
   virtual std::string BackupFileName() const = 0;    // BackupFileEdit
 
   // Ticks a procedure reads.
-  virtual bool RdVersionTicked() const = 0;      // RdCheckBox "RD Version"
-  virtual bool EraseOnlyTicked() const = 0;      // EraseOnlyCheck
-  virtual bool BackupOnlyTicked() const = 0;     // BackupFWCheckBox
-  virtual bool NvramTicked() const = 0;          // NVRAMCheck "Include 4K NVRAM"
-  virtual bool A1ChipTicked() const = 0;         // A1ChipCheck
-  virtual bool ChecksumTicked() const = 0;       // ChkSumChk
+  virtual bool RdVersionTicked() const = 0;        // RdCheckBox "RD Version"
+  virtual bool EraseOnlyTicked() const = 0;        // EraseOnlyCheck
+  virtual bool BackupOnlyTicked() const = 0;       // BackupFWCheckBox
+  virtual bool NvramTicked() const = 0;            // NVRAMCheck "Include 4K NVRAM"
+  virtual bool A1ChipTicked() const = 0;           // A1ChipCheck
+  virtual bool ChecksumTicked() const = 0;         // ChkSumChk
   virtual int ParallelFlashPartIndex() const = 0;  // selected item of FlashTypeList
   // The one tick a procedure writes (the dual-path update ticks "Include 4K NVRAM").
   virtual void SetNvramTicked(bool ticked) = 0;

@@ -94,6 +94,13 @@ TEST(ProvenRead, NoSecondCopyMeansNoTrust) {
   EXPECT_EQ(device.reads, 0);
 }
 
+TEST(ProvenRead, RefusalNamesTheMissingCopyApartFromUntrustedBytes) {
+  EXPECT_EQ(ProvenReadRefusal(ProvenReadResult::Agreed, "memory", "read"), "");
+  EXPECT_EQ(ProvenReadRefusal(ProvenReadResult::NoMemory, "memory", "read"), "memory");
+  EXPECT_EQ(ProvenReadRefusal(ProvenReadResult::ReadFailed, "memory", "read"), "read");
+  EXPECT_EQ(ProvenReadRefusal(ProvenReadResult::Differed, "memory", "read"), "read");
+}
+
 TEST(ProvenRead, ReadBackComparesWithWhatWasMeant) {
   FlakyDevice device{Pattern(128)};
   EXPECT_EQ(ReadBackMatches(device.Reader(), device.contents.data(), 128), 1);
