@@ -9,11 +9,10 @@
 #include "src/update/update_texts.h"
 #include "tests/update/df_sim_rig.h"
 #include "tests/update/df_test_support.h"
+#include "tests/update/expected_texts.h"
 
 namespace q71x::testing {
 namespace {
-
-const std::string kPowerCycle = "Please Turn-Off the Power and Turn-On Again!";
 
 std::vector<std::uint8_t> Padded(std::vector<std::uint8_t> bytes, std::size_t length) {
   bytes.resize(length, 0x00);

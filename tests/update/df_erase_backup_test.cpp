@@ -8,24 +8,13 @@
 #include "src/update/update_texts.h"
 #include "tests/update/df_sim_rig.h"
 #include "tests/update/df_test_support.h"
+#include "tests/update/expected_texts.h"
 
 namespace q71x::testing {
 namespace {
 
-const std::string kPowerCycle = "Please Turn-Off the Power and Turn-On Again!";
-
 bool AllErased(const std::vector<std::uint8_t>& bytes) {
   return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0xFF; });
-}
-
-void TickEraseOnly(RecordingWindow& window) {
-  window.rdVersion = true;
-  window.eraseOnly = true;
-}
-
-void TickBackupOnly(RecordingWindow& window) {
-  window.rdVersion = true;
-  window.backupOnly = true;
 }
 
 struct EraseModeCase {
@@ -46,7 +35,7 @@ TEST(DfEraseOnly, EachVendorGetsItsEraseCommandAndKeepsTheConfigurationArea) {
   for (const EraseModeCase& c : cases) {
     SCOPED_TRACE(c.Device.FlashPart);
     DfSimRig rig(c.Device);
-    TickEraseOnly(rig.window);
+    rig.window.TickFor(EngineeringAction::EraseOnly);
 
     EXPECT_EQ(1, UpdateDfFlash(rig.window, rig.path));
 
@@ -71,7 +60,7 @@ TEST(DfEraseOnly, EachVendorGetsItsEraseCommandAndKeepsTheConfigurationArea) {
 
 TEST(DfEraseOnly, WithNvramIncludedTheWholeRangeIsErasedAndNothingIsReadFirst) {
   DfSimRig rig(Df848Winbond());
-  TickEraseOnly(rig.window);
+  rig.window.TickFor(EngineeringAction::EraseOnly);
   rig.window.nvram = true;
   rig.window.settings.FirmwareSize = 131072;
 
@@ -84,7 +73,7 @@ TEST(DfEraseOnly, WithNvramIncludedTheWholeRangeIsErasedAndNothingIsReadFirst) {
 
 TEST(DfEraseOnly, AFlashLeftDirtyIsErasedAgainSectorBySector) {
   DfSimRig rig(Df848Winbond());
-  TickEraseOnly(rig.window);
+  rig.window.TickFor(EngineeringAction::EraseOnly);
   // The erase command reaches the bridge with its data zeroed: the block is erased and then
   // programmed with zeros, so the first blank check fails.
   rig.ArmDfFault(0xFB, 1, sim::FaultKind::Short, 1, 0);
@@ -104,7 +93,7 @@ TEST(DfEraseOnly, AFlashLeftDirtyIsErasedAgainSectorBySector) {
 
 TEST(DfEraseOnly, AnMxicFlashLeftDirtyGetsThePlainWholeFlashMark) {
   DfSimRig rig(Df848Mxic());
-  TickEraseOnly(rig.window);
+  rig.window.TickFor(EngineeringAction::EraseOnly);
   rig.ArmDfFault(0xFB, 1, sim::FaultKind::Short, 1, 0);
 
   EXPECT_EQ(1, UpdateDfFlash(rig.window, rig.path));
@@ -120,7 +109,7 @@ TEST(DfEraseOnly, AnMxicFlashLeftDirtyGetsThePlainWholeFlashMark) {
 
 TEST(DfEraseOnly, ABlankCheckThatCannotReadCountsAsBlank) {
   DfSimRig rig(Df848Winbond());
-  TickEraseOnly(rig.window);
+  rig.window.TickFor(EngineeringAction::EraseOnly);
   rig.window.nvram = true;
   rig.ArmDfFault(0xFA, 1, sim::FaultKind::Fail);
 
@@ -135,7 +124,7 @@ TEST(DfBackup, LeavesTheConfigurationAreaOutUnlessNvramIsIncluded) {
   for (bool includeNvram : {false, true}) {
     SCOPED_TRACE(includeNvram);
     DfSimRig rig(Df848Winbond());
-    TickBackupOnly(rig.window);
+    rig.window.TickFor(EngineeringAction::BackupOnly);
     rig.window.nvram = includeNvram;
     const std::uint32_t skip = includeNvram ? 0 : 4096;
 
@@ -152,7 +141,7 @@ TEST(DfBackup, LeavesTheConfigurationAreaOutUnlessNvramIsIncluded) {
 
 TEST(DfBackup, AnEmptyNameWritesOldFlashBakInTheCurrentDirectory) {
   DfSimRig rig(Df848Winbond());
-  TickBackupOnly(rig.window);
+  rig.window.TickFor(EngineeringAction::BackupOnly);
   rig.window.nvram = true;
   rig.window.backupFile.clear();
   const auto previous = std::filesystem::current_path();
@@ -170,7 +159,7 @@ TEST(DfBackup, AnEmptyNameWritesOldFlashBakInTheCurrentDirectory) {
 
 TEST(DfBackup, ANameTooLongForTheFieldIsRefusedBeforeAnyCommand) {
   DfSimRig rig(Df848Winbond());
-  TickBackupOnly(rig.window);
+  rig.window.TickFor(EngineeringAction::BackupOnly);
   rig.window.backupFile = rig.dir.File(std::string(300, 'b'));
 
   EXPECT_EQ(0, UpdateDfFlash(rig.window, rig.path));
@@ -185,7 +174,7 @@ TEST(DfBackup, AFileThatCannotBeWrittenWholeIsNotASuccess) {
     GTEST_SKIP() << "no device that refuses writes";
   }
   DfSimRig rig(Df848Winbond());
-  TickBackupOnly(rig.window);
+  rig.window.TickFor(EngineeringAction::BackupOnly);
   rig.window.backupFile = "/dev/full";
 
   EXPECT_EQ(0, UpdateDfFlash(rig.window, rig.path));

@@ -8,11 +8,10 @@
 
 #include "src/update/update_texts.h"
 #include "tests/update/df_sim_rig.h"
+#include "tests/update/expected_texts.h"
 
 namespace q71x::testing {
 namespace {
-
-const std::string kPowerCycle = "Please Turn-Off the Power and Turn-On Again!";
 
 std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& bytes, std::size_t from,
                                 std::size_t length) {

@@ -17,15 +17,16 @@
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/recording_window.h"
 #include "tests/update/disk_and_parallel_test_files.h"
+#include "tests/update/expected_texts.h"
 
 namespace q71x {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using testing::kPowerCycle;
 using testing::PatternBytes;
 
 constexpr std::uint32_t kBlock = 65536;
-const std::string kPowerCycle = "Please Turn-Off the Power and Turn-On Again!";
 
 // How the bridge says it keeps firmware on the disk: chip type 14 through the configuration
 // block, the others through the signature in controller memory.

@@ -11,6 +11,7 @@
 #include "src/device/identification.h"
 #include "src/device/raw_flash_programming.h"
 #include "src/update/dual_path_update.h"
+#include "tests/update/expected_texts.h"
 #include "tests/update/serial_flash_rig.h"
 
 namespace q71x::testing {
@@ -22,7 +23,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint32_t k16K = 16384;
 constexpr std::uint32_t k32K = 32768;
-constexpr char kPowerCycle[] = "Please Turn-Off the Power and Turn-On Again!";
 
 // SST parts power on with their blocks protected and this procedure sends no unprotect for them;
 // the runs below start from a flash an earlier programming run left unprotected.
@@ -152,7 +152,7 @@ TEST(UpdateSerialFlashSpi, OnlyMxicGetsTheUnprotectStep) {
 TEST(UpdateSerialFlashSpi, EraseOnlyTakesTheConfigurationAreaWithEverythingElse) {
   SerialFlashRig rig(Qvn962SstWord());
   LeaveUnprotected(rig);
-  rig.TickEraseOnly();
+  rig.window.TickFor(EngineeringAction::EraseOnly);
 
   EXPECT_EQ(1, UpdateSerialFlashSpi(rig.window, rig.path));
 
@@ -163,7 +163,7 @@ TEST(UpdateSerialFlashSpi, EraseOnlyTakesTheConfigurationAreaWithEverythingElse)
 
 TEST(UpdateSerialFlashSpi, BackupOnlyAlwaysIncludesTheConfigurationArea) {
   SerialFlashRig rig(Qvn962SstWord());
-  rig.TickBackupOnly();
+  rig.window.TickFor(EngineeringAction::BackupOnly);
   rig.window.nvram = false;
 
   EXPECT_EQ(1, UpdateSerialFlashSpi(rig.window, rig.path));

@@ -42,7 +42,7 @@ void CheckAreaSurvives(const FaultedRun& run, const Procedure& procedure) {
   SerialFlashRig rig(run.Device);
   rig.WriteImage(run.ImageSize);
   if (run.EraseOnly) {
-    rig.TickEraseOnly();
+    rig.window.TickFor(EngineeringAction::EraseOnly);
   }
   rig.ArmFault(run.Prefix, run.Nth, run.Kind, 1, 100);
   ::testing::internal::CaptureStdout();

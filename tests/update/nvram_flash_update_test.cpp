@@ -8,6 +8,7 @@
 #include <string>
 
 #include "src/update/nvram_flash_update.h"
+#include "tests/update/expected_texts.h"
 #include "tests/update/serial_flash_rig.h"
 
 namespace q71x::testing {
@@ -19,7 +20,6 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr std::uint32_t k4K = 4096;
 constexpr std::uint32_t k16K = 16384;
 constexpr std::uint32_t k32K = 32768;
-constexpr char kPowerCycle[] = "Please Turn-Off the Power and Turn-On Again!";
 
 Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t length) {
   return {bytes.begin() + static_cast<std::ptrdiff_t>(from),
@@ -176,7 +176,7 @@ TEST(UpdateFlashWithNvram, EraseOnlyRestoresTheConfigurationAreaUnlessItIsInclud
   for (bool included : {false, true}) {
     SCOPED_TRACE(included ? "Include 4K NVRAM" : "device area kept");
     SerialFlashRig rig(Qvk842Eon());
-    rig.TickEraseOnly();
+    rig.window.TickFor(EngineeringAction::EraseOnly);
     rig.window.nvram = included;
 
     EXPECT_EQ(1, UpdateFlashWithNvram(rig.window, rig.path));
@@ -195,7 +195,7 @@ TEST(UpdateFlashWithNvram, BackupOnlyLeavesOutTheConfigurationAreaUnlessItIsIncl
   for (bool included : {false, true}) {
     SCOPED_TRACE(included ? "Include 4K NVRAM" : "without the area");
     SerialFlashRig rig(Qvk842Eon());
-    rig.TickBackupOnly();
+    rig.window.TickFor(EngineeringAction::BackupOnly);
     rig.window.nvram = included;
 
     EXPECT_EQ(1, UpdateFlashWithNvram(rig.window, rig.path));
@@ -309,7 +309,7 @@ TEST(UpdateFlashWithNvram, FailureTable) {
        FlashLeft::Untouched, 0},
       {"erase-only: the configuration area cannot be proven", Qvk842Eon(), k40K,
        [fault](SerialFlashRig& rig) {
-         rig.TickEraseOnly();
+         rig.window.TickFor(EngineeringAction::EraseOnly);
          fault({0xFF, 0x04, 0x10}, 1, FaultKind::Garbage, 7)(rig);
        },
        "Backup NVRAM command fail!", 0, FlashLeft::Untouched, 0},
@@ -321,7 +321,7 @@ TEST(UpdateFlashWithNvram, FailureTable) {
        "Open File Error!!", 0, FlashLeft::Untouched, 0},
       {"writing the area back after erase-only fails", Qvk842Eon(), k40K,
        [fault](SerialFlashRig& rig) {
-         rig.TickEraseOnly();
+         rig.window.TickFor(EngineeringAction::EraseOnly);
          fault({0xFF, 0x04, 0x11}, 1, FaultKind::Fail)(rig);
        },
        "Write NVRAM back command fail!", 0, FlashLeft::ErasedAreaRestored, 0},
@@ -329,19 +329,19 @@ TEST(UpdateFlashWithNvram, FailureTable) {
       // still fails, but the area is put back (over an erase of its unit where bits were lost).
       {"the area written back after erase-only arrives short", Qvk842Eon(), k40K,
        [fault](SerialFlashRig& rig) {
-         rig.TickEraseOnly();
+         rig.window.TickFor(EngineeringAction::EraseOnly);
          fault({0xFF, 0x04, 0x11}, 1, FaultKind::Short, 100)(rig);
        },
        "Write NVRAM back command fail!", 0, FlashLeft::ErasedAreaRestored, 0},
       {"the area written back after erase-only arrives garbled", Qvk842Eon(), k40K,
        [fault](SerialFlashRig& rig) {
-         rig.TickEraseOnly();
+         rig.window.TickFor(EngineeringAction::EraseOnly);
          fault({0xFF, 0x04, 0x11}, 1, FaultKind::Garbage, 7)(rig);
        },
        "Write NVRAM back command fail!", 0, FlashLeft::ErasedAreaRestored, 0},
       {"the read-back of the area written back after erase-only fails", Qvk842Eon(), k40K,
        [fault](SerialFlashRig& rig) {
-         rig.TickEraseOnly();
+         rig.window.TickFor(EngineeringAction::EraseOnly);
          // Reads: the area twice, the blank check, then the read-back.
          fault({0xFF, 0x04, 0x10}, 4, FaultKind::Fail)(rig);
        },

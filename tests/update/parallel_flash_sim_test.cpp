@@ -17,14 +17,14 @@
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/recording_window.h"
 #include "tests/update/disk_and_parallel_test_files.h"
+#include "tests/update/expected_texts.h"
 
 namespace q71x {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using testing::kPowerCycle;
 using testing::PatternBytes;
-
-const std::string kPowerCycle = "Please Turn-Off the Power and Turn-On Again!";
 
 Bytes Flash(std::span<const std::uint8_t> contents) {
   return Bytes(contents.begin(), contents.end());

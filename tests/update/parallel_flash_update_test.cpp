@@ -15,11 +15,13 @@
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/recording_window.h"
 #include "tests/update/disk_and_parallel_test_files.h"
+#include "tests/update/expected_texts.h"
 
 namespace q71x {
 namespace {
 
 using testing::CdbScript;
+using testing::kPowerCycle;
 using testing::PatternBytes;
 using testing::RecordedCommand;
 using testing::RecordingDialogs;
@@ -34,7 +36,6 @@ const std::string kDevice = "usbstor:parallel";
 const Bytes kBusy = {0xFF, 0x04, 0x00};
 const Bytes kProgram = {0xFF, 0x04, 0x02};
 const Bytes kRead = {0xFF, 0x04, 0x03};
-const std::string kPowerCycle = "Please Turn-Off the Power and Turn-On Again!";
 
 bool Starts(const RecordedCommand& command, const Bytes& prefix) {
   return command.Cdb.size() >= prefix.size() &&

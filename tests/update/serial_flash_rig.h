@@ -191,16 +191,6 @@ class SerialFlashRig {
     system.Faults().Arm(rule);
   }
 
-  void TickEraseOnly() {
-    window.rdVersion = true;
-    window.eraseOnly = true;
-    window.state.EraseOnly = 1;
-  }
-  void TickBackupOnly() {
-    window.rdVersion = true;
-    window.backupOnly = true;
-  }
-
   sim::SimulatedSystem system;
   SimPlatform platform{system};
   ScopedActivePlatform scope{platform};

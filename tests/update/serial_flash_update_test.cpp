@@ -8,6 +8,7 @@
 
 #include "src/device/flash_commands.h"
 #include "src/update/serial_flash_update.h"
+#include "tests/update/expected_texts.h"
 #include "tests/update/serial_flash_rig.h"
 
 namespace q71x::testing {
@@ -16,7 +17,6 @@ namespace {
 using sim::FaultKind;
 
 constexpr std::uint32_t kConfigAt = 0x8000;
-constexpr char kPowerCycleAfterUpdate[] = "Please Turn-Off the Power and Turn-On Again !";
 
 // The image as the flash must hold it: the file, then zeros up to the programmed area.
 std::vector<std::uint8_t> PaddedTo(std::vector<std::uint8_t> image, std::size_t area) {
@@ -173,7 +173,7 @@ TEST(UpdateSerialFlash, MxicPartsAreUnprotectedFirst) {
 
 TEST(UpdateSerialFlash, EraseOnlyActionRunsAfterTheWriteEnableAndEndsWithItsOwnBox) {
   SerialFlashRig rig(Qv40714Atmel());
-  rig.TickEraseOnly();
+  rig.window.TickFor(EngineeringAction::EraseOnly);
 
   EXPECT_EQ(1, UpdateSerialFlash(rig.window, rig.path));
 
@@ -189,7 +189,7 @@ TEST(UpdateSerialFlash, EraseOnlyActionRunsAfterTheWriteEnableAndEndsWithItsOwnB
 
 TEST(UpdateSerialFlash, BackupOnlyActionWritesTheFlashToTheFile) {
   SerialFlashRig rig(Qv40714Winbond());
-  rig.TickBackupOnly();
+  rig.window.TickFor(EngineeringAction::BackupOnly);
 
   EXPECT_EQ(1, UpdateSerialFlash(rig.window, rig.path));
 
