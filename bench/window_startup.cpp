@@ -118,7 +118,7 @@ StartupFigures StartWindow(SimMachine& machine, FirstPaint& paint,
   if (paint.Painted()) {
     figures.FirstPaintMs = std::chrono::duration<double, std::milli>(paint.At() - start).count();
   }
-  figures.Devices = window->DeviceCount;
+  figures.Devices = window->Core().DeviceCount();
   figures.Commands = machine.Counter().Tally().Commands;
   figures.ModeledMs = static_cast<double>(machine.NowUs() - modeledStart) / 1000.0;
   return figures;
@@ -145,7 +145,7 @@ CheckFigures TimeCheck(SimMachine& machine, Action action) {
 
 // The enclosure's own name: the last part of its device path.
 std::string DeviceName(const TQ71xFwTool& window, int item) {
-  const std::string& path = window.Devices[static_cast<std::size_t>(item)].DevicePath;
+  const std::string& path = window.Core().Devices()[static_cast<std::size_t>(item)].DevicePath;
   return path.substr(path.rfind(':') + 1);
 }
 
@@ -178,17 +178,17 @@ void PrintChipChecks(SimMachine& machine, TQ71xFwTool& window) {
                    {"modeled ms", Align::Right},
                    {"host ms", Align::Right},
                    {"probes send the same", Align::Left}});
-  for (int item = 0; item < window.DeviceList->count() && item < kEnclosures; ++item) {
+  for (int item = 0; item < Child<QComboBox>(window, "DeviceList")->count() && item < kEnclosures; ++item) {
     // Item 0 is already selected after start-up; going through another item makes the change.
-    window.DeviceList->setCurrentIndex(item == 0 ? 1 : 0);
+    Child<QComboBox>(window, "DeviceList")->setCurrentIndex(item == 0 ? 1 : 0);
     const std::size_t logStart = machine.System().Log().Size();
     const CheckFigures figures =
-        TimeCheck(machine, [&] { window.DeviceList->setCurrentIndex(item); });
+        TimeCheck(machine, [&] { Child<QComboBox>(window, "DeviceList")->setCurrentIndex(item); });
     const bool same =
-        ProbesSendTheSameBlocks(machine, window.Devices[static_cast<std::size_t>(item)].DevicePath,
+        ProbesSendTheSameBlocks(machine, window.Core().Devices()[static_cast<std::size_t>(item)].DevicePath,
                                 LoggedBlocks(machine, logStart));
     table.AddRow(
-        {Format("%d", item), DeviceName(window, item), window.ChipLabelEdit->text().toStdString(),
+        {Format("%d", item), DeviceName(window, item), Child<TLabeledEdit>(window, "ChipLabelEdit")->text().toStdString(),
          Format("%llu", static_cast<unsigned long long>(figures.Commands)),
          Format("%.1f", figures.ModeledMs), Format("%.3f", figures.HostMs), same ? "yes" : "NO"});
   }
@@ -199,17 +199,17 @@ void PrintChipChecks(SimMachine& machine, TQ71xFwTool& window) {
 void PrintKeystrokeCheck(SimMachine& machine, TQ71xFwTool& window) {
   testing::TempDir folder;
   SampleImageOptions image;
-  image.ChipType = window.State().ChipType;
-  image.ChipRevision = window.State().ChipRevision;
+  image.ChipType = window.Core().State().ChipType;
+  image.ChipRevision = window.Core().State().ChipRevision;
   const std::string file = folder.File("image.bin");
   if (WriteSampleImage(file, image) != 1) {
     std::printf("keystroke check: cannot write the image\n");
     return;
   }
-  window.DeviceList->setCurrentIndex(0);
-  window.FwFilenameEdit->setText(QString::fromStdString(file.substr(0, file.size() - 1)));
+  Child<QComboBox>(window, "DeviceList")->setCurrentIndex(0);
+  Child<TLabeledEdit>(window, "FwFilenameEdit")->setText(QString::fromStdString(file.substr(0, file.size() - 1)));
   const CheckFigures figures =
-      TimeCheck(machine, [&] { window.FwFilenameEdit->setText(QString::fromStdString(file)); });
+      TimeCheck(machine, [&] { Child<TLabeledEdit>(window, "FwFilenameEdit")->setText(QString::fromStdString(file)); });
   std::printf(
       "keystroke in the firmware-file field (item 0, matching image): %llu commands, %.1f "
       "modeled ms, %.3f host ms\n",

@@ -1,5 +1,5 @@
-// The window's life: construction in the order start-up wants, destruction, what the update
-// procedures see of it, and the events it holds back while a procedure runs.
+// The window's life and what it shows: construction, destruction, the ToolView the core talks
+// to, and the window events it forwards (dropped files, close, device changes).
 
 #include "src/app/fwupdate.h"
 
@@ -10,72 +10,106 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QLabel>
 #include <QMimeData>
-#include <QPushButton>
+#include <QSignalBlocker>
 #include <QSocketNotifier>
-
 #include <QUrl>
-#include "src/app/usb_device_notification.h"
 
 #include "src/app/combo_selection.h"
 #include "src/app/labeled_edit.h"
-#include "src/app/window_timers.h"
-#include "src/device/chip_tables.h"
+#include "src/app/qt_window_timers.h"
+#include "src/app/usb_device_notification.h"
 #include "src/device/platform/platform.h"
 
 namespace q71x {
-namespace {
 
-std::uint32_t EventCodeOf(DeviceChange change) {
-  switch (change) {
-    case DeviceChange::Arrival:
-      return kDeviceArrival;
-    case DeviceChange::Removal:
-      return kDeviceRemoveComplete;
-    case DeviceChange::Other:
-      break;
-  }
-  return kDevNodesChanged;
-}
-
-}  // namespace
-
-TQ71xFwTool::TQ71xFwTool(std::unique_ptr<WindowTimers> timers, QWidget* parent)
-    : QWidget(parent), timers_(timers ? std::move(timers) : std::make_unique<QtWindowTimers>()) {
+TQ71xFwTool::TQ71xFwTool(std::unique_ptr<WindowTimers> timers, QWidget* parent) : QWidget(parent) {
   BuildLayout();
+  core_ = std::make_unique<ToolCore>(
+      *this, timers ? std::move(timers) : std::make_unique<QtWindowTimers>(),
+      QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
   ConnectHandlers();
-  timers_->SetExpiryHandler([this](int timerId) { TimerMsg(timerId); });
-  state_.EraseOnly = EraseOnlyCheck->isChecked() ? 1 : 0;
-  RefreshBtnClick(RefreshBtn);
-  RdCheckBoxClick(RdCheckBox);
-  FormCreate();
+  core_->Start();
+  setAcceptDrops(true);
 }
 
 TQ71xFwTool::~TQ71xFwTool() {
-  if (DevNotify) {
-    delete hotPlugNotifier_;
-    hotPlugNotifier_ = nullptr;
-    ActivePlatform().SetDeviceChangeListener(nullptr);
-    UnregisterUsbDeviceNotification(usbNotification_);
-    usbNotification_ = nullptr;
-    DevNotify = false;
-  }
-  timers_->KillTimer(kHotPlugTimerId);
-  for (int i = 0; i < DeviceCount; ++i) {
-    if (Devices[i].IsCdromClass == 1) {
-      BridgeSessionClose(Devices[i].DevicePath);
+  core_->Shutdown();
+}
+
+// ToolView.
+
+void TQ71xFwTool::ShowText(Control control, const std::string& text) {
+  const QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  QWidget* widget = Widget(control);
+  if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+    const QSignalBlocker quiet(edit);
+    edit->setText(shown);
+    // A text longer than the field shows its beginning, where every status says what it is.
+    edit->setCursorPosition(0);
+  } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+    if (!text.empty()) {
+      label->setText(shown);
+      label->adjustSize();
     }
   }
 }
 
-void TQ71xFwTool::FormCreate() {
-  // The platform may report from a thread of its own; the change goes through the window's
-  // event queue like any other window message, and is dropped if the window is gone by then.
-  ActivePlatform().SetDeviceChangeListener([this](DeviceChange change) {
-    const std::uint32_t code = EventCodeOf(change);
-    QMetaObject::invokeMethod(
-        this, [this, code] { DeviceChangeMsg(code); }, Qt::QueuedConnection);
-  });
+void TQ71xFwTool::ShowChecked(Control control, bool checked) {
+  if (auto* box = qobject_cast<QCheckBox*>(Widget(control))) {
+    const QSignalBlocker quiet(box);
+    box->setChecked(checked);
+  }
+}
+
+void TQ71xFwTool::ShowEnabled(Control control, bool enabled) {
+  Widget(control)->setEnabled(enabled);
+}
+
+void TQ71xFwTool::ShowVisible(Control control, bool visible) {
+  Widget(control)->setVisible(visible);
+}
+
+void TQ71xFwTool::ShowSelectedItem(Control control, int item) {
+  auto* box = qobject_cast<QComboBox*>(Widget(control));
+  // -1 is the operator's typed text: it stays as typed.
+  if (box != nullptr && item >= 0 && item < box->count()) {
+    const QSignalBlocker quiet(box);
+    box->setCurrentIndex(item);
+  }
+}
+
+void TQ71xFwTool::ShowDeviceItems(const std::vector<std::string>& items, int selected) {
+  auto* list = As<QComboBox>(Control::DeviceList);
+  const QSignalBlocker quiet(list);
+  list->clear();
+  for (const std::string& item : items) {
+    // Device names are the bridges' own bytes, shown one character per byte.
+    list->addItem(QString::fromLatin1(item.data(), static_cast<qsizetype>(item.size())));
+  }
+  list->setCurrentIndex(selected);
+}
+
+void TQ71xFwTool::ShowEngineeringPanel(bool shown) {
+  Widget(Control::RdPanel)->setVisible(shown);
+  setFixedHeight(shown ? kClientHeight : kClientHeight - kRdPanelHeight);
+}
+
+void TQ71xFwTool::RepaintStatus() {
+  Widget(Control::StatusEdit)->repaint();
+}
+
+void TQ71xFwTool::ProcessPendingEvents(bool userInput) {
+  QCoreApplication::processEvents(userInput ? QEventLoop::AllEvents
+                                            : QEventLoop::ExcludeUserInputEvents);
+}
+
+void TQ71xFwTool::PostEvent(std::function<void()> event) {
+  QMetaObject::invokeMethod(this, std::move(event), Qt::QueuedConnection);
+}
+
+void TQ71xFwTool::StartHotPlugSources() {
   // Backends whose notifications arrive on a descriptor report them when it becomes readable.
   if (const int fd = ActivePlatform().DeviceChangeFd(); fd >= 0) {
     hotPlugNotifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
@@ -84,116 +118,18 @@ void TQ71xFwTool::FormCreate() {
   }
   // On Windows the arrivals and removals come as the window's own device-change message.
   usbNotification_ = RegisterUsbDeviceNotification(*this);
-  DevNotify = true;
-  setAcceptDrops(true);
 }
 
-void TQ71xFwTool::ExitBtnClick(QObject*) {
+void TQ71xFwTool::StopHotPlugSources() {
+  delete hotPlugNotifier_;
+  hotPlugNotifier_ = nullptr;
+  UnregisterUsbDeviceNotification(usbNotification_);
+  usbNotification_ = nullptr;
+}
+
+void TQ71xFwTool::CloseWindow() {
+  closing_ = true;
   close();
-}
-
-int TQ71xFwTool::SelectedDeviceIndex() const {
-  if (DeviceCount <= 0) {
-    return -1;
-  }
-  const int index = SelectedItem(DeviceList);
-  return index < DeviceCount ? index : -1;
-}
-
-std::uint16_t TQ71xFwTool::ChipIdentity() const {
-  return MakeChipIdentity(state_.ChipType, state_.ChipRevision);
-}
-
-void TQ71xFwTool::SetFileNameText(const QString& text) {
-  if (FwFilenameEdit->text() == text) {
-    UpdateBtnCheck(FwFilenameEdit);
-    return;
-  }
-  FwFilenameEdit->setText(text);
-}
-
-void TQ71xFwTool::RunOrDefer(std::function<void()> event) {
-  if (procedureRunning_) {
-    deferred_.push_back(std::move(event));
-    return;
-  }
-  event();
-}
-
-void TQ71xFwTool::ReplayDeferredEvents() {
-  std::vector<std::function<void()>> events;
-  events.swap(deferred_);
-  for (auto& event : events) {
-    event();
-  }
-  if (closeRequested_) {
-    closeRequested_ = false;
-    close();
-  }
-}
-
-// ToolWindow.
-
-void TQ71xFwTool::PostStatus(const std::string& text) {
-  SetStatus(text);
-  ProcessMessages();
-}
-
-void TQ71xFwTool::SetStatus(const std::string& text) {
-  StatusEdit->setText(QString::fromStdString(text));
-}
-
-std::string TQ71xFwTool::StatusText() const {
-  return StatusEdit->text().toStdString();
-}
-
-void TQ71xFwTool::RedrawStatus() {
-  StatusEdit->repaint();
-}
-
-void TQ71xFwTool::ProcessMessages() {
-  // While a procedure runs the operator's input waits in the queue: the procedure keeps the
-  // device and the state it started with. Painting, timers and notifications still get through
-  // (the latter two are held back by their handlers).
-  QCoreApplication::processEvents(procedureRunning_ ? QEventLoop::ExcludeUserInputEvents
-                                                    : QEventLoop::AllEvents);
-}
-
-std::string TQ71xFwTool::FirmwareFileName() const {
-  return QFile::encodeName(FwFilenameEdit->text()).toStdString();
-}
-
-std::string TQ71xFwTool::BackupFileName() const {
-  return QFile::encodeName(BackupFileEdit->text()).toStdString();
-}
-
-bool TQ71xFwTool::RdVersionTicked() const {
-  return RdCheckBox->isChecked();
-}
-bool TQ71xFwTool::EraseOnlyTicked() const {
-  return EraseOnlyCheck->isChecked();
-}
-bool TQ71xFwTool::BackupOnlyTicked() const {
-  return BackupFWCheckBox->isChecked();
-}
-bool TQ71xFwTool::NvramTicked() const {
-  return NVRAMCheck->isChecked();
-}
-bool TQ71xFwTool::A1ChipTicked() const {
-  return A1ChipCheck->isChecked();
-}
-bool TQ71xFwTool::ChecksumTicked() const {
-  return ChkSumChk->isChecked();
-}
-
-int TQ71xFwTool::ParallelFlashPartIndex() const {
-  // A typed text that names no part keeps the part chosen last.
-  const int selected = SelectedItem(FlashTypeList);
-  return selected >= 0 ? selected : lastParallelFlashPart_;
-}
-
-void TQ71xFwTool::SetNvramTicked(bool ticked) {
-  NVRAMCheck->setChecked(ticked);
 }
 
 // Window events.
@@ -205,23 +141,20 @@ void TQ71xFwTool::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void TQ71xFwTool::dropEvent(QDropEvent* event) {
-  QStringList names;
+  std::vector<std::string> names;
   for (const QUrl& url : event->mimeData()->urls()) {
-    names.push_back(url.toLocalFile());
+    names.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
   }
   event->acceptProposedAction();
-  DropFilesMsg(names);
+  core_->DropFilesMsg(names);
 }
 
 void TQ71xFwTool::closeEvent(QCloseEvent* event) {
-  if (procedureRunning_) {
-    // Closing in the middle of an erase would leave the bridge without firmware; close once
-    // the procedure has returned.
-    closeRequested_ = true;
-    event->ignore();
+  if (closing_ || core_->CloseRequested()) {
+    event->accept();
     return;
   }
-  event->accept();
+  event->ignore();
 }
 
 }  // namespace q71x

@@ -6,13 +6,13 @@
 #include <QFontDatabase>
 #include <QFrame>
 #include <QLabel>
+#include <QFile>
 #include <QPushButton>
 
 #include "src/app/combo_selection.h"
 #include "src/app/fwupdate.h"
 #include "src/app/labeled_edit.h"
-#include "src/app/window_texts.h"
-#include "src/image/image_texts.h"
+#include "src/tool/tool_texts.h"
 
 namespace q71x {
 namespace {
@@ -100,7 +100,7 @@ void MakeDisplayField(TLabeledEdit* edit) {
 
 void TQ71xFwTool::BuildLayout() {
   setObjectName(QStringLiteral("Q71xFwTool"));
-  setWindowTitle(WindowText(kWindowCaption));
+  setWindowTitle(QString::fromLatin1(kWindowCaption.data(), static_cast<qsizetype>(kWindowCaption.size())));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
@@ -108,40 +108,40 @@ void TQ71xFwTool::BuildLayout() {
   setFixedSize(kClientWidth, kClientHeight);
   move(kWindowLeft, kWindowTop);
 
-  ChipLabelEdit = MakeLabeledEdit(this, "ChipLabelEdit", "Chip ", {80, 12, 129, 21});
+  auto* ChipLabelEdit = MakeLabeledEdit(this, "ChipLabelEdit", "Chip ", {80, 12, 129, 21});
   MakeDisplayField(ChipLabelEdit);
-  RefreshBtn = MakeButton(this, "RefreshBtn", "Refresh Device", {240, 8, 91, 25});
+  auto* RefreshBtn = MakeButton(this, "RefreshBtn", "Refresh Device", {240, 8, 91, 25});
   RefreshBtn->hide();
-  diskLabel = MakeLabel(this, "diskLabel", "USB Disk", {24, 44, 46, 13});
-  DeviceList = MakeCombo(this, "DeviceList", {}, {80, 40, 249, 21}, -1);
-  FwFilenameEdit = MakeLabeledEdit(this, "FwFilenameEdit", "Firmware File ", {80, 70, 249, 21});
-  LoadBtn = MakeButton(this, "LoadBtn", "Load File", {256, 96, 75, 25});
-  DiskLetterLable = MakeLabeledEdit(this, "DiskLetterLable", "Drives ", {80, 100, 89, 21});
+  auto* diskLabel = MakeLabel(this, "diskLabel", "USB Disk", {24, 44, 46, 13});
+  auto* DeviceList = MakeCombo(this, "DeviceList", {}, {80, 40, 249, 21}, -1);
+  auto* FwFilenameEdit = MakeLabeledEdit(this, "FwFilenameEdit", "Firmware File ", {80, 70, 249, 21});
+  auto* LoadBtn = MakeButton(this, "LoadBtn", "Load File", {256, 96, 75, 25});
+  auto* DiskLetterLable = MakeLabeledEdit(this, "DiskLetterLable", "Drives ", {80, 100, 89, 21});
   MakeDisplayField(DiskLetterLable);
-  FwVerLableEdit = MakeLabeledEdit(this, "FwVerLableEdit", "Firmware Ver. ", {80, 124, 89, 21});
+  auto* FwVerLableEdit = MakeLabeledEdit(this, "FwVerLableEdit", "Firmware Ver. ", {80, 124, 89, 21});
   MakeDisplayField(FwVerLableEdit);
-  SFlashTypeLable = MakeLabeledEdit(this, "SFlashTypeLable", "Flash Type", {80, 148, 89, 21});
+  auto* SFlashTypeLable = MakeLabeledEdit(this, "SFlashTypeLable", "Flash Type", {80, 148, 89, 21});
   MakeDisplayField(SFlashTypeLable);
-  FwPgBurnSizeLabel = MakeLabel(this, "FwPgBurnSizeLabel", "Flash PgSz", {24, 175, 53, 13});
+  auto* FwPgBurnSizeLabel = MakeLabel(this, "FwPgBurnSizeLabel", "Flash PgSz", {24, 175, 53, 13});
   FwPgBurnSizeLabel->hide();
-  FwPgSizeCheck =
+  auto* FwPgSizeCheck =
       MakeCombo(this, "FwPgSizeCheck",
                 {QStringLiteral("32 KB"), QStringLiteral("16 KB"), QStringLiteral(" 8 KB"),
                  QStringLiteral(" 4 KB"), QStringLiteral(" 2 KB")},
                 {80, 172, 89, 21}, 1);
   FwPgSizeCheck->hide();
-  FlashTypeLabel = MakeLabel(this, "FlashTypeLabel", "Flash Type ", {24, 196, 55, 13});
-  FlashTypeList = MakeCombo(this, "FlashTypeList",
+  auto* FlashTypeLabel = MakeLabel(this, "FlashTypeLabel", "Flash Type ", {24, 196, 55, 13});
+  auto* FlashTypeList = MakeCombo(this, "FlashTypeList",
                             {QStringLiteral("ATMELAT 49BV512"), QStringLiteral("PMC OM39LV512"),
                              QStringLiteral("SST SST39LF512")},
                             {80, 196, 145, 21}, 0);
-  StatusEdit = MakeLabeledEdit(this, "StatusEdit", "Status ", {80, 220, 249, 21});
+  auto* StatusEdit = MakeLabeledEdit(this, "StatusEdit", "Status ", {80, 220, 249, 21});
   StatusEdit->setReadOnly(true);
-  RdCheckBox = MakeCheck(this, "RdCheckBox", "RD Version", {8, 264, 81, 17});
-  UpdateBtn = MakeButton(this, "UpdateBtn", "Run", {96, 256, 75, 25});
+  auto* RdCheckBox = MakeCheck(this, "RdCheckBox", "RD Version", {8, 264, 81, 17});
+  auto* UpdateBtn = MakeButton(this, "UpdateBtn", "Run", {96, 256, 75, 25});
   UpdateBtn->setEnabled(false);
-  ExitBtn = MakeButton(this, "ExitBtn", "Exit", {216, 256, 75, 25});
-  Panel1 = Named(new QFrame(this), "Panel1");
+  auto* ExitBtn = MakeButton(this, "ExitBtn", "Exit", {216, 256, 75, 25});
+  auto* Panel1 = Named(new QFrame(this), "Panel1");
   Panel1->setGeometry(8, 289, 345 - 8, 3);
   Panel1->setAutoFillBackground(true);
   {
@@ -149,25 +149,25 @@ void TQ71xFwTool::BuildLayout() {
     palette.setColor(QPalette::Window, QColor(0x00, 0x00, 0x80));  // navy
     Panel1->setPalette(palette);
   }
-  RdPanel = Named(new QFrame(this), "RdPanel");
+  auto* RdPanel = Named(new QFrame(this), "RdPanel");
   RdPanel->setGeometry(0, 296, 345, kRdPanelHeight);
   RdPanel->hide();
 
-  A1ChipCheck = MakeCheck(RdPanel, "A1ChipCheck", "A1 Chip", {8, 8, 65, 17});
-  ChkSumChk = MakeCheck(RdPanel, "ChkSumChk", "Check CheckSum", {128, 8, 113, 17});
-  QV958Path = MakeCombo(RdPanel, "QV958Path",
+  auto* A1ChipCheck = MakeCheck(RdPanel, "A1ChipCheck", "A1 Chip", {8, 8, 65, 17});
+  auto* ChkSumChk = MakeCheck(RdPanel, "ChkSumChk", "Check CheckSum", {128, 8, 113, 17});
+  auto* QV958Path = MakeCombo(RdPanel, "QV958Path",
                         {QStringLiteral("1.SETNVRAM"), QStringLiteral("2.FLASHREAD"),
                          QStringLiteral("3.FLASHOPCODE")},
                         {240, 4, 97, 21}, 0);
   QV958Path->hide();
-  EraseOnlyCheck = MakeCheck(RdPanel, "EraseOnlyCheck", "Erase All Flash Only ", {8, 28, 121, 17});
+  auto* EraseOnlyCheck = MakeCheck(RdPanel, "EraseOnlyCheck", "Erase All Flash Only ", {8, 28, 121, 17});
   EraseOnlyCheck->setProperty("tag", 0);
-  NVRAMCheck = MakeCheck(RdPanel, "NVRAMCheck", "Include 4K NVRAM", {128, 28, 113, 17});
-  BackupFWCheckBox =
+  auto* NVRAMCheck = MakeCheck(RdPanel, "NVRAMCheck", "Include 4K NVRAM", {128, 28, 113, 17});
+  auto* BackupFWCheckBox =
       MakeCheck(RdPanel, "BackupFWCheckBox", "Backup Old Firmware Only", {8, 48, 153, 17});
   BackupFWCheckBox->setProperty("tag", 1);
-  BackupBtn = MakeButton(RdPanel, "BackupBtn", "Browse", {256, 61, 75, 25});
-  FwSizeCheck =
+  auto* BackupBtn = MakeButton(RdPanel, "BackupBtn", "Browse", {256, 61, 75, 25});
+  auto* FwSizeCheck =
       MakeCombo(RdPanel, "FwSizeCheck",
                 {QStringLiteral("32KB"), QStringLiteral("64KB"), QStringLiteral("128KB"),
                  QStringLiteral("256KB"), QStringLiteral("512KB"), QStringLiteral("   1MB")},
@@ -180,11 +180,9 @@ void TQ71xFwTool::BuildLayout() {
       FwSizeCheck->setItemData(i, QSize(0, kFwSizeItemHeight), Qt::SizeHintRole);
     }
   }
-  FwSizeLable = MakeLabel(RdPanel, "FwSizeLable", "Firmware size", {75, 75, 63, 13});
-  BackupFileEdit =
+  auto* FwSizeLable = MakeLabel(RdPanel, "FwSizeLable", "Firmware size", {75, 75, 63, 13});
+  auto* BackupFileEdit =
       MakeLabeledEdit(RdPanel, "BackupFileEdit", "Backup FileName ", {115, 96, 214, 21});
-
-  OpenDialog1.Filter = std::string(kFirmwareFileFilter);
 
   // Keyboard order: the panels first (0 and 1, the engineering panel's own order inside), then
   // the window's controls by their numbers.
@@ -197,33 +195,70 @@ void TQ71xFwTool::BuildLayout() {
   for (std::size_t i = 1; i < order.size(); ++i) {
     QWidget::setTabOrder(order[i - 1], order[i]);
   }
+
+  Put(Control::ChipLabelEdit, ChipLabelEdit);
+  Put(Control::RefreshBtn, RefreshBtn);
+  Put(Control::diskLabel, diskLabel);
+  Put(Control::DeviceList, DeviceList);
+  Put(Control::FwFilenameEdit, FwFilenameEdit);
+  Put(Control::LoadBtn, LoadBtn);
+  Put(Control::DiskLetterLable, DiskLetterLable);
+  Put(Control::FwVerLableEdit, FwVerLableEdit);
+  Put(Control::SFlashTypeLable, SFlashTypeLable);
+  Put(Control::FwPgBurnSizeLabel, FwPgBurnSizeLabel);
+  Put(Control::FwPgSizeCheck, FwPgSizeCheck);
+  Put(Control::FlashTypeLabel, FlashTypeLabel);
+  Put(Control::FlashTypeList, FlashTypeList);
+  Put(Control::StatusEdit, StatusEdit);
+  Put(Control::RdCheckBox, RdCheckBox);
+  Put(Control::UpdateBtn, UpdateBtn);
+  Put(Control::ExitBtn, ExitBtn);
+  Put(Control::RdPanel, RdPanel);
+  Put(Control::A1ChipCheck, A1ChipCheck);
+  Put(Control::ChkSumChk, ChkSumChk);
+  Put(Control::QV958Path, QV958Path);
+  Put(Control::EraseOnlyCheck, EraseOnlyCheck);
+  Put(Control::NVRAMCheck, NVRAMCheck);
+  Put(Control::BackupFWCheckBox, BackupFWCheckBox);
+  Put(Control::BackupBtn, BackupBtn);
+  Put(Control::FwSizeCheck, FwSizeCheck);
+  Put(Control::FwSizeLable, FwSizeLable);
+  Put(Control::BackupFileEdit, BackupFileEdit);
 }
 
 void TQ71xFwTool::ConnectHandlers() {
-  connect(RefreshBtn, &QPushButton::clicked, this, [this] { RefreshBtnClick(RefreshBtn); });
-  ConnectComboChange(DeviceList, [this] { UpdateBtnCheck(DeviceList); });
-  connect(FwFilenameEdit, &QLineEdit::textChanged, this,
-          [this] { UpdateBtnCheck(FwFilenameEdit); });
-  connect(LoadBtn, &QPushButton::clicked, this, [this] { LoadBtnClick(LoadBtn); });
-  ConnectComboChange(FwPgSizeCheck, [this] { FwPgSizeCheckChange(FwPgSizeCheck); });
-  ConnectComboChange(FlashTypeList, [this] {
-    if (const int part = SelectedItem(FlashTypeList); part >= 0) {
-      lastParallelFlashPart_ = part;
-    }
-    UpdateBtnCheck(FlashTypeList);
-  });
-  // Ticks also change from the program (the action boxes untick each other); the handlers must
-  // run then too, so they follow the tick rather than the mouse.
-  connect(RdCheckBox, &QCheckBox::toggled, this, [this] { RdCheckBoxClick(RdCheckBox); });
-  connect(UpdateBtn, &QPushButton::clicked, this, [this] { UpdateBtnClick(UpdateBtn); });
-  connect(ExitBtn, &QPushButton::clicked, this, [this] { ExitBtnClick(ExitBtn); });
-  ConnectComboChange(QV958Path, [this] { FwPgSizeCheckChange(QV958Path); });
-  connect(EraseOnlyCheck, &QCheckBox::toggled, this,
-          [this] { EraseOnlyCheckClick(EraseOnlyCheck); });
-  connect(BackupFWCheckBox, &QCheckBox::toggled, this,
-          [this] { EraseOnlyCheckClick(BackupFWCheckBox); });
-  connect(BackupBtn, &QPushButton::clicked, this, [this] { BackupBtnClick(BackupBtn); });
-  ConnectComboChange(FwSizeCheck, [this] { FwSizeCheckChange(FwSizeCheck); });
+  ToolCore& core = *core_;
+  auto clicked = [this](Control control, void (ToolCore::*handler)()) {
+    connect(As<QPushButton>(control), &QPushButton::clicked, this,
+            [this, handler] { ((*core_).*handler)(); });
+  };
+  clicked(Control::RefreshBtn, &ToolCore::RefreshBtnClick);
+  clicked(Control::LoadBtn, &ToolCore::LoadBtnClick);
+  clicked(Control::UpdateBtn, &ToolCore::UpdateBtnClick);
+  clicked(Control::ExitBtn, &ToolCore::ExitBtnClick);
+  clicked(Control::BackupBtn, &ToolCore::BackupBtnClick);
+
+  auto comboChange = [this](Control control, void (ToolCore::*handler)(int)) {
+    auto* box = As<QComboBox>(control);
+    ConnectComboChange(box, [this, box, handler] { ((*core_).*handler)(SelectedItem(box)); });
+  };
+  comboChange(Control::DeviceList, &ToolCore::DeviceListChanged);
+  comboChange(Control::FlashTypeList, &ToolCore::FlashTypeChanged);
+  comboChange(Control::FwPgSizeCheck, &ToolCore::FwPgSizeCheckChange);
+  comboChange(Control::QV958Path, &ToolCore::QV958PathChange);
+  comboChange(Control::FwSizeCheck, &ToolCore::FwSizeCheckChange);
+
+  connect(As<QLineEdit>(Control::FwFilenameEdit), &QLineEdit::textChanged, this,
+          [&core](const QString& text) { core.FirmwareFileEdited(QFile::encodeName(text).toStdString()); });
+  connect(As<QLineEdit>(Control::BackupFileEdit), &QLineEdit::textChanged, this,
+          [&core](const QString& text) { core.BackupFileEdited(QFile::encodeName(text).toStdString()); });
+  // Every tick goes to the core, which runs the box's handler; ticks the core sets itself do
+  // not come back here.
+  for (Control box : {Control::RdCheckBox, Control::A1ChipCheck, Control::ChkSumChk,
+                      Control::EraseOnlyCheck, Control::NVRAMCheck, Control::BackupFWCheckBox}) {
+    connect(As<QCheckBox>(box), &QCheckBox::toggled, this,
+            [&core, box](bool ticked) { core.TickChanged(box, ticked); });
+  }
 }
 
 }  // namespace q71x

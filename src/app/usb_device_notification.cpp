@@ -42,7 +42,7 @@ bool TQ71xFwTool::nativeEvent(const QByteArray& eventType, void* message, qintpt
   if (eventType == "windows_generic_MSG") {
     const MSG* msg = static_cast<const MSG*>(message);
     if (msg->message == WM_DEVICECHANGE) {
-      DeviceChangeMsg(static_cast<std::uint32_t>(msg->wParam));
+      Core().DeviceChangeMsg(static_cast<std::uint32_t>(msg->wParam));
       *result = TRUE;
       return true;
     }

@@ -67,10 +67,10 @@ inline constexpr std::string_view kDataCompareFailText = "Data compare fail !!";
 // Ours: refusals that keep a wrong input from reaching the flash or a wrong file.
 inline constexpr std::string_view kWriteBackupFileErrorText =
     "Write Backup File Error!! The backup file is incomplete.";
-inline constexpr std::string_view kBackupNameTooLongText =
-    "Backup file name too long (260 characters or more), not accepted!";
-inline constexpr std::string_view kFirmwareNameTooLongText =
-    "Firmware file name too long (260 characters or more), not accepted!";
+// (A file name is refused at 260 characters; the texts are short enough to be read whole in
+// the status field.)
+inline constexpr std::string_view kBackupNameTooLongText = "Backup file name too long!";
+inline constexpr std::string_view kFirmwareNameTooLongText = "Firmware file name too long!";
 inline constexpr std::string_view kEmptyImageFileText =
     "Firmware file is empty (0 bytes), nothing erased!";
 inline constexpr std::string_view kImageTooLargeText =

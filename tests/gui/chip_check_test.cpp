@@ -21,29 +21,29 @@ TEST_F(ChipCheckTest, SerialFlashChipShowsFlashVendorAndShortVersion) {
   AddQv40714();
   TQ71xFwTool& w = MakeWindow();
 
-  EXPECT_EQ(w.ChipLabelEdit->text(), QStringLiteral("QV40714 Series"));
-  EXPECT_EQ(w.State().ChipType, 1);
-  EXPECT_EQ(w.State().ChipRevision, 1);  // GetChipInfo refused
-  EXPECT_EQ(w.SFlashTypeLable->text(), QStringLiteral("ATMEL"));
-  EXPECT_EQ(w.State().AtmelFlashPart, 1);
-  EXPECT_EQ(w.State().AmicFlashPart, -1);
-  EXPECT_EQ(w.State().FlashVendor, 0);  // the part probes leave the vendor alone
-  EXPECT_EQ(w.FwVerLableEdit->text(), QStringLiteral("Ver 2.05"));  // 12-byte reply
-  EXPECT_FALSE(w.SFlashTypeLable->isHidden());
-  EXPECT_TRUE(w.FlashTypeList->isHidden());
-  EXPECT_TRUE(w.FlashTypeLabel->isHidden());
-  EXPECT_TRUE(w.A1ChipCheck->isHidden());
-  EXPECT_TRUE(w.StatusEdit->text().isEmpty());
+  EXPECT_EQ(Child<TLabeledEdit>(w, "ChipLabelEdit")->text(), QStringLiteral("QV40714 Series"));
+  EXPECT_EQ(w.Core().State().ChipType, 1);
+  EXPECT_EQ(w.Core().State().ChipRevision, 1);  // GetChipInfo refused
+  EXPECT_EQ(Child<TLabeledEdit>(w, "SFlashTypeLable")->text(), QStringLiteral("ATMEL"));
+  EXPECT_EQ(w.Core().State().AtmelFlashPart, 1);
+  EXPECT_EQ(w.Core().State().AmicFlashPart, -1);
+  EXPECT_EQ(w.Core().State().FlashVendor, 0);  // the part probes leave the vendor alone
+  EXPECT_EQ(Child<TLabeledEdit>(w, "FwVerLableEdit")->text(), QStringLiteral("Ver 2.05"));  // 12-byte reply
+  EXPECT_FALSE(Child<TLabeledEdit>(w, "SFlashTypeLable")->isHidden());
+  EXPECT_TRUE(Child<QComboBox>(w, "FlashTypeList")->isHidden());
+  EXPECT_TRUE(Child<QLabel>(w, "FlashTypeLabel")->isHidden());
+  EXPECT_TRUE(Child<QCheckBox>(w, "A1ChipCheck")->isHidden());
+  EXPECT_TRUE(Child<TLabeledEdit>(w, "StatusEdit")->text().isEmpty());
 }
 
 TEST_F(ChipCheckTest, AmicPartIsShownWithoutTouchingTheVendor) {
   FakeBridge& bridge = AddQv40714();
   bridge.SpiReplies[0x9F] = {0x7F, 0x37, 0x20, 0x11};
   TQ71xFwTool& w = MakeWindow();
-  EXPECT_EQ(w.SFlashTypeLable->text(), QStringLiteral("AMIC"));
-  EXPECT_EQ(w.State().AmicFlashPart, 3);
-  EXPECT_EQ(w.State().AtmelFlashPart, -1);
-  EXPECT_EQ(w.State().FlashVendor, 0);
+  EXPECT_EQ(Child<TLabeledEdit>(w, "SFlashTypeLable")->text(), QStringLiteral("AMIC"));
+  EXPECT_EQ(w.Core().State().AmicFlashPart, 3);
+  EXPECT_EQ(w.Core().State().AtmelFlashPart, -1);
+  EXPECT_EQ(w.Core().State().FlashVendor, 0);
 }
 
 TEST_F(ChipCheckTest, ParallelFlashChipOffersThePartChoiceAndA1Chip) {
@@ -51,14 +51,14 @@ TEST_F(ChipCheckTest, ParallelFlashChipOffersThePartChoiceAndA1Chip) {
   (void)bridge;  // no firmware information: the fixed version text
   TQ71xFwTool& w = MakeWindow();
 
-  EXPECT_EQ(w.ChipLabelEdit->text(), QStringLiteral("QV40712 Series"));
-  EXPECT_TRUE(w.SFlashTypeLable->isHidden());
-  EXPECT_FALSE(w.FlashTypeList->isHidden());
-  EXPECT_TRUE(w.FlashTypeList->isEnabled());
-  EXPECT_FALSE(w.FlashTypeLabel->isHidden());
-  EXPECT_FALSE(w.A1ChipCheck->isHidden());
-  EXPECT_TRUE(w.A1ChipCheck->isEnabled());
-  EXPECT_EQ(w.FwVerLableEdit->text(), QStringLiteral("02.00"));
+  EXPECT_EQ(Child<TLabeledEdit>(w, "ChipLabelEdit")->text(), QStringLiteral("QV40712 Series"));
+  EXPECT_TRUE(Child<TLabeledEdit>(w, "SFlashTypeLable")->isHidden());
+  EXPECT_FALSE(Child<QComboBox>(w, "FlashTypeList")->isHidden());
+  EXPECT_TRUE(Child<QComboBox>(w, "FlashTypeList")->isEnabled());
+  EXPECT_FALSE(Child<QLabel>(w, "FlashTypeLabel")->isHidden());
+  EXPECT_FALSE(Child<QCheckBox>(w, "A1ChipCheck")->isHidden());
+  EXPECT_TRUE(Child<QCheckBox>(w, "A1ChipCheck")->isEnabled());
+  EXPECT_EQ(Child<TLabeledEdit>(w, "FwVerLableEdit")->text(), QStringLiteral("02.00"));
 }
 
 TEST_F(ChipCheckTest, DiskKeptChipDependsOnItsConfigurationLevel) {
@@ -69,40 +69,40 @@ TEST_F(ChipCheckTest, DiskKeptChipDependsOnItsConfigurationLevel) {
   bridge.ConfigBlock = config;
   TQ71xFwTool& w = MakeWindow();
 
-  EXPECT_EQ(w.ChipLabelEdit->text(), QStringLiteral("QV40709 Series"));
-  EXPECT_EQ(w.State().ConfigLevel, 0xD0);
-  EXPECT_TRUE(w.StatusEdit->text().isEmpty());
-  EXPECT_TRUE(w.SFlashTypeLable->isHidden());
-  EXPECT_TRUE(w.FlashTypeList->isHidden());
-  EXPECT_TRUE(w.A1ChipCheck->isHidden());
-  EXPECT_FALSE(w.FwVerLableEdit->isHidden());
-  EXPECT_EQ(w.FwVerLableEdit->text(), QStringLiteral("Ver 1.02.03"));
+  EXPECT_EQ(Child<TLabeledEdit>(w, "ChipLabelEdit")->text(), QStringLiteral("QV40709 Series"));
+  EXPECT_EQ(w.Core().State().ConfigLevel, 0xD0);
+  EXPECT_TRUE(Child<TLabeledEdit>(w, "StatusEdit")->text().isEmpty());
+  EXPECT_TRUE(Child<TLabeledEdit>(w, "SFlashTypeLable")->isHidden());
+  EXPECT_TRUE(Child<QComboBox>(w, "FlashTypeList")->isHidden());
+  EXPECT_TRUE(Child<QCheckBox>(w, "A1ChipCheck")->isHidden());
+  EXPECT_FALSE(Child<TLabeledEdit>(w, "FwVerLableEdit")->isHidden());
+  EXPECT_EQ(Child<TLabeledEdit>(w, "FwVerLableEdit")->text(), QStringLiteral("Ver 1.02.03"));
 
   config[8] = 0xCF;
   bridge.ConfigBlock = config;
-  w.UpdateBtnCheck(nullptr);
-  EXPECT_EQ(w.State().ConfigLevel, 0xCF);
-  EXPECT_EQ(w.StatusEdit->text(), QStringLiteral("The chip not support Firmware Update!"));
-  EXPECT_TRUE(w.FwVerLableEdit->isHidden());
+  w.Core().UpdateBtnCheck();
+  EXPECT_EQ(w.Core().State().ConfigLevel, 0xCF);
+  EXPECT_EQ(Child<TLabeledEdit>(w, "StatusEdit")->text(), QStringLiteral("The chip not support Firmware Update!"));
+  EXPECT_TRUE(Child<TLabeledEdit>(w, "FwVerLableEdit")->isHidden());
 }
 
 TEST_F(ChipCheckTest, UnsupportedChipHidesEverythingFlashRelated) {
   FakeBridge& bridge = AddBridge(kUsbPath, "");
   TQ71xFwTool& w = MakeWindow();
-  EXPECT_EQ(w.ChipLabelEdit->text(), QStringLiteral("Unknown Chip"));
-  EXPECT_EQ(w.StatusEdit->text(), QStringLiteral("The chip not support Firmware Update!"));
-  EXPECT_EQ(w.FwVerLableEdit->text(), QStringLiteral("00.00"));
-  EXPECT_TRUE(w.FwVerLableEdit->isHidden());
-  EXPECT_TRUE(w.SFlashTypeLable->isHidden());
-  EXPECT_TRUE(w.FlashTypeList->isHidden());
+  EXPECT_EQ(Child<TLabeledEdit>(w, "ChipLabelEdit")->text(), QStringLiteral("Unknown Chip"));
+  EXPECT_EQ(Child<TLabeledEdit>(w, "StatusEdit")->text(), QStringLiteral("The chip not support Firmware Update!"));
+  EXPECT_EQ(Child<TLabeledEdit>(w, "FwVerLableEdit")->text(), QStringLiteral("00.00"));
+  EXPECT_TRUE(Child<TLabeledEdit>(w, "FwVerLableEdit")->isHidden());
+  EXPECT_TRUE(Child<TLabeledEdit>(w, "SFlashTypeLable")->isHidden());
+  EXPECT_TRUE(Child<QComboBox>(w, "FlashTypeList")->isHidden());
 
   // A bridge of another family: identified by its chip-id bits, and named as a stranger.
   std::vector<std::uint8_t> foreign(16, 0x11);
   bridge.FwInfo = foreign;
-  w.UpdateBtnCheck(nullptr);
-  EXPECT_EQ(w.ChipLabelEdit->text(), QStringLiteral("QV40716"));
-  EXPECT_EQ(w.StatusEdit->text(), QStringLiteral("Not Quvaris Chip!!"));
-  EXPECT_TRUE(w.FwVerLableEdit->text().isEmpty());
+  w.Core().UpdateBtnCheck();
+  EXPECT_EQ(Child<TLabeledEdit>(w, "ChipLabelEdit")->text(), QStringLiteral("QV40716"));
+  EXPECT_EQ(Child<TLabeledEdit>(w, "StatusEdit")->text(), QStringLiteral("Not Quvaris Chip!!"));
+  EXPECT_TRUE(Child<TLabeledEdit>(w, "FwVerLableEdit")->text().isEmpty());
 }
 
 TEST_F(ChipCheckTest, AMismatchingFileGivesOneBoxAndDisablesRunButStillFillsTheDisplay) {
@@ -111,38 +111,38 @@ TEST_F(ChipCheckTest, AMismatchingFileGivesOneBoxAndDisablesRunButStillFillsTheD
   TempFolder folder;
   const std::string matching = folder.Image("good.bin", 1, 1);
   const std::string other = folder.Image("other.bin", 4, 1);
-  window->DropFilesMsg({QString::fromStdString(matching)});
-  ASSERT_TRUE(window->UpdateBtn->isEnabled());
+  window->Core().DropFilesMsg({matching});
+  ASSERT_TRUE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());
 
-  window->DropFilesMsg({QString::fromStdString(other)});
+  window->Core().DropFilesMsg({other});
   EXPECT_EQ(dialogs.BoxTexts(),
             std::vector<std::string>{"The firmware file seems not match this chip!"});
   EXPECT_EQ(dialogs.Boxes().front().Caption, "Message");
-  EXPECT_FALSE(window->UpdateBtn->isEnabled());
-  EXPECT_EQ(window->ChipLabelEdit->text(), QStringLiteral("QV40714 Series"));
-  EXPECT_EQ(window->SFlashTypeLable->text(), QStringLiteral("ATMEL"));
-  EXPECT_EQ(window->FwVerLableEdit->text(), QStringLiteral("Ver 2.05"));
+  EXPECT_FALSE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());
+  EXPECT_EQ(Child<TLabeledEdit>(*window, "ChipLabelEdit")->text(), QStringLiteral("QV40714 Series"));
+  EXPECT_EQ(Child<TLabeledEdit>(*window, "SFlashTypeLable")->text(), QStringLiteral("ATMEL"));
+  EXPECT_EQ(Child<TLabeledEdit>(*window, "FwVerLableEdit")->text(), QStringLiteral("Ver 2.05"));
 }
 
 TEST_F(ChipCheckTest, TypingAPathChecksOnEveryKeystroke) {
   AddQv40714();
   MakeWindow();
   platform.ClearCommands();
-  QTest::keyClicks(window->FwFilenameEdit, QStringLiteral("abc"));
+  QTest::keyClicks(Child<TLabeledEdit>(*window, "FwFilenameEdit"), QStringLiteral("abc"));
   EXPECT_EQ(CommandsStartingWith({0x12}), 3);
   // Each keystroke names a file that does not exist: its open-failure box, then the mismatch.
   EXPECT_EQ(dialogs.Boxes().size(), 6u);
-  EXPECT_FALSE(window->UpdateBtn->isEnabled());
+  EXPECT_FALSE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());
 }
 
 TEST_F(ChipCheckTest, ATypedNameOf260CharactersIsRefusedWithoutOpeningAnything) {
   AddQv40714();
   MakeWindow();
-  window->FwFilenameEdit->setText(QString(260, QLatin1Char('x')));
+  Child<TLabeledEdit>(*window, "FwFilenameEdit")->setText(QString(260, QLatin1Char('x')));
   EXPECT_TRUE(dialogs.Boxes().empty());
-  EXPECT_FALSE(window->UpdateBtn->isEnabled());
-  EXPECT_TRUE(window->StatusEdit->text().contains(QStringLiteral("260")));
-  EXPECT_EQ(window->ChipLabelEdit->text(), QStringLiteral("QV40714 Series"));
+  EXPECT_FALSE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());
+  EXPECT_TRUE(Child<TLabeledEdit>(*window, "StatusEdit")->text().contains(QStringLiteral("260")));
+  EXPECT_EQ(Child<TLabeledEdit>(*window, "ChipLabelEdit")->text(), QStringLiteral("QV40714 Series"));
 }
 
 TEST_F(ChipCheckTest, WithoutFileRunFollowsTheActionBoxesOrStaysAsItWas) {
@@ -150,17 +150,17 @@ TEST_F(ChipCheckTest, WithoutFileRunFollowsTheActionBoxesOrStaysAsItWas) {
   bridge.FwInfo = FwInfoReply("713", '1');
   MakeWindow();
   ShowRdPanel();
-  window->UpdateBtn->setEnabled(true);
-  window->UpdateBtnCheck(nullptr);
-  EXPECT_TRUE(window->UpdateBtn->isEnabled());  // unchanged
-  window->UpdateBtn->setEnabled(false);
-  window->UpdateBtnCheck(nullptr);
-  EXPECT_FALSE(window->UpdateBtn->isEnabled());
+  Child<QPushButton>(*window, "UpdateBtn")->setEnabled(true);
+  window->Core().UpdateBtnCheck();
+  EXPECT_TRUE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());  // unchanged
+  Child<QPushButton>(*window, "UpdateBtn")->setEnabled(false);
+  window->Core().UpdateBtnCheck();
+  EXPECT_FALSE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());
 
-  Tick(window->EraseOnlyCheck);
-  window->UpdateBtn->setEnabled(false);
-  window->UpdateBtnCheck(nullptr);
-  EXPECT_TRUE(window->UpdateBtn->isEnabled());
+  Tick(Child<QCheckBox>(*window, "EraseOnlyCheck"));
+  Child<QPushButton>(*window, "UpdateBtn")->setEnabled(false);
+  window->Core().UpdateBtnCheck();
+  EXPECT_TRUE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());
 }
 
 TEST_F(ChipCheckTest, NvramBoxIsTickedAgainOnEveryCheckOfAType6Chip) {
@@ -169,12 +169,12 @@ TEST_F(ChipCheckTest, NvramBoxIsTickedAgainOnEveryCheckOfAType6Chip) {
   bridge.SpiReplies[0x9F] = {0x1F, 0x66, 0x01, 0x00};
   MakeWindow();
   ShowRdPanel();
-  EXPECT_FALSE(window->NVRAMCheck->isHidden());
-  EXPECT_TRUE(window->NVRAMCheck->isChecked());
-  Tick(window->NVRAMCheck);
-  ASSERT_FALSE(window->NVRAMCheck->isChecked());
-  window->UpdateBtnCheck(nullptr);
-  EXPECT_TRUE(window->NVRAMCheck->isChecked());
+  EXPECT_FALSE(Child<QCheckBox>(*window, "NVRAMCheck")->isHidden());
+  EXPECT_TRUE(Child<QCheckBox>(*window, "NVRAMCheck")->isChecked());
+  Tick(Child<QCheckBox>(*window, "NVRAMCheck"));
+  ASSERT_FALSE(Child<QCheckBox>(*window, "NVRAMCheck")->isChecked());
+  window->Core().UpdateBtnCheck();
+  EXPECT_TRUE(Child<QCheckBox>(*window, "NVRAMCheck")->isChecked());
 }
 
 TEST_F(ChipCheckTest, FiveNumberVersionOfTheDfFamily) {
@@ -183,11 +183,11 @@ TEST_F(ChipCheckTest, FiveNumberVersionOfTheDfFamily) {
   bridge.FwInfoTransferred = 12;  // the five numbers are taken whatever the length
   bridge.FlashVendor = 6;
   TQ71xFwTool& w = MakeWindow();
-  EXPECT_EQ(w.FwVerLableEdit->text(), QStringLiteral("1.02.03.04.05"));
-  EXPECT_EQ(w.SFlashTypeLable->text(), QStringLiteral("WINBOND"));
-  EXPECT_EQ(w.State().FlashVendor, 6);
-  EXPECT_EQ(w.Settings().EraseBlockSize, 65536u);
-  EXPECT_EQ(w.Settings().EraseSectorSize, 4096u);
+  EXPECT_EQ(Child<TLabeledEdit>(w, "FwVerLableEdit")->text(), QStringLiteral("1.02.03.04.05"));
+  EXPECT_EQ(Child<TLabeledEdit>(w, "SFlashTypeLable")->text(), QStringLiteral("WINBOND"));
+  EXPECT_EQ(w.Core().State().FlashVendor, 6);
+  EXPECT_EQ(w.Core().Settings().EraseBlockSize, 65536u);
+  EXPECT_EQ(w.Core().Settings().EraseSectorSize, 4096u);
 }
 
 // A type-10 bridge of the late silicon (revision byte at FDB1 from B4 on).
@@ -204,14 +204,14 @@ TEST_F(ChipCheckTest, LateQvn962WithSmallPageMxicFlashIsToldItsOpcodes) {
   bridge.SpiReplies[0x9F] = {0xC2, 0x22, 0x11, 0x00};
   TQ71xFwTool& w = MakeWindow();
 
-  EXPECT_EQ(w.State().ChipRevision, 5);
-  EXPECT_EQ(w.State().FlashVendor, 5);
-  EXPECT_EQ(w.SFlashTypeLable->text(), QStringLiteral("MXIC"));
-  EXPECT_EQ(w.Settings().EraseBlockSize, 65536u);
-  EXPECT_EQ(w.Settings().EraseSectorSize, 4096u);
+  EXPECT_EQ(w.Core().State().ChipRevision, 5);
+  EXPECT_EQ(w.Core().State().FlashVendor, 5);
+  EXPECT_EQ(Child<TLabeledEdit>(w, "SFlashTypeLable")->text(), QStringLiteral("MXIC"));
+  EXPECT_EQ(w.Core().Settings().EraseBlockSize, 65536u);
+  EXPECT_EQ(w.Core().Settings().EraseSectorSize, 4096u);
   EXPECT_TRUE(HasCommand(platform, {0xFF, 0x04, 0x0F, 0xC7, 0xD8, 0x02, 0x20, 0x08}));
   // The last number FF is taken as a signed byte.
-  EXPECT_EQ(w.FwVerLableEdit->text(), QStringLiteral("1.02.03.04.-01"));
+  EXPECT_EQ(Child<TLabeledEdit>(w, "FwVerLableEdit")->text(), QStringLiteral("1.02.03.04.-01"));
 }
 
 TEST_F(ChipCheckTest, SstSpiFlashStaysSetAfterSwitchingToAnotherDevice) {
@@ -220,11 +220,11 @@ TEST_F(ChipCheckTest, SstSpiFlashStaysSetAfterSwitchingToAnotherDevice) {
   late.SpiReplies[0x9F] = {0xBF, 0x25, 0x41, 0x00};
   AddQv40714(kSecondUsbPath);
   TQ71xFwTool& w = MakeWindow();
-  ASSERT_EQ(w.State().SstSpiFlash, 1u);
+  ASSERT_EQ(w.Core().State().SstSpiFlash, 1u);
 
-  QTest::keyClick(w.DeviceList, Qt::Key_Down);
-  ASSERT_EQ(w.ChipLabelEdit->text(), QStringLiteral("QV40714 Series"));
-  EXPECT_EQ(w.State().SstSpiFlash, 1u);
+  QTest::keyClick(Child<QComboBox>(w, "DeviceList"), Qt::Key_Down);
+  ASSERT_EQ(Child<TLabeledEdit>(w, "ChipLabelEdit")->text(), QStringLiteral("QV40714 Series"));
+  EXPECT_EQ(w.Core().State().SstSpiFlash, 1u);
 }
 
 TEST_F(ChipCheckTest, ToggleBitFlipsTheLastVersionNumberOfType10) {
@@ -233,7 +233,7 @@ TEST_F(ChipCheckTest, ToggleBitFlipsTheLastVersionNumberOfType10) {
   bridge.Memory[0x506A] = 0x01;
   bridge.ToggleByteRefusesClear = true;
   TQ71xFwTool& w = MakeWindow();
-  EXPECT_EQ(w.FwVerLableEdit->text(), QStringLiteral("1.02.03.04.07"));
+  EXPECT_EQ(Child<TLabeledEdit>(w, "FwVerLableEdit")->text(), QStringLiteral("1.02.03.04.07"));
 }
 
 TEST_F(ChipCheckTest, Qv40713WithFlashGetsOpcodesAndSmallPages) {
@@ -244,13 +244,13 @@ TEST_F(ChipCheckTest, Qv40713WithFlashGetsOpcodesAndSmallPages) {
   bridge.SpiReplies[0x9F] = {0xC2, 0x22, 0x10, 0x00};
   TQ71xFwTool& w = MakeWindow();
 
-  EXPECT_EQ(w.State().ChipType, 14);
-  EXPECT_EQ(w.State().FlashVendor, 5);
-  EXPECT_EQ(w.SFlashTypeLable->text(), QStringLiteral("MXIC"));
+  EXPECT_EQ(w.Core().State().ChipType, 14);
+  EXPECT_EQ(w.Core().State().FlashVendor, 5);
+  EXPECT_EQ(Child<TLabeledEdit>(w, "SFlashTypeLable")->text(), QStringLiteral("MXIC"));
   EXPECT_TRUE(HasCommand(platform, {0xFF, 0x04, 0x24, 0x02, 0xC7, 0xD8, 0x02, 0x05, 0x01}));
   EXPECT_TRUE(HasCommand(platform, {0xFF, 0x04, 0x25, 0x02, 0x08}));
   // This path leaves the erase units as they were.
-  EXPECT_EQ(w.Settings().EraseBlockSize, 32768u);
+  EXPECT_EQ(w.Core().Settings().EraseBlockSize, 32768u);
 }
 
 class ToggleBitProbeTest : public WindowTest {

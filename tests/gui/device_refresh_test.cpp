@@ -22,16 +22,16 @@ int SessionOpens(const ScriptedPlatform& platform, const std::string& path) {
 TEST_F(DeviceRefreshTest, ABurstOfArrivalsGivesOneRefreshTimedFromTheLast) {
   MakeWindow();
   AddQv40714();
-  window->DeviceChangeMsg(kDeviceArrival);
+  window->Core().DeviceChangeMsg(kDeviceArrival);
   timers->Advance(500);
-  window->DeviceChangeMsg(kDeviceArrival);
+  window->Core().DeviceChangeMsg(kDeviceArrival);
   timers->Advance(1199);
   EXPECT_EQ(SessionOpens(platform, kUsbPath), 0);
-  EXPECT_EQ(window->DeviceCount, 0);
+  EXPECT_EQ(window->Core().DeviceCount(), 0);
 
   timers->Advance(1);
   EXPECT_EQ(SessionOpens(platform, kUsbPath), 1);
-  EXPECT_EQ(window->DeviceCount, 1);
+  EXPECT_EQ(window->Core().DeviceCount(), 1);
   // The timer fires once per restart.
   timers->Advance(10000);
   EXPECT_EQ(SessionOpens(platform, kUsbPath), 1);
@@ -41,9 +41,9 @@ TEST_F(DeviceRefreshTest, ARemovalAfterAnArrivalTakesTheShortDelay) {
   AddQv40714();
   MakeWindow();
   platform.ClearCommands();
-  window->DeviceChangeMsg(kDeviceArrival);
+  window->Core().DeviceChangeMsg(kDeviceArrival);
   timers->Advance(100);
-  window->DeviceChangeMsg(kDeviceRemoveComplete);
+  window->Core().DeviceChangeMsg(kDeviceRemoveComplete);
   timers->Advance(199);
   EXPECT_EQ(SessionOpens(platform, kUsbPath), 0);
   timers->Advance(1);
@@ -56,13 +56,13 @@ TEST_F(DeviceRefreshTest, OnlyArrivalRemovalAndChangedCodesQualify) {
   AddQv40714();
   MakeWindow();
   platform.ClearCommands();
-  window->DeviceChangeMsg(0x8001);  // query remove
-  window->DeviceChangeMsg(0x0018);  // configuration changed
+  window->Core().DeviceChangeMsg(0x8001);  // query remove
+  window->Core().DeviceChangeMsg(0x0018);  // configuration changed
   timers->Advance(5000);
   EXPECT_EQ(SessionOpens(platform, kUsbPath), 0);
   EXPECT_TRUE(timers->Sets().empty());
 
-  window->DeviceChangeMsg(kDevNodesChanged);
+  window->Core().DeviceChangeMsg(kDevNodesChanged);
   ASSERT_EQ(timers->Sets().size(), 1u);
   EXPECT_EQ(timers->Sets().back().DelayMs, 200);
   timers->Advance(200);
@@ -77,7 +77,7 @@ TEST_F(DeviceRefreshTest, PlatformNotificationsDriveTheDebounce) {
   ASSERT_EQ(timers->Sets().size(), 1u);
   EXPECT_EQ(timers->Sets().back().DelayMs, 1200);
   timers->Advance(1200);
-  EXPECT_EQ(window->DeviceCount, 1);
+  EXPECT_EQ(window->Core().DeviceCount(), 1);
 
   diskPaths.clear();
   platform.SetInterfaces(InterfaceClass::Disk, {});
@@ -85,10 +85,10 @@ TEST_F(DeviceRefreshTest, PlatformNotificationsDriveTheDebounce) {
   QCoreApplication::processEvents();
   EXPECT_EQ(timers->Sets().back().DelayMs, 200);
   timers->Advance(200);
-  EXPECT_EQ(window->DeviceCount, 0);
-  EXPECT_EQ(window->DeviceList->currentText(), QStringLiteral("No available device!!!"));
-  EXPECT_FALSE(window->DeviceList->isEnabled());
-  EXPECT_TRUE(window->ChipLabelEdit->text().isEmpty());
+  EXPECT_EQ(window->Core().DeviceCount(), 0);
+  EXPECT_EQ(Child<QComboBox>(*window, "DeviceList")->currentText(), QStringLiteral("No available device!!!"));
+  EXPECT_FALSE(Child<QComboBox>(*window, "DeviceList")->isEnabled());
+  EXPECT_TRUE(Child<TLabeledEdit>(*window, "ChipLabelEdit")->text().isEmpty());
 }
 
 TEST_F(DeviceRefreshTest, UsbAnd1394BridgesAreListedWithTheirPrefixes) {
@@ -97,13 +97,13 @@ TEST_F(DeviceRefreshTest, UsbAnd1394BridgesAreListedWithTheirPrefixes) {
   fw.Name = "QVSIM   1394 ENCLOSURE";
   MakeWindow();
 
-  ASSERT_EQ(window->DeviceList->count(), 2);
-  EXPECT_EQ(window->DeviceList->itemText(0), QStringLiteral("<<USB>> QVSIM   USB ENCLOSURE"));
-  EXPECT_EQ(window->DeviceList->itemText(1), QStringLiteral("<<1394>> QVSIM   1394 ENCLOSURE"));
+  ASSERT_EQ(Child<QComboBox>(*window, "DeviceList")->count(), 2);
+  EXPECT_EQ(Child<QComboBox>(*window, "DeviceList")->itemText(0), QStringLiteral("<<USB>> QVSIM   USB ENCLOSURE"));
+  EXPECT_EQ(Child<QComboBox>(*window, "DeviceList")->itemText(1), QStringLiteral("<<1394>> QVSIM   1394 ENCLOSURE"));
   // The caption names the kind of the last device listed, whichever is selected.
-  EXPECT_EQ(window->diskLabel->text(), QStringLiteral("1394 DISK"));
-  EXPECT_EQ(window->Devices[0].IsCdromClass, 0);
-  EXPECT_EQ(window->Devices[1].IsCdromClass, 0);
+  EXPECT_EQ(Child<QLabel>(*window, "diskLabel")->text(), QStringLiteral("1394 DISK"));
+  EXPECT_EQ(window->Core().Devices()[0].IsCdromClass, 0);
+  EXPECT_EQ(window->Core().Devices()[1].IsCdromClass, 0);
   EXPECT_EQ(SessionOpens(platform, kUsbPath), 1);
   EXPECT_EQ(SessionOpens(platform, k1394Path), 1);
 }
@@ -113,9 +113,9 @@ TEST_F(DeviceRefreshTest, CdromClassDevicesGetTheirSessionOpenedTwice) {
   bridges[kCdromPath].InquiryCode = "q926";
   platform.SetInterfaces(InterfaceClass::Cdrom, {kCdromPath});
   MakeWindow();
-  EXPECT_EQ(window->DeviceCount, 2);
-  EXPECT_EQ(window->Devices[1].DevicePath, kCdromPath);
-  EXPECT_EQ(window->Devices[1].IsCdromClass, 1);
+  EXPECT_EQ(window->Core().DeviceCount(), 2);
+  EXPECT_EQ(window->Core().Devices()[1].DevicePath, kCdromPath);
+  EXPECT_EQ(window->Core().Devices()[1].IsCdromClass, 1);
   EXPECT_EQ(SessionOpens(platform, kCdromPath), 2);
   EXPECT_EQ(SessionOpens(platform, kUsbPath), 1);
 }
@@ -124,8 +124,8 @@ TEST_F(DeviceRefreshTest, ADeviceThatDoesNotAnswerInquiryTakesThePreviousName) {
   AddQv40714(kUsbPath).Name = "FIRST   BRIDGE";
   AddQv40714(kSecondUsbPath).InquiryOk = false;
   MakeWindow();
-  ASSERT_EQ(window->DeviceList->count(), 2);
-  EXPECT_EQ(window->DeviceList->itemText(1), QStringLiteral("<<USB>> FIRST   BRIDGE"));
+  ASSERT_EQ(Child<QComboBox>(*window, "DeviceList")->count(), 2);
+  EXPECT_EQ(Child<QComboBox>(*window, "DeviceList")->itemText(1), QStringLiteral("<<USB>> FIRST   BRIDGE"));
 }
 
 TEST_F(DeviceRefreshTest, PathsAreLowerCasedAndDriveLettersShown) {
@@ -143,20 +143,20 @@ TEST_F(DeviceRefreshTest, PathsAreLowerCasedAndDriveLettersShown) {
   platform.SetDeviceNumber("\\\\.\\F:", {7, 3, 2});
   platform.SetVolumes({{"E", "\\\\.\\E:", false, false}, {"F", "\\\\.\\F:", false, false}});
   MakeWindow();
-  ASSERT_EQ(window->DeviceCount, 1);
-  EXPECT_EQ(window->Devices[0].DevicePath, lower);
-  EXPECT_EQ(window->DiskLetterLable->text(), QStringLiteral("EF"));
+  ASSERT_EQ(window->Core().DeviceCount(), 1);
+  EXPECT_EQ(window->Core().Devices()[0].DevicePath, lower);
+  EXPECT_EQ(Child<TLabeledEdit>(*window, "DiskLetterLable")->text(), QStringLiteral("EF"));
 }
 
 TEST_F(DeviceRefreshTest, ARefreshSelectsTheFirstDeviceAgain) {
   AddQv40714(kUsbPath);
   AddQv40714(kSecondUsbPath);
   MakeWindow();
-  QTest::keyClick(window->DeviceList, Qt::Key_Down);
-  ASSERT_EQ(window->SelectedDeviceIndex(), 1);
-  window->DeviceChangeMsg(kDevNodesChanged);
+  QTest::keyClick(Child<QComboBox>(*window, "DeviceList"), Qt::Key_Down);
+  ASSERT_EQ(window->Core().SelectedDeviceIndex(), 1);
+  window->Core().DeviceChangeMsg(kDevNodesChanged);
   timers->Advance(200);
-  EXPECT_EQ(window->SelectedDeviceIndex(), 0);
+  EXPECT_EQ(window->Core().SelectedDeviceIndex(), 0);
 }
 
 TEST_F(DeviceRefreshTest, DroppingOneFileSetsTheFieldAndChecksIt) {
@@ -166,28 +166,28 @@ TEST_F(DeviceRefreshTest, DroppingOneFileSetsTheFieldAndChecksIt) {
   const std::string image = folder.Image("fw.bin", 1, 1);
   platform.ClearCommands();
 
-  window->DropFilesMsg({QString::fromStdString(image)});
-  EXPECT_EQ(window->FwFilenameEdit->text().toStdString(), image);
+  window->Core().DropFilesMsg({image});
+  EXPECT_EQ(Child<TLabeledEdit>(*window, "FwFilenameEdit")->text().toStdString(), image);
   EXPECT_EQ(CommandsStartingWith({0x12}), 1);  // the chip check identified the device again
-  EXPECT_TRUE(window->UpdateBtn->isEnabled());
+  EXPECT_TRUE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());
   EXPECT_TRUE(dialogs.Boxes().empty());
 
   // The same file dropped again is checked again, as an edit control reports every text.
   platform.ClearCommands();
-  window->DropFilesMsg({QString::fromStdString(image)});
+  window->Core().DropFilesMsg({image});
   EXPECT_EQ(CommandsStartingWith({0x12}), 1);
 }
 
 TEST_F(DeviceRefreshTest, DroppingSeveralFilesOrNoneChangesNothing) {
   AddQv40714();
   MakeWindow();
-  window->FwFilenameEdit->setText(QStringLiteral("kept.bin"));
+  Child<TLabeledEdit>(*window, "FwFilenameEdit")->setText(QStringLiteral("kept.bin"));
   const std::size_t boxesBefore = dialogs.Boxes().size();
   platform.ClearCommands();
 
-  window->DropFilesMsg({QStringLiteral("/a.bin"), QStringLiteral("/b.bin")});
-  window->DropFilesMsg({});
-  EXPECT_EQ(window->FwFilenameEdit->text(), QStringLiteral("kept.bin"));
+  window->Core().DropFilesMsg({"/a.bin", "/b.bin"});
+  window->Core().DropFilesMsg({});
+  EXPECT_EQ(Child<TLabeledEdit>(*window, "FwFilenameEdit")->text(), QStringLiteral("kept.bin"));
   const std::vector<std::string> texts = dialogs.BoxTexts();
   EXPECT_EQ(std::vector<std::string>(texts.begin() + static_cast<long>(boxesBefore), texts.end()),
             (std::vector<std::string>{"Please Drag and Drop One File Only!",
@@ -197,14 +197,15 @@ TEST_F(DeviceRefreshTest, DroppingSeveralFilesOrNoneChangesNothing) {
 
 TEST_F(DeviceRefreshTest, ADroppedNameOf260CharactersIsRefusedNotCut) {
   MakeWindow();
-  const QString longName = QStringLiteral("/") + QString(259, QLatin1Char('a'));
-  window->DropFilesMsg({longName});
-  EXPECT_TRUE(window->FwFilenameEdit->text().isEmpty());
-  EXPECT_TRUE(window->StatusEdit->text().contains(QStringLiteral("260")));
+  const std::string longName = "/" + std::string(259, 'a');
+  window->Core().DropFilesMsg({longName});
+  EXPECT_TRUE(Child<TLabeledEdit>(*window, "FwFilenameEdit")->text().isEmpty());
+  EXPECT_EQ(Child<TLabeledEdit>(*window, "StatusEdit")->text(),
+            QStringLiteral("Firmware file name too long!"));
 
-  const QString fits = QStringLiteral("/") + QString(258, QLatin1Char('a'));
-  window->DropFilesMsg({fits});
-  EXPECT_EQ(window->FwFilenameEdit->text(), fits);
+  const std::string fits = "/" + std::string(258, 'a');
+  window->Core().DropFilesMsg({fits});
+  EXPECT_EQ(Child<TLabeledEdit>(*window, "FwFilenameEdit")->text().toStdString(), fits);
 }
 
 }  // namespace

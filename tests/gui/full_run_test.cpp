@@ -36,7 +36,7 @@ class FullRunTest : public ::testing::Test {
 
 TEST_F(FullRunTest, PlugLoadRunProgramsTheSimulatedFlash) {
   MakeWindow();
-  ASSERT_EQ(window->DeviceCount, 0);
+  ASSERT_EQ(window->Core().DeviceCount(), 0);
 
   sim::Enclosure* enclosure = sim::AddPreset(system, "qv40714-atmel", {sim::SimVolume{'E'}});
   ASSERT_NE(enclosure, nullptr);
@@ -45,26 +45,26 @@ TEST_F(FullRunTest, PlugLoadRunProgramsTheSimulatedFlash) {
   system.Plug(path);
   QCoreApplication::processEvents();
   timers->Advance(1200);
-  ASSERT_EQ(window->DeviceCount, 1);
-  EXPECT_EQ(window->ChipLabelEdit->text(), QStringLiteral("QV40714 Series"));
-  EXPECT_EQ(window->SFlashTypeLable->text(), QStringLiteral("ATMEL"));
-  EXPECT_EQ(window->DiskLetterLable->text(), QStringLiteral("E"));
+  ASSERT_EQ(window->Core().DeviceCount(), 1);
+  EXPECT_EQ(Child<TLabeledEdit>(*window, "ChipLabelEdit")->text(), QStringLiteral("QV40714 Series"));
+  EXPECT_EQ(Child<TLabeledEdit>(*window, "SFlashTypeLable")->text(), QStringLiteral("ATMEL"));
+  EXPECT_EQ(Child<TLabeledEdit>(*window, "DiskLetterLable")->text(), QStringLiteral("E"));
 
   const std::string image = folder.Image("qv40714.bin", 1, 1);
   dialogs.QueueOpenFileAnswer(image);
-  QTest::mouseClick(window->LoadBtn, Qt::LeftButton);
+  QTest::mouseClick(Child<QPushButton>(*window, "LoadBtn"), Qt::LeftButton);
   ASSERT_TRUE(dialogs.Boxes().empty()) << dialogs.Boxes().front().Text;
-  ASSERT_TRUE(window->UpdateBtn->isEnabled());
+  ASSERT_TRUE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());
 
   const std::vector<std::uint8_t> configBefore(
       system.FindPlugged(path)->Bridge.Flash->Contents().begin() + 0x8000,
       system.FindPlugged(path)->Bridge.Flash->Contents().begin() + 0x8200);
-  QTest::mouseClick(window->UpdateBtn, Qt::LeftButton);
+  QTest::mouseClick(Child<QPushButton>(*window, "UpdateBtn"), Qt::LeftButton);
 
-  EXPECT_EQ(window->StatusEdit->text(), QStringLiteral("Programming Success!!"));
+  EXPECT_EQ(Child<TLabeledEdit>(*window, "StatusEdit")->text(), QStringLiteral("Programming Success!!"));
   ASSERT_EQ(dialogs.Boxes().size(), 1u);
   EXPECT_EQ(dialogs.Boxes()[0].Text, "Please Turn-Off the Power and Turn-On Again !");
-  EXPECT_TRUE(window->UpdateBtn->isEnabled());
+  EXPECT_TRUE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());
 
   const std::vector<std::uint8_t> written = ReadFileBytes(image);
   const auto& flash = system.FindPlugged(path)->Bridge.Flash->Contents();

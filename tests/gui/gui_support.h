@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFrame>
+#include <QLabel>
 #include <QComboBox>
 #include <QPushButton>
 #include <QTest>
@@ -18,18 +20,30 @@
 #include <memory>
 #include <optional>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "src/app/fwupdate.h"
 #include "src/app/labeled_edit.h"
-#include "src/app/window_timers.h"
+#include "src/tool/window_timers.h"
 #include "src/device/platform/platform.h"
 #include "src/image/sample_image.h"
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/scripted_platform.h"
 
 namespace q71x::testing {
+
+// A control of the window by its layout name; the test fails at once (GoogleTest reports the
+// exception) when the window has no such control.
+template <typename W>
+W* Child(QWidget& window, const char* name) {
+  W* found = window.findChild<W*>(QString::fromLatin1(name));
+  if (found == nullptr) {
+    throw std::runtime_error(std::string("no control named ") + name);
+  }
+  return found;
+}
 
 inline void EnsureQtApplication() {
   static QApplication* application = [] {
@@ -348,8 +362,8 @@ class WindowTest : public ::testing::Test {
   }
   void Tick(QCheckBox* box) { QTest::mouseClick(box, Qt::LeftButton); }
   void ShowRdPanel() {
-    if (!window->RdCheckBox->isChecked()) {
-      Tick(window->RdCheckBox);
+    if (!Child<QCheckBox>(*window, "RdCheckBox")->isChecked()) {
+      Tick(Child<QCheckBox>(*window, "RdCheckBox"));
     }
   }
   int CommandsStartingWith(std::vector<std::uint8_t> prefix) const {

@@ -45,17 +45,17 @@ TEST_P(PresetRunTest, TheSampleImageIsProgrammedThroughTheWindow) {
   }
   ASSERT_TRUE(WritePresetSampleImages(folder.Path()).empty());
   window = std::make_unique<TQ71xFwTool>(std::make_unique<FakeWindowTimers>());
-  ASSERT_EQ(window->DeviceCount, 1);
+  ASSERT_EQ(window->Core().DeviceCount(), 1);
   if (hardware != nullptr && hardware->ParallelPart >= 0) {
-    window->FlashTypeList->setCurrentIndex(hardware->ParallelPart);
+    Child<QComboBox>(*window, "FlashTypeList")->setCurrentIndex(hardware->ParallelPart);
   }
   if (hardware != nullptr && hardware->A1Chip) {
-    window->A1ChipCheck->setChecked(true);
+    Child<QCheckBox>(*window, "A1ChipCheck")->setChecked(true);
   }
 
   dialogs.QueueOpenFileAnswer(folder.File(key + ".bin"));
-  QTest::mouseClick(window->LoadBtn, Qt::LeftButton);
-  if (window->State().ChipType == 13) {
+  QTest::mouseClick(Child<QPushButton>(*window, "LoadBtn"), Qt::LeftButton);
+  if (window->Core().State().ChipType == 13) {
     // No file ever matches this chip: the check warns, and Load File enables Run regardless.
     EXPECT_EQ(dialogs.BoxTexts(),
               std::vector<std::string>{"The firmware file seems not match this chip!"});
@@ -63,15 +63,15 @@ TEST_P(PresetRunTest, TheSampleImageIsProgrammedThroughTheWindow) {
     ASSERT_TRUE(dialogs.Boxes().empty()) << dialogs.Boxes().front().Text;
   }
   const std::size_t boxesBeforeRun = dialogs.Boxes().size();
-  QTest::mouseClick(window->UpdateBtn, Qt::LeftButton);
+  QTest::mouseClick(Child<QPushButton>(*window, "UpdateBtn"), Qt::LeftButton);
 
   const std::vector<std::string> boxes = dialogs.BoxTexts();
-  ASSERT_GT(boxes.size(), boxesBeforeRun) << window->StatusEdit->text().toStdString();
+  ASSERT_GT(boxes.size(), boxesBeforeRun) << Child<TLabeledEdit>(*window, "StatusEdit")->text().toStdString();
   EXPECT_EQ(boxes.back().rfind("Please Turn-Off the Power and Turn-On Again", 0), 0u)
       << boxes.back();
-  EXPECT_TRUE(window->StatusEdit->text().contains(QStringLiteral("Success")))
-      << window->StatusEdit->text().toStdString();
-  EXPECT_TRUE(window->UpdateBtn->isEnabled());
+  EXPECT_TRUE(Child<TLabeledEdit>(*window, "StatusEdit")->text().contains(QStringLiteral("Success")))
+      << Child<TLabeledEdit>(*window, "StatusEdit")->text().toStdString();
+  EXPECT_TRUE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());
 }
 
 INSTANTIATE_TEST_SUITE_P(DemoMachine, PresetRunTest, ::testing::ValuesIn(AllPresetKeys()),

@@ -1,6 +1,7 @@
 // The Qt pieces behind the seams: the window timers and the open-file dialog's filter.
 
 #include "src/app/qt_dialogs.h"
+#include "src/app/qt_window_timers.h"
 #include "tests/gui/gui_support.h"
 
 namespace q71x::testing {

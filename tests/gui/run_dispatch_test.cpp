@@ -3,7 +3,7 @@
 
 #include <QLineEdit>
 
-#include "src/app/run_dispatch.h"
+#include "src/update/procedure_dispatch.h"
 #include "tests/gui/gui_support.h"
 
 namespace q71x::testing {
@@ -87,13 +87,13 @@ TEST_F(RunButtonTest, RunWithoutDeviceDoesNothing) {
   MakeWindow();
   window->show();
   ShowRdPanel();
-  Tick(window->BackupFWCheckBox);
-  ASSERT_TRUE(window->UpdateBtn->isEnabled());
+  Tick(Child<QCheckBox>(*window, "BackupFWCheckBox"));
+  ASSERT_TRUE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());
   platform.ClearCommands();
-  QTest::mouseClick(window->UpdateBtn, Qt::LeftButton);
+  QTest::mouseClick(Child<QPushButton>(*window, "UpdateBtn"), Qt::LeftButton);
   EXPECT_FALSE(RunWasPressed(platform));
   EXPECT_TRUE(platform.Commands().empty());
-  EXPECT_TRUE(window->UpdateBtn->isEnabled());
+  EXPECT_TRUE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());
 }
 
 TEST_F(RunButtonTest, RunWithATypedDeviceListTextDoesNothing) {
@@ -101,11 +101,11 @@ TEST_F(RunButtonTest, RunWithATypedDeviceListTextDoesNothing) {
   MakeWindow();
   window->show();
   ShowRdPanel();
-  Tick(window->BackupFWCheckBox);
-  window->DeviceList->lineEdit()->selectAll();
-  QTest::keyClicks(window->DeviceList->lineEdit(), QStringLiteral("gone"));
+  Tick(Child<QCheckBox>(*window, "BackupFWCheckBox"));
+  Child<QComboBox>(*window, "DeviceList")->lineEdit()->selectAll();
+  QTest::keyClicks(Child<QComboBox>(*window, "DeviceList")->lineEdit(), QStringLiteral("gone"));
   platform.ClearCommands();
-  QTest::mouseClick(window->UpdateBtn, Qt::LeftButton);
+  QTest::mouseClick(Child<QPushButton>(*window, "UpdateBtn"), Qt::LeftButton);
   EXPECT_FALSE(RunWasPressed(platform));
   EXPECT_TRUE(platform.Commands().empty());
 }
@@ -118,14 +118,14 @@ TEST_F(RunButtonTest, AChipWithoutProcedureOnlyClearsTheStatus) {
   MakeWindow();
   window->show();
   ShowRdPanel();
-  Tick(window->BackupFWCheckBox);
-  ASSERT_FALSE(window->StatusEdit->text().isEmpty());
+  Tick(Child<QCheckBox>(*window, "BackupFWCheckBox"));
+  ASSERT_FALSE(Child<TLabeledEdit>(*window, "StatusEdit")->text().isEmpty());
   platform.ClearCommands();
 
-  QTest::mouseClick(window->UpdateBtn, Qt::LeftButton);
+  QTest::mouseClick(Child<QPushButton>(*window, "UpdateBtn"), Qt::LeftButton);
   EXPECT_TRUE(RunWasPressed(platform));
-  EXPECT_TRUE(window->StatusEdit->text().isEmpty());
-  EXPECT_TRUE(window->UpdateBtn->isEnabled());
+  EXPECT_TRUE(Child<TLabeledEdit>(*window, "StatusEdit")->text().isEmpty());
+  EXPECT_TRUE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());
   EXPECT_TRUE(platform.Commands().empty());
 }
 
@@ -134,13 +134,13 @@ TEST_F(RunButtonTest, AType14WhoseFirstFlashProbeFailsGoesToTheDiskProcedure) {
   bridge.ChipInfo = std::vector<std::uint8_t>{'q', '7', '1', '3', 'E', 0x01, 0, 0};
   bridge.FwInfo = FwInfoReply("713", '2');
   MakeWindow();
-  ASSERT_EQ(window->State().ChipType, 14);
-  EXPECT_EQ(window->State().FlashVendor, 0);
-  EXPECT_EQ(window->SFlashTypeLable->text(), QStringLiteral("Unknown"));
+  ASSERT_EQ(window->Core().State().ChipType, 14);
+  EXPECT_EQ(window->Core().State().FlashVendor, 0);
+  EXPECT_EQ(Child<TLabeledEdit>(*window, "SFlashTypeLable")->text(), QStringLiteral("Unknown"));
   DispatchFacts facts;
-  facts.ChipType = window->State().ChipType;
-  facts.FlashVendor = window->State().FlashVendor;
-  facts.DevicePath = window->Devices[0].DevicePath;
+  facts.ChipType = window->Core().State().ChipType;
+  facts.FlashVendor = window->Core().State().FlashVendor;
+  facts.DevicePath = window->Core().Devices()[0].DevicePath;
   EXPECT_EQ(ChooseUpdateProcedure(facts), UpdateProcedure::UpdateDiskFirmware);
 }
 
@@ -149,13 +149,13 @@ TEST_F(RunButtonTest, ABackupNameOf260CharactersStopsRunWithAStatus) {
   MakeWindow();
   window->show();
   ShowRdPanel();
-  Tick(window->BackupFWCheckBox);
-  window->BackupFileEdit->setText(QString(260, QLatin1Char('b')));
+  Tick(Child<QCheckBox>(*window, "BackupFWCheckBox"));
+  Child<TLabeledEdit>(*window, "BackupFileEdit")->setText(QString(260, QLatin1Char('b')));
   platform.ClearCommands();
-  QTest::mouseClick(window->UpdateBtn, Qt::LeftButton);
+  QTest::mouseClick(Child<QPushButton>(*window, "UpdateBtn"), Qt::LeftButton);
   EXPECT_FALSE(RunWasPressed(platform));
   EXPECT_TRUE(platform.Commands().empty());
-  EXPECT_TRUE(window->StatusEdit->text().contains(QStringLiteral("260")));
+  EXPECT_TRUE(Child<TLabeledEdit>(*window, "StatusEdit")->text().contains(QStringLiteral("260")));
 }
 
 TEST_F(RunButtonTest, EventsArrivingDuringAProcedureWaitUntilItReturns) {
@@ -163,8 +163,8 @@ TEST_F(RunButtonTest, EventsArrivingDuringAProcedureWaitUntilItReturns) {
   MakeWindow();
   window->show();
   ShowRdPanel();
-  Tick(window->EraseOnlyCheck);
-  ASSERT_TRUE(window->UpdateBtn->isEnabled());
+  Tick(Child<QCheckBox>(*window, "EraseOnlyCheck"));
+  ASSERT_TRUE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());
 
   bool injected = false;
   bool runDisabledMeanwhile = false;
@@ -174,18 +174,18 @@ TEST_F(RunButtonTest, EventsArrivingDuringAProcedureWaitUntilItReturns) {
       return;
     }
     injected = true;
-    runDisabledMeanwhile = !window->UpdateBtn->isEnabled();
+    runDisabledMeanwhile = !Child<QPushButton>(*window, "UpdateBtn")->isEnabled();
     commandsWhenInjected = platform.Commands().size();
-    window->TimerMsg(kHotPlugTimerId);
-    window->DeviceChangeMsg(kDeviceArrival);
-    window->DropFilesMsg({QStringLiteral("/dropped.bin")});
+    window->Core().TimerMsg(kHotPlugTimerId);
+    window->Core().DeviceChangeMsg(kDeviceArrival);
+    window->Core().DropFilesMsg({"/dropped.bin"});
     EXPECT_FALSE(timers->IsRunning(kHotPlugTimerId));
-    EXPECT_TRUE(window->FwFilenameEdit->text().isEmpty());
+    EXPECT_TRUE(Child<TLabeledEdit>(*window, "FwFilenameEdit")->text().isEmpty());
     // Nothing else was sent in between: no refresh, no chip check.
     EXPECT_EQ(platform.Commands().size(), commandsWhenInjected);
   };
   const int opensBefore = CommandsStartingWith({0xFF, 0x04, 0x51, 0x56, 0x55});
-  QTest::mouseClick(window->UpdateBtn, Qt::LeftButton);
+  QTest::mouseClick(Child<QPushButton>(*window, "UpdateBtn"), Qt::LeftButton);
   bridges.BeforeAnswer = nullptr;
 
   ASSERT_TRUE(injected);
@@ -193,7 +193,7 @@ TEST_F(RunButtonTest, EventsArrivingDuringAProcedureWaitUntilItReturns) {
   // Replayed in order once Run was back: the refresh the timer asked for, the restart of the
   // debounce, then the drop with its chip check.
   EXPECT_EQ(CommandsStartingWith({0xFF, 0x04, 0x51, 0x56, 0x55}), opensBefore + 1);
-  EXPECT_EQ(window->FwFilenameEdit->text(), QStringLiteral("/dropped.bin"));
+  EXPECT_EQ(Child<TLabeledEdit>(*window, "FwFilenameEdit")->text(), QStringLiteral("/dropped.bin"));
   EXPECT_TRUE(timers->IsRunning(kHotPlugTimerId));
   EXPECT_EQ(timers->Sets().back().DelayMs, 1200);
 }

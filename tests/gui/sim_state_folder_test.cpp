@@ -96,9 +96,9 @@ TEST_F(SimStateFolderTest, AnUpdateThroughTheWindowSurvivesARestart) {
     QObject::connect(&window, &TQ71xFwTool::ProcedureFinished,
                      [&] { EXPECT_TRUE(state.Save(system).empty()); });
     dialogs.QueueOpenFileAnswer(image);
-    QTest::mouseClick(window.LoadBtn, Qt::LeftButton);
-    QTest::mouseClick(window.UpdateBtn, Qt::LeftButton);
-    ASSERT_EQ(window.StatusEdit->text(), QStringLiteral("Programming Success!!"));
+    QTest::mouseClick(Child<QPushButton>(window, "LoadBtn"), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(window, "UpdateBtn"), Qt::LeftButton);
+    ASSERT_EQ(Child<TLabeledEdit>(window, "StatusEdit")->text(), QStringLiteral("Programming Success!!"));
     EXPECT_EQ(finished.count(), 1);
     flashAfterRun = Only(system).Bridge.Flash->Contents();
   }

@@ -16,22 +16,22 @@ TEST_F(StartupTest, WithoutBridgeTheWindowOpensShortWithDisabledListAndEmptyFiel
   EXPECT_EQ(w.windowTitle(), QStringLiteral(" QV4071x FW Update Utility v1.16.00"));
   EXPECT_EQ(w.width(), 347);
   EXPECT_EQ(w.height(), 420 - 129);
-  EXPECT_FALSE(w.RdPanel->isVisibleTo(&w));
-  ASSERT_EQ(w.DeviceList->count(), 1);
-  EXPECT_EQ(w.DeviceList->currentText(), QStringLiteral("No available device!!!"));
-  EXPECT_FALSE(w.DeviceList->isEnabled());
-  EXPECT_FALSE(w.UpdateBtn->isEnabled());
+  EXPECT_FALSE(Child<QFrame>(w, "RdPanel")->isVisibleTo(&w));
+  ASSERT_EQ(Child<QComboBox>(w, "DeviceList")->count(), 1);
+  EXPECT_EQ(Child<QComboBox>(w, "DeviceList")->currentText(), QStringLiteral("No available device!!!"));
+  EXPECT_FALSE(Child<QComboBox>(w, "DeviceList")->isEnabled());
+  EXPECT_FALSE(Child<QPushButton>(w, "UpdateBtn")->isEnabled());
   for (TLabeledEdit* field :
-       {w.ChipLabelEdit, w.DiskLetterLable, w.FwVerLableEdit, w.SFlashTypeLable, w.StatusEdit}) {
+       {Child<TLabeledEdit>(w, "ChipLabelEdit"), Child<TLabeledEdit>(w, "DiskLetterLable"), Child<TLabeledEdit>(w, "FwVerLableEdit"), Child<TLabeledEdit>(w, "SFlashTypeLable"), Child<TLabeledEdit>(w, "StatusEdit")}) {
     EXPECT_TRUE(field->text().isEmpty()) << field->objectName().toStdString();
   }
-  EXPECT_EQ(w.DeviceCount, 0);
-  EXPECT_EQ(w.State().EraseOnly, 0u);
+  EXPECT_EQ(w.Core().DeviceCount(), 0);
+  EXPECT_EQ(w.Core().State().EraseOnly, 0u);
   EXPECT_TRUE(dialogs.Boxes().empty());
   // Program-wide settings start from their own values, not from the boxes' first items.
-  EXPECT_EQ(w.Settings().FirmwareSize, 65536u);
-  EXPECT_EQ(w.Settings().FlashPageSize, 8192u);
-  EXPECT_EQ(w.FwSizeCheck->currentText(), QStringLiteral("32KB"));
+  EXPECT_EQ(w.Core().Settings().FirmwareSize, 65536u);
+  EXPECT_EQ(w.Core().Settings().FlashPageSize, 8192u);
+  EXPECT_EQ(Child<QComboBox>(w, "FwSizeCheck")->currentText(), QStringLiteral("32KB"));
 }
 
 TEST_F(StartupTest, RdVersionShowsThePanelAndTwoSwitchesRestoreTheHeight) {
@@ -40,16 +40,16 @@ TEST_F(StartupTest, RdVersionShowsThePanelAndTwoSwitchesRestoreTheHeight) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
   const int shortHeight = w.height();
 
-  Tick(w.RdCheckBox);
+  Tick(Child<QCheckBox>(w, "RdCheckBox"));
   EXPECT_EQ(w.height(), shortHeight + 129);
-  EXPECT_TRUE(w.RdPanel->isVisible());
-  EXPECT_TRUE(w.EraseOnlyCheck->isVisible());
-  Tick(w.RdCheckBox);
+  EXPECT_TRUE(Child<QFrame>(w, "RdPanel")->isVisible());
+  EXPECT_TRUE(Child<QCheckBox>(w, "EraseOnlyCheck")->isVisible());
+  Tick(Child<QCheckBox>(w, "RdCheckBox"));
   EXPECT_EQ(w.height(), shortHeight);
-  EXPECT_FALSE(w.RdPanel->isVisible());
+  EXPECT_FALSE(Child<QFrame>(w, "RdPanel")->isVisible());
 
-  Tick(w.RdCheckBox);
-  Tick(w.RdCheckBox);
+  Tick(Child<QCheckBox>(w, "RdCheckBox"));
+  Tick(Child<QCheckBox>(w, "RdCheckBox"));
   EXPECT_EQ(w.height(), shortHeight);
   EXPECT_EQ(w.width(), 347);
 }
@@ -58,30 +58,30 @@ TEST_F(StartupTest, HiddenControlsStayHiddenInEngineeringMode) {
   TQ71xFwTool& w = MakeWindow();
   w.show();
   ShowRdPanel();
-  EXPECT_FALSE(w.RefreshBtn->isVisible());
-  EXPECT_FALSE(w.FwPgSizeCheck->isVisible());
-  EXPECT_FALSE(w.FwPgBurnSizeLabel->isVisible());
-  EXPECT_FALSE(w.QV958Path->isVisible());
+  EXPECT_FALSE(Child<QPushButton>(w, "RefreshBtn")->isVisible());
+  EXPECT_FALSE(Child<QComboBox>(w, "FwPgSizeCheck")->isVisible());
+  EXPECT_FALSE(Child<QLabel>(w, "FwPgBurnSizeLabel")->isVisible());
+  EXPECT_FALSE(Child<QComboBox>(w, "QV958Path")->isVisible());
   // The firmware-size box belongs to chip type 4 with an action box ticked only.
-  EXPECT_FALSE(w.FwSizeCheck->isVisible());
-  EXPECT_FALSE(w.FwSizeLable->isVisible());
-  EXPECT_TRUE(w.BackupFileEdit->isVisible());
-  EXPECT_TRUE(w.BackupFileEdit->EditLabel()->isVisible());
+  EXPECT_FALSE(Child<QComboBox>(w, "FwSizeCheck")->isVisible());
+  EXPECT_FALSE(Child<QLabel>(w, "FwSizeLable")->isVisible());
+  EXPECT_TRUE(Child<TLabeledEdit>(w, "BackupFileEdit")->isVisible());
+  EXPECT_TRUE(Child<TLabeledEdit>(w, "BackupFileEdit")->EditLabel()->isVisible());
 }
 
 TEST_F(StartupTest, StartUpOpensEveryBridgeSessionAndChecksTheFirstDevice) {
   AddQv40714();
   TQ71xFwTool& w = MakeWindow();
 
-  EXPECT_EQ(w.DeviceCount, 1);
-  EXPECT_TRUE(w.DeviceList->isEnabled());
-  EXPECT_EQ(w.DeviceList->currentIndex(), 0);
-  EXPECT_EQ(w.ChipLabelEdit->text(), QStringLiteral("QV40714 Series"));
+  EXPECT_EQ(w.Core().DeviceCount(), 1);
+  EXPECT_TRUE(Child<QComboBox>(w, "DeviceList")->isEnabled());
+  EXPECT_EQ(Child<QComboBox>(w, "DeviceList")->currentIndex(), 0);
+  EXPECT_EQ(Child<TLabeledEdit>(w, "ChipLabelEdit")->text(), QStringLiteral("QV40714 Series"));
   EXPECT_EQ(CommandsStartingWith({0xFF, 0x04, 0x51, 0x56, 0x55}), 1);
   // The chip check runs at the end of the refresh and again when the panel is hidden.
   EXPECT_EQ(CommandsStartingWith({0xE0, 0xF4, 0xE7}), 2);
-  EXPECT_FALSE(w.UpdateBtn->isEnabled());
-  EXPECT_TRUE(w.DevNotify);
+  EXPECT_FALSE(Child<QPushButton>(w, "UpdateBtn")->isEnabled());
+  EXPECT_TRUE(w.Core().DevNotify());
 }
 
 TEST_F(StartupTest, ClosingSendsSessionCloseToCdromClassDevicesOnly) {
@@ -90,8 +90,8 @@ TEST_F(StartupTest, ClosingSendsSessionCloseToCdromClassDevicesOnly) {
   bridges[kCdromPath].InquiryCode = "q926";
   platform.SetInterfaces(InterfaceClass::Cdrom, {kCdromPath});
   MakeWindow();
-  ASSERT_EQ(window->DeviceCount, 3);
-  EXPECT_EQ(window->Devices[2].IsCdromClass, 1);
+  ASSERT_EQ(window->Core().DeviceCount(), 3);
+  EXPECT_EQ(window->Core().Devices()[2].IsCdromClass, 1);
   platform.ClearCommands();
 
   window.reset();

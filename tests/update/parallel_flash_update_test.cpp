@@ -162,7 +162,7 @@ TEST_F(ParallelFlashTest, ImagesThatCannotBeProgrammedAreRefusedBeforeAnythingIs
       {files.Write("big.bin", PatternBytes(kParallelFlashSize + 1)),
        "Firmware file too large for the flash address range, nothing erased!"},
       {std::string(260, 'a'),
-       "Firmware file name too long (260 characters or more), not accepted!"},
+       "Firmware file name too long!"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.status);
@@ -233,7 +233,7 @@ TEST_F(ParallelBackupTest, FailuresAreNeverReportedAsABackup) {
       {"file not written whole", "/dev/full", Reads::Agree, 0,
        "Write Backup File Error!! The backup file is incomplete."},
       {"name too long", std::string(260, 'b'), Reads::Agree, 0,
-       "Backup file name too long (260 characters or more), not accepted!"},
+       "Backup file name too long!"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

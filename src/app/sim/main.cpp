@@ -69,11 +69,11 @@ int main(int argc, char* argv[]) {
     platform.SetKeepHistory(false);
     q71x::ScopedActivePlatform usePlatform(platform);
     q71x::TQ71xFwTool window;
-    window.OpenDialog1.InitialDir = (state.Root() / "images").string();
+    window.Core().OpenDialog1().InitialDir = (state.Root() / "images").string();
     QObject::connect(&window, &q71x::TQ71xFwTool::ProcedureFinished,
                      [&] { Warn("cannot write", state.Save(system)); });
     if (options.isSet(rdVersionOption)) {
-      window.RdCheckBox->setChecked(true);
+      window.Core().SetTicked(q71x::Control::RdCheckBox, true);
     }
     q71x::EnclosurePanel panel(system);
     // The panel is a helper: closing the tool's window ends the program.

@@ -1,7 +1,6 @@
 #pragma once
-// The texts the window shows, exactly as operators have always seen them (misspellings kept).
-
-#include <QString>
+// The texts the window shows, exactly as operators have always seen them (misspellings kept),
+// and the few of our own, short enough to be read whole in the status field.
 
 #include <string_view>
 
@@ -23,13 +22,8 @@ inline constexpr std::string_view kChipNotSupportedText = "The chip not support 
 inline constexpr std::string_view kNotQuvarisChipText = "Not Quvaris Chip!!";
 inline constexpr std::string_view kUpdateBtnPressDebugText = "Update Btn Press\n";
 
-// Ours: a file name the tool would have had to cut is refused instead.
-inline constexpr std::string_view kFileNameTooLongText =
-    "File name too long (260 characters or more), not accepted!";
+// Ours: the parallel-flash part is taken only from the list, never from a typed text.
+inline constexpr std::string_view kFlashTypeNotListedText = "Choose a Flash Type from the list!";
 
-// A fixed text of ours as the widgets take it.
-inline QString WindowText(std::string_view text) {
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 }  // namespace q71x

@@ -3,10 +3,6 @@
 // it fires every delay until killed. Tests put a fake behind this to step time by hand.
 
 #include <functional>
-#include <map>
-#include <memory>
-
-class QTimer;
 
 namespace q71x {
 
@@ -21,18 +17,5 @@ class WindowTimers {
   virtual void KillTimer(int timerId) = 0;
 };
 
-// Qt timers, delivered through the window's event loop.
-class QtWindowTimers final : public WindowTimers {
- public:
-  QtWindowTimers();
-  ~QtWindowTimers() override;
-  void SetExpiryHandler(ExpiryHandler handler) override { handler_ = std::move(handler); }
-  void SetTimer(int timerId, int delayMs) override;
-  void KillTimer(int timerId) override;
-
- private:
-  ExpiryHandler handler_;
-  std::map<int, std::unique_ptr<QTimer>> timers_;
-};
 
 }  // namespace q71x

@@ -1,5 +1,5 @@
 #pragma once
-// Which update procedure Run starts for the identified chip, and starting it.
+// Which update procedure Run starts for the identified chip.
 
 #include <cstdint>
 #include <string>
@@ -12,7 +12,7 @@ namespace q71x {
 // they are not supported.
 inline constexpr int kDiskKeptSupportedLevel = 0xD0;
 
-// What the choice depends on, taken from the window when Run is pressed.
+// What the choice depends on, taken from the chip state when Run is pressed.
 struct DispatchFacts {
   std::uint8_t ChipType = 0;
   std::uint8_t ChipRevision = 0;

@@ -1,4 +1,4 @@
-#include "src/app/window_timers.h"
+#include "src/app/qt_window_timers.h"
 
 #include <QTimer>
 

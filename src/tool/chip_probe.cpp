@@ -1,0 +1,67 @@
+#include "src/tool/chip_probe.h"
+
+#include <cstdint>
+
+#include "src/device/chip_tables.h"
+#include "src/device/identification.h"
+#include "src/update/firmware_version_text.h"
+#include "src/update/flash_determination.h"
+#include "src/update/toggle_bit_probe.h"
+
+namespace q71x {
+namespace {
+
+constexpr std::uint32_t kConfigBlockLength = 18;
+
+void ReadVersion(const std::string& path, std::uint8_t chipType, ChipProbe& probe) {
+  std::uint8_t reply[kFwInfoLength] = {};
+  std::uint32_t transferred = 0;
+  if (ReadFwInfo(path, reply, kFwInfoLength, &transferred) == 0) {
+    probe.VersionText = UnreadableVersionText(chipType);
+    return;
+  }
+  probe.VersionRead = true;
+  if (!HasFwInfoSignature(reply)) {
+    return;
+  }
+  probe.OurSignature = true;
+  const int toggleBitSet = chipType == 10 ? ToggleBitProbe(path) : 0;
+  probe.VersionText = FirmwareVersionText(chipType, reply, transferred, toggleBitSet);
+}
+
+}  // namespace
+
+void IdentifyInto(const std::string& devicePath, ChipState& state) {
+  const std::uint16_t identity = IdentifyChip(devicePath);
+  state.ChipType = IdentityType(identity);
+  state.ChipRevision = IdentityRevision(identity);
+}
+
+ChipProbe ProbeChipMemory(const std::string& devicePath, ChipState& state,
+                          ProgramSettings& settings) {
+  ChipProbe probe;
+  switch (ChipGroupOf(state.ChipType)) {
+    case ChipGroup::SerialFlash:
+      probe.FlashText = DetermineSerialFlash(devicePath, state, settings);
+      break;
+    case ChipGroup::DiskKept: {
+      std::uint8_t block[kConfigBlockLength] = {};
+      int answered = 0;
+      state.ConfigLevel = ReadConfigBlock(devicePath, block, kConfigBlockLength, &answered);
+      probe.LevelRead = answered == 1;
+      break;
+    }
+    case ChipGroup::ParallelFlash:
+    case ChipGroup::NotSupported:
+      break;
+  }
+  ReadVersion(devicePath, state.ChipType, probe);
+  return probe;
+}
+
+ChipProbe ProbeChip(const std::string& devicePath, ChipState& state, ProgramSettings& settings) {
+  IdentifyInto(devicePath, state);
+  return ProbeChipMemory(devicePath, state, settings);
+}
+
+}  // namespace q71x

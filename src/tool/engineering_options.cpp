@@ -1,0 +1,100 @@
+// The engineering options: the "RD Version" switch with its panel, the two mutually exclusive
+// action boxes, the backup-file browser and the two size boxes.
+
+#include <array>
+
+#include "src/tool/tool_core.h"
+#include "src/update/update_texts.h"
+
+namespace q71x {
+namespace {
+
+constexpr std::array<std::uint32_t, 6> kFirmwareSizes = {32768,  65536,  131072,
+                                                         262144, 524288, 1048576};
+constexpr std::array<std::uint32_t, 5> kFlashPageSizes = {32768, 16384, 8192, 4096, 2048};
+
+// The value for the selected item; a typed text that selects no item keeps `current`.
+template <std::size_t N>
+std::uint32_t SizeForSelection(int item, const std::array<std::uint32_t, N>& sizes,
+                               std::uint32_t current) {
+  if (item < 0 || static_cast<std::size_t>(item) >= sizes.size()) {
+    return current;
+  }
+  return sizes[static_cast<std::size_t>(item)];
+}
+
+}  // namespace
+
+void ToolCore::EraseOnlyCheckClick(Control sender) {
+  if (sender == Control::EraseOnlyCheck) {
+    if (state_.ChipType == 6) {
+      SetVisible(Control::NVRAMCheck, true);
+    }
+    if (Ticked(Control::EraseOnlyCheck)) {
+      SetTicked(Control::BackupFWCheckBox, false);  // runs this handler for that box first
+    }
+  } else if (Ticked(Control::BackupFWCheckBox)) {
+    SetTicked(Control::EraseOnlyCheck, false);
+  }
+
+  const bool actionTicked = Ticked(Control::EraseOnlyCheck) || Ticked(Control::BackupFWCheckBox);
+  const bool showFwSize = state_.ChipType == 4 && actionTicked;
+  SetEnabled(Control::FwSizeCheck, showFwSize);
+  SetVisible(Control::FwSizeCheck, showFwSize);
+  SetVisible(Control::FwSizeLable, showFwSize);
+
+  state_.EraseOnly = Ticked(Control::EraseOnlyCheck) ? 1 : 0;
+
+  if (Ticked(Control::EraseOnlyCheck)) {
+    SetEnabled(Control::FwFilenameEdit, false);
+    SetEnabled(Control::UpdateBtn, DeviceReadyForRun());
+  } else {
+    SetEnabled(Control::FwFilenameEdit, true);
+    // No mismatch box here: only the file check's own open-failure box can appear.
+    SetEnabled(Control::UpdateBtn, DeviceReadyForRun() && FileNameMatchesChip());
+  }
+  if (!Enabled(Control::UpdateBtn) && Ticked(Control::BackupFWCheckBox)) {
+    SetEnabled(Control::UpdateBtn, true);
+  }
+}
+
+void ToolCore::RdCheckBoxClick() {
+  if (Ticked(Control::RdCheckBox)) {
+    SetVisible(Control::RdPanel, true);
+    return;
+  }
+  SetVisible(Control::RdPanel, false);
+  SetVisible(Control::FwSizeCheck, false);
+  SetVisible(Control::FwSizeLable, false);
+  SetEnabled(Control::FwFilenameEdit, true);
+  SetEnabled(Control::UpdateBtn, false);
+  UpdateBtnCheck();
+}
+
+void ToolCore::BackupBtnClick() {
+  SetText(Control::StatusEdit, {});
+  const std::optional<std::string> chosen = RunOpenDialog1(kBackupNameTooLongText);
+  if (!chosen) {
+    return;
+  }
+  SetText(Control::BackupFileEdit, *chosen);
+  SetEnabled(Control::UpdateBtn, true);
+}
+
+void ToolCore::FwSizeCheckChange(int item) {
+  Mutable(Control::FwSizeCheck).SelectedItem = item;
+  settings_.FirmwareSize = SizeForSelection(item, kFirmwareSizes, settings_.FirmwareSize);
+}
+
+void ToolCore::FwPgSizeCheckChange(int item) {
+  Mutable(Control::FwPgSizeCheck).SelectedItem = item;
+  settings_.FlashPageSize = SizeForSelection(item, kFlashPageSizes, settings_.FlashPageSize);
+}
+
+void ToolCore::QV958PathChange(int item) {
+  // The hidden box only re-applies the page-size box's choice.
+  Mutable(Control::QV958Path).SelectedItem = item;
+  FwPgSizeCheckChange(Controls(Control::FwPgSizeCheck).SelectedItem);
+}
+
+}  // namespace q71x

@@ -1,0 +1,48 @@
+// The Load File button and the open-file dialog it shares with the backup-file browser.
+
+#include "src/device/platform/user_dialogs.h"
+#include "src/image/file_checksum.h"
+#include "src/image/image_texts.h"
+#include "src/tool/file_name_limit.h"
+#include "src/tool/tool_core.h"
+#include "src/tool/tool_texts.h"
+#include "src/update/update_texts.h"
+
+namespace q71x {
+
+std::optional<std::string> ToolCore::RunOpenDialog1(std::string_view tooLongText) {
+  if (openDialog1_.InitialDir.empty()) {
+    openDialog1_.InitialDir = programFolder_;
+  }
+  std::optional<std::string> chosen =
+      ShowOpenFileDialog({openDialog1_.Filter, openDialog1_.InitialDir});
+  if (!chosen) {
+    return std::nullopt;
+  }
+  if (FileNameTooLong(*chosen)) {
+    SetStatus(std::string(tooLongText));
+    return std::nullopt;
+  }
+  return chosen;
+}
+
+void ToolCore::LoadBtnClick() {
+  SetText(Control::StatusEdit, {});
+  const std::optional<std::string> chosen = RunOpenDialog1(kFirmwareNameTooLongText);
+  if (!chosen) {
+    return;
+  }
+  // The field's change handler runs the chip check, which may reject the file with its box.
+  SetFileNameText(*chosen);
+  if (Ticked(Control::ChkSumChk) &&
+      VerifyFileChecksum(FirmwareFileName(), ChipIdentity()) == 0) {
+    ShowMessageBox(std::string(kChecksumFailureText), std::string(kMessageCaption));
+    SetEnabled(Control::UpdateBtn, false);
+    return;
+  }
+  // Enabled even after the chip check's rejection: an engineering override the operator has
+  // just been warned about.
+  SetEnabled(Control::UpdateBtn, true);
+}
+
+}  // namespace q71x

@@ -1,0 +1,57 @@
+// The Run button: one update procedure for the selected device, chosen from the identified chip
+// and what the chip check learnt about its flash.
+
+#include "src/device/chip_tables.h"
+#include "src/device/platform/platform.h"
+#include "src/tool/busy_scope.h"
+#include "src/tool/file_name_limit.h"
+#include "src/tool/tool_core.h"
+#include "src/tool/tool_texts.h"
+#include "src/update/procedure_dispatch.h"
+#include "src/update/update_texts.h"
+
+namespace q71x {
+
+void ToolCore::UpdateBtnClick() {
+  if (procedureRunning_) {
+    return;
+  }
+  // With no device, or a typed text in the list, there is no path to send anything to (the
+  // entry behind an old index may belong to a removed enclosure).
+  const int selected = SelectedDeviceIndex();
+  if (selected < 0) {
+    return;
+  }
+  if (ChipGroupOf(state_.ChipType) == ChipGroup::DiskKept && !configLevelKnown_) {
+    return;  // where this chip keeps its firmware is unknown; Run was disabled for it
+  }
+  // The backup name is the procedures' to check, and only when they write a backup.
+  if (FileNameTooLong(Controls(Control::FwFilenameEdit).Text)) {
+    SetStatus(std::string(kFirmwareNameTooLongText));
+    return;
+  }
+  DispatchFacts facts;
+  facts.ChipType = state_.ChipType;
+  facts.ChipRevision = state_.ChipRevision;
+  facts.FlashVendor = state_.FlashVendor;
+  facts.SstSpiFlash = state_.SstSpiFlash;
+  facts.ConfigLevel = state_.ConfigLevel;
+  facts.DevicePath = devices_[static_cast<std::size_t>(selected)].DevicePath;
+  if (ChipGroupOf(facts.ChipType) == ChipGroup::ParallelFlash &&
+      Controls(Control::FlashTypeList).SelectedItem < 0) {
+    // A typed "Flash Type" names no part: programming with the part chosen last would program
+    // for a part the visible text does not name.
+    SetStatus(std::string(kFlashTypeNotListedText));
+    return;
+  }
+
+  BusyScope scope(*this, BusyScope::Kind::Procedure);
+  ActivePlatform().DebugOutput(std::string(kUpdateBtnPressDebugText));
+  SetText(Control::StatusEdit, {});
+  lastProcedure_ = ChooseUpdateProcedure(facts);
+  // The result is not looked at here: the procedures report to the operator themselves.
+  lastResult_ = RunUpdateProcedure(lastProcedure_, *this, facts.DevicePath,
+                                   ParallelFlashPartIndex());
+}
+
+}  // namespace q71x

@@ -1,0 +1,203 @@
+#pragma once
+// The tool core: the window's state and every decision the window makes, with no toolkit. It
+// keeps the device list and its entries, the selection, the chip state and the program-wide
+// settings, the ticks, choices and texts of the controls; it refreshes the list and folds
+// hot-plug bursts, runs the chip check, decides Run, dispatches Run to one procedure, handles the
+// engineering options and Load File, and holds back events that arrive while a procedure or a
+// box of the chip check is open. Front ends (the Qt window, the native Windows window, tests)
+// forward operator events to the handlers below and show what the core tells their ToolView.
+//
+// Handlers keep the names of the window's event handlers. The core implements ToolWindow: it is
+// what the procedures see.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "src/device/discovery.h"
+#include "src/tool/bridge_list.h"
+#include "src/tool/tool_view.h"
+#include "src/tool/window_timers.h"
+#include "src/update/tool_window.h"
+#include "src/update/update_procedure.h"
+
+namespace q71x {
+
+// Hot-plug debounce: the window timer's id and its two delays.
+inline constexpr int kHotPlugTimerId = 2;
+inline constexpr int kArrivalDelayMs = 1200;
+inline constexpr int kOtherChangeDelayMs = 200;
+// Device-change event codes as the notification carries them.
+inline constexpr std::uint32_t kDeviceArrival = 0x8000;
+inline constexpr std::uint32_t kDeviceRemoveComplete = 0x8004;
+inline constexpr std::uint32_t kDevNodesChanged = 0x0007;
+
+// What the open-file dialog keeps between uses (it serves firmware and backup files alike).
+struct OpenDialogSettings {
+  std::string Filter;
+  std::string InitialDir;
+};
+
+// One control's state as the core keeps it.
+struct ControlState {
+  bool Enabled = true;
+  bool Visible = true;
+  bool Checked = false;
+  int SelectedItem = -1;  // combo boxes: -1 when none (empty, or a typed text)
+  std::string Text;       // UTF-8
+};
+
+class ToolCore final : public ToolWindow {
+ public:
+  // `programFolder`: where the open-file dialog starts the first time.
+  ToolCore(ToolView& view, std::unique_ptr<WindowTimers> timers, std::string programFolder);
+  ~ToolCore() override;
+  ToolCore(const ToolCore&) = delete;
+  ToolCore& operator=(const ToolCore&) = delete;
+
+  // Start-up in the order the window wants: every control shown as laid out, EraseOnly copied,
+  // device refresh, the "RD Version" handler, then FormCreate (hot-plug registration).
+  void Start();
+  // Shut-down: releases the hot-plug registration and closes the bridge session of every
+  // CD-ROM-class device of the list. Also run by the destructor.
+  void Shutdown();
+
+  // Operator events, forwarded by the view.
+  void DeviceListChanged(int item);           // -1: a typed text that names no item
+  void FirmwareFileEdited(const std::string& text);
+  void BackupFileEdited(const std::string& text);
+  void FlashTypeChanged(int item);
+  void TickChanged(Control box, bool ticked);  // every check box
+  void FwSizeCheckChange(int item);
+  void FwPgSizeCheckChange(int item);
+  void QV958PathChange(int item);
+  void LoadBtnClick();
+  void BackupBtnClick();
+  void UpdateBtnClick();
+  void ExitBtnClick();
+  // The window is asked to close: true when it may close now. While a procedure runs the close
+  // waits until it has returned (then CloseWindow is asked of the view).
+  bool CloseRequested();
+  // The window's own messages: device change (event code), timer (id), dropped files (names).
+  void DeviceChangeMsg(std::uint32_t eventCode);
+  void TimerMsg(int timerId);
+  void DropFilesMsg(const std::vector<std::string>& fileNames);
+
+  // The handlers the window runs itself.
+  void RefreshBtnClick();
+  void UpdateBtnCheck();
+  void EraseOnlyCheckClick(Control sender);
+  void RdCheckBoxClick();
+  void FormCreate();
+
+  // What the front ends show and the tests read.
+  const ControlState& Controls(Control control) const;
+  const std::vector<std::string>& DeviceItems() const { return deviceItems_; }
+  const std::array<DeviceEntry, kMaxDevices>& Devices() const { return devices_; }
+  int DeviceCount() const { return deviceCount_; }
+  // The selected device's entry index, or -1 when the list is empty or no item is selected.
+  int SelectedDeviceIndex() const;
+  std::uint16_t ChipIdentity() const;
+  bool ProcedureRunning() const { return procedureRunning_; }
+  bool DevNotify() const { return devNotify_; }
+  // The procedure the last Run started (None when the chip has none) and what it returned
+  // (-1 when nothing ran). Front ends without an operator watching (the command line, the
+  // fault campaign) read these; the window does not.
+  UpdateProcedure LastProcedure() const { return lastProcedure_; }
+  int LastResult() const { return lastResult_; }
+  OpenDialogSettings& OpenDialog1() { return openDialog1_; }
+  // Every status text set since start, oldest first (the latest kStatusHistoryLength).
+  const std::vector<std::string>& StatusHistory() const { return statusHistory_; }
+  // Ticks a box as the program would (its handler runs when the tick changes).
+  void SetTicked(Control box, bool ticked);
+
+  // ToolWindow: what the update procedures see.
+  ChipState& State() override { return state_; }
+  ProgramSettings& Settings() override { return settings_; }
+  void PostStatus(const std::string& text) override;
+  void SetStatus(const std::string& text) override;
+  std::string StatusText() const override;
+  void RedrawStatus() override;
+  void ProcessMessages() override;
+  std::string FirmwareFileName() const override;
+  std::string BackupFileName() const override;
+  bool RdVersionTicked() const override;
+  bool EraseOnlyTicked() const override;
+  bool BackupOnlyTicked() const override;
+  bool NvramTicked() const override;
+  bool A1ChipTicked() const override;
+  bool ChecksumTicked() const override;
+  int ParallelFlashPartIndex() const override;
+  void SetNvramTicked(bool ticked) override;
+
+  static constexpr std::size_t kStatusHistoryLength = 256;
+
+ private:
+  friend class BusyScope;
+
+  ControlState& Mutable(Control control);
+  void SetText(Control control, const std::string& text);
+  void SetEnabled(Control control, bool enabled);
+  void SetVisible(Control control, bool visible);
+  void SetSelectedItem(Control control, int item);
+  bool Ticked(Control box) const { return Controls(box).Checked; }
+  bool Enabled(Control control) const { return Controls(control).Enabled; }
+  void ShowAll();
+  // Sets the file field's text and runs its change handler even when the text did not change,
+  // as an edit control reports every text it is given.
+  void SetFileNameText(const std::string& text);
+  // Shows the open-file dialog (starting in the program's folder the first time). Nothing when
+  // the operator cancelled or chose a name too long to be taken whole (the status then shows
+  // `tooLongText`, which names the field).
+  std::optional<std::string> RunOpenDialog1(std::string_view tooLongText);
+  // The device list from discovery; the selection stays on `keepPath` when it is still listed.
+  void RebuildDeviceList(const std::vector<ListedBridge>& listed, const std::string& keepPath);
+  void ShowNoDevice();
+  // Chip-check pieces.
+  void ShowSerialFlashLayout();
+  void ShowDiskKeptLayout();
+  void ShowParallelFlashLayout();
+  void ShowUnsupportedLayout();
+  // Run decision shared by the chip check and the action boxes: the typed or loaded file name
+  // matches the chip (a name of 260 characters or more never does).
+  bool FileNameMatchesChip();
+  // A device is selected and identified, and a disk-kept chip's level is known.
+  bool DeviceReadyForRun() const;
+  // True when an event must wait: a procedure runs or a box of the chip check is open.
+  bool Busy() const { return busyDepth_ > 0; }
+  void Defer(std::function<void()> event);
+  void ReplayDeferredEvents();
+
+  ToolView& view_;
+  std::unique_ptr<WindowTimers> timers_;
+  std::string programFolder_;
+  std::array<ControlState, kControlCount> controls_{};
+  std::vector<std::string> deviceItems_;
+  std::array<DeviceEntry, kMaxDevices> devices_{};
+  int deviceCount_ = 0;
+  ChipState state_;
+  ProgramSettings settings_;
+  OpenDialogSettings openDialog1_;
+  std::vector<std::string> statusHistory_;
+  int lastParallelFlashPart_ = 0;
+  UpdateProcedure lastProcedure_ = UpdateProcedure::None;
+  int lastResult_ = -1;
+  bool configLevelKnown_ = false;  // the last chip check read a disk-kept chip's level
+  bool devNotify_ = false;
+  bool procedureRunning_ = false;
+  bool closeRequested_ = false;
+  bool started_ = false;
+  int busyDepth_ = 0;
+  // Held back while busy: the latest dropped files, whether a refresh is owed (a timer fired),
+  // and the strongest device change seen (an arrival waits longer than other changes).
+  std::vector<std::function<void()>> deferred_;
+  bool refreshOwed_ = false;
+  std::optional<std::uint32_t> deviceChangeOwed_;
+};
+
+}  // namespace q71x
