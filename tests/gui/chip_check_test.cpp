@@ -3,6 +3,8 @@
 
 #include <QLabel>
 
+#include <utility>
+
 #include "src/update/toggle_bit_probe.h"
 #include "tests/gui/gui_support.h"
 
@@ -105,6 +107,41 @@ TEST_F(ChipCheckTest, UnsupportedChipHidesEverythingFlashRelated) {
   EXPECT_TRUE(Child<TLabeledEdit>(w, "FwVerLableEdit")->text().isEmpty());
 }
 
+// The mismatch box lets events through; a hot-plug refresh or a dropped file handled inside it
+// would start a second check on another device's facts. They wait until the check is done.
+TEST_F(ChipCheckTest, EventsArrivingWhileTheCheckShowsABoxWaitForItsEnd) {
+  AddQv40714();
+  FakeBridge& second = AddQv40714(kSecondUsbPath);
+  second.InquiryCode = "q713";
+  MakeWindow();
+  TempFolder folder;
+  const std::string other = folder.Image("other.bin", 4, 1);
+  const std::string dropped = folder.Image("dropped.bin", 1, 1);
+  std::size_t commandsInBox = 0;
+  std::string chipInBox;
+  bool injected = false;
+  dialogs.WhileBoxOpen = [&](const MessageBoxRequest&) {
+    if (std::exchange(injected, true)) {
+      return;
+    }
+    const std::size_t before = platform.Commands().size();
+    window->Core().DeviceChangeMsg(kDeviceArrival);
+    window->Core().TimerMsg(kHotPlugTimerId);
+    window->Core().DropFilesMsg({dropped});
+    commandsInBox = platform.Commands().size() - before;
+    chipInBox = Child<TLabeledEdit>(*window, "FwFilenameEdit")->text().toStdString();
+  };
+  window->Core().DropFilesMsg({other});
+  ASSERT_TRUE(injected);
+  EXPECT_EQ(commandsInBox, 0u);
+  EXPECT_EQ(chipInBox, other);
+  // Once the check was done: the drop and its own check, and the debounce started over.
+  EXPECT_EQ(Child<TLabeledEdit>(*window, "FwFilenameEdit")->text().toStdString(), dropped);
+  EXPECT_TRUE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());
+  EXPECT_TRUE(timers->IsRunning(kHotPlugTimerId));
+  EXPECT_EQ(window->Core().SelectedDeviceIndex(), 0);
+}
+
 TEST_F(ChipCheckTest, AMismatchingFileGivesOneBoxAndDisablesRunButStillFillsTheDisplay) {
   AddQv40714();
   MakeWindow();
@@ -141,7 +178,8 @@ TEST_F(ChipCheckTest, ATypedNameOf260CharactersIsRefusedWithoutOpeningAnything) 
   Child<TLabeledEdit>(*window, "FwFilenameEdit")->setText(QString(260, QLatin1Char('x')));
   EXPECT_TRUE(dialogs.Boxes().empty());
   EXPECT_FALSE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());
-  EXPECT_TRUE(Child<TLabeledEdit>(*window, "StatusEdit")->text().contains(QStringLiteral("260")));
+  EXPECT_EQ(Child<TLabeledEdit>(*window, "StatusEdit")->text(),
+            QStringLiteral("Firmware file name too long!"));
   EXPECT_EQ(Child<TLabeledEdit>(*window, "ChipLabelEdit")->text(), QStringLiteral("QV40714 Series"));
 }
 

@@ -148,7 +148,9 @@ TEST_F(DeviceRefreshTest, PathsAreLowerCasedAndDriveLettersShown) {
   EXPECT_EQ(Child<TLabeledEdit>(*window, "DiskLetterLable")->text(), QStringLiteral("EF"));
 }
 
-TEST_F(DeviceRefreshTest, ARefreshSelectsTheFirstDeviceAgain) {
+// Two enclosures of one chip take the same image: after the power cycle the update asks for,
+// Run must still be for the enclosure the operator chose, not the first one listed.
+TEST_F(DeviceRefreshTest, ARefreshKeepsTheChosenDeviceWhileItIsListed) {
   AddQv40714(kUsbPath);
   AddQv40714(kSecondUsbPath);
   MakeWindow();
@@ -156,7 +158,16 @@ TEST_F(DeviceRefreshTest, ARefreshSelectsTheFirstDeviceAgain) {
   ASSERT_EQ(window->Core().SelectedDeviceIndex(), 1);
   window->Core().DeviceChangeMsg(kDevNodesChanged);
   timers->Advance(200);
+  EXPECT_EQ(window->Core().SelectedDeviceIndex(), 1);
+  EXPECT_EQ(Child<QComboBox>(*window, "DeviceList")->currentIndex(), 1);
+
+  // Gone: the list falls back to its first item.
+  diskPaths.erase(diskPaths.begin() + 1);
+  platform.SetInterfaces(InterfaceClass::Disk, diskPaths);
+  window->Core().DeviceChangeMsg(kDeviceRemoveComplete);
+  timers->Advance(200);
   EXPECT_EQ(window->Core().SelectedDeviceIndex(), 0);
+  EXPECT_EQ(window->Core().Devices()[0].DevicePath, kUsbPath);
 }
 
 TEST_F(DeviceRefreshTest, DroppingOneFileSetsTheFieldAndChecksIt) {

@@ -182,13 +182,16 @@ TEST_F(LoadFileTest, ALoadedOrBrowsedNameOf260CharactersIsRefused) {
   QTest::mouseClick(Child<QPushButton>(*window, "LoadBtn"), Qt::LeftButton);
   EXPECT_TRUE(Child<TLabeledEdit>(*window, "FwFilenameEdit")->text().isEmpty());
   EXPECT_FALSE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());
-  EXPECT_TRUE(Child<TLabeledEdit>(*window, "StatusEdit")->text().contains(QStringLiteral("260")));
+  EXPECT_EQ(Child<TLabeledEdit>(*window, "StatusEdit")->text(),
+            QStringLiteral("Firmware file name too long!"));
 
   ShowRdPanel();
   dialogs.QueueOpenFileAnswer(longName);
   QTest::mouseClick(Child<QPushButton>(*window, "BackupBtn"), Qt::LeftButton);
   EXPECT_TRUE(Child<TLabeledEdit>(*window, "BackupFileEdit")->text().isEmpty());
   EXPECT_FALSE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());
+  EXPECT_EQ(Child<TLabeledEdit>(*window, "StatusEdit")->text(),
+            QStringLiteral("Backup file name too long!"));
 }
 
 TEST_F(LoadFileTest, BrowseSetsTheBackupNameAndEnablesRun) {

@@ -3,8 +3,12 @@
 namespace q71x::testing {
 
 RecordingDialogs::RecordingDialogs() {
-  previousBox_ =
-      SetMessageBoxHandler([this](const MessageBoxRequest& box) { boxes_.push_back(box); });
+  previousBox_ = SetMessageBoxHandler([this](const MessageBoxRequest& box) {
+    boxes_.push_back(box);
+    if (WhileBoxOpen) {
+      WhileBoxOpen(box);
+    }
+  });
   previousFile_ = SetOpenFileHandler([this](const OpenFileRequest& request) {
     fileRequests_.push_back(request);
     if (answers_.empty()) {

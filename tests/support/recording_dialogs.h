@@ -2,6 +2,7 @@
 // Replaces the process-wide message box and open-file dialog for the life of a test.
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,8 @@ class RecordingDialogs {
   RecordingDialogs& operator=(const RecordingDialogs&) = delete;
 
   const std::vector<MessageBoxRequest>& Boxes() const { return boxes_; }
+  // Runs while a box is open, as the events a real box's own event loop lets through would.
+  std::function<void(const MessageBoxRequest&)> WhileBoxOpen;
   std::vector<std::string> BoxTexts() const;
   const std::vector<OpenFileRequest>& FileRequests() const { return fileRequests_; }
   // Answers for the next open-file dialogs, in order; nullopt = cancelled. When none are
