@@ -11,7 +11,9 @@
 #include "bench/bench_devices.h"
 #include "bench/sim_machine.h"
 #include "src/image/sample_image.h"
-#include "src/update/chip_probes.h"
+#include "src/device/chip_tables.h"
+#include "src/image/firmware_match.h"
+#include "src/tool/chip_probe.h"
 #include "tests/support/temp_dir.h"
 
 namespace q71x::bench {
@@ -40,7 +42,9 @@ void ChipCheck(benchmark::State& state, const char* deviceKey, int imageChipType
   for (auto _ : state) {
     ChipState chip;
     ProgramSettings settings;
-    benchmark::DoNotOptimize(RunChipProbes(device->Path, file, chip, settings));
+    benchmark::DoNotOptimize(ProbeChip(device->Path, chip, settings));
+    benchmark::DoNotOptimize(
+        FirmwareMatchesChip(file, MakeChipIdentity(chip.ChipType, chip.ChipRevision)));
   }
   state.counters["commands_per_check"] =
       benchmark::Counter(static_cast<double>(machine.Counter().Tally().Commands) /

@@ -2,7 +2,7 @@
 
 #include "bench/bench_devices.h"
 #include "src/image/sample_image.h"
-#include "src/update/chip_probes.h"
+#include "src/tool/chip_probe.h"
 
 namespace q71x::bench {
 
@@ -14,7 +14,7 @@ PreparedCase::PreparedCase(const ProcedureCase& procedureCase, bool latencyModel
     return;
   }
   path_ = device_->Path;
-  RunChipProbes(path_, {}, window_.state, window_.settings);
+  ProbeChip(path_, window_.state, window_.settings);
 
   window_.nvram = case_.NvramTicked;
   window_.a1Chip = case_.A1Ticked;

@@ -35,7 +35,7 @@
 #include "src/app/fwupdate.h"
 #include "src/app/labeled_edit.h"
 #include "src/image/sample_image.h"
-#include "src/update/chip_probes.h"
+#include "src/tool/chip_probe.h"
 #include "tests/support/temp_dir.h"
 
 namespace q71x::bench {
@@ -159,14 +159,14 @@ std::vector<std::vector<std::uint8_t>> LoggedBlocks(SimMachine& machine, std::si
   return blocks;
 }
 
-// The benchmarks time the chip check's device part without the window (RunChipProbes); this
+// The benchmarks time the chip check's device part without the window (ProbeChip); this
 // says whether that part sends the very blocks the window's check sent to the same device.
 bool ProbesSendTheSameBlocks(SimMachine& machine, const std::string& path,
                              const std::vector<std::vector<std::uint8_t>>& windowBlocks) {
   const std::size_t from = machine.System().Log().Size();
   ChipState state;
   ProgramSettings settings;
-  RunChipProbes(path, {}, state, settings);
+  ProbeChip(path, state, settings);
   return LoggedBlocks(machine, from) == windowBlocks;
 }
 

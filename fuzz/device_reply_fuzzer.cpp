@@ -22,7 +22,9 @@
 #include "src/device/platform/platform.h"
 #include "src/device/platform/user_dialogs.h"
 #include "src/image/sample_image.h"
-#include "src/update/chip_probes.h"
+#include "src/device/chip_tables.h"
+#include "src/image/firmware_match.h"
+#include "src/tool/chip_probe.h"
 #include "src/update/df_erase_marks.h"
 #include "src/update/update_procedure.h"
 #include "tests/support/recording_window.h"
@@ -157,7 +159,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   q71x::testing::RecordingWindow window;
   window.firmwareFile = Files().image;
   window.backupFile = Files().backup;
-  q71x::RunChipProbes(kDevicePath, Files().image, window.state, window.settings);
+  q71x::ProbeChip(kDevicePath, window.state, window.settings);
+  q71x::FirmwareMatchesChip(Files().image, q71x::MakeChipIdentity(window.state.ChipType,
+                                                                  window.state.ChipRevision));
   window.nvram = (ticks & 0x01) != 0;
   window.a1Chip = (ticks & 0x02) != 0;
   window.parallelPart = (ticks >> 2) % 4;

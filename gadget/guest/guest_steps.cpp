@@ -23,6 +23,8 @@
 #include "src/device/platform/user_dialogs.h"
 #include "src/image/firmware_match.h"
 #include "src/image/sample_image.h"
+#include "src/tool/bridge_list.h"
+#include "src/tool/chip_probe.h"
 #include "src/update/flash_determination.h"
 #include "src/update/serial_flash_update.h"
 #include "src/update/update_texts.h"
@@ -170,21 +172,10 @@ bool WaitForUsbStorage(StepLog& log, std::size_t expected, int timeoutSeconds) {
 }
 
 std::vector<ListedDevice> RefreshDeviceList() {
-  DevicePathSlots slots;
-  const int diskCount = EnumerateDiskInterfaces(slots, 1);
-  const int cdromCount = EnumerateCdromInterfaces(slots, diskCount, 1);
+  // The window's own refresh: discovery, names, sessions and volumes in its order.
   std::vector<ListedDevice> listed;
-  for (int i = 0; i < diskCount + cdromCount; ++i) {
-    ListedDevice device;
-    device.Entry.DevicePath = slots[static_cast<std::size_t>(i)];
-    std::transform(device.Entry.DevicePath.begin(), device.Entry.DevicePath.end(),
-                   device.Entry.DevicePath.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    device.Entry.IsCdromClass = i >= diskCount ? 1 : 0;
-    device.DisplayName = InquiryName(device.Entry.DevicePath);
-    BridgeSessionOpen(device.Entry.DevicePath);
-    FindVolumeLetters(device.Entry.DevicePath, device.Entry.DriveLetters);
-    listed.push_back(std::move(device));
+  for (ListedBridge& bridge : ListBridges()) {
+    listed.push_back({std::move(bridge.Entry), std::move(bridge.ItemText)});
   }
   return listed;
 }
@@ -225,9 +216,8 @@ std::optional<IdentifiedBridge> CheckIdentification(StepLog& log, const std::str
                                                     int expectedChipType) {
   IdentifiedBridge bridge;
   bridge.Path = path;
-  bridge.Identity = IdentifyChip(path);
-  bridge.State.ChipType = IdentityType(bridge.Identity);
-  bridge.State.ChipRevision = IdentityRevision(bridge.Identity);
+  IdentifyInto(path, bridge.State);
+  bridge.Identity = MakeChipIdentity(bridge.State.ChipType, bridge.State.ChipRevision);
   const bool ok = log.Check(bridge.State.ChipType == expectedChipType,
                             "identification of " + path + ": \"" +
                                 std::string(ChipTypeName(bridge.State.ChipType)) + "\" revision " +
@@ -237,8 +227,8 @@ std::optional<IdentifiedBridge> CheckIdentification(StepLog& log, const std::str
   if (!ok) {
     return std::nullopt;
   }
-  // The flash is found as the window's chip check finds it, bridge settings included.
-  DetermineSerialFlash(path, bridge.State, bridge.Settings);
+  // The flash is found by the window's own chip check, bridge settings included.
+  ProbeChipMemory(path, bridge.State, bridge.Settings);
   log.Note("flash: vendor \"" +
            std::string(kFlashVendors[static_cast<std::size_t>(bridge.State.FlashVendor)].Name) +
            "\", AMIC part " + std::to_string(bridge.State.AmicFlashPart) + ", ATMEL part " +

@@ -38,7 +38,7 @@ class StepLog {
 // One row of the device list as the window's refresh builds it.
 struct ListedDevice {
   DeviceEntry Entry;
-  std::string DisplayName;  // INQUIRY bytes 8-31
+  std::string DisplayName;  // the list text: bus prefix and INQUIRY bytes 8-31
 };
 
 struct IdentifiedBridge {

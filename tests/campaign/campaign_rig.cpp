@@ -4,8 +4,9 @@
 #include <filesystem>
 
 #include "sim/quiet_stdout.h"
-#include "src/update/chip_probes.h"
+#include "src/tool/chip_probe.h"
 #include "src/update/df_erase_marks.h"
+#include "src/update/procedure_dispatch.h"
 #include "src/update/update_procedure.h"
 
 namespace q71x::campaign {
@@ -20,7 +21,17 @@ CampaignRig::CampaignRig(const CampaignDevice& device, std::string imageFile,
 }
 
 void CampaignRig::Settle(EngineeringAction action) {
-  RunChipProbes(path_, "", window_.state, window_.settings);
+  ProbeChip(path_, window_.state, window_.settings);
+  // Run goes where the window's dispatch sends this chip, not where the campaign's table says:
+  // the table is what the dispatch is checked against.
+  DispatchFacts facts;
+  facts.ChipType = window_.state.ChipType;
+  facts.ChipRevision = window_.state.ChipRevision;
+  facts.FlashVendor = window_.state.FlashVendor;
+  facts.SstSpiFlash = window_.state.SstSpiFlash;
+  facts.ConfigLevel = window_.state.ConfigLevel;
+  facts.DevicePath = path_;
+  dispatched_ = ChooseUpdateProcedure(facts);
   window_.nvram = device_.NvramTicked;
   window_.a1Chip = device_.A1Ticked;
   window_.parallelPart = device_.ParallelPart;
@@ -41,7 +52,7 @@ RunRecord CampaignRig::Run() {
   {
     sim::QuietStdout quiet;
     record.Result =
-        RunUpdateProcedure(device_.Run, window_, path_, window_.ParallelFlashPartIndex());
+        RunUpdateProcedure(dispatched_, window_, path_, window_.ParallelFlashPartIndex());
   }
   record.FinalStatus = window_.StatusText();
   for (std::size_t i = boxesBefore; i < dialogs_.Boxes().size(); ++i) {

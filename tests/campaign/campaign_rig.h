@@ -32,7 +32,9 @@ class CampaignRig {
   void Settle(EngineeringAction action);
   // Power off and on again (plugging the enclosure back in when a fault pulled it out).
   void PowerCycle();
-  // Runs the device's procedure once; standard output of the procedures is held back.
+  // The procedure the Run dispatch chose for the chip the last Settle found.
+  UpdateProcedure Dispatched() const { return dispatched_; }
+  // Runs the dispatched procedure once; standard output of the procedures is held back.
   RunRecord Run();
 
  private:
@@ -43,6 +45,7 @@ class CampaignRig {
   testing::RecordingDialogs dialogs_;
   testing::RecordingWindow window_;
   std::string path_;
+  UpdateProcedure dispatched_ = UpdateProcedure::None;
 };
 
 }  // namespace q71x::campaign

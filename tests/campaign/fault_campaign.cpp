@@ -92,6 +92,12 @@ Baseline RecordBaseline(const CampaignDevice& device, EngineeringAction action, 
     return baseline;
   }
   rig.Settle(action);
+  if (rig.Dispatched() != device.Run) {
+    baseline.Problem = "Run dispatches to \"" + std::string(UpdateProcedureName(rig.Dispatched())) +
+                       "\" where the campaign's table names \"" +
+                       std::string(UpdateProcedureName(device.Run)) + "\"";
+    return baseline;
+  }
   if (!WriteCaseImage(device, rig.Window().state, files)) {
     baseline.Problem = "the image file cannot be written";
     return baseline;
