@@ -23,7 +23,6 @@
 #include "src/device/platform/user_dialogs.h"
 #include "src/image/sample_image.h"
 #include "src/update/chip_probes.h"
-#include "src/update/df_erase_marks.h"
 #include "src/update/update_procedure.h"
 #include "tests/support/recording_window.h"
 
@@ -152,7 +151,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t ticks = data[1];
   FuzzReplyPlatform platform(data + 2, size - 2);
   q71x::ScopedActivePlatform scope(platform);
-  q71x::ResetEraseCounters();
 
   q71x::testing::RecordingWindow window;
   window.firmwareFile = Files().image;
