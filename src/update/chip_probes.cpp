@@ -31,7 +31,8 @@ std::string FirmwareVersion(const std::string& path, std::uint8_t chipType) {
   if (!HasFwInfoSignature(reply)) {
     return {};
   }
-  const int toggleBitSet = chipType == 10 ? ToggleBitProbe(path) : 0;
+  const int toggleBitSet =
+      ChipRow(chipType).Version == VersionStyle::FiveNumbersToggled ? ToggleBitProbe(path) : 0;
   return FirmwareVersionText(chipType, reply, transferred, toggleBitSet);
 }
 
