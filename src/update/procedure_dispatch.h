@@ -1,0 +1,32 @@
+#pragma once
+// Which update procedure Run starts for the identified chip: each row of the chip-type table
+// names its rule, and the rules that depend on a fact of the device are decided here from what
+// the chip check learnt.
+
+#include <cstdint>
+#include <string>
+
+#include "src/update/update_procedure.h"
+
+namespace q71x {
+
+// Chip types 5 and 13 keep their firmware on the disk from this configuration level on; below it
+// they are not supported.
+inline constexpr int kDiskKeptSupportedLevel = 0xD0;
+
+// What the choice depends on, taken from the window when Run is pressed.
+struct DispatchFacts {
+  std::uint8_t ChipType = 0;
+  std::uint8_t ChipRevision = 0;
+  std::int32_t FlashVendor = 0;
+  std::uint32_t SstSpiFlash = 0;
+  std::int32_t ConfigLevel = 0;
+  std::string DevicePath;
+};
+
+// The procedure for the chip; None when its row has none, or its condition does not hold. For a
+// row whose rule is decided by the mode flag the device is asked for it (CheckChipModeFlag),
+// always; no other rule sends anything.
+UpdateProcedure ChooseUpdateProcedure(const DispatchFacts& facts);
+
+}  // namespace q71x
