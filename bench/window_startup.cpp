@@ -178,19 +178,21 @@ void PrintChipChecks(SimMachine& machine, TQ71xFwTool& window) {
                    {"modeled ms", Align::Right},
                    {"host ms", Align::Right},
                    {"probes send the same", Align::Left}});
-  for (int item = 0; item < Child<QComboBox>(window, "DeviceList")->count() && item < kEnclosures; ++item) {
+  for (int item = 0; item < Child<QComboBox>(window, "DeviceList")->count() && item < kEnclosures;
+       ++item) {
     // Item 0 is already selected after start-up; going through another item makes the change.
     Child<QComboBox>(window, "DeviceList")->setCurrentIndex(item == 0 ? 1 : 0);
     const std::size_t logStart = machine.System().Log().Size();
     const CheckFigures figures =
         TimeCheck(machine, [&] { Child<QComboBox>(window, "DeviceList")->setCurrentIndex(item); });
-    const bool same =
-        ProbesSendTheSameBlocks(machine, window.Core().Devices()[static_cast<std::size_t>(item)].DevicePath,
-                                LoggedBlocks(machine, logStart));
-    table.AddRow(
-        {Format("%d", item), DeviceName(window, item), Child<TLabeledEdit>(window, "ChipLabelEdit")->text().toStdString(),
-         Format("%llu", static_cast<unsigned long long>(figures.Commands)),
-         Format("%.1f", figures.ModeledMs), Format("%.3f", figures.HostMs), same ? "yes" : "NO"});
+    const bool same = ProbesSendTheSameBlocks(
+        machine, window.Core().Devices()[static_cast<std::size_t>(item)].DevicePath,
+        LoggedBlocks(machine, logStart));
+    table.AddRow({Format("%d", item), DeviceName(window, item),
+                  Child<TLabeledEdit>(window, "ChipLabelEdit")->text().toStdString(),
+                  Format("%llu", static_cast<unsigned long long>(figures.Commands)),
+                  Format("%.1f", figures.ModeledMs), Format("%.3f", figures.HostMs),
+                  same ? "yes" : "NO"});
   }
   table.Print(stdout);
 }
@@ -207,9 +209,11 @@ void PrintKeystrokeCheck(SimMachine& machine, TQ71xFwTool& window) {
     return;
   }
   Child<QComboBox>(window, "DeviceList")->setCurrentIndex(0);
-  Child<TLabeledEdit>(window, "FwFilenameEdit")->setText(QString::fromStdString(file.substr(0, file.size() - 1)));
-  const CheckFigures figures =
-      TimeCheck(machine, [&] { Child<TLabeledEdit>(window, "FwFilenameEdit")->setText(QString::fromStdString(file)); });
+  Child<TLabeledEdit>(window, "FwFilenameEdit")
+      ->setText(QString::fromStdString(file.substr(0, file.size() - 1)));
+  const CheckFigures figures = TimeCheck(machine, [&] {
+    Child<TLabeledEdit>(window, "FwFilenameEdit")->setText(QString::fromStdString(file));
+  });
   std::printf(
       "keystroke in the firmware-file field (item 0, matching image): %llu commands, %.1f "
       "modeled ms, %.3f host ms\n",

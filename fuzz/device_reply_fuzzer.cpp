@@ -19,13 +19,12 @@
 #include <string>
 #include <vector>
 
+#include "src/device/chip_tables.h"
 #include "src/device/platform/platform.h"
 #include "src/device/platform/user_dialogs.h"
-#include "src/image/sample_image.h"
-#include "src/device/chip_tables.h"
 #include "src/image/firmware_match.h"
+#include "src/image/sample_image.h"
 #include "src/tool/chip_probe.h"
-#include "src/update/df_erase_marks.h"
 #include "src/update/update_procedure.h"
 #include "tests/support/recording_window.h"
 
@@ -154,14 +153,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t ticks = data[1];
   FuzzReplyPlatform platform(data + 2, size - 2);
   q71x::ScopedActivePlatform scope(platform);
-  q71x::ResetEraseCounters();
 
   q71x::testing::RecordingWindow window;
   window.firmwareFile = Files().image;
   window.backupFile = Files().backup;
   q71x::ProbeChip(kDevicePath, window.state, window.settings);
-  q71x::FirmwareMatchesChip(Files().image, q71x::MakeChipIdentity(window.state.ChipType,
-                                                                  window.state.ChipRevision));
+  q71x::FirmwareMatchesChip(
+      Files().image, q71x::MakeChipIdentity(window.state.ChipType, window.state.ChipRevision));
   window.nvram = (ticks & 0x01) != 0;
   window.a1Chip = (ticks & 0x02) != 0;
   window.parallelPart = (ticks >> 2) % 4;

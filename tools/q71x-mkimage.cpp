@@ -10,7 +10,6 @@
 #include <string_view>
 
 #include "src/device/chip_tables.h"
-#include "src/image/chip_codes.h"
 #include "src/image/sample_image.h"
 
 namespace {
@@ -47,7 +46,7 @@ std::optional<unsigned long> ParseNumber(const char* text, unsigned long max) {
 void PrintChipTypes() {
   std::printf("type  code  name\n");
   for (int type = 0; type < q71x::kChipTypeCount; ++type) {
-    const std::string code(q71x::ChipCodeFor(type));
+    const std::string code(q71x::ChipRow(type).ImageCode);
     const std::string name(q71x::ChipTypeName(type));
     std::printf("%4d  %-4s  %s\n", type, code.empty() ? "-" : code.c_str(), name.c_str());
   }

@@ -48,7 +48,9 @@ class TQ71xFwTool : public QWidget, public ToolView {
  private:
   void BuildLayout();
   void ConnectHandlers();
-  QWidget* Widget(Control control) const { return widgets_[static_cast<std::size_t>(control)]; }
+  QWidget* Widget(Control control) const {
+    return widgets_[static_cast<std::size_t>(control)];
+  }
   template <typename W>
   W* As(Control control) const {
     return static_cast<W*>(Widget(control));
@@ -71,7 +73,9 @@ class TQ71xFwTool : public QWidget, public ToolView {
   void StartHotPlugSources() override;
   void StopHotPlugSources() override;
   void CloseWindow() override;
-  void OnProcedureFinished() override { emit ProcedureFinished(); }
+  void OnProcedureFinished() override {
+    emit ProcedureFinished();
+  }
 
   std::array<QWidget*, kControlCount> widgets_{};
   std::unique_ptr<ToolCore> core_;

@@ -3,10 +3,10 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QLabel>
-#include <QFile>
 #include <QPushButton>
 
 #include "src/app/combo_selection.h"
@@ -100,7 +100,8 @@ void MakeDisplayField(TLabeledEdit* edit) {
 
 void TQ71xFwTool::BuildLayout() {
   setObjectName(QStringLiteral("Q71xFwTool"));
-  setWindowTitle(QString::fromLatin1(kWindowCaption.data(), static_cast<qsizetype>(kWindowCaption.size())));
+  setWindowTitle(
+      QString::fromLatin1(kWindowCaption.data(), static_cast<qsizetype>(kWindowCaption.size())));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
@@ -114,11 +115,13 @@ void TQ71xFwTool::BuildLayout() {
   RefreshBtn->hide();
   auto* diskLabel = MakeLabel(this, "diskLabel", "USB Disk", {24, 44, 46, 13});
   auto* DeviceList = MakeCombo(this, "DeviceList", {}, {80, 40, 249, 21}, -1);
-  auto* FwFilenameEdit = MakeLabeledEdit(this, "FwFilenameEdit", "Firmware File ", {80, 70, 249, 21});
+  auto* FwFilenameEdit =
+      MakeLabeledEdit(this, "FwFilenameEdit", "Firmware File ", {80, 70, 249, 21});
   auto* LoadBtn = MakeButton(this, "LoadBtn", "Load File", {256, 96, 75, 25});
   auto* DiskLetterLable = MakeLabeledEdit(this, "DiskLetterLable", "Drives ", {80, 100, 89, 21});
   MakeDisplayField(DiskLetterLable);
-  auto* FwVerLableEdit = MakeLabeledEdit(this, "FwVerLableEdit", "Firmware Ver. ", {80, 124, 89, 21});
+  auto* FwVerLableEdit =
+      MakeLabeledEdit(this, "FwVerLableEdit", "Firmware Ver. ", {80, 124, 89, 21});
   MakeDisplayField(FwVerLableEdit);
   auto* SFlashTypeLable = MakeLabeledEdit(this, "SFlashTypeLable", "Flash Type", {80, 148, 89, 21});
   MakeDisplayField(SFlashTypeLable);
@@ -131,10 +134,11 @@ void TQ71xFwTool::BuildLayout() {
                 {80, 172, 89, 21}, 1);
   FwPgSizeCheck->hide();
   auto* FlashTypeLabel = MakeLabel(this, "FlashTypeLabel", "Flash Type ", {24, 196, 55, 13});
-  auto* FlashTypeList = MakeCombo(this, "FlashTypeList",
-                            {QStringLiteral("ATMELAT 49BV512"), QStringLiteral("PMC OM39LV512"),
-                             QStringLiteral("SST SST39LF512")},
-                            {80, 196, 145, 21}, 0);
+  auto* FlashTypeList =
+      MakeCombo(this, "FlashTypeList",
+                {QStringLiteral("ATMELAT 49BV512"), QStringLiteral("PMC OM39LV512"),
+                 QStringLiteral("SST SST39LF512")},
+                {80, 196, 145, 21}, 0);
   auto* StatusEdit = MakeLabeledEdit(this, "StatusEdit", "Status ", {80, 220, 249, 21});
   StatusEdit->setReadOnly(true);
   auto* RdCheckBox = MakeCheck(this, "RdCheckBox", "RD Version", {8, 264, 81, 17});
@@ -156,11 +160,12 @@ void TQ71xFwTool::BuildLayout() {
   auto* A1ChipCheck = MakeCheck(RdPanel, "A1ChipCheck", "A1 Chip", {8, 8, 65, 17});
   auto* ChkSumChk = MakeCheck(RdPanel, "ChkSumChk", "Check CheckSum", {128, 8, 113, 17});
   auto* QV958Path = MakeCombo(RdPanel, "QV958Path",
-                        {QStringLiteral("1.SETNVRAM"), QStringLiteral("2.FLASHREAD"),
-                         QStringLiteral("3.FLASHOPCODE")},
-                        {240, 4, 97, 21}, 0);
+                              {QStringLiteral("1.SETNVRAM"), QStringLiteral("2.FLASHREAD"),
+                               QStringLiteral("3.FLASHOPCODE")},
+                              {240, 4, 97, 21}, 0);
   QV958Path->hide();
-  auto* EraseOnlyCheck = MakeCheck(RdPanel, "EraseOnlyCheck", "Erase All Flash Only ", {8, 28, 121, 17});
+  auto* EraseOnlyCheck =
+      MakeCheck(RdPanel, "EraseOnlyCheck", "Erase All Flash Only ", {8, 28, 121, 17});
   EraseOnlyCheck->setProperty("tag", 0);
   auto* NVRAMCheck = MakeCheck(RdPanel, "NVRAMCheck", "Include 4K NVRAM", {128, 28, 113, 17});
   auto* BackupFWCheckBox =
@@ -249,9 +254,13 @@ void TQ71xFwTool::ConnectHandlers() {
   comboChange(Control::FwSizeCheck, &ToolCore::FwSizeCheckChange);
 
   connect(As<QLineEdit>(Control::FwFilenameEdit), &QLineEdit::textChanged, this,
-          [&core](const QString& text) { core.FirmwareFileEdited(QFile::encodeName(text).toStdString()); });
+          [&core](const QString& text) {
+            core.FirmwareFileEdited(QFile::encodeName(text).toStdString());
+          });
   connect(As<QLineEdit>(Control::BackupFileEdit), &QLineEdit::textChanged, this,
-          [&core](const QString& text) { core.BackupFileEdited(QFile::encodeName(text).toStdString()); });
+          [&core](const QString& text) {
+            core.BackupFileEdited(QFile::encodeName(text).toStdString());
+          });
   // Every tick goes to the core, which runs the box's handler; ticks the core sets itself do
   // not come back here.
   for (Control box : {Control::RdCheckBox, Control::A1ChipCheck, Control::ChkSumChk,

@@ -10,7 +10,7 @@ bool PathQualifies(const std::string& path, int allow1394) {
   if (path.find("usbsto") != std::string::npos) {
     return true;
   }
-  return allow1394 != 0 && path.find("sbp2") != std::string::npos;
+  return allow1394 != 0 && IsPathOn1394(path);
 }
 
 // A path that does not fit a slot is left out rather than cut: a cut path would address some
@@ -47,6 +47,10 @@ int EnumerateClass(InterfaceClass cls, DevicePathSlots& slots, int firstSlot, in
 }
 
 }  // namespace
+
+bool IsPathOn1394(const std::string& devicePath) {
+  return devicePath.find("sbp2") != std::string::npos;
+}
 
 int EnumerateDiskInterfaces(DevicePathSlots& slots, int allow1394) {
   return EnumerateClass(InterfaceClass::Disk, slots, 0, allow1394);

@@ -23,6 +23,9 @@ struct DeviceEntry {
 // CD-ROM-class paths follow.
 using DevicePathSlots = std::vector<std::string>;
 
+// Every platform names a device behind an IEEE 1394 SBP-2 bridge with "sbp2" in its path.
+bool IsPathOn1394(const std::string& devicePath);
+
 // Accepts paths with "usbsto", and with "sbp2" when allow1394 is non-zero; disk-class paths must
 // also answer ReadChipIdDF. Paths are appended to `slots`; returns how many were stored. A path
 // longer than kMaxDevicePathChars, or one beyond the kMaxDevices-th slot, is left out.

@@ -18,34 +18,22 @@ constexpr std::uint32_t kFwInfoLength = 16;
 constexpr std::uint32_t kFwInfoRevisionCheckLength = 12;
 constexpr std::uint32_t kChipInfoLength = 40;
 constexpr std::uint32_t kChipInfoMinimum = 8;
-
-struct CodeMatch {
-  std::string_view code;
-  std::uint8_t type;
-};
-
-// The order of these lists is the order of comparison; it is not the order of the chip table.
-constexpr CodeMatch kInquiryCodes[] = {
-    {"q714", 1}, {"q712", 2}, {"q716", 3},  {"q713", 4},  {"q709", 5},  {"q842", 6},  {"q846", 7},
-    {"q848", 8}, {"q844", 9}, {"q926", 12}, {"q924", 13}, {"q962", 10}, {"q958", 11},
-};
-
-constexpr CodeMatch kInfoCodes[] = {
-    {"714", 1}, {"712", 2}, {"716", 3},  {"713", 4},  {"709", 5},  {"842", 6},  {"846", 7},
-    {"848", 8}, {"844", 9}, {"962", 10}, {"958", 11}, {"926", 12}, {"924", 13},
-};
+constexpr int kLateRevision = 5;
 
 bool BytesEqual(const std::uint8_t* bytes, std::string_view text) {
   return std::memcmp(bytes, text.data(), text.size()) == 0;
 }
 
-int MatchCode(const std::uint8_t* bytes, const CodeMatch* table, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) {
-    if (BytesEqual(bytes, table[i].code)) {
-      return table[i].type;
+// The row whose code (INQUIRY, firmware-info or chip-info, by `code`) the reply bytes carry. The
+// table's self-check keeps each code to one row, so the order of comparison cannot matter.
+const ChipTypeRow* RowWithCode(const std::uint8_t* bytes, std::string_view ChipTypeRow::*code) {
+  for (const ChipTypeRow& row : kChipTypes) {
+    const std::string_view text = row.*code;
+    if (!text.empty() && BytesEqual(bytes, text)) {
+      return &row;
     }
   }
-  return -1;
+  return nullptr;
 }
 
 bool HasFwInfoSignature(const std::uint8_t* reply) {
@@ -59,35 +47,38 @@ std::string HexPair(std::uint8_t high, std::uint8_t low) {
   return text;
 }
 
+int RevisionFromChipInfo(ChipInfoRevision rule, std::uint8_t revisionByte) {
+  switch (rule) {
+    case ChipInfoRevision::AsciiDigitOrZero:
+      if (revisionByte == 0) {
+        return 1;
+      }
+      [[fallthrough]];
+    case ChipInfoRevision::AsciiDigit:
+      return revisionByte - 0x2F;
+    case ChipInfoRevision::Count:
+      return revisionByte + 1;
+  }
+  return revisionByte - 0x2F;
+}
+
 // Chip-info refinement; leaves type and revision alone when nothing matches.
 void RefineFromChipInfo(const std::string& devicePath, int& type, int& revision) {
   std::uint8_t info[kChipInfoLength] = {};
   if (GetChipInfo(devicePath, info, sizeof info) == 0) {
-    if (type == 1) {
+    if (type == RowNumber(ChipType::Qv40714Series)) {
       revision = 1;
     }
     return;
   }
-  const std::uint8_t revisionByte = info[5];
-  if (BytesEqual(info, "q714C")) {
-    type = 1;
-    revision = revisionByte - 0x2F;
-  } else if (BytesEqual(info, "q713C")) {
-    type = 4;
-    revision = revisionByte - 0x2F;
-  } else if (BytesEqual(info, "q713E")) {
-    type = 14;
-    revision = revisionByte + 1;
-  } else if (BytesEqual(info, "q926A")) {
-    type = 12;
-    revision = revisionByte - 0x2F;
-  } else if (BytesEqual(info, "q842")) {
-    type = 6;
-    revision = revisionByte == 0 ? 1 : revisionByte - 0x2F;
+  const ChipTypeRow* row = RowWithCode(info, &ChipTypeRow::ChipInfoCode);
+  if (row != nullptr) {
+    type = RowNumber(row->Type);
+    revision = RevisionFromChipInfo(row->ChipInfoRevisionFrom, info[5]);
   }
 }
 
-void RefineType7Revision(const std::string& devicePath, int& revision) {
+void RefineFwInfoRevision(const std::string& devicePath, int& revision) {
   std::uint8_t info[kFwInfoLength] = {};
   std::uint32_t transferred = 0;
   if (ReadFwInfo(devicePath, info, kFwInfoRevisionCheckLength, &transferred) != 0 &&
@@ -111,9 +102,8 @@ void IdentifyFromReplies(const std::string& devicePath, int& type, int& revision
   if (Inquiry(devicePath, inquiry, sizeof inquiry) == 0) {
     return;
   }
-  const int inquiryType = MatchCode(inquiry + 36, kInquiryCodes, std::size(kInquiryCodes));
-  if (inquiryType >= 0) {
-    type = inquiryType;
+  if (const ChipTypeRow* row = RowWithCode(inquiry + 36, &ChipTypeRow::InquiryCode)) {
+    type = RowNumber(row->Type);
     return;
   }
   std::uint8_t chipId[2] = {};
@@ -126,17 +116,18 @@ void IdentifyFromReplies(const std::string& devicePath, int& type, int& revision
     return;
   }
   if (!HasFwInfoSignature(info)) {
-    type = 15 + ((chipId[0] >> 5) & 3);
+    // Bridges whose firmware information is not this family's tell their model by two chip-id
+    // bits, in the order of the rows from QV40716 on.
+    type = RowNumber(ChipType::Qv40716) + ((chipId[0] >> 5) & 3);
     return;
   }
   if (HexPair(info[2], info[3]).find("7A5E") != std::string::npos &&
       HexPair(info[4], info[5]).find("4712") != std::string::npos) {
-    type = 19;
+    type = RowNumber(ChipType::Qv40712);
     return;
   }
-  const int infoType = MatchCode(info + 8, kInfoCodes, std::size(kInfoCodes));
-  if (infoType >= 0) {
-    type = infoType;
+  if (const ChipTypeRow* row = RowWithCode(info + 8, &ChipTypeRow::InfoCode)) {
+    type = RowNumber(row->Type);
   }
   revision = info[11] - 0x30;
 }
@@ -148,24 +139,19 @@ std::uint16_t IdentifyChip(const std::string& devicePath) {
   int revision = 0;
   IdentifyFromReplies(devicePath, type, revision);
 
-  switch (type) {
-    case 0:
-    case 1:
-    case 3:
-    case 4:
-    case 6:
-    case 12:
+  switch (ChipRow(type).Refinement) {
+    case IdentifyRefinement::ChipInfo:
       RefineFromChipInfo(devicePath, type, revision);
       break;
-    case 7:
-      RefineType7Revision(devicePath, revision);
+    case IdentifyRefinement::FwInfoRevision:
+      RefineFwInfoRevision(devicePath, revision);
       break;
-    case 10:
+    case IdentifyRefinement::LateRevision:
       if (IsLateRevision(devicePath) != 0) {
-        revision = 5;
+        revision = kLateRevision;
       }
       break;
-    default:
+    case IdentifyRefinement::None:
       break;
   }
   return MakeChipIdentity(static_cast<std::uint8_t>(type), static_cast<std::uint8_t>(revision));

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "src/device/chip_tables.h"
+#include "src/device/chip_type_table.h"
 #include "src/device/platform/user_dialogs.h"
 #include "src/image/chip_codes.h"
 #include "src/image/image_file.h"
@@ -34,8 +35,8 @@ bool StartsWithCode(std::string_view code, std::string_view expected) {
 }
 
 // The header search: returns false when the file is already known not to belong to the chip.
-bool ReadHeaderFor(std::ifstream& file, int type, HeaderReading& reading) {
-  if (HasLateHeader(type)) {
+bool ReadHeaderFor(std::ifstream& file, const ChipTypeRow& row, HeaderReading& reading) {
+  if (row.LateHeader) {
     reading.Header = ReadImageHeader(file, kLateHeaderOffset);
     if (!reading.Header.HasShortSignature()) {
       return false;
@@ -45,10 +46,10 @@ bool ReadHeaderFor(std::ifstream& file, int type, HeaderReading& reading) {
   }
   reading.Header = ReadImageHeader(file, kPlainHeaderOffset);
   reading.Code = std::string(reading.Header.FileCode());
-  if (!IsNvramBlockType(type)) {
+  if (!row.NvramBlock) {
     return true;
   }
-  const std::string_view tableCode = ChipCodeFor(type);
+  const std::string_view tableCode = row.ImageCode;
   if (reading.Header.HasSignature()) {
     return StartsWithCode(reading.Code, tableCode);
   }
@@ -60,27 +61,25 @@ bool ReadHeaderFor(std::ifstream& file, int type, HeaderReading& reading) {
   return true;
 }
 
-bool RuleHolds(int type, int revision, const HeaderReading& reading) {
+bool RuleHolds(const ChipTypeRow& row, int revision, const HeaderReading& reading) {
   const std::string_view code = reading.Code;
-  switch (type) {
-    case 1:
-      return revision == 1 ? FileCodeEquals(code, kType1Revision1Code, 4)
-                           : FileCodeEquals(code, CodeWithDigit("714", revision - 1), 4);
-    case 2:
-    case 19:
-      return !FileCodeEquals(code, "71", 2);
-    case 3:
-    case 11:
-    case 15:
-    case 16:
-    case 17:
-    case 18:
+  switch (row.Image) {
+    case ImageRule::Never:
+      return false;
+    case ImageRule::Always:
       return true;
-    case 4:
-      return FileCodeEquals(code, CodeWithDigit("713", revision - 1), 4);
-    case 5:
-      return StartsWithCode(code, "709");
-    case 6: {
+    case ImageRule::NotSeriesCode:
+      return !StartsWithCode(code, kSeriesCodePrefix);
+    case ImageRule::Revision1MarkOrCodeWithRevision:
+      if (revision == 1) {
+        return FileCodeEquals(code, kType1Revision1Code, 4);
+      }
+      [[fallthrough]];
+    case ImageRule::CodeWithRevision:
+      return FileCodeEquals(code, CodeWithDigit(ImageMatchCode(row), revision - 1), 4);
+    case ImageRule::CodePrefix:
+      return StartsWithCode(code, ImageMatchCode(row));
+    case ImageRule::RevisionByte: {
       // A byte the file does not have names no revision.
       const auto revisionByte = reading.Header.At(kRevisionByteOffset);
       if (!revisionByte) {
@@ -89,29 +88,20 @@ bool RuleHolds(int type, int revision, const HeaderReading& reading) {
       const int value = *revisionByte == 0 ? 0 : *revisionByte - 0x30;
       return value == revision - 1;
     }
-    case 7: {
+    case ImageRule::SignatureByRevision: {
       const auto start = reading.Header.Prefix(kType7Revision1Signature.size());
       return (revision == 1 && start == kType7Revision1Signature) ||
              (revision == 2 && start == kType7Revision2Signature);
     }
-    case 8:
-    case 9:
-      return StartsWithCode(code, "844");
-    case 10:
-      return StartsWithCode(code, "962");
-    case 12:
-      return StartsWithCode(code, "926");
-    case 14:
-      return StartsWithCode(code, "713E");
-    default:  // 0, 13 and anything outside the table
-      return false;
   }
+  return false;
 }
 
 }  // namespace
 
 int FirmwareMatchesChip(const std::string& path, std::uint16_t chipIdentity) {
-  const int type = IdentityType(chipIdentity);
+  // A type outside the table is the unknown chip, which no file matches.
+  const ChipTypeRow& row = ChipRow(IdentityType(chipIdentity));
   const int revision = IdentityRevision(chipIdentity);
 
   std::ifstream file;
@@ -120,12 +110,12 @@ int FirmwareMatchesChip(const std::string& path, std::uint16_t chipIdentity) {
     return 0;
   }
   HeaderReading reading;
-  const bool searchPassed = ReadHeaderFor(file, type, reading);
+  const bool searchPassed = ReadHeaderFor(file, row, reading);
   file.close();
   if (!searchPassed) {
     return 0;
   }
-  return RuleHolds(type, revision, reading) ? 1 : 0;
+  return RuleHolds(row, revision, reading) ? 1 : 0;
 }
 
 }  // namespace q71x

@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "src/image/chip_codes.h"
+#include "src/device/chip_type_table.h"
 #include "src/image/image_file.h"
 #include "src/image/image_layout.h"
 
@@ -18,7 +18,7 @@ int DetectNvramBlock(const std::string& path, int chipType) {
   }
   const ImageHeader header = ReadImageHeader(file, kNvramHeaderOffset);
   // A chip without a code of its own (type 0, or a type outside the table) owns no block.
-  const std::string_view tableCode = ChipCodeFor(chipType);
+  const std::string_view tableCode = ChipRow(chipType).ImageCode;
   const auto code = header.Prefix(kFileCodeOffset + tableCode.size());
   return !tableCode.empty() && header.HasSignature() && code &&
                  code->substr(kFileCodeOffset) == tableCode

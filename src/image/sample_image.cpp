@@ -5,6 +5,7 @@
 #include <span>
 #include <string_view>
 
+#include "src/device/chip_type_table.h"
 #include "src/image/chip_codes.h"
 #include "src/image/file_checksum.h"
 #include "src/image/image_layout.h"
@@ -59,32 +60,34 @@ char DigitFor(int k) {
   return static_cast<char>('0' + k);
 }
 
-// The code each chip's images carry, so that the chip's own rule accepts its sample.
-std::string ChipFileCode(int type, int revision) {
-  switch (type) {
-    case 1:
-      return revision == 1 ? std::string(kType1Revision1Code)
-                           : std::string("714") + DigitFor(revision - 1);
-    case 7:
-      return std::string((revision == 2 ? kType7Revision2Signature : kType7Revision1Signature)
-                             .substr(kFileCodeOffset));
-    case 14:
-      return "713E";
-    case 8:
-    case 9:
-    case 10:  // these count their revision character from "1"
-      return std::string(ChipCodeFor(type)) + DigitFor(revision);
-    default: {
-      const std::string_view code = ChipCodeFor(type);
-      return code.empty() ? std::string() : std::string(code) + DigitFor(revision - 1);
-    }
-  }
+// The released images of these chips count their revision character from "1"; the others from
+// "0". Their rules do not compare it, so this only keeps the samples like the real files.
+bool CountsRevisionFromOne(ChipType type) {
+  return type == ChipType::Qvk848Series || type == ChipType::Qvk844Series ||
+         type == ChipType::Qvn962Series;
 }
 
-// Types 2 and 19 accept any image whose code does not begin "71", their own code included, so
-// their samples carry no header at all.
+// The code each chip's images carry, so that the chip's own rule accepts its sample.
+std::string ChipFileCode(int type, int revision) {
+  const ChipTypeRow& row = ChipRow(type);
+  if (row.Image == ImageRule::Revision1MarkOrCodeWithRevision && revision == 1) {
+    return std::string(kType1Revision1Code);
+  }
+  if (row.Image == ImageRule::SignatureByRevision) {
+    return std::string((revision == 2 ? kType7Revision2Signature : kType7Revision1Signature)
+                           .substr(kFileCodeOffset));
+  }
+  const std::string_view code = ImageMatchCode(row);
+  if (code.empty()) {
+    return {};
+  }
+  return std::string(code) + DigitFor(CountsRevisionFromOne(row.Type) ? revision : revision - 1);
+}
+
+// Chips that accept any image whose code does not begin "71" (their own code included) get
+// samples that carry no header at all.
 bool CarriesHeader(int type) {
-  return type != 2 && type != 19;
+  return ChipRow(type).Image != ImageRule::NotSeriesCode;
 }
 
 void PutHeader(SampleBytes& image, std::size_t offset, const SampleImageOptions& options) {
@@ -140,7 +143,7 @@ void PutChecksum(std::vector<std::uint8_t>& bytes, std::size_t headerOffset,
 }  // namespace
 
 std::size_t SampleHeaderOffset(const SampleImageOptions& options) {
-  if (HasLateHeader(options.ChipType)) {
+  if (ChipRow(options.ChipType).LateHeader) {
     return kLateHeaderOffset;
   }
   return options.NvramBlock ? kNvramHeaderOffset : kPlainHeaderOffset;

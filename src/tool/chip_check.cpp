@@ -4,16 +4,16 @@
 // device again.
 
 #include "src/device/chip_tables.h"
+#include "src/device/chip_type_table.h"
 #include "src/device/platform/user_dialogs.h"
 #include "src/image/firmware_match.h"
-#include "src/image/chip_codes.h"
 #include "src/tool/busy_scope.h"
 #include "src/tool/chip_probe.h"
 #include "src/tool/file_name_limit.h"
 #include "src/tool/tool_core.h"
 #include "src/tool/tool_texts.h"
-#include "src/update/update_texts.h"
 #include "src/update/procedure_dispatch.h"
+#include "src/update/update_texts.h"
 
 namespace q71x {
 
@@ -25,11 +25,13 @@ bool ToolCore::FileNameMatchesChip() {
   return FirmwareMatchesChip(name, ChipIdentity()) == 1;
 }
 
+bool ToolCore::LevelMissing() const {
+  return ChipRow(state_.ChipType).Procedure == ProcedureRule::DiskFirmwareFromLevel &&
+         !configLevelKnown_;
+}
+
 bool ToolCore::DeviceReadyForRun() const {
-  if (SelectedDeviceIndex() < 0 || state_.ChipType == 0) {
-    return false;
-  }
-  return ChipGroupOf(state_.ChipType) != ChipGroup::DiskKept || configLevelKnown_;
+  return SelectedDeviceIndex() >= 0 && state_.ChipType != 0 && !LevelMissing();
 }
 
 void ToolCore::UpdateBtnCheck() {
@@ -73,7 +75,7 @@ void ToolCore::UpdateBtnCheck() {
   switch (ChipGroupOf(state_.ChipType)) {
     case ChipGroup::SerialFlash:
       ShowSerialFlashLayout();
-      if (IsNvramBlockType(state_.ChipType)) {
+      if (ChipRow(state_.ChipType).NvramBlock) {
         SetVisible(Control::NVRAMCheck, true);
         SetTicked(Control::NVRAMCheck, true);
       }
@@ -81,8 +83,11 @@ void ToolCore::UpdateBtnCheck() {
       break;
     case ChipGroup::DiskKept:
       if (!probe.LevelRead) {
-        // Without the level nothing says where this chip keeps its firmware: no Run.
-        SetEnabled(Control::UpdateBtn, false);
+        // Without the level nothing says whether this chip's firmware may be written: no Run
+        // where the level decides it.
+        if (LevelMissing()) {
+          SetEnabled(Control::UpdateBtn, false);
+        }
       } else if (state_.ConfigLevel < kDiskKeptSupportedLevel) {
         ShowUnsupportedLayout();
       } else {

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "src/device/chip_tables.h"
+#include "src/device/chip_type_table.h"
 #include "src/device/identification.h"
 #include "src/update/firmware_version_text.h"
 #include "src/update/flash_determination.h"
@@ -25,7 +26,8 @@ void ReadVersion(const std::string& path, std::uint8_t chipType, ChipProbe& prob
     return;
   }
   probe.OurSignature = true;
-  const int toggleBitSet = chipType == 10 ? ToggleBitProbe(path) : 0;
+  const int toggleBitSet =
+      ChipRow(chipType).Version == VersionStyle::FiveNumbersToggled ? ToggleBitProbe(path) : 0;
   probe.VersionText = FirmwareVersionText(chipType, reply, transferred, toggleBitSet);
 }
 

@@ -12,11 +12,11 @@
 namespace q71x {
 
 struct ChipProbe {
-  std::string FlashText;       // serial-flash families: what the flash-type field shows
-  bool LevelRead = false;      // disk-kept families: the configuration block answered
-  bool VersionRead = false;    // the firmware-information block answered
-  bool OurSignature = false;   // ... and carries the family's signature
-  std::string VersionText;     // the version field's text (also when unreadable)
+  std::string FlashText;      // serial-flash families: what the flash-type field shows
+  bool LevelRead = false;     // disk-kept families: the configuration block answered
+  bool VersionRead = false;   // the firmware-information block answered
+  bool OurSignature = false;  // ... and carries the family's signature
+  std::string VersionText;    // the version field's text (also when unreadable)
 };
 
 // Sets ChipType and ChipRevision from IdentifyChip.

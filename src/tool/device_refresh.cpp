@@ -46,8 +46,7 @@ void ToolCore::RebuildDeviceList(const std::vector<ListedBridge>& listed,
   for (std::size_t i = 0; i < listed.size(); ++i) {
     devices_[i] = listed[i].Entry;
     deviceItems_.push_back(listed[i].ItemText);
-    SetText(Control::diskLabel,
-            std::string(listed[i].Is1394 ? k1394DiskCaption : kUsbDiskCaption));
+    SetText(Control::diskLabel, std::string(listed[i].Is1394 ? k1394DiskCaption : kUsbDiskCaption));
     if (!keepPath.empty() && listed[i].Entry.DevicePath == keepPath) {
       keep = static_cast<int>(i);
     }

@@ -34,8 +34,7 @@ void ToolCore::LoadBtnClick() {
   }
   // The field's change handler runs the chip check, which may reject the file with its box.
   SetFileNameText(*chosen);
-  if (Ticked(Control::ChkSumChk) &&
-      VerifyFileChecksum(FirmwareFileName(), ChipIdentity()) == 0) {
+  if (Ticked(Control::ChkSumChk) && VerifyFileChecksum(FirmwareFileName(), ChipIdentity()) == 0) {
     ShowMessageBox(std::string(kChecksumFailureText), std::string(kMessageCaption));
     SetEnabled(Control::UpdateBtn, false);
     return;

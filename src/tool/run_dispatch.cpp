@@ -22,8 +22,8 @@ void ToolCore::UpdateBtnClick() {
   if (selected < 0) {
     return;
   }
-  if (ChipGroupOf(state_.ChipType) == ChipGroup::DiskKept && !configLevelKnown_) {
-    return;  // where this chip keeps its firmware is unknown; Run was disabled for it
+  if (LevelMissing()) {
+    return;  // the level that decides this chip's procedure is unknown; Run was disabled
   }
   // The backup name is the procedures' to check, and only when they write a backup.
   if (FileNameTooLong(Controls(Control::FwFilenameEdit).Text)) {
@@ -50,8 +50,8 @@ void ToolCore::UpdateBtnClick() {
   SetText(Control::StatusEdit, {});
   lastProcedure_ = ChooseUpdateProcedure(facts);
   // The result is not looked at here: the procedures report to the operator themselves.
-  lastResult_ = RunUpdateProcedure(lastProcedure_, *this, facts.DevicePath,
-                                   ParallelFlashPartIndex());
+  lastResult_ =
+      RunUpdateProcedure(lastProcedure_, *this, facts.DevicePath, ParallelFlashPartIndex());
 }
 
 }  // namespace q71x

@@ -50,13 +50,12 @@ std::array<ControlState, kControlCount> LaidOutControls() {
 
 const char* ControlName(Control control) {
   static constexpr const char* kNames[kControlCount] = {
-      "ChipLabelEdit",   "RefreshBtn",      "diskLabel",     "DeviceList",
-      "FwFilenameEdit",  "LoadBtn",         "DiskLetterLable", "FwVerLableEdit",
-      "SFlashTypeLable", "FwPgBurnSizeLabel", "FwPgSizeCheck", "FlashTypeLabel",
-      "FlashTypeList",   "StatusEdit",      "RdCheckBox",    "UpdateBtn",
-      "ExitBtn",         "RdPanel",         "A1ChipCheck",   "ChkSumChk",
-      "QV958Path",       "EraseOnlyCheck",  "NVRAMCheck",    "BackupFWCheckBox",
-      "BackupBtn",       "FwSizeCheck",     "FwSizeLable",   "BackupFileEdit"};
+      "ChipLabelEdit", "RefreshBtn",      "diskLabel",      "DeviceList",       "FwFilenameEdit",
+      "LoadBtn",       "DiskLetterLable", "FwVerLableEdit", "SFlashTypeLable",  "FwPgBurnSizeLabel",
+      "FwPgSizeCheck", "FlashTypeLabel",  "FlashTypeList",  "StatusEdit",       "RdCheckBox",
+      "UpdateBtn",     "ExitBtn",         "RdPanel",        "A1ChipCheck",      "ChkSumChk",
+      "QV958Path",     "EraseOnlyCheck",  "NVRAMCheck",     "BackupFWCheckBox", "BackupBtn",
+      "FwSizeCheck",   "FwSizeLable",     "BackupFileEdit"};
   return kNames[static_cast<std::size_t>(control)];
 }
 

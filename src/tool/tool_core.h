@@ -68,7 +68,7 @@ class ToolCore final : public ToolWindow {
   void Shutdown();
 
   // Operator events, forwarded by the view.
-  void DeviceListChanged(int item);           // -1: a typed text that names no item
+  void DeviceListChanged(int item);  // -1: a typed text that names no item
   void FirmwareFileEdited(const std::string& text);
   void BackupFileEdited(const std::string& text);
   void FlashTypeChanged(int item);
@@ -166,7 +166,9 @@ class ToolCore final : public ToolWindow {
   // Run decision shared by the chip check and the action boxes: the typed or loaded file name
   // matches the chip (a name of 260 characters or more never does).
   bool FileNameMatchesChip();
-  // A device is selected and identified, and a disk-kept chip's level is known.
+  // The chip's procedure depends on its configuration level, which the last check could not read.
+  bool LevelMissing() const;
+  // A device is selected and identified, and nothing its procedure depends on is missing.
   bool DeviceReadyForRun() const;
   // True when an event must wait: a procedure runs or a box of the chip check is open.
   bool Busy() const { return busyDepth_ > 0; }

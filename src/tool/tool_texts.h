@@ -25,5 +25,4 @@ inline constexpr std::string_view kUpdateBtnPressDebugText = "Update Btn Press\n
 // Ours: the parallel-flash part is taken only from the list, never from a typed text.
 inline constexpr std::string_view kFlashTypeNotListedText = "Choose a Flash Type from the list!";
 
-
 }  // namespace q71x

@@ -17,5 +17,4 @@ class WindowTimers {
   virtual void KillTimer(int timerId) = 0;
 };
 
-
 }  // namespace q71x

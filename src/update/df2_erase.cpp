@@ -66,7 +66,8 @@ void EraseAndRestore(ToolWindow& window, const std::string& devicePath) {
     return;
   }
   WaitFlashReady(devicePath);
-  if (WriteDf2Flash(window, devicePath, kDf2NvramAddress, nvram.data(), kDf2NvramSize) == 0 ||
+  DfWritePass writeBack(window);
+  if (WriteDf2Flash(writeBack, devicePath, kDf2NvramAddress, nvram.data(), kDf2NvramSize) == 0 ||
       !DfConfigAreaReadsBack(window, devicePath, kDf2NvramAddress, nvram)) {
     RestoreDf2ConfigArea(window, devicePath, nvram);
     window.SetStatus(std::string(kWriteNvramBackFailText));

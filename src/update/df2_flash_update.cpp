@@ -53,7 +53,8 @@ void ProgramOpenedImage(ToolWindow& window, const std::string& devicePath, Image
 
   window.SetStatus(std::string(kProgrammingText));
   window.RedrawStatus();
-  if (WriteDf2Flash(window, devicePath, 0, imageBytes.data(), programLength) == 0) {
+  DfWritePass pass(window);
+  if (WriteDf2Flash(pass, devicePath, 0, imageBytes.data(), programLength) == 0) {
     window.SetStatus(std::string(kWriteBinFileFailText));
     return;
   }

@@ -21,9 +21,9 @@ constexpr std::uint32_t kDotOffset = 0x100;
 
 }  // namespace
 
-int WriteDf2Flash(ToolWindow& window, const std::string& devicePath, std::uint32_t address,
+int WriteDf2Flash(DfWritePass& pass, const std::string& devicePath, std::uint32_t address,
                   const std::uint8_t* source, std::uint32_t length) {
-  const std::uint32_t pageSize = window.Settings().FlashPageSize;
+  const std::uint32_t pageSize = pass.Settings().FlashPageSize;
   if (pageSize == 0) {
     return 0;
   }
@@ -48,7 +48,7 @@ int WriteDf2Flash(ToolWindow& window, const std::string& devicePath, std::uint32
     remaining -= chunk;
     result = 1;
     if (((address + done) & kDotStretchMask) == kDotOffset) {
-      window.AppendStatus(".");
+      pass.ProgressDot();
     }
   }
   return result;

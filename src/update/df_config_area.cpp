@@ -5,9 +5,9 @@
 #include "src/device/df_commands.h"
 #include "src/device/flash_waits.h"
 #include "src/update/df2_transfer.h"
-#include "src/update/df_erase_marks.h"
 #include "src/update/df_family.h"
 #include "src/update/df_transfer.h"
+#include "src/update/df_write_pass.h"
 #include "src/update/proven_read.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
@@ -74,7 +74,8 @@ void RestoreDf2ConfigArea(ToolWindow& window, const std::string& devicePath,
                           const AlignedBuffer& saved) {
   // The block at 0x8000 carries the erase flag, so this write erases the area's unit first.
   RestoreWhenChanged(window, devicePath, kDf2NvramAddress, saved, [&window, &devicePath, &saved] {
-    WriteDf2Flash(window, devicePath, kDf2NvramAddress, saved.data(), kDf2NvramSize);
+    DfWritePass writeBack(window);
+    WriteDf2Flash(writeBack, devicePath, kDf2NvramAddress, saved.data(), kDf2NvramSize);
   });
 }
 

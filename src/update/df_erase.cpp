@@ -9,7 +9,6 @@
 #include "src/device/flash_waits.h"
 #include "src/device/platform/platform.h"
 #include "src/update/df_config_area.h"
-#include "src/update/df_erase_marks.h"
 #include "src/update/df_family.h"
 #include "src/update/df_transfer.h"
 #include "src/update/flash_common.h"
@@ -43,13 +42,13 @@ std::uint8_t WholeEraseMode(std::int32_t flashVendor) {
 
 // The second erase for a flash the first one left non-blank. MXIC parts get the plain
 // whole-flash mark; the others are erased sector by sector.
-void EraseAgain(ToolWindow& window, const std::string& devicePath, const AlignedBuffer& pattern,
-                std::uint32_t length) {
+void EraseAgain(ToolWindow& window, DfWritePass& pass, const std::string& devicePath,
+                const AlignedBuffer& pattern, std::uint32_t length) {
   int erased = 0;
   if (window.State().FlashVendor == kFlashVendorMxic) {
     erased = WriteFlashDF(devicePath, 0, pattern.data(), kDfEraseBlockLength, kMarkWholeFlash);
   } else {
-    erased = EraseDfFlashBySectors(window, devicePath, length);
+    erased = EraseDfFlashBySectors(window, pass, devicePath, length);
   }
   if (erased != 0) {
     ActivePlatform().SleepMs(kEraseSettleMs);
@@ -59,8 +58,9 @@ void EraseAgain(ToolWindow& window, const std::string& devicePath, const Aligned
 
 // Sends the erase command and proves FirmwareSize bytes from 0 blank, erasing once more when
 // they are not. Empty when the flash is blank; otherwise the text of the step that failed.
-std::string_view EraseAndProveBlank(ToolWindow& window, const std::string& devicePath,
-                                    const AlignedBuffer& pattern, std::uint32_t length) {
+std::string_view EraseAndProveBlank(ToolWindow& window, DfWritePass& pass,
+                                    const std::string& devicePath, const AlignedBuffer& pattern,
+                                    std::uint32_t length) {
   const std::int32_t vendor = window.State().FlashVendor;
   const std::uint8_t eraseMode = WholeEraseMode(vendor);
   if (WriteFlashDF(devicePath, 0, pattern.data(), kDfEraseBlockLength, eraseMode) == 0) {
@@ -78,7 +78,7 @@ std::string_view EraseAndProveBlank(ToolWindow& window, const std::string& devic
     return kAllocateReadBufferErrorText;
   }
   if (!DfFlashReadsBlank(window, devicePath, readBack.data(), length)) {
-    EraseAgain(window, devicePath, pattern, length);
+    EraseAgain(window, pass, devicePath, pattern, length);
     if (!DfFlashReadsBlank(window, devicePath, readBack.data(), length)) {
       return kDataNotBlankText;
     }
@@ -93,19 +93,20 @@ bool DfFlashReadsBlank(ToolWindow& window, const std::string& devicePath, std::u
   return ReadDfFlash(window, devicePath, 0, readBack, length) == 0 || IsErased(readBack, length);
 }
 
-int EraseDfFlashBySectors(ToolWindow& window, const std::string& devicePath, std::uint32_t length) {
+int EraseDfFlashBySectors(ToolWindow& window, DfWritePass& pass, const std::string& devicePath,
+                          std::uint32_t length) {
   const AlignedBuffer pattern = ErasePattern(length);
   if (!pattern.ok()) {
     return 0;
   }
   window.PostStatus(std::string(kEraseProgressText));
-  return WriteDfFlash(window, devicePath, 0, pattern.data(), length, kMarkSector);
+  return WriteDfFlash(pass, devicePath, 0, pattern.data(), length, kMarkSector);
 }
 
 int EraseAllDfFlash(ToolWindow& window, const std::string& devicePath) {
   window.PostStatus(std::string(kStartEraseOnlyText));
   const std::uint32_t length = window.Settings().FirmwareSize;
-  ResetEraseCounters();
+  DfWritePass pass(window);
   if (window.State().ChipType == kChipTypeNeedingPrepare) {
     PrepareFlashWrite(devicePath);
   }
@@ -124,7 +125,7 @@ int EraseAllDfFlash(ToolWindow& window, const std::string& devicePath) {
 
   // From the erase command on, the configuration area may be gone from the flash: every stop
   // puts the saved bytes back before it reports, or the next run would keep the erased ones.
-  const std::string_view failure = EraseAndProveBlank(window, devicePath, pattern, length);
+  const std::string_view failure = EraseAndProveBlank(window, pass, devicePath, pattern, length);
   if (!failure.empty()) {
     if (keepNvram) {
       RestoreDfConfigArea(window, devicePath, nvram);
@@ -135,7 +136,7 @@ int EraseAllDfFlash(ToolWindow& window, const std::string& devicePath) {
 
   if (keepNvram) {
     WaitFlashReady(devicePath);
-    if (WriteDfFlash(window, devicePath, 0, nvram.data(), kDfNvramSize, kMarkNone) == 0 ||
+    if (WriteDfFlash(pass, devicePath, 0, nvram.data(), kDfNvramSize, kMarkNone) == 0 ||
         !DfConfigAreaReadsBack(window, devicePath, 0, nvram)) {
       // The configuration area is gone from the flash, or not what it was: reporting success
       // here would hide that, and the power-cycle request would boot the bridge without it.

@@ -5,14 +5,16 @@
 #include <cstdint>
 #include <string>
 
+#include "src/update/df_write_pass.h"
 #include "src/update/tool_window.h"
 
 namespace q71x {
 
-// Programs `length` bytes of 0xFF from address 0 behind a sector mark on every sector, posting
-// "Erase..." first. The result of the underlying write; 0 without a command when the pattern
-// cannot be allocated.
-int EraseDfFlashBySectors(ToolWindow& window, const std::string& devicePath, std::uint32_t length);
+// Programs `length` bytes of 0xFF from address 0 behind a sector mark on every sector not yet
+// marked in `pass`, posting "Erase..." first. The result of the underlying write; 0 without a
+// command when the pattern cannot be allocated.
+int EraseDfFlashBySectors(ToolWindow& window, DfWritePass& pass, const std::string& devicePath,
+                          std::uint32_t length);
 
 // The engineering erase-only action: erases FirmwareSize bytes from 0 with one erase command,
 // proves them blank (erasing again once if needed) and, unless "Include 4K NVRAM" is ticked,

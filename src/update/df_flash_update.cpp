@@ -10,7 +10,6 @@
 #include "src/update/df_backup.h"
 #include "src/update/df_config_area.h"
 #include "src/update/df_erase.h"
-#include "src/update/df_erase_marks.h"
 #include "src/update/df_family.h"
 #include "src/update/df_image_read.h"
 #include "src/update/df_transfer.h"
@@ -48,12 +47,14 @@ std::string_view OpenImageForProgramming(const std::string& path, bool keepNvram
 }
 
 // One write, read-back and compare over `length` bytes. True when all three succeeded; the
-// status field keeps the last failure text otherwise.
-bool ProgramAttempt(ToolWindow& window, const std::string& devicePath, const AlignedBuffer& image,
-                    AlignedBuffer& readBack, std::uint32_t length, std::uint32_t mode) {
+// status field keeps the last failure text otherwise. The attempts share the run's one write
+// pass: each erases by a unit of its own, so each finds its unit not yet marked.
+bool ProgramAttempt(ToolWindow& window, DfWritePass& pass, const std::string& devicePath,
+                    const AlignedBuffer& image, AlignedBuffer& readBack, std::uint32_t length,
+                    std::uint32_t mode) {
   bool failed = false;
   window.SetStatus(std::string(kProgrammingText));
-  if (WriteDfFlash(window, devicePath, 0, image.data(), length, mode) == 0) {
+  if (WriteDfFlash(pass, devicePath, 0, image.data(), length, mode) == 0) {
     window.SetStatus(std::string(kWriteBinFileFailText));
     failed = true;
   }
@@ -126,7 +127,7 @@ int ProgramDfFlash(ToolWindow& window, const std::string& devicePath) {
 
   window.SetStatus(std::string(kProgrammingText));
   window.RedrawStatus();
-  ResetEraseCounters();
+  DfWritePass pass(window);
   if (window.State().FlashVendor == kFlashVendorMxic) {
     WaitFlashReady(devicePath);
     if (WriteFlashDF(devicePath, 0, imageBytes.data(), kDfNvramSize, kMarkBlock) != 0) {
@@ -136,7 +137,8 @@ int ProgramDfFlash(ToolWindow& window, const std::string& devicePath) {
 
   bool programmed = false;
   for (const std::uint32_t mode : kAttemptModes) {
-    programmed = ProgramAttempt(window, devicePath, imageBytes, readBack, programLength, mode);
+    programmed =
+        ProgramAttempt(window, pass, devicePath, imageBytes, readBack, programLength, mode);
     if (programmed) {
       break;
     }

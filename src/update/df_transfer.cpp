@@ -5,7 +5,6 @@
 
 #include "src/device/df_commands.h"
 #include "src/device/flash_waits.h"
-#include "src/update/df_erase_marks.h"
 #include "src/update/df_family.h"
 #include "src/update/df_write_staging.h"
 #include "src/update/work_buffer.h"
@@ -41,9 +40,9 @@ int ReadDfFlash(ToolWindow& window, const std::string& devicePath, std::uint32_t
   return result;
 }
 
-int WriteDfFlash(ToolWindow& window, const std::string& devicePath, std::uint32_t address,
+int WriteDfFlash(DfWritePass& pass, const std::string& devicePath, std::uint32_t address,
                  const std::uint8_t* source, std::uint32_t length, std::uint32_t mode) {
-  const ProgramSettings& settings = window.Settings();
+  const DfWriteSettings& settings = pass.Settings();
   if (settings.FlashPageSize == 0) {
     return 0;
   }
@@ -61,9 +60,9 @@ int WriteDfFlash(ToolWindow& window, const std::string& devicePath, std::uint32_
     if (blockAddress == 0) {
       chunk = std::min(chunk, kFirstBlockLimit);
     }
-    const std::uint8_t mark = WithMxicBit(window.State().FlashVendor, blockAddress,
-                                          NextEraseMark(settings, blockAddress, mode));
-    chunk = ClipToEraseUnit(settings, blockAddress, chunk, mode);
+    const std::uint8_t mark =
+        WithMxicBit(settings.FlashVendor, blockAddress, pass.NextEraseMark(blockAddress, mode));
+    chunk = pass.ClipToEraseUnit(blockAddress, chunk, mode);
     WaitFlashReady(devicePath);
     if (WriteFlashDF(devicePath, blockAddress, transfer.data() + done, chunk, mark) == 0) {
       result = 0;
@@ -72,7 +71,7 @@ int WriteDfFlash(ToolWindow& window, const std::string& devicePath, std::uint32_
     done += chunk;
     remaining -= chunk;
     result = 1;
-    window.AppendStatus(".");
+    pass.ProgressDot();
   }
   return result;
 }

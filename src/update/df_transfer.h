@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "src/update/df_write_pass.h"
 #include "src/update/tool_window.h"
 
 namespace q71x {
@@ -16,11 +17,11 @@ namespace q71x {
 int ReadDfFlash(ToolWindow& window, const std::string& devicePath, std::uint32_t address,
                 std::uint8_t* destination, std::uint32_t length);
 
-// Writes `length` bytes of `source` from flash `address` on, one dot per block. `mode` selects
-// the erase unit whose first block in the current pass carries an erase mark (see
-// df_erase_marks.h); 0 only programs. 1 when every write command succeeded (and at least one
-// was sent), else 0; the blocks before a failed one stay written.
-int WriteDfFlash(ToolWindow& window, const std::string& devicePath, std::uint32_t address,
+// Writes `length` bytes of `source` from flash `address` on as part of `pass`, one dot per block.
+// `mode` selects the erase unit whose first block in the pass carries an erase mark (see
+// df_write_pass.h); 0 only programs. 1 when every write command succeeded (and at least one was
+// sent), else 0; the blocks before a failed one stay written.
+int WriteDfFlash(DfWritePass& pass, const std::string& devicePath, std::uint32_t address,
                  const std::uint8_t* source, std::uint32_t length, std::uint32_t mode);
 
 }  // namespace q71x

@@ -2,13 +2,10 @@
 
 #include <cstdio>
 
+#include "src/device/chip_type_table.h"
+
 namespace q71x {
 namespace {
-
-// The chips that carry five version numbers.
-bool HasFiveNumberVersion(std::uint8_t chipType) {
-  return chipType == 8 || chipType == 9 || chipType == 11;
-}
 
 std::string FiveNumbers(int a, int b, int c, int d, int e) {
   char text[64];
@@ -24,15 +21,18 @@ bool HasFwInfoSignature(const std::uint8_t* reply) {
 
 std::string FirmwareVersionText(std::uint8_t chipType, const std::uint8_t* reply,
                                 std::uint32_t transferred, int toggleBitSet) {
-  if (chipType == 10) {
-    std::uint8_t last = reply[14];
-    if (toggleBitSet == 1) {
-      last ^= 0x01;
+  switch (ChipRow(chipType).Version) {
+    case VersionStyle::FiveNumbersToggled: {
+      std::uint8_t last = reply[14];
+      if (toggleBitSet == 1) {
+        last ^= 0x01;
+      }
+      return FiveNumbers(reply[6], reply[7], reply[12], reply[13], static_cast<std::int8_t>(last));
     }
-    return FiveNumbers(reply[6], reply[7], reply[12], reply[13], static_cast<std::int8_t>(last));
-  }
-  if (HasFiveNumberVersion(chipType)) {
-    return FiveNumbers(reply[6], reply[7], reply[12], reply[13], reply[14]);
+    case VersionStyle::FiveNumbers:
+      return FiveNumbers(reply[6], reply[7], reply[12], reply[13], reply[14]);
+    case VersionStyle::Plain:
+      break;
   }
   char text[48];
   if (transferred > 12) {
@@ -44,13 +44,7 @@ std::string FirmwareVersionText(std::uint8_t chipType, const std::uint8_t* reply
 }
 
 std::string UnreadableVersionText(std::uint8_t chipType) {
-  if (chipType == 0) {
-    return "00.00";
-  }
-  if (chipType == 1 || chipType == 2 || chipType == 4) {
-    return "02.00";
-  }
-  return "01.00";
+  return std::string(ChipRow(chipType).UnreadableVersion);
 }
 
 }  // namespace q71x

@@ -11,8 +11,9 @@ inline constexpr std::uint32_t kFwInfoLength = 16;
 // True when the reply carries the family's signature F4 E7.
 bool HasFwInfoSignature(const std::uint8_t* reply);
 
-// The version text of a reply with the signature. `toggleBitSet` is ToggleBitProbe's answer,
-// asked only for chip type 10 (it flips the lowest bit of that chip's last number).
+// The version text of a reply with the signature, in the style of the chip's row. `toggleBitSet`
+// is ToggleBitProbe's answer, asked only for the rows whose last number it flips (the lowest
+// bit).
 std::string FirmwareVersionText(std::uint8_t chipType, const std::uint8_t* reply,
                                 std::uint32_t transferred, int toggleBitSet);
 

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "src/device/chip_tables.h"
+#include "src/device/discovery.h"
 #include "src/device/identification.h"
 
 namespace q71x {
@@ -15,10 +16,6 @@ constexpr std::uint32_t kSmallPageSize = 32;
 constexpr std::array<std::uint8_t, 5> kSmallPageOpcodes = {0xC7, 0xD8, 0x02, 0x00, 0x20};
 constexpr int kMxicVendor = 5;
 constexpr int kSstVendor = 2;
-
-bool IsPathOn1394(const std::string& path) {
-  return path.find("sbp2") != std::string::npos;
-}
 
 // An MXIC part with 32-byte pages announces itself as C2 22 followed by 10, 11 or 13.
 bool HasSmallPageMxicId(const std::string& path) {
@@ -42,14 +39,38 @@ class Determination {
   std::string Run() {
     state_.AtmelFlashPart = -1;
     state_.AmicFlashPart = -1;
-    const std::uint8_t type = state_.ChipType;
-    if ((type == 12 && state_.ChipRevision > 2) || type == 14) {
-      WithOpcodes();
-    } else if (type == 8 || type == 9 || type == 10 || type == 11 ||
-               (type == 7 && IsPathOn1394(path_))) {
-      ByVendorQuery();
-    } else {
-      ByProbing();
+    const int revision = state_.ChipRevision;
+    switch (ChipRow(state_.ChipType).Flash) {
+      case FlashProbe::Detection:
+        WithOpcodes(true);
+        break;
+      case FlashProbe::DetectionFromRevision3:
+        if (revision >= 3) {
+          WithOpcodes(false);
+        } else {
+          ByProbing();
+        }
+        break;
+      case FlashProbe::VendorQuery:
+        ByVendorQuery(false);
+        break;
+      case FlashProbe::VendorQueryOrDetection:
+        ByVendorQuery(true);
+        break;
+      case FlashProbe::VendorQueryOrDetectionFromRevision5:
+        ByVendorQuery(revision >= 5);
+        break;
+      case FlashProbe::PartProbesOrVendorQueryOn1394:
+        if (IsPathOn1394(path_)) {
+          ByVendorQuery(false);
+        } else {
+          ByProbing();
+        }
+        break;
+      case FlashProbe::PartProbes:
+      case FlashProbe::None:
+        ByProbing();
+        break;
     }
     return text_;
   }
@@ -67,24 +88,27 @@ class Determination {
     }
   }
 
-  void WithOpcodes() {
+  // Detection, with the opcodes handed to a bridge that found a vendor; `announcePages` tells the
+  // bridge about 32-byte-page MXIC parts as well.
+  void WithOpcodes(bool announcePages) {
     FlashOpcodeSet opcodes;
     if (DetectSerialFlash(path_, opcodes) == 1 && opcodes.Vendor != 0) {
       SetFlashOpcodes(path_, opcodes);
     }
     TakeVendor(opcodes.Vendor, false);
-    if (state_.ChipType == 14 && HasSmallPageMxicId(path_)) {
+    if (announcePages && HasSmallPageMxicId(path_)) {
       SetFlashPageSize(path_, kSmallPageSize);
     }
   }
 
-  void ByVendorQuery() {
+  // The bridge's own vendor query; with `detectWhenUnknown`, detection for a bridge that knows
+  // no vendor, and the MXIC page size and the SST word programming found out.
+  void ByVendorQuery(bool detectWhenUnknown) {
     std::uint8_t reply[4] = {};
     if (GetFlashVendor(path_, reply) == 1) {
       TakeVendor(reply[0], true);
     }
-    const std::uint8_t type = state_.ChipType;
-    if (!((type == 10 && state_.ChipRevision >= 5) || type == 11)) {
+    if (!detectWhenUnknown) {
       return;
     }
     if (state_.FlashVendor == 0) {

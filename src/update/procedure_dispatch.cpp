@@ -1,50 +1,54 @@
 #include "src/update/procedure_dispatch.h"
 
 #include "src/device/chip_mode_flag.h"
+#include "src/device/chip_type_table.h"
+#include "src/device/discovery.h"
 
 namespace q71x {
+namespace {
+
+// From this revision on, a chip decided by its mode flag takes the DF path whatever the flag.
+constexpr int kModeFlagFreeRevision = 5;
+
+UpdateProcedure ByModeFlag(const DispatchFacts& facts) {
+  const int modeFlag = CheckChipModeFlag(facts.DevicePath);
+  if (modeFlag == 1 || facts.ChipRevision >= kModeFlagFreeRevision) {
+    return facts.SstSpiFlash == 1 ? UpdateProcedure::UpdateSerialFlashSpi
+                                  : UpdateProcedure::UpdateDfFlash;
+  }
+  return UpdateProcedure::UpdateFlashWithNvram;
+}
+
+}  // namespace
 
 UpdateProcedure ChooseUpdateProcedure(const DispatchFacts& facts) {
-  const std::uint8_t type = facts.ChipType;
-  if (facts.FlashVendor == 0 && type == 14) {
-    return UpdateProcedure::UpdateDiskFirmware;
-  }
-  switch (type) {
-    case 1:
-    case 3:
-    case 4:
-    case 12:
-    case 14:
+  switch (ChipRow(facts.ChipType).Procedure) {
+    case ProcedureRule::None:
+      break;
+    case ProcedureRule::SerialFlash:
       return UpdateProcedure::UpdateSerialFlash;
-    case 6:
+    case ProcedureRule::SerialFlashOrDiskFirmware:
+      // No flash vendor found: the firmware is kept on the disk.
+      return facts.FlashVendor == 0 ? UpdateProcedure::UpdateDiskFirmware
+                                    : UpdateProcedure::UpdateSerialFlash;
+    case ProcedureRule::FlashWithNvram:
       return UpdateProcedure::UpdateFlashWithNvram;
-    case 7:
-      return facts.DevicePath.find("sbp2") != std::string::npos
-                 ? UpdateProcedure::UpdateDf2Flash
-                 : UpdateProcedure::UpdateSerialFlash;
-    case 8:
-    case 9:
-    case 11:
+    case ProcedureRule::Df2FlashOn1394OrSerialFlash:
+      return IsPathOn1394(facts.DevicePath) ? UpdateProcedure::UpdateDf2Flash
+                                            : UpdateProcedure::UpdateSerialFlash;
+    case ProcedureRule::DfFlash:
       return UpdateProcedure::UpdateDfFlash;
-    case 10: {
-      const int modeFlag = CheckChipModeFlag(facts.DevicePath);
-      if (modeFlag == 1 || facts.ChipRevision >= 5) {
-        return facts.SstSpiFlash == 1 ? UpdateProcedure::UpdateSerialFlashSpi
-                                      : UpdateProcedure::UpdateDfFlash;
-      }
-      return UpdateProcedure::UpdateFlashWithNvram;
-    }
-    case 2:
-    case 19:
+    case ProcedureRule::ByModeFlag:
+      return ByModeFlag(facts);
+    case ProcedureRule::ParallelFlash:
       return UpdateProcedure::UpdateParallelFlash;
-    case 13:
+    case ProcedureRule::DiskFirmware:
       return UpdateProcedure::UpdateDiskFirmware;
-    case 5:
+    case ProcedureRule::DiskFirmwareFromLevel:
       return facts.ConfigLevel >= kDiskKeptSupportedLevel ? UpdateProcedure::UpdateDiskFirmware
                                                           : UpdateProcedure::None;
-    default:
-      return UpdateProcedure::None;
   }
+  return UpdateProcedure::None;
 }
 
 }  // namespace q71x

@@ -1,5 +1,7 @@
 #pragma once
-// Which update procedure Run starts for the identified chip.
+// Which update procedure Run starts for the identified chip: each row of the chip-type table
+// names its rule, and the rules that depend on a fact of the device are decided here from what
+// the chip check learnt.
 
 #include <cstdint>
 #include <string>
@@ -12,7 +14,7 @@ namespace q71x {
 // they are not supported.
 inline constexpr int kDiskKeptSupportedLevel = 0xD0;
 
-// What the choice depends on, taken from the chip state when Run is pressed.
+// What the choice depends on, taken from the window when Run is pressed.
 struct DispatchFacts {
   std::uint8_t ChipType = 0;
   std::uint8_t ChipRevision = 0;
@@ -22,8 +24,9 @@ struct DispatchFacts {
   std::string DevicePath;
 };
 
-// The procedure for the chip. For chip type 10 the device is asked for its mode flag
-// (CheckChipModeFlag), which is always sent for that type.
+// The procedure for the chip; None when its row has none, or its condition does not hold. For a
+// row whose rule is decided by the mode flag the device is asked for it (CheckChipModeFlag),
+// always; no other rule sends anything.
 UpdateProcedure ChooseUpdateProcedure(const DispatchFacts& facts);
 
 }  // namespace q71x

@@ -5,7 +5,6 @@
 
 #include "sim/quiet_stdout.h"
 #include "src/tool/chip_probe.h"
-#include "src/update/df_erase_marks.h"
 #include "src/update/procedure_dispatch.h"
 #include "src/update/update_procedure.h"
 
@@ -16,8 +15,6 @@ CampaignRig::CampaignRig(const CampaignDevice& device, std::string imageFile,
   path_ = AddCampaignDevice(system_, device);
   window_.firmwareFile = std::move(imageFile);
   window_.backupFile = std::move(backupFile);
-  // The erase-unit counters outlive a run; each machine starts as a fresh process would.
-  ResetEraseCounters();
 }
 
 void CampaignRig::Settle(EngineeringAction action) {

@@ -30,7 +30,8 @@ TEST_F(ChipCheckTest, SerialFlashChipShowsFlashVendorAndShortVersion) {
   EXPECT_EQ(w.Core().State().AtmelFlashPart, 1);
   EXPECT_EQ(w.Core().State().AmicFlashPart, -1);
   EXPECT_EQ(w.Core().State().FlashVendor, 0);  // the part probes leave the vendor alone
-  EXPECT_EQ(Child<TLabeledEdit>(w, "FwVerLableEdit")->text(), QStringLiteral("Ver 2.05"));  // 12-byte reply
+  EXPECT_EQ(Child<TLabeledEdit>(w, "FwVerLableEdit")->text(),
+            QStringLiteral("Ver 2.05"));  // 12-byte reply
   EXPECT_FALSE(Child<TLabeledEdit>(w, "SFlashTypeLable")->isHidden());
   EXPECT_TRUE(Child<QComboBox>(w, "FlashTypeList")->isHidden());
   EXPECT_TRUE(Child<QLabel>(w, "FlashTypeLabel")->isHidden());
@@ -84,7 +85,8 @@ TEST_F(ChipCheckTest, DiskKeptChipDependsOnItsConfigurationLevel) {
   bridge.ConfigBlock = config;
   w.Core().UpdateBtnCheck();
   EXPECT_EQ(w.Core().State().ConfigLevel, 0xCF);
-  EXPECT_EQ(Child<TLabeledEdit>(w, "StatusEdit")->text(), QStringLiteral("The chip not support Firmware Update!"));
+  EXPECT_EQ(Child<TLabeledEdit>(w, "StatusEdit")->text(),
+            QStringLiteral("The chip not support Firmware Update!"));
   EXPECT_TRUE(Child<TLabeledEdit>(w, "FwVerLableEdit")->isHidden());
 }
 
@@ -92,7 +94,8 @@ TEST_F(ChipCheckTest, UnsupportedChipHidesEverythingFlashRelated) {
   FakeBridge& bridge = AddBridge(kUsbPath, "");
   TQ71xFwTool& w = MakeWindow();
   EXPECT_EQ(Child<TLabeledEdit>(w, "ChipLabelEdit")->text(), QStringLiteral("Unknown Chip"));
-  EXPECT_EQ(Child<TLabeledEdit>(w, "StatusEdit")->text(), QStringLiteral("The chip not support Firmware Update!"));
+  EXPECT_EQ(Child<TLabeledEdit>(w, "StatusEdit")->text(),
+            QStringLiteral("The chip not support Firmware Update!"));
   EXPECT_EQ(Child<TLabeledEdit>(w, "FwVerLableEdit")->text(), QStringLiteral("00.00"));
   EXPECT_TRUE(Child<TLabeledEdit>(w, "FwVerLableEdit")->isHidden());
   EXPECT_TRUE(Child<TLabeledEdit>(w, "SFlashTypeLable")->isHidden());
@@ -156,7 +159,8 @@ TEST_F(ChipCheckTest, AMismatchingFileGivesOneBoxAndDisablesRunButStillFillsTheD
             std::vector<std::string>{"The firmware file seems not match this chip!"});
   EXPECT_EQ(dialogs.Boxes().front().Caption, "Message");
   EXPECT_FALSE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());
-  EXPECT_EQ(Child<TLabeledEdit>(*window, "ChipLabelEdit")->text(), QStringLiteral("QV40714 Series"));
+  EXPECT_EQ(Child<TLabeledEdit>(*window, "ChipLabelEdit")->text(),
+            QStringLiteral("QV40714 Series"));
   EXPECT_EQ(Child<TLabeledEdit>(*window, "SFlashTypeLable")->text(), QStringLiteral("ATMEL"));
   EXPECT_EQ(Child<TLabeledEdit>(*window, "FwVerLableEdit")->text(), QStringLiteral("Ver 2.05"));
 }
@@ -180,7 +184,8 @@ TEST_F(ChipCheckTest, ATypedNameOf260CharactersIsRefusedWithoutOpeningAnything) 
   EXPECT_FALSE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());
   EXPECT_EQ(Child<TLabeledEdit>(*window, "StatusEdit")->text(),
             QStringLiteral("Firmware file name too long!"));
-  EXPECT_EQ(Child<TLabeledEdit>(*window, "ChipLabelEdit")->text(), QStringLiteral("QV40714 Series"));
+  EXPECT_EQ(Child<TLabeledEdit>(*window, "ChipLabelEdit")->text(),
+            QStringLiteral("QV40714 Series"));
 }
 
 TEST_F(ChipCheckTest, WithoutFileRunFollowsTheActionBoxesOrStaysAsItWas) {

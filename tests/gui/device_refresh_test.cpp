@@ -86,7 +86,8 @@ TEST_F(DeviceRefreshTest, PlatformNotificationsDriveTheDebounce) {
   EXPECT_EQ(timers->Sets().back().DelayMs, 200);
   timers->Advance(200);
   EXPECT_EQ(window->Core().DeviceCount(), 0);
-  EXPECT_EQ(Child<QComboBox>(*window, "DeviceList")->currentText(), QStringLiteral("No available device!!!"));
+  EXPECT_EQ(Child<QComboBox>(*window, "DeviceList")->currentText(),
+            QStringLiteral("No available device!!!"));
   EXPECT_FALSE(Child<QComboBox>(*window, "DeviceList")->isEnabled());
   EXPECT_TRUE(Child<TLabeledEdit>(*window, "ChipLabelEdit")->text().isEmpty());
 }
@@ -98,8 +99,10 @@ TEST_F(DeviceRefreshTest, UsbAnd1394BridgesAreListedWithTheirPrefixes) {
   MakeWindow();
 
   ASSERT_EQ(Child<QComboBox>(*window, "DeviceList")->count(), 2);
-  EXPECT_EQ(Child<QComboBox>(*window, "DeviceList")->itemText(0), QStringLiteral("<<USB>> QVSIM   USB ENCLOSURE"));
-  EXPECT_EQ(Child<QComboBox>(*window, "DeviceList")->itemText(1), QStringLiteral("<<1394>> QVSIM   1394 ENCLOSURE"));
+  EXPECT_EQ(Child<QComboBox>(*window, "DeviceList")->itemText(0),
+            QStringLiteral("<<USB>> QVSIM   USB ENCLOSURE"));
+  EXPECT_EQ(Child<QComboBox>(*window, "DeviceList")->itemText(1),
+            QStringLiteral("<<1394>> QVSIM   1394 ENCLOSURE"));
   // The caption names the kind of the last device listed, whichever is selected.
   EXPECT_EQ(Child<QLabel>(*window, "diskLabel")->text(), QStringLiteral("1394 DISK"));
   EXPECT_EQ(window->Core().Devices()[0].IsCdromClass, 0);
@@ -125,7 +128,8 @@ TEST_F(DeviceRefreshTest, ADeviceThatDoesNotAnswerInquiryTakesThePreviousName) {
   AddQv40714(kSecondUsbPath).InquiryOk = false;
   MakeWindow();
   ASSERT_EQ(Child<QComboBox>(*window, "DeviceList")->count(), 2);
-  EXPECT_EQ(Child<QComboBox>(*window, "DeviceList")->itemText(1), QStringLiteral("<<USB>> FIRST   BRIDGE"));
+  EXPECT_EQ(Child<QComboBox>(*window, "DeviceList")->itemText(1),
+            QStringLiteral("<<USB>> FIRST   BRIDGE"));
 }
 
 TEST_F(DeviceRefreshTest, PathsAreLowerCasedAndDriveLettersShown) {

@@ -109,7 +109,8 @@ TEST_F(EngineeringOptionsTest, HidingThePanelKeepsEraseOnlyAndLetsTheCheckDecide
   EXPECT_TRUE(Child<TLabeledEdit>(*window, "FwFilenameEdit")->isEnabled());
   EXPECT_EQ(window->Core().State().EraseOnly, 1u);
   EXPECT_TRUE(Child<QCheckBox>(*window, "EraseOnlyCheck")->isChecked());
-  EXPECT_TRUE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());  // the chip check: no file, erase-only ticked
+  EXPECT_TRUE(Child<QPushButton>(*window, "UpdateBtn")
+                  ->isEnabled());  // the chip check: no file, erase-only ticked
 }
 
 TEST_F(EngineeringOptionsTest, ATypedDeviceListTextCountsAsNoDevice) {
@@ -203,7 +204,8 @@ TEST_F(LoadFileTest, BrowseSetsTheBackupNameAndEnablesRun) {
 
   dialogs.QueueOpenFileAnswer(folder.File("old.bin"));
   QTest::mouseClick(Child<QPushButton>(*window, "BackupBtn"), Qt::LeftButton);
-  EXPECT_EQ(Child<TLabeledEdit>(*window, "BackupFileEdit")->text().toStdString(), folder.File("old.bin"));
+  EXPECT_EQ(Child<TLabeledEdit>(*window, "BackupFileEdit")->text().toStdString(),
+            folder.File("old.bin"));
   EXPECT_TRUE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());
   EXPECT_EQ(dialogs.FileRequests().size(), 2u);
 }

@@ -46,7 +46,8 @@ TEST_F(FullRunTest, PlugLoadRunProgramsTheSimulatedFlash) {
   QCoreApplication::processEvents();
   timers->Advance(1200);
   ASSERT_EQ(window->Core().DeviceCount(), 1);
-  EXPECT_EQ(Child<TLabeledEdit>(*window, "ChipLabelEdit")->text(), QStringLiteral("QV40714 Series"));
+  EXPECT_EQ(Child<TLabeledEdit>(*window, "ChipLabelEdit")->text(),
+            QStringLiteral("QV40714 Series"));
   EXPECT_EQ(Child<TLabeledEdit>(*window, "SFlashTypeLable")->text(), QStringLiteral("ATMEL"));
   EXPECT_EQ(Child<TLabeledEdit>(*window, "DiskLetterLable")->text(), QStringLiteral("E"));
 
@@ -61,7 +62,8 @@ TEST_F(FullRunTest, PlugLoadRunProgramsTheSimulatedFlash) {
       system.FindPlugged(path)->Bridge.Flash->Contents().begin() + 0x8200);
   QTest::mouseClick(Child<QPushButton>(*window, "UpdateBtn"), Qt::LeftButton);
 
-  EXPECT_EQ(Child<TLabeledEdit>(*window, "StatusEdit")->text(), QStringLiteral("Programming Success!!"));
+  EXPECT_EQ(Child<TLabeledEdit>(*window, "StatusEdit")->text(),
+            QStringLiteral("Programming Success!!"));
   ASSERT_EQ(dialogs.Boxes().size(), 1u);
   EXPECT_EQ(dialogs.Boxes()[0].Text, "Please Turn-Off the Power and Turn-On Again !");
   EXPECT_TRUE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());

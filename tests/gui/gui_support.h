@@ -7,9 +7,9 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
 #include <QLabel>
-#include <QComboBox>
 #include <QPushButton>
 #include <QTest>
 
@@ -26,9 +26,9 @@
 
 #include "src/app/fwupdate.h"
 #include "src/app/labeled_edit.h"
-#include "tests/support/fake_window_timers.h"
 #include "src/device/platform/platform.h"
 #include "src/image/sample_image.h"
+#include "tests/support/fake_window_timers.h"
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/scripted_platform.h"
 

@@ -66,10 +66,12 @@ TEST_P(PresetRunTest, TheSampleImageIsProgrammedThroughTheWindow) {
   QTest::mouseClick(Child<QPushButton>(*window, "UpdateBtn"), Qt::LeftButton);
 
   const std::vector<std::string> boxes = dialogs.BoxTexts();
-  ASSERT_GT(boxes.size(), boxesBeforeRun) << Child<TLabeledEdit>(*window, "StatusEdit")->text().toStdString();
+  ASSERT_GT(boxes.size(), boxesBeforeRun)
+      << Child<TLabeledEdit>(*window, "StatusEdit")->text().toStdString();
   EXPECT_EQ(boxes.back().rfind("Please Turn-Off the Power and Turn-On Again", 0), 0u)
       << boxes.back();
-  EXPECT_TRUE(Child<TLabeledEdit>(*window, "StatusEdit")->text().contains(QStringLiteral("Success")))
+  EXPECT_TRUE(
+      Child<TLabeledEdit>(*window, "StatusEdit")->text().contains(QStringLiteral("Success")))
       << Child<TLabeledEdit>(*window, "StatusEdit")->text().toStdString();
   EXPECT_TRUE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());
 }

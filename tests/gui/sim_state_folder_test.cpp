@@ -98,7 +98,8 @@ TEST_F(SimStateFolderTest, AnUpdateThroughTheWindowSurvivesARestart) {
     dialogs.QueueOpenFileAnswer(image);
     QTest::mouseClick(Child<QPushButton>(window, "LoadBtn"), Qt::LeftButton);
     QTest::mouseClick(Child<QPushButton>(window, "UpdateBtn"), Qt::LeftButton);
-    ASSERT_EQ(Child<TLabeledEdit>(window, "StatusEdit")->text(), QStringLiteral("Programming Success!!"));
+    ASSERT_EQ(Child<TLabeledEdit>(window, "StatusEdit")->text(),
+              QStringLiteral("Programming Success!!"));
     EXPECT_EQ(finished.count(), 1);
     flashAfterRun = Only(system).Bridge.Flash->Contents();
   }

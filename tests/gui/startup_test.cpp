@@ -18,11 +18,14 @@ TEST_F(StartupTest, WithoutBridgeTheWindowOpensShortWithDisabledListAndEmptyFiel
   EXPECT_EQ(w.height(), 420 - 129);
   EXPECT_FALSE(Child<QFrame>(w, "RdPanel")->isVisibleTo(&w));
   ASSERT_EQ(Child<QComboBox>(w, "DeviceList")->count(), 1);
-  EXPECT_EQ(Child<QComboBox>(w, "DeviceList")->currentText(), QStringLiteral("No available device!!!"));
+  EXPECT_EQ(Child<QComboBox>(w, "DeviceList")->currentText(),
+            QStringLiteral("No available device!!!"));
   EXPECT_FALSE(Child<QComboBox>(w, "DeviceList")->isEnabled());
   EXPECT_FALSE(Child<QPushButton>(w, "UpdateBtn")->isEnabled());
   for (TLabeledEdit* field :
-       {Child<TLabeledEdit>(w, "ChipLabelEdit"), Child<TLabeledEdit>(w, "DiskLetterLable"), Child<TLabeledEdit>(w, "FwVerLableEdit"), Child<TLabeledEdit>(w, "SFlashTypeLable"), Child<TLabeledEdit>(w, "StatusEdit")}) {
+       {Child<TLabeledEdit>(w, "ChipLabelEdit"), Child<TLabeledEdit>(w, "DiskLetterLable"),
+        Child<TLabeledEdit>(w, "FwVerLableEdit"), Child<TLabeledEdit>(w, "SFlashTypeLable"),
+        Child<TLabeledEdit>(w, "StatusEdit")}) {
     EXPECT_TRUE(field->text().isEmpty()) << field->objectName().toStdString();
   }
   EXPECT_EQ(w.Core().DeviceCount(), 0);

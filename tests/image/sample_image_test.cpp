@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "src/device/chip_tables.h"
-#include "src/image/chip_codes.h"
 #include "src/image/file_checksum.h"
 #include "src/image/firmware_match.h"
 #include "src/image/nvram_block.h"
@@ -34,7 +33,7 @@ TEST(SampleImage, EveryChipAcceptsItsOwnSample) {
       const auto identity = MakeChipIdentity(type, revision);
       const int expected = AnyImageBelongs(type, revision) ? 1 : 0;
       EXPECT_EQ(expected, FirmwareMatchesChip(files.Sample(SampleFor(type, revision)), identity));
-      if (IsNvramBlockType(type)) {
+      if (ChipRow(type).NvramBlock) {
         SampleImageOptions options = SampleFor(type, revision);
         options.NvramBlock = true;
         const std::string path = files.Sample(options);

@@ -85,7 +85,8 @@ std::vector<std::uint8_t> WriteImage(const std::string& path, const CampaignDevi
   options.Seed = 41;
   std::vector<std::uint8_t> bytes = BuildSampleImage(options);
   std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
   return bytes;
 }
 
@@ -111,7 +112,9 @@ TEST_F(ToolCoreTest, EveryDeviceIsUpdatedThroughTheProcedureItsChipCallsFor) {
     if (device.ParallelPart >= 0) {
       tool.FlashTypeChanged(device.ParallelPart);
     }
-    tool.FirmwareFileEdited(imageFile);
+    // Load File: its override also enables Run for the one chip no image ever matches.
+    dialogs.QueueOpenFileAnswer(imageFile);
+    tool.LoadBtnClick();
     tool.TickChanged(Control::NVRAMCheck, device.NvramTicked);
     tool.TickChanged(Control::A1ChipCheck, device.A1Ticked);
     ASSERT_TRUE(tool.Controls(Control::UpdateBtn).Enabled);

@@ -21,7 +21,6 @@
 #include "src/device/chip_tables.h"
 #include "src/device/platform/sim/sim_platform.h"
 #include "src/image/sample_image.h"
-#include "src/update/df_erase_marks.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/recording_window.h"
@@ -54,7 +53,6 @@ inline DfDeviceSpec Qvk846On1394() {
 class DfSimRig {
  public:
   explicit DfSimRig(const DfDeviceSpec& spec) {
-    ResetEraseCounters();
     const sim::SerialFlashPart* part = sim::FindSerialFlashPart(spec.FlashPart);
     EXPECT_NE(nullptr, part) << spec.FlashPart;
     sim::PersonalityOptions options;

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "src/update/df_erase_marks.h"
 #include "src/update/work_buffer.h"
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/recording_window.h"
@@ -120,7 +119,6 @@ inline WorkBufferFaultHook RefuseNthBuffer(std::size_t size, int nth = 1) {
 class DfScriptedTest : public ::testing::Test {
  protected:
   DfScriptedTest() {
-    ResetEraseCounters();
     window.state.AtmelFlashPart = -1;
     window.state.AmicFlashPart = -1;
   }

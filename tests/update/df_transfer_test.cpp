@@ -8,7 +8,7 @@
 #include <numeric>
 
 #include "src/update/df2_transfer.h"
-#include "src/update/df_erase_marks.h"
+#include "src/update/df_write_pass.h"
 #include "tests/update/df_test_support.h"
 
 namespace q71x::testing {
@@ -111,13 +111,13 @@ TEST_F(DfWritePlanTest, WorkedExamplesOver64K) {
   for (const WritePlanCase& c : cases) {
     SCOPED_TRACE(c.Name);
     platform.ClearCommands();
-    ResetEraseCounters();
     window.state.FlashVendor = c.Vendor;
     window.settings = ProgramSettings{65536, 8192, c.BlockSize, c.SectorSize};
     window.SetStatus("Programming");
     const auto image = Counting(c.Length);
 
-    ASSERT_EQ(1, WriteDfFlash(window, path, 0, image.data(), c.Length, c.Mode));
+    DfWritePass pass(window);
+    ASSERT_EQ(1, WriteDfFlash(pass, path, 0, image.data(), c.Length, c.Mode));
     const auto writes = Writes();
     EXPECT_EQ(c.Expected, PlanOf(writes));
     EXPECT_EQ(image, Reassemble(writes, 0, c.Length));
@@ -131,8 +131,8 @@ TEST_F(DfWritePlanTest, MxicBitOnlyOnAMarkedFirstBlock) {
   for (std::uint32_t mode : {0u, 1u, 2u, 3u}) {
     SCOPED_TRACE(mode);
     platform.ClearCommands();
-    ResetEraseCounters();
-    ASSERT_EQ(1, WriteDfFlash(window, path, 0, image.data(), 8192, mode));
+    DfWritePass pass(window);
+    ASSERT_EQ(1, WriteDfFlash(pass, path, 0, image.data(), 8192, mode));
     const auto writes = Writes();
     ASSERT_EQ(2u, writes.size());
     EXPECT_EQ(mode == 0 ? 0 : (0x80 | mode), writes[0].Mode);
@@ -141,20 +141,21 @@ TEST_F(DfWritePlanTest, MxicBitOnlyOnAMarkedFirstBlock) {
   // Another vendor never gets the bit.
   window.state.FlashVendor = 6;
   platform.ClearCommands();
-  ResetEraseCounters();
-  ASSERT_EQ(1, WriteDfFlash(window, path, 0, image.data(), 8192, 3));
+  DfWritePass otherVendor(window);
+  ASSERT_EQ(1, WriteDfFlash(otherVendor, path, 0, image.data(), 8192, 3));
   EXPECT_EQ(3, Writes()[0].Mode);
 }
 
 TEST_F(DfWritePlanTest, CountersSpanTheWritesOfOnePass) {
   window.state.FlashVendor = 6;
   const auto image = Counting(65536);
-  ASSERT_EQ(1, WriteDfFlash(window, path, 0, image.data(), 65536, 1));
-  EXPECT_EQ(16u, EraseCounters().SectorEraseCount);
+  DfWritePass pass(window);
+  ASSERT_EQ(1, WriteDfFlash(pass, path, 0, image.data(), 65536, 1));
+  EXPECT_EQ(16u, pass.Counters().SectorEraseCount);
   platform.ClearCommands();
 
   // The same pass again: every sector was marked already, so nothing is marked twice.
-  ASSERT_EQ(1, WriteDfFlash(window, path, 0, image.data(), 65536, 1));
+  ASSERT_EQ(1, WriteDfFlash(pass, path, 0, image.data(), 65536, 1));
   const auto again = Writes();
   ASSERT_FALSE(again.empty());
   for (const DfBlock& b : again) {
@@ -162,13 +163,32 @@ TEST_F(DfWritePlanTest, CountersSpanTheWritesOfOnePass) {
   }
   // A pass continuing above the marked range marks the next sector on its first block.
   platform.ClearCommands();
-  ASSERT_EQ(1, WriteDfFlash(window, path, 65536, image.data(), 8192, 1));
+  ASSERT_EQ(1, WriteDfFlash(pass, path, 65536, image.data(), 8192, 1));
   EXPECT_EQ((std::vector<Planned>{{65536, 4096, 1}, {69632, 4096, 1}}), PlanOf(Writes()));
+
+  // The next pass starts from no marked unit, whatever the one before it marked.
+  platform.ClearCommands();
+  DfWritePass next(window);
+  ASSERT_EQ(1, WriteDfFlash(next, path, 0, image.data(), 8192, 1));
+  EXPECT_EQ((std::vector<Planned>{{0, 4096, 1}, {4096, 4096, 1}}), PlanOf(Writes()));
+}
+
+TEST_F(DfWritePlanTest, APassKeepsTheSettingsItStartedWith) {
+  window.state.FlashVendor = 5;
+  window.settings.EraseSectorSize = 4096;
+  DfWritePass pass(window);
+  window.state.FlashVendor = 6;
+  window.settings.EraseSectorSize = 32768;
+  window.settings.FlashPageSize = 0;
+  const auto image = Counting(8192);
+  ASSERT_EQ(1, WriteDfFlash(pass, path, 0, image.data(), 8192, 1));
+  EXPECT_EQ((std::vector<Planned>{{0, 4096, 0x81}, {4096, 4096, 1}}), PlanOf(Writes()));
 }
 
 TEST_F(DfWritePlanTest, ShortWritesArePaddedWithZeros) {
   const auto source = Counting(100);
-  ASSERT_EQ(1, WriteDfFlash(window, path, 0x10000, source.data(), 100, 0));
+  DfWritePass pass(window);
+  ASSERT_EQ(1, WriteDfFlash(pass, path, 0x10000, source.data(), 100, 0));
   const auto writes = Writes();
   ASSERT_EQ(1u, writes.size());
   EXPECT_EQ(512u, writes[0].Length);
@@ -180,10 +200,11 @@ TEST_F(DfWritePlanTest, ShortWritesArePaddedWithZeros) {
 
 TEST_F(DfWritePlanTest, NothingToMoveSendsNothing) {
   std::uint8_t byte = 0;
-  EXPECT_EQ(0, WriteDfFlash(window, path, 0, &byte, 0, 1));
+  DfWritePass pass(window);
+  EXPECT_EQ(0, WriteDfFlash(pass, path, 0, &byte, 0, 1));
   EXPECT_EQ(0, ReadDfFlash(window, path, 0, &byte, 0));
   EXPECT_TRUE(platform.Commands().empty());
-  EXPECT_EQ(0u, EraseCounters().SectorEraseCount);
+  EXPECT_EQ(0u, pass.Counters().SectorEraseCount);
 }
 
 TEST_F(DfWritePlanTest, AFailedBlockEndsTheWriteAndKeepsTheDotsSoFar) {
@@ -196,7 +217,8 @@ TEST_F(DfWritePlanTest, AFailedBlockEndsTheWriteAndKeepsTheDotsSoFar) {
   });
   window.SetStatus("Programming");
   const auto image = Counting(65536);
-  EXPECT_EQ(0, WriteDfFlash(window, path, 0, image.data(), 65536, 2));
+  DfWritePass pass(window);
+  EXPECT_EQ(0, WriteDfFlash(pass, path, 0, image.data(), 65536, 2));
   EXPECT_EQ(3u, Writes().size());
   EXPECT_EQ("Programming..", window.StatusText());
 }
@@ -205,13 +227,14 @@ TEST_F(DfWritePlanTest, APassStartingAboveTheCountedUnitsNeverCrossesAUnit) {
   // The counters say no sector was marked, yet the pass starts deep inside the flash: the clip
   // must not wrap to a huge length.
   window.settings.EraseSectorSize = 4096;
-  EXPECT_EQ(1, NextEraseMark(window.settings, 40000, 1));
-  EXPECT_EQ(4096u - 40000u % 4096u, ClipToEraseUnit(window.settings, 40000, 8192, 1));
+  DfWritePass probe(window);
+  EXPECT_EQ(1, probe.NextEraseMark(40000, 1));
+  EXPECT_EQ(4096u - 40000u % 4096u, probe.ClipToEraseUnit(40000, 8192, 1));
 
   platform.ClearCommands();
-  ResetEraseCounters();
+  DfWritePass pass(window);
   const auto source = Counting(20000);
-  ASSERT_EQ(1, WriteDfFlash(window, path, 40000, source.data(), 20000, 1));
+  ASSERT_EQ(1, WriteDfFlash(pass, path, 40000, source.data(), 20000, 1));
   const auto writes = Writes();
   std::uint32_t expectedAddress = 40000;
   for (const DfBlock& b : writes) {
@@ -270,7 +293,8 @@ TEST_F(DfReadPlanTest, AReadWithoutItsBufferSendsNothing) {
   ScopedWorkBufferFault refuse([](std::size_t) { return true; });
   std::vector<std::uint8_t> out(4096);
   EXPECT_EQ(0, ReadDfFlash(window, path, 0, out.data(), 4096));
-  EXPECT_EQ(0, WriteDfFlash(window, path, 0, out.data(), 4096, 1));
+  DfWritePass pass(window);
+  EXPECT_EQ(0, WriteDfFlash(pass, path, 0, out.data(), 4096, 1));
   EXPECT_TRUE(platform.Commands().empty());
 }
 
@@ -280,7 +304,8 @@ TEST_F(Df2WritePlanTest, FirmwareAreaIn256ByteBlocksWithOneFlagAndADotPer2K) {
   window.settings.FlashPageSize = 256;
   window.SetStatus("Programming");
   const auto image = Counting(32768);
-  ASSERT_EQ(1, WriteDf2Flash(window, path, 0, image.data(), 32768));
+  DfWritePass pass(window);
+  ASSERT_EQ(1, WriteDf2Flash(pass, path, 0, image.data(), 32768));
   const auto writes = Writes();
   ASSERT_EQ(128u, writes.size());
   for (std::size_t i = 0; i < writes.size(); ++i) {
@@ -295,7 +320,8 @@ TEST_F(Df2WritePlanTest, FirmwareAreaIn256ByteBlocksWithOneFlagAndADotPer2K) {
 TEST_F(Df2WritePlanTest, BothEraseUnitsAreFlaggedOnALargeImage) {
   window.settings.FlashPageSize = 256;
   const auto image = Counting(40000);
-  ASSERT_EQ(1, WriteDf2Flash(window, path, 0, image.data(), 40000));
+  DfWritePass pass(window);
+  ASSERT_EQ(1, WriteDf2Flash(pass, path, 0, image.data(), 40000));
   const auto writes = Writes();
   ASSERT_EQ(157u, writes.size());  // 40000 padded to 40192
   std::vector<std::uint32_t> flagged;
@@ -316,7 +342,8 @@ TEST_F(Df2WritePlanTest, BothEraseUnitsAreFlaggedOnALargeImage) {
 TEST_F(Df2WritePlanTest, ConfigurationAreaWriteBack) {
   window.settings.FlashPageSize = 256;
   const auto nvram = Counting(1024);
-  ASSERT_EQ(1, WriteDf2Flash(window, path, 0x8000, nvram.data(), 1024));
+  DfWritePass pass(window);
+  ASSERT_EQ(1, WriteDf2Flash(pass, path, 0x8000, nvram.data(), 1024));
   EXPECT_EQ((std::vector<Planned>{
                 {0x8000, 256, 1}, {0x8100, 256, 0}, {0x8200, 256, 0}, {0x8300, 256, 0}}),
             PlanOf(Writes()));
@@ -334,7 +361,8 @@ TEST_F(Df2WritePlanTest, AFailedBlockEndsTheWrite) {
   });
   window.settings.FlashPageSize = 256;
   const auto image = Counting(32768);
-  EXPECT_EQ(0, WriteDf2Flash(window, path, 0, image.data(), 32768));
+  DfWritePass pass(window);
+  EXPECT_EQ(0, WriteDf2Flash(pass, path, 0, image.data(), 32768));
   EXPECT_EQ(10u, Writes().size());
   EXPECT_EQ(2u, DotCount(window.StatusText()));
 }

@@ -1,6 +1,4 @@
-#include "src/update/df_erase_marks.h"
-
-#include <algorithm>
+#include "src/update/df_write_pass.h"
 
 #include "src/update/df_family.h"
 
@@ -28,11 +26,11 @@ EraseUnit UnitOfMode(std::uint32_t mode) {
 
 struct CountedUnit {
   std::uint32_t size;
-  std::uint32_t& count;
+  std::uint32_t count;
 };
 
-CountedUnit Counted(const ProgramSettings& settings, EraseUnit unit) {
-  EraseUnitCounters& counters = EraseCounters();
+CountedUnit Counted(const DfWriteSettings& settings, const EraseUnitCounters& counters,
+                    EraseUnit unit) {
   if (unit == EraseUnit::Sector) {
     return {settings.EraseSectorSize, counters.SectorEraseCount};
   }
@@ -46,27 +44,21 @@ std::uint64_t MarkedEnd(const CountedUnit& unit) {
 
 }  // namespace
 
-EraseUnitCounters& EraseCounters() {
-  static EraseUnitCounters counters;
-  return counters;
-}
+DfWritePass::DfWritePass(ToolWindow& window)
+    : window_(window),
+      settings_{window.Settings().FlashPageSize, window.Settings().EraseBlockSize,
+                window.Settings().EraseSectorSize, window.State().FlashVendor} {}
 
-void ResetEraseCounters() {
-  EraseCounters() = EraseUnitCounters{};
-}
-
-std::uint8_t NextEraseMark(const ProgramSettings& settings, std::uint32_t address,
-                           std::uint32_t mode) {
+std::uint8_t DfWritePass::NextEraseMark(std::uint32_t address, std::uint32_t mode) {
   const std::uint8_t mark = static_cast<std::uint8_t>(mode & 7);
   const EraseUnit unit = UnitOfMode(mode & 0x7F);
   switch (unit) {
     case EraseUnit::Sector:
     case EraseUnit::Block: {
-      CountedUnit counted = Counted(settings, unit);
-      if (MarkedEnd(counted) > address) {
+      if (MarkedEnd(Counted(settings_, counters_, unit)) > address) {
         return 0;
       }
-      ++counted.count;
+      ++(unit == EraseUnit::Sector ? counters_.SectorEraseCount : counters_.BlockEraseCount);
       return mark;
     }
     case EraseUnit::WholeFlash:
@@ -77,20 +69,20 @@ std::uint8_t NextEraseMark(const ProgramSettings& settings, std::uint32_t addres
   return 0;
 }
 
-std::uint32_t ClipToEraseUnit(const ProgramSettings& settings, std::uint32_t address,
-                              std::uint32_t length, std::uint32_t mode) {
+std::uint32_t DfWritePass::ClipToEraseUnit(std::uint32_t address, std::uint32_t length,
+                                           std::uint32_t mode) const {
   const EraseUnit unit = UnitOfMode(mode);
   if (unit != EraseUnit::Sector && unit != EraseUnit::Block) {
     return length;
   }
-  const CountedUnit counted = Counted(settings, unit);
+  const CountedUnit counted = Counted(settings_, counters_, unit);
   if (counted.size == 0) {
     return length;
   }
   std::uint64_t end = MarkedEnd(counted);
   if (end <= address) {
     // The counters describe a pass that has not reached this address (one that started above
-    // the first unit after a reset); the unit holding the block still bounds it.
+    // the first unit); the unit holding the block still bounds it.
     end = (static_cast<std::uint64_t>(address) / counted.size + 1) * counted.size;
   }
   const std::uint64_t blockEnd = static_cast<std::uint64_t>(address) + length;
@@ -98,6 +90,10 @@ std::uint32_t ClipToEraseUnit(const ProgramSettings& settings, std::uint32_t add
     return length;
   }
   return static_cast<std::uint32_t>(end - address);
+}
+
+void DfWritePass::ProgressDot() {
+  window_.AppendStatus(".");
 }
 
 std::uint8_t WithMxicBit(std::int32_t flashVendor, std::uint32_t address, std::uint8_t mark) {
