@@ -136,15 +136,10 @@ int BackupDiskFirmware(ToolWindow& window, const std::string& devicePath, int ch
     case ProvenReadResult::Differed:
       return FailBackup(window);
   }
-  switch (WriteBackupFile(path, area.data(), length)) {
-    case BackupFileResult::NotCreated:
-      PostStatus(window, kOpenBackupFileErrorText);
-      return FailBackup(window);
-    case BackupFileResult::Incomplete:
-      PostStatus(window, kWriteBackupFileErrorText);
-      return FailBackup(window);
-    case BackupFileResult::Written:
-      break;
+  if (const SafeWriteStatus written = WriteBackupFile(path, area.data(), length);
+      written != SafeWriteStatus::Written) {
+    PostStatus(window, BackupFailureText(written, kOpenBackupFileErrorText));
+    return FailBackup(window);
   }
   PostStatus(window, kBackupSuccessText);
   return 1;

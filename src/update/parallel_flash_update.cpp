@@ -155,15 +155,10 @@ int BackupParallelFlash(ToolWindow& window, const std::string& devicePath) {
     ShowStatus(window, refusal);
     return 0;
   }
-  switch (WriteBackupFile(path, flash.data(), kParallelFlashSize)) {
-    case BackupFileResult::NotCreated:
-      ShowStatus(window, kSaveToFileFailText);
-      return 0;
-    case BackupFileResult::Incomplete:
-      ShowStatus(window, kWriteBackupFileErrorText);
-      return 0;
-    case BackupFileResult::Written:
-      break;
+  if (const SafeWriteStatus written = WriteBackupFile(path, flash.data(), kParallelFlashSize);
+      written != SafeWriteStatus::Written) {
+    ShowStatus(window, BackupFailureText(written, kSaveToFileFailText));
+    return 0;
   }
   ShowStatus(window, kBackupSuccessText);
   return 1;

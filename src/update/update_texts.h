@@ -66,7 +66,11 @@ inline constexpr std::string_view kDataCompareFailText = "Data compare fail !!";
 
 // Ours: refusals that keep a wrong input from reaching the flash or a wrong file.
 inline constexpr std::string_view kWriteBackupFileErrorText =
-    "Write Backup File Error!! The backup file is incomplete.";
+    "Write Backup File Error!! Nothing saved; an earlier file of that name is kept.";
+inline constexpr std::string_view kBackupNameIsLinkText =
+    "Backup file name is a symbolic link, not followed: nothing saved!";
+inline constexpr std::string_view kBackupNameNotPlainFileText =
+    "Backup file name is a folder or device, not a plain file: nothing saved!";
 inline constexpr std::string_view kBackupNameTooLongText =
     "Backup file name too long (260 characters or more), not accepted!";
 inline constexpr std::string_view kFirmwareNameTooLongText =
