@@ -39,7 +39,7 @@ constexpr std::string_view kSaveToFileFailText = "Read ROM Suceess, but save to 
 // erased: an image that cannot be programmed must not cost the operator the old firmware.
 std::string_view LoadImage(const std::string& path, AlignedBuffer& image) {
   ImageSource source;
-  std::string_view refusal = OpenImageFile(path, source);
+  std::string_view refusal = OpenImageFile(path, ChipGroup::ParallelFlash, source);
   if (refusal == kOpenFileErrorText) {
     return kOpenNewRomFileErrorText;
   }

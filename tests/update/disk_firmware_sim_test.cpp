@@ -318,6 +318,19 @@ TEST_F(DiskFirmwareSimTest, AreaThatWouldWrapOrReachSectorZeroIsNeverWritten) {
   EXPECT_TRUE(dialogs.Boxes().empty());
 }
 
+// More than the largest firmware the tool handles for these bridges: most likely some other file
+// (a disk image), and written out it would reach far into the ordinary disk.
+TEST_F(DiskFirmwareSimTest, AnImageLargerThanOneMegabyteIsRefusedBeforeTheDiskIsWritten) {
+  Attach(Geometry(0x40000), DiskBridge{13, true, false});
+  window.firmwareFile = Image(PatternBytes(0x100000 + 1));
+
+  EXPECT_EQ(0, UpdateDiskFirmware(window, path));
+
+  EXPECT_EQ(std::string(kImageTooLargeText), window.StatusText());
+  EXPECT_EQ(0, Count(0x2A));
+  EXPECT_TRUE(dialogs.Boxes().empty());
+}
+
 // One failure row: the fault, the procedure's end, and what the disk holds afterwards.
 struct ProgramFailureRow {
   const char* name;
