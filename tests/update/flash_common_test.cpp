@@ -357,6 +357,11 @@ TEST(BackupFlashToFile, ALinkOrAFolderAtTheNameIsRefusedAndLeftAsItWas) {
   };
   const std::vector<std::uint8_t> precious(3000, 0xA5);
   const std::vector<Case> cases = {
+      {"folder",
+       [](const std::filesystem::path& at, const std::filesystem::path&) {
+         std::filesystem::create_directory(at);
+       },
+       "Backup file name is a folder or device, not a plain file: nothing saved!"},
       {"link to a file",
        [&](const std::filesystem::path& at, const std::filesystem::path& elsewhere) {
          WriteFileBytes(elsewhere, precious);
@@ -368,11 +373,6 @@ TEST(BackupFlashToFile, ALinkOrAFolderAtTheNameIsRefusedAndLeftAsItWas) {
          std::filesystem::create_symlink(elsewhere, at);
        },
        "Backup file name is a symbolic link, not followed: nothing saved!"},
-      {"folder",
-       [](const std::filesystem::path& at, const std::filesystem::path&) {
-         std::filesystem::create_directory(at);
-       },
-       "Backup file name is a folder or device, not a plain file: nothing saved!"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -382,6 +382,7 @@ TEST(BackupFlashToFile, ALinkOrAFolderAtTheNameIsRefusedAndLeftAsItWas) {
     try {
       c.Arrange(at, elsewhere);
     } catch (const std::filesystem::filesystem_error& error) {
+      // Windows lets only some accounts make symbolic links; the folder case has run by then.
       GTEST_SKIP() << "cannot make the name: " << error.what();
     }
     const auto before = std::filesystem::symlink_status(at).type();
