@@ -58,7 +58,8 @@ int VerifyFileChecksum(const std::string& path, std::uint16_t chipIdentity) {
     return 1;
   }
   std::ifstream file;
-  if (!OpenImageFile(path, file)) {
+  if (OpenImageStream(path, LargestImageFor(ChipGroupOf(IdentityType(chipIdentity))), file) !=
+      ImageFileCheck::Usable) {
     return 0;
   }
   const auto image = ReadWholeImage(file);

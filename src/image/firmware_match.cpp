@@ -105,9 +105,16 @@ int FirmwareMatchesChip(const std::string& path, std::uint16_t chipIdentity) {
   const int revision = IdentityRevision(chipIdentity);
 
   std::ifstream file;
-  if (!OpenImageFile(path, file)) {
-    ShowMessageBox(std::string(kOpenFirmwareFileErrorText), std::string(kErrorCaption));
-    return 0;
+  switch (OpenImageStream(path, LargestImageFor(ChipGroupOf(type)), file)) {
+    case ImageFileCheck::Usable:
+      break;
+    case ImageFileCheck::TooLarge:
+      // Readable, but no firmware of this chip: the chip check's mismatch warning says so.
+      return 0;
+    case ImageFileCheck::Unreadable:
+    case ImageFileCheck::NotPlainFile:
+      ShowMessageBox(std::string(kOpenFirmwareFileErrorText), std::string(kErrorCaption));
+      return 0;
   }
   HeaderReading reading;
   const bool searchPassed = ReadHeaderFor(file, row, reading);

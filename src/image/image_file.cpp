@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <new>
+#include <string>
 #include <system_error>
+
+#include "src/device/platform/platform.h"
 
 namespace q71x {
 
@@ -38,14 +41,44 @@ std::optional<std::uint8_t> ImageHeader::At(std::size_t index) const {
   return Bytes[index];
 }
 
-bool OpenImageFile(const std::string& path, std::ifstream& file) {
+std::uint64_t LargestImageFor(ChipGroup group) {
+  constexpr std::uint64_t kSerialFlashAddressSpace = 0x1000000;
+  switch (group) {
+    case ChipGroup::ParallelFlash:
+      return 0x10000;
+    case ChipGroup::DiskKept:
+      return 0x100000;
+    case ChipGroup::SerialFlash:
+    case ChipGroup::NotSupported:
+      break;
+  }
+  return kSerialFlashAddressSpace;
+}
+
+ImageFileCheck OpenImageStream(const std::string& path, std::uint64_t largest,
+                               std::ifstream& file) {
   std::error_code error;
-  // A directory opens as a stream on some systems but is never an image.
-  if (std::filesystem::is_directory(path, error)) {
-    return false;
+  // Opening a FIFO waits for a writer and a device may never end: only a plain file is read.
+  const std::filesystem::file_status found = std::filesystem::status(path, error);
+  if (found.type() == std::filesystem::file_type::not_found ||
+      found.type() == std::filesystem::file_type::none) {
+    return ImageFileCheck::Unreadable;
+  }
+  if (found.type() != std::filesystem::file_type::regular) {
+    ActivePlatform().DebugOutput(path +
+                                 " is not a plain file (a folder, FIFO, device or socket);"
+                                 " not read as a firmware image.\n");
+    return ImageFileCheck::NotPlainFile;
+  }
+  if (const std::uintmax_t size = std::filesystem::file_size(path, error);
+      !error && size > largest) {
+    ActivePlatform().DebugOutput(path + " holds " + std::to_string(size) +
+                                 " bytes, more than this chip's firmware memory (" +
+                                 std::to_string(largest) + "); not read as a firmware image.\n");
+    return ImageFileCheck::TooLarge;
   }
   file.open(path, std::ios::in | std::ios::binary);
-  return file.is_open();
+  return file.is_open() ? ImageFileCheck::Usable : ImageFileCheck::Unreadable;
 }
 
 ImageHeader ReadImageHeader(std::ifstream& file, std::uint64_t offset) {

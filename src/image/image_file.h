@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "src/device/chip_tables.h"
 #include "src/image/image_layout.h"
 
 namespace q71x {
@@ -33,9 +34,22 @@ struct ImageHeader {
   std::optional<std::uint8_t> At(std::size_t index) const;
 };
 
-// Opens the file for reading as plain bytes; false when it cannot be read as a file (missing,
-// unreadable, or a directory).
-bool OpenImageFile(const std::string& path, std::ifstream& file);
+// Why a named file is or is not taken as an image.
+enum class ImageFileCheck {
+  Usable,        // open for reading
+  Unreadable,    // missing or not readable
+  NotPlainFile,  // a folder, FIFO, device or socket: not opened, so nothing waits on it
+  TooLarge,      // larger than any firmware the chip's memory can hold: not opened
+};
+
+// The largest image a chip group's firmware memory can hold: the 24-bit address range of a
+// serial flash, the 64 KB parallel flash, and for firmware kept on the attached disk the largest
+// firmware size the tool backs up (1 MB). A chip the tool does not support gets the largest.
+std::uint64_t LargestImageFor(ChipGroup group);
+
+// Opens the file for reading as plain bytes when it is a regular file of at most `largest` bytes.
+// A refusal is explained on the debugger channel.
+ImageFileCheck OpenImageStream(const std::string& path, std::uint64_t largest, std::ifstream& file);
 
 // Reads the header at offset; a fresh record every time, so nothing of an earlier read survives.
 ImageHeader ReadImageHeader(std::ifstream& file, std::uint64_t offset);

@@ -10,7 +10,8 @@ namespace q71x {
 
 int DetectNvramBlock(const std::string& path, int chipType) {
   std::ifstream file;
-  if (!OpenImageFile(path, file)) {
+  if (OpenImageStream(path, LargestImageFor(ChipGroupOf(chipType)), file) !=
+      ImageFileCheck::Usable) {
     return 0;
   }
   if (ReadImageHeader(file, kPlainHeaderOffset).HasSignature()) {

@@ -1,7 +1,5 @@
 #include "src/update/backup_file.h"
 
-#include <fstream>
-
 #include "src/update/image_source.h"
 #include "src/update/status_reporting.h"
 #include "src/update/update_texts.h"
@@ -22,15 +20,31 @@ bool ChooseBackupPath(const std::string& fieldText, std::string_view defaultName
   return true;
 }
 
-BackupFileResult WriteBackupFile(const std::string& path, const std::uint8_t* data,
-                                 std::size_t length) {
-  std::ofstream file(path, std::ios::out | std::ios::binary | std::ios::trunc);
-  if (!file.is_open()) {
-    return BackupFileResult::NotCreated;
+SafeWriteStatus WriteBackupFile(const std::string& path, const std::uint8_t* data,
+                                std::size_t length) {
+  std::string reason;
+  const SafeWriteStatus status = WriteFileSafely(path, data, length, FileAccess::Default, reason);
+  if (status != SafeWriteStatus::Written) {
+    WriteDebugLine("Backup not written: " + reason + "\n");
   }
-  file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(length));
-  file.close();
-  return file.fail() ? BackupFileResult::Incomplete : BackupFileResult::Written;
+  return status;
+}
+
+std::string_view BackupFailureText(SafeWriteStatus status, std::string_view notCreatedText) {
+  switch (status) {
+    case SafeWriteStatus::RefusedLink:
+      return kBackupNameIsLinkText;
+    case SafeWriteStatus::RefusedSpecial:
+      return kBackupNameNotPlainFileText;
+    case SafeWriteStatus::NotCreated:
+      return notCreatedText;
+    case SafeWriteStatus::Incomplete:
+      // A backup short of bytes must never pass for the old firmware.
+      return kWriteBackupFileErrorText;
+    case SafeWriteStatus::Written:
+      break;
+  }
+  return {};
 }
 
 }  // namespace q71x

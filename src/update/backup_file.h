@@ -1,19 +1,16 @@
 #pragma once
 // The backup file of the engineering "backup only" actions: which path it goes to, and writing it
-// so that a file that did not receive every byte is never taken for a good backup.
+// so that a file that did not receive every byte is never taken for a good backup, and a failed
+// backup never costs the operator an earlier one of the same name.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace q71x {
+#include "src/device/platform/safe_file_write.h"
 
-enum class BackupFileResult {
-  Written,     // every byte reached the file and it closed cleanly
-  NotCreated,  // the file could not be created or truncated; nothing was written
-  Incomplete,  // the file exists but a write or the close failed
-};
+namespace q71x {
 
 // The text of the backup field, or `defaultName` (in the current directory) after the
 // default-name box when the field is empty. False for a text of 260 characters or more: the
@@ -21,8 +18,14 @@ enum class BackupFileResult {
 bool ChooseBackupPath(const std::string& fieldText, std::string_view defaultName,
                       std::string& path);
 
-// Creates or truncates the file and writes `length` bytes as they are.
-BackupFileResult WriteBackupFile(const std::string& path, const std::uint8_t* data,
-                                 std::size_t length);
+// Writes `length` bytes beside the path and puts them in place under it once all are on disk.
+// Anything but Written leaves what stood at the path as it was, and tells field engineers why on
+// the debugger channel.
+SafeWriteStatus WriteBackupFile(const std::string& path, const std::uint8_t* data,
+                                std::size_t length);
+
+// The status text for a backup that was not written. `notCreatedText` is the procedure's own
+// text for a file that could not be created.
+std::string_view BackupFailureText(SafeWriteStatus status, std::string_view notCreatedText);
 
 }  // namespace q71x

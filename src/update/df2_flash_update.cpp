@@ -87,7 +87,8 @@ int UpdateDf2Flash(ToolWindow& window, const std::string& devicePath) {
 
 int ProgramDf2Flash(ToolWindow& window, const std::string& devicePath) {
   ImageSource image;
-  const std::string_view refusal = OpenImageFile(window.FirmwareFileName(), image);
+  const std::string_view refusal =
+      OpenImageFile(window.FirmwareFileName(), ChipGroup::SerialFlash, image);
   const bool opened = refusal.empty() || refusal == kEmptyImageFileText;
   if (!opened) {
     window.SetStatus(std::string(refusal));

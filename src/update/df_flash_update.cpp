@@ -33,7 +33,7 @@ constexpr std::array<std::uint32_t, 3> kAttemptModes{kMarkBlock, kMarkSector, kM
 // after its own.
 std::string_view OpenImageForProgramming(const std::string& path, bool keepNvram,
                                          ImageSource& image) {
-  std::string_view refusal = OpenImageFile(path, image);
+  std::string_view refusal = OpenImageFile(path, ChipGroup::SerialFlash, image);
   if (!refusal.empty()) {
     return refusal;
   }

@@ -22,8 +22,6 @@ constexpr std::string_view kEraseDiskSuccessText = "Erase all data in HDD succes
 constexpr std::string_view kEraseDiskCompareFailText = "Compare data in HDD fail!!";
 constexpr std::string_view kDiskCompareFailText = "Compare Data in HDD FAIL!!";
 constexpr std::uint64_t kImagePadding = 256;
-// The image buffer is indexed in 32 bits, as the transfers are.
-constexpr std::uint64_t kLargestDiskImage = 0xFFFFFFFFull - (kImagePadding - 1);
 
 std::string_view WriteFailText(const DiskAreaFacts& facts) {
   return UsesLongCommands(facts) ? "Write Data SCSI16 To HDD FAIL!!" : "Write Data To HDD FAIL!!";
@@ -136,15 +134,10 @@ int BackupDiskFirmware(ToolWindow& window, const std::string& devicePath, int ch
     case ProvenReadResult::Differed:
       return FailBackup(window);
   }
-  switch (WriteBackupFile(path, area.data(), length)) {
-    case BackupFileResult::NotCreated:
-      PostStatus(window, kOpenBackupFileErrorText);
-      return FailBackup(window);
-    case BackupFileResult::Incomplete:
-      PostStatus(window, kWriteBackupFileErrorText);
-      return FailBackup(window);
-    case BackupFileResult::Written:
-      break;
+  if (const SafeWriteStatus written = WriteBackupFile(path, area.data(), length);
+      written != SafeWriteStatus::Written) {
+    PostStatus(window, BackupFailureText(written, kOpenBackupFileErrorText));
+    return FailBackup(window);
   }
   PostStatus(window, kBackupSuccessText);
   return 1;
@@ -158,13 +151,10 @@ int ProgramDiskFirmware(ToolWindow& window, const std::string& devicePath, int c
     return 0;
   }
   ImageSource source;
-  if (const std::string_view refusal = OpenImageFile(window.FirmwareFileName(), source);
+  if (const std::string_view refusal =
+          OpenImageFile(window.FirmwareFileName(), ChipGroup::DiskKept, source);
       !refusal.empty()) {
     window.SetStatus(std::string(refusal));
-    return 0;
-  }
-  if (source.length > kLargestDiskImage) {
-    window.SetStatus(std::string(kImageTooLargeText));
     return 0;
   }
   const auto length = static_cast<std::uint32_t>(source.length);

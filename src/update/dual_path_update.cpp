@@ -69,7 +69,8 @@ int UpdateSerialFlashSpi(ToolWindow& window, const std::string& devicePath) {
   }
 
   ImageSource image;
-  if (std::string_view refusal = OpenImageFile(window.FirmwareFileName(), image);
+  if (std::string_view refusal =
+          OpenImageFile(window.FirmwareFileName(), ChipGroup::SerialFlash, image);
       !refusal.empty()) {
     ShowStatus(window, refusal);
     return 0;

@@ -37,16 +37,10 @@ int BackupFlashThrough(ToolWindow& window, std::string_view defaultName, std::ui
   }
   // The file starts at flash byte `skip`: the configuration area is left out when it is skipped.
   const std::uint32_t from = std::min(skip, length);
-  switch (WriteBackupFile(path, flash.data() + from, length - from)) {
-    case BackupFileResult::NotCreated:
-      window.PostStatus(std::string(kOpenBackupFileErrorText));
-      return 0;
-    case BackupFileResult::Incomplete:
-      // A backup short of bytes must never pass for the old firmware.
-      window.PostStatus(std::string(kWriteBackupFileErrorText));
-      return 0;
-    case BackupFileResult::Written:
-      break;
+  if (const SafeWriteStatus written = WriteBackupFile(path, flash.data() + from, length - from);
+      written != SafeWriteStatus::Written) {
+    window.PostStatus(std::string(BackupFailureText(written, kOpenBackupFileErrorText)));
+    return 0;
   }
   window.PostStatus(std::string(kBackupSuccessText));
   return 1;

@@ -2,17 +2,23 @@
 
 #include <cstring>
 
+#include "src/image/image_file.h"
 #include "src/update/update_texts.h"
 
 namespace q71x {
 
-std::string_view OpenImageFile(const std::string& path, ImageSource& image) {
+std::string_view OpenImageFile(const std::string& path, ChipGroup family, ImageSource& image) {
   if (path.size() >= kMaxPathChars) {
     return kFirmwareNameTooLongText;
   }
-  image.stream.open(path, std::ios::in | std::ios::binary);
-  if (!image.stream.is_open()) {
-    return kOpenFileErrorText;
+  switch (OpenImageStream(path, LargestImageFor(family), image.stream)) {
+    case ImageFileCheck::Usable:
+      break;
+    case ImageFileCheck::TooLarge:
+      return kImageTooLargeText;
+    case ImageFileCheck::Unreadable:
+    case ImageFileCheck::NotPlainFile:
+      return kOpenFileErrorText;
   }
   image.stream.seekg(0, std::ios::end);
   const std::streamoff end = image.stream.tellg();
@@ -23,6 +29,10 @@ std::string_view OpenImageFile(const std::string& path, ImageSource& image) {
   image.length = static_cast<std::uint64_t>(end);
   if (image.length == 0) {
     return kEmptyImageFileText;
+  }
+  // Checked again on the open file: it may have grown since its size was looked at.
+  if (image.length > LargestImageFor(family)) {
+    return kImageTooLargeText;
   }
   return {};
 }

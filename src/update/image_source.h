@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "src/device/chip_tables.h"
+
 namespace q71x {
 
 // The firmware and backup fields hold 259 characters and the terminator.
@@ -20,8 +22,9 @@ struct ImageSource {
   std::uint64_t length = 0;
 };
 
-// Empty text when the file is open with its length known; else the refusal to report.
-std::string_view OpenImageFile(const std::string& path, ImageSource& image);
+// Empty text when the file is open with its length known; else the refusal to report. Only a
+// plain file no larger than the firmware memory of the procedure's chip group is opened.
+std::string_view OpenImageFile(const std::string& path, ChipGroup family, ImageSource& image);
 
 // Clears `size` bytes at `buffer` to 0x00, then reads up to `size` file bytes into it. Returns
 // the number of bytes read; 0 at the end of the file or on a read error.

@@ -185,7 +185,8 @@ int UpdateFlashWithNvram(ToolWindow& window, const std::string& devicePath) {
   }
 
   ImageSource image;
-  if (std::string_view refusal = OpenImageFile(window.FirmwareFileName(), image);
+  if (std::string_view refusal =
+          OpenImageFile(window.FirmwareFileName(), ChipGroup::SerialFlash, image);
       !refusal.empty()) {
     ShowStatus(window, refusal);
     return 0;

@@ -39,7 +39,7 @@ constexpr std::string_view kSaveToFileFailText = "Read ROM Suceess, but save to 
 // erased: an image that cannot be programmed must not cost the operator the old firmware.
 std::string_view LoadImage(const std::string& path, AlignedBuffer& image) {
   ImageSource source;
-  std::string_view refusal = OpenImageFile(path, source);
+  std::string_view refusal = OpenImageFile(path, ChipGroup::ParallelFlash, source);
   if (refusal == kOpenFileErrorText) {
     return kOpenNewRomFileErrorText;
   }
@@ -155,15 +155,10 @@ int BackupParallelFlash(ToolWindow& window, const std::string& devicePath) {
     ShowStatus(window, refusal);
     return 0;
   }
-  switch (WriteBackupFile(path, flash.data(), kParallelFlashSize)) {
-    case BackupFileResult::NotCreated:
-      ShowStatus(window, kSaveToFileFailText);
-      return 0;
-    case BackupFileResult::Incomplete:
-      ShowStatus(window, kWriteBackupFileErrorText);
-      return 0;
-    case BackupFileResult::Written:
-      break;
+  if (const SafeWriteStatus written = WriteBackupFile(path, flash.data(), kParallelFlashSize);
+      written != SafeWriteStatus::Written) {
+    ShowStatus(window, BackupFailureText(written, kSaveToFileFailText));
+    return 0;
   }
   ShowStatus(window, kBackupSuccessText);
   return 1;

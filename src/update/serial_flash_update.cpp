@@ -200,7 +200,8 @@ int UpdateSerialFlash(ToolWindow& window, const std::string& devicePath) {
   }
 
   ImageSource image;
-  if (std::string_view refusal = OpenImageFile(window.FirmwareFileName(), image);
+  if (std::string_view refusal =
+          OpenImageFile(window.FirmwareFileName(), ChipGroup::SerialFlash, image);
       !refusal.empty()) {
     PostStatus(window, refusal);
     return 0;

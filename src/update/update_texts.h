@@ -66,9 +66,12 @@ inline constexpr std::string_view kDataCompareFailText = "Data compare fail !!";
 
 // Ours: refusals that keep a wrong input from reaching the flash or a wrong file.
 inline constexpr std::string_view kWriteBackupFileErrorText =
-    "Write Backup File Error!! The backup file is incomplete.";
-// (A file name is refused at 260 characters; the texts are short enough to be read whole in
-// the status field.)
+    "Write Backup File Error!! Nothing saved.";
+// (Texts of our own are short enough to be read whole in the status field.)
+inline constexpr std::string_view kBackupNameIsLinkText = "Backup name is a link: nothing saved!";
+inline constexpr std::string_view kBackupNameNotPlainFileText =
+    "Backup name is no plain file: nothing saved!";
+// A file name is refused at 260 characters.
 inline constexpr std::string_view kBackupNameTooLongText = "Backup file name too long!";
 inline constexpr std::string_view kFirmwareNameTooLongText = "Firmware file name too long!";
 inline constexpr std::string_view kEmptyImageFileText =

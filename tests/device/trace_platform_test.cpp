@@ -99,6 +99,45 @@ TEST_F(TraceTest, UnseenExchangeFailsAndIsListed) {
   EXPECT_EQ(0, IdentityType(IdentifyChip(kPath)));
 }
 
+TEST_F(TraceTest, WithoutDataKeepsTheCommandsButNoBytesAndIsRefusedForReplay) {
+  std::stringstream trace;
+  {
+    RecordingPlatform recorder(device, trace, TraceContent::WithoutData);
+    ScopedActivePlatform scope(recorder);
+    ASSERT_EQ(14, IdentityType(IdentifyChip(kPath)));
+  }
+  const std::string text = trace.str();
+  // The answers' bytes ("q713" in the INQUIRY data, "q713E" in the chip information) stay out.
+  EXPECT_EQ(std::string::npos, text.find(ToHex(std::string("q713"))));
+  std::istringstream lines(text);
+  std::string line;
+  int exchanges = 0;
+  while (std::getline(lines, line)) {
+    if (line.rfind("PT ", 0) != 0) {
+      continue;
+    }
+    ++exchanges;
+    std::istringstream fields(line);
+    std::string tag, path, cdb, direction, length, timeout, dataOut, ok, error, moved, dataIn;
+    fields >> tag >> path >> cdb >> direction >> length >> timeout >> dataOut >> ok >> error >>
+        moved >> dataIn;
+    EXPECT_EQ("*", dataOut) << line;
+    EXPECT_EQ("*", dataIn) << line;
+    EXPECT_NE("-", cdb) << line;
+    EXPECT_NE("0", length) << line;
+    EXPECT_EQ("1", ok) << line;
+  }
+  EXPECT_GE(exchanges, 2);
+
+  ReplayPlatform replay;
+  EXPECT_FALSE(replay.Load(trace));
+  ASSERT_EQ(1u, replay.ParseErrors().size());
+  EXPECT_NE(std::string::npos, replay.ParseErrors()[0].find("recorded without data"));
+  // Used all the same, it answers nothing instead of made-up bytes.
+  ScopedActivePlatform scope(replay);
+  EXPECT_EQ(0, IdentityType(IdentifyChip(kPath)));
+}
+
 TEST(TraceFormatTest, RejectsForeignOrBrokenTraces) {
   std::stringstream foreign("hello\n");
   ReplayPlatform a;

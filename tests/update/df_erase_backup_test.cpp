@@ -6,6 +6,7 @@
 
 #include "src/update/df_flash_update.h"
 #include "src/update/update_texts.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/update/df_sim_rig.h"
 #include "tests/update/df_test_support.h"
 #include "tests/update/expected_texts.h"
@@ -170,16 +171,18 @@ TEST(DfBackup, ANameTooLongForTheFieldIsRefusedBeforeAnyCommand) {
 }
 
 TEST(DfBackup, AFileThatCannotBeWrittenWholeIsNotASuccess) {
-  if (!std::filesystem::exists("/dev/full")) {
-    GTEST_SKIP() << "no device that refuses writes";
-  }
   DfSimRig rig(Df848Winbond());
   rig.window.TickFor(EngineeringAction::BackupOnly);
-  rig.window.backupFile = "/dev/full";
-
-  EXPECT_EQ(0, UpdateDfFlash(rig.window, rig.path));
-
+  rig.window.backupFile = rig.dir.File("full.bak");
+  {
+    ScopedFileSizeLimit diskFull(4096);
+    if (!diskFull.Active()) {
+      GTEST_SKIP() << "no way to fill the disk on this system";
+    }
+    EXPECT_EQ(0, UpdateDfFlash(rig.window, rig.path));
+  }
   EXPECT_EQ(std::string(kWriteBackupFileErrorText), rig.window.StatusText());
+  EXPECT_FALSE(std::filesystem::exists(rig.window.backupFile));
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ TEST(DfImageRead, AFileThatShrankAfterOpeningIsNotTakenForWhole) {
   const std::string name = dir.File("image.bin");
   WriteFileBytes(name, std::vector<std::uint8_t>(8192, 0x44));
   ImageSource image;
-  ASSERT_TRUE(OpenImageFile(name, image).empty());
+  ASSERT_TRUE(OpenImageFile(name, ChipGroup::SerialFlash, image).empty());
   std::vector<std::uint8_t> buffer(8192, 0);
 
   ASSERT_TRUE(ReadImageTail(image, 4096, buffer.data()));

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,8 @@
 #include "src/device/platform/sim/sim_platform.h"
 #include "src/update/disk_firmware_layout.h"
 #include "src/update/disk_firmware_update.h"
+#include "src/update/update_texts.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/recording_window.h"
 #include "tests/update/disk_and_parallel_test_files.h"
@@ -315,6 +318,19 @@ TEST_F(DiskFirmwareSimTest, AreaThatWouldWrapOrReachSectorZeroIsNeverWritten) {
   EXPECT_TRUE(dialogs.Boxes().empty());
 }
 
+// More than the largest firmware the tool handles for these bridges: most likely some other file
+// (a disk image), and written out it would reach far into the ordinary disk.
+TEST_F(DiskFirmwareSimTest, AnImageLargerThanOneMegabyteIsRefusedBeforeTheDiskIsWritten) {
+  Attach(Geometry(0x40000), DiskBridge{13, true, false});
+  window.firmwareFile = Image(PatternBytes(0x100000 + 1));
+
+  EXPECT_EQ(0, UpdateDiskFirmware(window, path));
+
+  EXPECT_EQ(std::string(kImageTooLargeText), window.StatusText());
+  EXPECT_EQ(0, Count(0x2A));
+  EXPECT_TRUE(dialogs.Boxes().empty());
+}
+
 // One failure row: the fault, the procedure's end, and what the disk holds afterwards.
 struct ProgramFailureRow {
   const char* name;
@@ -474,10 +490,10 @@ TEST_F(DiskFirmwareSimTest, BackupFailuresAreNeverReportedAsABackup) {
        0,
        {"Open Backup File Error!!", "Read Back to Backup Error!!"}},
       {"file not written whole",
-       "/dev/full",
+       files.File("g.bak"),
        false,
        0,
-       {"Write Backup File Error!! The backup file is incomplete.", "Read Back to Backup Error!!"}},
+       {std::string(kWriteBackupFileErrorText), "Read Back to Backup Error!!"}},
       {"name too long",
        std::string(260, 'n'),
        false,
@@ -486,8 +502,9 @@ TEST_F(DiskFirmwareSimTest, BackupFailuresAreNeverReportedAsABackup) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    if (c.backupFile == "/dev/full" && !std::filesystem::exists(c.backupFile)) {
-      continue;  // a device that takes no bytes exists only on some systems
+    std::optional<testing::ScopedFileSizeLimit> diskFull;
+    if (c.name == "file not written whole" && !diskFull.emplace(4096).Active()) {
+      continue;  // no way to fill the disk on this system
     }
     window.statusHistory.clear();
     window.backupFile = c.backupFile;
@@ -504,6 +521,7 @@ TEST_F(DiskFirmwareSimTest, BackupFailuresAreNeverReportedAsABackup) {
   }
   EXPECT_FALSE(std::filesystem::exists(files.File("a.bak")));
   EXPECT_FALSE(std::filesystem::exists(files.File("b.bak")));
+  EXPECT_FALSE(std::filesystem::exists(files.File("g.bak")));
   EXPECT_TRUE(dialogs.Boxes().empty());
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -10,6 +11,7 @@
 #include "src/update/dual_path_update.h"
 #include "src/update/nvram_flash_update.h"
 #include "src/update/serial_flash_update.h"
+#include "tests/support/test_fifo.h"
 #include "tests/update/serial_flash_rig.h"
 
 namespace q71x::testing {
@@ -27,12 +29,13 @@ struct Refusal {
   const char* Text;
 };
 
+constexpr Procedure kProcedures[] = {
+    {"UpdateSerialFlash", UpdateSerialFlash, Qv40714Winbond},
+    {"UpdateFlashWithNvram", UpdateFlashWithNvram, Qvk842Eon},
+    {"UpdateSerialFlashSpi", UpdateSerialFlashSpi, Qvn962Mxic32},
+};
+
 TEST(SerialFlashProcedures, RefuseImagesTheyCannotProgramBeforeErasingAnything) {
-  const Procedure procedures[] = {
-      {"UpdateSerialFlash", UpdateSerialFlash, Qv40714Winbond},
-      {"UpdateFlashWithNvram", UpdateFlashWithNvram, Qvk842Eon},
-      {"UpdateSerialFlashSpi", UpdateSerialFlashSpi, Qvn962Mxic32},
-  };
   const std::vector<Refusal> refusals = {
       // Programmed as nothing (or as zeros), it used to be reported as a success.
       {"empty file", [](SerialFlashRig& rig) { WriteFileBytes(rig.window.firmwareFile, {}); },
@@ -54,7 +57,7 @@ TEST(SerialFlashProcedures, RefuseImagesTheyCannotProgramBeforeErasingAnything) 
        },
        "Firmware file too large for the flash address range, nothing erased!"},
   };
-  for (const Procedure& procedure : procedures) {
+  for (const Procedure& procedure : kProcedures) {
     for (const Refusal& refusal : refusals) {
       SCOPED_TRACE(std::string(procedure.Name) + ": " + refusal.Name);
       SerialFlashRig rig(procedure.Device());
@@ -68,6 +71,27 @@ TEST(SerialFlashProcedures, RefuseImagesTheyCannotProgramBeforeErasingAnything) 
       EXPECT_TRUE(rig.Ff04Commands(0x13).empty());
       EXPECT_TRUE(rig.dialogs.Boxes().empty());
     }
+  }
+}
+
+// Opening a FIFO waits for a writer: named as the image, it would hold the window forever.
+TEST(SerialFlashProcedures, AFifoNamedAsTheImageIsRefusedWithoutWaitingOnIt) {
+  for (const Procedure& procedure : kProcedures) {
+    SCOPED_TRACE(procedure.Name);
+    SerialFlashRig rig(procedure.Device());
+    const TestFifo fifo(rig.window.firmwareFile);
+    if (!fifo.Made()) {
+      GTEST_SKIP() << "no FIFOs on this system";
+    }
+    int result = -1;
+
+    EXPECT_TRUE(fifo.ReturnsWithin(std::chrono::seconds(3),
+                                   [&] { result = procedure.Run(rig.window, rig.path); }));
+
+    EXPECT_EQ(0, result);
+    EXPECT_EQ("Open File Error!!", rig.window.StatusText());
+    EXPECT_EQ(rig.oldFlash, rig.Flash());
+    EXPECT_TRUE(rig.EraseAddresses().empty());
   }
 }
 

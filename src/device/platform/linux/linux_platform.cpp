@@ -18,6 +18,14 @@ namespace q71x::linux_platform {
 namespace fs = std::filesystem;
 namespace {
 
+// What the operator can do about a node this user may not open. The shipped udev rule gives
+// access to the user logged in at the computer itself, not to remote logins or other accounts.
+constexpr const char* kAccessFix =
+    "Log in at this computer's own screen and keyboard and start the tool there (the udev rule "
+    "installed with it, 60-q71xfwtool.rules, gives that user access), then plug the enclosure in "
+    "again. Over a remote login, run the tool as root, or have the administrator set up the group "
+    "rule described in that file.";
+
 std::string ReadWholeFile(const fs::path& file) {
   std::ifstream in(file);
   std::ostringstream text;
@@ -102,9 +110,7 @@ DeviceHandle LinuxPlatform::OpenDevice(const std::string& path, AccessMode mode)
   if (fd < 0) {
     lastError_ = static_cast<std::uint32_t>(errno);
     if (errno == EACCES || errno == EPERM) {
-      accessNotice_ = "No permission to open " + node +
-                      ": run the tool as root, or install the udev rule shipped with it "
-                      "(60-q71xfwtool.rules) and plug the enclosure in again.";
+      accessNotice_ = "No permission to open " + node + ". " + kAccessFix;
     }
     return kInvalidDeviceHandle;
   }
@@ -195,9 +201,7 @@ bool LinuxPlatform::EnumerateInterfaces(InterfaceClass cls, std::vector<std::str
     if (::access(node.c_str(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM)) {
       accessNotice_ = "A " + std::string(candidate.Bus == ScsiBus::Usb ? "USB" : "1394") +
                       " storage device was found at /dev/" + candidate.SgName +
-                      ", but this user may not open it: run the tool as root, or install the "
-                      "udev rule shipped with it (60-q71xfwtool.rules) and plug the enclosure in "
-                      "again.";
+                      ", but this user may not open it. " + kAccessFix;
     }
     paths.push_back(CandidatePath(candidate));
   }

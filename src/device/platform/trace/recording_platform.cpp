@@ -7,9 +7,9 @@
 
 namespace q71x::trace {
 
-RecordingPlatform::RecordingPlatform(Platform& inner, std::ostream& out)
-    : inner_(inner), out_(out) {
-  Write(kTraceHeader);
+RecordingPlatform::RecordingPlatform(Platform& inner, std::ostream& out, TraceContent content)
+    : inner_(inner), out_(out), content_(content) {
+  Write(content == TraceContent::Everything ? kTraceHeader : kTraceHeaderWithoutData);
 }
 
 void RecordingPlatform::Write(const std::string& line) {
@@ -38,14 +38,16 @@ bool RecordingPlatform::SendPassThrough(DeviceHandle handle, PassThroughRecord& 
   e.DataIn = record.DataIn;
   e.Length = record.DataTransferLength;
   e.Timeout = record.TimeOutValue;
-  if (record.DataIn == 0 && record.DataBuffer != nullptr) {
+  // Flash images, disk identities and sectors travel here; a report may have to do without them.
+  e.DataLeftOut = content_ == TraceContent::WithoutData;
+  if (!e.DataLeftOut && record.DataIn == 0 && record.DataBuffer != nullptr) {
     e.DataOut.assign(record.DataBuffer, record.DataBuffer + record.DataTransferLength);
   }
   e.Ok = inner_.SendPassThrough(handle, record);
   lastError_ = inner_.LastErrorCode();
   e.Error = lastError_;
   e.Transferred = record.DataTransferLength;
-  if (record.DataIn != 0 && record.DataBuffer != nullptr) {
+  if (!e.DataLeftOut && record.DataIn != 0 && record.DataBuffer != nullptr) {
     e.DataInBytes.assign(record.DataBuffer, record.DataBuffer + e.Length);
   }
   Write(FormatPassThrough(e));

@@ -6,13 +6,15 @@
 #include <string>
 
 #include "src/device/platform/platform.h"
+#include "src/device/platform/trace/trace_format.h"
 
 namespace q71x::trace {
 
 class RecordingPlatform final : public Platform {
  public:
   // Neither is owned; the stream receives one line per exchange and is flushed after each.
-  RecordingPlatform(Platform& inner, std::ostream& out);
+  RecordingPlatform(Platform& inner, std::ostream& out,
+                    TraceContent content = TraceContent::Everything);
 
   DeviceHandle OpenDevice(const std::string& path, AccessMode mode) override;
   bool SendPassThrough(DeviceHandle handle, PassThroughRecord& record) override;
@@ -36,6 +38,7 @@ class RecordingPlatform final : public Platform {
 
   Platform& inner_;
   std::ostream& out_;
+  TraceContent content_;
   std::map<DeviceHandle, std::string> paths_;
   std::uint32_t lastError_ = 0;
 };

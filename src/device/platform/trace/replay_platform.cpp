@@ -23,7 +23,13 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 
 bool ReplayPlatform::Load(std::istream& in) {
   std::string line;
-  if (!std::getline(in, line) || line != kTraceHeader) {
+  if (std::getline(in, line) && line == kTraceHeaderWithoutData) {
+    parseErrors_.push_back(
+        "this trace was recorded without data (--no-data): it lists the commands but not the "
+        "bytes a replay must answer with; record the session again with its data to replay it");
+    return false;
+  }
+  if (!in || line != kTraceHeader) {
     parseErrors_.push_back("not a trace: the first line is not \"" + std::string(kTraceHeader) +
                            "\"");
     return false;

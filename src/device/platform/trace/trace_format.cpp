@@ -81,9 +81,11 @@ char AccessModeLetter(AccessMode mode) {
 
 std::string FormatPassThrough(const PassThroughExchange& e) {
   std::ostringstream line;
+  const char* leftOut = "*";
   line << "PT " << ToHex(e.Path) << ' ' << HexOrDash(e.Cdb) << ' ' << int(e.DataIn) << ' '
-       << e.Length << ' ' << e.Timeout << ' ' << HexOrDash(e.DataOut) << ' ' << (e.Ok ? 1 : 0)
-       << ' ' << e.Error << ' ' << e.Transferred << ' ' << HexOrDash(e.DataInBytes);
+       << e.Length << ' ' << e.Timeout << ' ' << (e.DataLeftOut ? leftOut : HexOrDash(e.DataOut))
+       << ' ' << (e.Ok ? 1 : 0) << ' ' << e.Error << ' ' << e.Transferred << ' '
+       << (e.DataLeftOut ? leftOut : HexOrDash(e.DataInBytes));
   return line.str();
 }
 

@@ -9,7 +9,8 @@
 //   VOLUMES <name>,<queryPath>,<system>,<remote> ...
 //
 // Paths, names and byte strings are written in hex so that no character of theirs can break a
-// line.
+// line. A trace recorded without data has its own first line and "*" in place of both data
+// fields of every PT line: it shows what was asked and how it went, but cannot be replayed.
 
 #include <cstdint>
 #include <optional>
@@ -21,6 +22,13 @@
 namespace q71x::trace {
 
 inline constexpr const char* kTraceHeader = "Q71X-TRACE 1";
+inline constexpr const char* kTraceHeaderWithoutData = "Q71X-TRACE 1 without-data";
+
+// What a recording keeps of each exchange.
+enum class TraceContent {
+  Everything,   // the data sent and received as well: replayable
+  WithoutData,  // paths, command blocks, directions, lengths, time-outs and results only
+};
 
 std::string ToHex(const std::uint8_t* bytes, std::size_t size);
 std::string ToHex(const std::string& text);
@@ -41,6 +49,7 @@ struct PassThroughExchange {
   std::uint32_t Error = 0;
   std::uint32_t Transferred = 0;
   std::vector<std::uint8_t> DataInBytes;
+  bool DataLeftOut = false;  // recorded without data: DataOut and DataInBytes were not kept
 };
 
 std::string FormatPassThrough(const PassThroughExchange& exchange);
