@@ -105,7 +105,7 @@ int FirmwareMatchesChip(const std::string& path, std::uint16_t chipIdentity) {
   const int revision = IdentityRevision(chipIdentity);
 
   std::ifstream file;
-  switch (OpenImageStream(path, LargestImageFor(ChipGroupOf(type)), file)) {
+  switch (OpenImageStream(path, LargestImageFor(row.Group), file)) {
     case ImageFileCheck::Usable:
       break;
     case ImageFileCheck::TooLarge:
