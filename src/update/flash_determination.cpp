@@ -104,10 +104,10 @@ class Determination {
   // The bridge's own vendor query; with `detectWhenUnknown`, detection for a bridge that knows
   // no vendor, and the MXIC page size and the SST word programming found out.
   void ByVendorQuery(bool detectWhenUnknown) {
+    // A query that fails leaves this device's vendor unknown, never the vendor of the device
+    // checked before it (whose erase units the procedures would then use).
     std::uint8_t reply[4] = {};
-    if (GetFlashVendor(path_, reply) == 1) {
-      TakeVendor(reply[0], true);
-    }
+    TakeVendor(GetFlashVendor(path_, reply) == 1 ? reply[0] : 0, true);
     if (!detectWhenUnknown) {
       return;
     }
@@ -141,6 +141,7 @@ class Determination {
     }
     std::uint8_t reply[4] = {};
     if (GetFlashVendor(path_, reply) == 0) {
+      TakeVendor(0, false);  // unknown, not the device checked before
       return;
     }
     if (reply[0] != 0) {

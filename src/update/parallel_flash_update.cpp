@@ -169,10 +169,12 @@ int UpdateParallelFlash(ToolWindow& window, const std::string& devicePath, int p
     ShowStatus(window, kCantSwitchToRomText);
     return 0;
   }
-  if (window.State().EraseOnly == 1) {
+  // The engineering actions count only while "RD Version" shows them, as for every other
+  // family: a tick left from an earlier engineering session must not turn Run into an erase.
+  if (window.RdVersionTicked() && window.State().EraseOnly == 1) {
     return EraseParallelFlashAll(window, devicePath, part) == 1 ? 1 : 0;
   }
-  if (window.BackupOnlyTicked()) {
+  if (window.RdVersionTicked() && window.BackupOnlyTicked()) {
     return BackupParallelFlash(window, devicePath) == 1 ? 1 : 0;
   }
 

@@ -14,6 +14,7 @@
 #include "sim/simulated_system.h"
 #include "src/device/platform/sim/sim_platform.h"
 #include "src/update/parallel_flash_update.h"
+#include "src/update/update_procedure.h"
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/recording_window.h"
 #include "tests/update/disk_and_parallel_test_files.h"
@@ -164,7 +165,7 @@ TEST_F(ParallelFlashSimTest, PartThatHangsIsNeverReportedProgrammed) {
 
 TEST_F(ParallelFlashSimTest, EraseOnlyLeavesABlankPart) {
   Attach(2, PatternBytes(kParallelFlashSize, 6));
-  window.state.EraseOnly = 1;
+  window.TickFor(EngineeringAction::EraseOnly);
 
   EXPECT_EQ(1, UpdateParallelFlash(window, path, 2));
   EXPECT_EQ(Bytes(kParallelFlashSize, 0xFF), Contents());
@@ -177,7 +178,7 @@ TEST_F(ParallelFlashSimTest, EraseOnlyLeavesABlankPart) {
 TEST_F(ParallelFlashSimTest, BackupOnlyWritesTheWholePartWhateverTheFirmwareSize) {
   const Bytes old = PatternBytes(kParallelFlashSize, 7);
   Attach(1, old);
-  window.backupOnly = true;
+  window.TickFor(EngineeringAction::BackupOnly);
   window.settings.FirmwareSize = 1048576;
   window.backupFile = files.File("part.bak");
 
@@ -188,7 +189,7 @@ TEST_F(ParallelFlashSimTest, BackupOnlyWritesTheWholePartWhateverTheFirmwareSize
 
 TEST_F(ParallelFlashSimTest, BackupReadThatIsNotProvenLeavesNoFile) {
   const Bytes old = PatternBytes(kParallelFlashSize, 7);
-  window.backupOnly = true;
+  window.TickFor(EngineeringAction::BackupOnly);
   // A short answer arrives with zeros past the bytes that moved; garbage replaces them all.
   for (const int nth : {1, 2}) {
     for (const sim::FaultKind kind : {sim::FaultKind::Short, sim::FaultKind::Garbage}) {
@@ -205,6 +206,24 @@ TEST_F(ParallelFlashSimTest, BackupReadThatIsNotProvenLeavesNoFile) {
       EXPECT_EQ(old, Contents());
       EXPECT_TRUE(boxes.Boxes().empty());
     }
+  }
+}
+
+// Ticks left from an engineering session whose panel is hidden again: Run updates.
+TEST_F(ParallelFlashSimTest, ActionTicksWithoutRdVersionLeaveRunAnUpdate) {
+  const Bytes image = PatternBytes(kParallelFlashSize, 9);
+  for (const EngineeringAction action :
+       {EngineeringAction::EraseOnly, EngineeringAction::BackupOnly}) {
+    SCOPED_TRACE(EngineeringActionName(action));
+    Attach(0, PatternBytes(kParallelFlashSize, 6));
+    window.firmwareFile = files.Write("image.bin", image);
+    window.backupFile = files.File("left.bak");
+    window.TickFor(action);
+    window.rdVersion = false;
+
+    EXPECT_EQ(1, UpdateParallelFlash(window, path, 0));
+    EXPECT_EQ(image, Contents());
+    EXPECT_FALSE(std::filesystem::exists(window.backupFile));
   }
 }
 
@@ -232,7 +251,7 @@ TEST_P(ParallelSimFailureTest, EndsAsTheTableSaysAndLeavesTheFlashSo) {
   const Bytes old = PatternBytes(kParallelFlashSize, 6);
   const Bytes image = PatternBytes(kParallelFlashSize, 9);
   window.firmwareFile = files.Write("image.bin", image);
-  window.state.EraseOnly = row.eraseOnly ? 1 : 0;
+  window.TickFor(row.eraseOnly ? EngineeringAction::EraseOnly : EngineeringAction::Update);
   Attach(0, old);
   Fault({0xFF, 0x04, row.operation}, row.nth, row.kind, row.times);
   testing::FailNthWorkBuffer failure(row.failingBuffer);

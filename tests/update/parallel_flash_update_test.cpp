@@ -3,6 +3,7 @@
 // the backup file's failures. What the flash holds afterwards is shown against the simulator.
 
 #include "src/update/parallel_flash_update.h"
+#include "src/update/update_procedure.h"
 
 #include <gtest/gtest.h>
 
@@ -164,8 +165,7 @@ TEST_F(ParallelFlashTest, ImagesThatCannotBeProgrammedAreRefusedBeforeAnythingIs
       {files.Write("empty.bin", {}), "Firmware file is empty (0 bytes), nothing erased!"},
       {files.Write("big.bin", PatternBytes(kParallelFlashSize + 1)),
        "Firmware file too large for the flash address range, nothing erased!"},
-      {std::string(260, 'a'),
-       "Firmware file name too long!"},
+      {std::string(260, 'a'), "Firmware file name too long!"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.status);
@@ -193,7 +193,7 @@ class ParallelBackupTest : public ParallelFlashTest {
  protected:
   void SetUp() override {
     ParallelFlashTest::SetUp();
-    window.backupOnly = true;
+    window.TickFor(EngineeringAction::BackupOnly);
     window.settings.FirmwareSize = 32768;  // the backup ignores it
   }
 };
@@ -235,8 +235,7 @@ TEST_F(ParallelBackupTest, FailuresAreNeverReportedAsABackup) {
        "Read ROM Suceess, but save to file fail!!"},
       {"file not written whole", files.File("g.bak"), Reads::Agree, 0,
        std::string(kWriteBackupFileErrorText)},
-      {"name too long", std::string(260, 'b'), Reads::Agree, 0,
-       "Backup file name too long!"},
+      {"name too long", std::string(260, 'b'), Reads::Agree, 0, "Backup file name too long!"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
