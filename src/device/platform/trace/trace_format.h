@@ -4,12 +4,14 @@
 //
 //   OPEN <S|X|Q> <path> <ok> <error>
 //   PT <path> <cdb> <dataIn> <length> <timeout> <dataOut|-> <ok> <error> <transferred> <dataIn|->
+//      <result> <status> <sense|->
 //   DEVNUM <path> <ok> <error> <type> <number> <partition>
 //   ENUM <D|C> <ok> <path>...
 //   VOLUMES <name>,<queryPath>,<system>,<remote> ...
 //
 // Paths, names and byte strings are written in hex so that no character of theirs can break a
-// line.
+// line. <result> is good, check, timeout, transport or os; a line of an older recording without
+// the last three fields reads as good when it succeeded and as an operating-system error when not.
 
 #include <cstdint>
 #include <optional>
@@ -41,6 +43,7 @@ struct PassThroughExchange {
   std::uint32_t Error = 0;
   std::uint32_t Transferred = 0;
   std::vector<std::uint8_t> DataInBytes;
+  PassThroughOutcome Outcome;
 };
 
 std::string FormatPassThrough(const PassThroughExchange& exchange);
