@@ -98,6 +98,12 @@ int RunEraseOnly(ToolWindow& window, const std::string& devicePath, const RunPla
   return result;
 }
 
+// The whole image file, read before anything is erased.
+struct LoadedImage {
+  AlignedBuffer bytes;
+  std::uint64_t length = 0;
+};
+
 struct Buffers {
   AlignedBuffer readBack;
   AlignedBuffer block;
@@ -107,32 +113,25 @@ struct Buffers {
   AlignedBuffer carry;
 };
 
-// Streams the file into 16 KB blocks, each written and verified before the next is read.
+// Programs the image in 16 KB blocks, each written and verified before the next.
 // In device-area mode the carry opens with the device's configuration area and afterwards holds
 // the last 4 KB of the previous chunk. Returns 0 after showing the failure.
 int ProgramBlocks(ToolWindow& window, const std::string& devicePath, const RunPlan& plan,
-                  std::uint64_t area, ImageSource& image, Buffers& buffers) {
+                  std::uint64_t area, const LoadedImage& image, Buffers& buffers) {
   AlignedBuffer& carry = buffers.carry;
   ShowStatus(window, kProgrammingText);
-  if (!plan.fileArea && plan.fileHasNvram) {
-    // The device's area replaces the file's own.
-    image.stream.seekg(kConfigAreaBytes, std::ios::beg);
-  }
+  // In device-area mode the device's area replaces the file's own.
+  ImageBlocks blocks(image.bytes.data(), image.length,
+                     !plan.fileArea && plan.fileHasNvram ? kConfigAreaBytes : 0);
   const BlockWriter write = [&devicePath](std::uint32_t address, const std::uint8_t* data,
                                           std::uint32_t length) {
     return WriteFlashBlock(devicePath, address, data, length);
   };
 
   std::uint32_t address = 0;
-  while (ImageHasMore(image)) {
-    if (plan.fileArea) {
-      if (ReadImageChunk(image, buffers.block.data(), kProgramBlockBytes) == 0) {
-        break;
-      }
-    } else {
-      if (ReadImageChunk(image, buffers.chunk.data(), kProgramBlockBytes) == 0) {
-        break;
-      }
+  while (blocks.Next(plan.fileArea ? buffers.block.data() : buffers.chunk.data(),
+                     kProgramBlockBytes)) {
+    if (!plan.fileArea) {
       std::memcpy(buffers.block.data(), carry.data(), kConfigAreaBytes);
       std::memcpy(buffers.block.data() + kConfigAreaBytes, buffers.chunk.data(),
                   kChunkBytesPerBlock);
@@ -203,6 +202,15 @@ int UpdateFlashWithNvram(ToolWindow& window, const std::string& devicePath) {
     ShowStatus(window, kAllocateBuffersErrorText);
     return 0;
   }
+  LoadedImage loaded{AllocateWorkBuffer(image.length), image.length};
+  if (!loaded.bytes.ok()) {
+    ShowStatus(window, kAllocateBuffersErrorText);
+    return 0;
+  }
+  if (!ReadWholeImage(image, loaded.bytes.data(), loaded.length)) {
+    ShowStatus(window, kOpenFileErrorText);
+    return 0;
+  }
   if (!plan.fileArea) {
     std::memcpy(buffers.carry.data(), configArea.data(), kConfigAreaBytes);
   }
@@ -215,7 +223,7 @@ int UpdateFlashWithNvram(ToolWindow& window, const std::string& devicePath) {
   // half-written bytes. The failure text stays as the erase or the block left it.
   const bool erased = EraseSectorsProvenBlank(window, devicePath, SectorsCovering(area),
                                               buffers.readBack.data()) == 1;
-  if (erased && ProgramBlocks(window, devicePath, plan, area, image, buffers) == 1) {
+  if (erased && ProgramBlocks(window, devicePath, plan, area, loaded, buffers) == 1) {
     ShowStatus(window, kProgrammingSuccessText);
     ShowMessage(kPowerCycleText);
   } else if (!plan.fileArea) {

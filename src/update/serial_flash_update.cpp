@@ -230,8 +230,13 @@ int UpdateSerialFlash(ToolWindow& window, const std::string& devicePath) {
     PostStatus(window, kAllocateWriteBufferErrorText);
     return 0;
   }
-  // Bytes past the end of the file stay 0x00 and are programmed as such.
-  const std::uint32_t imageLength = ReadImageChunk(image, imageBytes.data(), area);
+  // Bytes past the end of the file stay 0x00 and are programmed as such. A file that gives
+  // fewer bytes than it had at open is refused before the erase.
+  if (!ReadWholeImage(image, imageBytes.data(), area)) {
+    PostStatus(window, kOpenFileErrorText);
+    return 0;
+  }
+  const std::uint64_t imageLength = image.length;
   image.stream.close();
 
   if (WaitFlashReady(devicePath) == 0) {
