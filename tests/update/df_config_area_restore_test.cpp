@@ -107,5 +107,46 @@ TEST(DfConfigAreaRestore, AnAreaTheFailedEraseNeverReachedIsNotWrittenAgain) {
   }
 }
 
+TEST(DfConfigAreaRestore, AnUnprovenReadOfTheAreaErasesNothing) {
+  // The erase of the area's unit never reaches the flash, so the area and the firmware around it
+  // are intact; the restore's look at the area then fails or comes back garbled. Taken for a
+  // damaged area, that answer used to cost the unit under the area its contents.
+  struct Case {
+    const char* Name;
+    DfDeviceSpec Device;
+    int FailingWrite;
+    sim::FaultKind ReadFault;
+  };
+  const Case cases[] = {
+      {"DF, garbled", Df848Winbond(), 1, sim::FaultKind::Garbage},
+      {"DF, failed", Df848Mxic(), 1, sim::FaultKind::Fail},
+      {"1394, garbled", Qvk846On1394(), 2, sim::FaultKind::Garbage},
+      {"1394, short", Qvk846On1394(), 2, sim::FaultKind::Short},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    // The same run with the restore's reads answered well: what the flash must look like.
+    DfSimRig reference(c.Device);
+    reference.ArmDfFault(kWrite, c.FailingWrite, sim::FaultKind::Fail);
+    RunEraseOnly(reference, c.Device.On1394);
+    const int restoreRead = static_cast<int>(reference.DfCommands(kRead).size());
+    const std::size_t writes = reference.DfCommands(kWrite).size();
+
+    DfSimRig rig(c.Device);
+    rig.ArmDfFault(kWrite, c.FailingWrite, sim::FaultKind::Fail);
+    rig.ArmDfFault(kRead, restoreRead, c.ReadFault, 1, 64);
+
+    RunEraseOnly(rig, c.Device.On1394);
+
+    EXPECT_EQ(reference.Flash(), rig.Flash());
+    EXPECT_EQ(rig.config, rig.FlashRange(c.Device.ConfigOffset, c.Device.ConfigBytes));
+    // Whatever the restore wrote after the unproven read is a plain program: no erase mark.
+    const auto sent = rig.DfCommands(kWrite);
+    for (std::size_t i = writes; i < sent.size(); ++i) {
+      EXPECT_EQ(0, sent[i]->Cdb[1] & 0x03) << "write " << i + 1;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace q71x::testing
