@@ -72,9 +72,10 @@ int WriteConfigAreaBack(const std::string& devicePath, const AlignedBuffer& conf
   return ReadBackMatches(ConfigAreaReader(devicePath), configArea.data(), kConfigAreaBytes);
 }
 
-// Puts the saved area back after a stop that may have left it erased or half written.
-void RestoreConfigArea(const std::string& devicePath, const AlignedBuffer& configArea) {
-  RestoreKeptArea(devicePath, KeptArea{0, 0, configArea.data(), kConfigAreaBytes});
+// Puts the saved area back after a stop that may have left it erased or half written. 1 when the
+// area reads back as saved afterwards.
+int RestoreConfigArea(const std::string& devicePath, const AlignedBuffer& configArea) {
+  return RestoreKeptArea(devicePath, KeptArea{0, 0, configArea.data(), kConfigAreaBytes});
 }
 
 int RunEraseOnly(ToolWindow& window, const std::string& devicePath, const RunPlan& plan,
@@ -84,11 +85,12 @@ int RunEraseOnly(ToolWindow& window, const std::string& devicePath, const RunPla
   }
   int result = EraseAllFlash(window, devicePath);
   // Without the tick the device keeps its configuration area through the erase. In file-area
-  // mode the tick is set, so the area read at the start is always there to write back.
-  if (!plan.nvramTicked && WriteConfigAreaBack(devicePath, configArea) == 0) {
-    // The write-back failed as far as this action goes; the area is still put back, so the
-    // retry does not save erased or garbled bytes as the configuration.
-    RestoreConfigArea(devicePath, configArea);
+  // mode the tick is set, so the area read at the start is always there to write back. A
+  // write-back that did not take is followed by the restore, so the retry does not save erased or
+  // garbled bytes as the configuration. The operator hears about the area only when it is gone:
+  // once the restore has put it back, the erase's own text and result stand.
+  if (!plan.nvramTicked && WriteConfigAreaBack(devicePath, configArea) == 0 &&
+      RestoreConfigArea(devicePath, configArea) == 0) {
     ShowStatus(window, kWriteNvramBackFailText);
     result = 0;
   }
