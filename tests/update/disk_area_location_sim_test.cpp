@@ -92,15 +92,9 @@ class PresetDisk {
     return bytes;
   }
   void Arm(const CdbPattern& pattern, int nth, FaultKind kind) {
-    sim::FaultRule rule;
-    rule.Pattern = pattern;
-    rule.Nth = nth;
-    rule.Kind = kind;
-    rule.Path = path;
     // A short answer arrives with zeros where the bridge sent nothing; one that truncates only
     // zeros is the true answer. Nothing moving at all changes every answer taken here.
-    rule.Value = kind == FaultKind::Short ? 0 : 7919;
-    fault_ = system.Faults().Arm(rule);
+    ArmRule(pattern, nth, 1, kind, kind == FaultKind::Short ? 0 : 7919);
   }
   bool FaultFired() { return system.Faults().FiredCount(fault_) > 0; }
   // The first sector of every WRITE(10) and WRITE(16) sent.
@@ -135,14 +129,7 @@ class PresetDisk {
   }
   // Every matching command from the nth on, `times` of them, is refused with this sense.
   void ArmRefusal(const CdbPattern& pattern, int nth, int times, std::uint32_t sense) {
-    sim::FaultRule rule;
-    rule.Pattern = pattern;
-    rule.Nth = nth;
-    rule.Times = times;
-    rule.Kind = FaultKind::CheckCondition;
-    rule.Value = sense;
-    rule.Path = path;
-    fault_ = system.Faults().Arm(rule);
+    ArmRule(pattern, nth, times, FaultKind::CheckCondition, sense);
   }
   // The first sector the record is read from: past the capacity, which is the area start.
   std::uint64_t RecordLba() const { return AreaStart(); }
@@ -155,6 +142,17 @@ class PresetDisk {
   sim::AttachedDisk* disk = nullptr;
 
  private:
+  void ArmRule(const CdbPattern& pattern, int nth, int times, FaultKind kind, std::uint32_t value) {
+    sim::FaultRule rule;
+    rule.Pattern = pattern;
+    rule.Nth = nth;
+    rule.Times = times;
+    rule.Kind = kind;
+    rule.Value = value;
+    rule.Path = path;
+    fault_ = system.Faults().Arm(rule);
+  }
+
   const sim::HardwarePreset* preset_ = nullptr;
   std::size_t fault_ = 0;
 };
