@@ -6,9 +6,13 @@ namespace q71x::sim {
 
 AttachedDisk::AttachedDisk(const AttachedDiskGeometry& geometry) : geometry_(geometry) {}
 
-bool AttachedDisk::InRange(std::uint64_t lba, std::uint32_t count, std::size_t bufferBytes) const {
+bool AttachedDisk::HasSectors(std::uint64_t lba, std::uint32_t count) const {
   const std::uint64_t end = EndSector();
-  if (lba > end || count > end - lba) {
+  return lba <= end && count <= end - lba;
+}
+
+bool AttachedDisk::InRange(std::uint64_t lba, std::uint32_t count, std::size_t bufferBytes) const {
+  if (!HasSectors(lba, count)) {
     return false;
   }
   return bufferBytes >= static_cast<std::uint64_t>(count) * geometry_.BlockSize;

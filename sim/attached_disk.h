@@ -41,6 +41,9 @@ class AttachedDisk {
   // The first sector past the reserved area.
   std::uint64_t EndSector() const { return geometry_.ReportedSectors + geometry_.ReservedSectors; }
 
+  // True when every one of the `count` sectors from `lba` exists (lies before EndSector()).
+  bool HasSectors(std::uint64_t lba, std::uint32_t count) const;
+
   // Whole sectors only; false when any of them lies past EndSector() or the buffer does not
   // hold count sectors. Nothing is read or written then.
   bool Read(std::uint64_t lba, std::uint32_t count, std::span<std::uint8_t> out) const;

@@ -1,6 +1,8 @@
 // The disk behind the bridge: READ CAPACITY(10), READ/WRITE(10) and (16), passed through to the
 // drive, and ATA IDENTIFY DEVICE through the DF family. LBAs and counts come from the command
-// block; a data area too small for the sectors it names is refused, as the drive would stall.
+// block; a data area too small for the sectors it names is refused, as the drive would stall, and
+// sectors past the drive's end are refused as a compliant drive does: ILLEGAL REQUEST, LOGICAL
+// BLOCK ADDRESS OUT OF RANGE.
 #include <cstdint>
 
 #include "sim/ata_identify.h"
@@ -46,6 +48,9 @@ Reply TransferSectors(AttachedDisk& disk, const Request& request, CommandContext
   const std::uint64_t bytes = static_cast<std::uint64_t>(count) * disk.BlockSize();
   if (bytes > request.Data.size()) {
     return RejectedReply();
+  }
+  if (!disk.HasSectors(lba, count)) {
+    return CheckConditionReply(kSenseKeyIllegalRequest, kAscLbaOutOfRange, 0x00);
   }
   const std::span<std::uint8_t> area = request.Data.first(static_cast<std::size_t>(bytes));
   const bool done = write ? disk.Write(lba, count, area) : disk.Read(lba, count, area);

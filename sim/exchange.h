@@ -21,11 +21,16 @@ struct Request {
   std::span<std::uint8_t> Data;
 };
 
+// Fixed-format sense data, as a drive returns it with a check condition.
+inline constexpr std::size_t kSenseDataLength = 18;
+
 struct Reply {
   bool Ok = true;
   std::uint32_t ErrorCode = 0;
   std::uint32_t Transferred = 0;
   std::uint8_t ScsiStatus = 0;
+  std::array<std::uint8_t, kSenseDataLength> Sense{};
+  std::uint8_t SenseLength = 0;  // 0: no sense data came back
 };
 
 // Error codes as the Windows storage stack reports them, so code above the platform sees what it
@@ -48,6 +53,21 @@ inline Reply RejectedReply() {
 inline Reply CompletedReply(std::uint32_t transferred) {
   return Reply{true, 0, transferred, kScsiStatusGood};
 }
+// A command the device itself refused with a reason: the request completes (no error code), and
+// the status byte and the sense tell the host why nothing was done. Fixed format, current error.
+inline Reply CheckConditionReply(std::uint8_t senseKey, std::uint8_t asc, std::uint8_t ascq) {
+  Reply reply{true, 0, 0, kScsiStatusCheckCondition};
+  reply.Sense[0] = 0x70;
+  reply.Sense[2] = senseKey;
+  reply.Sense[7] = kSenseDataLength - 8;  // additional sense length
+  reply.Sense[12] = asc;
+  reply.Sense[13] = ascq;
+  reply.SenseLength = kSenseDataLength;
+  return reply;
+}
+inline constexpr std::uint8_t kSenseKeyIllegalRequest = 0x05;
+inline constexpr std::uint8_t kAscLbaOutOfRange = 0x21;
+
 inline Reply TimedOutReply() {
   return Reply{false, kErrorSemTimeout, 0, kScsiStatusGood};
 }

@@ -23,6 +23,9 @@ enum class FaultKind {
   Garbage,    // the data bytes that move are replaced by noise (seeded by Value)
   Unplug,     // the enclosure goes away at this command, which fails
   StuckBusy,  // from this command on the serial flash reports busy and never finishes
+  // The device refuses the command without carrying it out: CHECK CONDITION with the sense key,
+  // ASC and ASCQ in Value's bytes 2, 1 and 0.
+  CheckCondition,
 };
 
 struct FaultRule {

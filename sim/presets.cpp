@@ -141,6 +141,11 @@ Enclosure* AddPreset(SimulatedSystem& system, std::string_view key,
   return enclosure ? &system.AddEnclosure(std::move(*enclosure)) : nullptr;
 }
 
+// The tool lists 16 bridges; the demo machine has more. These wait unplugged in the simulator's
+// panel: each is the second of a family, so every family is in the list at start.
+constexpr std::string_view kDemoWaitingUnplugged[] = {"qv40714-winbond", "qvk844-winbond",
+                                                      "qvn962-modeflag-eon", "qvn958-atmel"};
+
 void AddDemoMachine(SimulatedSystem& system) {
   char letter = 'E';
   for (const SerialFlashPreset& preset : kPresets) {
@@ -157,6 +162,13 @@ void AddDemoMachine(SimulatedSystem& system) {
   plain.Bridge = BridgeState(PlainDiskPersonality());
   system.AddEnclosure(std::move(plain));
   system.AddMachineVolume(SimVolume{'Z', false, true});
+  for (const std::string_view key : kDemoWaitingUnplugged) {
+    for (const auto& enclosure : system.Enclosures()) {
+      if (enclosure->Path.ends_with(key)) {
+        system.Unplug(enclosure->Path);
+      }
+    }
+  }
 }
 
 }  // namespace q71x::sim

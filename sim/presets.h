@@ -47,7 +47,8 @@ std::optional<Enclosure> MakePresetEnclosure(std::string_view key,
 Enclosure* AddPreset(SimulatedSystem& system, std::string_view key,
                      std::vector<SimVolume> volumes = {});
 // Every preset with a drive letter each from E: on, an ordinary USB disk and a network drive:
-// the machine the simulator executable starts with.
+// the machine the simulator executable starts with. As many bridges are plugged in as the tool
+// lists (16), every family among them; the others are there unplugged.
 void AddDemoMachine(SimulatedSystem& system);
 
 }  // namespace q71x::sim

@@ -289,6 +289,10 @@ Reply SimulatedSystem::RunWithFault(Enclosure& enclosure, const Request& request
         enclosure.Bridge.Parallel->StuckBusy = true;
       }
       return RunOnBridge(enclosure, request);
+    case FaultKind::CheckCondition:
+      return CheckConditionReply(static_cast<std::uint8_t>(fault.Value >> 16),
+                                 static_cast<std::uint8_t>(fault.Value >> 8),
+                                 static_cast<std::uint8_t>(fault.Value));
   }
   return RejectedReply();
 }

@@ -100,7 +100,10 @@ int Inquiry(const std::string& devicePath, std::uint8_t* reply, std::uint32_t al
   CommandBlock cdb;
   cdb[0] = 0x12;
   cdb[4] = static_cast<std::uint8_t>(allocationLength);
-  return PassThroughIn(devicePath, cdb, reply, allocationLength);
+  // The allocation length is an upper bound: a device may answer with fewer bytes, and those
+  // it did not send read as 0.
+  std::uint32_t transferred = 0;
+  return PassThroughInUpTo(devicePath, cdb, reply, allocationLength, &transferred);
 }
 
 namespace {

@@ -109,12 +109,12 @@ std::uint64_t IdentifySectorCount(const std::string& devicePath) {
 }
 
 int DiskRead10(const std::string& devicePath, std::uint32_t lba, std::uint8_t* buffer,
-               std::uint32_t length, std::uint32_t blockSize) {
+               std::uint32_t length, std::uint32_t blockSize, PassThroughOutcome* outcome) {
   std::uint32_t count = 0;
   if (!BlockCount(length, blockSize, kMaxCount10, count)) {
     return 0;
   }
-  return PassThroughIn(devicePath, Block10(kRead10, lba, count), buffer, length);
+  return PassThroughIn(devicePath, Block10(kRead10, lba, count), buffer, length, nullptr, outcome);
 }
 
 int DiskWrite10(const std::string& devicePath, std::uint32_t lba, const std::uint8_t* buffer,
@@ -127,12 +127,12 @@ int DiskWrite10(const std::string& devicePath, std::uint32_t lba, const std::uin
 }
 
 int DiskRead16(const std::string& devicePath, std::uint64_t lba, std::uint8_t* buffer,
-               std::uint32_t length, std::uint32_t blockSize) {
+               std::uint32_t length, std::uint32_t blockSize, PassThroughOutcome* outcome) {
   std::uint32_t count = 0;
   if (!BlockCount(length, blockSize, UINT32_MAX, count)) {
     return 0;
   }
-  return PassThroughIn(devicePath, Block16(kRead16, lba, count), buffer, length);
+  return PassThroughIn(devicePath, Block16(kRead16, lba, count), buffer, length, nullptr, outcome);
 }
 
 int DiskWrite16(const std::string& devicePath, std::uint64_t lba, const std::uint8_t* buffer,
@@ -145,14 +145,15 @@ int DiskWrite16(const std::string& devicePath, std::uint64_t lba, const std::uin
 }
 
 int DiskRead(const std::string& devicePath, bool wide, std::uint64_t lba, std::uint8_t* buffer,
-             std::uint32_t length, std::uint32_t blockSize) {
+             std::uint32_t length, std::uint32_t blockSize, PassThroughOutcome* outcome) {
   if (wide) {
-    return DiskRead16(devicePath, lba, buffer, length, blockSize);
+    return DiskRead16(devicePath, lba, buffer, length, blockSize, outcome);
   }
   if (lba > kLastShortCommandLba) {
     return 0;
   }
-  return DiskRead10(devicePath, static_cast<std::uint32_t>(lba), buffer, length, blockSize);
+  return DiskRead10(devicePath, static_cast<std::uint32_t>(lba), buffer, length, blockSize,
+                    outcome);
 }
 
 int DiskWrite(const std::string& devicePath, bool wide, std::uint64_t lba,

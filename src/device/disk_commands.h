@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "src/device/platform/pass_through_outcome.h"
+
 namespace q71x {
 
 inline constexpr std::uint32_t kDefaultBlockSize = 512;
@@ -32,20 +34,23 @@ std::uint32_t BlockSizeOfCapacity(const std::uint8_t reply[kCapacityReplyLength]
 std::uint64_t SectorCountOfIdentify(const std::uint8_t identify[kIdentifyLength]);
 
 // The block count sent is length / blockSize. A zero block size, or a count that does not fit the
-// command's count field, is refused (0) before anything is sent.
+// command's count field, is refused (0) before anything is sent. A read may hand back why it
+// failed in `outcome` (left as it was when nothing was sent).
 int DiskRead10(const std::string& devicePath, std::uint32_t lba, std::uint8_t* buffer,
-               std::uint32_t length, std::uint32_t blockSize);
+               std::uint32_t length, std::uint32_t blockSize,
+               PassThroughOutcome* outcome = nullptr);
 int DiskWrite10(const std::string& devicePath, std::uint32_t lba, const std::uint8_t* buffer,
                 std::uint32_t length, std::uint32_t blockSize);
 int DiskRead16(const std::string& devicePath, std::uint64_t lba, std::uint8_t* buffer,
-               std::uint32_t length, std::uint32_t blockSize);
+               std::uint32_t length, std::uint32_t blockSize,
+               PassThroughOutcome* outcome = nullptr);
 int DiskWrite16(const std::string& devicePath, std::uint64_t lba, const std::uint8_t* buffer,
                 std::uint32_t length, std::uint32_t blockSize);
 
 // READ/WRITE(16) when `wide`, else (10). A sector past what a 10-byte command can name is
 // refused (0) before anything is sent: cut to 32 bits it would be a sector near the start.
 int DiskRead(const std::string& devicePath, bool wide, std::uint64_t lba, std::uint8_t* buffer,
-             std::uint32_t length, std::uint32_t blockSize);
+             std::uint32_t length, std::uint32_t blockSize, PassThroughOutcome* outcome = nullptr);
 int DiskWrite(const std::string& devicePath, bool wide, std::uint64_t lba,
               const std::uint8_t* buffer, std::uint32_t length, std::uint32_t blockSize);
 

@@ -280,7 +280,8 @@ int ReadFwInfo(const std::string& devicePath, std::uint8_t* reply, std::uint32_t
   cdb[0] = 0xE0;
   cdb[1] = 0xF4;
   cdb[2] = 0xE7;
-  return PassThroughIn(devicePath, cdb, reply, length, transferred);
+  // 12 or 16 bytes, as the bridge has them: the caller reads how many came.
+  return PassThroughInUpTo(devicePath, cdb, reply, length, transferred);
 }
 
 int GetChipInfo(const std::string& devicePath, std::uint8_t* reply, std::uint32_t length) {
@@ -289,7 +290,12 @@ int GetChipInfo(const std::string& devicePath, std::uint8_t* reply, std::uint32_
   }
   CommandBlock cdb = Ff04Block(0x30);
   cdb[3] = 0x08;
-  return PassThroughIn(devicePath, cdb, reply, length);
+  // The block asks for 8 bytes whatever room the caller offers; those 8 must all come.
+  std::uint32_t transferred = 0;
+  return PassThroughInUpTo(devicePath, cdb, reply, length, &transferred) != 0 &&
+                 transferred >= kChipInfoMinimum
+             ? 1
+             : 0;
 }
 
 int ReadChipMemory(const std::string& devicePath, std::uint16_t address, std::uint8_t* reply,

@@ -11,6 +11,7 @@ namespace {
 // The record lives in its own aligned block with room to spare, as the pass-through facility
 // of the original platform expects.
 constexpr std::size_t kRecordBlockSize = 1068;
+static_assert(sizeof(PassThroughRecord) <= kRecordBlockSize);
 
 // A 1-byte transfer goes on the wire as 2 bytes.
 std::uint32_t WireLength(std::uint32_t length) {
@@ -68,11 +69,23 @@ std::uint32_t DataOutTimeout(const CommandBlock& cdb) {
 
 namespace {
 
+enum class LengthRule { Whole, UpTo };
+
+// A backend that reports a failure without saying why still leaves its error code; a request
+// carried out with an error code pending is the system's doing too.
+void SettleOutcome(PassThroughOutcome& outcome, bool sent, std::uint32_t error) {
+  if (outcome.Result == PassThroughResult::Good && (!sent || error != 0)) {
+    outcome.Result = PassThroughResult::OsError;
+    outcome.ErrorCode = error;
+  }
+}
+
 // Opens the path, issues one request with the data area copied in from `source` (data out) or
 // out to `destination` (data in, whether or not the request succeeded), and closes the path.
 int IssuePassThrough(const std::string& devicePath, AccessMode mode, const CommandBlock& cdb,
                      std::uint8_t dataIn, std::uint32_t timeout, const void* source,
-                     void* destination, std::uint32_t length, std::uint32_t* transferred) {
+                     void* destination, std::uint32_t length, LengthRule rule,
+                     std::uint32_t* transferred, PassThroughOutcome* outcome) {
   DeviceOpen device(devicePath, mode);
   if (!device.ok()) {
     return 0;
@@ -96,24 +109,41 @@ int IssuePassThrough(const std::string& devicePath, AccessMode mode, const Comma
   if (length > 0 && destination != nullptr) {
     std::memcpy(destination, dataBlock.data(), length);
   }
+  SettleOutcome(record->Outcome, sent, error);
+  const std::uint32_t moved = record->DataTransferLength;
   if (transferred != nullptr) {
-    *transferred = record->DataTransferLength;
+    *transferred = moved;
   }
-  return sent && error == 0 ? 1 : 0;
+  if (outcome != nullptr) {
+    *outcome = record->Outcome;
+  }
+  const bool good = record->Outcome.Result == PassThroughResult::Good;
+  const bool whole = rule == LengthRule::UpTo || moved >= length;
+  if (!good || !whole) {
+    platform.DebugOutput(DescribePassThroughFailure(cdb[0], record->Outcome, length, moved));
+  }
+  return good && whole ? 1 : 0;
 }
 
 }  // namespace
 
 int PassThroughIn(const std::string& devicePath, const CommandBlock& cdb, void* buffer,
-                  std::uint32_t length, std::uint32_t* transferred) {
+                  std::uint32_t length, std::uint32_t* transferred, PassThroughOutcome* outcome) {
   return IssuePassThrough(devicePath, AccessMode::SharedReadWrite, cdb, 1, kDataInTimeoutSeconds,
-                          nullptr, buffer, length, transferred);
+                          nullptr, buffer, length, LengthRule::Whole, transferred, outcome);
+}
+
+int PassThroughInUpTo(const std::string& devicePath, const CommandBlock& cdb, void* buffer,
+                      std::uint32_t length, std::uint32_t* transferred,
+                      PassThroughOutcome* outcome) {
+  return IssuePassThrough(devicePath, AccessMode::SharedReadWrite, cdb, 1, kDataInTimeoutSeconds,
+                          nullptr, buffer, length, LengthRule::UpTo, transferred, outcome);
 }
 
 int PassThroughOut(const std::string& devicePath, const CommandBlock& cdb, const void* buffer,
-                   std::uint32_t length, std::uint32_t* transferred) {
+                   std::uint32_t length, std::uint32_t* transferred, PassThroughOutcome* outcome) {
   return IssuePassThrough(devicePath, AccessMode::ExclusiveReadWrite, cdb, 0, DataOutTimeout(cdb),
-                          buffer, nullptr, length, transferred);
+                          buffer, nullptr, length, LengthRule::UpTo, transferred, outcome);
 }
 
 int GetDeviceNumber(const std::string& path, StorageDeviceNumber& out) {

@@ -28,14 +28,26 @@ inline constexpr std::uint32_t kDataInTimeoutSeconds = 10;
 inline constexpr std::uint32_t kDataOutTimeoutSeconds = 50;
 inline constexpr std::uint32_t kLongTimeoutSeconds = 100;
 
-// Data from the device into buffer (length bytes). 1 on success, 0 on failure. The buffer is
-// overwritten even when the request fails (bytes the device did not send read as 0). The
-// transferred length is written unless the path could not be opened; it may be null.
+// Data from the device into buffer (length bytes). 1 on success, 0 on failure. A request
+// succeeds only when the platform carried it out with no error code left, the device ended it
+// with GOOD status, and all `length` bytes came back: the transport fills what the device did
+// not send with zeros, and zeros that pass for flash or disk bytes end up in backups and kept
+// areas. The buffer is overwritten even when the request fails (bytes the device did not send
+// read as 0). The transferred length and the outcome are written unless the path could not be
+// opened; either may be null. A failure is named on the debugger output.
 int PassThroughIn(const std::string& devicePath, const CommandBlock& cdb, void* buffer,
-                  std::uint32_t length, std::uint32_t* transferred = nullptr);
-// Data from buffer to the device (buffer may be null when length is 0), same contract.
+                  std::uint32_t length, std::uint32_t* transferred = nullptr,
+                  PassThroughOutcome* outcome = nullptr);
+// The same for the few replies whose length the device decides (INQUIRY, the firmware
+// information): fewer bytes than asked for is a good answer, and the caller reads `transferred`.
+int PassThroughInUpTo(const std::string& devicePath, const CommandBlock& cdb, void* buffer,
+                      std::uint32_t length, std::uint32_t* transferred,
+                      PassThroughOutcome* outcome = nullptr);
+// Data from buffer to the device (buffer may be null when length is 0), same contract except
+// that the moved length is left to the caller: every write is judged by reading it back.
 int PassThroughOut(const std::string& devicePath, const CommandBlock& cdb, const void* buffer,
-                   std::uint32_t length, std::uint32_t* transferred = nullptr);
+                   std::uint32_t length, std::uint32_t* transferred = nullptr,
+                   PassThroughOutcome* outcome = nullptr);
 // Time-out of a data-out block, by its bytes only.
 std::uint32_t DataOutTimeout(const CommandBlock& cdb);
 

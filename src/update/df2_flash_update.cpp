@@ -9,7 +9,6 @@
 #include "src/update/df_backup.h"
 #include "src/update/df_config_area.h"
 #include "src/update/df_family.h"
-#include "src/update/df_image_read.h"
 #include "src/update/df_transfer.h"
 #include "src/update/image_source.h"
 #include "src/update/status_reporting.h"

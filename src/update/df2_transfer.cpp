@@ -22,7 +22,7 @@ constexpr std::uint32_t kDotOffset = 0x100;
 }  // namespace
 
 int WriteDf2Flash(DfWritePass& pass, const std::string& devicePath, std::uint32_t address,
-                  const std::uint8_t* source, std::uint32_t length) {
+                  const std::uint8_t* source, std::uint32_t length, bool eraseUnits) {
   const std::uint32_t pageSize = pass.Settings().FlashPageSize;
   if (pageSize == 0) {
     return 0;
@@ -40,7 +40,7 @@ int WriteDf2Flash(DfWritePass& pass, const std::string& devicePath, std::uint32_
     const std::uint32_t chunk = std::min(remaining, pageSize);
     WaitFlashReady(devicePath);
     if (WriteFlashDF2(devicePath, blockAddress, transfer.data() + done, chunk,
-                      StartsEraseUnit(blockAddress)) == 0) {
+                      eraseUnits && StartsEraseUnit(blockAddress)) == 0) {
       result = 0;
       break;
     }

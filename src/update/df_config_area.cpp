@@ -1,5 +1,6 @@
 #include "src/update/df_config_area.h"
 
+#include <cstring>
 #include <functional>
 
 #include "src/device/df_commands.h"
@@ -24,15 +25,23 @@ RangeRead DfFlashRangeAt(ToolWindow& window, const std::string& devicePath, std:
 // The area is one block: the bridge takes at most this much at address 0.
 static_assert(kDfNvramSize <= kFirstBlockLimit);
 
-// Writes the area back only when it no longer reads back as saved, so that an area a failed
-// command never reached is not erased for nothing.
+// How the area is written back: over an erase of the unit under it, or as a plain program.
+using AreaWrite = std::function<void(bool eraseFirst)>;
+
+// Writes the area back only where it no longer holds the saved bytes. The erasing write is kept
+// for what two agreeing reads show: an erase on a read that failed or came back garbled would
+// cost an intact area its unit, and with it whatever firmware shares that unit. Unproven bytes
+// get a plain program, which leaves an intact area as it is and fills in an erased one.
 void RestoreWhenChanged(ToolWindow& window, const std::string& devicePath, std::uint32_t address,
-                        const AlignedBuffer& saved, const std::function<void()>& eraseAndWrite) {
-  if (DfConfigAreaReadsBack(window, devicePath, address, saved)) {
+                        const AlignedBuffer& saved, const AreaWrite& write) {
+  AlignedBuffer current = AllocateWorkBuffer(saved.size());
+  const bool proven = current.ok() && ReadProven(DfFlashRangeAt(window, devicePath, address),
+                                                 current.data(), saved.size());
+  if (proven && std::memcmp(current.data(), saved.data(), saved.size()) == 0) {
     return;
   }
   WaitFlashReady(devicePath);
-  eraseAndWrite();
+  write(proven);
 }
 
 }  // namespace
@@ -64,19 +73,22 @@ void RestoreDfConfigArea(ToolWindow& window, const std::string& devicePath,
                          const AlignedBuffer& saved) {
   // A sector mark on the block at 0: the bridge erases the smallest unit under the area, then
   // programs it. A plain program (mode 0) over left-over bytes could only clear more bits.
-  const std::uint8_t mark = WithMxicBit(window.State().FlashVendor, 0, kMarkSector);
-  RestoreWhenChanged(window, devicePath, 0, saved, [&devicePath, &saved, mark] {
-    WriteFlashDF(devicePath, 0, saved.data(), kDfNvramSize, mark);
+  const std::int32_t vendor = window.State().FlashVendor;
+  RestoreWhenChanged(window, devicePath, 0, saved, [&devicePath, &saved, vendor](bool eraseFirst) {
+    WriteFlashDF(devicePath, 0, saved.data(), kDfNvramSize,
+                 WithMxicBit(vendor, 0, eraseFirst ? kMarkSector : kMarkNone));
   });
 }
 
 void RestoreDf2ConfigArea(ToolWindow& window, const std::string& devicePath,
                           const AlignedBuffer& saved) {
-  // The block at 0x8000 carries the erase flag, so this write erases the area's unit first.
-  RestoreWhenChanged(window, devicePath, kDf2NvramAddress, saved, [&window, &devicePath, &saved] {
-    DfWritePass writeBack(window);
-    WriteDf2Flash(writeBack, devicePath, kDf2NvramAddress, saved.data(), kDf2NvramSize);
-  });
+  // The block at 0x8000 carries the erase flag when the unit is to be erased first.
+  RestoreWhenChanged(window, devicePath, kDf2NvramAddress, saved,
+                     [&window, &devicePath, &saved](bool eraseFirst) {
+                       DfWritePass writeBack(window);
+                       WriteDf2Flash(writeBack, devicePath, kDf2NvramAddress, saved.data(),
+                                     kDf2NvramSize, eraseFirst);
+                     });
 }
 
 }  // namespace q71x

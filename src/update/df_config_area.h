@@ -24,9 +24,11 @@ bool DfConfigAreaReadsBack(ToolWindow& window, const std::string& devicePath, st
 
 // Puts the saved area back after a run that issued an erase and then stopped on a failure:
 // without it the next run would save the erased bytes as the device's configuration, and its
-// identity and settings would be gone for good. Leaves an area that still reads back as saved
-// alone; otherwise writes it with an erase of the unit under it first, since what a short or
-// garbled write left there cannot be programmed away. Best effort and silent about its own
+// identity and settings would be gone for good. Leaves an area that two agreeing reads show as
+// saved alone; where they show other bytes, writes it with an erase of the unit under it first,
+// since what a short or garbled write left there cannot be programmed away. Where the reads fail
+// or disagree nothing is erased: the area gets a plain program, which cannot spoil an intact
+// area and fills in an erased one. Best effort and silent about its own
 // failure: the caller reports the failure that stopped the run, after this, because the
 // transfers post their progress into the status field.
 //

@@ -11,7 +11,6 @@
 #include "src/update/df_config_area.h"
 #include "src/update/df_erase.h"
 #include "src/update/df_family.h"
-#include "src/update/df_image_read.h"
 #include "src/update/df_transfer.h"
 #include "src/update/image_source.h"
 #include "src/update/status_reporting.h"

@@ -5,6 +5,7 @@
 #include "src/device/aligned_buffer.h"
 #include "src/device/disk_commands.h"
 #include "src/device/identification.h"
+#include "src/device/platform/pass_through_outcome.h"
 #include "src/update/proven_read.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
@@ -68,6 +69,37 @@ std::string_view GatherAnswers(const std::string& devicePath, int chipType,
   return {};
 }
 
+// Reads the area record twice. Empty text when both reads agreed, and also when the drive itself
+// refused the record as lying past its end (`pastDriveEnd` set); else the refusal. On a drive of
+// 2^32 sectors or more the record is looked for at the drive's own sector count, the first block
+// past its end, which a compliant drive refuses with ILLEGAL REQUEST, LOGICAL BLOCK ADDRESS OUT
+// OF RANGE: the drive's answer that no record is there, and the area takes its default place.
+// That refusal is asked for twice as well; anything else (a time-out, a lost command, another
+// sense, answers that differ) says nothing about the record and stops the run.
+std::string_view ReadAreaRecord(const std::string& devicePath, const DiskAreaFacts& facts,
+                                std::uint64_t lba, AlignedBuffer& record, bool& pastDriveEnd) {
+  int reads = 0;
+  int refusedPastEnd = 0;
+  const auto readRecord = [&](std::uint8_t* buffer, std::size_t length) {
+    PassThroughOutcome outcome;
+    const int ok =
+        ReadFwArea(devicePath, facts, lba, buffer, static_cast<std::uint32_t>(length), &outcome);
+    ++reads;
+    if (ok == 0 && IsLbaOutOfRange(outcome)) {
+      ++refusedPastEnd;
+    }
+    return ok;
+  };
+  const ProvenReadResult result = ReadTwiceAndCompare(readRecord, record.data(), record.size());
+  // The proven read stops at its first failed read; a first refusal is asked again.
+  if (result == ProvenReadResult::ReadFailed && UsesLongCommands(facts) && reads == 1 &&
+      refusedPastEnd == 1 && readRecord(record.data(), record.size()) == 0 && refusedPastEnd == 2) {
+    pastDriveEnd = true;
+    return {};
+  }
+  return ProvenReadRefusal(result, kAllocateReadBufferErrorText, kFwAreaPositionErrorText);
+}
+
 }  // namespace
 
 std::string_view LocateDiskArea(const std::string& devicePath, int chipType, DiskAreaFacts& facts) {
@@ -100,15 +132,14 @@ std::string_view LocateDiskArea(const std::string& devicePath, int chipType, Dis
   if (!record.ok()) {
     return kAllocateReadBufferErrorText;
   }
-  const auto readRecord = [&devicePath, &found, recordLba](std::uint8_t* buffer,
-                                                           std::size_t length) {
-    return ReadFwArea(devicePath, found, recordLba, buffer, static_cast<std::uint32_t>(length));
-  };
-  if (const std::string_view refusal = Prove(readRecord, record.data(), recordLength);
+  bool pastDriveEnd = false;
+  if (const std::string_view refusal =
+          ReadAreaRecord(devicePath, found, recordLba, record, pastDriveEnd);
       !refusal.empty()) {
     return refusal;
   }
-  found.AreaBase = FwAreaBaseFromRecord(answers, record.data());
+  found.AreaBase =
+      pastDriveEnd ? DefaultFwAreaBase(answers) : FwAreaBaseFromRecord(answers, record.data());
   facts = found;
   return {};
 }

@@ -3,7 +3,9 @@
 // worked out from (capacity, configuration block, the drive's own count, the firmware
 // signature, the area's descriptor) is read twice and taken only when both reads succeed and
 // agree: a failed or garbled answer would otherwise move the area onto other sectors, and the
-// writes that follow would overwrite whatever lies there.
+// writes that follow would overwrite whatever lies there. The one refusal taken as an answer is a
+// large drive's own, twice over, that the area record lies past its end (the area then takes its
+// default place).
 
 #include <string>
 #include <string_view>

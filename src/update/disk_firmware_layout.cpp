@@ -50,8 +50,9 @@ void PutFwAreaDescriptor(std::uint8_t* firstSector, std::uint64_t areaBase) {
 }
 
 int ReadFwArea(const std::string& devicePath, const DiskAreaFacts& facts, std::uint64_t lba,
-               std::uint8_t* buffer, std::uint32_t length) {
-  return DiskRead(devicePath, UsesLongCommands(facts), lba, buffer, length, facts.BlockSize);
+               std::uint8_t* buffer, std::uint32_t length, PassThroughOutcome* outcome) {
+  return DiskRead(devicePath, UsesLongCommands(facts), lba, buffer, length, facts.BlockSize,
+                  outcome);
 }
 
 int WriteFwArea(const std::string& devicePath, const DiskAreaFacts& facts, std::uint64_t lba,

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "src/device/disk_firmware_area.h"
+#include "src/device/platform/pass_through_outcome.h"
 
 namespace q71x {
 
@@ -45,9 +46,10 @@ std::string_view PlaceFwArea(const DiskAreaFacts& facts, std::uint64_t bytes, st
 // `firstSector`, which must hold at least kFwAreaDescriptorOffset + kFwAreaDescriptorLength bytes.
 void PutFwAreaDescriptor(std::uint8_t* firstSector, std::uint64_t areaBase);
 
-// One transfer of `length` bytes at `lba`, with READ/WRITE(16) or (10) as the drive needs.
+// One transfer of `length` bytes at `lba`, with READ/WRITE(16) or (10) as the drive needs; a read
+// may hand back why it failed.
 int ReadFwArea(const std::string& devicePath, const DiskAreaFacts& facts, std::uint64_t lba,
-               std::uint8_t* buffer, std::uint32_t length);
+               std::uint8_t* buffer, std::uint32_t length, PassThroughOutcome* outcome = nullptr);
 int WriteFwArea(const std::string& devicePath, const DiskAreaFacts& facts, std::uint64_t lba,
                 const std::uint8_t* buffer, std::uint32_t length);
 

@@ -165,7 +165,7 @@ int ProgramDiskFirmware(ToolWindow& window, const std::string& devicePath, int c
     PostStatus(window, kAllocateReadBufferErrorText);
     return 0;
   }
-  if (ReadImageChunk(source, image.data(), length) != length) {
+  if (!ReadWholeImage(source, image.data(), padded)) {
     window.SetStatus(std::string(kOpenFileErrorText));
     return 0;
   }

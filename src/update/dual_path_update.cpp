@@ -27,9 +27,9 @@ int RunEngineeringAction(ToolWindow& window, const std::string& devicePath) {
   return BackupFlashToFile(window, devicePath, 0);
 }
 
-// Streams the file in 16 KB blocks, each programmed by the host and verified before the next.
-int ProgramBlocks(ToolWindow& window, const std::string& devicePath, ImageSource& image,
-                  AlignedBuffer& block, AlignedBuffer& readBack) {
+// Programs the image in 16 KB blocks, each programmed by the host and verified before the next.
+int ProgramBlocks(ToolWindow& window, const std::string& devicePath, const AlignedBuffer& image,
+                  std::uint64_t imageLength, AlignedBuffer& block, AlignedBuffer& readBack) {
   ShowStatus(window, kProgrammingText);
   const ChipState& state = window.State();
   const int flashVendor = state.FlashVendor;
@@ -42,11 +42,9 @@ int ProgramBlocks(ToolWindow& window, const std::string& devicePath, ImageSource
   // Host-driven programming is the longest phase; let the window repaint after each block.
   const auto repaint = [&window] { window.ProcessMessages(); };
 
+  ImageBlocks blocks(image.data(), imageLength, 0);
   std::uint32_t address = 0;
-  while (ImageHasMore(image)) {
-    if (ReadImageChunk(image, block.data(), kProgramBlockBytes) == 0) {
-      break;
-    }
+  while (blocks.Next(block.data(), kProgramBlockBytes)) {
     if (WriteVerifiedBlock(window, devicePath, address, block.data(), kProgramBlockBytes,
                            readBack.data(), program, repaint) == 0) {
       return 0;
@@ -81,15 +79,20 @@ int UpdateSerialFlashSpi(ToolWindow& window, const std::string& devicePath) {
     ShowStatus(window, kImageTooLargeText);
     return 0;
   }
+  AlignedBuffer imageBytes = AllocateWorkBuffer(image.length);
   AlignedBuffer block = AllocateWorkBuffer(kProgramBlockBytes);
   AlignedBuffer readBack = AllocateWorkBuffer(kProgramBlockBytes);
-  if (!block.ok() || !readBack.ok()) {
+  if (!imageBytes.ok() || !block.ok() || !readBack.ok()) {
     ShowStatus(window, kAllocateBuffersErrorText);
+    return 0;
+  }
+  if (!ReadWholeImage(image, imageBytes.data(), image.length)) {
+    ShowStatus(window, kOpenFileErrorText);
     return 0;
   }
 
   if (EraseSectorsProvenBlank(window, devicePath, SectorsCovering(area), readBack.data()) == 1 &&
-      ProgramBlocks(window, devicePath, image, block, readBack) == 1) {
+      ProgramBlocks(window, devicePath, imageBytes, image.length, block, readBack) == 1) {
     ShowStatus(window, kProgrammingSuccessText);
     ShowMessage(kPowerCycleText);
   }

@@ -1,5 +1,6 @@
 #include "src/update/image_source.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "src/image/image_file.h"
@@ -37,14 +38,34 @@ std::string_view OpenImageFile(const std::string& path, ChipGroup family, ImageS
   return {};
 }
 
-std::uint32_t ReadImageChunk(ImageSource& image, std::uint8_t* buffer, std::uint32_t size) {
-  std::memset(buffer, 0x00, size);
-  image.stream.read(reinterpret_cast<char*>(buffer), size);
-  return static_cast<std::uint32_t>(image.stream.gcount());
+bool ReadImageTail(ImageSource& image, std::uint64_t offset, std::uint8_t* destination) {
+  if (offset > image.length) {
+    return false;
+  }
+  const std::uint64_t count = image.length - offset;
+  image.stream.clear();
+  image.stream.seekg(static_cast<std::streamoff>(offset), std::ios::beg);
+  image.stream.read(reinterpret_cast<char*>(destination), static_cast<std::streamsize>(count));
+  return static_cast<std::uint64_t>(image.stream.gcount()) == count;
 }
 
-bool ImageHasMore(const ImageSource& image) {
-  return !image.stream.eof() && !image.stream.bad();
+bool ReadWholeImage(ImageSource& image, std::uint8_t* buffer, std::uint64_t bufferSize) {
+  if (bufferSize < image.length) {
+    return false;
+  }
+  std::memset(buffer, 0x00, static_cast<std::size_t>(bufferSize));
+  return ReadImageTail(image, 0, buffer);
+}
+
+bool ImageBlocks::Next(std::uint8_t* block, std::uint32_t size) {
+  if (next_ >= length_) {
+    return false;
+  }
+  const std::uint64_t available = std::min<std::uint64_t>(size, length_ - next_);
+  std::memcpy(block, image_ + next_, static_cast<std::size_t>(available));
+  std::memset(block + available, 0x00, static_cast<std::size_t>(size - available));
+  next_ += size;
+  return true;
 }
 
 }  // namespace q71x

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "src/device/flash_commands.h"
 #include "src/device/flash_waits.h"
@@ -10,6 +11,7 @@
 #include "src/update/flash_common.h"
 #include "src/update/flash_write_access.h"
 #include "src/update/image_source.h"
+#include "src/update/kept_area_journal.h"
 #include "src/update/kept_area_restore.h"
 #include "src/update/proven_read.h"
 #include "src/update/status_reporting.h"
@@ -24,6 +26,7 @@ constexpr std::uint32_t kConfigAreaBytes = 4096;
 // then the tail of the previous chunk), so only this much of a fresh chunk fits behind it.
 constexpr std::uint32_t kChunkBytesPerBlock = kProgramBlockBytes - kConfigAreaBytes;
 constexpr std::uint8_t kChipTypeNeedingPrepare = 10;
+constexpr std::string_view kProcedureName = "UpdateFlashWithNvram";
 
 // Everything one run decides at its start. Ticks the operator changes while the run lets the
 // window repaint do not change its course.
@@ -72,9 +75,14 @@ int WriteConfigAreaBack(const std::string& devicePath, const AlignedBuffer& conf
   return ReadBackMatches(ConfigAreaReader(devicePath), configArea.data(), kConfigAreaBytes);
 }
 
-// Puts the saved area back after a stop that may have left it erased or half written.
-void RestoreConfigArea(const std::string& devicePath, const AlignedBuffer& configArea) {
-  RestoreKeptArea(devicePath, KeptArea{0, 0, configArea.data(), kConfigAreaBytes});
+KeptArea DeviceArea(const AlignedBuffer& configArea) {
+  return KeptArea{0, 0, configArea.data(), kConfigAreaBytes};
+}
+
+// Puts the saved area back after a stop that may have left it erased or half written. 1 when the
+// area reads back as saved afterwards.
+int RestoreConfigArea(const std::string& devicePath, const AlignedBuffer& configArea) {
+  return RestoreKeptArea(devicePath, DeviceArea(configArea));
 }
 
 int RunEraseOnly(ToolWindow& window, const std::string& devicePath, const RunPlan& plan,
@@ -82,21 +90,36 @@ int RunEraseOnly(ToolWindow& window, const std::string& devicePath, const RunPla
   if (plan.prepareWrite) {
     PrepareFlashWrite(devicePath);
   }
-  int result = EraseAllFlash(window, devicePath);
   // Without the tick the device keeps its configuration area through the erase. In file-area
   // mode the tick is set, so the area read at the start is always there to write back.
-  if (!plan.nvramTicked && WriteConfigAreaBack(devicePath, configArea) == 0) {
-    // The write-back failed as far as this action goes; the area is still put back, so the
-    // retry does not save erased or garbled bytes as the configuration.
-    RestoreConfigArea(devicePath, configArea);
-    ShowStatus(window, kWriteNvramBackFailText);
-    result = 0;
+  std::optional<KeptAreaJournalEntry> journal;
+  if (!plan.nvramTicked) {
+    journal.emplace(kProcedureName, DeviceArea(configArea), nullptr, 0);
+  }
+  int result = EraseAllFlash(window, devicePath);
+  // A write-back that did not take is followed by the restore, so the retry does not save erased
+  // or garbled bytes as the configuration. The operator hears about the area only when it is
+  // gone: once the restore has put it back, the erase's own text and result stand.
+  if (!plan.nvramTicked) {
+    if (WriteConfigAreaBack(devicePath, configArea) == 1 ||
+        RestoreConfigArea(devicePath, configArea) == 1) {
+      journal->AreaInPlace();
+    } else {
+      ShowStatus(window, kWriteNvramBackFailText);
+      result = 0;
+    }
   }
   if (result == 1) {
     ShowMessage(kPowerCycleText);
   }
   return result;
 }
+
+// The whole image file, read before anything is erased.
+struct LoadedImage {
+  AlignedBuffer bytes;
+  std::uint64_t length = 0;
+};
 
 struct Buffers {
   AlignedBuffer readBack;
@@ -107,32 +130,25 @@ struct Buffers {
   AlignedBuffer carry;
 };
 
-// Streams the file into 16 KB blocks, each written and verified before the next is read.
+// Programs the image in 16 KB blocks, each written and verified before the next.
 // In device-area mode the carry opens with the device's configuration area and afterwards holds
 // the last 4 KB of the previous chunk. Returns 0 after showing the failure.
 int ProgramBlocks(ToolWindow& window, const std::string& devicePath, const RunPlan& plan,
-                  std::uint64_t area, ImageSource& image, Buffers& buffers) {
+                  std::uint64_t area, const LoadedImage& image, Buffers& buffers) {
   AlignedBuffer& carry = buffers.carry;
   ShowStatus(window, kProgrammingText);
-  if (!plan.fileArea && plan.fileHasNvram) {
-    // The device's area replaces the file's own.
-    image.stream.seekg(kConfigAreaBytes, std::ios::beg);
-  }
+  // In device-area mode the device's area replaces the file's own.
+  ImageBlocks blocks(image.bytes.data(), image.length,
+                     !plan.fileArea && plan.fileHasNvram ? kConfigAreaBytes : 0);
   const BlockWriter write = [&devicePath](std::uint32_t address, const std::uint8_t* data,
                                           std::uint32_t length) {
     return WriteFlashBlock(devicePath, address, data, length);
   };
 
   std::uint32_t address = 0;
-  while (ImageHasMore(image)) {
-    if (plan.fileArea) {
-      if (ReadImageChunk(image, buffers.block.data(), kProgramBlockBytes) == 0) {
-        break;
-      }
-    } else {
-      if (ReadImageChunk(image, buffers.chunk.data(), kProgramBlockBytes) == 0) {
-        break;
-      }
+  while (blocks.Next(plan.fileArea ? buffers.block.data() : buffers.chunk.data(),
+                     kProgramBlockBytes)) {
+    if (!plan.fileArea) {
       std::memcpy(buffers.block.data(), carry.data(), kConfigAreaBytes);
       std::memcpy(buffers.block.data() + kConfigAreaBytes, buffers.chunk.data(),
                   kChunkBytesPerBlock);
@@ -204,6 +220,15 @@ int UpdateFlashWithNvram(ToolWindow& window, const std::string& devicePath) {
     ShowStatus(window, kAllocateBuffersErrorText);
     return 0;
   }
+  LoadedImage loaded{AllocateWorkBuffer(image.length), image.length};
+  if (!loaded.bytes.ok()) {
+    ShowStatus(window, kAllocateBuffersErrorText);
+    return 0;
+  }
+  if (!ReadWholeImage(image, loaded.bytes.data(), loaded.length)) {
+    ShowStatus(window, kOpenFileErrorText);
+    return 0;
+  }
   if (!plan.fileArea) {
     std::memcpy(buffers.carry.data(), configArea.data(), kConfigAreaBytes);
   }
@@ -214,13 +239,21 @@ int UpdateFlashWithNvram(ToolWindow& window, const std::string& devicePath) {
   // The first sector erase takes the device's area with it, and block 0 carries it back: a stop
   // anywhere before that block is proven would leave the retry nothing to keep but erased or
   // half-written bytes. The failure text stays as the erase or the block left it.
+  std::optional<KeptAreaJournalEntry> journal;
+  if (!plan.fileArea) {
+    journal.emplace(kProcedureName, DeviceArea(configArea), loaded.bytes.data(), loaded.length);
+  }
   const bool erased = EraseSectorsProvenBlank(window, devicePath, SectorsCovering(area),
                                               buffers.readBack.data()) == 1;
-  if (erased && ProgramBlocks(window, devicePath, plan, area, image, buffers) == 1) {
+  if (erased && ProgramBlocks(window, devicePath, plan, area, loaded, buffers) == 1) {
+    // Block 0, the device's area in front, was read back and compared.
+    if (journal) {
+      journal->AreaInPlace();
+    }
     ShowStatus(window, kProgrammingSuccessText);
     ShowMessage(kPowerCycleText);
-  } else if (!plan.fileArea) {
-    RestoreConfigArea(devicePath, configArea);
+  } else if (!plan.fileArea && RestoreConfigArea(devicePath, configArea) == 1) {
+    journal->AreaInPlace();
   }
   window.RedrawStatus();
   return 1;

@@ -49,8 +49,7 @@ std::string_view LoadImage(const std::string& path, AlignedBuffer& image) {
   if (source.length > kParallelFlashSize) {
     return kImageTooLargeText;
   }
-  const auto length = static_cast<std::uint32_t>(source.length);
-  if (ReadImageChunk(source, image.data(), kParallelFlashSize) != length) {
+  if (!ReadWholeImage(source, image.data(), kParallelFlashSize)) {
     return kOpenNewRomFileErrorText;
   }
   return {};

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 
 #include "src/device/flash_commands.h"
 #include "src/device/flash_waits.h"
@@ -10,6 +11,7 @@
 #include "src/update/flash_common.h"
 #include "src/update/flash_write_access.h"
 #include "src/update/image_source.h"
+#include "src/update/kept_area_journal.h"
 #include "src/update/kept_area_restore.h"
 #include "src/update/proven_read.h"
 #include "src/update/status_reporting.h"
@@ -124,21 +126,27 @@ int ReadConfigCopy(ToolWindow& window, const std::string& devicePath, std::uint3
   return 0;
 }
 
-// Puts a kept copy back at 0x8000 once the erase has run, whatever follows it, and only where it
-// no longer reads as saved. 1 when the copy is in place (or none is kept).
-int RestoreConfigCopy(ToolWindow& window, const std::string& devicePath, std::uint32_t area,
-                      const ConfigCopy& config) {
-  if (!KeepsConfigCopy(area)) {
-    return 1;
-  }
+// The copy at 0x8000, with an address in the erase unit that holds it.
+KeptArea ConfigCopyArea(ToolWindow& window, const ConfigCopy& config) {
   const std::uint32_t eraseAddress =
       ClassifyAmicPart(window.State().AmicFlashPart) == AmicLayout::BootSectors
           ? kAmicUpperSectorAddress
           : kConfigCopyAddress;
-  if (RestoreKeptArea(devicePath, KeptArea{kConfigCopyAddress, eraseAddress, config.data(),
-                                           kConfigCopyBytes}) == 0) {
+  return KeptArea{kConfigCopyAddress, eraseAddress, config.data(), kConfigCopyBytes};
+}
+
+// Puts a kept copy back at 0x8000 once the erase has run, whatever follows it, and only where it
+// no longer reads as saved. 1 when the copy is in place (or none is kept); the journal's entry
+// goes then.
+int RestoreConfigCopy(ToolWindow& window, const std::string& devicePath, std::uint32_t area,
+                      const ConfigCopy& config, std::optional<KeptAreaJournalEntry>& journal) {
+  if (!KeepsConfigCopy(area)) {
+    return 1;
+  }
+  if (RestoreKeptArea(devicePath, ConfigCopyArea(window, config)) == 0) {
     return 0;
   }
+  journal->AreaInPlace();
   WriteConsoleLine(kNvramWriteOkLine);
   return 1;
 }
@@ -231,8 +239,13 @@ int UpdateSerialFlash(ToolWindow& window, const std::string& devicePath) {
     PostStatus(window, kAllocateWriteBufferErrorText);
     return 0;
   }
-  // Bytes past the end of the file stay 0x00 and are programmed as such.
-  const std::uint32_t imageLength = ReadImageChunk(image, imageBytes.data(), area);
+  // Bytes past the end of the file stay 0x00 and are programmed as such. A file that gives
+  // fewer bytes than it had at open is refused before the erase.
+  if (!ReadWholeImage(image, imageBytes.data(), area)) {
+    PostStatus(window, kOpenFileErrorText);
+    return 0;
+  }
+  const std::uint64_t imageLength = image.length;
   image.stream.close();
 
   if (WaitFlashReady(devicePath) == 0) {
@@ -243,27 +256,32 @@ int UpdateSerialFlash(ToolWindow& window, const std::string& devicePath) {
   if (area <= kChipEraseAbove && ReadConfigCopy(window, devicePath, area, config) == 0) {
     return 0;
   }
+  std::optional<KeptAreaJournalEntry> journal;
+  if (KeepsConfigCopy(area)) {
+    journal.emplace("UpdateSerialFlash", ConfigCopyArea(window, config), imageBytes.data(),
+                    imageLength);
+  }
   // From the erase on, every stop puts the copy back: an erase unit that reaches 0x8000 has taken
   // it, and the operator's retry would otherwise keep the erased bytes as the configuration. The
   // copy goes back before the status is posted, so the failure text is the last word.
   if (EraseImageArea(window, devicePath, area, imageLength) == 0) {
-    RestoreConfigCopy(window, devicePath, area, config);
+    RestoreConfigCopy(window, devicePath, area, config, journal);
     return 0;
   }
   if (ReadFlashBlock(devicePath, 0, readBack.data(), area) == 0) {
-    RestoreConfigCopy(window, devicePath, area, config);
+    RestoreConfigCopy(window, devicePath, area, config, journal);
     PostStatus(window, kReadBackErasedErrorText);
     return 0;
   }
   if (!IsErased(readBack.data(), area)) {
-    RestoreConfigCopy(window, devicePath, area, config);
+    RestoreConfigCopy(window, devicePath, area, config, journal);
     PostStatus(window, kDataNotBlankText);
     return 0;
   }
 
   const bool programmed =
       ProgramBlocks(window, devicePath, imageBytes.data(), blockCount, blockSize);
-  const int copyInPlace = RestoreConfigCopy(window, devicePath, area, config);
+  const int copyInPlace = RestoreConfigCopy(window, devicePath, area, config, journal);
   if (!programmed) {
     PostStatus(window, kProgrammingFailText);
     return 1;

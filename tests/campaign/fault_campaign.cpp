@@ -297,6 +297,8 @@ std::string_view FaultName(sim::FaultKind kind) {
       return "error-code";
     case sim::FaultKind::StuckBusy:
       return "stuck-busy";
+    case sim::FaultKind::CheckCondition:
+      return "check-condition";
   }
   return "";
 }

@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
 
 #include "src/device/discovery.h"
+#include "src/device/platform/linux/sg_io.h"
 #include "src/device/transport.h"
 
 namespace q71x::linux_platform {
@@ -174,8 +176,9 @@ TEST_F(LinuxPlatformTest, SgHeaderForEachDirection) {
   in[2] = 0x10;
   std::uint8_t buffer[512] = {};
   std::uint32_t transferred = 0;
+  // 12 bytes short: the moved length comes back, and the read is no read of 512 bytes.
   nextResid = 12;
-  ASSERT_EQ(1, PassThroughIn("usbstor:disk:/dev/sg2", in, buffer, 512, &transferred));
+  ASSERT_EQ(0, PassThroughIn("usbstor:disk:/dev/sg2", in, buffer, 512, &transferred));
   EXPECT_EQ(500u, transferred);
   EXPECT_EQ(0x5A, buffer[0]);
 
@@ -249,6 +252,93 @@ TEST(MountInfoTest, ParsesOptionalFieldsAndNetworkTypes) {
   EXPECT_EQ("ext3", mounts[0].FsType);
   EXPECT_TRUE(IsNetworkFsType(mounts[1].FsType));
   EXPECT_FALSE(IsNetworkFsType("vfat"));
+}
+
+// What the midlayer reports for one request, as the outcome the record carries back.
+struct SgAnswer {
+  int Rc = 0;
+  int Errno = 0;
+  unsigned char Status = 0;
+  unsigned short Host = 0;
+  unsigned short Driver = 0;
+  std::vector<unsigned char> Sense;
+  int Resid = 0;
+};
+
+PassThroughRecord RunSgIo(const SgAnswer& answer, bool& ok) {
+  std::uint8_t data[64] = {};
+  PassThroughRecord record;
+  record.CdbLength = 16;
+  record.DataIn = 1;
+  record.DataTransferLength = sizeof data;
+  record.DataBuffer = data;
+  const SgIoctl ioctl = [&answer](int, sg_io_hdr_t* header) {
+    header->status = answer.Status;
+    header->masked_status = static_cast<unsigned char>(answer.Status >> 1);
+    header->host_status = answer.Host;
+    header->driver_status = answer.Driver;
+    const std::size_t sense = std::min<std::size_t>(answer.Sense.size(), header->mx_sb_len);
+    std::copy_n(answer.Sense.begin(), sense, header->sbp);
+    header->sb_len_wr = static_cast<unsigned char>(sense);
+    header->resid = answer.Resid;
+    const bool clean = answer.Status == 0 && answer.Host == 0 && answer.Driver == 0;
+    header->info = clean ? SG_INFO_OK : SG_INFO_CHECK;
+    errno = answer.Errno;
+    return answer.Rc;
+  };
+  ok = ExecuteSgIo(3, record, ioctl).Ok;
+  return record;
+}
+
+TEST(SgIoOutcomeTest, EachEndOfARequestHasItsCategory) {
+  // Fixed-format sense of a drive refusing a block past its end.
+  const std::vector<unsigned char> lbaOutOfRange = {0x70, 0, 0x05, 0, 0, 0,    0,
+                                                    10,   0, 0,    0, 0, 0x21, 0};
+  // The same in descriptor format, as newer drives send it.
+  const std::vector<unsigned char> descriptorFormat = {0x72, 0x05, 0x21, 0x00, 0, 0, 0, 0};
+  struct Case {
+    const char* Name;
+    SgAnswer Answer;
+    bool Ok;
+    PassThroughResult Result;
+    std::uint32_t Moved;
+  };
+  const Case cases[] = {
+      {"good, 16 bytes short", {0, 0, 0, 0, 0, {}, 16}, true, PassThroughResult::Good, 48},
+      {"check condition",
+       {0, 0, 0x02, 0, 0x08, lbaOutOfRange, 64},
+       false,
+       PassThroughResult::CheckCondition,
+       0},
+      {"check condition, descriptor sense",
+       {0, 0, 0x02, 0, 0x08, descriptorFormat, 64},
+       false,
+       PassThroughResult::CheckCondition,
+       0},
+      {"host adapter time-out", {0, 0, 0, 0x03, 0, {}, 64}, false, PassThroughResult::Timeout, 0},
+      {"driver time-out", {0, 0, 0, 0, 0x06, {}, 64}, false, PassThroughResult::Timeout, 0},
+      {"bus error", {0, 0, 0, 0x07, 0, {}, 64}, false, PassThroughResult::TransportError, 0},
+      {"busy status", {0, 0, 0x08, 0, 0, {}, 64}, false, PassThroughResult::TransportError, 0},
+      {"the ioctl itself refused",
+       {-1, ENODEV, 0, 0, 0, {}, 0},
+       false,
+       PassThroughResult::OsError,
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    bool ok = false;
+    const PassThroughRecord record = RunSgIo(c.Answer, ok);
+    EXPECT_EQ(c.Ok, ok);
+    EXPECT_EQ(c.Result, record.Outcome.Result);
+    EXPECT_EQ(c.Moved, record.DataTransferLength);
+    if (c.Result == PassThroughResult::CheckCondition) {
+      EXPECT_TRUE(IsLbaOutOfRange(record.Outcome));
+      EXPECT_EQ(c.Answer.Sense.size(), record.Outcome.SenseLength);
+    } else {
+      EXPECT_FALSE(IsLbaOutOfRange(record.Outcome));
+    }
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "src/device/identification.h"
 #include "src/device/platform/trace/recording_platform.h"
 #include "src/device/platform/trace/replay_platform.h"
+#include "src/device/transport.h"
 #include "tests/support/cdb_script.h"
 #include "tests/support/recording_dialogs.h"
 
@@ -160,6 +161,40 @@ TEST(TraceFormatTest, RejectsForeignOrBrokenTraces) {
   EXPECT_EQ(e.Cdb, parsed->Cdb);
   EXPECT_EQ(e.DataOut, parsed->DataOut);
   EXPECT_TRUE(parsed->DataInBytes.empty());
+}
+
+// A recording keeps why a command failed, so the replay fails it for the same reason; a line
+// from a recording made before the reason was kept still reads.
+TEST(TraceFormatTest, OutcomeOfACommandSurvivesTheRecording) {
+  ScriptedPlatform inner;
+  PassThroughOutcome refused;
+  refused.Result = PassThroughResult::CheckCondition;
+  refused.ScsiStatus = 0x02;
+  const std::uint8_t sense[] = {0x70, 0, 0x05, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x21, 0x00};
+  SetSense(refused, sense, sizeof sense);
+  inner.SetResponder([](const auto&) { return ScriptedReply{true, 0, {}, 0}; });
+  inner.SetOutcome(refused);
+  std::stringstream recording;
+  std::uint8_t buffer[16];
+  {
+    RecordingPlatform recorder(inner, recording);
+    ScopedActivePlatform scope(recorder);
+    EXPECT_EQ(0, PassThroughIn(kPath, CommandBlock(16), buffer, sizeof buffer));
+  }
+
+  ReplayPlatform replay;
+  ASSERT_TRUE(replay.Load(recording));
+  ScopedActivePlatform scope(replay);
+  PassThroughOutcome outcome;
+  EXPECT_EQ(0, PassThroughIn(kPath, CommandBlock(16), buffer, sizeof buffer, nullptr, &outcome));
+  EXPECT_TRUE(IsLbaOutOfRange(outcome));
+  EXPECT_EQ(0x02, outcome.ScsiStatus);
+
+  const auto old = ParsePassThrough("PT 61 12 1 4 10 - 0 121 0 -");
+  ASSERT_TRUE(old.has_value());
+  EXPECT_EQ(PassThroughResult::OsError, old->Outcome.Result);
+  EXPECT_FALSE(ParsePassThrough("PT 61 12 1 4 10 - 1 0 4 - sideways 0 -").has_value());
+  EXPECT_FALSE(ParsePassThrough("PT 61 12 1 4 10 - 1 0 4 - check 2 zz").has_value());
 }
 
 }  // namespace

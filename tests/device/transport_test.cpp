@@ -140,6 +140,55 @@ TEST_F(TransportTest, FailedReadStillOverwritesCallerBuffer) {
   EXPECT_EQ(1u, transferred);
 }
 
+// A bridge that sends fewer bytes than asked for is answered with zeros in their place; a read
+// that takes those zeros for data would pass them on as flash or disk bytes.
+TEST_F(TransportTest, ReadThatMovesFewerBytesThanAskedForFails) {
+  platform.SetResponder([](const auto&) { return ScriptedReply{true, 0, {0x11, 0x22}, 2}; });
+  std::uint8_t b[4] = {0xEE, 0xEE, 0xEE, 0xEE};
+  std::uint32_t transferred = 0;
+  EXPECT_EQ(0, PassThroughIn(kPath, Block({0xFF, 0x04, 0x10}), b, 4, &transferred));
+  EXPECT_EQ((std::vector<std::uint8_t>{0x11, 0x22, 0, 0}), std::vector<std::uint8_t>(b, b + 4));
+  EXPECT_EQ(2u, transferred);
+  ASSERT_EQ(1u, platform.DebugLines().size());
+  EXPECT_EQ("Command FF: good; 2 of 4 bytes moved\n", platform.DebugLines()[0]);
+
+  // Replies whose length the device decides take what came; so does a write, judged by reading
+  // it back; and a 1-byte read is whole with the one byte it asked for.
+  EXPECT_EQ(1, PassThroughInUpTo(kPath, Block({0x12}), b, 4, &transferred));
+  EXPECT_EQ(1, PassThroughOut(kPath, Block({0xFF, 0x04, 0x11}), b, 4));
+  platform.SetResponder([](const auto&) { return ScriptedReply{true, 0, {0x5A}, 1}; });
+  EXPECT_EQ(1, PassThroughIn(kPath, Block({0xFF, 0x04, 0x12}), b, 1));
+  EXPECT_EQ(1u, platform.DebugLines().size());
+}
+
+TEST_F(TransportTest, OutcomeSaysWhyAndTheDebuggerOutputNamesTheSense) {
+  PassThroughOutcome refused;
+  refused.Result = PassThroughResult::CheckCondition;
+  refused.ScsiStatus = 0x02;
+  const std::uint8_t sense[18] = {0x70, 0, 0x05, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x21, 0x00};
+  SetSense(refused, sense, sizeof sense);
+  // The platform carried the request out; the device's status still says it did nothing.
+  platform.SetResponder([](const auto&) { return ScriptedReply{true, 0, {}, 0}; });
+  platform.SetOutcome(refused);
+  std::uint8_t b[8];
+  PassThroughOutcome outcome;
+  EXPECT_EQ(0, PassThroughIn(kPath, Block({0x88}, 16), b, 8, nullptr, &outcome));
+  EXPECT_TRUE(IsLbaOutOfRange(outcome));
+  ASSERT_EQ(1u, platform.DebugLines().size());
+  EXPECT_EQ(
+      "Command 88: check condition, sense key 05 (ILLEGAL REQUEST), ASC 21 ASCQ 00, sense 70 00 "
+      "05 00 00 00 00 0A 00 00 00 00 21 00 00 00 00 00; 0 of 8 bytes moved\n",
+      platform.DebugLines()[0]);
+
+  // A backend that fails without saying why leaves its error code as the reason.
+  platform.SetOutcome(PassThroughOutcome{});
+  platform.SetResponder([](const auto&) { return ScriptedReply{false, 1167, {}, 0}; });
+  EXPECT_EQ(0, PassThroughOut(kPath, Block({0xFF}), nullptr, 0, nullptr, &outcome));
+  EXPECT_EQ(PassThroughResult::OsError, outcome.Result);
+  EXPECT_EQ(1167u, outcome.ErrorCode);
+  EXPECT_FALSE(IsLbaOutOfRange(outcome));
+}
+
 TEST_F(TransportTest, UnopenablePathTouchesNothing) {
   platform.FailOpen(kPath);
   std::uint8_t b[4] = {0xEE, 0xEE, 0xEE, 0xEE};

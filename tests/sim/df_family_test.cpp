@@ -428,9 +428,18 @@ TEST(AttachedDiskBridge, ReadsPastTheReportedCapacityReachTheReservedArea) {
   std::vector<std::uint8_t> back16(4 * 512, 0xEE);
   ASSERT_TRUE(bench.Run16(0x88, 0x10000, 4, back16).Ok);
   EXPECT_EQ(back16, area);
-  // The end of the reserved area is the end of the drive.
+  // The end of the reserved area is the end of the drive, and the drive says so: CHECK
+  // CONDITION, ILLEGAL REQUEST, LOGICAL BLOCK ADDRESS OUT OF RANGE, nothing moved.
   std::vector<std::uint8_t> one(512);
-  EXPECT_FALSE(bench.Run10(0x28, 0x10000 + 2048, 1, one).Ok);
+  for (const Reply& refused :
+       {bench.Run10(0x28, 0x10000 + 2048, 1, one), bench.Run16(0x88, 0x10000 + 2047, 2, area)}) {
+    EXPECT_EQ(kScsiStatusCheckCondition, refused.ScsiStatus);
+    EXPECT_EQ(0u, refused.Transferred);
+    ASSERT_EQ(kSenseDataLength, refused.SenseLength);
+    EXPECT_EQ(0x05, refused.Sense[2]);
+    EXPECT_EQ(0x21, refused.Sense[12]);
+    EXPECT_EQ(0x00, refused.Sense[13]);
+  }
 }
 
 TEST(AttachedDiskBridge, SixteenByteCommandsReachBeyondTwoToThe32Sectors) {

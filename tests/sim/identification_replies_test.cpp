@@ -433,6 +433,12 @@ TEST(PresetTest, DemoMachineListsEveryPresetAPlainDiskAndANetworkDrive) {
   EXPECT_TRUE(std::any_of(volumes.begin(), volumes.end(),
                           [](const MachineVolume& v) { return v.Volume.IsRemote; }));
   EXPECT_FALSE(system.Enclosures().back()->Bridge.Personality.AnswersVendorCommands);
+  // The tool lists 16 bridges: more plugged in would leave some out of its list unseen.
+  const auto bridgesPlugged = std::count_if(
+      system.Enclosures().begin(), system.Enclosures().end(), [](const auto& enclosure) {
+        return enclosure->Plugged && enclosure->Bridge.Personality.AnswersVendorCommands;
+      });
+  EXPECT_EQ(bridgesPlugged, 16);
   EXPECT_EQ(FindSerialFlashPreset("no such preset"), nullptr);
   EXPECT_EQ(AddPreset(system, "no such preset"), nullptr);
 }

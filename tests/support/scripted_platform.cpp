@@ -49,6 +49,7 @@ bool ScriptedPlatform::SendPassThrough(DeviceHandle handle, PassThroughRecord& r
   if (reply.Transferred >= 0) {
     record.DataTransferLength = static_cast<std::uint32_t>(reply.Transferred);
   }
+  record.Outcome = outcome_;
   lastError_ = reply.ErrorCode;
   commands_.push_back(std::move(command));
   return reply.Ok;

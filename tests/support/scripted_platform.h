@@ -38,6 +38,8 @@ class ScriptedPlatform : public Platform {
 
   // Default: every command succeeds with no data.
   void SetResponder(Responder responder) { responder_ = std::move(responder); }
+  // Why every request from now on ended, as a backend would say it (default: good).
+  void SetOutcome(PassThroughOutcome outcome) { outcome_ = outcome; }
   void FailOpen(const std::string& path) { unopenable_.insert(path); }
   void SetDeviceNumber(const std::string& path, StorageDeviceNumber number) {
     deviceNumbers_[path] = number;
@@ -66,6 +68,7 @@ class ScriptedPlatform : public Platform {
 
  private:
   Responder responder_;
+  PassThroughOutcome outcome_;
   std::set<std::string> unopenable_;
   std::map<std::string, StorageDeviceNumber> deviceNumbers_;
   std::map<InterfaceClass, std::vector<std::string>> interfaces_;

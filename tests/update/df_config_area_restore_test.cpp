@@ -53,8 +53,8 @@ std::vector<StopAfterErase> Stops() {
        "Write NVRAM back command fail!"},
       {"DF atmel: the write-back lands garbled", Df844Atmel(),
        Faults({{kWrite, 3, FaultKind::Garbage}}), "Write NVRAM back command fail!"},
-      {"1394: a blank-check read comes back short", Qvk846On1394(),
-       Faults({{kRead, 40, FaultKind::Short}}), "Data not 0xff !!"},
+      {"1394: a blank-check read comes back garbled", Qvk846On1394(),
+       Faults({{kRead, 40, FaultKind::Garbage}}), "Data not 0xff !!"},
       {"1394: the erase at 0 is lost", Qvk846On1394(), Faults({{kWrite, 1, FaultKind::Fail}}),
        "Data not 0xff !!"},
       {"1394: the write-back lands short", Qvk846On1394(), Faults({{kWrite, 4, FaultKind::Short}}),
@@ -104,6 +104,47 @@ TEST(DfConfigAreaRestore, AnAreaTheFailedEraseNeverReachedIsNotWrittenAgain) {
     // The area still reads back as saved, so no erasing write follows the failed command.
     EXPECT_EQ(static_cast<std::size_t>(c.FailingWrite), rig.DfCommands(kWrite).size());
     EXPECT_EQ(before, rig.FlashRange(c.Device.ConfigOffset, c.Device.ConfigBytes));
+  }
+}
+
+TEST(DfConfigAreaRestore, AnUnprovenReadOfTheAreaErasesNothing) {
+  // The erase of the area's unit never reaches the flash, so the area and the firmware around it
+  // are intact; the restore's look at the area then fails or comes back garbled. Taken for a
+  // damaged area, that answer used to cost the unit under the area its contents.
+  struct Case {
+    const char* Name;
+    DfDeviceSpec Device;
+    int FailingWrite;
+    sim::FaultKind ReadFault;
+  };
+  const Case cases[] = {
+      {"DF, garbled", Df848Winbond(), 1, sim::FaultKind::Garbage},
+      {"DF, failed", Df848Mxic(), 1, sim::FaultKind::Fail},
+      {"1394, garbled", Qvk846On1394(), 2, sim::FaultKind::Garbage},
+      {"1394, short", Qvk846On1394(), 2, sim::FaultKind::Short},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    // The same run with the restore's reads answered well: what the flash must look like.
+    DfSimRig reference(c.Device);
+    reference.ArmDfFault(kWrite, c.FailingWrite, sim::FaultKind::Fail);
+    RunEraseOnly(reference, c.Device.On1394);
+    const int restoreRead = static_cast<int>(reference.DfCommands(kRead).size());
+    const std::size_t writes = reference.DfCommands(kWrite).size();
+
+    DfSimRig rig(c.Device);
+    rig.ArmDfFault(kWrite, c.FailingWrite, sim::FaultKind::Fail);
+    rig.ArmDfFault(kRead, restoreRead, c.ReadFault, 1, 64);
+
+    RunEraseOnly(rig, c.Device.On1394);
+
+    EXPECT_EQ(reference.Flash(), rig.Flash());
+    EXPECT_EQ(rig.config, rig.FlashRange(c.Device.ConfigOffset, c.Device.ConfigBytes));
+    // Whatever the restore wrote after the unproven read is a plain program: no erase mark.
+    const auto sent = rig.DfCommands(kWrite);
+    for (std::size_t i = writes; i < sent.size(); ++i) {
+      EXPECT_EQ(0, sent[i]->Cdb[1] & 0x03) << "write " << i + 1;
+    }
   }
 }
 

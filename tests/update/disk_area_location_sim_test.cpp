@@ -92,15 +92,9 @@ class PresetDisk {
     return bytes;
   }
   void Arm(const CdbPattern& pattern, int nth, FaultKind kind) {
-    sim::FaultRule rule;
-    rule.Pattern = pattern;
-    rule.Nth = nth;
-    rule.Kind = kind;
-    rule.Path = path;
     // A short answer arrives with zeros where the bridge sent nothing; one that truncates only
     // zeros is the true answer. Nothing moving at all changes every answer taken here.
-    rule.Value = kind == FaultKind::Short ? 0 : 7919;
-    fault_ = system.Faults().Arm(rule);
+    ArmRule(pattern, nth, 1, kind, kind == FaultKind::Short ? 0 : 7919);
   }
   bool FaultFired() { return system.Faults().FiredCount(fault_) > 0; }
   // The first sector of every WRITE(10) and WRITE(16) sent.
@@ -126,6 +120,17 @@ class PresetDisk {
     ASSERT_TRUE(disk->Write(AreaStart(), 1, sector));
   }
   bool Shifted() const { return preset_->DiskAreaShift; }
+  // The drive ends at its own sector count, with no hidden sectors past it: the record's block
+  // does not exist, and the drive refuses its read as a compliant drive does.
+  void EndTheDriveAtItsCount() {
+    sim::AttachedDiskGeometry geometry = disk->Geometry();
+    geometry.ReservedSectors = 0;
+    disk = &system.FindPlugged(path)->Bridge.Disk.emplace(geometry);
+  }
+  // Every matching command from the nth on, `times` of them, is refused with this sense.
+  void ArmRefusal(const CdbPattern& pattern, int nth, int times, std::uint32_t sense) {
+    ArmRule(pattern, nth, times, FaultKind::CheckCondition, sense);
+  }
   // The first sector the record is read from: past the capacity, which is the area start.
   std::uint64_t RecordLba() const { return AreaStart(); }
 
@@ -137,6 +142,17 @@ class PresetDisk {
   sim::AttachedDisk* disk = nullptr;
 
  private:
+  void ArmRule(const CdbPattern& pattern, int nth, int times, FaultKind kind, std::uint32_t value) {
+    sim::FaultRule rule;
+    rule.Pattern = pattern;
+    rule.Nth = nth;
+    rule.Times = times;
+    rule.Kind = kind;
+    rule.Value = value;
+    rule.Path = path;
+    fault_ = system.Faults().Arm(rule);
+  }
+
   const sim::HardwarePreset* preset_ = nullptr;
   std::size_t fault_ = 0;
 };
@@ -301,6 +317,83 @@ TEST(DiskAreaLocationSimTest, BackupReadThatIsNotProvenLeavesNoFile) {
       EXPECT_EQ(kBackupFailed, device.window.StatusText());
       EXPECT_FALSE(std::filesystem::exists(files.File("backup.bin")));
     }
+  }
+}
+
+// The drive's own sector count past 2^32: the record is looked for at that count, the first block
+// past the drive's end. A compliant drive refuses the read (ILLEGAL REQUEST, LOGICAL BLOCK ADDRESS
+// OUT OF RANGE), and the area then takes its default place below the drive's last sector.
+constexpr std::uint32_t kLbaOutOfRange = 0x052100;
+
+TEST(DiskAreaLocationSimTest, DriveThatRefusesTheRecordPastItsEndTakesTheDefaultPlace) {
+  testing::TempDir files;
+  testing::RecordingDialogs dialogs;
+  PresetDisk device("qvk924-disk-4k", DiskAction::Programming, files);
+  device.EndTheDriveAtItsCount();
+  const std::uint64_t count = device.disk->Geometry().IdentifySectors;
+  // The default base is the drive's last sector; the area starts on the 256-sector boundary at
+  // or below the one before it, less 256.
+  const std::uint64_t base = count - 1;
+  const std::uint64_t start = ((base - 1) & ~std::uint64_t{255}) - 256;
+
+  DiskAreaFacts facts;
+  ASSERT_EQ("", LocateDiskArea(device.path, device.window.state.ChipType, facts));
+  EXPECT_EQ(base, facts.AreaBase);
+
+  ASSERT_EQ(1, UpdateDiskFirmware(device.window, device.path));
+  EXPECT_EQ("Programming Success!!", device.window.StatusText());
+  const std::uint64_t sectorsPerBlock = kBlock / device.disk->BlockSize();
+  EXPECT_EQ((std::vector<std::uint64_t>{start, start + sectorsPerBlock}), device.WrittenLbas());
+  Bytes expected = testing::PatternBytes(100000, 5);
+  expected.resize(2 * kBlock, 0x00);
+  const Bytes descriptor = DescriptorBytes(base);
+  std::copy(descriptor.begin(), descriptor.end(), expected.begin() + 150);
+  Bytes written(2 * kBlock);
+  ASSERT_TRUE(device.disk->Read(start, static_cast<std::uint32_t>(2 * sectorsPerBlock), written));
+  EXPECT_EQ(expected, written);
+
+  // The next look is refused the same way and finds the same area.
+  DiskAreaFacts again;
+  ASSERT_EQ("", LocateDiskArea(device.path, device.window.state.ChipType, again));
+  EXPECT_EQ(base, again.AreaBase);
+}
+
+TEST(DiskAreaLocationSimTest, OnlyTheDrivesOwnPastTheEndRefusalOfTheRecordTakesTheDefault) {
+  struct Case {
+    const char* Name;
+    const char* Preset;
+    std::uint32_t Sense;
+    int Times;  // record reads refused, from the first
+    bool Default;
+  };
+  const Case cases[] = {
+      {"both reads refused past the end", "qvk924-disk-4k", kLbaOutOfRange, 2, true},
+      {"only the first read refused", "qvk924-disk-4k", kLbaOutOfRange, 1, false},
+      {"invalid field, not the address", "qvk924-disk-4k", 0x052400, 2, false},
+      {"medium error", "qvk924-disk-4k", 0x031100, 2, false},
+      // On the 10-byte path the record lies inside the drive, behind the capacity the bridge
+      // reports; a refusal there is no answer about the record.
+      {"10-byte path", "qv40709-disk", kLbaOutOfRange, 2, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    testing::TempDir files;
+    PresetDisk device(c.Preset, DiskAction::Programming, files);
+    const bool wide = WideDrive(c.Preset);
+    device.ArmRefusal(CdbPattern::Prefix({wide ? std::uint8_t{0x88} : std::uint8_t{0x28}}), 1,
+                      c.Times, c.Sense);
+
+    DiskAreaFacts facts;
+    const std::string_view refusal =
+        LocateDiskArea(device.path, device.window.state.ChipType, facts);
+
+    if (c.Default) {
+      EXPECT_EQ("", refusal);
+      EXPECT_EQ(device.disk->Geometry().IdentifySectors - 1, facts.AreaBase);
+    } else {
+      EXPECT_EQ(kUnreadable, refusal);
+    }
+    EXPECT_TRUE(device.WrittenLbas().empty());
   }
 }
 

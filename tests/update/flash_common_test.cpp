@@ -13,6 +13,7 @@
 #include "src/update/update_texts.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/file_size_limit.h"
+#include "tests/support/debug_lines.h"
 #include "tests/update/serial_flash_rig.h"
 
 namespace q71x::testing {
@@ -102,7 +103,7 @@ TEST(EraseAllFlash, ReadyWaitsThatRunOutAreReportedAndTheRunGoesOn) {
 
   EXPECT_EQ(1, EraseAllFlash(rig.window, rig.path));
 
-  const auto& debug = rig.platform.DebugLines();
+  const auto debug = ProcedureDebugLines(rig.platform.DebugLines());
   ASSERT_FALSE(debug.empty());
   EXPECT_EQ("0.1 Device initial not ready!!", debug.front());
   EXPECT_EQ(2, std::count(debug.begin(), debug.end(), "Not ready after Erase flash success"));

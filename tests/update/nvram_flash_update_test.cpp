@@ -319,33 +319,13 @@ TEST(UpdateFlashWithNvram, FailureTable) {
       {"image file cannot be opened", Qvk842Eon(), k40K,
        [](SerialFlashRig& rig) { rig.window.firmwareFile = rig.dir.File("missing.bin"); },
        "Open File Error!!", 0, FlashLeft::Untouched, 0},
-      {"writing the area back after erase-only fails", Qvk842Eon(), k40K,
-       [fault](SerialFlashRig& rig) {
+      // Every write refused: the restore cannot put the area back either.
+      {"writing the area back after erase-only fails for good", Qvk842Eon(), k40K,
+       [](SerialFlashRig& rig) {
          rig.window.TickFor(EngineeringAction::EraseOnly);
-         fault({0xFF, 0x04, 0x11}, 1, FaultKind::Fail)(rig);
+         rig.ArmFault({0xFF, 0x04, 0x11}, 1, FaultKind::Fail, 0);
        },
-       "Write NVRAM back command fail!", 0, FlashLeft::ErasedAreaRestored, 0},
-      // Accepted by the bridge but not what went out: only the read-back shows it. The action
-      // still fails, but the area is put back (over an erase of its unit where bits were lost).
-      {"the area written back after erase-only arrives short", Qvk842Eon(), k40K,
-       [fault](SerialFlashRig& rig) {
-         rig.window.TickFor(EngineeringAction::EraseOnly);
-         fault({0xFF, 0x04, 0x11}, 1, FaultKind::Short, 100)(rig);
-       },
-       "Write NVRAM back command fail!", 0, FlashLeft::ErasedAreaRestored, 0},
-      {"the area written back after erase-only arrives garbled", Qvk842Eon(), k40K,
-       [fault](SerialFlashRig& rig) {
-         rig.window.TickFor(EngineeringAction::EraseOnly);
-         fault({0xFF, 0x04, 0x11}, 1, FaultKind::Garbage, 7)(rig);
-       },
-       "Write NVRAM back command fail!", 0, FlashLeft::ErasedAreaRestored, 0},
-      {"the read-back of the area written back after erase-only fails", Qvk842Eon(), k40K,
-       [fault](SerialFlashRig& rig) {
-         rig.window.TickFor(EngineeringAction::EraseOnly);
-         // Reads: the area twice, the blank check, then the read-back.
-         fault({0xFF, 0x04, 0x10}, 4, FaultKind::Fail)(rig);
-       },
-       "Write NVRAM back command fail!", 0, FlashLeft::ErasedAreaRestored, 0},
+       "Write NVRAM back command fail!", 0, FlashLeft::Erased, 0},
       {"a sector erase is refused", Qvk842Eon(), k40K,
        fault({0xFF, 0x04, 0x14}, 2, FaultKind::Fail), "Erase command fail!!", 1,
        FlashLeft::LowerSectorErasedAreaKept, 0},
@@ -393,6 +373,61 @@ TEST(UpdateFlashWithNvram, FailureTable) {
     EXPECT_EQ(row.Text, rig.window.StatusText());
     CheckFlashLeft(rig, image, row.Left);
     EXPECT_TRUE(rig.dialogs.Boxes().empty()) << "failures show no box";
+  }
+}
+
+// The write-back after the erase-only action is followed by the restore; once that has put the
+// area back, the erase's own outcome is what the operator reads, not a claim that the area is gone.
+TEST(UpdateFlashWithNvram, EraseOnlyWriteBackRepairedByTheRestoreKeepsTheErasesOutcome) {
+  struct Case {
+    const char* Name;
+    std::function<void(SerialFlashRig&)> Arrange;
+    const char* Text;
+    int Result;
+    bool PowerCycleBox;
+  };
+  const auto writeBack = [](FaultKind kind, std::uint32_t value = 0) {
+    return [kind, value](SerialFlashRig& rig) {
+      rig.ArmFault({0xFF, 0x04, 0x11}, 1, kind, 1, value);
+    };
+  };
+  const Case cases[] = {
+      {"the write-back is refused", writeBack(FaultKind::Fail), "Erase flash all success!", 1,
+       true},
+      {"the write-back arrives short", writeBack(FaultKind::Short, 100), "Erase flash all success!",
+       1, true},
+      {"the write-back arrives garbled", writeBack(FaultKind::Garbage, 7),
+       "Erase flash all success!", 1, true},
+      // Reads: the area twice, the blank check, then the write-back's read-back.
+      {"the write-back's read-back fails",
+       [](SerialFlashRig& rig) {
+         rig.ArmFault({0xFF, 0x04, 0x10}, 4, FaultKind::Fail);
+       },
+       "Erase flash all success!", 1, true},
+      // The first sector erase takes the area, the second is refused; the write-back is refused
+      // too, and the restore puts the area back: the erase's failure is what went wrong.
+      {"the erase fails and so does the write-back",
+       [](SerialFlashRig& rig) {
+         rig.ArmFault({0xFF, 0x04, 0x14}, 2, FaultKind::Fail);
+         rig.ArmFault({0xFF, 0x04, 0x11}, 1, FaultKind::Fail);
+       },
+       "Erase command fail!!", 0, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    SerialFlashRig rig(Qvk842Eon());
+    rig.WriteImage(40 * 1024);
+    rig.window.TickFor(EngineeringAction::EraseOnly);
+    c.Arrange(rig);
+
+    EXPECT_EQ(c.Result, UpdateFlashWithNvram(rig.window, rig.path));
+
+    EXPECT_EQ(c.Text, rig.window.StatusText());
+    EXPECT_EQ(rig.config, rig.FlashRange(0, k4K));
+    EXPECT_EQ(c.PowerCycleBox ? 1u : 0u, rig.dialogs.Boxes().size());
+    if (c.Result == 1) {
+      EXPECT_TRUE(rig.FlashErased(k4K, 65536 - k4K));
+    }
   }
 }
 

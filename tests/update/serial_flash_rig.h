@@ -201,8 +201,8 @@ class SerialFlashRig {
   std::vector<std::uint8_t> config;
   std::vector<std::uint8_t> oldFlash;
 
- private:
-  // What the chip check finds out about the flash and tells the bridge, by its three ways.
+  // What the chip check finds out about the flash and tells the bridge, by its three ways; again
+  // after the enclosure was plugged back in, since the bridge then starts from its ROM.
   void SettleFlashFacts() {
     ChipState& s = window.state;
     s.AtmelFlashPart = -1;

@@ -8,6 +8,7 @@
 
 #include "src/device/flash_commands.h"
 #include "src/update/serial_flash_update.h"
+#include "tests/support/debug_lines.h"
 #include "tests/update/expected_texts.h"
 #include "tests/update/serial_flash_rig.h"
 
@@ -336,7 +337,8 @@ TEST(UpdateSerialFlash, FlashStillBusyAfterTheEraseIsReportedAndTheRunGoesOn) {
 
   EXPECT_EQ(1, UpdateSerialFlash(rig.window, rig.path));
 
-  EXPECT_EQ(std::vector<std::string>{"0.1 Device initial not ready!!"}, rig.platform.DebugLines());
+  EXPECT_EQ(std::vector<std::string>{"0.1 Device initial not ready!!"},
+            ProcedureDebugLines(rig.platform.DebugLines()));
   EXPECT_EQ("Not ready after Erase flash success", rig.window.statusHistory.front());
   EXPECT_EQ("Programming Success!!", rig.window.StatusText());
   EXPECT_EQ(PaddedTo(image, 32768), rig.FlashRange(0, 32768));

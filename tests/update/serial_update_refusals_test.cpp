@@ -5,7 +5,9 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 
 #include "src/update/dual_path_update.h"
@@ -92,6 +94,50 @@ TEST(SerialFlashProcedures, AFifoNamedAsTheImageIsRefusedWithoutWaitingOnIt) {
     EXPECT_EQ("Open File Error!!", rig.window.StatusText());
     EXPECT_EQ(rig.oldFlash, rig.Flash());
     EXPECT_TRUE(rig.EraseAddresses().empty());
+  }
+}
+
+// A file that gives fewer bytes than it measured at open, as one does that shrinks after the
+// procedure opened it, or whose read fails on a share or a removable disk. The kernel's attribute
+// files are such files: they measure a page and hold a line.
+std::string FileShorterThanItsLength() {
+  for (const char* candidate :
+       {"/sys/devices/system/cpu/online", "/sys/kernel/mm/transparent_hugepage/enabled"}) {
+    std::ifstream in(candidate, std::ios::binary);
+    in.seekg(0, std::ios::end);
+    const std::streamoff length = in.tellg();
+    in.seekg(0, std::ios::beg);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (length > 0 && length <= 32768 && static_cast<std::size_t>(length) > text.size()) {
+      return candidate;
+    }
+  }
+  return {};
+}
+
+TEST(SerialFlashProcedures, ImageThatReadsShortIsRefusedBeforeErasingAnything) {
+  const std::string shortFile = FileShorterThanItsLength();
+  if (shortFile.empty()) {
+    GTEST_SKIP() << "no file here measures more bytes than it gives";
+  }
+  const Procedure procedures[] = {
+      {"UpdateSerialFlash", UpdateSerialFlash, Qv40714Winbond},
+      {"UpdateFlashWithNvram", UpdateFlashWithNvram, Qvk842Eon},
+      {"UpdateSerialFlashSpi", UpdateSerialFlashSpi, Qvn962Mxic32},
+  };
+  for (const Procedure& procedure : procedures) {
+    SCOPED_TRACE(procedure.Name);
+    SerialFlashRig rig(procedure.Device());
+    rig.window.firmwareFile = shortFile;
+
+    EXPECT_EQ(0, procedure.Run(rig.window, rig.path));
+
+    // Programmed, the missing bytes would be zeros verified against the same zeros.
+    EXPECT_EQ("Open File Error!!", rig.window.StatusText());
+    EXPECT_EQ(rig.oldFlash, rig.Flash());
+    EXPECT_TRUE(rig.EraseAddresses().empty());
+    EXPECT_TRUE(rig.Ff04Commands(0x13).empty());
+    EXPECT_TRUE(rig.dialogs.Boxes().empty());
   }
 }
 

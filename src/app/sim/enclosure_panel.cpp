@@ -11,7 +11,9 @@ namespace q71x {
 EnclosurePanel::EnclosurePanel(sim::SimulatedSystem& system, QWidget* parent) : QWidget(parent) {
   setWindowTitle(QStringLiteral("Simulated enclosures"));
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(new QLabel(QStringLiteral("Plugged in (untick and tick to power-cycle):")));
+  layout->addWidget(new QLabel(
+      QStringLiteral("Plugged in (untick and tick to power-cycle).\nThe tool lists 16 bridges: "
+                     "the unticked ones wait here;\nunplug one to plug in another.")));
   for (const auto& enclosure : system.Enclosures()) {
     const std::string path = enclosure->Path;
     QString text = QString::fromStdString(enclosure->Bridge.Personality.Label);

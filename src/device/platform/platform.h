@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "src/device/platform/pass_through_outcome.h"
+
 namespace q71x {
 
 using DeviceHandle = std::intptr_t;
@@ -20,8 +22,10 @@ enum class AccessMode {
 };
 
 // The fields of the platform's direct pass-through record, in its order. The transport fills
-// it; a backend carries it out and writes back DataTransferLength (bytes actually moved) and
-// ScsiStatus. DataBuffer points to an 8192-aligned area of DataTransferLength bytes, or is null.
+// it; a backend carries it out and writes back DataTransferLength (bytes actually moved),
+// ScsiStatus and Outcome. DataBuffer points to an 8192-aligned area of DataTransferLength bytes,
+// or is null. Outcome is ours, not the platform's: each backend says there why the request ended
+// as it did, with the sense bytes it asked the driver for on its own behalf.
 struct PassThroughRecord {
   std::uint16_t Length = 0;
   std::uint8_t ScsiStatus = 0;
@@ -36,6 +40,7 @@ struct PassThroughRecord {
   std::uint8_t* DataBuffer = nullptr;
   std::uint32_t SenseInfoOffset = 0;
   std::uint8_t Cdb[16] = {};
+  PassThroughOutcome Outcome;
 };
 
 // Reply of the storage device-number query.

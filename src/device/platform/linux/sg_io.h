@@ -20,7 +20,8 @@ struct SgOutcome {
 };
 
 // Fills the SG_IO header from the record (direction, lengths, milliseconds), issues it and
-// writes the moved length (requested minus residue) back into the record.
+// writes the moved length (requested minus residue), the status and the outcome (the result
+// category and the sense bytes the driver returned) back into the record.
 SgOutcome ExecuteSgIo(int fd, PassThroughRecord& record, const SgIoctl& ioctl);
 
 }  // namespace q71x::linux_platform

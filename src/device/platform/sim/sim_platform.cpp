@@ -48,6 +48,9 @@ bool SimPlatform::SendPassThrough(DeviceHandle handle, PassThroughRecord& record
   record.DataTransferLength = reply.Transferred;
   record.ScsiStatus = reply.ScsiStatus;
   lastError_ = reply.ErrorCode;
+  // The simulator reports as the Windows storage stack does.
+  record.Outcome = OutcomeOfWindowsRequest(reply.Ok, reply.ErrorCode, reply.ScsiStatus,
+                                           reply.Sense.data(), reply.SenseLength);
   return reply.Ok;
 }
 

@@ -47,6 +47,7 @@ bool RecordingPlatform::SendPassThrough(DeviceHandle handle, PassThroughRecord& 
   lastError_ = inner_.LastErrorCode();
   e.Error = lastError_;
   e.Transferred = record.DataTransferLength;
+  e.Outcome = record.Outcome;
   if (!e.DataLeftOut && record.DataIn != 0 && record.DataBuffer != nullptr) {
     e.DataInBytes.assign(record.DataBuffer, record.DataBuffer + e.Length);
   }

@@ -165,6 +165,8 @@ bool ReplayPlatform::SendPassThrough(DeviceHandle handle, PassThroughRecord& rec
                   std::min<std::size_t>(e.DataInBytes.size(), record.DataTransferLength));
     }
     record.DataTransferLength = e.Transferred;
+    record.ScsiStatus = e.Outcome.ScsiStatus;
+    record.Outcome = e.Outcome;
     lastError_ = e.Error;
     return e.Ok;
   }

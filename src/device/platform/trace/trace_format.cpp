@@ -19,6 +19,57 @@ std::string HexOrDash(const std::vector<std::uint8_t>& bytes) {
   return bytes.empty() ? "-" : ToHex(bytes.data(), bytes.size());
 }
 
+constexpr struct {
+  PassThroughResult Result;
+  const char* Word;
+} kResultWords[] = {
+    {PassThroughResult::Good, "good"},       {PassThroughResult::CheckCondition, "check"},
+    {PassThroughResult::Timeout, "timeout"}, {PassThroughResult::TransportError, "transport"},
+    {PassThroughResult::OsError, "os"},
+};
+
+const char* ResultWord(PassThroughResult result) {
+  for (const auto& entry : kResultWords) {
+    if (entry.Result == result) {
+      return entry.Word;
+    }
+  }
+  return "os";
+}
+
+std::optional<PassThroughResult> ResultOfWord(const std::string& word) {
+  for (const auto& entry : kResultWords) {
+    if (word == entry.Word) {
+      return entry.Result;
+    }
+  }
+  return std::nullopt;
+}
+
+// The last three fields: absent in an older recording, otherwise all three well formed.
+bool ParseOutcome(std::istringstream& in, PassThroughExchange& e) {
+  std::string word, sense;
+  unsigned status = 0;
+  e.Outcome = PassThroughOutcome{};
+  e.Outcome.ErrorCode = e.Error;
+  if (!(in >> word)) {
+    e.Outcome.Result = e.Ok && e.Error == 0 ? PassThroughResult::Good : PassThroughResult::OsError;
+    return true;
+  }
+  const auto result = ResultOfWord(word);
+  if (!result || !(in >> status >> sense) || status > 0xFF) {
+    return false;
+  }
+  const auto senseBytes = FromHex(sense);
+  if (!senseBytes || senseBytes->size() > kSenseBufferBytes) {
+    return false;
+  }
+  e.Outcome.Result = *result;
+  e.Outcome.ScsiStatus = static_cast<std::uint8_t>(status);
+  SetSense(e.Outcome, senseBytes->data(), senseBytes->size());
+  return true;
+}
+
 }  // namespace
 
 std::string ToHex(const std::uint8_t* bytes, std::size_t size) {
@@ -85,7 +136,10 @@ std::string FormatPassThrough(const PassThroughExchange& e) {
   line << "PT " << ToHex(e.Path) << ' ' << HexOrDash(e.Cdb) << ' ' << int(e.DataIn) << ' '
        << e.Length << ' ' << e.Timeout << ' ' << (e.DataLeftOut ? leftOut : HexOrDash(e.DataOut))
        << ' ' << (e.Ok ? 1 : 0) << ' ' << e.Error << ' ' << e.Transferred << ' '
-       << (e.DataLeftOut ? leftOut : HexOrDash(e.DataInBytes));
+       << (e.DataLeftOut ? leftOut : HexOrDash(e.DataInBytes)) << ' '
+       << ResultWord(e.Outcome.Result) << ' ' << int(e.Outcome.ScsiStatus) << ' '
+       << (e.Outcome.SenseLength == 0 ? std::string("-")
+                                      : ToHex(e.Outcome.Sense.data(), e.Outcome.SenseLength));
   return line.str();
 }
 
@@ -113,6 +167,9 @@ std::optional<PassThroughExchange> ParsePassThrough(const std::string& line) {
   e.DataOut = *outBytes;
   e.Ok = ok != 0;
   e.DataInBytes = *inBytes;
+  if (!ParseOutcome(in, e)) {
+    return std::nullopt;
+  }
   return e;
 }
 

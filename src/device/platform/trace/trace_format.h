@@ -4,13 +4,16 @@
 //
 //   OPEN <S|X|Q> <path> <ok> <error>
 //   PT <path> <cdb> <dataIn> <length> <timeout> <dataOut|-> <ok> <error> <transferred> <dataIn|->
+//      <result> <status> <sense|->
 //   DEVNUM <path> <ok> <error> <type> <number> <partition>
 //   ENUM <D|C> <ok> <path>...
 //   VOLUMES <name>,<queryPath>,<system>,<remote> ...
 //
 // Paths, names and byte strings are written in hex so that no character of theirs can break a
-// line. A trace recorded without data has its own first line and "*" in place of both data
-// fields of every PT line: it shows what was asked and how it went, but cannot be replayed.
+// line. <result> is good, check, timeout, transport or os; a line of an older recording without
+// the last three fields reads as good when it succeeded and as an operating-system error when not.
+// A trace recorded without data has its own first line and "*" in place of both data fields of
+// every PT line: it shows what was asked and how it went, but cannot be replayed.
 
 #include <cstdint>
 #include <optional>
@@ -50,6 +53,7 @@ struct PassThroughExchange {
   std::uint32_t Transferred = 0;
   std::vector<std::uint8_t> DataInBytes;
   bool DataLeftOut = false;  // recorded without data: DataOut and DataInBytes were not kept
+  PassThroughOutcome Outcome;
 };
 
 std::string FormatPassThrough(const PassThroughExchange& exchange);

@@ -9,6 +9,7 @@
 
 #include "src/device/platform/win32/win32_platform.h"
 
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -22,6 +23,14 @@ constexpr GUID kDiskInterface = {
 constexpr GUID kCdromInterface = {
     0x53F56308, 0xB6BF, 0x11D0, {0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B}};
 constexpr DWORD kDetailBlockSize = 1024;
+
+// The direct record with room for the sense bytes behind it, so a refusal comes back with its
+// reason. The transport's record asks for no sense; the backend asks on its own behalf.
+struct PassThroughWithSense {
+  SCSI_PASS_THROUGH_DIRECT Direct;
+  ULONG Filler;  // keeps the sense area aligned, as the port driver's own samples do
+  UCHAR Sense[kSenseBufferBytes];
+};
 
 HANDLE ToHandle(DeviceHandle handle) {
   return reinterpret_cast<HANDLE>(handle);
@@ -54,27 +63,31 @@ DeviceHandle Win32Platform::OpenDevice(const std::string& path, AccessMode mode)
 bool Win32Platform::SendPassThrough(DeviceHandle handle, PassThroughRecord& record) {
   // The transport's record carries the values; the platform's structure is built from it so
   // that its size is the one this build target has.
-  SCSI_PASS_THROUGH_DIRECT direct;
-  std::memset(&direct, 0, sizeof direct);
+  PassThroughWithSense request;
+  std::memset(&request, 0, sizeof request);
+  SCSI_PASS_THROUGH_DIRECT& direct = request.Direct;
   direct.Length = static_cast<USHORT>(sizeof direct);
   direct.PathId = record.PathId;
   direct.TargetId = record.TargetId;
   direct.Lun = record.Lun;
   direct.CdbLength = record.CdbLength;
-  direct.SenseInfoLength = record.SenseInfoLength;
+  direct.SenseInfoLength = static_cast<UCHAR>(sizeof request.Sense);
   direct.DataIn = record.DataIn;
   direct.DataTransferLength = record.DataTransferLength;
   direct.TimeOutValue = record.TimeOutValue;
   direct.DataBuffer = record.DataBuffer;
-  direct.SenseInfoOffset = record.SenseInfoOffset;
+  direct.SenseInfoOffset = static_cast<ULONG>(offsetof(PassThroughWithSense, Sense));
   std::memcpy(direct.Cdb, record.Cdb, sizeof direct.Cdb);
 
   DWORD returned = 0;
-  const BOOL ok = DeviceIoControl(ToHandle(handle), IOCTL_SCSI_PASS_THROUGH_DIRECT, &direct,
-                                  sizeof direct, &direct, sizeof direct, &returned, nullptr);
+  const BOOL ok = DeviceIoControl(ToHandle(handle), IOCTL_SCSI_PASS_THROUGH_DIRECT, &request,
+                                  sizeof request, &request, sizeof request, &returned, nullptr);
   lastError_ = GetLastError();
   record.DataTransferLength = direct.DataTransferLength;
   record.ScsiStatus = direct.ScsiStatus;
+  // The port driver writes back how many sense bytes it filled in.
+  record.Outcome = OutcomeOfWindowsRequest(ok != FALSE, lastError_, direct.ScsiStatus,
+                                           request.Sense, direct.SenseInfoLength);
   return ok != FALSE;
 }
 

@@ -1,4 +1,4 @@
-#include "src/update/df_image_read.h"
+#include "src/update/image_source.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 namespace q71x::testing {
 namespace {
 
-TEST(DfImageRead, AFileThatShrankAfterOpeningIsNotTakenForWhole) {
+TEST(ImageSource, AFileThatShrankAfterOpeningIsNotTakenForWhole) {
   TempDir dir;
   const std::string name = dir.File("image.bin");
   WriteFileBytes(name, std::vector<std::uint8_t>(8192, 0x44));
