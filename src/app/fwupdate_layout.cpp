@@ -1,6 +1,7 @@
 // The window's layout: every control with its text, bounds (left, top, width, height in pixels
 // relative to its parent), keyboard order, initial state and handler.
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -229,6 +230,26 @@ void TQ71xFwTool::BuildLayout() {
   Put(Control::FwSizeCheck, FwSizeCheck);
   Put(Control::FwSizeLable, FwSizeLable);
   Put(Control::BackupFileEdit, BackupFileEdit);
+
+  // Screen readers name a control by its caption; the boxes have their caption beside them.
+  DeviceList->setAccessibleName(QStringLiteral("Device"));
+  FwPgSizeCheck->setAccessibleName(QStringLiteral("Flash PgSz"));
+  FlashTypeList->setAccessibleName(QStringLiteral("Flash Type"));
+  QV958Path->setAccessibleName(QStringLiteral("Path"));
+  FwSizeCheck->setAccessibleName(QStringLiteral("Firmware size"));
+  RdPanel->setAccessibleName(QStringLiteral("Engineering options"));
+  for (QWidget* widget : widgets_) {
+    if (!widget->accessibleName().isEmpty()) {
+      continue;
+    }
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+      widget->setAccessibleName(button->text().trimmed());
+    } else if (auto* edit = qobject_cast<TLabeledEdit*>(widget)) {
+      widget->setAccessibleName(edit->EditLabel()->text().trimmed());
+    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+      widget->setAccessibleName(label->text().trimmed());
+    }
+  }
 }
 
 void TQ71xFwTool::ConnectHandlers() {

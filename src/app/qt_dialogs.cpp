@@ -47,10 +47,13 @@ void InstallQtDialogs() {
     box.exec();
   });
   SetOpenFileHandler([](const OpenFileRequest& request) -> std::optional<std::string> {
-    const QString chosen = QFileDialog::getOpenFileName(
-        QApplication::activeWindow(), QString(),
-        QFile::decodeName(QByteArray::fromStdString(request.InitialDirectory)),
-        QtFileFilter(request.Filter));
+    const QString folder = QFile::decodeName(QByteArray::fromStdString(request.InitialDirectory));
+    // The save dialog asks before it names an existing file.
+    const QString chosen =
+        request.ForSaving ? QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(),
+                                                         folder, QtFileFilter(request.Filter))
+                          : QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(),
+                                                         folder, QtFileFilter(request.Filter));
     if (chosen.isEmpty()) {
       return std::nullopt;
     }

@@ -73,7 +73,7 @@ void ToolCore::RdCheckBoxClick() {
 
 void ToolCore::BackupBtnClick() {
   SetText(Control::StatusEdit, {});
-  const std::optional<std::string> chosen = RunOpenDialog1(kBackupNameTooLongText);
+  const std::optional<std::string> chosen = RunOpenDialog1(kBackupNameTooLongText, true);
   if (!chosen) {
     return;
   }

@@ -3,6 +3,7 @@
 #include "src/device/platform/user_dialogs.h"
 #include "src/image/file_checksum.h"
 #include "src/image/image_texts.h"
+#include "src/tool/dialog_start_folder.h"
 #include "src/tool/file_name_limit.h"
 #include "src/tool/tool_core.h"
 #include "src/tool/tool_texts.h"
@@ -10,12 +11,15 @@
 
 namespace q71x {
 
-std::optional<std::string> ToolCore::RunOpenDialog1(std::string_view tooLongText) {
+std::optional<std::string> ToolCore::RunOpenDialog1(std::string_view tooLongText, bool forBackup) {
   if (openDialog1_.InitialDir.empty()) {
-    openDialog1_.InitialDir = programFolder_;
+    openDialog1_.InitialDir = DialogStartFolder(programFolder_);
   }
-  std::optional<std::string> chosen =
-      ShowOpenFileDialog({openDialog1_.Filter, openDialog1_.InitialDir});
+  // The backup is a file to write: a save dialog with the backup filter, which takes a new name
+  // and asks before it names an existing file (an image the operator did not mean to replace).
+  OpenFileRequest request{forBackup ? std::string(kBackupFileFilter) : openDialog1_.Filter,
+                          openDialog1_.InitialDir, forBackup};
+  std::optional<std::string> chosen = ShowOpenFileDialog(request);
   if (!chosen) {
     return std::nullopt;
   }
@@ -23,12 +27,13 @@ std::optional<std::string> ToolCore::RunOpenDialog1(std::string_view tooLongText
     SetStatus(std::string(tooLongText));
     return std::nullopt;
   }
+  RememberDialogFolder(programFolder_, *chosen);
   return chosen;
 }
 
 void ToolCore::LoadBtnClick() {
   SetText(Control::StatusEdit, {});
-  const std::optional<std::string> chosen = RunOpenDialog1(kFirmwareNameTooLongText);
+  const std::optional<std::string> chosen = RunOpenDialog1(kFirmwareNameTooLongText, false);
   if (!chosen) {
     return;
   }

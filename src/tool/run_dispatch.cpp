@@ -30,13 +30,8 @@ void ToolCore::UpdateBtnClick() {
     SetStatus(std::string(kFirmwareNameTooLongText));
     return;
   }
-  DispatchFacts facts;
-  facts.ChipType = state_.ChipType;
-  facts.ChipRevision = state_.ChipRevision;
-  facts.FlashVendor = state_.FlashVendor;
-  facts.SstSpiFlash = state_.SstSpiFlash;
-  facts.ConfigLevel = state_.ConfigLevel;
-  facts.DevicePath = devices_[static_cast<std::size_t>(selected)].DevicePath;
+  const DispatchFacts facts =
+      DispatchFactsOf(state_, devices_[static_cast<std::size_t>(selected)].DevicePath);
   if (ChipGroupOf(facts.ChipType) == ChipGroup::ParallelFlash &&
       Controls(Control::FlashTypeList).SelectedItem < 0) {
     // A typed "Flash Type" names no part: programming with the part chosen last would program

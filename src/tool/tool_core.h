@@ -54,7 +54,8 @@ struct ControlState {
 
 class ToolCore final : public ToolWindow {
  public:
-  // `programFolder`: where the open-file dialog starts the first time.
+  // `programFolder`: the program's own folder, where the file dialogs start the first time unless
+  // it is a system folder (see dialog_start_folder.h).
   ToolCore(ToolView& view, std::unique_ptr<WindowTimers> timers, std::string programFolder);
   ~ToolCore() override;
   ToolCore(const ToolCore&) = delete;
@@ -151,10 +152,10 @@ class ToolCore final : public ToolWindow {
   // Sets the file field's text and runs its change handler even when the text did not change,
   // as an edit control reports every text it is given.
   void SetFileNameText(const std::string& text);
-  // Shows the open-file dialog (starting in the program's folder the first time). Nothing when
-  // the operator cancelled or chose a name too long to be taken whole (the status then shows
-  // `tooLongText`, which names the field).
-  std::optional<std::string> RunOpenDialog1(std::string_view tooLongText);
+  // Shows the file dialog (an open dialog for images, a save dialog for backups), starting the
+  // first time where DialogStartFolder says. Nothing when the operator cancelled or chose a name
+  // too long to be taken whole (the status then shows `tooLongText`, which names the field).
+  std::optional<std::string> RunOpenDialog1(std::string_view tooLongText, bool forBackup);
   // The device list from discovery; the selection stays on `keepPath` when it is still listed.
   void RebuildDeviceList(const std::vector<ListedBridge>& listed, const std::string& keepPath);
   void ShowNoDevice();

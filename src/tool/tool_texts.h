@@ -22,6 +22,8 @@ inline constexpr std::string_view kChipNotSupportedText = "The chip not support 
 inline constexpr std::string_view kNotQuvarisChipText = "Not Quvaris Chip!!";
 inline constexpr std::string_view kUpdateBtnPressDebugText = "Update Btn Press\n";
 
+// Ours: the backup name's dialog offers backups first.
+inline constexpr std::string_view kBackupFileFilter = "Backup Files|*.bak|All Files|*.*";
 // Ours: the parallel-flash part is taken only from the list, never from a typed text.
 inline constexpr std::string_view kFlashTypeNotListedText = "Choose a Flash Type from the list!";
 

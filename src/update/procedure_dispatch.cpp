@@ -21,6 +21,17 @@ UpdateProcedure ByModeFlag(const DispatchFacts& facts) {
 
 }  // namespace
 
+DispatchFacts DispatchFactsOf(const ChipState& state, const std::string& devicePath) {
+  DispatchFacts facts;
+  facts.ChipType = state.ChipType;
+  facts.ChipRevision = state.ChipRevision;
+  facts.FlashVendor = state.FlashVendor;
+  facts.SstSpiFlash = state.SstSpiFlash;
+  facts.ConfigLevel = state.ConfigLevel;
+  facts.DevicePath = devicePath;
+  return facts;
+}
+
 UpdateProcedure ChooseUpdateProcedure(const DispatchFacts& facts) {
   switch (ChipRow(facts.ChipType).Procedure) {
     case ProcedureRule::None:

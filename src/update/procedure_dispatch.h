@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "src/update/tool_window.h"
 #include "src/update/update_procedure.h"
 
 namespace q71x {
@@ -23,6 +24,9 @@ struct DispatchFacts {
   std::int32_t ConfigLevel = 0;
   std::string DevicePath;
 };
+
+// The facts as the chip check left them in the state, for the device at `devicePath`.
+DispatchFacts DispatchFactsOf(const ChipState& state, const std::string& devicePath);
 
 // The procedure for the chip; None when its row has none, or its condition does not hold. For a
 // row whose rule is decided by the mode flag the device is asked for it (CheckChipModeFlag),

@@ -21,14 +21,7 @@ void CampaignRig::Settle(EngineeringAction action) {
   ProbeChip(path_, window_.state, window_.settings);
   // Run goes where the window's dispatch sends this chip, not where the campaign's table says:
   // the table is what the dispatch is checked against.
-  DispatchFacts facts;
-  facts.ChipType = window_.state.ChipType;
-  facts.ChipRevision = window_.state.ChipRevision;
-  facts.FlashVendor = window_.state.FlashVendor;
-  facts.SstSpiFlash = window_.state.SstSpiFlash;
-  facts.ConfigLevel = window_.state.ConfigLevel;
-  facts.DevicePath = path_;
-  dispatched_ = ChooseUpdateProcedure(facts);
+  dispatched_ = ChooseUpdateProcedure(DispatchFactsOf(window_.state, path_));
   window_.nvram = device_.NvramTicked;
   window_.a1Chip = device_.A1Ticked;
   window_.parallelPart = device_.ParallelPart;

@@ -207,7 +207,14 @@ TEST_F(LoadFileTest, BrowseSetsTheBackupNameAndEnablesRun) {
   EXPECT_EQ(Child<TLabeledEdit>(*window, "BackupFileEdit")->text().toStdString(),
             folder.File("old.bin"));
   EXPECT_TRUE(Child<QPushButton>(*window, "UpdateBtn")->isEnabled());
-  EXPECT_EQ(dialogs.FileRequests().size(), 2u);
+  ASSERT_EQ(dialogs.FileRequests().size(), 2u);
+  // A name to write to: a save dialog offering backups, where a new name can be given.
+  EXPECT_TRUE(dialogs.FileRequests()[1].ForSaving);
+  EXPECT_EQ(dialogs.FileRequests()[1].Filter, "Backup Files|*.bak|All Files|*.*");
+
+  QTest::mouseClick(Child<QPushButton>(*window, "LoadBtn"), Qt::LeftButton);
+  ASSERT_EQ(dialogs.FileRequests().size(), 3u);
+  EXPECT_FALSE(dialogs.FileRequests()[2].ForSaving);
 }
 
 }  // namespace

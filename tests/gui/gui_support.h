@@ -31,6 +31,7 @@
 #include "tests/support/fake_window_timers.h"
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/scripted_platform.h"
+#include "tests/support/temp_folder.h"
 
 namespace q71x::testing {
 
@@ -219,40 +220,6 @@ class FakeBridges {
 
   std::map<std::string, FakeBridge> bridges_;
   std::map<std::string, std::uint8_t> lastSpiOpcode_;
-};
-
-// A folder of its own under the system's temporary folder, removed with everything in it.
-class TempFolder {
- public:
-  TempFolder() {
-    std::random_device seed;
-    path_ = std::filesystem::temp_directory_path() /
-            ("q71x-gui-" + std::to_string(seed()) + "-" + std::to_string(seed()));
-    std::filesystem::create_directories(path_);
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::filesystem::path& Path() const { return path_; }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  // A sample image for the chip; `fileCode` replaces its code for images that must not match.
-  std::string Image(const std::string& name, int chipType, int revision,
-                    std::optional<std::string> fileCode = std::nullopt, bool checksum = true) {
-    SampleImageOptions options;
-    options.ChipType = chipType;
-    options.ChipRevision = revision;
-    options.FileCode = std::move(fileCode);
-    options.Checksum = checksum;
-    const std::string path = File(name);
-    EXPECT_EQ(WriteSampleImage(path, options), 1);
-    return path;
-  }
-
- private:
-  std::filesystem::path path_;
 };
 
 // A scripted platform with a hot-plug source the test drives.

@@ -10,6 +10,37 @@ namespace {
 
 using StartupTest = WindowTest;
 
+// Every control a keyboard reaches has a name a screen reader can say, and Tab goes through the
+// panels' controls first, then the window's, in the layout's order.
+TEST_F(StartupTest, ControlsHaveAccessibleNamesAndTheLayoutsTabOrder) {
+  MakeWindow();
+  window->show();
+  Tick(Child<QCheckBox>(*window, "RdCheckBox"));
+  const std::vector<const char*> order = {
+      "BackupFWCheckBox", "EraseOnlyCheck",  "BackupFileEdit", "BackupBtn",  "A1ChipCheck",
+      "NVRAMCheck",       "FwSizeCheck",     "ChkSumChk",      "QV958Path",  "ChipLabelEdit",
+      "RefreshBtn",       "FwFilenameEdit",  "LoadBtn",        "DeviceList", "DiskLetterLable",
+      "FwVerLableEdit",   "SFlashTypeLable", "FlashTypeList",  "StatusEdit", "RdCheckBox",
+      "ExitBtn",          "UpdateBtn",       "FwPgSizeCheck"};
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    QWidget* widget = Child<QWidget>(*window, order[i]);
+    EXPECT_FALSE(widget->accessibleName().trimmed().isEmpty()) << order[i];
+    if (i + 1 < order.size()) {
+      // The next control in the chain that takes focus from the keyboard (an editable box's own
+      // text field, which has no name, belongs to its box).
+      QWidget* next = widget->nextInFocusChain();
+      while (next != widget &&
+             (!(next->focusPolicy() & Qt::TabFocus) || next->objectName().isEmpty())) {
+        next = next->nextInFocusChain();
+      }
+      EXPECT_EQ(next->objectName().toStdString(), order[i + 1]) << "after " << order[i];
+    }
+  }
+  EXPECT_EQ(Child<QWidget>(*window, "FwFilenameEdit")->accessibleName(),
+            QStringLiteral("Firmware File"));
+  EXPECT_EQ(Child<QWidget>(*window, "DeviceList")->accessibleName(), QStringLiteral("Device"));
+}
+
 TEST_F(StartupTest, WithoutBridgeTheWindowOpensShortWithDisabledListAndEmptyFields) {
   TQ71xFwTool& w = MakeWindow();
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -25,29 +26,12 @@
 #include "tests/support/fake_window_timers.h"
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/recording_view.h"
+#include "tests/support/temp_folder.h"
 
 namespace q71x::testing {
 namespace {
 
 using campaign::CampaignDevice;
-
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::random_device seed;
-    path_ = std::filesystem::temp_directory_path() /
-            ("q71x-core-" + std::to_string(seed()) + "-" + std::to_string(seed()));
-    std::filesystem::create_directories(path_);
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
 
 class ToolCoreTest : public ::testing::Test {
  protected:
@@ -70,7 +54,7 @@ class ToolCoreTest : public ::testing::Test {
   ScopedActivePlatform usePlatform{platform};
   RecordingDialogs dialogs;
   RecordingView view;
-  ScratchFolder folder;
+  TempFolder folder;
   FakeWindowTimers* timers = nullptr;
   std::unique_ptr<ToolCore> core;
 };
@@ -245,6 +229,40 @@ TEST_F(ToolCoreTest, ClosingDuringARunWaitsForItsEnd) {
   ASSERT_TRUE(asked);
   EXPECT_FALSE(closeAllowedDuringRun);
   EXPECT_EQ(view.CloseCount, 1);  // asked of the view once the procedure had returned
+}
+
+// Installed under /usr/bin the program's folder holds no images: the dialog starts in the folder
+// used last, else at home. Elsewhere it starts beside the program.
+TEST_F(ToolCoreTest, TheFileDialogStartsWhereTheOperatorsFilesAre) {
+  const std::string home = folder.File("home");
+  const std::string config = folder.File("config");
+  const std::string images = folder.File("images");
+  std::filesystem::create_directories(home);
+  std::filesystem::create_directories(images);
+  const std::string savedHome = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+  ::setenv("HOME", home.c_str(), 1);
+  ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  auto firstRequestFolder = [&](const std::string& programFolder, const char* answer) {
+    RecordingView quiet;
+    RecordingDialogs asked;
+    if (answer != nullptr) {
+      asked.QueueOpenFileAnswer(std::string(answer));
+    }
+    ToolCore tool(quiet, std::make_unique<FakeWindowTimers>(), programFolder);
+    tool.Start();
+    tool.LoadBtnClick();
+    return asked.FileRequests().empty() ? std::string("none")
+                                        : asked.FileRequests()[0].InitialDirectory;
+  };
+
+  EXPECT_EQ(firstRequestFolder("/usr/bin", (images + "/fw.bin").c_str()), home);
+  EXPECT_EQ(firstRequestFolder("/usr/bin", nullptr), images);
+  EXPECT_EQ(firstRequestFolder(folder.File("portable"), nullptr), folder.File("portable"));
+  std::filesystem::remove_all(images);  // gone: home again
+  EXPECT_EQ(firstRequestFolder("/usr/bin", nullptr), home);
+
+  ::setenv("HOME", savedHome.c_str(), 1);
+  ::unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace

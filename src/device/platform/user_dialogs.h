@@ -19,6 +19,9 @@ struct MessageBoxRequest {
 struct OpenFileRequest {
   std::string Filter;            // "Name|*.ext|Name|*.*|..." pairs
   std::string InitialDirectory;  // empty: the dialog's own choice
+  // A name to write to: the dialog takes names of files that do not exist yet and asks before
+  // it gives the name of one that does.
+  bool ForSaving = false;
 };
 
 using MessageBoxHandler = std::function<void(const MessageBoxRequest&)>;
