@@ -409,6 +409,12 @@ LRESULT CALLBACK Win32ToolWindow::WindowProc(HWND window, UINT message, WPARAM w
     // Events posted but not run: dropped, as PostEvent promises.
     MSG pending;
     while (PeekMessageW(&pending, window, kPostedEvent, kPostedEvent, PM_REMOVE)) {
+      if (pending.message == WM_QUIT) {
+        // A filtered peek still takes the quit that WM_DESTROY has just posted: put it back,
+        // or the loop would never end.
+        PostQuitMessage(static_cast<int>(pending.wParam));
+        break;
+      }
       delete reinterpret_cast<std::function<void()>*>(pending.lParam);
     }
     return DefWindowProcW(window, message, wParam, lParam);
