@@ -16,6 +16,7 @@
 
 #include "sim/presets.h"
 #include "sim/simulated_system.h"
+#include "src/app/win32/sim/win32_enclosure_panel.h"
 #include "src/app/win32/win32_layout.h"
 #include "src/app/win32/win32_text.h"
 #include "src/app/win32/win32_window.h"
@@ -225,6 +226,19 @@ TEST_F(Win32WindowTest, UnpluggingAnEnclosureRefreshesTheListAfterTheDebounce) {
   ASSERT_TRUE(system.Plug(second));
   ASSERT_TRUE(PumpUntil([&] { return window->Core().DeviceCount() == 2; }));
   EXPECT_EQ(SendMessageW(Control_(Control::DeviceList), CB_GETCOUNT, 0, 0), 2);
+}
+
+TEST_F(Win32WindowTest, TheEnclosurePanelPlugsAndUnplugsWhatTheWindowLists) {
+  Win32EnclosurePanel panel(GetModuleHandleW(nullptr), system, "C:\\state", 0, 0);
+  HWND first = panel.EnclosureBox(0);
+  EXPECT_EQ(SendMessageW(first, BM_GETCHECK, 0, 0), BST_CHECKED);
+  SendMessageW(first, BM_CLICK, 0, 0);
+  EXPECT_EQ(system.FindPlugged(system.Enclosures()[0]->Path), nullptr);
+  ASSERT_TRUE(PumpUntil([&] { return window->Core().DeviceCount() == 1; }));
+  EXPECT_EQ(SendMessageW(Control_(Control::DeviceList), CB_GETCOUNT, 0, 0), 1);
+  SendMessageW(first, BM_CLICK, 0, 0);
+  EXPECT_NE(system.FindPlugged(system.Enclosures()[0]->Path), nullptr);
+  ASSERT_TRUE(PumpUntil([&] { return window->Core().DeviceCount() == 2; }));
 }
 
 TEST_F(Win32WindowTest, ExitClosesTheWindowAndEndsTheLoop) {

@@ -7,9 +7,8 @@
 #include <exception>
 #include <filesystem>
 
-#include "sim/presets.h"
 #include "sim/simulated_system.h"
-#include "src/app/sim/sample_images.h"
+#include "src/app/sim/demo_session.h"
 #include "src/app/sim/sim_state_folder.h"
 #include "src/app/win32/sim/sim_options.h"
 #include "src/app/win32/sim/win32_enclosure_panel.h"
@@ -17,12 +16,10 @@
 #include "src/app/win32/win32_program.h"
 #include "src/app/win32/win32_text.h"
 #include "src/app/win32/win32_window.h"
-#include "src/device/platform/sim/sim_platform.h"
 #include "src/device/platform/user_dialogs.h"
 
 namespace {
 
-constexpr std::size_t kKeptCommands = 4096;
 constexpr const char* kProgram = "q71xfwtool-sim";
 // The panel sits this far right of the tool's window.
 constexpr int kPanelGap = 16;
@@ -62,16 +59,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
           ? q71x::DefaultSimStateFolder()
           : std::filesystem::path(q71x::win32::Utf8ToWide(options.StateFolder)));
   try {
-    q71x::sim::SimulatedSystem system;
-    // Hours of use must not grow the process: only the latest commands are kept.
-    system.Log().SetCapacity(kKeptCommands);
-    q71x::sim::AddDemoMachine(system);
-    Warn("Left out (size does not fit):", state.Restore(system));
-    Warn("Cannot write:", q71x::WritePresetSampleImages(state.Root() / "images"));
-
-    q71x::SimPlatform platform(system);
-    platform.SetKeepHistory(false);
-    q71x::ScopedActivePlatform usePlatform(platform);
+    q71x::DemoSession session(state);
+    q71x::sim::SimulatedSystem& system = session.System();
+    Warn("Left out (size does not fit):", session.LeftOut());
+    Warn("Cannot write:", session.UnwrittenImages());
     q71x::win32::Win32ToolWindow window(instance, q71x::win32::ProgramFolder());
     window.Core().OpenDialog1().InitialDir =
         q71x::win32::WideToUtf8((state.Root() / "images").wstring());
