@@ -16,9 +16,21 @@ programs=(q71xfwtool.exe q71xfwtool-sim.exe)
 for program in "${programs[@]}"; do
   [ -f "$bin/$program" ] || { echo "windows-package.sh: $bin/$program is not built" >&2; exit 1; }
 done
-for tool in makensis zip; do
+for tool in makensis zip strings; do
   command -v "$tool" >/dev/null || { echo "windows-package.sh: $tool is missing" >&2; exit 1; }
 done
+# Each program carries its manifest: the execution level it needs, common controls 6, DPI aware.
+check_manifest() {
+  local text
+  text="$(strings "$bin/$1")"
+  for want in "requestedExecutionLevel level=\"$2\"" "Microsoft.Windows.Common-Controls" \
+    "<dpiAware"; do
+    grep -qF "$want" <<<"$text" ||
+      { echo "windows-package.sh: FAILED: $1 has no $want in its manifest" >&2; exit 1; }
+  done
+}
+check_manifest q71xfwtool.exe requireAdministrator
+check_manifest q71xfwtool-sim.exe asInvoker
 
 rm -rf "$dist"
 mkdir -p "$dist"
