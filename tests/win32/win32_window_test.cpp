@@ -113,7 +113,8 @@ TEST_F(Win32WindowTest, OpensWithTheCaptionAndTheShortHeight) {
 
 TEST_F(Win32WindowTest, ButtonsAndFieldsSitWhereTheLayoutPutsThem) {
   for (Control control : {Control::UpdateBtn, Control::ExitBtn, Control::LoadBtn,
-                          Control::FwFilenameEdit, Control::StatusEdit, Control::BackupBtn}) {
+                          Control::FwFilenameEdit, Control::StatusEdit, Control::BackupBtn,
+                          Control::DeviceList, Control::FlashTypeList, Control::FwSizeCheck}) {
     const Bounds want = SpecOf(control).Place;
     const RECT got = BoundsInParent(Control_(control));
     EXPECT_EQ(got.left, want.Left) << ControlName(control);

@@ -201,9 +201,12 @@ void Win32ToolWindow::BuildLayout(HINSTANCE instance) {
           SendMessageW(control, CB_SETITEMHEIGHT, 0, Scale(spec.ItemHeight));
         }
         // The closed box keeps the layout's height: its field is the height less the borders.
+        // Setting the field's own height once makes the box take its closed height, which it
+        // may not have right after creation.
+        const LRESULT field = SendMessageW(control, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+        SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
         RECT closed{};
         GetWindowRect(control, &closed);
-        const LRESULT field = SendMessageW(control, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
         const int border = static_cast<int>(closed.bottom - closed.top) - static_cast<int>(field);
         if (field > 0 && border > 0 && Scale(spec.Place.Height) > border) {
           SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
