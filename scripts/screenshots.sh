@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Starts q71xfwtool-sim under Xvfb and saves screenshots of its window in normal mode and with
-# "RD Version" ticked, to look at by eye: nothing clipped, overlapping or missing.
+# "RD Version" ticked, to look at by eye: nothing clipped, overlapping or missing. Where the cross
+# build has the native Windows window (WIN_BUILD_DIR, default build-mingw), it is shot the same
+# way under wine.
 #
 #   scripts/screenshots.sh [OUTPUT_DIR]     (default: screenshots/; BUILD_DIR picks the build)
 set -euo pipefail
@@ -36,11 +38,12 @@ for _ in $(seq 1 100); do
   sleep 0.1
 done
 
-# Waits for the tool's window and saves it as $out/$1.png; further arguments go to the tool.
+# Starts the program given by the further arguments, waits for the tool's window and saves it as
+# $out/$1.png.
 shoot() {
   local name="$1"
   shift
-  DISPLAY="$display" QT_QPA_PLATFORM=xcb "$tool" --state "$state" "$@" >/dev/null 2>&1 &
+  DISPLAY="$display" QT_QPA_PLATFORM=xcb "$@" >/dev/null 2>&1 &
   app=$!
   local id=""
   for _ in $(seq 1 100); do
@@ -58,5 +61,14 @@ shoot() {
   echo "$out/$name.png"
 }
 
-shoot window-normal
-shoot window-rd-version --rd-version
+shoot window-normal "$tool" --state "$state"
+shoot window-rd-version "$tool" --state "$state" --rd-version
+
+wintool="${WIN_BUILD_DIR:-build-mingw}/src/app/win32/q71xfwtool-sim.exe"
+wine=/usr/lib/wine/wine64
+if [ -f "$wintool" ] && [ -x "$wine" ]; then
+  export WINEPREFIX="${WINEPREFIX:-$PWD/${WIN_BUILD_DIR:-build-mingw}/wineprefix}" WINEDEBUG=-all
+  winstate="Z:${state//\//\\}"
+  shoot windows-normal "$wine" "$wintool" --state "$winstate"
+  shoot windows-rd-version "$wine" "$wintool" --state "$winstate" --rd-version
+fi

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Cross-compiles the device, image and update layers, the Windows backend and the unit tests for
-# 64-bit Windows with mingw-w64, and runs the tests under wine over the simulator.
+# Cross-compiles the device, image and update layers, the Windows backend, the native window's
+# executables and the unit tests for 64-bit Windows with mingw-w64, runs the tests under wine over
+# the simulator, checks the simulator executable's window under wine on a virtual display, and
+# packs the executables as a zip and an installer (tried under wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
 need=()
-for p in g++-mingw-w64-x86-64-posix wine64 googletest; do
+for p in g++-mingw-w64-x86-64-posix wine64 googletest xvfb xdotool x11-utils xclip nsis zip; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
 done
 if [ ${#need[@]} -gt 0 ]; then
@@ -19,4 +21,7 @@ cmake --build build-mingw -j2
 export WINEPREFIX="${WINEPREFIX:-$PWD/build-mingw/wineprefix}" WINEDEBUG=-all
 # One wineserver for the whole run, ended afterwards: never a persistent one.
 trap '/usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true' EXIT
-ctest --test-dir build-mingw --output-on-failure
+# The window's tests create real windows: they get a virtual display of their own.
+xvfb-run -a ctest --test-dir build-mingw --output-on-failure
+scripts/windows-window-check.sh
+scripts/windows-package.sh

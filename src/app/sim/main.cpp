@@ -12,19 +12,15 @@
 #include <exception>
 #include <filesystem>
 
-#include "sim/presets.h"
 #include "sim/simulated_system.h"
 #include "src/app/fwupdate.h"
 #include "src/app/qt_dialogs.h"
+#include "src/app/sim/demo_session.h"
 #include "src/app/sim/enclosure_panel.h"
-#include "src/app/sim/sample_images.h"
 #include "src/app/sim/sim_state_folder.h"
-#include "src/device/platform/sim/sim_platform.h"
 #include "src/device/platform/user_dialogs.h"
 
 namespace {
-
-constexpr std::size_t kKeptCommands = 4096;
 
 void Warn(const char* what, const std::vector<std::string>& files) {
   for (const std::string& file : files) {
@@ -58,16 +54,10 @@ int main(int argc, char* argv[]) {
       std::filesystem::path(QFile::encodeName(options.value(stateOption)).toStdString()));
   q71x::InstallQtDialogs();
   try {
-    q71x::sim::SimulatedSystem system;
-    // Hours of use must not grow the process: only the latest commands are kept.
-    system.Log().SetCapacity(kKeptCommands);
-    q71x::sim::AddDemoMachine(system);
-    Warn("left out (size does not fit)", state.Restore(system));
-    Warn("cannot write", q71x::WritePresetSampleImages(state.Root() / "images"));
-
-    q71x::SimPlatform platform(system);
-    platform.SetKeepHistory(false);
-    q71x::ScopedActivePlatform usePlatform(platform);
+    q71x::DemoSession session(state);
+    q71x::sim::SimulatedSystem& system = session.System();
+    Warn("left out (size does not fit)", session.LeftOut());
+    Warn("cannot write", session.UnwrittenImages());
     q71x::TQ71xFwTool window;
     window.Core().OpenDialog1().InitialDir = (state.Root() / "images").string();
     QObject::connect(&window, &q71x::TQ71xFwTool::ProcedureFinished,

@@ -1,7 +1,5 @@
 #include "src/app/sim/sim_state_folder.h"
 
-#include <QStandardPaths>
-
 #include <cctype>
 #include <fstream>
 #include <iterator>
@@ -158,11 +156,6 @@ std::vector<std::string> SimStateFolder::Save(sim::SimulatedSystem& system) cons
     }
   }
   return failed;
-}
-
-std::filesystem::path DefaultSimStateFolder() {
-  const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-  return std::filesystem::path(base.toStdString()) / "q71xfwtool-sim";
 }
 
 }  // namespace q71x

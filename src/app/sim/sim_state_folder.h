@@ -43,7 +43,7 @@ class SimStateFolder {
   std::filesystem::path root_;
 };
 
-// The user's data folder for the simulator's state.
+// The user's data folder for the simulator's state (each front end asks its own platform).
 std::filesystem::path DefaultSimStateFolder();
 
 }  // namespace q71x

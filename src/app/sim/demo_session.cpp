@@ -1,0 +1,22 @@
+#include "src/app/sim/demo_session.h"
+
+#include "sim/presets.h"
+#include "src/app/sim/sample_images.h"
+
+namespace q71x {
+namespace {
+
+// Hours of use must not grow the process: only the latest commands are kept.
+constexpr std::size_t kKeptCommands = 4096;
+
+}  // namespace
+
+DemoSession::DemoSession(const SimStateFolder& state) {
+  system_.Log().SetCapacity(kKeptCommands);
+  sim::AddDemoMachine(system_);
+  leftOut_ = state.Restore(system_);
+  unwrittenImages_ = WritePresetSampleImages(state.Root() / "images");
+  platform_.SetKeepHistory(false);
+}
+
+}  // namespace q71x

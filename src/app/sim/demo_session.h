@@ -1,0 +1,35 @@
+#pragma once
+// What both simulator executables (the Qt one and the native Windows one) run on: the demo
+// machine of simulated enclosures, their memories restored from the state folder, the sample
+// images written beside them, and the simulated platform active while the session lives.
+
+#include <string>
+#include <vector>
+
+#include "sim/simulated_system.h"
+#include "src/app/sim/sim_state_folder.h"
+#include "src/device/platform/sim/sim_platform.h"
+
+namespace q71x {
+
+class DemoSession {
+ public:
+  explicit DemoSession(const SimStateFolder& state);
+  DemoSession(const DemoSession&) = delete;
+  DemoSession& operator=(const DemoSession&) = delete;
+
+  sim::SimulatedSystem& System() { return system_; }
+  // State files left out because their size does not fit their memory.
+  const std::vector<std::string>& LeftOut() const { return leftOut_; }
+  // Sample images that could not be written.
+  const std::vector<std::string>& UnwrittenImages() const { return unwrittenImages_; }
+
+ private:
+  sim::SimulatedSystem system_;
+  SimPlatform platform_{system_};
+  ScopedActivePlatform usePlatform_{platform_};
+  std::vector<std::string> leftOut_;
+  std::vector<std::string> unwrittenImages_;
+};
+
+}  // namespace q71x

@@ -1,0 +1,86 @@
+// q71xfwtool-sim for Windows: the native window over simulated enclosures, one per chip family,
+// with sample images ready to load and the enclosure panel beside it. The enclosures' memories
+// live in a state folder between runs.
+
+#include <windows.h>
+
+#include <exception>
+#include <filesystem>
+
+#include "sim/simulated_system.h"
+#include "src/app/sim/demo_session.h"
+#include "src/app/sim/sim_state_folder.h"
+#include "src/app/win32/sim/sim_options.h"
+#include "src/app/win32/sim/win32_enclosure_panel.h"
+#include "src/app/win32/win32_dialogs.h"
+#include "src/app/win32/win32_program.h"
+#include "src/app/win32/win32_text.h"
+#include "src/app/win32/win32_window.h"
+#include "src/device/platform/user_dialogs.h"
+
+namespace {
+
+constexpr const char* kProgram = "q71xfwtool-sim";
+// The panel sits this far right of the tool's window.
+constexpr int kPanelGap = 16;
+
+// A windowed program has no console: what could not be kept is told in one box.
+void Warn(const char* what, const std::vector<std::string>& files) {
+  if (files.empty()) {
+    return;
+  }
+  std::string text = what;
+  for (const std::string& file : files) {
+    text += "\n" + file;
+  }
+  q71x::ShowMessageBox(text, kProgram, q71x::MessageIcon::Warning);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+  q71x::win32::InitCommonControls();
+  q71x::win32::InstallWin32Dialogs();
+  std::vector<std::string> arguments = q71x::win32::CommandLineArguments();
+  if (!arguments.empty()) {
+    arguments.erase(arguments.begin());
+  }
+  const q71x::win32::SimOptions options = q71x::win32::ParseSimOptions(arguments);
+  if (!options.Error.empty() || options.Help) {
+    const std::string text = options.Error.empty()
+                                 ? std::string(q71x::win32::kSimUsage)
+                                 : options.Error + "\n\n" + q71x::win32::kSimUsage;
+    q71x::ShowMessageBox(text, kProgram,
+                         options.Help ? q71x::MessageIcon::Information : q71x::MessageIcon::Error);
+    return options.Help ? 0 : 2;
+  }
+  const q71x::SimStateFolder state(
+      options.StateFolder.empty()
+          ? q71x::DefaultSimStateFolder()
+          : std::filesystem::path(q71x::win32::Utf8ToWide(options.StateFolder)));
+  try {
+    q71x::DemoSession session(state);
+    q71x::sim::SimulatedSystem& system = session.System();
+    Warn("Left out (size does not fit):", session.LeftOut());
+    Warn("Cannot write:", session.UnwrittenImages());
+    q71x::win32::Win32ToolWindow window(instance, q71x::win32::ProgramFolder());
+    window.Core().OpenDialog1().InitialDir =
+        q71x::win32::WideToUtf8((state.Root() / "images").wstring());
+    window.SetProcedureFinishedHandler([&] { Warn("Cannot write:", state.Save(system)); });
+    if (options.RdVersion) {
+      window.Core().SetTicked(q71x::Control::RdCheckBox, true);
+    }
+    RECT outer{};
+    GetWindowRect(window.Handle(), &outer);
+    q71x::win32::Win32EnclosurePanel panel(instance, system, state.Root(), outer.right + kPanelGap,
+                                           outer.top);
+    window.Show(showCommand);
+    panel.Show(SW_SHOWNOACTIVATE);
+    const int result = q71x::win32::RunMessageLoop();
+    Warn("Cannot write:", state.Save(system));
+    return result;
+  } catch (const std::exception& error) {
+    q71x::ShowMessageBox(error.what(), "Error", q71x::MessageIcon::Error);
+  }
+  return 1;
+}
