@@ -51,7 +51,12 @@ void InstallWin32Dialogs() {
     dialog.nMaxFile = static_cast<DWORD>(chosen.size());
     dialog.lpstrInitialDir = initialDir.empty() ? nullptr : initialDir.c_str();
     dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY;
-    if (!GetOpenFileNameW(&dialog)) {
+    // A name to write to may be new; an existing one is named only after the operator agreed.
+    if (request.ForSaving) {
+      dialog.Flags |= OFN_OVERWRITEPROMPT;
+    }
+    const BOOL answered = request.ForSaving ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
+    if (!answered) {
       return std::nullopt;
     }
     chosen.resize(wcslen(chosen.c_str()));
