@@ -12,6 +12,25 @@
 
 namespace q71x {
 
+DispatchFacts ToolCore::FactsForRun(int selected) const {
+  DispatchFacts facts;
+  facts.ChipType = state_.ChipType;
+  facts.ChipRevision = state_.ChipRevision;
+  facts.FlashVendor = state_.FlashVendor;
+  facts.SstSpiFlash = state_.SstSpiFlash;
+  facts.ConfigLevel = state_.ConfigLevel;
+  facts.DevicePath = devices_[static_cast<std::size_t>(selected)].DevicePath;
+  return facts;
+}
+
+UpdateProcedure ToolCore::PlannedProcedure() const {
+  const int selected = SelectedDeviceIndex();
+  if (selected < 0 || LevelMissing()) {
+    return UpdateProcedure::None;
+  }
+  return ChooseUpdateProcedure(FactsForRun(selected));
+}
+
 void ToolCore::UpdateBtnClick() {
   if (procedureRunning_) {
     return;
@@ -30,13 +49,7 @@ void ToolCore::UpdateBtnClick() {
     SetStatus(std::string(kFirmwareNameTooLongText));
     return;
   }
-  DispatchFacts facts;
-  facts.ChipType = state_.ChipType;
-  facts.ChipRevision = state_.ChipRevision;
-  facts.FlashVendor = state_.FlashVendor;
-  facts.SstSpiFlash = state_.SstSpiFlash;
-  facts.ConfigLevel = state_.ConfigLevel;
-  facts.DevicePath = devices_[static_cast<std::size_t>(selected)].DevicePath;
+  const DispatchFacts facts = FactsForRun(selected);
   if (ChipGroupOf(facts.ChipType) == ChipGroup::ParallelFlash &&
       Controls(Control::FlashTypeList).SelectedItem < 0) {
     // A typed "Flash Type" names no part: programming with the part chosen last would program

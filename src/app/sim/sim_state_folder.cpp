@@ -1,10 +1,7 @@
 #include "src/app/sim/sim_state_folder.h"
 
-#include <QStandardPaths>
-
 #include <cctype>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <span>
 #include <system_error>
@@ -12,6 +9,7 @@
 #include "sim/attached_disk.h"
 #include "sim/serial_flash.h"
 #include "sim/simulated_system.h"
+#include "src/device/platform/user_data_folder.h"
 
 namespace q71x {
 namespace {
@@ -20,13 +18,16 @@ namespace {
 constexpr std::uint64_t kMaxDiskAreaBytes = 64ull * 1024 * 1024;
 
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path) {
+  // In one read: disk areas run to megabytes, and a byte-wise copy costs seconds per start.
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
   std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  if (error || !in) {
     return std::nullopt;
   }
-  std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
-                                  std::istreambuf_iterator<char>()};
-  if (in.bad()) {
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (static_cast<std::uintmax_t>(in.gcount()) != size) {
     return std::nullopt;
   }
   return bytes;
@@ -161,8 +162,7 @@ std::vector<std::string> SimStateFolder::Save(sim::SimulatedSystem& system) cons
 }
 
 std::filesystem::path DefaultSimStateFolder() {
-  const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-  return std::filesystem::path(base.toStdString()) / "q71xfwtool-sim";
+  return UserDataFolder() / "q71xfwtool-sim";
 }
 
 }  // namespace q71x
