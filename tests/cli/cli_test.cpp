@@ -306,6 +306,37 @@ TEST(CliErase, LeavesTheFirmwareErasedWithABackupOrWithout) {
             static_cast<std::ptrdiff_t>(backups));
 }
 
+// Backups are never overwritten, are listed by device, and one whose bytes changed is flagged.
+TEST(CliBackups, EveryAutomaticBackupByDeviceWithADamagedOneFlagged) {
+  CliRig rig;
+  PlugFamiliesOnly(rig);
+  const std::string atmel = rig.PathOf("qv40714-atmel");
+  const std::string mxic = rig.PathOf("qvk848-mxic");
+  EXPECT_TRUE(rig.Json({"backups"}).Json["backups"].empty());
+  for (const std::string& path : {atmel, mxic, atmel}) {
+    ASSERT_TRUE(rig.Json({"--yes", "erase", path}).Json["ok"].get<bool>());
+  }
+  const CliRun run = rig.Json({"backups"});
+  ASSERT_EQ(run.Code, 0);
+  const nlohmann::json& backups = run.Json["backups"];
+  ASSERT_EQ(backups.size(), 3u);
+  EXPECT_EQ(backups[0]["device"], backups[1]["device"]);  // by device
+  EXPECT_NE(backups[0]["file"], backups[1]["file"]);      // the second did not overwrite
+  for (const nlohmann::json& backup : backups) {
+    EXPECT_TRUE(backup["intact"].get<bool>()) << backup.dump();
+  }
+
+  const std::string damaged = backups[2]["file"];
+  std::vector<std::uint8_t> bytes = ReadFileBytes(damaged);
+  bytes[bytes.size() / 2] ^= 0x01;
+  WriteFileBytes(damaged, bytes);
+  const CliRun after = rig.Json({"backups"});
+  for (const nlohmann::json& backup : after.Json["backups"]) {
+    EXPECT_EQ(backup["intact"].get<bool>(), backup["file"] != damaged) << backup.dump();
+  }
+  EXPECT_NE(after.Json["message"].get<std::string>().find("1 not intact"), std::string::npos);
+}
+
 // An image the system will not let us read: access denied, before any device is touched.
 TEST(CliAccess, AnImageThatCannotBeReadIsAccessDenied) {
   CliRig rig;

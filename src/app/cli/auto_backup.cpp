@@ -2,13 +2,12 @@
 
 #include <cctype>
 #include <ctime>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "src/app/cli/whole_file.h"
 #include "src/device/platform/safe_file_write.h"
 #include "src/image/sha256.h"
 
@@ -36,11 +35,6 @@ std::string UtcStamp(std::chrono::system_clock::time_point when, const char* for
   char text[32];
   std::strftime(text, sizeof text, format, &utc);
   return text;
-}
-
-std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace
@@ -82,7 +76,7 @@ AutoBackup TakeAutoBackup(CliSession& session, const DeviceFacts& device,
     backup.Problem = "the backup did not succeed: " + backup.Run.Status;
     return backup;
   }
-  const std::vector<std::uint8_t> bytes = ReadAll(backup.File);
+  const std::vector<std::uint8_t> bytes = ReadWholeFile(backup.File);
   if (bytes.empty()) {
     backup.Problem = "the backup file is missing or empty: " + backup.File.string();
     return backup;

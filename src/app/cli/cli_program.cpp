@@ -54,7 +54,13 @@ class SimulatedMachine {
 void WriteText(std::ostream& out, std::ostream& err, const VerbRequest& request,
                const VerbOutcome& outcome) {
   const nlohmann::json& data = outcome.Data;
-  if (data.contains("devices")) {
+  if (data.contains("backups")) {
+    for (const nlohmann::json& backup : data["backups"]) {
+      out << backup["device"].get<std::string>() << "  " << backup["created"].get<std::string>()
+          << "  " << backup["file"].get<std::string>()
+          << (backup["intact"].get<bool>() ? "" : "  NOT INTACT") << "\n";
+    }
+  } else if (data.contains("devices")) {
     for (const nlohmann::json& device : data["devices"]) {
       out << device["index"].get<int>() << "  " << device["path"].get<std::string>() << "  "
           << device["chip"].get<std::string>() << " rev " << device["revision"].get<int>() << "  "
@@ -118,6 +124,9 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
   app.add_option("--state", global.State, "The simulator's state folder (with --sim)");
 
   app.add_subcommand("list", "Every bridge with its chip, flash and firmware version");
+  app.add_subcommand("backups",
+                     "The automatic backups kept, by device, each checked against its "
+                     "record");
   CLI::App* info = app.add_subcommand("info", "The chip check's facts for one device");
   CLI::App* check = app.add_subcommand("check",
                                        "Whether an image belongs to the chip; writes "

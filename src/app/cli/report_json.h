@@ -5,6 +5,7 @@
 
 #include "src/app/cli/auto_backup.h"
 #include "src/app/cli/cli_session.h"
+#include "src/app/cli/kept_backups.h"
 
 namespace q71x::cli {
 
@@ -12,5 +13,6 @@ nlohmann::json DeviceJson(const DeviceFacts& device);
 nlohmann::json ImageCheckJson(const ImageCheck& check);
 nlohmann::json RunJson(const RunReport& run);
 nlohmann::json AutoBackupJson(const AutoBackup& backup);
+nlohmann::json KeptBackupJson(const KeptBackup& backup);
 
 }  // namespace q71x::cli

@@ -10,6 +10,7 @@
 
 #include "src/app/cli/auto_backup.h"
 #include "src/app/cli/device_choice.h"
+#include "src/app/cli/kept_backups.h"
 #include "src/app/cli/report_json.h"
 
 namespace q71x::cli {
@@ -190,11 +191,32 @@ VerbOutcome Backup(CliSession& session, const VerbRequest& request) {
   return outcome;
 }
 
+VerbOutcome Backups(const CliEnvironment& env) {
+  VerbOutcome outcome;
+  const std::vector<KeptBackup> kept = env.DataFolder.empty()
+                                           ? std::vector<KeptBackup>()
+                                           : ListKeptBackups(AutoBackupFolder(env.DataFolder));
+  outcome.Data["backups"] = nlohmann::json::array();
+  std::size_t damaged = 0;
+  for (const KeptBackup& backup : kept) {
+    outcome.Data["backups"].push_back(KeptBackupJson(backup));
+    damaged += backup.Intact ? 0 : 1;
+  }
+  outcome.Message = std::to_string(kept.size()) + " backup(s)";
+  if (damaged > 0) {
+    outcome.Message += ", " + std::to_string(damaged) + " not intact";
+  }
+  return outcome;
+}
+
 }  // namespace
 
 VerbOutcome RunVerb(CliSession& session, const VerbRequest& request, CliEnvironment& env) {
   if (request.Verb == "list") {
     return List(session);
+  }
+  if (request.Verb == "backups") {
+    return Backups(env);
   }
   if (request.Verb == "check" || request.Verb == "update") {
     if (auto refusal = CheckReadable(request.File)) {
