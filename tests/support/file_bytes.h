@@ -4,24 +4,15 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <system_error>
 #include <vector>
+
+#include "src/device/platform/whole_file.h"
 
 namespace q71x::testing {
 
 // The file's bytes; empty when it cannot be opened.
 inline std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path) {
-  // In one read: simulated disk areas run to megabytes.
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(path, error);
-  std::ifstream in(path, std::ios::binary);
-  if (error || !in) {
-    return {};
-  }
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  bytes.resize(static_cast<std::size_t>(in.gcount()));
-  return bytes;
+  return ReadWholeFile(path).value_or(std::vector<std::uint8_t>());
 }
 
 // Replaces the file with exactly `bytes`.

@@ -7,8 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "src/app/cli/whole_file.h"
 #include "src/device/platform/safe_file_write.h"
+#include "src/device/platform/whole_file.h"
 #include "src/image/sha256.h"
 
 namespace q71x::cli {
@@ -76,7 +76,8 @@ AutoBackup TakeAutoBackup(CliSession& session, const DeviceFacts& device,
     backup.Problem = "the backup did not succeed: " + backup.Run.Status;
     return backup;
   }
-  const std::vector<std::uint8_t> bytes = ReadWholeFile(backup.File);
+  const std::vector<std::uint8_t> bytes =
+      ReadWholeFile(backup.File).value_or(std::vector<std::uint8_t>());
   if (bytes.empty()) {
     backup.Problem = "the backup file is missing or empty: " + backup.File.string();
     return backup;

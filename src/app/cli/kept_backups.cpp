@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "src/app/cli/whole_file.h"
+#include "src/device/platform/whole_file.h"
 #include "src/image/sha256.h"
 
 namespace q71x::cli {
@@ -18,7 +18,8 @@ std::vector<KeptBackup> ListKeptBackups(const std::filesystem::path& folder) {
     if (entry.path().extension() != ".json") {
       continue;
     }
-    const std::vector<std::uint8_t> text = ReadWholeFile(entry.path());
+    const std::vector<std::uint8_t> text =
+        ReadWholeFile(entry.path()).value_or(std::vector<std::uint8_t>());
     const nlohmann::json record = nlohmann::json::parse(text, nullptr, false);
     if (record.is_discarded() || !record.is_object() || record.value("program", "") != "q71xfw") {
       continue;
@@ -32,7 +33,8 @@ std::vector<KeptBackup> ListKeptBackups(const std::filesystem::path& folder) {
     backup.Created = record.value("created", "");
     backup.Size = record.value("size", std::uint64_t{0});
     backup.Sha256 = record.value("sha256", "");
-    const std::vector<std::uint8_t> bytes = ReadWholeFile(backup.File);
+    const std::vector<std::uint8_t> bytes =
+        ReadWholeFile(backup.File).value_or(std::vector<std::uint8_t>());
     backup.Intact =
         !bytes.empty() && bytes.size() == backup.Size && Sha256Hex(bytes) == backup.Sha256;
     kept.push_back(std::move(backup));

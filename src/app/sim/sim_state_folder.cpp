@@ -10,28 +10,13 @@
 #include "sim/serial_flash.h"
 #include "sim/simulated_system.h"
 #include "src/device/platform/user_data_folder.h"
+#include "src/device/platform/whole_file.h"
 
 namespace q71x {
 namespace {
 
 // Larger disk areas are not kept: the file is meant to be looked at, not to mirror a drive.
 constexpr std::uint64_t kMaxDiskAreaBytes = 64ull * 1024 * 1024;
-
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path) {
-  // In one read: disk areas run to megabytes, and a byte-wise copy costs seconds per start.
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(path, error);
-  std::ifstream in(path, std::ios::binary);
-  if (error || !in) {
-    return std::nullopt;
-  }
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (static_cast<std::uintmax_t>(in.gcount()) != size) {
-    return std::nullopt;
-  }
-  return bytes;
-}
 
 bool WriteWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
   std::filesystem::path temporary = path;
