@@ -3,7 +3,7 @@
 # desktop entries with their icon, and the package's copyright file and changelog.
 include(GNUInstallDirs)
 
-set(q71x_programs q71xfwtool q71xfwtool-sim q71xfwtool-record q71x-mkimage)
+set(q71x_programs q71xfwtool q71xfwtool-sim q71xfwtool-record q71xfw q71x-mkimage)
 set(q71x_compressed_docs)
 foreach(program ${q71x_programs})
   if(TARGET ${program})
@@ -58,8 +58,9 @@ disk enclosures, identifies chip, revision and flash, checks that a firmware\n\
 image belongs to the chip, and erases, backs up, programs and verifies the\n\
 bridge's firmware through vendor SCSI commands. A udev rule gives the user at\n\
 the computer's active seat access to the enclosures' SCSI generic nodes.\n\
-Includes the tool over simulated enclosures, a recording version for bug\n\
-reports and a sample-image generator.")
+Includes a command-line program for scripts, the tool over simulated\n\
+enclosures, a recording version for bug reports and a sample-image\n\
+generator.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -5,6 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl1-mesa-dev libudev-dev
+  libcli11-dev nlohmann-json3-dev
   clang libclang-rt-14-dev
   xvfb xauth
 )

@@ -101,4 +101,8 @@ std::string Sha256Hex(const Sha256Digest& digest) {
   return hex;
 }
 
+std::string Sha256::FinishHex() {
+  return Sha256Hex(Finish());
+}
+
 }  // namespace q71x

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace q71x {
@@ -15,8 +16,11 @@ class Sha256 {
  public:
   Sha256();
   void Update(const std::uint8_t* data, std::size_t length);
+  void Update(std::span<const std::uint8_t> bytes) { Update(bytes.data(), bytes.size()); }
   // The digest of everything given so far; the object is spent afterwards.
   Sha256Digest Finish();
+  // The same as 64 lower-case hex digits.
+  std::string FinishHex();
 
  private:
   void Compress(const std::uint8_t* block);
@@ -33,5 +37,8 @@ inline Sha256Digest Sha256Of(const std::string& text) {
 }
 // Lower-case hex, 64 digits.
 std::string Sha256Hex(const Sha256Digest& digest);
+inline std::string Sha256Hex(std::span<const std::uint8_t> bytes) {
+  return Sha256Hex(Sha256Of(bytes.data(), bytes.size()));
+}
 
 }  // namespace q71x

@@ -12,6 +12,18 @@
 
 namespace q71x {
 
+DispatchFacts ToolCore::FactsForRun(int selected) const {
+  return DispatchFactsOf(state_, devices_[static_cast<std::size_t>(selected)].DevicePath);
+}
+
+UpdateProcedure ToolCore::PlannedProcedure() const {
+  const int selected = SelectedDeviceIndex();
+  if (selected < 0 || LevelMissing()) {
+    return UpdateProcedure::None;
+  }
+  return ChooseUpdateProcedure(FactsForRun(selected));
+}
+
 void ToolCore::UpdateBtnClick() {
   if (procedureRunning_) {
     return;
@@ -30,8 +42,7 @@ void ToolCore::UpdateBtnClick() {
     SetStatus(std::string(kFirmwareNameTooLongText));
     return;
   }
-  const DispatchFacts facts =
-      DispatchFactsOf(state_, devices_[static_cast<std::size_t>(selected)].DevicePath);
+  const DispatchFacts facts = FactsForRun(selected);
   if (ChipGroupOf(facts.ChipType) == ChipGroup::ParallelFlash &&
       Controls(Control::FlashTypeList).SelectedItem < 0) {
     // A typed "Flash Type" names no part: programming with the part chosen last would program

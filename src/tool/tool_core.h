@@ -23,6 +23,7 @@
 #include "src/tool/bridge_list.h"
 #include "src/tool/tool_view.h"
 #include "src/tool/window_timers.h"
+#include "src/update/procedure_dispatch.h"
 #include "src/update/tool_window.h"
 #include "src/update/update_procedure.h"
 
@@ -111,6 +112,9 @@ class ToolCore final : public ToolWindow {
   // fault campaign) read these; the window does not.
   UpdateProcedure LastProcedure() const { return lastProcedure_; }
   int LastResult() const { return lastResult_; }
+  // The procedure Run would start for the selected device now (None when it would start none);
+  // asks the device for its mode flag where the chip's rule needs it, and writes nothing.
+  UpdateProcedure PlannedProcedure() const;
   OpenDialogSettings& OpenDialog1() { return openDialog1_; }
   // Every status text set since start, oldest first (the latest kStatusHistoryLength).
   const std::vector<std::string>& StatusHistory() const { return statusHistory_; }
@@ -167,6 +171,7 @@ class ToolCore final : public ToolWindow {
   // Run decision shared by the chip check and the action boxes: the typed or loaded file name
   // matches the chip (a name of 260 characters or more never does).
   bool FileNameMatchesChip();
+  DispatchFacts FactsForRun(int selected) const;
   // The chip's procedure depends on its configuration level, which the last check could not read.
   bool LevelMissing() const;
   // A device is selected and identified, and nothing its procedure depends on is missing.

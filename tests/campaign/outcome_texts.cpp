@@ -4,6 +4,7 @@
 
 #include "src/update/df_family.h"
 #include "src/update/disk_firmware_layout.h"
+#include "src/update/run_claim.h"
 #include "src/update/update_texts.h"
 
 namespace q71x::campaign {
@@ -17,25 +18,15 @@ constexpr std::string_view kNotErased = "Not Erase correctly!";
 constexpr std::string_view kOpenNewRomFileError = "Open New ROM File Error!!";
 constexpr std::string_view kParallelReadFail = "Read Fail!!";
 constexpr std::string_view kParallelCompareFail = "Compare Fail!!";
-constexpr std::string_view kProgramAndCompareSuccess = "Programming & Compare Success!!";
 constexpr std::string_view kEraseOnlyReadBackFail = "Read Back after Erase fail!!";
-constexpr std::string_view kPartErased = "Erase All success!!";
 constexpr std::string_view kReadRomFail = "Read ROM fail!!";
 constexpr std::string_view kSaveToFileFail = "Read ROM Suceess, but save to file fail!!";
-constexpr std::string_view kEraseDiskSuccess = "Erase all data in HDD success!!";
 constexpr std::string_view kEraseDiskCompareFail = "Compare data in HDD fail!!";
 constexpr std::string_view kDiskCompareFail = "Compare Data in HDD FAIL!!";
 constexpr std::string_view kDiskWriteFail10 = "Write Data To HDD FAIL!!";
 constexpr std::string_view kDiskWriteFail16 = "Write Data SCSI16 To HDD FAIL!!";
 constexpr std::string_view kDiskReadFail10 = "Read Data From HDD FAIL!!";
 constexpr std::string_view kDiskReadFail16 = "Read Data SCSI16 From HDD FAIL!!";
-
-constexpr std::string_view kProgrammed[] = {kProgrammingSuccessText};
-constexpr std::string_view kErased[] = {kEraseAllSuccessText};
-constexpr std::string_view kBackedUp[] = {kBackupSuccessText};
-constexpr std::string_view kParallelProgrammed[] = {kProgramAndCompareSuccess};
-constexpr std::string_view kParallelErased[] = {kPartErased};
-constexpr std::string_view kDiskErased[] = {kEraseDiskSuccess};
 
 // The last: a configuration copy to be kept that two reads do not prove stops the run before
 // the erase.
@@ -134,22 +125,40 @@ constexpr std::string_view kDiskEraseFailures[] = {kAllocateReadBufferErrorText,
 constexpr std::string_view kDiskBackupFailures[] = {
     kReadBackToBackupErrorText, kDiskBlockSizeErrorText, kFwAreaPositionErrorText};
 
-OutcomeTexts Texts(std::span<const std::string_view> success,
-                   std::span<const std::string_view> failure, bool boxClaimsSuccess = true) {
-  return OutcomeTexts{success, failure, boxClaimsSuccess};
-}
-
-OutcomeTexts SerialFamilyTexts(EngineeringAction action,
-                               std::span<const std::string_view> updateFailures,
-                               std::span<const std::string_view> eraseFailures,
-                               std::span<const std::string_view> backupFailures) {
-  switch (action) {
-    case EngineeringAction::Update:
-      return Texts(kProgrammed, updateFailures);
-    case EngineeringAction::EraseOnly:
-      return Texts(kErased, eraseFailures);
-    case EngineeringAction::BackupOnly:
-      return Texts(kBackedUp, backupFailures);
+// The failure table of each procedure and action; the success texts and the power-cycle rule
+// are the product's own (src/update/run_claim.h).
+std::span<const std::string_view> FailureTextsFor(UpdateProcedure procedure,
+                                                  EngineeringAction action) {
+  auto serial = [action](std::span<const std::string_view> update,
+                         std::span<const std::string_view> erase,
+                         std::span<const std::string_view> backup) {
+    switch (action) {
+      case EngineeringAction::Update:
+        return update;
+      case EngineeringAction::EraseOnly:
+        return erase;
+      case EngineeringAction::BackupOnly:
+        return backup;
+    }
+    return std::span<const std::string_view>();
+  };
+  switch (procedure) {
+    case UpdateProcedure::None:
+      return {};
+    case UpdateProcedure::UpdateSerialFlash:
+      return serial(kSerialUpdateFailures, kSerialEraseFailures, kSerialBackupFailures);
+    case UpdateProcedure::UpdateFlashWithNvram:
+      return serial(kNvramUpdateFailures, kNvramEraseFailures, kNvramBackupFailures);
+    case UpdateProcedure::UpdateSerialFlashSpi:
+      return serial(kSpiUpdateFailures, kSerialEraseFailures, kSerialBackupFailures);
+    case UpdateProcedure::UpdateDfFlash:
+      return serial(kDfUpdateFailures, kDfEraseFailures, kDfBackupFailures);
+    case UpdateProcedure::UpdateDf2Flash:
+      return serial(kDfUpdateFailures, kDf2EraseFailures, kDfBackupFailures);
+    case UpdateProcedure::UpdateParallelFlash:
+      return serial(kParallelUpdateFailures, kParallelEraseFailures, kParallelBackupFailures);
+    case UpdateProcedure::UpdateDiskFirmware:
+      return serial(kDiskUpdateFailures, kDiskEraseFailures, kDiskBackupFailures);
   }
   return {};
 }
@@ -157,58 +166,13 @@ OutcomeTexts SerialFamilyTexts(EngineeringAction action,
 }  // namespace
 
 OutcomeTexts TextsFor(UpdateProcedure procedure, EngineeringAction action) {
-  switch (procedure) {
-    case UpdateProcedure::None:
-      return {};
-    case UpdateProcedure::UpdateSerialFlash:
-      return SerialFamilyTexts(action, kSerialUpdateFailures, kSerialEraseFailures,
-                               kSerialBackupFailures);
-    case UpdateProcedure::UpdateFlashWithNvram:
-      return SerialFamilyTexts(action, kNvramUpdateFailures, kNvramEraseFailures,
-                               kNvramBackupFailures);
-    case UpdateProcedure::UpdateSerialFlashSpi:
-      return SerialFamilyTexts(action, kSpiUpdateFailures, kSerialEraseFailures,
-                               kSerialBackupFailures);
-    case UpdateProcedure::UpdateDfFlash:
-      return SerialFamilyTexts(action, kDfUpdateFailures, kDfEraseFailures, kDfBackupFailures);
-    case UpdateProcedure::UpdateDf2Flash: {
-      // The box follows every programming run that opened the file and every erase-only run.
-      OutcomeTexts texts =
-          SerialFamilyTexts(action, kDfUpdateFailures, kDf2EraseFailures, kDfBackupFailures);
-      texts.BoxClaimsSuccess = false;
-      return texts;
-    }
-    case UpdateProcedure::UpdateParallelFlash:
-      switch (action) {
-        case EngineeringAction::Update:
-          return Texts(kParallelProgrammed, kParallelUpdateFailures);
-        case EngineeringAction::EraseOnly:
-          return Texts(kParallelErased, kParallelEraseFailures, false);
-        case EngineeringAction::BackupOnly:
-          return Texts(kBackedUp, kParallelBackupFailures);
-      }
-      break;
-    case UpdateProcedure::UpdateDiskFirmware:
-      switch (action) {
-        case EngineeringAction::Update:
-          return Texts(kProgrammed, kDiskUpdateFailures);
-        case EngineeringAction::EraseOnly:
-          return Texts(kDiskErased, kDiskEraseFailures);
-        case EngineeringAction::BackupOnly:
-          return Texts(kBackedUp, kDiskBackupFailures);
-      }
-      break;
-  }
-  return {};
+  return OutcomeTexts{SuccessTextsFor(procedure, action), FailureTextsFor(procedure, action),
+                      PowerCycleBoxClaimsSuccess(procedure, action)};
 }
 
 bool IsOneOf(std::span<const std::string_view> texts, const std::string& text) {
   return std::any_of(texts.begin(), texts.end(),
                      [&text](std::string_view candidate) { return candidate == text; });
-}
-
-bool IsPowerCycleBox(const std::string& text) {
-  return text == kPowerCycleText || text == kPowerCycleAfterUpdateText;
 }
 
 }  // namespace q71x::campaign

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "src/update/run_claim.h"
 #include "tests/campaign/campaign_devices.h"
 
 namespace q71x::campaign {
@@ -25,7 +26,6 @@ OutcomeTexts TextsFor(UpdateProcedure procedure, EngineeringAction action);
 
 bool IsOneOf(std::span<const std::string_view> texts, const std::string& text);
 
-// The two power-cycle requests (with and without the blank before "!").
-bool IsPowerCycleBox(const std::string& text);
+using q71x::IsPowerCycleBox;
 
 }  // namespace q71x::campaign

@@ -42,10 +42,9 @@ Judgement JudgeRun(const CampaignDevice& device, EngineeringAction action, const
                    const MemorySnapshot& after, const std::string& backupFile) {
   const OutcomeTexts texts = TextsFor(device.Run, action);
   Judgement judgement;
-  const bool successText = IsOneOf(texts.Success, record.FinalStatus);
-  const bool boxShown = std::any_of(record.Boxes.begin(), record.Boxes.end(), IsPowerCycleBox);
-  judgement.Claimed = successText || (texts.BoxClaimsSuccess && boxShown);
-  judgement.TextKnown = successText || IsOneOf(texts.Failure, record.FinalStatus);
+  judgement.Claimed = RunClaimsSuccess(device.Run, action, record.FinalStatus, record.Boxes);
+  judgement.TextKnown =
+      IsOneOf(texts.Success, record.FinalStatus) || IsOneOf(texts.Failure, record.FinalStatus);
   if (!judgement.Claimed) {
     return judgement;
   }

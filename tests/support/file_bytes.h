@@ -4,15 +4,15 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <vector>
+
+#include "src/device/platform/whole_file.h"
 
 namespace q71x::testing {
 
 // The file's bytes; empty when it cannot be opened.
 inline std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  return ReadWholeFile(path).value_or(std::vector<std::uint8_t>());
 }
 
 // Replaces the file with exactly `bytes`.

@@ -15,18 +15,13 @@
 
 #include "src/app/fwupdate.h"
 #include "src/app/qt_dialogs.h"
+#include "src/device/platform/os_platform.h"
 #include "src/device/platform/platform.h"
 #include "src/device/platform/trace/recording_platform.h"
 #include "src/device/platform/trace/trace_file.h"
 #include "src/device/platform/user_dialogs.h"
 
-#if defined(Q71X_OS_PLATFORM_LINUX)
-#include "src/device/platform/linux/linux_platform.h"
-using OsPlatform = q71x::linux_platform::LinuxPlatform;
-#elif defined(Q71X_OS_PLATFORM_WIN32)
-#include "src/device/platform/win32/win32_platform.h"
-using OsPlatform = q71x::win32_platform::Win32Platform;
-#else
+#ifndef Q71X_HAS_OS_PLATFORM
 #error "q71xfwtool-record needs an operating-system backend"
 #endif
 
@@ -84,7 +79,7 @@ int main(int argc, char* argv[]) {
   }
   int exitCode = 1;
   try {
-    OsPlatform platform;
+    q71x::OsPlatform platform;
     q71x::trace::RecordingPlatform recorder(platform, trace.Stream(), content);
     q71x::ScopedActivePlatform usePlatform(recorder);
     q71x::TQ71xFwTool window;

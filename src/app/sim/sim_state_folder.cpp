@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <span>
 #include <system_error>
@@ -10,25 +9,14 @@
 #include "sim/attached_disk.h"
 #include "sim/serial_flash.h"
 #include "sim/simulated_system.h"
+#include "src/device/platform/user_data_folder.h"
+#include "src/device/platform/whole_file.h"
 
 namespace q71x {
 namespace {
 
 // Larger disk areas are not kept: the file is meant to be looked at, not to mirror a drive.
 constexpr std::uint64_t kMaxDiskAreaBytes = 64ull * 1024 * 1024;
-
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return std::nullopt;
-  }
-  std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
-                                  std::istreambuf_iterator<char>()};
-  if (in.bad()) {
-    return std::nullopt;
-  }
-  return bytes;
-}
 
 bool WriteWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
   std::filesystem::path temporary = path;
@@ -156,6 +144,10 @@ std::vector<std::string> SimStateFolder::Save(sim::SimulatedSystem& system) cons
     }
   }
   return failed;
+}
+
+std::filesystem::path DefaultSimStateFolder() {
+  return UserDataFolder() / "q71xfwtool-sim";
 }
 
 }  // namespace q71x

@@ -1,0 +1,36 @@
+#pragma once
+// What a command-line run gets from the process: its streams, whether someone is at a terminal
+// to confirm, where the user's data lives, the clock, and the platform of the real machine. The
+// executable fills it from the process; tests fill it with their own.
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+
+#include "src/device/platform/platform.h"
+
+namespace q71x::sim {
+class SimulatedSystem;
+}
+
+namespace q71x::cli {
+
+struct CliEnvironment {
+  std::ostream* Out = nullptr;  // the report (text or the JSON document)
+  std::ostream* Err = nullptr;  // diagnostics and the confirmation question
+  std::istream* In = nullptr;   // the confirmation answer
+  bool Terminal = false;        // standard input and error are a terminal
+  std::filesystem::path DataFolder;
+  std::function<std::chrono::system_clock::time_point()> Now = [] {
+    return std::chrono::system_clock::now();
+  };
+  // The operating system's platform; null when this build has none.
+  std::function<std::unique_ptr<Platform>()> OsPlatform;
+  // Run on the simulated machine after its state is restored, before any device is listed
+  // (tests arm faults here).
+  std::function<void(sim::SimulatedSystem&)> PrepareSimulation;
+};
+
+}  // namespace q71x::cli

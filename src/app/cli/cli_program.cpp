@@ -1,0 +1,205 @@
+#include "src/app/cli/cli_program.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <ostream>
+
+#include "sim/presets.h"
+#include "sim/simulated_system.h"
+#include "src/app/cli/cli_session.h"
+#include "src/app/cli/exit_codes.h"
+#include "src/app/cli/verbs.h"
+#include "src/app/sim/sample_images.h"
+#include "src/app/sim/sim_state_folder.h"
+#include "src/device/platform/sim/sim_platform.h"
+
+namespace q71x::cli {
+namespace {
+
+struct GlobalOptions {
+  bool Json = false;
+  bool Sim = false;
+  std::string State;
+};
+
+// The simulated machine of the simulator executable, with its memories and sample images in
+// the state folder.
+class SimulatedMachine {
+ public:
+  SimulatedMachine(const std::string& state, CliEnvironment& env)
+      : folder_(state.empty() ? DefaultSimStateFolder() : std::filesystem::path(state)) {
+    sim::AddDemoMachine(system_);
+    for (const std::string& file : folder_.Restore(system_)) {
+      *env.Err << "q71xfw: left out (size does not fit): " << file << "\n";
+    }
+    for (const std::string& file : WritePresetSampleImages(folder_.Root() / "images")) {
+      *env.Err << "q71xfw: cannot write: " << file << "\n";
+    }
+    if (env.PrepareSimulation) {
+      env.PrepareSimulation(system_);
+    }
+    platform_.emplace(system_);
+    platform_->SetKeepHistory(false);
+  }
+  Platform& ThePlatform() { return *platform_; }
+  std::vector<std::string> Save() { return folder_.Save(system_); }
+
+ private:
+  SimStateFolder folder_;
+  sim::SimulatedSystem system_;
+  std::optional<SimPlatform> platform_;
+};
+
+void WriteText(std::ostream& out, std::ostream& err, const VerbRequest& request,
+               const VerbOutcome& outcome) {
+  const nlohmann::json& data = outcome.Data;
+  if (data.contains("backups")) {
+    for (const nlohmann::json& backup : data["backups"]) {
+      out << backup["device"].get<std::string>() << "  " << backup["created"].get<std::string>()
+          << "  " << backup["file"].get<std::string>()
+          << (backup["intact"].get<bool>() ? "" : "  NOT INTACT") << "\n";
+    }
+  } else if (data.contains("devices")) {
+    for (const nlohmann::json& device : data["devices"]) {
+      out << device["index"].get<int>() << "  " << device["path"].get<std::string>() << "  "
+          << device["chip"].get<std::string>() << " rev " << device["revision"].get<int>() << "  "
+          << device["flash"].get<std::string>() << "  fw "
+          << device["firmware_version"].get<std::string>() << "  "
+          << device["volumes"].get<std::string>() << "\n";
+    }
+  } else if (data.contains("device") && request.Verb == "info") {
+    for (const auto& [key, value] : data["device"].items()) {
+      out << key << ": " << (value.is_string() ? value.get<std::string>() : value.dump()) << "\n";
+    }
+  }
+  if (data.contains("auto_backup") && data["auto_backup"].is_object()) {
+    out << "backup: " << data["auto_backup"]["file"].get<std::string>() << "\n";
+  }
+  if (data.contains("run")) {
+    for (const nlohmann::json& box : data["run"]["boxes"]) {
+      out << "message: " << box.get<std::string>() << "\n";
+    }
+  }
+  std::ostream& to = outcome.Code == ExitCode::Success ? out : err;
+  if (!outcome.Message.empty()) {
+    to << (outcome.Code == ExitCode::Success || outcome.Code == ExitCode::PowerCycle ? ""
+                                                                                     : "q71xfw: ")
+       << outcome.Message << "\n";
+  }
+}
+
+void WriteJson(std::ostream& out, const VerbRequest& request, const VerbOutcome& outcome) {
+  nlohmann::json document = outcome.Data;
+  document["schema"] = kReportSchemaVersion;
+  document["program_version"] = Q71X_PROGRAM_VERSION;
+  document["verb"] = request.Verb;
+  document["exit_code"] = static_cast<int>(outcome.Code);
+  document["code"] = ExitCodeName(outcome.Code);
+  document["ok"] = outcome.Code == ExitCode::Success || outcome.Code == ExitCode::PowerCycle;
+  document["message"] = outcome.Message;
+  out << document.dump(2) << "\n";
+}
+
+}  // namespace
+
+int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
+  CLI::App app{
+      "Lists QV4071x-family bridges and backs up, checks, updates and erases their "
+      "firmware.",
+      "q71xfw"};
+  app.set_version_flag("--version", Q71X_PROGRAM_VERSION);
+  app.require_subcommand(1);
+  // Global options may follow the verb, as scripts tend to write them.
+  app.fallthrough();
+  GlobalOptions global;
+  VerbRequest request;
+  app.add_flag("--json", global.Json, "One JSON document on standard output");
+  app.add_flag("--yes,-y", request.Yes, "Confirm update and erase without asking");
+  app.add_flag("--force", request.Force, "Take an image the chip check refuses (with a warning)");
+  app.add_flag("--no-backup", request.NoBackup, "No automatic backup before update and erase");
+  app.add_option("--flash-part", request.FlashPart,
+                 "Parallel-flash families: the item of the flash-type list (0 first)");
+  app.add_flag("--sim", global.Sim, "Work on the simulated enclosures instead of the machine's");
+  app.add_option("--state", global.State, "The simulator's state folder (with --sim)");
+
+  app.add_subcommand("list", "Every bridge with its chip, flash and firmware version");
+  app.add_subcommand("backups",
+                     "The automatic backups kept, by device, each checked against its "
+                     "record");
+  CLI::App* info = app.add_subcommand("info", "The chip check's facts for one device");
+  CLI::App* check = app.add_subcommand("check",
+                                       "Whether an image belongs to the chip; writes "
+                                       "nothing");
+  CLI::App* backup = app.add_subcommand("backup", "Read the firmware into a new file");
+  CLI::App* update = app.add_subcommand("update", "Write an image (after an automatic backup)");
+  CLI::App* erase = app.add_subcommand("erase", "Erase the firmware (after an automatic backup)");
+  for (CLI::App* verb : {info, check, backup, update, erase}) {
+    verb->add_option("DEVICE", request.Device, "List index, device path or chip name")->required();
+  }
+  check->add_option("IMAGE", request.File, "Firmware image")->required();
+  update->add_option("IMAGE", request.File, "Firmware image")->required();
+  backup->add_option("FILE", request.File, "The new backup file")->required();
+
+  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    *env.Out << app.help();
+    return 0;
+  } catch (const CLI::CallForVersion&) {
+    *env.Out << Q71X_PROGRAM_VERSION << "\n";
+    return 0;
+  } catch (const CLI::ParseError& error) {
+    VerbOutcome outcome;
+    outcome.Code = ExitCode::Usage;
+    outcome.Message = error.what();
+    if (global.Json) {
+      WriteJson(*env.Out, request, outcome);
+    } else {
+      *env.Err << "q71xfw: " << error.what() << "\nRun q71xfw --help for the verbs.\n";
+    }
+    return static_cast<int>(ExitCode::Usage);
+  }
+  request.Verb = app.get_subcommands().front()->get_name();
+
+  VerbOutcome outcome;
+  if (!global.State.empty() && !global.Sim) {
+    outcome.Code = ExitCode::Usage;
+    outcome.Message = "--state needs --sim";
+  } else {
+    std::optional<SimulatedMachine> machine;
+    std::unique_ptr<Platform> osPlatform;
+    Platform* platform = nullptr;
+    if (global.Sim) {
+      machine.emplace(global.State, env);
+      platform = &machine->ThePlatform();
+    } else if (env.OsPlatform) {
+      osPlatform = env.OsPlatform();
+      platform = osPlatform.get();
+    }
+    if (platform == nullptr) {
+      outcome.Code = ExitCode::Usage;
+      outcome.Message = "this build has no device access; use --sim";
+    } else {
+      ScopedActivePlatform use(*platform);
+      {
+        CliSession session;
+        outcome = RunVerb(session, request, env);
+      }
+      if (machine) {
+        for (const std::string& file : machine->Save()) {
+          *env.Err << "q71xfw: cannot write: " << file << "\n";
+        }
+      }
+    }
+  }
+  if (global.Json) {
+    WriteJson(*env.Out, request, outcome);
+  } else {
+    WriteText(*env.Out, *env.Err, request, outcome);
+  }
+  return static_cast<int>(outcome.Code);
+}
+
+}  // namespace q71x::cli

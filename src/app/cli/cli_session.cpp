@@ -1,0 +1,121 @@
+#include "src/app/cli/cli_session.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "src/device/discovery.h"
+#include "src/update/run_claim.h"
+
+namespace q71x::cli {
+namespace {
+
+// The core's timers drive the hot-plug debounce only; a command-line run has none.
+class NoTimers final : public WindowTimers {
+ public:
+  void SetExpiryHandler(ExpiryHandler) override {}
+  void SetTimer(int, int) override {}
+  void KillTimer(int) override {}
+};
+
+Control ActionBox(EngineeringAction action) {
+  return action == EngineeringAction::EraseOnly ? Control::EraseOnlyCheck
+                                                : Control::BackupFWCheckBox;
+}
+
+}  // namespace
+
+CliSession::CliSession() : core_(view_, std::make_unique<NoTimers>(), std::string()) {
+  core_.Start();
+}
+
+CliSession::~CliSession() {
+  core_.Shutdown();
+}
+
+DeviceFacts CliSession::Select(int index) {
+  const std::size_t boxesBefore = boxes_.Boxes().size();
+  core_.DeviceListChanged(index);
+  DeviceFacts facts;
+  facts.Index = index;
+  const DeviceEntry& entry = core_.Devices()[static_cast<std::size_t>(index)];
+  facts.Path = entry.DevicePath;
+  facts.ListText = core_.DeviceItems()[static_cast<std::size_t>(index)];
+  facts.Is1394 = IsPathOn1394(entry.DevicePath);
+  facts.Chip = core_.Controls(Control::ChipLabelEdit).Text;
+  facts.ChipType = core_.State().ChipType;
+  facts.ChipRevision = core_.State().ChipRevision;
+  facts.FlashVendor = core_.State().FlashVendor;
+  facts.FlashText = core_.Controls(Control::SFlashTypeLable).Text;
+  facts.ConfigLevel = core_.State().ConfigLevel;
+  facts.FirmwareVersion = core_.Controls(Control::FwVerLableEdit).Text;
+  facts.Volumes = core_.Controls(Control::DiskLetterLable).Text;
+  facts.FirmwareSize = core_.Settings().FirmwareSize;
+  facts.Status = core_.StatusText();
+  facts.Boxes = boxes_.TextsSince(boxesBefore);
+  facts.Procedure = core_.PlannedProcedure();
+  return facts;
+}
+
+ImageCheck CliSession::GiveImage(const std::string& imagePath, bool force) {
+  const std::size_t boxesBefore = boxes_.Boxes().size();
+  ImageCheck check;
+  core_.FirmwareFileEdited(imagePath);
+  check.RunAllowed = core_.Controls(Control::UpdateBtn).Enabled;
+  check.Boxes = boxes_.TextsSince(boxesBefore);
+  check.Mismatch = !check.RunAllowed && !check.Boxes.empty();
+  check.Status = core_.StatusText();
+  if (check.Mismatch && force) {
+    // Load File warns with the same box and then enables Run: the window's override.
+    boxes_.AnswerNextOpenFile(imagePath);
+    core_.LoadBtnClick();
+    check.RunAllowed = core_.Controls(Control::UpdateBtn).Enabled;
+    check.Forced = check.RunAllowed;
+    check.Boxes = boxes_.TextsSince(boxesBefore);
+    check.Status = core_.StatusText();
+  }
+  return check;
+}
+
+RunReport CliSession::RunUpdate() {
+  return PressRun(EngineeringAction::Update);
+}
+
+RunReport CliSession::RunAction(EngineeringAction action, const std::string& backupFile) {
+  core_.TickChanged(Control::RdCheckBox, true);
+  if (action == EngineeringAction::BackupOnly) {
+    core_.BackupFileEdited(backupFile);
+  }
+  core_.TickChanged(ActionBox(action), true);
+  RunReport report = PressRun(action);
+  // Untick as the operator would, so that a later Run is an update again.
+  core_.TickChanged(ActionBox(action), false);
+  core_.TickChanged(Control::RdCheckBox, false);
+  return report;
+}
+
+RunReport CliSession::PressRun(EngineeringAction action) {
+  RunReport report;
+  report.Action = action;
+  if (!core_.Controls(Control::UpdateBtn).Enabled) {
+    report.Status = core_.StatusText();
+    return report;
+  }
+  const std::size_t boxesBefore = boxes_.Boxes().size();
+  const std::vector<std::string>& history = core_.StatusHistory();
+  const std::size_t historyBefore = history.size();
+  core_.UpdateBtnClick();
+  report.Procedure = core_.LastProcedure();
+  report.Result = core_.LastResult();
+  report.Status = core_.StatusText();
+  report.Boxes = boxes_.TextsSince(boxesBefore);
+  // The core keeps the latest entries only; a run that outgrew it reports what is kept.
+  const std::size_t first =
+      history.size() < ToolCore::kStatusHistoryLength ? std::min(historyBefore, history.size()) : 0;
+  report.StatusHistory.assign(history.begin() + static_cast<std::ptrdiff_t>(first), history.end());
+  report.PowerCycle = std::any_of(report.Boxes.begin(), report.Boxes.end(), IsPowerCycleBox);
+  report.Claimed =
+      report.Result == 1 && RunClaimsSuccess(report.Procedure, action, report.Status, report.Boxes);
+  return report;
+}
+
+}  // namespace q71x::cli

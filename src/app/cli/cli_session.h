@@ -1,0 +1,89 @@
+#pragma once
+// The tool core as the command line drives it: a headless view, recorded boxes, and the
+// operator's steps (choose a device, give a file name, tick an action, press Run) done through
+// the core's own handlers. What it returns is what the core and the procedures said; the only
+// thing added is the claim rule of src/update/run_claim.h.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "src/app/cli/box_recorder.h"
+#include "src/tool/headless_view.h"
+#include "src/tool/tool_core.h"
+#include "src/update/update_procedure.h"
+
+namespace q71x::cli {
+
+// The chip check's facts for one device, as the window's fields show them.
+struct DeviceFacts {
+  int Index = -1;
+  std::string Path;
+  std::string ListText;  // the device list's item
+  bool Is1394 = false;
+  std::string Chip;  // "Chip" field: the chip type's name
+  int ChipType = 0;
+  int ChipRevision = 0;
+  int FlashVendor = 0;
+  std::string FlashText;  // serial-flash families: the flash-type field
+  int ConfigLevel = 0;
+  std::string FirmwareVersion;
+  std::string Volumes;  // drive letters or volume names, as the field shows them
+  std::uint32_t FirmwareSize = 0;
+  std::string Status;                                 // what the check left in the status field
+  std::vector<std::string> Boxes;                     // boxes the check showed
+  UpdateProcedure Procedure = UpdateProcedure::None;  // what Run would start
+};
+
+// Whether an image may be run on the selected device, as the chip check decided it.
+struct ImageCheck {
+  bool RunAllowed = false;  // Run is enabled with this image
+  bool Mismatch = false;    // the check showed its mismatch box
+  bool Forced = false;      // Load File's override enabled Run despite the box
+  std::string Status;
+  std::vector<std::string> Boxes;
+};
+
+struct RunReport {
+  EngineeringAction Action = EngineeringAction::Update;
+  UpdateProcedure Procedure = UpdateProcedure::None;
+  int Result = -1;                         // the procedure's return; -1 when none ran
+  bool Claimed = false;                    // returned 1 and said it succeeded
+  bool PowerCycle = false;                 // it asked for a power cycle
+  std::string Status;                      // the status field at the end
+  std::vector<std::string> StatusHistory;  // every status text the run set, oldest first
+  std::vector<std::string> Boxes;
+};
+
+class CliSession {
+ public:
+  // Starts the core, which lists the devices.
+  CliSession();
+  ~CliSession();
+  CliSession(const CliSession&) = delete;
+  CliSession& operator=(const CliSession&) = delete;
+
+  int DeviceCount() const { return core_.DeviceCount(); }
+  const std::string& PathOf(int index) const {
+    return core_.Devices()[static_cast<std::size_t>(index)].DevicePath;
+  }
+  // Selects the device (the chip check runs) and returns its facts.
+  DeviceFacts Select(int index);
+  // The flash-type list's item (parallel-flash families).
+  void ChooseFlashPart(int item) { core_.FlashTypeChanged(item); }
+  // Gives the image to the selected device's check; with `force`, Load File's override.
+  ImageCheck GiveImage(const std::string& imagePath, bool force);
+  // Run with the image given; or one of the engineering actions (the backup file for
+  // BackupOnly).
+  RunReport RunUpdate();
+  RunReport RunAction(EngineeringAction action, const std::string& backupFile = {});
+
+ private:
+  RunReport PressRun(EngineeringAction action);
+
+  HeadlessView view_;
+  BoxRecorder boxes_;
+  ToolCore core_;
+};
+
+}  // namespace q71x::cli

@@ -1,0 +1,21 @@
+#pragma once
+// Which device a DEVICE argument names: a list index ("0", "1", ...), a device path as `list`
+// prints it, or a chip name ("QV40714", any case) that exactly one listed device has.
+
+#include <string>
+
+#include "src/app/cli/cli_session.h"
+#include "src/app/cli/exit_codes.h"
+
+namespace q71x::cli {
+
+struct DeviceChoice {
+  int Index = -1;  // -1: none; Error and Message say why
+  ExitCode Error = ExitCode::Success;
+  std::string Message;
+};
+
+// Names are tried as an index, then as a path, then as a chip name (which checks every device).
+DeviceChoice ChooseDevice(CliSession& session, const std::string& name);
+
+}  // namespace q71x::cli

@@ -1,0 +1,37 @@
+#pragma once
+// The command line's exit codes. Scripts branch on them, so a value never changes meaning; the
+// names are what the JSON document's "code" field carries.
+
+namespace q71x::cli {
+
+enum class ExitCode {
+  Success = 0,
+  OperationFailed = 1,  // the device operation ran and did not claim success, or could not start
+  Usage = 2,            // the command line is wrong, or confirmation was not given
+  NoSuchDevice = 3,     // no device, or a name that matches more than one
+  ImageRefused = 4,     // the image does not belong to the chip (and --force was not given)
+  AccessDenied = 5,     // the system refused access to a file the run needs
+  PowerCycle = 6,       // done; the enclosure must be powered off and on now
+};
+
+inline const char* ExitCodeName(ExitCode code) {
+  switch (code) {
+    case ExitCode::Success:
+      return "ok";
+    case ExitCode::OperationFailed:
+      return "operation-failed";
+    case ExitCode::Usage:
+      return "usage";
+    case ExitCode::NoSuchDevice:
+      return "no-such-device";
+    case ExitCode::ImageRefused:
+      return "image-refused";
+    case ExitCode::AccessDenied:
+      return "access-denied";
+    case ExitCode::PowerCycle:
+      return "power-cycle";
+  }
+  return "unknown";
+}
+
+}  // namespace q71x::cli

@@ -1,0 +1,18 @@
+#pragma once
+// The JSON forms of the session's records, as docs/cli.md documents them.
+
+#include <nlohmann/json.hpp>
+
+#include "src/app/cli/auto_backup.h"
+#include "src/app/cli/cli_session.h"
+#include "src/app/cli/kept_backups.h"
+
+namespace q71x::cli {
+
+nlohmann::json DeviceJson(const DeviceFacts& device);
+nlohmann::json ImageCheckJson(const ImageCheck& check);
+nlohmann::json RunJson(const RunReport& run);
+nlohmann::json AutoBackupJson(const AutoBackup& backup);
+nlohmann::json KeptBackupJson(const KeptBackup& backup);
+
+}  // namespace q71x::cli

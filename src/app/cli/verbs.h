@@ -1,0 +1,33 @@
+#pragma once
+// The verbs: each one a short sequence of operator steps on the core, ending in an exit code, a
+// message, and the facts for the report.
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "src/app/cli/cli_environment.h"
+#include "src/app/cli/cli_session.h"
+#include "src/app/cli/exit_codes.h"
+
+namespace q71x::cli {
+
+struct VerbRequest {
+  std::string Verb;  // list, info, check, backup, update, erase
+  std::string Device;
+  std::string File;  // the image (check, update) or the backup file (backup)
+  bool Yes = false;
+  bool Force = false;
+  bool NoBackup = false;
+  int FlashPart = -1;  // -1: the list's own choice
+};
+
+struct VerbOutcome {
+  ExitCode Code = ExitCode::Success;
+  std::string Message;
+  nlohmann::json Data = nlohmann::json::object();  // verb-specific members of the report
+};
+
+VerbOutcome RunVerb(CliSession& session, const VerbRequest& request, CliEnvironment& env);
+
+}  // namespace q71x::cli

@@ -1,0 +1,15 @@
+#pragma once
+// A whole file's bytes in one read: simulated disk areas run to megabytes, and backups are read
+// back whole to be hashed and compared.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+namespace q71x {
+
+// Nothing when the file cannot be opened or is not read to its end.
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path);
+
+}  // namespace q71x

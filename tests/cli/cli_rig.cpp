@@ -1,0 +1,100 @@
+#include "tests/cli/cli_rig.h"
+
+#include <algorithm>
+#include <sstream>
+
+#include "sim/quiet_stdout.h"
+#include "sim/simulated_system.h"
+#include "src/app/cli/cli_program.h"
+#include "src/app/sim/sim_state_folder.h"
+
+namespace q71x::testing {
+namespace {
+
+// Preset paths end in ":<key>".
+bool EndsWithKey(const std::string& path, const std::string& key) {
+  return path.size() > key.size() && path.compare(path.size() - key.size(), key.size(), key) == 0 &&
+         path[path.size() - key.size() - 1] == ':';
+}
+
+}  // namespace
+
+CliRun CliRig::Text(std::vector<std::string> args) {
+  args.insert(args.begin(), {"--sim", "--state", State.string()});
+  std::ostringstream out;
+  std::ostringstream err;
+  std::istringstream in(Input);
+  cli::CliEnvironment env;
+  env.Out = &out;
+  env.Err = &err;
+  env.In = &in;
+  env.Terminal = Terminal;
+  env.DataFolder = Data;
+  env.PrepareSimulation = [this](sim::SimulatedSystem& system) {
+    if (!Plugged.empty()) {
+      // Exactly the named enclosures plugged in: the demo machine leaves some unplugged.
+      std::vector<std::string> unplug;
+      std::vector<std::string> plug;
+      for (const auto& enclosure : system.Enclosures()) {
+        const bool wanted =
+            std::any_of(Plugged.begin(), Plugged.end(),
+                        [&](const std::string& key) { return EndsWithKey(enclosure->Path, key); });
+        (wanted ? plug : unplug).push_back(enclosure->Path);
+      }
+      for (const std::string& path : unplug) {
+        system.Unplug(path);
+      }
+      for (const std::string& path : plug) {
+        system.Plug(path);
+      }
+    }
+    if (Prepare) {
+      Prepare(system);
+    }
+  };
+  CliRun run;
+  {
+    sim::QuietStdout quiet;
+    run.Code = cli::RunCommandLine(args, env);
+  }
+  run.Out = out.str();
+  run.Err = err.str();
+  return run;
+}
+
+CliRun CliRig::Json(std::vector<std::string> args) {
+  args.insert(args.begin(), "--json");
+  CliRun run = Text(std::move(args));
+  run.Json = nlohmann::json::parse(run.Out);
+  return run;
+}
+
+std::string CliRig::PathOf(const std::string& presetKey) {
+  const CliRun list = Json({"list"});
+  for (const nlohmann::json& device : list.Json["devices"]) {
+    const std::string path = device["path"].get<std::string>();
+    if (EndsWithKey(path, presetKey)) {
+      return path;
+    }
+  }
+  return {};
+}
+
+std::string CliRig::ImageOf(const std::string& presetKey) const {
+  return (State / "images" / (presetKey + ".bin")).string();
+}
+
+std::vector<std::uint8_t> CliRig::Memory(const std::string& path, const char* fileName) const {
+  return ReadFileBytes(SimStateFolder(State).EnclosureFolder(path) / fileName);
+}
+
+std::filesystem::path CliRig::BackupFolder() const {
+  return Data / "q71xfw" / "backups";
+}
+
+bool Contains(const std::vector<std::uint8_t>& haystack, const std::vector<std::uint8_t>& needle) {
+  return !needle.empty() && std::search(haystack.begin(), haystack.end(), needle.begin(),
+                                        needle.end()) != haystack.end();
+}
+
+}  // namespace q71x::testing

@@ -1,0 +1,55 @@
+#pragma once
+// q71xfw run in-process over the simulated machine of its --sim option, with a state folder and
+// a data folder of the test's own, so that every run can be judged by the memories the state
+// folder keeps afterwards.
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "src/app/cli/cli_environment.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/temp_dir.h"
+
+namespace q71x::testing {
+
+struct CliRun {
+  int Code = -1;
+  std::string Out;
+  std::string Err;
+  nlohmann::json Json;  // the document, when --json was given
+};
+
+class CliRig {
+ public:
+  // q71xfw --sim --state <state> --json ARGS...
+  CliRun Json(std::vector<std::string> args);
+  // q71xfw --sim --state <state> ARGS...
+  CliRun Text(std::vector<std::string> args);
+
+  // The device path of a preset of the demo machine, from `list --json`.
+  std::string PathOf(const std::string& presetKey);
+  // The sample image the simulator wrote for a preset.
+  std::string ImageOf(const std::string& presetKey) const;
+  // A memory file of an enclosure in the state folder; empty when there is none.
+  std::vector<std::uint8_t> Memory(const std::string& path, const char* fileName) const;
+  std::filesystem::path BackupFolder() const;
+
+  TempDir Dir;
+  std::filesystem::path State = Dir.path() / "state";
+  std::filesystem::path Data = Dir.path() / "data";
+  bool Terminal = false;
+  std::string Input;
+  std::function<void(sim::SimulatedSystem&)> Prepare;
+  // The demo machine has more enclosures than the list takes; when set, only the presets named
+  // here stay plugged in.
+  std::vector<std::string> Plugged;
+};
+
+// Whether `needle` occurs in `haystack`.
+bool Contains(const std::vector<std::uint8_t>& haystack, const std::vector<std::uint8_t>& needle);
+
+}  // namespace q71x::testing
