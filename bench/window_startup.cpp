@@ -41,6 +41,17 @@
 namespace q71x::bench {
 namespace {
 
+// A control of the window by its layout name (the window keeps its controls to itself).
+template <typename W>
+W* Child(QWidget& window, const char* name) {
+  W* found = window.findChild<W*>(QString::fromLatin1(name));
+  if (found == nullptr) {
+    std::fprintf(stderr, "no control named %s\n", name);
+    std::exit(2);
+  }
+  return found;
+}
+
 constexpr int kEnclosures = 16;
 constexpr int kPaintWaitMs = 5000;
 
