@@ -6,6 +6,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "src/device/platform/user_data_folder.h"
 #include "src/update/durable_file.h"
 
 namespace q71x {
@@ -184,24 +185,8 @@ bool ParseJournalEntry(const std::vector<std::uint8_t>& bytes, JournalEntry& ent
 }
 
 fs::path RecoveryJournal::DefaultFolder() {
-#ifdef _WIN32
-  const char* local = std::getenv("LOCALAPPDATA");
-  if (local == nullptr || *local == '\0') {
-    return {};
-  }
-  return fs::path(local) / kToolFolder / kJournalFolder;
-#else
-  const char* data = std::getenv("XDG_DATA_HOME");
-  // The base directory specification: a relative path there is to be ignored.
-  if (data != nullptr && *data == '/') {
-    return fs::path(data) / kToolFolder / kJournalFolder;
-  }
-  const char* home = std::getenv("HOME");
-  if (home == nullptr || *home == '\0') {
-    return {};
-  }
-  return fs::path(home) / ".local" / "share" / kToolFolder / kJournalFolder;
-#endif
+  const fs::path base = UserDataFolder();
+  return base.empty() ? base : base / kToolFolder / kJournalFolder;
 }
 
 std::string RecoveryJournal::Record(JournalEntry& entry) {
