@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <map>
+#include <set>
 
 #include "sim/fault_injector.h"
 #include "sim/simulated_system.h"
@@ -186,12 +188,50 @@ TEST_F(CliVerify, AReadFaultIsNeverAMatch) {
     rig_.Prepare = nullptr;
     EXPECT_EQ(run.Code, 1) << run.Out;
     EXPECT_FALSE(run.Json["ok"].get<bool>());
-    if (run.Json.contains("comparison")) {
-      EXPECT_EQ(run.Json["comparison"]["result"], "unproven");
-      EXPECT_FALSE(run.Json["comparison"]["problem"].get<std::string>().empty());
-    }
+    ASSERT_TRUE(run.Json.contains("comparison")) << run.Out;
+    EXPECT_EQ(run.Json["comparison"]["result"], "unproven");
+    EXPECT_FALSE(run.Json["comparison"]["problem"].get<std::string>().empty());
     EXPECT_EQ(run.Json["message"].get<std::string>().find("match:"), std::string::npos);
     EXPECT_EQ(Memories(rig_, path), updated);
+  }
+}
+
+// The commands a run sent to `path` that carry data out or none at all: every erase, program,
+// unprotect and write-enable is one of those.
+std::set<std::vector<std::uint8_t>> NonReadCommands(CliRig& rig, const std::string& path,
+                                                    const std::vector<std::string>& args) {
+  std::set<std::vector<std::uint8_t>> commands;
+  rig.Inspect = [&](sim::SimulatedSystem& system) {
+    for (const sim::LoggedCommand* command : system.Log().ForPath(path)) {
+      if (!command->DataIn) {
+        commands.insert(command->Cdb);
+      }
+    }
+  };
+  const CliRun run = rig.Json(args);
+  rig.Inspect = nullptr;
+  EXPECT_FALSE(run.Json.is_null());
+  return commands;
+}
+
+// The command log: verify sends nothing but what the chip check of `check` sends and reads; the
+// parallel-flash bridge is switched to its flash (one command without data) as its backup does.
+TEST_F(CliVerify, SendsNoCommandBeyondTheChipCheckButReads) {
+  for (const Family& family : kFamilies) {
+    SCOPED_TRACE(family.Key);
+    const std::string path = rig_.PathOf(family.Key);
+    const std::string image = rig_.ImageOf(family.Key);
+    const auto checked = NonReadCommands(rig_, path, {"check", path, image});
+    const auto verified = NonReadCommands(rig_, path, {"verify", path, image});
+    std::vector<std::vector<std::uint8_t>> extra;
+    std::set_difference(verified.begin(), verified.end(), checked.begin(), checked.end(),
+                        std::back_inserter(extra));
+    const bool parallel = std::string(family.MemoryFile) == kParallelFlashFileName;
+    EXPECT_LE(extra.size(), parallel ? 1u : 0u);
+    // The update's erase and program commands are what this would catch.
+    const auto updated = NonReadCommands(
+        rig_, path, WithFlashPart(family, {"--yes", "--no-backup", "update", path, image}));
+    EXPECT_FALSE(std::includes(checked.begin(), checked.end(), updated.begin(), updated.end()));
   }
 }
 

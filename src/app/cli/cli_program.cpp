@@ -44,6 +44,7 @@ class SimulatedMachine {
     platform_->SetKeepHistory(false);
   }
   Platform& ThePlatform() { return *platform_; }
+  sim::SimulatedSystem& System() { return system_; }
   std::vector<std::string> Save() { return folder_.Save(system_); }
 
  private:
@@ -203,6 +204,9 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
       {
         CliSession session;
         outcome = RunVerb(session, request, env);
+      }
+      if (machine && env.InspectSimulation) {
+        env.InspectSimulation(machine->System());
       }
       if (machine) {
         for (const std::string& file : machine->Save()) {
