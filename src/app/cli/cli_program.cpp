@@ -110,8 +110,8 @@ void WriteJson(std::ostream& out, const VerbRequest& request, const VerbOutcome&
 
 int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
   CLI::App app{
-      "Lists QV4071x-family bridges and backs up, checks, updates and erases their "
-      "firmware.",
+      "Lists QV4071x-family bridges and backs up, checks, updates, erases, verifies and "
+      "restores their firmware.",
       "q71xfw"};
   app.set_version_flag("--version", Q71X_PROGRAM_VERSION);
   app.require_subcommand(1);
