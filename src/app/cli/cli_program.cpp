@@ -14,6 +14,7 @@
 #include "src/app/sim/sample_images.h"
 #include "src/app/sim/sim_state_folder.h"
 #include "src/device/platform/sim/sim_platform.h"
+#include "src/device/platform/sim/wall_clock_pacing.h"
 
 namespace q71x::cli {
 namespace {
@@ -22,14 +23,16 @@ struct GlobalOptions {
   bool Json = false;
   bool Sim = false;
   std::string State;
+  std::string Pace;
 };
 
 // The simulated machine of the simulator executable, with its memories and sample images in
 // the state folder.
 class SimulatedMachine {
  public:
-  SimulatedMachine(const std::string& state, CliEnvironment& env)
-      : folder_(state.empty() ? DefaultSimStateFolder() : std::filesystem::path(state)) {
+  SimulatedMachine(const std::string& state, double pace, CliEnvironment& env)
+      : folder_(state.empty() ? DefaultSimStateFolder() : std::filesystem::path(state)),
+        pacing_(pace) {
     sim::AddDemoMachine(system_);
     for (const std::string& file : folder_.Restore(system_)) {
       *env.Err << "q71xfw: left out (size does not fit): " << file << "\n";
@@ -42,6 +45,9 @@ class SimulatedMachine {
     }
     platform_.emplace(system_);
     platform_->SetKeepHistory(false);
+    if (pacing_.Enabled()) {
+      platform_->SetPacing(&pacing_);
+    }
   }
   Platform& ThePlatform() { return *platform_; }
   sim::SimulatedSystem& System() { return system_; }
@@ -50,6 +56,7 @@ class SimulatedMachine {
  private:
   SimStateFolder folder_;
   sim::SimulatedSystem system_;
+  WallClockPacing pacing_;
   std::optional<SimPlatform> platform_;
 };
 
@@ -129,6 +136,10 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
                  "Parallel-flash families: the item of the flash-type list (0 first)");
   app.add_flag("--sim", global.Sim, "Work on the simulated enclosures instead of the machine's");
   app.add_option("--state", global.State, "The simulator's state folder (with --sim)");
+  app.add_option("--pace", global.Pace, std::string(kPaceOptionHelp) + " (with --sim)")
+      ->check([](const std::string& text) {
+        return ParsePace(text) ? std::string() : std::string("a number of 0 or more");
+      });
 
   app.add_subcommand("list", "Every bridge with its chip, flash and firmware version");
   app.add_subcommand("backups",
@@ -182,15 +193,15 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
   request.Verb = app.get_subcommands().front()->get_name();
 
   VerbOutcome outcome;
-  if (!global.State.empty() && !global.Sim) {
+  if ((!global.State.empty() || !global.Pace.empty()) && !global.Sim) {
     outcome.Code = ExitCode::Usage;
-    outcome.Message = "--state needs --sim";
+    outcome.Message = global.State.empty() ? "--pace needs --sim" : "--state needs --sim";
   } else {
     std::optional<SimulatedMachine> machine;
     std::unique_ptr<Platform> osPlatform;
     Platform* platform = nullptr;
     if (global.Sim) {
-      machine.emplace(global.State, env);
+      machine.emplace(global.State, ParsePace(global.Pace).value_or(0), env);
       platform = &machine->ThePlatform();
     } else if (env.OsPlatform) {
       osPlatform = env.OsPlatform();

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "src/app/win32/win32_window_timers.h"
 #include "src/tool/tool_core.h"
@@ -37,6 +38,9 @@ class Win32ToolWindow final : public ToolView {
   void SetProcedureFinishedHandler(std::function<void()> handler) {
     procedureFinished_ = std::move(handler);
   }
+  // A helper window beside this one that takes the operator's clicks even while a procedure
+  // runs (the simulator's enclosure panel); this window's own input waits meanwhile.
+  void LetInputThroughWhileBusy(HWND helper) { inputHelpers_.push_back(helper); }
 
   // ToolView.
   void ShowText(Control control, const std::string& text) override;
@@ -83,6 +87,7 @@ class Win32ToolWindow final : public ToolView {
   std::unique_ptr<ToolCore> core_;
   HDEVNOTIFY usbNotification_ = nullptr;
   std::function<void()> procedureFinished_;
+  std::vector<HWND> inputHelpers_;
   // Set while the view itself changes a control: the notifications that causes are not the
   // operator's and must not reach the core.
   int applying_ = 0;
