@@ -12,6 +12,7 @@
 #include "src/update/nvram_flash_update.h"
 #include "src/update/serial_flash_update.h"
 #include "tests/support/debug_lines.h"
+#include "tests/update/journal_expectations.h"
 #include "tests/update/serial_flash_rig.h"
 
 namespace q71x::testing {
@@ -109,9 +110,7 @@ TEST(KeptAreaJournal, RunsThatEndWithTheAreaInPlaceLeaveNoEntry) {
 
       ::testing::internal::GetCapturedStdout();
       EXPECT_EQ(rig.config, rig.FlashRange(c.Device.ConfigOffset, c.Device.ConfigBytes));
-      const JournalListing listing = journal.List();
-      EXPECT_TRUE(listing.Open.empty());
-      EXPECT_TRUE(listing.Problems.empty());
+      ExpectJournalClean(journal);
     }
   }
 }
