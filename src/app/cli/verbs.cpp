@@ -139,8 +139,41 @@ VerbOutcome Check(CliSession& session, const VerbRequest& request, const DeviceF
   return outcome;
 }
 
+// A device whose configuration area waits in the recovery journal is not written: the run would
+// keep what the flash holds now (erased or half-written bytes) as the device's configuration.
+std::optional<VerbOutcome> RecoveryFirst(const DeviceFacts& device) {
+  if (!device.RecoveryPending) {
+    return std::nullopt;
+  }
+  return Fail(ExitCode::OperationFailed,
+              "the recovery journal keeps the configuration area this device lost; put it back "
+              "first with: q71xfw info " +
+                  std::to_string(device.Index) + " --yes");
+}
+
+// info: the check asks whether an area the journal keeps for the device goes back; the answer
+// was given as the check ran.
+VerbOutcome Info(const DeviceFacts& device) {
+  if (device.RecoveryConfirmed) {
+    return device.RecoveryPending
+               ? Fail(ExitCode::OperationFailed, device.Status)
+               : VerbOutcome{ExitCode::Success, device.Status, nlohmann::json::object()};
+  }
+  VerbOutcome outcome;
+  outcome.Message = device.Chip;
+  if (device.RecoveryPending) {
+    outcome.Message +=
+        "; recovery pending: the recovery journal keeps its configuration area "
+        "(give --yes to put it back)";
+  }
+  return outcome;
+}
+
 VerbOutcome Update(CliSession& session, const VerbRequest& request, CliEnvironment& env,
                    const DeviceFacts& device) {
+  if (auto stop = RecoveryFirst(device)) {
+    return *stop;
+  }
   VerbOutcome outcome = Check(session, request, device);
   if (outcome.Code == ExitCode::ImageRefused && request.Force) {
     outcome = VerbOutcome{};
@@ -168,6 +201,9 @@ VerbOutcome Update(CliSession& session, const VerbRequest& request, CliEnvironme
 
 VerbOutcome Erase(CliSession& session, const VerbRequest& request, CliEnvironment& env,
                   const DeviceFacts& device) {
+  if (auto stop = RecoveryFirst(device)) {
+    return *stop;
+  }
   VerbOutcome outcome;
   if (!Confirmed("Erase the firmware of " + device.Path + " (" + device.Chip + ")?", request,
                  env)) {
@@ -223,6 +259,11 @@ VerbOutcome RunVerb(CliSession& session, const VerbRequest& request, CliEnvironm
       return *refusal;
     }
   }
+  if (request.Verb == "info") {
+    session.AnswerRecoveryWith([&request, &env](const MessageBoxRequest& question) {
+      return Confirmed(question.Text, request, env);
+    });
+  }
   Chosen chosen = Choose(session, request);
   if (!chosen.Device) {
     return chosen.Refusal;
@@ -230,7 +271,7 @@ VerbOutcome RunVerb(CliSession& session, const VerbRequest& request, CliEnvironm
   const DeviceFacts& device = *chosen.Device;
   VerbOutcome outcome;
   if (request.Verb == "info") {
-    outcome.Message = device.Chip;
+    outcome = Info(device);
   } else if (request.Verb == "check") {
     outcome = Check(session, request, device);
   } else if (request.Verb == "update") {
