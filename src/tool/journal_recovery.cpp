@@ -64,7 +64,10 @@ void ToolCore::OfferJournalRecovery() {
         return RestoreJournalArea(*this, path, kept);
       });
     }
-    SetStatus(std::string(restored == 1 ? kJournalRestoredText : kJournalRestoreFailText));
+    // A box, not the status field: the checks that follow at start-up clear the field.
+    ShowMessageBox(std::string(restored == 1 ? kJournalRestoredText : kJournalRestoreFailText),
+                   std::string(kJournalCaption),
+                   restored == 1 ? MessageIcon::Information : MessageIcon::Error);
   }
 }
 

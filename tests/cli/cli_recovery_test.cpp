@@ -88,6 +88,7 @@ TEST(CliRecovery, AnAreaLostToAPullIsPendingUntilInfoPutsItBack) {
 
   const CliRun restored = rig.Json({"--yes", "info", path});
   EXPECT_EQ(restored.Code, 0) << restored.Out;
+  EXPECT_EQ(restored.Json["message"], "Write NVRAM back from journal Success!!");
   EXPECT_FALSE(restored.Json["device"]["recovery_pending"].get<bool>());
   EXPECT_EQ(AreaOf(rig.Memory(path, kFlashFileName)), original);
   EXPECT_FALSE(Pending(rig, path));

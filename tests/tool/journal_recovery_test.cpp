@@ -116,7 +116,7 @@ TEST_F(JournalRecoveryTest, YesPutsTheLostAreaBackAndClosesTheEntry) {
   ASSERT_EQ(questions.size(), 1u);
   EXPECT_EQ(questions[0].rfind(std::string(kJournalQuestionText), 0), 0u);
   EXPECT_EQ(Area(), original);
-  EXPECT_EQ(core->StatusText(), kJournalRestoredText);
+  EXPECT_EQ(dialogs.BoxTexts().back(), kJournalRestoredText);
   EXPECT_TRUE(journal.List().Open.empty());
   core->DeviceListChanged(0);
   EXPECT_EQ(questions.size(), 1u) << "a closed entry is not offered again";
@@ -153,7 +153,7 @@ TEST_F(JournalRecoveryTest, AnAreaThatDoesNotGoBackKeepsItsEntry) {
   answer = true;
   core->DeviceListChanged(0);
 
-  EXPECT_EQ(core->StatusText(), kJournalRestoreFailText);
+  EXPECT_EQ(dialogs.BoxTexts().back(), kJournalRestoreFailText);
   EXPECT_EQ(journal.List().Open.size(), 1u);
   EXPECT_NE(Area(), original);
 }

@@ -7,8 +7,7 @@
 
 #include <functional>
 
-#include "src/update/df2_erase.h"
-#include "src/update/df_erase.h"
+#include "src/update/df2_flash_update.h"
 #include "src/update/df_flash_update.h"
 #include "src/update/journal_area_restore.h"
 #include "src/update/kept_area_journal.h"
@@ -40,13 +39,19 @@ int RunCase(const DfJournalCase& c, DfSimRig& rig) {
   if (c.WithImage) {
     return ProgramDfFlash(rig.window, rig.path);
   }
-  return c.Device.On1394 ? EraseAllDf2Flash(rig.window, rig.path)
-                         : EraseAllDfFlash(rig.window, rig.path);
+  // The erase-only action through the entry point, which sets the family's page size.
+  rig.window.rdVersion = true;
+  rig.window.eraseOnly = true;
+  return c.Device.On1394 ? UpdateDf2Flash(rig.window, rig.path)
+                         : UpdateDfFlash(rig.window, rig.path);
 }
 
 std::vector<DfJournalCase> Cases() {
-  // The area is read twice before anything is erased; the third read is the blank check.
-  const auto pullAtBlankCheck = Fault(kDfFlashRead, 3, FaultKind::Unplug);
+  // The area is read twice before anything is erased, in one block a copy on the DF family and
+  // four on the 1394 family; the blank check's first read follows.
+  const auto pullAtBlankCheck = [](int readsPerCopy) {
+    return Fault(kDfFlashRead, 2 * readsPerCopy + 1, FaultKind::Unplug);
+  };
   // The first block carries the erase mark and the kept area; it arrives cut short.
   const auto firstBlockShort = Fault(kDfFlashWrite, 1, FaultKind::Short, 16);
   return {
@@ -59,9 +64,9 @@ std::vector<DfJournalCase> Cases() {
        },
        firstBlockShort},
       // Stopped by a refused write-back, the restore puts the area back.
-      {"DF erase only", Df848Mxic(), false, "UpdateDfFlash", pullAtBlankCheck,
+      {"DF erase only", Df848Mxic(), false, "UpdateDfFlash", pullAtBlankCheck(1),
        Fault(kDfFlashWrite, 2, FaultKind::Fail)},
-      {"1394 erase only", Qvk846On1394(), false, "UpdateDf2Flash", pullAtBlankCheck,
+      {"1394 erase only", Qvk846On1394(), false, "UpdateDf2Flash", pullAtBlankCheck(4),
        Fault(kDfFlashWrite, 4, FaultKind::Short, 100)},
   };
 }

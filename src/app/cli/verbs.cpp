@@ -152,12 +152,12 @@ std::optional<VerbOutcome> RecoveryFirst(const DeviceFacts& device) {
 }
 
 // info: the check asks whether an area the journal keeps for the device goes back; the answer
-// was given as the check ran.
+// was given as the check ran, and its outcome is the check's last box.
 VerbOutcome Info(const DeviceFacts& device) {
   if (device.RecoveryConfirmed) {
-    return device.RecoveryPending
-               ? Fail(ExitCode::OperationFailed, device.Status)
-               : VerbOutcome{ExitCode::Success, device.Status, nlohmann::json::object()};
+    const std::string said = device.Boxes.empty() ? std::string() : device.Boxes.back();
+    return device.RecoveryPending ? Fail(ExitCode::OperationFailed, said)
+                                  : VerbOutcome{ExitCode::Success, said, nlohmann::json::object()};
   }
   VerbOutcome outcome;
   outcome.Message = device.Chip;

@@ -19,6 +19,7 @@
 #include "src/app/sim/enclosure_panel.h"
 #include "src/app/sim/sim_state_folder.h"
 #include "src/device/platform/user_dialogs.h"
+#include "src/update/recovery_journal.h"
 
 namespace {
 
@@ -58,7 +59,8 @@ int main(int argc, char* argv[]) {
     q71x::sim::SimulatedSystem& system = session.System();
     Warn("left out (size does not fit)", session.LeftOut());
     Warn("cannot write", session.UnwrittenImages());
-    q71x::TQ71xFwTool window;
+    q71x::RecoveryJournal journal(state.JournalFolder());
+    q71x::TQ71xFwTool window(nullptr, nullptr, &journal);
     window.Core().OpenDialog1().InitialDir = (state.Root() / "images").string();
     QObject::connect(&window, &q71x::TQ71xFwTool::ProcedureFinished,
                      [&] { Warn("cannot write", state.Save(system)); });

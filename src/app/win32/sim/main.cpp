@@ -17,6 +17,7 @@
 #include "src/app/win32/win32_text.h"
 #include "src/app/win32/win32_window.h"
 #include "src/device/platform/user_dialogs.h"
+#include "src/update/recovery_journal.h"
 
 namespace {
 
@@ -63,7 +64,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     q71x::sim::SimulatedSystem& system = session.System();
     Warn("Left out (size does not fit):", session.LeftOut());
     Warn("Cannot write:", session.UnwrittenImages());
-    q71x::win32::Win32ToolWindow window(instance, q71x::win32::ProgramFolder());
+    q71x::RecoveryJournal journal(state.JournalFolder());
+    q71x::win32::Win32ToolWindow window(instance, q71x::win32::ProgramFolder(), &journal);
     window.Core().OpenDialog1().InitialDir =
         q71x::win32::WideToUtf8((state.Root() / "images").wstring());
     window.SetProcedureFinishedHandler([&] { Warn("Cannot write:", state.Save(system)); });
