@@ -26,13 +26,14 @@
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/recording_view.h"
 #include "tests/support/temp_folder.h"
+#include "tests/tool/simulated_desk.h"
 
 namespace q71x::testing {
 namespace {
 
 constexpr const char* kDeviceKey = "qvk844-winbond";
 
-class JournalRecoveryTest : public ::testing::Test {
+class JournalRecoveryTest : public ::testing::Test, protected SimulatedDesk {
  protected:
   JournalRecoveryTest() {
     previousQuestion = SetQuestionHandler([this](const MessageBoxRequest& request) {
@@ -85,12 +86,6 @@ class JournalRecoveryTest : public ::testing::Test {
     system.Faults().Arm(FaultRuleFor(DfPattern(kDfFlashWrite), nth, kind, times, value));
   }
 
-  sim::SimulatedSystem system;
-  SimPlatform platform{system};
-  ScopedActivePlatform usePlatform{platform};
-  RecordingDialogs dialogs;
-  RecordingView view;
-  TempFolder folder;
   RecoveryJournal journal{std::filesystem::path(folder.File("journal"))};
   const campaign::CampaignDevice* device = nullptr;
   std::string path;

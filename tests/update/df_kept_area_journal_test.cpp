@@ -93,18 +93,16 @@ TEST(DfKeptAreaJournal, APulledEnclosureIsRecoveredFromTheJournal) {
     rig.system.Faults().Clear();
     ASSERT_NE(rig.config, rig.FlashRange(c.Device.ConfigOffset, c.Device.ConfigBytes))
         << "the pull took the area";
-    const std::vector<JournalEntry> open = journal.OpenFor(DeviceOf(rig), nullptr);
-    ASSERT_EQ(1u, open.size());
-    EXPECT_EQ(c.ProcedureName, open[0].Procedure);
-    EXPECT_EQ(rig.config, open[0].Area);
-    EXPECT_EQ(c.Device.ConfigOffset, open[0].AreaAddress);
-    EXPECT_EQ(c.WithImage ? Sha256Of(image.data(), image.size()) : Sha256Digest{},
-              open[0].ImageSha256);
+    const std::optional<JournalEntry> open =
+        OneOpenEntry(journal, DeviceOf(rig),
+                     {c.ProcedureName, rig.config, c.Device.ConfigOffset,
+                      c.WithImage ? Sha256Of(image.data(), image.size()) : Sha256Digest{}});
+    ASSERT_TRUE(open);
 
     const auto restore = [&rig](const JournalEntry& entry) {
       return RestoreJournalArea(rig.window, rig.path, entry);
     };
-    EXPECT_EQ(1, RestoreFromJournal(journal, open[0], restore));
+    EXPECT_EQ(1, RestoreFromJournal(journal, *open, restore));
     EXPECT_EQ(rig.config, rig.FlashRange(c.Device.ConfigOffset, c.Device.ConfigBytes));
     EXPECT_TRUE(journal.List().Open.empty());
   }
