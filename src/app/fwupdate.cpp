@@ -25,12 +25,15 @@
 
 namespace q71x {
 
-TQ71xFwTool::TQ71xFwTool(std::unique_ptr<WindowTimers> timers, QWidget* parent) : QWidget(parent) {
+TQ71xFwTool::TQ71xFwTool(std::unique_ptr<WindowTimers> timers, QWidget* parent,
+                         RecoveryJournal* journal)
+    : QWidget(parent) {
   BuildLayout();
   core_ = std::make_unique<ToolCore>(
       *this, timers ? std::move(timers) : std::make_unique<QtWindowTimers>(),
       QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
   ConnectHandlers();
+  core_->SetRecoveryJournal(journal);
   core_->Start();
   setAcceptDrops(true);
 }

@@ -27,8 +27,10 @@ class TQ71xFwTool : public QWidget, public ToolView {
 
  public:
   // Builds the controls, then starts the core (device refresh, "RD Version" handler, hot-plug
-  // registration). `timers` null: real Qt timers.
-  explicit TQ71xFwTool(std::unique_ptr<WindowTimers> timers = nullptr, QWidget* parent = nullptr);
+  // registration). `timers` null: real Qt timers. `journal` (not owned, may be null): the
+  // recovery journal the core keeps, installed before its first chip check.
+  explicit TQ71xFwTool(std::unique_ptr<WindowTimers> timers = nullptr, QWidget* parent = nullptr,
+                       RecoveryJournal* journal = nullptr);
   ~TQ71xFwTool() override;
 
   ToolCore& Core() { return *core_; }

@@ -9,6 +9,7 @@
 #include "src/device/platform/os_platform.h"
 #include "src/device/platform/platform.h"
 #include "src/device/platform/user_dialogs.h"
+#include "src/update/recovery_journal.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
@@ -18,7 +19,8 @@ int main(int argc, char* argv[]) {
     q71x::OsPlatform platform;
     q71x::ScopedActivePlatform usePlatform(platform);
 #endif
-    q71x::TQ71xFwTool window;
+    q71x::RecoveryJournal journal(q71x::RecoveryJournal::DefaultFolder());
+    q71x::TQ71xFwTool window(nullptr, nullptr, q71x::UsableJournal(journal));
     window.show();
     return QApplication::exec();
   } catch (const std::exception& error) {

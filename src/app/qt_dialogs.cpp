@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QStringList>
 
+#include "src/device/platform/question_box.h"
 #include "src/device/platform/user_dialogs.h"
 
 namespace q71x {
@@ -45,6 +46,13 @@ void InstallQtDialogs() {
                     QString::fromStdString(request.Text), QMessageBox::Ok,
                     QApplication::activeWindow());
     box.exec();
+  });
+  SetQuestionHandler([](const MessageBoxRequest& request) {
+    QMessageBox box(QtIcon(request.Icon), QString::fromStdString(request.Caption),
+                    QString::fromStdString(request.Text), QMessageBox::Yes | QMessageBox::No,
+                    QApplication::activeWindow());
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
   });
   SetOpenFileHandler([](const OpenFileRequest& request) -> std::optional<std::string> {
     const QString folder = QFile::decodeName(QByteArray::fromStdString(request.InitialDirectory));

@@ -10,6 +10,7 @@
 #include "src/tool/busy_scope.h"
 #include "src/tool/chip_probe.h"
 #include "src/tool/file_name_limit.h"
+#include "src/tool/journal_device.h"
 #include "src/tool/tool_core.h"
 #include "src/tool/tool_texts.h"
 #include "src/update/procedure_dispatch.h"
@@ -113,6 +114,9 @@ void ToolCore::UpdateBtnCheck() {
   if (fileNameRefused) {
     SetStatus(std::string(kFirmwareNameTooLongText));
   }
+  checkedDevice_ =
+      JournalDeviceOf(state_, Controls(Control::FwVerLableEdit).Text, device.DevicePath);
+  OfferJournalRecovery();
 }
 
 void ToolCore::ShowSerialFlashLayout() {

@@ -33,6 +33,7 @@ void ToolCore::RefreshBtnClick() {
   deviceCount_ = static_cast<int>(listed.size());
   if (deviceCount_ > 0) {
     RebuildDeviceList(listed, keepPath);
+    declinedJournalEntries_.clear();
     UpdateBtnCheck();
     return;
   }

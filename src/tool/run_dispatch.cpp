@@ -1,12 +1,16 @@
 // The Run button: one update procedure for the selected device, chosen from the identified chip
 // and what the chip check learnt about its flash.
 
+#include <optional>
+
 #include "src/device/chip_tables.h"
 #include "src/device/platform/platform.h"
 #include "src/tool/busy_scope.h"
 #include "src/tool/file_name_limit.h"
+#include "src/tool/journal_device.h"
 #include "src/tool/tool_core.h"
 #include "src/tool/tool_texts.h"
+#include "src/update/kept_area_journal.h"
 #include "src/update/procedure_dispatch.h"
 #include "src/update/update_texts.h"
 
@@ -55,6 +59,13 @@ void ToolCore::UpdateBtnClick() {
   ActivePlatform().DebugOutput(std::string(kUpdateBtnPressDebugText));
   SetText(Control::StatusEdit, {});
   lastProcedure_ = ChooseUpdateProcedure(facts);
+  // The procedure keeps its erased area in the journal under the device the check found.
+  std::optional<ScopedJournalRun> journalRun;
+  if (journal_ != nullptr) {
+    journalRun.emplace(*journal_, checkedDevice_.DevicePath == facts.DevicePath
+                                      ? checkedDevice_
+                                      : JournalDeviceOf(state_, {}, facts.DevicePath));
+  }
   // The result is not looked at here: the procedures report to the operator themselves.
   lastResult_ =
       RunUpdateProcedure(lastProcedure_, *this, facts.DevicePath, ParallelFlashPartIndex());

@@ -183,6 +183,7 @@ std::uint16_t ToolCore::ChipIdentity() const {
 
 void ToolCore::DeviceListChanged(int item) {
   Mutable(Control::DeviceList).SelectedItem = item;
+  declinedJournalEntries_.clear();
   UpdateBtnCheck();
 }
 

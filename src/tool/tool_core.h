@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,7 @@
 #include "src/tool/tool_view.h"
 #include "src/tool/window_timers.h"
 #include "src/update/procedure_dispatch.h"
+#include "src/update/recovery_journal.h"
 #include "src/update/tool_window.h"
 #include "src/update/update_procedure.h"
 
@@ -124,6 +126,12 @@ class ToolCore final : public ToolWindow {
   // procedure or the chip check runs, pending events may run meanwhile, the operator's input to
   // the window excepted. Otherwise nothing runs.
   void ProcessEventsDuringWait();
+  // The recovery journal (not owned; null: none, as in the campaign and the benchmarks). With
+  // one, every Run keeps the configuration area its procedure erases in it, and the chip check
+  // offers to put back an area a device lost (see journal_recovery.cpp).
+  void SetRecoveryJournal(RecoveryJournal* journal) { journal_ = journal; }
+  // What the last chip check found the selected device to be, as the journal names devices.
+  const JournalDevice& CheckedDevice() const { return checkedDevice_; }
 
   // ToolWindow: what the update procedures see.
   ChipState& State() override { return state_; }
@@ -172,6 +180,9 @@ class ToolCore final : public ToolWindow {
   void ShowDiskKeptLayout();
   void ShowParallelFlashLayout();
   void ShowUnsupportedLayout();
+  // The chip check's last step with a journal: reports its unsound files (each once) and offers
+  // the device's open entries back.
+  void OfferJournalRecovery();
   // Run decision shared by the chip check and the action boxes: the typed or loaded file name
   // matches the chip (a name of 260 characters or more never does).
   bool FileNameMatchesChip();
@@ -200,6 +211,12 @@ class ToolCore final : public ToolWindow {
   UpdateProcedure lastProcedure_ = UpdateProcedure::None;
   int lastResult_ = -1;
   bool configLevelKnown_ = false;  // the last chip check read a disk-kept chip's level
+  RecoveryJournal* journal_ = nullptr;
+  JournalDevice checkedDevice_;
+  std::set<std::string> reportedJournalProblems_;
+  // Entries the operator chose to leave: not asked again until a device is chosen or the list
+  // is refreshed (the checks that follow a typed file name or a tick would ask at every key).
+  std::set<std::string> declinedJournalEntries_;
   bool devNotify_ = false;
   bool procedureRunning_ = false;
   bool closeRequested_ = false;

@@ -27,4 +27,16 @@ inline constexpr std::string_view kBackupFileFilter = "Backup Files|*.bak|All Fi
 // Ours: the parallel-flash part is taken only from the list, never from a typed text.
 inline constexpr std::string_view kFlashTypeNotListedText = "Choose a Flash Type from the list!";
 
+// Ours: the recovery journal. The question and the problem are followed by the file's name.
+inline constexpr std::string_view kJournalCaption = "Recovery Journal";
+inline constexpr std::string_view kJournalQuestionText =
+    "The last update of this device was cut off after its NVRAM was erased. The NVRAM saved "
+    "before it is kept in the recovery journal. Write the saved NVRAM back now?";
+inline constexpr std::string_view kJournalRestoredText = "Write NVRAM back from journal Success!!";
+inline constexpr std::string_view kJournalRestoreFailText =
+    "Write NVRAM back from journal fail! The journal keeps it.";
+inline constexpr std::string_view kJournalProblemText =
+    "A file in the recovery journal is not one this tool wrote. It is left as it is; look at it "
+    "or move it away:";
+
 }  // namespace q71x

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "src/device/df_commands.h"
@@ -12,6 +13,8 @@
 #include "src/update/df_erase.h"
 #include "src/update/df_family.h"
 #include "src/update/df_transfer.h"
+#include "src/update/kept_area_journal.h"
+#include "src/update/update_procedure.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
 
@@ -58,10 +61,16 @@ void EraseAndRestore(ToolWindow& window, const std::string& devicePath) {
 
   // From the first erase command on, the configuration area may be gone from the flash: every
   // stop puts the saved bytes back before it reports, or the next run would keep the erased ones
-  // and the power cycle that follows every outcome would boot the bridge without them.
+  // and the power cycle that follows every outcome would boot the bridge without them. The
+  // journal's copy outlives an enclosure pulled before the area is back.
+  KeptAreaJournalEntry journal(
+      UpdateProcedureName(UpdateProcedure::UpdateDf2Flash),
+      KeptArea{kDf2NvramAddress, kDf2NvramAddress, nvram.data(), kDf2NvramSize}, nullptr, 0);
   const std::string_view failure = EraseAndProveBlank(window, devicePath, pattern, length);
   if (!failure.empty()) {
-    RestoreDf2ConfigArea(window, devicePath, nvram);
+    if (RestoreDf2ConfigArea(window, devicePath, nvram) == 1) {
+      journal.AreaInPlace();
+    }
     window.PostStatus(std::string(failure));
     return;
   }
@@ -69,10 +78,13 @@ void EraseAndRestore(ToolWindow& window, const std::string& devicePath) {
   DfWritePass writeBack(window);
   if (WriteDf2Flash(writeBack, devicePath, kDf2NvramAddress, nvram.data(), kDf2NvramSize) == 0 ||
       !DfConfigAreaReadsBack(window, devicePath, kDf2NvramAddress, nvram)) {
-    RestoreDf2ConfigArea(window, devicePath, nvram);
+    if (RestoreDf2ConfigArea(window, devicePath, nvram) == 1) {
+      journal.AreaInPlace();
+    }
     window.SetStatus(std::string(kWriteNvramBackFailText));
     return;
   }
+  journal.AreaInPlace();
   window.PostStatus(std::string(kEraseAllSuccessText));
 }
 

@@ -31,17 +31,19 @@ using AreaWrite = std::function<void(bool eraseFirst)>;
 // Writes the area back only where it no longer holds the saved bytes. The erasing write is kept
 // for what two agreeing reads show: an erase on a read that failed or came back garbled would
 // cost an intact area its unit, and with it whatever firmware shares that unit. Unproven bytes
-// get a plain program, which leaves an intact area as it is and fills in an erased one.
-void RestoreWhenChanged(ToolWindow& window, const std::string& devicePath, std::uint32_t address,
-                        const AlignedBuffer& saved, const AreaWrite& write) {
+// get a plain program, which leaves an intact area as it is and fills in an erased one. 1 when
+// the area reads back as saved at the end.
+int RestoreWhenChanged(ToolWindow& window, const std::string& devicePath, std::uint32_t address,
+                       const AlignedBuffer& saved, const AreaWrite& write) {
   AlignedBuffer current = AllocateWorkBuffer(saved.size());
   const bool proven = current.ok() && ReadProven(DfFlashRangeAt(window, devicePath, address),
                                                  current.data(), saved.size());
   if (proven && std::memcmp(current.data(), saved.data(), saved.size()) == 0) {
-    return;
+    return 1;
   }
   WaitFlashReady(devicePath);
   write(proven);
+  return ReadBackMatches(DfFlashRangeAt(window, devicePath, address), saved.data(), saved.size());
 }
 
 }  // namespace
@@ -69,26 +71,27 @@ bool DfConfigAreaReadsBack(ToolWindow& window, const std::string& devicePath, st
          1;
 }
 
-void RestoreDfConfigArea(ToolWindow& window, const std::string& devicePath,
-                         const AlignedBuffer& saved) {
+int RestoreDfConfigArea(ToolWindow& window, const std::string& devicePath,
+                        const AlignedBuffer& saved) {
   // A sector mark on the block at 0: the bridge erases the smallest unit under the area, then
   // programs it. A plain program (mode 0) over left-over bytes could only clear more bits.
   const std::int32_t vendor = window.State().FlashVendor;
-  RestoreWhenChanged(window, devicePath, 0, saved, [&devicePath, &saved, vendor](bool eraseFirst) {
-    WriteFlashDF(devicePath, 0, saved.data(), kDfNvramSize,
-                 WithMxicBit(vendor, 0, eraseFirst ? kMarkSector : kMarkNone));
-  });
+  return RestoreWhenChanged(
+      window, devicePath, 0, saved, [&devicePath, &saved, vendor](bool eraseFirst) {
+        WriteFlashDF(devicePath, 0, saved.data(), kDfNvramSize,
+                     WithMxicBit(vendor, 0, eraseFirst ? kMarkSector : kMarkNone));
+      });
 }
 
-void RestoreDf2ConfigArea(ToolWindow& window, const std::string& devicePath,
-                          const AlignedBuffer& saved) {
+int RestoreDf2ConfigArea(ToolWindow& window, const std::string& devicePath,
+                         const AlignedBuffer& saved) {
   // The block at 0x8000 carries the erase flag when the unit is to be erased first.
-  RestoreWhenChanged(window, devicePath, kDf2NvramAddress, saved,
-                     [&window, &devicePath, &saved](bool eraseFirst) {
-                       DfWritePass writeBack(window);
-                       WriteDf2Flash(writeBack, devicePath, kDf2NvramAddress, saved.data(),
-                                     kDf2NvramSize, eraseFirst);
-                     });
+  return RestoreWhenChanged(window, devicePath, kDf2NvramAddress, saved,
+                            [&window, &devicePath, &saved](bool eraseFirst) {
+                              DfWritePass writeBack(window);
+                              WriteDf2Flash(writeBack, devicePath, kDf2NvramAddress, saved.data(),
+                                            kDf2NvramSize, eraseFirst);
+                            });
 }
 
 }  // namespace q71x

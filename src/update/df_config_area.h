@@ -28,16 +28,17 @@ bool DfConfigAreaReadsBack(ToolWindow& window, const std::string& devicePath, st
 // saved alone; where they show other bytes, writes it with an erase of the unit under it first,
 // since what a short or garbled write left there cannot be programmed away. Where the reads fail
 // or disagree nothing is erased: the area gets a plain program, which cannot spoil an intact
-// area and fills in an erased one. Best effort and silent about its own
-// failure: the caller reports the failure that stopped the run, after this, because the
-// transfers post their progress into the status field.
+// area and fills in an erased one. Silent about its own failure: the caller reports the failure
+// that stopped the run, after this, because the transfers post their progress into the status
+// field. 1 when the area reads back as saved at the end (the recovery journal's entry may go
+// then).
 //
 // The DF family's 4 KB area at flash address 0.
-void RestoreDfConfigArea(ToolWindow& window, const std::string& devicePath,
-                         const AlignedBuffer& saved);
+int RestoreDfConfigArea(ToolWindow& window, const std::string& devicePath,
+                        const AlignedBuffer& saved);
 
 // The 1394 family's 1 KB area at 0x8000, written as the erase-only action writes it back.
-void RestoreDf2ConfigArea(ToolWindow& window, const std::string& devicePath,
-                          const AlignedBuffer& saved);
+int RestoreDf2ConfigArea(ToolWindow& window, const std::string& devicePath,
+                         const AlignedBuffer& saved);
 
 }  // namespace q71x

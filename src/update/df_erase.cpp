@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "src/device/df_commands.h"
@@ -12,6 +13,8 @@
 #include "src/update/df_family.h"
 #include "src/update/df_transfer.h"
 #include "src/update/flash_common.h"
+#include "src/update/kept_area_journal.h"
+#include "src/update/update_procedure.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
 
@@ -124,11 +127,17 @@ int EraseAllDfFlash(ToolWindow& window, const std::string& devicePath) {
   }
 
   // From the erase command on, the configuration area may be gone from the flash: every stop
-  // puts the saved bytes back before it reports, or the next run would keep the erased ones.
+  // puts the saved bytes back before it reports, or the next run would keep the erased ones. The
+  // journal's copy outlives an enclosure pulled before the area is back.
+  std::optional<KeptAreaJournalEntry> journal;
+  if (keepNvram) {
+    journal.emplace(UpdateProcedureName(UpdateProcedure::UpdateDfFlash),
+                    KeptArea{0, 0, nvram.data(), kDfNvramSize}, nullptr, 0);
+  }
   const std::string_view failure = EraseAndProveBlank(window, pass, devicePath, pattern, length);
   if (!failure.empty()) {
-    if (keepNvram) {
-      RestoreDfConfigArea(window, devicePath, nvram);
+    if (keepNvram && RestoreDfConfigArea(window, devicePath, nvram) == 1) {
+      journal->AreaInPlace();
     }
     window.PostStatus(std::string(failure));
     return 0;
@@ -140,10 +149,13 @@ int EraseAllDfFlash(ToolWindow& window, const std::string& devicePath) {
         !DfConfigAreaReadsBack(window, devicePath, 0, nvram)) {
       // The configuration area is gone from the flash, or not what it was: reporting success
       // here would hide that, and the power-cycle request would boot the bridge without it.
-      RestoreDfConfigArea(window, devicePath, nvram);
+      if (RestoreDfConfigArea(window, devicePath, nvram) == 1) {
+        journal->AreaInPlace();
+      }
       window.SetStatus(std::string(kWriteNvramBackFailText));
       return 0;
     }
+    journal->AreaInPlace();
   }
   window.PostStatus(std::string(kEraseAllSuccessText));
   return 1;

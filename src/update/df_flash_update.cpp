@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <optional>
 
 #include "src/device/df_commands.h"
 #include "src/device/flash_commands.h"
@@ -13,7 +14,9 @@
 #include "src/update/df_family.h"
 #include "src/update/df_transfer.h"
 #include "src/update/image_source.h"
+#include "src/update/kept_area_journal.h"
 #include "src/update/status_reporting.h"
+#include "src/update/update_procedure.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
 
@@ -113,14 +116,18 @@ int ProgramDfFlash(ToolWindow& window, const std::string& devicePath) {
     window.SetStatus(std::string(kAllocateBuffersErrorText));
     return 0;
   }
-  // With the configuration area kept, the file's own first 4 KB are replaced by the device's.
-  const std::uint64_t fileOffset = keepNvram ? kDfNvramSize : 0;
-  if (keepNvram) {
-    std::memcpy(imageBytes.data(), nvram.data(), kDfNvramSize);
-  }
-  if (!ReadImageTail(image, fileOffset, imageBytes.data() + fileOffset)) {
+  if (!ReadImageTail(image, 0, imageBytes.data())) {
     window.SetStatus(std::string(kOpenFileErrorText));
     return 0;
+  }
+  // From the first erase on, the configuration area lives in `nvram` only: the journal keeps a
+  // copy that outlives an enclosure pulled before it is back. It names the image file as read.
+  std::optional<KeptAreaJournalEntry> journal;
+  if (keepNvram) {
+    journal.emplace(UpdateProcedureName(UpdateProcedure::UpdateDfFlash),
+                    KeptArea{0, 0, nvram.data(), kDfNvramSize}, imageBytes.data(), image.length);
+    // With the configuration area kept, the file's own first 4 KB are replaced by the device's.
+    std::memcpy(imageBytes.data(), nvram.data(), kDfNvramSize);
   }
 
   window.SetStatus(std::string(kProgrammingText));
@@ -142,6 +149,10 @@ int ProgramDfFlash(ToolWindow& window, const std::string& devicePath) {
     }
   }
   if (programmed) {
+    // The image's first 4 KB, the device's area when it was kept, were read back and compared.
+    if (journal) {
+      journal->AreaInPlace();
+    }
     window.SetStatus(std::string(kProgrammingSuccessText));
     ShowMessage(kPowerCycleText);
   } else if (keepNvram) {
@@ -149,7 +160,9 @@ int ProgramDfFlash(ToolWindow& window, const std::string& devicePath) {
     // attempt that went wrong there would leave the next run saving whatever it left. The last
     // attempt's text is what the operator must see, not the progress of the restore.
     const std::string lastText = window.StatusText();
-    RestoreDfConfigArea(window, devicePath, nvram);
+    if (RestoreDfConfigArea(window, devicePath, nvram) == 1) {
+      journal->AreaInPlace();
+    }
     window.SetStatus(lastText);
   }
   window.RedrawStatus();

@@ -1,5 +1,5 @@
 #pragma once
-// The serial-flash procedures' kept configuration area in the recovery journal. A front end that
+// The procedures' kept configuration area in the recovery journal. A front end that
 // keeps a journal installs it, with the device the chip check found, for the length of a run;
 // with none installed the procedures keep nothing on disk (the campaign, the benchmarks and the
 // fuzzers run that way).

@@ -185,8 +185,11 @@ bool ParseJournalEntry(const std::vector<std::uint8_t>& bytes, JournalEntry& ent
 }
 
 fs::path RecoveryJournal::DefaultFolder() {
-  const fs::path base = UserDataFolder();
-  return base.empty() ? base : base / kToolFolder / kJournalFolder;
+  return FolderUnder(UserDataFolder());
+}
+
+fs::path RecoveryJournal::FolderUnder(const fs::path& dataFolder) {
+  return dataFolder.empty() ? dataFolder : dataFolder / kToolFolder / kJournalFolder;
 }
 
 std::string RecoveryJournal::Record(JournalEntry& entry) {

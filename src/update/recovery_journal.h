@@ -59,6 +59,8 @@ class RecoveryJournal {
   // Linux, %LOCALAPPDATA% on Windows, each with q71xfwtool/journal below it. Empty when the
   // environment names no such folder.
   static std::filesystem::path DefaultFolder();
+  // The same folder under another data folder (a front end's own, a test's).
+  static std::filesystem::path FolderUnder(const std::filesystem::path& dataFolder);
 
   const std::filesystem::path& Folder() const { return folder_; }
 
@@ -76,6 +78,12 @@ class RecoveryJournal {
  private:
   std::filesystem::path folder_;
 };
+
+// What a front end hands the tool core: the journal, or null when it has no folder (no per-user
+// data folder was found), so that nothing is listed or written in the current directory.
+inline RecoveryJournal* UsableJournal(RecoveryJournal& journal) {
+  return journal.Folder().empty() ? nullptr : &journal;
+}
 
 // The entry's file contents, and the reading of them: false with `problem` set for anything but
 // a sound entry of this tool.

@@ -27,13 +27,14 @@
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/recording_view.h"
 #include "tests/support/temp_folder.h"
+#include "tests/tool/simulated_desk.h"
 
 namespace q71x::testing {
 namespace {
 
 using campaign::CampaignDevice;
 
-class ToolCoreTest : public ::testing::Test {
+class ToolCoreTest : public ::testing::Test, protected SimulatedDesk {
  protected:
   ToolCore& StartCore() {
     auto fake = std::make_unique<FakeWindowTimers>();
@@ -49,12 +50,6 @@ class ToolCoreTest : public ::testing::Test {
     return device != nullptr ? campaign::AddCampaignDevice(system, *device) : std::string();
   }
 
-  sim::SimulatedSystem system;
-  SimPlatform platform{system};
-  ScopedActivePlatform usePlatform{platform};
-  RecordingDialogs dialogs;
-  RecordingView view;
-  TempFolder folder;
   FakeWindowTimers* timers = nullptr;
   std::unique_ptr<ToolCore> core;
 };

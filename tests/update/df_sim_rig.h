@@ -21,6 +21,8 @@
 #include "src/device/chip_tables.h"
 #include "src/device/platform/sim/sim_platform.h"
 #include "src/image/sample_image.h"
+#include "tests/support/df_pattern.h"
+#include "tests/support/fault_rule.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/recording_window.h"
@@ -110,7 +112,7 @@ class DfSimRig {
 
   // The DF flash blocks the bridge received, of one kind (FA or FB), in order.
   std::vector<const sim::LoggedCommand*> DfCommands(std::uint8_t code) {
-    return system.Log().Matching(sim::CdbPattern::Prefix({0xDF}).With(11, code));
+    return system.Log().Matching(DfPattern(code));
   }
   static std::uint32_t AddressOf(const sim::LoggedCommand& c) {
     return (static_cast<std::uint32_t>(c.Cdb[8]) << 16) |
@@ -123,13 +125,7 @@ class DfSimRig {
   // Fails, shortens or garbles the n-th DF flash read (FA) or write (FB) from now on.
   void ArmDfFault(std::uint8_t code, int nth, sim::FaultKind kind, int times = 1,
                   std::uint32_t value = 0) {
-    sim::FaultRule rule;
-    rule.Pattern = sim::CdbPattern::Prefix({0xDF}).With(11, code);
-    rule.Nth = nth;
-    rule.Times = times;
-    rule.Kind = kind;
-    rule.Value = value;
-    system.Faults().Arm(rule);
+    system.Faults().Arm(FaultRuleFor(DfPattern(code), nth, kind, times, value));
   }
 
   sim::SimulatedSystem system;

@@ -12,6 +12,7 @@
 #include "src/update/nvram_flash_update.h"
 #include "src/update/serial_flash_update.h"
 #include "tests/support/debug_lines.h"
+#include "tests/update/journal_expectations.h"
 #include "tests/update/serial_flash_rig.h"
 
 namespace q71x::testing {
@@ -70,12 +71,10 @@ TEST(KeptAreaJournal, APulledEnclosureIsRecoveredFromTheJournal) {
     rig.system.Faults().Clear();
     ASSERT_NE(rig.config, rig.FlashRange(c.Device.ConfigOffset, c.Device.ConfigBytes))
         << "the pull took the area";
-    const std::vector<JournalEntry> open = journal.OpenFor(DeviceOf(rig), nullptr);
-    ASSERT_EQ(1u, open.size());
-    EXPECT_EQ(c.ProcedureName, open[0].Procedure);
-    EXPECT_EQ(rig.config, open[0].Area);
-    EXPECT_EQ(c.Device.ConfigOffset, open[0].AreaAddress);
-    EXPECT_EQ(Sha256Of(image.data(), image.size()), open[0].ImageSha256);
+    const std::optional<JournalEntry> open = OneOpenEntry(
+        journal, DeviceOf(rig),
+        {c.ProcedureName, rig.config, c.Device.ConfigOffset, Sha256Of(image.data(), image.size())});
+    ASSERT_TRUE(open);
 
     // What the front end does first: the chip check, then the flash opened for writing.
     rig.SettleFlashFacts();
@@ -85,7 +84,7 @@ TEST(KeptAreaJournal, APulledEnclosureIsRecoveredFromTheJournal) {
                  ? 1
                  : 0;
     };
-    EXPECT_EQ(1, RestoreFromJournal(journal, open[0], restore));
+    EXPECT_EQ(1, RestoreFromJournal(journal, *open, restore));
     EXPECT_EQ(rig.config, rig.FlashRange(c.Device.ConfigOffset, c.Device.ConfigBytes));
     EXPECT_TRUE(journal.List().Open.empty());
   }
@@ -109,9 +108,7 @@ TEST(KeptAreaJournal, RunsThatEndWithTheAreaInPlaceLeaveNoEntry) {
 
       ::testing::internal::GetCapturedStdout();
       EXPECT_EQ(rig.config, rig.FlashRange(c.Device.ConfigOffset, c.Device.ConfigBytes));
-      const JournalListing listing = journal.List();
-      EXPECT_TRUE(listing.Open.empty());
-      EXPECT_TRUE(listing.Problems.empty());
+      ExpectJournalClean(journal);
     }
   }
 }

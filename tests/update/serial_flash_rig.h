@@ -25,6 +25,7 @@
 #include "src/device/platform/sim/sim_platform.h"
 #include "src/image/sample_image.h"
 #include "src/update/work_buffer.h"
+#include "tests/support/fault_rule.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/recording_window.h"
@@ -182,13 +183,7 @@ class SerialFlashRig {
   // Fails (or otherwise upsets) the n-th command from now on whose block starts with `prefix`.
   void ArmFault(std::initializer_list<std::uint8_t> prefix, int nth, sim::FaultKind kind,
                 int times = 1, std::uint32_t value = 0) {
-    sim::FaultRule rule;
-    rule.Pattern = sim::CdbPattern::Prefix(prefix);
-    rule.Nth = nth;
-    rule.Times = times;
-    rule.Kind = kind;
-    rule.Value = value;
-    system.Faults().Arm(rule);
+    system.Faults().Arm(FaultRuleFor(sim::CdbPattern::Prefix(prefix), nth, kind, times, value));
   }
 
   sim::SimulatedSystem system;

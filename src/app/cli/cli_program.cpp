@@ -51,6 +51,7 @@ class SimulatedMachine {
   }
   Platform& ThePlatform() { return *platform_; }
   sim::SimulatedSystem& System() { return system_; }
+  std::filesystem::path JournalFolder() const { return folder_.JournalFolder(); }
   std::vector<std::string> Save() { return folder_.Save(system_); }
 
  private:
@@ -75,7 +76,8 @@ void WriteText(std::ostream& out, std::ostream& err, const VerbRequest& request,
           << device["chip"].get<std::string>() << " rev " << device["revision"].get<int>() << "  "
           << device["flash"].get<std::string>() << "  fw "
           << device["firmware_version"].get<std::string>() << "  "
-          << device["volumes"].get<std::string>() << "\n";
+          << device["volumes"].get<std::string>()
+          << (device["recovery_pending"].get<bool>() ? "  RECOVERY PENDING" : "") << "\n";
     }
   } else if (data.contains("device") && request.Verb == "info") {
     for (const auto& [key, value] : data["device"].items()) {
@@ -212,8 +214,11 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
       outcome.Message = "this build has no device access; use --sim";
     } else {
       ScopedActivePlatform use(*platform);
+      // The simulated machine's journal lives with its memories.
+      RecoveryJournal journal(machine ? machine->JournalFolder()
+                                      : RecoveryJournal::FolderUnder(env.DataFolder));
       {
-        CliSession session;
+        CliSession session(UsableJournal(journal));
         outcome = RunVerb(session, request, env);
       }
       if (machine && env.InspectSimulation) {

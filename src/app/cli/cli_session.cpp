@@ -24,7 +24,9 @@ Control ActionBox(EngineeringAction action) {
 
 }  // namespace
 
-CliSession::CliSession() : core_(view_, std::make_unique<NoTimers>(), std::string()) {
+CliSession::CliSession(RecoveryJournal* journal)
+    : journal_(journal), core_(view_, std::make_unique<NoTimers>(), std::string()) {
+  core_.SetRecoveryJournal(journal_);
   core_.Start();
 }
 
@@ -34,6 +36,7 @@ CliSession::~CliSession() {
 
 DeviceFacts CliSession::Select(int index) {
   const std::size_t boxesBefore = boxes_.Boxes().size();
+  const std::size_t yesBefore = answers_.YesCount();
   core_.DeviceListChanged(index);
   DeviceFacts facts;
   facts.Index = index;
@@ -53,6 +56,9 @@ DeviceFacts CliSession::Select(int index) {
   facts.Status = core_.StatusText();
   facts.Boxes = boxes_.TextsSince(boxesBefore);
   facts.Procedure = core_.PlannedProcedure();
+  facts.RecoveryPending =
+      journal_ != nullptr && !journal_->OpenFor(core_.CheckedDevice(), nullptr).empty();
+  facts.RecoveryConfirmed = answers_.YesCount() > yesBefore;
   return facts;
 }
 

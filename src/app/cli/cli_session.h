@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "src/app/cli/box_recorder.h"
+#include "src/app/cli/recovery_answers.h"
 #include "src/tool/headless_view.h"
 #include "src/tool/tool_core.h"
 #include "src/update/update_procedure.h"
@@ -33,6 +34,10 @@ struct DeviceFacts {
   std::string Status;                                 // what the check left in the status field
   std::vector<std::string> Boxes;                     // boxes the check showed
   UpdateProcedure Procedure = UpdateProcedure::None;  // what Run would start
+  // The recovery journal keeps an area this device lost (after the check: one put back is no
+  // longer pending), and whether the check was told to put one back.
+  bool RecoveryPending = false;
+  bool RecoveryConfirmed = false;
 };
 
 // Whether an image may be run on the selected device, as the chip check decided it.
@@ -57,8 +62,9 @@ struct RunReport {
 
 class CliSession {
  public:
-  // Starts the core, which lists the devices.
-  CliSession();
+  // Starts the core, which lists the devices. `journal` (not owned, may be null): the recovery
+  // journal the core keeps.
+  explicit CliSession(RecoveryJournal* journal = nullptr);
   ~CliSession();
   CliSession(const CliSession&) = delete;
   CliSession& operator=(const CliSession&) = delete;
@@ -69,6 +75,8 @@ class CliSession {
   }
   // Selects the device (the chip check runs) and returns its facts.
   DeviceFacts Select(int index);
+  // How the chip check's recovery questions are answered from now on (empty: no).
+  void AnswerRecoveryWith(QuestionHandler answer) { answers_.AnswerWith(std::move(answer)); }
   // The flash-type list's item (parallel-flash families).
   void ChooseFlashPart(int item) { core_.FlashTypeChanged(item); }
   // Gives the image to the selected device's check; with `force`, Load File's override.
@@ -85,6 +93,8 @@ class CliSession {
 
   HeadlessView view_;
   BoxRecorder boxes_;
+  RecoveryAnswers answers_;
+  RecoveryJournal* journal_;
   ToolCore core_;
 };
 

@@ -30,6 +30,7 @@ nlohmann::json DeviceJson(const DeviceFacts& device) {
       {"procedure", ProcedureJson(device.Procedure)},
       {"status", device.Status},
       {"boxes", device.Boxes},
+      {"recovery_pending", device.RecoveryPending},
   };
 }
 

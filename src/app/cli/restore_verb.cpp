@@ -92,6 +92,9 @@ VerbOutcome Restore(CliSession& session, const VerbRequest& request, CliEnvironm
   if (!chosen.Backup) {
     return chosen.Refusal;
   }
+  if (auto stop = RecoveryFirst(device)) {
+    return *stop;
+  }
   const KeptBackup& backup = *chosen.Backup;
   VerbOutcome outcome;
   outcome.Data["backup"] = KeptBackupJson(backup);

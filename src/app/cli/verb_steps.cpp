@@ -104,4 +104,14 @@ VerbOutcome CheckImage(CliSession& session, const VerbRequest& request, const De
   return outcome;
 }
 
+std::optional<VerbOutcome> RecoveryFirst(const DeviceFacts& device) {
+  if (!device.RecoveryPending) {
+    return std::nullopt;
+  }
+  return Fail(ExitCode::OperationFailed,
+              "the recovery journal keeps the configuration area this device lost; put it back "
+              "first with: q71xfw info " +
+                  std::to_string(device.Index) + " --yes");
+}
+
 }  // namespace q71x::cli

@@ -33,4 +33,8 @@ std::optional<VerbOutcome> BackupFirst(CliSession& session, const DeviceFacts& d
                                        const VerbRequest& request, CliEnvironment& env,
                                        VerbOutcome& outcome);
 
+// A device whose configuration area waits in the recovery journal is not written: the run would
+// keep what the flash holds now (erased or half-written bytes) as the device's configuration.
+std::optional<VerbOutcome> RecoveryFirst(const DeviceFacts& device);
+
 }  // namespace q71x::cli

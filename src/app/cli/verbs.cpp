@@ -43,8 +43,29 @@ VerbOutcome List(CliSession& session) {
   return outcome;
 }
 
+// info: the check asks whether an area the journal keeps for the device goes back; the answer
+// was given as the check ran, and its outcome is the check's last box.
+VerbOutcome Info(const DeviceFacts& device) {
+  if (device.RecoveryConfirmed) {
+    const std::string said = device.Boxes.empty() ? std::string() : device.Boxes.back();
+    return device.RecoveryPending ? Fail(ExitCode::OperationFailed, said)
+                                  : VerbOutcome{ExitCode::Success, said, nlohmann::json::object()};
+  }
+  VerbOutcome outcome;
+  outcome.Message = device.Chip;
+  if (device.RecoveryPending) {
+    outcome.Message +=
+        "; recovery pending: the recovery journal keeps its configuration area "
+        "(give --yes to put it back)";
+  }
+  return outcome;
+}
+
 VerbOutcome Update(CliSession& session, const VerbRequest& request, CliEnvironment& env,
                    const DeviceFacts& device) {
+  if (auto stop = RecoveryFirst(device)) {
+    return *stop;
+  }
   VerbOutcome outcome = CheckImage(session, request, device);
   if (outcome.Code == ExitCode::ImageRefused && request.Force) {
     outcome = VerbOutcome{};
@@ -72,6 +93,9 @@ VerbOutcome Update(CliSession& session, const VerbRequest& request, CliEnvironme
 
 VerbOutcome Erase(CliSession& session, const VerbRequest& request, CliEnvironment& env,
                   const DeviceFacts& device) {
+  if (auto stop = RecoveryFirst(device)) {
+    return *stop;
+  }
   VerbOutcome outcome;
   if (!Confirmed("Erase the firmware of " + device.Path + " (" + device.Chip + ")?", request,
                  env)) {
@@ -138,6 +162,11 @@ VerbOutcome RunVerb(CliSession& session, const VerbRequest& request, CliEnvironm
       return *refusal;
     }
   }
+  if (request.Verb == "info") {
+    session.AnswerRecoveryWith([&request, &env](const MessageBoxRequest& question) {
+      return Confirmed(question.Text, request, env);
+    });
+  }
   Chosen chosen = Choose(session, request);
   if (!chosen.Device) {
     return chosen.Refusal;
@@ -145,7 +174,7 @@ VerbOutcome RunVerb(CliSession& session, const VerbRequest& request, CliEnvironm
   const DeviceFacts& device = *chosen.Device;
   VerbOutcome outcome;
   if (request.Verb == "info") {
-    outcome.Message = device.Chip;
+    outcome = Info(device);
   } else if (request.Verb == "check") {
     outcome = CheckImage(session, request, device);
   } else if (request.Verb == "update") {

@@ -20,6 +20,7 @@
 #include "src/device/platform/trace/recording_platform.h"
 #include "src/device/platform/trace/trace_file.h"
 #include "src/device/platform/user_dialogs.h"
+#include "src/update/recovery_journal.h"
 
 #ifndef Q71X_HAS_OS_PLATFORM
 #error "q71xfwtool-record needs an operating-system backend"
@@ -82,7 +83,8 @@ int main(int argc, char* argv[]) {
     q71x::OsPlatform platform;
     q71x::trace::RecordingPlatform recorder(platform, trace.Stream(), content);
     q71x::ScopedActivePlatform usePlatform(recorder);
-    q71x::TQ71xFwTool window;
+    q71x::RecoveryJournal journal(q71x::RecoveryJournal::DefaultFolder());
+    q71x::TQ71xFwTool window(nullptr, nullptr, q71x::UsableJournal(journal));
     window.show();
     exitCode = QApplication::exec();
   } catch (const std::exception& error) {

@@ -21,6 +21,7 @@
 #include "src/app/sim/sim_state_folder.h"
 #include "src/device/platform/sim/wall_clock_pacing.h"
 #include "src/device/platform/user_dialogs.h"
+#include "src/update/recovery_journal.h"
 
 namespace {
 
@@ -70,7 +71,8 @@ int main(int argc, char* argv[]) {
     q71x::sim::SimulatedSystem& system = session.System();
     Warn("left out (size does not fit)", session.LeftOut());
     Warn("cannot write", session.UnwrittenImages());
-    q71x::TQ71xFwTool window;
+    q71x::RecoveryJournal journal(state.JournalFolder());
+    q71x::TQ71xFwTool window(nullptr, nullptr, &journal);
     // A paced command lets the window paint and the panel take its clicks while it waits.
     const q71x::PacingPumpScope pump(session.Pacing(),
                                      [&window] { window.Core().ProcessEventsDuringWait(); });

@@ -30,6 +30,8 @@ class SimStateFolder {
 
   const std::filesystem::path& Root() const { return root_; }
   std::filesystem::path EnclosureFolder(const std::string& devicePath) const;
+  // The simulated machine's recovery journal lives with its memories.
+  std::filesystem::path JournalFolder() const { return root_ / "journal"; }
 
   // Loads what an earlier run left into every enclosure of the system. A file whose size does
   // not fit its memory is left alone (the preset's contents stay) and named in the result.

@@ -8,6 +8,7 @@
 #include <cwchar>
 
 #include "src/app/win32/win32_text.h"
+#include "src/device/platform/question_box.h"
 #include "src/device/platform/user_dialogs.h"
 
 namespace q71x::win32 {
@@ -37,6 +38,12 @@ void InstallWin32Dialogs() {
     const std::wstring text = Utf8ToWide(request.Text);
     const std::wstring caption = Utf8ToWide(request.Caption);
     MessageBoxW(GetActiveWindow(), text.c_str(), caption.c_str(), MB_OK | IconFlags(request.Icon));
+  });
+  SetQuestionHandler([](const MessageBoxRequest& request) {
+    const std::wstring text = Utf8ToWide(request.Text);
+    const std::wstring caption = Utf8ToWide(request.Caption);
+    return MessageBoxW(GetActiveWindow(), text.c_str(), caption.c_str(),
+                       MB_YESNO | MB_DEFBUTTON2 | IconFlags(request.Icon)) == IDYES;
   });
   SetOpenFileHandler([](const OpenFileRequest& request) -> std::optional<std::string> {
     const std::wstring filter = OpenFileFilter(request.Filter);

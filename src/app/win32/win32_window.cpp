@@ -104,7 +104,8 @@ std::wstring WindowText(HWND control) {
 
 }  // namespace
 
-Win32ToolWindow::Win32ToolWindow(HINSTANCE instance, std::string programFolder) {
+Win32ToolWindow::Win32ToolWindow(HINSTANCE instance, std::string programFolder,
+                                 RecoveryJournal* journal) {
   HDC screen = GetDC(nullptr);
   dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
@@ -116,6 +117,7 @@ Win32ToolWindow::Win32ToolWindow(HINSTANCE instance, std::string programFolder) 
   timers->AttachWindow(Handle());
   timers_ = timers.get();
   core_ = std::make_unique<ToolCore>(*this, std::move(timers), std::move(programFolder));
+  core_->SetRecoveryJournal(journal);
   core_->Start();
   DragAcceptFiles(Handle(), TRUE);
 }

@@ -23,7 +23,9 @@ class Win32ToolWindow final : public ToolView {
  public:
   // Builds the window and its controls, then starts the core (device refresh, "RD Version"
   // handler, hot-plug registration). The window stays hidden until Show.
-  Win32ToolWindow(HINSTANCE instance, std::string programFolder);
+  // `journal` (not owned, may be null): the recovery journal the core keeps.
+  Win32ToolWindow(HINSTANCE instance, std::string programFolder,
+                  RecoveryJournal* journal = nullptr);
   ~Win32ToolWindow() override;
   Win32ToolWindow(const Win32ToolWindow&) = delete;
   Win32ToolWindow& operator=(const Win32ToolWindow&) = delete;

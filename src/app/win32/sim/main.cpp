@@ -18,6 +18,7 @@
 #include "src/app/win32/win32_window.h"
 #include "src/device/platform/sim/wall_clock_pacing.h"
 #include "src/device/platform/user_dialogs.h"
+#include "src/update/recovery_journal.h"
 
 namespace {
 
@@ -64,7 +65,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     q71x::sim::SimulatedSystem& system = session.System();
     Warn("Left out (size does not fit):", session.LeftOut());
     Warn("Cannot write:", session.UnwrittenImages());
-    q71x::win32::Win32ToolWindow window(instance, q71x::win32::ProgramFolder());
+    q71x::RecoveryJournal journal(state.JournalFolder());
+    q71x::win32::Win32ToolWindow window(instance, q71x::win32::ProgramFolder(), &journal);
     window.Core().OpenDialog1().InitialDir =
         q71x::win32::WideToUtf8((state.Root() / "images").wstring());
     // A paced command lets the window paint and the panel take its clicks while it waits.

@@ -1,0 +1,19 @@
+#include "src/app/cli/recovery_answers.h"
+
+#include <utility>
+
+namespace q71x::cli {
+
+RecoveryAnswers::RecoveryAnswers() {
+  previous_ = SetQuestionHandler([this](const MessageBoxRequest& request) {
+    const bool yes = answer_ && answer_(request);
+    yes_ += yes ? 1 : 0;
+    return yes;
+  });
+}
+
+RecoveryAnswers::~RecoveryAnswers() {
+  SetQuestionHandler(std::move(previous_));
+}
+
+}  // namespace q71x::cli

@@ -1,0 +1,28 @@
+#include "src/device/platform/question_box.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace q71x {
+namespace {
+
+QuestionHandler& Handler() {
+  static QuestionHandler handler;
+  return handler;
+}
+
+}  // namespace
+
+bool AskYesNo(const std::string& text, const std::string& caption) {
+  if (Handler()) {
+    return Handler()(MessageBoxRequest{text, caption, MessageIcon::Warning});
+  }
+  std::fprintf(stderr, "[%s] %s (answered no)\n", caption.c_str(), text.c_str());
+  return false;
+}
+
+QuestionHandler SetQuestionHandler(QuestionHandler handler) {
+  return std::exchange(Handler(), std::move(handler));
+}
+
+}  // namespace q71x

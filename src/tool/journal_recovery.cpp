@@ -1,0 +1,74 @@
+// The chip check with a recovery journal: a device that lost its configuration area in a cut-off
+// run is recognised by the journal's open entry for it, and the operator is asked whether the
+// area goes back now. Yes writes it back, reads it back and compares, and only then closes the
+// entry; no leaves the entry until the device is chosen again or the list refreshed. A file of the
+// journal that is not a sound entry is named to the operator once and left where it is.
+
+#include "src/device/platform/question_box.h"
+#include "src/device/platform/user_dialogs.h"
+#include "src/tool/tool_core.h"
+#include "src/tool/tool_texts.h"
+#include "src/update/journal_area_restore.h"
+
+namespace q71x {
+namespace {
+
+// While the area is written the operator's input waits, as it does during a procedure; the chip
+// check's own scope holds the other events back.
+class InputHeldBack {
+ public:
+  explicit InputHeldBack(bool& procedureRunning)
+      : flag_(procedureRunning), before_(procedureRunning) {
+    flag_ = true;
+  }
+  ~InputHeldBack() { flag_ = before_; }
+  InputHeldBack(const InputHeldBack&) = delete;
+  InputHeldBack& operator=(const InputHeldBack&) = delete;
+
+ private:
+  bool& flag_;
+  bool before_;
+};
+
+}  // namespace
+
+void ToolCore::OfferJournalRecovery() {
+  if (journal_ == nullptr || checkedDevice_.ChipType == 0) {
+    return;
+  }
+  JournalListing listing;
+  const std::vector<JournalEntry> open = journal_->OpenFor(checkedDevice_, &listing);
+  for (const JournalProblem& problem : listing.Problems) {
+    if (reportedJournalProblems_.insert(problem.Name).second) {
+      const std::string file = (journal_->Folder() / problem.Name).string();
+      ShowMessageBox(std::string(kJournalProblemText) + "\n" + file + "\n(" + problem.What + ")",
+                     std::string(kJournalCaption), MessageIcon::Warning);
+    }
+  }
+  for (const JournalEntry& entry : open) {
+    if (declinedJournalEntries_.count(entry.Name) != 0) {
+      continue;
+    }
+    const std::string question =
+        std::string(kJournalQuestionText) + "\n" + (journal_->Folder() / entry.Name).string() +
+        " (" + entry.Procedure + ", firmware " + entry.Device.FirmwareVersion + ")";
+    if (!AskYesNo(question, std::string(kJournalCaption))) {
+      declinedJournalEntries_.insert(entry.Name);
+      continue;
+    }
+    const std::string& path = checkedDevice_.DevicePath;
+    int restored = 0;
+    {
+      InputHeldBack held(procedureRunning_);
+      restored = RestoreFromJournal(*journal_, entry, [this, &path](const JournalEntry& kept) {
+        return RestoreJournalArea(*this, path, kept);
+      });
+    }
+    // A box, not the status field: the checks that follow at start-up clear the field.
+    ShowMessageBox(std::string(restored == 1 ? kJournalRestoredText : kJournalRestoreFailText),
+                   std::string(kJournalCaption),
+                   restored == 1 ? MessageIcon::Information : MessageIcon::Error);
+  }
+}
+
+}  // namespace q71x

@@ -1,0 +1,173 @@
+// The tool core with a recovery journal, over a simulated DF-family enclosure pulled out in the
+// middle of Run: the run's entry outlives the pull, the chip check of the re-plugged enclosure
+// asks whether the area goes back, and the operator's answer decides; a file of the journal that
+// is not a sound entry is named once and left alone.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "sim/fault_injector.h"
+#include "sim/quiet_stdout.h"
+#include "sim/serial_flash.h"
+#include "sim/simulated_system.h"
+#include "src/device/platform/question_box.h"
+#include "src/device/platform/sim/sim_platform.h"
+#include "src/image/sample_image.h"
+#include "src/tool/tool_core.h"
+#include "src/tool/tool_texts.h"
+#include "tests/campaign/campaign_devices.h"
+#include "tests/support/df_pattern.h"
+#include "tests/support/fake_window_timers.h"
+#include "tests/support/fault_rule.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/recording_dialogs.h"
+#include "tests/support/recording_view.h"
+#include "tests/support/temp_folder.h"
+#include "tests/tool/simulated_desk.h"
+
+namespace q71x::testing {
+namespace {
+
+constexpr const char* kDeviceKey = "qvk844-winbond";
+
+class JournalRecoveryTest : public ::testing::Test, protected SimulatedDesk {
+ protected:
+  JournalRecoveryTest() {
+    previousQuestion = SetQuestionHandler([this](const MessageBoxRequest& request) {
+      questions.push_back(request.Text);
+      return answer;
+    });
+    device = campaign::FindCampaignDevice(kDeviceKey);
+    path = campaign::AddCampaignDevice(system, *device);
+    region = campaign::ConfigRegionOf(*device);
+    original = Area();
+    core = std::make_unique<ToolCore>(view, std::make_unique<FakeWindowTimers>(), folder.File(""));
+    core->SetRecoveryJournal(&journal);
+    core->Start();
+  }
+  ~JournalRecoveryTest() override { SetQuestionHandler(std::move(previousQuestion)); }
+
+  std::vector<std::uint8_t> Area() {
+    const auto& flash = system.FindPlugged(path)->Bridge.Flash->Contents();
+    return {flash.begin() + region.Offset, flash.begin() + region.Offset + region.Bytes};
+  }
+
+  // Run with an image, the enclosure pulled once the first block (its erase mark and the kept
+  // area) has landed cut short; then plugged in again.
+  void RunAndPull() {
+    SampleImageOptions options;
+    options.ChipType = core->State().ChipType;
+    options.ChipRevision = core->State().ChipRevision;
+    options.Size = device->ImageBytes;
+    options.NvramBlock = device->ImageHasNvram;
+    const std::string image = folder.File("image.bin");
+    WriteFileBytes(image, BuildSampleImage(options));
+    dialogs.QueueOpenFileAnswer(image);
+    core->LoadBtnClick();
+    // "Include 4K NVRAM" unticked: the device's own area is kept across the erase.
+    core->TickChanged(Control::NVRAMCheck, false);
+    ASSERT_TRUE(core->Controls(Control::UpdateBtn).Enabled);
+    Arm(1, sim::FaultKind::Short, 16);
+    Arm(2, sim::FaultKind::Unplug, 0);
+    {
+      sim::QuietStdout quiet;
+      core->UpdateBtnClick();
+    }
+    ASSERT_EQ(core->LastProcedure(), UpdateProcedure::UpdateDfFlash);
+    ASSERT_TRUE(system.Plug(path));
+    system.Faults().Clear();
+    ASSERT_NE(Area(), original) << "the pull took the area";
+  }
+
+  void Arm(int nth, sim::FaultKind kind, std::uint32_t value, int times = 1) {
+    system.Faults().Arm(FaultRuleFor(DfPattern(kDfFlashWrite), nth, kind, times, value));
+  }
+
+  RecoveryJournal journal{std::filesystem::path(folder.File("journal"))};
+  const campaign::CampaignDevice* device = nullptr;
+  std::string path;
+  campaign::ConfigRegion region;
+  std::vector<std::uint8_t> original;
+  std::unique_ptr<ToolCore> core;
+  std::vector<std::string> questions;
+  bool answer = false;
+  QuestionHandler previousQuestion;
+};
+
+TEST_F(JournalRecoveryTest, YesPutsTheLostAreaBackAndClosesTheEntry) {
+  RunAndPull();
+  const std::vector<JournalEntry> open = journal.OpenFor(core->CheckedDevice(), nullptr);
+  ASSERT_EQ(open.size(), 1u);
+  EXPECT_EQ(open[0].Area, original);
+  EXPECT_EQ(open[0].Device.DevicePath, path);
+  ASSERT_TRUE(questions.empty()) << "nothing is asked before the device is checked again";
+
+  answer = true;
+  core->DeviceListChanged(0);
+
+  ASSERT_EQ(questions.size(), 1u);
+  EXPECT_EQ(questions[0].rfind(std::string(kJournalQuestionText), 0), 0u);
+  EXPECT_EQ(Area(), original);
+  EXPECT_EQ(dialogs.BoxTexts().back(), kJournalRestoredText);
+  EXPECT_TRUE(journal.List().Open.empty());
+  core->DeviceListChanged(0);
+  EXPECT_EQ(questions.size(), 1u) << "a closed entry is not offered again";
+}
+
+TEST_F(JournalRecoveryTest, NoLeavesTheEntryAndTheCheckGoesOn) {
+  RunAndPull();
+  const std::vector<std::uint8_t> damaged = Area();
+  answer = false;
+  core->DeviceListChanged(0);
+
+  ASSERT_EQ(questions.size(), 1u);
+  EXPECT_EQ(Area(), damaged) << "nothing is written without a yes";
+  EXPECT_EQ(journal.OpenFor(core->CheckedDevice(), nullptr).size(), 1u);
+  EXPECT_FALSE(core->Controls(Control::ChipLabelEdit).Text.empty());
+  EXPECT_TRUE(core->Controls(Control::UpdateBtn).Enabled);
+  // The checks that follow a typed name or a tick do not ask again.
+  core->FirmwareFileEdited(core->Controls(Control::FwFilenameEdit).Text);
+  core->TickChanged(Control::RdCheckBox, true);
+  core->TickChanged(Control::RdCheckBox, false);
+  EXPECT_EQ(questions.size(), 1u);
+
+  // Asked again once the device is chosen again, the area goes back then.
+  answer = true;
+  core->DeviceListChanged(0);
+  EXPECT_EQ(questions.size(), 2u);
+  EXPECT_EQ(Area(), original);
+}
+
+// A refused write-back is no success: the entry stays for the next check.
+TEST_F(JournalRecoveryTest, AnAreaThatDoesNotGoBackKeepsItsEntry) {
+  RunAndPull();
+  Arm(1, sim::FaultKind::Fail, 0, 0);
+  answer = true;
+  core->DeviceListChanged(0);
+
+  EXPECT_EQ(dialogs.BoxTexts().back(), kJournalRestoreFailText);
+  EXPECT_EQ(journal.List().Open.size(), 1u);
+  EXPECT_NE(Area(), original);
+}
+
+TEST_F(JournalRecoveryTest, AFileThatIsNotAnEntryIsNamedOnceAndLeftInPlace) {
+  std::filesystem::create_directories(journal.Folder());
+  const std::filesystem::path stranger = journal.Folder() / "notes.txt";
+  WriteFileBytes(stranger.string(), {'k', 'e', 'e', 'p'});
+  const std::size_t boxesBefore = dialogs.Boxes().size();
+
+  core->DeviceListChanged(0);
+  core->DeviceListChanged(0);
+
+  const std::vector<std::string> boxes = dialogs.BoxTexts();
+  ASSERT_EQ(boxes.size(), boxesBefore + 1);
+  EXPECT_NE(boxes.back().find(stranger.string()), std::string::npos) << boxes.back();
+  EXPECT_EQ(ReadFileBytes(stranger.string()), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
+  EXPECT_TRUE(questions.empty());
+}
+
+}  // namespace
+}  // namespace q71x::testing
