@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
 need=()
-for p in g++-mingw-w64-x86-64-posix wine64 googletest xvfb xdotool x11-utils xclip nsis zip; do
+for p in g++-mingw-w64-x86-64-posix wine64 googletest xvfb xdotool x11-utils xclip nsis zip groff-base \
+  bsdextrautils python3; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
 done
 if [ ${#need[@]} -gt 0 ]; then

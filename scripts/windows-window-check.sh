@@ -7,6 +7,9 @@
 #    image's path is put into the "Firmware File" field (pasted, as one edit: every typed
 #    character would be checked as a file name of its own), Run is clicked, the closing box is
 #    answered, and the enclosure's flash file in the state folder must hold the image;
+#  - unticking that enclosure in the "Simulated enclosures" panel refreshes the device list once
+#    (the simulator tells its debugger every list it shows, one line each, read here from wine's
+#    debugstr channel), and the new list has lost that enclosure;
 #  - Exit ends the program with status 0.
 #
 #   scripts/windows-window-check.sh    (BUILD_DIR: the cross build, default build-mingw)
@@ -31,7 +34,8 @@ for program in Xvfb xdotool xwininfo xclip "$wine"; do
 done
 [ -f "$tool" ] || fail "$tool is not built (run scripts/windows-cross-check.sh)"
 
-export WINEPREFIX="${WINEPREFIX:-$PWD/$build/wineprefix}" WINEDEBUG=-all
+# Only the program's own debugger lines: OutputDebugString on wine's debugstr channel.
+export WINEPREFIX="${WINEPREFIX:-$PWD/$build/wineprefix}" WINEDEBUG=-all,warn+debugstr
 state="$(mktemp -d "$PWD/$build/window-check.XXXXXX")"
 exec 3> "$state.display"
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
@@ -41,7 +45,7 @@ app=""
 cleanup() {
   if [ -n "$app" ] && kill -0 "$app" 2>/dev/null; then kill "$app" 2>/dev/null || true; fi
   kill "$xvfb" 2>/dev/null || true
-  rm -rf "$state" "$state.display"
+  rm -rf "$state" "$state.display" "$state.log"
 }
 trap cleanup EXIT
 for _ in $(seq 1 100); do
@@ -122,6 +126,39 @@ size="$(stat -c %s "$image")"
 cmp -n "$size" "$image" "$flash" >/dev/null || fail "the flash does not hold the image"
 pass "the enclosure's flash holds the image ($size bytes) after Run"
 [ -z "$(visible_box)" ] || fail "a box is still open after Run"
+
+# The device lists the window has shown, one line each: "device list of N: [item] [item] ...".
+lists() { grep -a "q71xfwtool-sim: device list of" "$state.log" || true; }
+# How many items of the list equal the first item.
+first_item_count() {
+  local line="$1" first
+  first="$(sed 's/.*device list of [0-9]*: \[\([^]]*\)\].*/\1/' <<<"$(lists | head -n1)")"
+  grep -o '\[[^]]*\]' <<<"$line" | grep -cxF "[$first]" || true
+}
+panel="$(wait_for 10 xdotool search --name '^Simulated enclosures$' | head -n1)" ||
+  fail "the enclosure panel is not there"
+shown="$(lists | wc -l)"
+[ "$shown" -ge 1 ] || fail "the simulator told no device list (debugger output: $state.log)"
+last="$(lists | tail -n1)"
+items="$(sed 's/.*device list of \([0-9]*\):.*/\1/' <<<"$last")"
+copies="$(first_item_count "$last")"
+click "$panel" 14 37  # the first enclosure's box
+# The hot-plug delay folds the unplug into one refresh; wait for it, then a while longer for any
+# second one.
+for _ in $(seq 1 40); do
+  [ "$(lists | wc -l)" -gt "$shown" ] && break
+  sleep 0.25
+done
+sleep 3
+now="$(lists | wc -l)"
+[ "$now" -eq $((shown + 1)) ] ||
+  fail "unticking an enclosure refreshed the list $((now - shown)) times, want once"
+last="$(lists | tail -n1)"
+[ "$(sed 's/.*device list of \([0-9]*\):.*/\1/' <<<"$last")" -eq $((items - 1)) ] ||
+  fail "after the untick the list is \"$last\", want $((items - 1)) items"
+[ "$(first_item_count "$last")" -eq $((copies - 1)) ] ||
+  fail "after the untick the list still holds the enclosure: $last"
+pass "unticking the enclosure refreshes the list once, to $((items - 1)) items without it"
 
 click "$window" 253 268  # Exit
 for _ in $(seq 1 120); do

@@ -13,6 +13,7 @@
 #include "src/app/sim/sample_images.h"
 #include "src/app/sim/sim_state_folder.h"
 #include "src/device/platform/sim/sim_platform.h"
+#include "src/device/platform/utf8_path.h"
 
 namespace q71x::cli {
 namespace {
@@ -28,7 +29,7 @@ struct GlobalOptions {
 class SimulatedMachine {
  public:
   SimulatedMachine(const std::string& state, CliEnvironment& env)
-      : folder_(state.empty() ? DefaultSimStateFolder() : std::filesystem::path(state)) {
+      : folder_(state.empty() ? DefaultSimStateFolder() : PathFromUtf8(state)) {
     sim::AddDemoMachine(system_);
     for (const std::string& file : folder_.Restore(system_)) {
       *env.Err << "q71xfw: left out (size does not fit): " << file << "\n";

@@ -1,4 +1,5 @@
 #include "src/app/cli/report_json.h"
+#include "src/device/platform/utf8_path.h"
 
 namespace q71x::cli {
 namespace {
@@ -55,9 +56,12 @@ nlohmann::json RunJson(const RunReport& run) {
 }
 
 nlohmann::json AutoBackupJson(const AutoBackup& backup) {
-  nlohmann::json json = {{"proven", backup.Proven},          {"file", backup.File.string()},
-                         {"record", backup.Record.string()}, {"size", backup.Size},
-                         {"sha256", backup.Sha256},          {"run", RunJson(backup.Run)}};
+  nlohmann::json json = {{"proven", backup.Proven},
+                         {"file", PathToUtf8(backup.File)},
+                         {"record", PathToUtf8(backup.Record)},
+                         {"size", backup.Size},
+                         {"sha256", backup.Sha256},
+                         {"run", RunJson(backup.Run)}};
   if (!backup.Problem.empty()) {
     json["problem"] = backup.Problem;
   }
@@ -69,8 +73,8 @@ nlohmann::json KeptBackupJson(const KeptBackup& backup) {
           {"chip", backup.Chip},
           {"firmware_version", backup.FirmwareVersion},
           {"created", backup.Created},
-          {"file", backup.File.string()},
-          {"record", backup.Record.string()},
+          {"file", PathToUtf8(backup.File)},
+          {"record", PathToUtf8(backup.Record)},
           {"size", backup.Size},
           {"sha256", backup.Sha256},
           {"intact", backup.Intact}};

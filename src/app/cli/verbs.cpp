@@ -1,8 +1,8 @@
 #include "src/app/cli/verbs.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -12,6 +12,7 @@
 #include "src/app/cli/device_choice.h"
 #include "src/app/cli/kept_backups.h"
 #include "src/app/cli/report_json.h"
+#include "src/device/platform/utf8_path.h"
 
 namespace q71x::cli {
 namespace {
@@ -25,9 +26,8 @@ VerbOutcome Fail(ExitCode code, std::string message) {
 
 // A file the run must read: missing is a usage error, unreadable is access denied.
 std::optional<VerbOutcome> CheckReadable(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file != nullptr) {
-    std::fclose(file);
+  errno = 0;
+  if (std::ifstream(PathFromUtf8(path), std::ios::binary).is_open()) {
     return std::nullopt;
   }
   if (errno == EACCES || errno == EPERM) {
@@ -135,7 +135,7 @@ VerbOutcome Check(CliSession& session, const VerbRequest& request, const DeviceF
   }
   outcome.Data["image"] = ImageCheckJson(check);
   outcome.Data["image"]["path"] = request.File;
-  outcome.Data["image"]["size"] = std::filesystem::file_size(request.File);
+  outcome.Data["image"]["size"] = std::filesystem::file_size(PathFromUtf8(request.File));
   return outcome;
 }
 
@@ -182,7 +182,7 @@ VerbOutcome Erase(CliSession& session, const VerbRequest& request, CliEnvironmen
 
 VerbOutcome Backup(CliSession& session, const VerbRequest& request) {
   VerbOutcome outcome;
-  if (std::filesystem::exists(request.File)) {
+  if (std::filesystem::exists(PathFromUtf8(request.File))) {
     return Fail(ExitCode::Usage, request.File + " exists; backups never overwrite");
   }
   const RunReport run = session.RunAction(EngineeringAction::BackupOnly, request.File);

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "src/app/win32/win32_window_timers.h"
 #include "src/tool/tool_core.h"
@@ -36,6 +37,10 @@ class Win32ToolWindow final : public ToolView {
   // The simulator keeps its memories once a procedure has returned.
   void SetProcedureFinishedHandler(std::function<void()> handler) {
     procedureFinished_ = std::move(handler);
+  }
+  // Told every device list the window shows, after it is shown.
+  void SetDeviceItemsShownHandler(std::function<void(const std::vector<std::string>&)> handler) {
+    deviceItemsShown_ = std::move(handler);
   }
 
   // ToolView.
@@ -83,6 +88,7 @@ class Win32ToolWindow final : public ToolView {
   std::unique_ptr<ToolCore> core_;
   HDEVNOTIFY usbNotification_ = nullptr;
   std::function<void()> procedureFinished_;
+  std::function<void(const std::vector<std::string>&)> deviceItemsShown_;
   // Set while the view itself changes a control: the notifications that causes are not the
   // operator's and must not reach the core.
   int applying_ = 0;

@@ -6,6 +6,8 @@
 
 #include <exception>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "sim/simulated_system.h"
 #include "src/app/sim/demo_session.h"
@@ -34,6 +36,16 @@ void Warn(const char* what, const std::vector<std::string>& files) {
     text += "\n" + file;
   }
   q71x::ShowMessageBox(text, kProgram, q71x::MessageIcon::Warning);
+}
+
+// Every device list the window shows goes to the debugger, one line each: how a plug or unplug
+// in the enclosure panel reached the list can be followed from outside (the window check does).
+void TellDeviceList(const std::vector<std::string>& items) {
+  std::wstring line = L"q71xfwtool-sim: device list of " + std::to_wstring(items.size()) + L":";
+  for (const std::string& item : items) {
+    line += L" [" + q71x::win32::Latin1ToWide(item) + L"]";
+  }
+  OutputDebugStringW((line + L"\n").c_str());
 }
 
 }  // namespace
@@ -67,6 +79,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     window.Core().OpenDialog1().InitialDir =
         q71x::win32::WideToUtf8((state.Root() / "images").wstring());
     window.SetProcedureFinishedHandler([&] { Warn("Cannot write:", state.Save(system)); });
+    window.SetDeviceItemsShownHandler(TellDeviceList);
     if (options.RdVersion) {
       window.Core().SetTicked(q71x::Control::RdCheckBox, true);
     }
