@@ -55,6 +55,8 @@ sys.exit(0 if count and all(icon[offset:offset + size] in exe for size, offset i
 PY
     { echo "windows-package.sh: FAILED: $program does not carry the icon" >&2; exit 1; }
 done
+zipfile="$dist/q71xfwtool-$version-win64.zip"
+installer="$dist/q71xfwtool-$version-win64-setup.exe"
 (cd "$stage" && zip -q -X "$OLDPWD/$zipfile" "${files[@]}")
 makensis -V2 -DVERSION="$version" -DBINDIR="$PWD/$stage" -DOUTFILE="$PWD/$installer" \
   packaging/windows/q71xfwtool.nsi
@@ -74,12 +76,15 @@ done
 [ -f "$target/uninstall.exe" ] || { echo "windows-package.sh: FAILED: no uninstaller" >&2; exit 1; }
 # The uninstaller copies itself away and returns at once; wait for it to finish.
 "$wine" "$target/uninstall.exe" /S
+left() {
+  for file in "${files[@]}"; do
+    [ ! -e "$target/$file" ] || echo "$file"
+  done
+}
 for _ in $(seq 1 120); do
-  [ -e "$target/q71xfwtool.exe" ] || break
+  [ -z "$(left)" ] && break
   sleep 0.25
 done
-for file in "${files[@]}"; do
-  [ ! -e "$target/$file" ] ||
-    { echo "windows-package.sh: FAILED: the uninstaller left $file" >&2; exit 1; }
-done
+[ -z "$(left)" ] ||
+  { echo "windows-package.sh: FAILED: the uninstaller left $(left | tr '\n' ' ')" >&2; exit 1; }
 echo "windows-package.sh: ok: the installer installs the three programs and the manual as built and uninstalls them (wine)"

@@ -92,6 +92,9 @@ app=$!
 
 window="$(wait_for 60 xdotool search --name "^${caption}\$" | head -n1)" ||
   fail "the window did not appear"
+# The enclosure panel is shown last, just before the program takes input: wait for it too.
+panel="$(wait_for 60 xdotool search --name '^Simulated enclosures$' | head -n1)" ||
+  fail "the enclosure panel did not appear"
 title="$(xdotool getwindowname "$window")"
 [ "$title" = "$caption" ] || fail "caption \"$title\", want \"$caption\""
 pass "caption \"$title\""
@@ -127,21 +130,22 @@ cmp -n "$size" "$image" "$flash" >/dev/null || fail "the flash does not hold the
 pass "the enclosure's flash holds the image ($size bytes) after Run"
 [ -z "$(visible_box)" ] || fail "a box is still open after Run"
 
-# The device lists the window has shown, one line each: "device list of N: [item] [item] ...".
+# The device lists the window has shown, as the simulator told its debugger: a line
+# "device list of N" for each, and a line "device list item [TEXT]" for each of its items.
 lists() { grep -a "q71xfwtool-sim: device list of" "$state.log" || true; }
-# How many items of the list equal the first item.
-first_item_count() {
-  local line="$1" first
-  first="$(sed 's/.*device list of [0-9]*: \[\([^]]*\)\].*/\1/' <<<"$(lists | head -n1)")"
-  grep -o '\[[^]]*\]' <<<"$line" | grep -cxF "[$first]" || true
+# The items of the last list, one a line.
+last_items() {
+  grep -a "q71xfwtool-sim: device list" "$state.log" |
+    awk '/device list of/ { n = 0; next }
+         { sub(/.*device list item \[/, ""); sub(/\][^]]*$/, ""); item[n++] = $0 }
+         END { for (i = 0; i < n; i++) print item[i] }'
 }
-panel="$(wait_for 10 xdotool search --name '^Simulated enclosures$' | head -n1)" ||
-  fail "the enclosure panel is not there"
 shown="$(lists | wc -l)"
-[ "$shown" -ge 1 ] || fail "the simulator told no device list (debugger output: $state.log)"
-last="$(lists | tail -n1)"
-items="$(sed 's/.*device list of \([0-9]*\):.*/\1/' <<<"$last")"
-copies="$(first_item_count "$last")"
+[ "$shown" -ge 1 ] || fail "the simulator told no device list (its debugger output: $(cat "$state.log"))"
+before="$(last_items)"
+first="$(head -n1 <<<"$before")"
+items="$(wc -l <<<"$before")"
+copies="$(grep -cxF "$first" <<<"$before")"
 click "$panel" 14 37  # the first enclosure's box
 # The hot-plug delay folds the unplug into one refresh; wait for it, then a while longer for any
 # second one.
@@ -153,12 +157,12 @@ sleep 3
 now="$(lists | wc -l)"
 [ "$now" -eq $((shown + 1)) ] ||
   fail "unticking an enclosure refreshed the list $((now - shown)) times, want once"
-last="$(lists | tail -n1)"
-[ "$(sed 's/.*device list of \([0-9]*\):.*/\1/' <<<"$last")" -eq $((items - 1)) ] ||
-  fail "after the untick the list is \"$last\", want $((items - 1)) items"
-[ "$(first_item_count "$last")" -eq $((copies - 1)) ] ||
-  fail "after the untick the list still holds the enclosure: $last"
-pass "unticking the enclosure refreshes the list once, to $((items - 1)) items without it"
+after="$(last_items)"
+[ "$(grep -c . <<<"$after")" -eq $((items - 1)) ] ||
+  fail "after the untick the list has $(grep -c . <<<"$after") items, want $((items - 1))"
+[ "$(grep -cxF "$first" <<<"$after" || true)" -eq $((copies - 1)) ] ||
+  fail "after the untick the list still holds \"$first\""
+pass "unticking the enclosure refreshes the list once, to $((items - 1)) items without \"$first\""
 
 click "$window" 253 268  # Exit
 for _ in $(seq 1 120); do

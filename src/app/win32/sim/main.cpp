@@ -38,14 +38,15 @@ void Warn(const char* what, const std::vector<std::string>& files) {
   q71x::ShowMessageBox(text, kProgram, q71x::MessageIcon::Warning);
 }
 
-// Every device list the window shows goes to the debugger, one line each: how a plug or unplug
-// in the enclosure panel reached the list can be followed from outside (the window check does).
+// Every device list the window shows goes to the debugger, a line for the list and one for each
+// item: how a plug or unplug in the enclosure panel reached the list can be followed from
+// outside (the window check does). The items are the bridges' own bytes, passed on as they are.
 void TellDeviceList(const std::vector<std::string>& items) {
-  std::wstring line = L"q71xfwtool-sim: device list of " + std::to_wstring(items.size()) + L":";
+  OutputDebugStringA(
+      ("q71xfwtool-sim: device list of " + std::to_string(items.size()) + "\n").c_str());
   for (const std::string& item : items) {
-    line += L" [" + q71x::win32::Latin1ToWide(item) + L"]";
+    OutputDebugStringA(("q71xfwtool-sim: device list item [" + item + "]\n").c_str());
   }
-  OutputDebugStringW((line + L"\n").c_str());
 }
 
 }  // namespace
@@ -80,6 +81,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
         q71x::win32::WideToUtf8((state.Root() / "images").wstring());
     window.SetProcedureFinishedHandler([&] { Warn("Cannot write:", state.Save(system)); });
     window.SetDeviceItemsShownHandler(TellDeviceList);
+    TellDeviceList(window.Core().DeviceItems());  // the list the window opened with
     if (options.RdVersion) {
       window.Core().SetTicked(q71x::Control::RdCheckBox, true);
     }
