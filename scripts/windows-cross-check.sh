@@ -31,8 +31,9 @@ timed cmake --build build-mingw -j2
 export WINEPREFIX="${WINEPREFIX:-$PWD/build-mingw/wineprefix}" WINEDEBUG=-all
 # One wineserver for the whole run, ended afterwards: never a persistent one.
 trap '/usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true' EXIT
-# The window's tests create real windows: they get a virtual display of their own.
-timed xvfb-run -a ctest --test-dir build-mingw --output-on-failure
+# The window's tests create real windows: they get a virtual display of their own. Two test
+# programs at a time: each spends much of its run starting under wine.
+timed xvfb-run -a ctest --test-dir build-mingw -j2 --output-on-failure
 timed scripts/windows-cli-check.sh
 timed scripts/windows-window-check.sh
 timed scripts/windows-package.sh
