@@ -16,6 +16,7 @@
 #include <QSocketNotifier>
 #include <QUrl>
 
+#include "src/app/busy_input_gate.h"
 #include "src/app/combo_selection.h"
 #include "src/app/labeled_edit.h"
 #include "src/app/qt_window_timers.h"
@@ -101,8 +102,17 @@ void TQ71xFwTool::RepaintStatus() {
 }
 
 void TQ71xFwTool::ProcessPendingEvents(bool userInput) {
+  if (!userInput && !inputHelpers_.empty()) {
+    const BusyInputGate gate(inputHelpers_);
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    return;
+  }
   QCoreApplication::processEvents(userInput ? QEventLoop::AllEvents
                                             : QEventLoop::ExcludeUserInputEvents);
+}
+
+void TQ71xFwTool::LetInputThroughWhileBusy(QWidget* helper) {
+  inputHelpers_.emplace_back(helper);
 }
 
 void TQ71xFwTool::PostEvent(std::function<void()> event) {

@@ -3,10 +3,12 @@
 // controls, forwards every operator event to the core and shows what the core tells it; it
 // decides nothing. Tests find its controls by their layout names (objectName).
 
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
 #include <memory>
+#include <vector>
 
 #include "src/tool/tool_core.h"
 #include "src/tool/tool_view.h"
@@ -31,6 +33,9 @@ class TQ71xFwTool : public QWidget, public ToolView {
 
   ToolCore& Core() { return *core_; }
   const ToolCore& Core() const { return *core_; }
+  // A helper window beside this one that takes the operator's clicks even while a procedure
+  // runs (the simulator's enclosure panel); this window's own input waits meanwhile.
+  void LetInputThroughWhileBusy(QWidget* helper);
 
  signals:
   // A procedure started by Run has returned (the simulator keeps its memories then).
@@ -79,6 +84,7 @@ class TQ71xFwTool : public QWidget, public ToolView {
 
   std::array<QWidget*, kControlCount> widgets_{};
   std::unique_ptr<ToolCore> core_;
+  std::vector<QPointer<QWidget>> inputHelpers_;
   QSocketNotifier* hotPlugNotifier_ = nullptr;
   void* usbNotification_ = nullptr;  // Windows: the device-interface registration
   bool closing_ = false;

@@ -301,6 +301,15 @@ void ToolCore::ProcessMessages() {
   view_.ProcessPendingEvents(!procedureRunning_);
 }
 
+void ToolCore::ProcessEventsDuringWait() {
+  // Busy, every event that reaches the core waits for the end, so none can start anything in
+  // the middle of the command. Idle, a refresh may be the one waiting, and the hot-plug timer
+  // would start another inside it.
+  if (Busy()) {
+    view_.ProcessPendingEvents(false);
+  }
+}
+
 std::string ToolCore::FirmwareFileName() const {
   return Controls(Control::FwFilenameEdit).Text;
 }

@@ -120,6 +120,10 @@ class ToolCore final : public ToolWindow {
   const std::vector<std::string>& StatusHistory() const { return statusHistory_; }
   // Ticks a box as the program would (its handler runs when the tick changes).
   void SetTicked(Control box, bool ticked);
+  // A device command is taking its time (the simulator at the operator's pace): while a
+  // procedure or the chip check runs, pending events may run meanwhile, the operator's input to
+  // the window excepted. Otherwise nothing runs.
+  void ProcessEventsDuringWait();
 
   // ToolWindow: what the update procedures see.
   ChipState& State() override { return state_; }

@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "sim/fault_injector.h"
 #include "sim/simulated_system.h"
+#include "src/app/cli/cli_program.h"
 #include "src/app/sim/sim_state_folder.h"
 #include "src/image/sha256.h"
 #include "tests/cli/cli_rig.h"
@@ -365,6 +367,32 @@ TEST(CliUsage, WrongCommandLinesAreUsageErrorsInBothForms) {
   EXPECT_EQ(json.Code, 2);
   EXPECT_EQ(json.Json["code"], "usage");
   EXPECT_EQ(json.Json["exit_code"], 2);
+}
+
+TEST(CliUsage, ThePaceIsAFactorOfRealTimeForTheSimulatorAndABadOneIsAUsageError) {
+  CliRig rig;
+  const CliRun plain = rig.Json({"list"});
+  ASSERT_EQ(plain.Code, 0);
+  // A million times real time: paced all the same, and over in a moment.
+  const CliRun paced = rig.Json({"--pace", "1000000", "list"});
+  EXPECT_EQ(paced.Code, 0) << paced.Err;
+  EXPECT_EQ(paced.Json["devices"], plain.Json["devices"]);
+  EXPECT_EQ(rig.Json({"list", "--pace=0"}).Code, 0);
+  for (const char* bad : {"-1", "fast", "2x", "inf"}) {
+    SCOPED_TRACE(bad);
+    const CliRun run = rig.Json({"--pace", bad, "list"});
+    EXPECT_EQ(run.Code, 2);
+    EXPECT_EQ(run.Json["code"], "usage");
+  }
+  EXPECT_EQ(rig.Text({"list", "--pace"}).Code, 2);
+  // Without the simulator there is no virtual clock to pace.
+  std::ostringstream out;
+  std::ostringstream err;
+  cli::CliEnvironment env;
+  env.Out = &out;
+  env.Err = &err;
+  EXPECT_EQ(cli::RunCommandLine({"--pace", "1", "list"}, env), 2);
+  EXPECT_NE(err.str().find("--pace needs --sim"), std::string::npos) << err.str();
 }
 
 }  // namespace

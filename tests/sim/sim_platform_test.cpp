@@ -7,6 +7,7 @@
 
 #include "sim/chip_personalities.h"
 #include "sim/presets.h"
+#include "tests/support/fake_wall_clock.h"
 
 namespace q71x {
 namespace {
@@ -138,6 +139,36 @@ TEST_F(SimPlatformTest, SleepsAndClockAreVirtualAndDebugOutputIsKept) {
   EXPECT_EQ(platform_.Sleeps(), (std::vector<std::uint32_t>{500, 10}));
   platform_.DebugOutput("0.1 Device initial not ready!!");
   EXPECT_EQ(platform_.DebugLines(), std::vector<std::string>{"0.1 Device initial not ready!!"});
+}
+
+TEST_F(SimPlatformTest, APacedPlatformWaitsForEverySleepAndCommandAndTheClockStaysVirtual) {
+  testing::FakeWallClock wall;
+  WallClockPacing pacing(2, wall);
+  platform_.SleepMs(1000);  // before pacing: not waited for
+  platform_.SetPacing(&pacing);
+  const std::uint64_t wallStart = wall.NowUs();
+  platform_.SleepMs(300);
+  EXPECT_EQ(wall.NowUs() - wallStart, 150'000u);
+  // A command waits for its modeled bus time.
+  const DeviceHandle handle = platform_.OpenDevice(bridge_->Path, AccessMode::SharedReadWrite);
+  const std::uint64_t virtualBefore = system_.Clock().NowUs();
+  const std::uint64_t wallBefore = wall.NowUs();
+  std::vector<std::uint8_t> area;
+  PassThroughRecord record;
+  ASSERT_TRUE(Inquiry(handle, area, record));
+  const std::uint64_t commandUs = system_.Clock().NowUs() - virtualBefore;
+  ASSERT_GT(commandUs, 0u);
+  EXPECT_EQ(wall.NowUs() - wallBefore, commandUs / 2);
+  EXPECT_EQ(platform_.MonotonicMs(), system_.Clock().NowMs());
+  // Taken back: as fast as possible again; given again, paced from where the clock stands.
+  platform_.SetPacing(nullptr);
+  const std::uint64_t wallEnd = wall.NowUs();
+  platform_.SleepMs(5000);
+  EXPECT_EQ(wall.NowUs(), wallEnd);
+  platform_.SetPacing(&pacing);
+  platform_.SleepMs(100);
+  EXPECT_EQ(wall.NowUs() - wallEnd, 50'000u);
+  platform_.CloseDevice(handle);
 }
 
 TEST_F(SimPlatformTest, DeviceChangesReachThePlatformListener) {

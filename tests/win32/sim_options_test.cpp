@@ -30,6 +30,17 @@ TEST(SimOptions, AMissingFolderOrAnUnknownOptionIsRefused) {
   EXPECT_NE(unknown.Error.find("--fast"), std::string::npos);
 }
 
+TEST(SimOptions, ThePaceIsAFactorOfRealTimeAndNothingElse) {
+  EXPECT_EQ(ParseSimOptions({}).Pace, 0);
+  EXPECT_EQ(ParseSimOptions({"--pace", "2"}).Pace, 2);
+  EXPECT_EQ(ParseSimOptions({"--pace=0.5", "--rd-version"}).Pace, 0.5);
+  for (const char* bad : {"-1", "fast", "", "2x"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_FALSE(ParseSimOptions({"--pace", bad}).Error.empty());
+  }
+  EXPECT_FALSE(ParseSimOptions({"--pace"}).Error.empty());
+}
+
 TEST(SimOptions, HelpIsAskedFor) {
   EXPECT_TRUE(ParseSimOptions({"--help"}).Help);
   EXPECT_TRUE(ParseSimOptions({"/?"}).Help);

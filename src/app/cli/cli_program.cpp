@@ -10,9 +10,11 @@
 #include "src/app/cli/cli_session.h"
 #include "src/app/cli/exit_codes.h"
 #include "src/app/cli/verbs.h"
+#include "src/app/cli/verify_verb.h"
 #include "src/app/sim/sample_images.h"
 #include "src/app/sim/sim_state_folder.h"
 #include "src/device/platform/sim/sim_platform.h"
+#include "src/device/platform/sim/wall_clock_pacing.h"
 #include "src/device/platform/utf8_path.h"
 
 namespace q71x::cli {
@@ -22,14 +24,15 @@ struct GlobalOptions {
   bool Json = false;
   bool Sim = false;
   std::string State;
+  std::string Pace;
 };
 
 // The simulated machine of the simulator executable, with its memories and sample images in
 // the state folder.
 class SimulatedMachine {
  public:
-  SimulatedMachine(const std::string& state, CliEnvironment& env)
-      : folder_(state.empty() ? DefaultSimStateFolder() : PathFromUtf8(state)) {
+  SimulatedMachine(const std::string& state, double pace, CliEnvironment& env)
+      : folder_(state.empty() ? DefaultSimStateFolder() : PathFromUtf8(state)), pacing_(pace) {
     sim::AddDemoMachine(system_);
     for (const std::string& file : folder_.Restore(system_)) {
       *env.Err << "q71xfw: left out (size does not fit): " << file << "\n";
@@ -42,13 +45,18 @@ class SimulatedMachine {
     }
     platform_.emplace(system_);
     platform_->SetKeepHistory(false);
+    if (pacing_.Enabled()) {
+      platform_->SetPacing(&pacing_);
+    }
   }
   Platform& ThePlatform() { return *platform_; }
+  sim::SimulatedSystem& System() { return system_; }
   std::vector<std::string> Save() { return folder_.Save(system_); }
 
  private:
   SimStateFolder folder_;
   sim::SimulatedSystem system_;
+  WallClockPacing pacing_;
   std::optional<SimPlatform> platform_;
 };
 
@@ -76,6 +84,9 @@ void WriteText(std::ostream& out, std::ostream& err, const VerbRequest& request,
   }
   if (data.contains("auto_backup") && data["auto_backup"].is_object()) {
     out << "backup: " << data["auto_backup"]["file"].get<std::string>() << "\n";
+  }
+  if (data.contains("comparison")) {
+    WriteComparisonText(out, data["comparison"]);
   }
   if (data.contains("run")) {
     for (const nlohmann::json& box : data["run"]["boxes"]) {
@@ -106,8 +117,8 @@ void WriteJson(std::ostream& out, const VerbRequest& request, const VerbOutcome&
 
 int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
   CLI::App app{
-      "Lists QV4071x-family bridges and backs up, checks, updates and erases their "
-      "firmware.",
+      "Lists QV4071x-family bridges and backs up, checks, updates, erases, verifies and "
+      "restores their firmware.",
       "q71xfw"};
   app.set_version_flag("--version", Q71X_PROGRAM_VERSION);
   app.require_subcommand(1);
@@ -116,13 +127,19 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
   GlobalOptions global;
   VerbRequest request;
   app.add_flag("--json", global.Json, "One JSON document on standard output");
-  app.add_flag("--yes,-y", request.Yes, "Confirm update and erase without asking");
-  app.add_flag("--force", request.Force, "Take an image the chip check refuses (with a warning)");
-  app.add_flag("--no-backup", request.NoBackup, "No automatic backup before update and erase");
+  app.add_flag("--yes,-y", request.Yes, "Confirm update, erase and restore without asking");
+  app.add_flag("--force", request.Force,
+               "Take an image the chip check refuses (with a warning); verify compares it anyway");
+  app.add_flag("--no-backup", request.NoBackup,
+               "No automatic backup before update, erase and restore");
   app.add_option("--flash-part", request.FlashPart,
                  "Parallel-flash families: the item of the flash-type list (0 first)");
   app.add_flag("--sim", global.Sim, "Work on the simulated enclosures instead of the machine's");
   app.add_option("--state", global.State, "The simulator's state folder (with --sim)");
+  app.add_option("--pace", global.Pace, std::string(kPaceOptionHelp) + " (with --sim)")
+      ->check([](const std::string& text) {
+        return ParsePace(text) ? std::string() : std::string("a number of 0 or more");
+      });
 
   app.add_subcommand("list", "Every bridge with its chip, flash and firmware version");
   app.add_subcommand("backups",
@@ -135,11 +152,22 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
   CLI::App* backup = app.add_subcommand("backup", "Read the firmware into a new file");
   CLI::App* update = app.add_subcommand("update", "Write an image (after an automatic backup)");
   CLI::App* erase = app.add_subcommand("erase", "Erase the firmware (after an automatic backup)");
-  for (CLI::App* verb : {info, check, backup, update, erase}) {
+  CLI::App* verify = app.add_subcommand(
+      "verify", "Whether the device holds what an update with IMAGE leaves; reads only");
+  CLI::App* restore = app.add_subcommand(
+      "restore",
+      "Write a backup of this program back (after an automatic backup); every family: serial "
+      "flash, NVRAM, DF, 1394, parallel flash, disk-kept. Refused (4) when the record is missing, "
+      "the SHA-256 or size is wrong, or the chip or its update procedure differ");
+  for (CLI::App* verb : {info, check, backup, update, erase, verify, restore}) {
     verb->add_option("DEVICE", request.Device, "List index, device path or chip name")->required();
   }
   check->add_option("IMAGE", request.File, "Firmware image")->required();
   update->add_option("IMAGE", request.File, "Firmware image")->required();
+  verify->add_option("IMAGE", request.File, "Firmware image")->required();
+  restore->add_option("BACKUP", request.File,
+                      "A backup with its .json record; default: the newest intact automatic "
+                      "backup of DEVICE");
   backup->add_option("FILE", request.File, "The new backup file")->required();
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -165,15 +193,15 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
   request.Verb = app.get_subcommands().front()->get_name();
 
   VerbOutcome outcome;
-  if (!global.State.empty() && !global.Sim) {
+  if ((!global.State.empty() || !global.Pace.empty()) && !global.Sim) {
     outcome.Code = ExitCode::Usage;
-    outcome.Message = "--state needs --sim";
+    outcome.Message = global.State.empty() ? "--pace needs --sim" : "--state needs --sim";
   } else {
     std::optional<SimulatedMachine> machine;
     std::unique_ptr<Platform> osPlatform;
     Platform* platform = nullptr;
     if (global.Sim) {
-      machine.emplace(global.State, env);
+      machine.emplace(global.State, ParsePace(global.Pace).value_or(0), env);
       platform = &machine->ThePlatform();
     } else if (env.OsPlatform) {
       osPlatform = env.OsPlatform();
@@ -187,6 +215,9 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
       {
         CliSession session;
         outcome = RunVerb(session, request, env);
+      }
+      if (machine && env.InspectSimulation) {
+        env.InspectSimulation(machine->System());
       }
       if (machine) {
         for (const std::string& file : machine->Save()) {

@@ -77,6 +77,8 @@ class CliSession {
   // BackupOnly).
   RunReport RunUpdate();
   RunReport RunAction(EngineeringAction action, const std::string& backupFile = {});
+  // The window as the procedures see it, for reads that are no Run of their own.
+  ToolWindow& Window() { return core_; }
 
  private:
   RunReport PressRun(EngineeringAction action);

@@ -71,6 +71,7 @@ nlohmann::json AutoBackupJson(const AutoBackup& backup) {
 nlohmann::json KeptBackupJson(const KeptBackup& backup) {
   return {{"device", backup.Device},
           {"chip", backup.Chip},
+          {"procedure", backup.Procedure},
           {"firmware_version", backup.FirmwareVersion},
           {"created", backup.Created},
           {"file", PathToUtf8(backup.File)},

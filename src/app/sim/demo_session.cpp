@@ -11,12 +11,15 @@ constexpr std::size_t kKeptCommands = 4096;
 
 }  // namespace
 
-DemoSession::DemoSession(const SimStateFolder& state) {
+DemoSession::DemoSession(const SimStateFolder& state, double pace) : pacing_(pace) {
   system_.Log().SetCapacity(kKeptCommands);
   sim::AddDemoMachine(system_);
   leftOut_ = state.Restore(system_);
   unwrittenImages_ = WritePresetSampleImages(state.Root() / "images");
   platform_.SetKeepHistory(false);
+  if (pacing_.Enabled()) {
+    platform_.SetPacing(&pacing_);
+  }
 }
 
 }  // namespace q71x

@@ -1,7 +1,8 @@
 #pragma once
 // What both simulator executables (the Qt one and the native Windows one) run on: the demo
 // machine of simulated enclosures, their memories restored from the state folder, the sample
-// images written beside them, and the simulated platform active while the session lives.
+// images written beside them, and the simulated platform active while the session lives, at the
+// pace asked for.
 
 #include <string>
 #include <vector>
@@ -9,12 +10,14 @@
 #include "sim/simulated_system.h"
 #include "src/app/sim/sim_state_folder.h"
 #include "src/device/platform/sim/sim_platform.h"
+#include "src/device/platform/sim/wall_clock_pacing.h"
 
 namespace q71x {
 
 class DemoSession {
  public:
-  explicit DemoSession(const SimStateFolder& state);
+  // `pace`: a factor of real time the simulated machine follows, 0 for as fast as possible.
+  explicit DemoSession(const SimStateFolder& state, double pace = 0);
   DemoSession(const DemoSession&) = delete;
   DemoSession& operator=(const DemoSession&) = delete;
 
@@ -23,9 +26,12 @@ class DemoSession {
   const std::vector<std::string>& LeftOut() const { return leftOut_; }
   // Sample images that could not be written.
   const std::vector<std::string>& UnwrittenImages() const { return unwrittenImages_; }
+  // The machine's pace (its pump runs the window's events while a command waits).
+  WallClockPacing& Pacing() { return pacing_; }
 
  private:
   sim::SimulatedSystem system_;
+  WallClockPacing pacing_;
   SimPlatform platform_{system_};
   ScopedActivePlatform usePlatform_{platform_};
   std::vector<std::string> leftOut_;

@@ -1,7 +1,7 @@
 // q71xfwtool-sim: the window over simulated enclosures, one per chip family, with sample images
 // ready to load. The enclosures' memories live in a state folder between runs.
 //
-//   q71xfwtool-sim [--state DIR] [--rd-version]
+//   q71xfwtool-sim [--state DIR] [--rd-version] [--pace K]
 
 #include <QApplication>
 #include <QCheckBox>
@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <optional>
 
 #include "sim/simulated_system.h"
 #include "src/app/fwupdate.h"
@@ -18,6 +19,7 @@
 #include "src/app/sim/demo_session.h"
 #include "src/app/sim/enclosure_panel.h"
 #include "src/app/sim/sim_state_folder.h"
+#include "src/device/platform/sim/wall_clock_pacing.h"
 #include "src/device/platform/user_dialogs.h"
 
 namespace {
@@ -48,17 +50,30 @@ int main(int argc, char* argv[]) {
       QStringLiteral("rd-version"),
       QStringLiteral("Start with \"RD Version\" ticked (the engineering panel shown)."));
   options.addOption(rdVersionOption);
+  const QCommandLineOption paceOption(QStringLiteral("pace"),
+                                      QString::fromLatin1(q71x::kPaceOptionHelp),
+                                      QStringLiteral("K"), QStringLiteral("0"));
+  options.addOption(paceOption);
   options.process(application);
+  const std::optional<double> pace = q71x::ParsePace(options.value(paceOption).toStdString());
+  if (!pace) {
+    std::fprintf(stderr, "q71xfwtool-sim: --pace takes a number of 0 or more, not \"%s\"\n",
+                 options.value(paceOption).toLocal8Bit().constData());
+    return 2;
+  }
 
   const q71x::SimStateFolder state(
       std::filesystem::path(QFile::encodeName(options.value(stateOption)).toStdString()));
   q71x::InstallQtDialogs();
   try {
-    q71x::DemoSession session(state);
+    q71x::DemoSession session(state, *pace);
     q71x::sim::SimulatedSystem& system = session.System();
     Warn("left out (size does not fit)", session.LeftOut());
     Warn("cannot write", session.UnwrittenImages());
     q71x::TQ71xFwTool window;
+    // A paced command lets the window paint and the panel take its clicks while it waits.
+    const q71x::PacingPumpScope pump(session.Pacing(),
+                                     [&window] { window.Core().ProcessEventsDuringWait(); });
     window.Core().OpenDialog1().InitialDir = (state.Root() / "images").string();
     QObject::connect(&window, &q71x::TQ71xFwTool::ProcedureFinished,
                      [&] { Warn("cannot write", state.Save(system)); });
@@ -66,6 +81,8 @@ int main(int argc, char* argv[]) {
       window.Core().SetTicked(q71x::Control::RdCheckBox, true);
     }
     q71x::EnclosurePanel panel(system);
+    // Unticking an enclosure in the middle of a run pulls it out there and then.
+    window.LetInputThroughWhileBusy(&panel);
     // The panel is a helper: closing the tool's window ends the program.
     panel.setAttribute(Qt::WA_QuitOnClose, false);
     window.show();

@@ -363,6 +363,16 @@ void Win32ToolWindow::ProcessPendingEvents(bool userInput) {
     }
     Dispatch(message);
   }
+  if (userInput) {
+    return;
+  }
+  // A helper's messages, its input included: filtered by window, the queue gives up only
+  // what belongs to the helper and its controls, and the rest of the input stays queued.
+  for (HWND helper : inputHelpers_) {
+    while (IsWindow(helper) && PeekMessageW(&message, helper, 0, 0, PM_REMOVE)) {
+      Dispatch(message);
+    }
+  }
 }
 
 void Win32ToolWindow::PostEvent(std::function<void()> event) {

@@ -42,6 +42,9 @@ class Win32ToolWindow final : public ToolView {
   void SetDeviceItemsShownHandler(std::function<void(const std::vector<std::string>&)> handler) {
     deviceItemsShown_ = std::move(handler);
   }
+  // A helper window beside this one that takes the operator's clicks even while a procedure
+  // runs (the simulator's enclosure panel); this window's own input waits meanwhile.
+  void LetInputThroughWhileBusy(HWND helper) { inputHelpers_.push_back(helper); }
 
   // ToolView.
   void ShowText(Control control, const std::string& text) override;
@@ -89,6 +92,7 @@ class Win32ToolWindow final : public ToolView {
   HDEVNOTIFY usbNotification_ = nullptr;
   std::function<void()> procedureFinished_;
   std::function<void(const std::vector<std::string>&)> deviceItemsShown_;
+  std::vector<HWND> inputHelpers_;
   // Set while the view itself changes a control: the notifications that causes are not the
   // operator's and must not reach the core.
   int applying_ = 0;

@@ -18,6 +18,7 @@
 #include "src/app/win32/win32_program.h"
 #include "src/app/win32/win32_text.h"
 #include "src/app/win32/win32_window.h"
+#include "src/device/platform/sim/wall_clock_pacing.h"
 #include "src/device/platform/user_dialogs.h"
 
 namespace {
@@ -72,13 +73,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
           ? q71x::DefaultSimStateFolder()
           : std::filesystem::path(q71x::win32::Utf8ToWide(options.StateFolder)));
   try {
-    q71x::DemoSession session(state);
+    q71x::DemoSession session(state, options.Pace);
     q71x::sim::SimulatedSystem& system = session.System();
     Warn("Left out (size does not fit):", session.LeftOut());
     Warn("Cannot write:", session.UnwrittenImages());
     q71x::win32::Win32ToolWindow window(instance, q71x::win32::ProgramFolder());
     window.Core().OpenDialog1().InitialDir =
         q71x::win32::WideToUtf8((state.Root() / "images").wstring());
+    // A paced command lets the window paint and the panel take its clicks while it waits.
+    const q71x::PacingPumpScope pump(session.Pacing(),
+                                     [&window] { window.Core().ProcessEventsDuringWait(); });
     window.SetProcedureFinishedHandler([&] { Warn("Cannot write:", state.Save(system)); });
     window.SetDeviceItemsShownHandler(TellDeviceList);
     TellDeviceList(window.Core().DeviceItems());  // the list the window opened with
@@ -89,6 +93,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     GetWindowRect(window.Handle(), &outer);
     q71x::win32::Win32EnclosurePanel panel(instance, system, state.Root(), outer.right + kPanelGap,
                                            outer.top);
+    // Unticking an enclosure in the middle of a run pulls it out there and then.
+    window.LetInputThroughWhileBusy(panel.Handle());
     window.Show(showCommand);
     panel.Show(SW_SHOWNOACTIVATE);
     const int result = q71x::win32::RunMessageLoop();

@@ -45,6 +45,7 @@ bool SimPlatform::SendPassThrough(DeviceHandle handle, PassThroughRecord& record
     request.Data = std::span<std::uint8_t>(record.DataBuffer, record.DataTransferLength);
   }
   const sim::Reply reply = system_.Execute(it->second.Path, request);
+  FollowPace();
   record.DataTransferLength = reply.Transferred;
   record.ScsiStatus = reply.ScsiStatus;
   lastError_ = reply.ErrorCode;
@@ -99,6 +100,20 @@ void SimPlatform::SleepMs(std::uint32_t ms) {
     sleeps_.push_back(ms);
   }
   system_.Clock().AdvanceMs(ms);
+  FollowPace();
+}
+
+void SimPlatform::SetPacing(WallClockPacing* pacing) {
+  pacing_ = pacing;
+  if (pacing_ != nullptr) {
+    pacing_->StartAt(system_.Clock().NowUs());
+  }
+}
+
+void SimPlatform::FollowPace() {
+  if (pacing_ != nullptr) {
+    pacing_->CatchUp(system_.Clock().NowUs());
+  }
 }
 
 void SimPlatform::SetDeviceChangeListener(DeviceChangeListener listener) {

@@ -10,6 +10,7 @@
 
 #include "sim/simulated_system.h"
 #include "src/device/platform/platform.h"
+#include "src/device/platform/sim/wall_clock_pacing.h"
 
 namespace q71x {
 
@@ -26,6 +27,9 @@ class SimPlatform final : public Platform {
   // The simulator executable runs for hours: it keeps no record of sleeps or debugger lines.
   void SetKeepHistory(bool keep) { keepHistory_ = keep; }
   std::size_t OpenHandleCount() const { return open_.size(); }
+  // Every sleep and command then waits for wall time to catch up with the virtual clock;
+  // nullptr: as fast as possible. The pacing must outlive this platform or be taken back.
+  void SetPacing(WallClockPacing* pacing);
 
   DeviceHandle OpenDevice(const std::string& path, AccessMode mode) override;
   bool SendPassThrough(DeviceHandle handle, PassThroughRecord& record) override;
@@ -44,6 +48,8 @@ class SimPlatform final : public Platform {
   void SetDeviceChangeListener(DeviceChangeListener listener) override;
 
  private:
+  void FollowPace();
+
   struct OpenObject {
     std::string Path;
     AccessMode Mode;
@@ -57,6 +63,7 @@ class SimPlatform final : public Platform {
   std::vector<std::string> debugLines_;
   std::vector<std::uint32_t> sleeps_;
   bool keepHistory_ = true;
+  WallClockPacing* pacing_ = nullptr;
 };
 
 }  // namespace q71x
