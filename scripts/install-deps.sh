@@ -8,6 +8,10 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   clang libclang-rt-14-dev
   xvfb xauth
+  # The Windows cross build: tool chain, wine for its tests, the window check's X tools, the
+  # packaging (zip, installer, the manual as text, the icon check).
+  g++-mingw-w64-x86-64-posix wine64 xdotool x11-utils xclip nsis zip groff-base bsdextrautils
+  python3
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Packs the Windows executables of the cross build: a zip of them and an NSIS installer, in
-# $BUILD_DIR/dist. Then installs the installer silently into the build's wine prefix, checks that
-# both executables arrived whole, and uninstalls again.
+# Packs the Windows executables of the cross build (the window over the real backend, the window
+# over simulated enclosures, the command-line program) with the command line's manual as text: a
+# zip of them and an NSIS installer, in $BUILD_DIR/dist. Then installs the installer silently into
+# the build's wine prefix, checks that every file arrived whole, and uninstalls again.
 #
 #   scripts/windows-package.sh    (BUILD_DIR: the cross build, default build-mingw)
 set -euo pipefail
@@ -9,35 +10,55 @@ cd "$(dirname "$0")/.."
 
 build="${BUILD_DIR:-build-mingw}"
 bin="$build/src/app/win32"
+cli="$build/src/app/cli"
 dist="$build/dist"
+stage="$build/package-files"
 version="$(sed -n 's/^project(q71xfwtool VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
 [ -n "$version" ] || { echo "windows-package.sh: no version in CMakeLists.txt" >&2; exit 1; }
-programs=(q71xfwtool.exe q71xfwtool-sim.exe)
-for program in "${programs[@]}"; do
-  [ -f "$bin/$program" ] || { echo "windows-package.sh: $bin/$program is not built" >&2; exit 1; }
+programs=(q71xfwtool.exe q71xfwtool-sim.exe q71xfw.exe)
+manual=q71xfw-manual.txt
+files=("${programs[@]}" "$manual")
+for program in "$bin/q71xfwtool.exe" "$bin/q71xfwtool-sim.exe" "$cli/q71xfw.exe"; do
+  [ -f "$program" ] || { echo "windows-package.sh: $program is not built" >&2; exit 1; }
 done
-for tool in makensis zip strings; do
+for tool in makensis zip strings groff col; do
   command -v "$tool" >/dev/null || { echo "windows-package.sh: $tool is missing" >&2; exit 1; }
 done
 # Each program carries its manifest: the execution level it needs, common controls 6, DPI aware.
 check_manifest() {
   local text
-  text="$(strings "$bin/$1")"
+  text="$(strings "$stage/$1")"
   for want in "requestedExecutionLevel level=\"$2\"" "Microsoft.Windows.Common-Controls" \
     "<dpiAware"; do
     grep -qF "$want" <<<"$text" ||
       { echo "windows-package.sh: FAILED: $1 has no $want in its manifest" >&2; exit 1; }
   done
 }
+
+rm -rf "$dist" "$stage"
+mkdir -p "$dist" "$stage"
+cp "$bin/q71xfwtool.exe" "$bin/q71xfwtool-sim.exe" "$cli/q71xfw.exe" "$stage/"
+# The manual page as plain text with Windows line ends, for Notepad and the console's `more`.
+sed "s/@VERSION@/$version/g" docs/man/q71xfw.1 | groff -man -Tascii -P-c 2>/dev/null | col -bx |
+  sed 's/$/\r/' >"$stage/$manual"
+grep -q "q71xfw" "$stage/$manual" || { echo "windows-package.sh: the manual is empty" >&2; exit 1; }
 check_manifest q71xfwtool.exe requireAdministrator
 check_manifest q71xfwtool-sim.exe asInvoker
-
-rm -rf "$dist"
-mkdir -p "$dist"
+# Each executable carries the program's icon: every image of the .ico is among its resources.
+for program in "${programs[@]}"; do
+  python3 - "packaging/windows/q71xfwtool.ico" "$stage/$program" <<'PY' ||
+import struct, sys
+icon, exe = (open(name, "rb").read() for name in sys.argv[1:])
+count = struct.unpack_from("<H", icon, 4)[0]
+images = [struct.unpack_from("<II", icon, 14 + 16 * i) for i in range(count)]
+sys.exit(0 if count and all(icon[offset:offset + size] in exe for size, offset in images) else 1)
+PY
+    { echo "windows-package.sh: FAILED: $program does not carry the icon" >&2; exit 1; }
+done
 zipfile="$dist/q71xfwtool-$version-win64.zip"
 installer="$dist/q71xfwtool-$version-win64-setup.exe"
-(cd "$bin" && zip -q -X "$OLDPWD/$zipfile" "${programs[@]}")
-makensis -V2 -DVERSION="$version" -DBINDIR="$PWD/$bin" -DOUTFILE="$PWD/$installer" \
+(cd "$stage" && zip -q -X "$OLDPWD/$zipfile" "${files[@]}")
+makensis -V2 -DVERSION="$version" -DBINDIR="$PWD/$stage" -DOUTFILE="$PWD/$installer" \
   packaging/windows/q71xfwtool.nsi
 echo "windows-package.sh: $zipfile"
 echo "windows-package.sh: $installer"
@@ -48,17 +69,22 @@ wine=/usr/lib/wine/wine64
 target="$WINEPREFIX/drive_c/Program Files/q71xfwtool"
 rm -rf "$target"
 "$wine" "$installer" /S
-for program in "${programs[@]}"; do
-  cmp "$bin/$program" "$target/$program" ||
-    { echo "windows-package.sh: FAILED: $program not installed as built" >&2; exit 1; }
+for file in "${files[@]}"; do
+  cmp "$stage/$file" "$target/$file" ||
+    { echo "windows-package.sh: FAILED: $file not installed as built" >&2; exit 1; }
 done
 [ -f "$target/uninstall.exe" ] || { echo "windows-package.sh: FAILED: no uninstaller" >&2; exit 1; }
 # The uninstaller copies itself away and returns at once; wait for it to finish.
 "$wine" "$target/uninstall.exe" /S
+left() {
+  for file in "${files[@]}"; do
+    [ ! -e "$target/$file" ] || echo "$file"
+  done
+}
 for _ in $(seq 1 120); do
-  [ -e "$target/q71xfwtool.exe" ] || break
+  [ -z "$(left)" ] && break
   sleep 0.25
 done
-[ ! -e "$target/q71xfwtool.exe" ] ||
-  { echo "windows-package.sh: FAILED: the uninstaller left the program" >&2; exit 1; }
-echo "windows-package.sh: ok: the installer installs both programs as built and uninstalls them (wine)"
+[ -z "$(left)" ] ||
+  { echo "windows-package.sh: FAILED: the uninstaller left $(left | tr '\n' ' ')" >&2; exit 1; }
+echo "windows-package.sh: ok: the installer installs the three programs and the manual as built and uninstalls them (wine)"

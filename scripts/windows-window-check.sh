@@ -7,6 +7,9 @@
 #    image's path is put into the "Firmware File" field (pasted, as one edit: every typed
 #    character would be checked as a file name of its own), Run is clicked, the closing box is
 #    answered, and the enclosure's flash file in the state folder must hold the image;
+#  - unticking that enclosure in the "Simulated enclosures" panel refreshes the device list once
+#    (the simulator tells its debugger every list it shows, one line each, read here from wine's
+#    debugstr channel), and the new list has lost that enclosure;
 #  - Exit ends the program with status 0.
 #
 #   scripts/windows-window-check.sh    (BUILD_DIR: the cross build, default build-mingw)
@@ -31,7 +34,8 @@ for program in Xvfb xdotool xwininfo xclip "$wine"; do
 done
 [ -f "$tool" ] || fail "$tool is not built (run scripts/windows-cross-check.sh)"
 
-export WINEPREFIX="${WINEPREFIX:-$PWD/$build/wineprefix}" WINEDEBUG=-all
+# Only the program's own debugger lines: OutputDebugString on wine's debugstr channel.
+export WINEPREFIX="${WINEPREFIX:-$PWD/$build/wineprefix}" WINEDEBUG=-all,warn+debugstr
 state="$(mktemp -d "$PWD/$build/window-check.XXXXXX")"
 exec 3> "$state.display"
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
@@ -41,7 +45,7 @@ app=""
 cleanup() {
   if [ -n "$app" ] && kill -0 "$app" 2>/dev/null; then kill "$app" 2>/dev/null || true; fi
   kill "$xvfb" 2>/dev/null || true
-  rm -rf "$state" "$state.display"
+  rm -rf "$state" "$state.display" "$state.log"
 }
 trap cleanup EXIT
 for _ in $(seq 1 100); do
@@ -88,6 +92,9 @@ app=$!
 
 window="$(wait_for 60 xdotool search --name "^${caption}\$" | head -n1)" ||
   fail "the window did not appear"
+# The enclosure panel is shown last, just before the program takes input: wait for it too.
+panel="$(wait_for 60 xdotool search --name '^Simulated enclosures$' | head -n1)" ||
+  fail "the enclosure panel did not appear"
 title="$(xdotool getwindowname "$window")"
 [ "$title" = "$caption" ] || fail "caption \"$title\", want \"$caption\""
 pass "caption \"$title\""
@@ -122,6 +129,40 @@ size="$(stat -c %s "$image")"
 cmp -n "$size" "$image" "$flash" >/dev/null || fail "the flash does not hold the image"
 pass "the enclosure's flash holds the image ($size bytes) after Run"
 [ -z "$(visible_box)" ] || fail "a box is still open after Run"
+
+# The device lists the window has shown, as the simulator told its debugger: a line
+# "device list of N" for each, and a line "device list item [TEXT]" for each of its items.
+lists() { grep -a "q71xfwtool-sim: device list of" "$state.log" || true; }
+# The items of the last list, one a line.
+last_items() {
+  grep -a "q71xfwtool-sim: device list" "$state.log" |
+    awk '/device list of/ { n = 0; next }
+         { sub(/.*device list item \[/, ""); sub(/\][^]]*$/, ""); item[n++] = $0 }
+         END { for (i = 0; i < n; i++) print item[i] }'
+}
+shown="$(lists | wc -l)"
+[ "$shown" -ge 1 ] || fail "the simulator told no device list (its debugger output: $(cat "$state.log"))"
+before="$(last_items)"
+first="$(head -n1 <<<"$before")"
+items="$(wc -l <<<"$before")"
+copies="$(grep -cxF "$first" <<<"$before")"
+click "$panel" 14 37  # the first enclosure's box
+# The hot-plug delay folds the unplug into one refresh; wait for it, then a while longer for any
+# second one.
+for _ in $(seq 1 40); do
+  [ "$(lists | wc -l)" -gt "$shown" ] && break
+  sleep 0.25
+done
+sleep 3
+now="$(lists | wc -l)"
+[ "$now" -eq $((shown + 1)) ] ||
+  fail "unticking an enclosure refreshed the list $((now - shown)) times, want once"
+after="$(last_items)"
+[ "$(grep -c . <<<"$after")" -eq $((items - 1)) ] ||
+  fail "after the untick the list has $(grep -c . <<<"$after") items, want $((items - 1))"
+[ "$(grep -cxF "$first" <<<"$after" || true)" -eq $((copies - 1)) ] ||
+  fail "after the untick the list still holds \"$first\""
+pass "unticking the enclosure refreshes the list once, to $((items - 1)) items without \"$first\""
 
 click "$window" 253 268  # Exit
 for _ in $(seq 1 120); do

@@ -1,5 +1,6 @@
-; The Windows installer: both executables under Program Files, shortcuts in the Start menu and an
-; uninstaller registered with Windows. makensis gets VERSION, BINDIR and OUTFILE with -D.
+; The Windows installer: the three executables and the command line's manual under Program Files,
+; shortcuts in the Start menu and an uninstaller registered with Windows. makensis gets VERSION,
+; BINDIR and OUTFILE with -D.
 ; A 64-bit installer: it installs 64-bit programs, and runs where they run.
 Target amd64-unicode
 !include "x64.nsh"
@@ -31,11 +32,15 @@ Section "Install"
   SetOutPath "$INSTDIR"
   File "${BINDIR}\q71xfwtool.exe"
   File "${BINDIR}\q71xfwtool-sim.exe"
+  File "${BINDIR}\q71xfw.exe"
+  File "${BINDIR}\q71xfw-manual.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateDirectory "$SMPROGRAMS\${PRODUCT}"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk" "$INSTDIR\q71xfwtool.exe"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT} (simulated enclosures).lnk" \
       "$INSTDIR\q71xfwtool-sim.exe"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}\q71xfw command line manual.lnk" \
+      "$INSTDIR\q71xfw-manual.txt"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
@@ -51,10 +56,13 @@ FunctionEnd
 Section "Uninstall"
   Delete "$INSTDIR\q71xfwtool.exe"
   Delete "$INSTDIR\q71xfwtool-sim.exe"
+  Delete "$INSTDIR\q71xfw.exe"
+  Delete "$INSTDIR\q71xfw-manual.txt"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}\${PRODUCT} (simulated enclosures).lnk"
+  Delete "$SMPROGRAMS\${PRODUCT}\q71xfw command line manual.lnk"
   RMDir "$SMPROGRAMS\${PRODUCT}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

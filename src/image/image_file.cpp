@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "src/device/platform/platform.h"
+#include "src/device/platform/utf8_path.h"
 
 namespace q71x {
 
@@ -57,9 +58,10 @@ std::uint64_t LargestImageFor(ChipGroup group) {
 
 ImageFileCheck OpenImageStream(const std::string& path, std::uint64_t largest,
                                std::ifstream& file) {
+  const std::filesystem::path name = PathFromUtf8(path);
   std::error_code error;
   // Opening a FIFO waits for a writer and a device may never end: only a plain file is read.
-  const std::filesystem::file_status found = std::filesystem::status(path, error);
+  const std::filesystem::file_status found = std::filesystem::status(name, error);
   if (found.type() == std::filesystem::file_type::not_found ||
       found.type() == std::filesystem::file_type::none) {
     return ImageFileCheck::Unreadable;
@@ -70,14 +72,14 @@ ImageFileCheck OpenImageStream(const std::string& path, std::uint64_t largest,
                                  " not read as a firmware image.\n");
     return ImageFileCheck::NotPlainFile;
   }
-  if (const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (const std::uintmax_t size = std::filesystem::file_size(name, error);
       !error && size > largest) {
     ActivePlatform().DebugOutput(path + " holds " + std::to_string(size) +
                                  " bytes, more than this chip's firmware memory (" +
                                  std::to_string(largest) + "); not read as a firmware image.\n");
     return ImageFileCheck::TooLarge;
   }
-  file.open(path, std::ios::in | std::ios::binary);
+  file.open(name, std::ios::in | std::ios::binary);
   return file.is_open() ? ImageFileCheck::Usable : ImageFileCheck::Unreadable;
 }
 

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "src/device/chip_type_table.h"
+#include "src/device/platform/utf8_path.h"
 #include "src/image/chip_codes.h"
 #include "src/image/file_checksum.h"
 #include "src/image/image_layout.h"
@@ -185,7 +186,7 @@ std::vector<std::uint8_t> BuildSampleImage(const SampleImageOptions& options) {
 
 int WriteSampleImage(const std::string& path, const SampleImageOptions& options) {
   const std::vector<std::uint8_t> bytes = BuildSampleImage(options);
-  std::ofstream file(path, std::ios::out | std::ios::binary | std::ios::trunc);
+  std::ofstream file(PathFromUtf8(path), std::ios::out | std::ios::binary | std::ios::trunc);
   if (!file) {
     return 0;
   }

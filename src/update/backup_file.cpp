@@ -1,5 +1,6 @@
 #include "src/update/backup_file.h"
 
+#include "src/device/platform/utf8_path.h"
 #include "src/update/image_source.h"
 #include "src/update/status_reporting.h"
 #include "src/update/update_texts.h"
@@ -23,7 +24,8 @@ bool ChooseBackupPath(const std::string& fieldText, std::string_view defaultName
 SafeWriteStatus WriteBackupFile(const std::string& path, const std::uint8_t* data,
                                 std::size_t length) {
   std::string reason;
-  const SafeWriteStatus status = WriteFileSafely(path, data, length, FileAccess::Default, reason);
+  const SafeWriteStatus status =
+      WriteFileSafely(PathFromUtf8(path), data, length, FileAccess::Default, reason);
   if (status != SafeWriteStatus::Written) {
     WriteDebugLine("Backup not written: " + reason + "\n");
   }

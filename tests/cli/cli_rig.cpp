@@ -7,6 +7,7 @@
 #include "sim/simulated_system.h"
 #include "src/app/cli/cli_program.h"
 #include "src/app/sim/sim_state_folder.h"
+#include "src/device/platform/utf8_path.h"
 
 namespace q71x::testing {
 namespace {
@@ -20,7 +21,7 @@ bool EndsWithKey(const std::string& path, const std::string& key) {
 }  // namespace
 
 CliRun CliRig::Text(std::vector<std::string> args) {
-  args.insert(args.begin(), {"--sim", "--state", State.string()});
+  args.insert(args.begin(), {"--sim", "--state", PathToUtf8(State)});
   std::ostringstream out;
   std::ostringstream err;
   std::istringstream in(Input);
@@ -82,7 +83,7 @@ std::string CliRig::PathOf(const std::string& presetKey) {
 }
 
 std::string CliRig::ImageOf(const std::string& presetKey) const {
-  return (State / "images" / (presetKey + ".bin")).string();
+  return PathToUtf8(State / "images" / (presetKey + ".bin"));
 }
 
 std::vector<std::uint8_t> CliRig::Memory(const std::string& path, const char* fileName) const {

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "src/device/platform/safe_file_write.h"
+#include "src/device/platform/utf8_path.h"
 #include "src/device/platform/whole_file.h"
 #include "src/image/sha256.h"
 
@@ -64,15 +65,15 @@ AutoBackup TakeAutoBackup(CliSession& session, const DeviceFacts& device,
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (error) {
-    backup.Problem = "cannot create " + folder.string() + ": " + error.message();
+    backup.Problem = "cannot create " + PathToUtf8(folder) + ": " + error.message();
     return backup;
   }
   // Backups may hold someone's disk sectors: the folder is the owner's alone.
   std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
                                std::filesystem::perm_options::replace, error);
   const std::filesystem::path file = FreshBackupName(folder, device, when);
-  return RecordBackup(device, session.RunAction(EngineeringAction::BackupOnly, file.string()), file,
-                      when);
+  return RecordBackup(device, session.RunAction(EngineeringAction::BackupOnly, PathToUtf8(file)),
+                      file, when);
 }
 
 AutoBackup RecordBackup(const DeviceFacts& device, RunReport run, const std::filesystem::path& file,
@@ -88,7 +89,7 @@ AutoBackup RecordBackup(const DeviceFacts& device, RunReport run, const std::fil
   const std::vector<std::uint8_t> bytes =
       ReadWholeFile(backup.File).value_or(std::vector<std::uint8_t>());
   if (bytes.empty()) {
-    backup.Problem = "the backup file is missing or empty: " + backup.File.string();
+    backup.Problem = "the backup file is missing or empty: " + PathToUtf8(backup.File);
     return backup;
   }
   std::filesystem::permissions(
@@ -99,7 +100,7 @@ AutoBackup RecordBackup(const DeviceFacts& device, RunReport run, const std::fil
 
   const nlohmann::json record = {
       {"schema", 1},
-      {"file", backup.File.filename().string()},
+      {"file", PathToUtf8(backup.File.filename())},
       {"device", device.Path},
       {"chip", device.Chip},
       {"chip_type", device.ChipType},
@@ -118,7 +119,7 @@ AutoBackup RecordBackup(const DeviceFacts& device, RunReport run, const std::fil
   std::string reason;
   if (WriteFileSafely(backup.Record, text.data(), text.size(), FileAccess::OwnerOnly, reason) !=
       SafeWriteStatus::Written) {
-    backup.Problem = "cannot write " + backup.Record.string() + ": " + reason;
+    backup.Problem = "cannot write " + PathToUtf8(backup.Record) + ": " + reason;
     return backup;
   }
   backup.Proven = true;

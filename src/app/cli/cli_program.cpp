@@ -15,6 +15,7 @@
 #include "src/app/sim/sim_state_folder.h"
 #include "src/device/platform/sim/sim_platform.h"
 #include "src/device/platform/sim/wall_clock_pacing.h"
+#include "src/device/platform/utf8_path.h"
 
 namespace q71x::cli {
 namespace {
@@ -31,8 +32,7 @@ struct GlobalOptions {
 class SimulatedMachine {
  public:
   SimulatedMachine(const std::string& state, double pace, CliEnvironment& env)
-      : folder_(state.empty() ? DefaultSimStateFolder() : std::filesystem::path(state)),
-        pacing_(pace) {
+      : folder_(state.empty() ? DefaultSimStateFolder() : PathFromUtf8(state)), pacing_(pace) {
     sim::AddDemoMachine(system_);
     for (const std::string& file : folder_.Restore(system_)) {
       *env.Err << "q71xfw: left out (size does not fit): " << file << "\n";

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "src/app/cli/cli_program.h"
+#include "src/app/cli/process_console.h"
 #include "src/device/platform/os_platform.h"
 #include "src/device/platform/user_data_folder.h"
 
@@ -12,17 +13,16 @@
 #include <io.h>
 #define q71x_dup _dup
 #define q71x_dup2 _dup2
-#define q71x_isatty _isatty
 #define q71x_close _close
 #else
 #include <unistd.h>
 #define q71x_dup dup
 #define q71x_dup2 dup2
-#define q71x_isatty isatty
 #define q71x_close close
 #endif
 
 int main(int argc, char* argv[]) {
+  const q71x::cli::Utf8Console console;
   // The procedures write their console lines to standard output; standard output is the
   // report's (a JSON document must stay whole), so their lines go to standard error instead.
   std::fflush(stdout);
@@ -35,12 +35,12 @@ int main(int argc, char* argv[]) {
   env.Out = &out;
   env.Err = &std::cerr;
   env.In = &std::cin;
-  env.Terminal = q71x_isatty(0) != 0 && q71x_isatty(2) != 0;
+  env.Terminal = q71x::cli::AtTerminal();
   env.DataFolder = q71x::UserDataFolder();
 #ifdef Q71X_HAS_OS_PLATFORM
   env.OsPlatform = [] { return std::make_unique<q71x::OsPlatform>(); };
 #endif
-  const int code = q71x::cli::RunCommandLine(std::vector<std::string>(argv + 1, argv + argc), env);
+  const int code = q71x::cli::RunCommandLine(q71x::cli::Utf8Arguments(argc, argv), env);
   std::fflush(stdout);
   if (report >= 0) {
     q71x_dup2(report, 1);

@@ -1,4 +1,5 @@
 #include "src/app/cli/report_json.h"
+#include "src/device/platform/utf8_path.h"
 
 namespace q71x::cli {
 namespace {
@@ -56,9 +57,12 @@ nlohmann::json RunJson(const RunReport& run) {
 }
 
 nlohmann::json AutoBackupJson(const AutoBackup& backup) {
-  nlohmann::json json = {{"proven", backup.Proven},          {"file", backup.File.string()},
-                         {"record", backup.Record.string()}, {"size", backup.Size},
-                         {"sha256", backup.Sha256},          {"run", RunJson(backup.Run)}};
+  nlohmann::json json = {{"proven", backup.Proven},
+                         {"file", PathToUtf8(backup.File)},
+                         {"record", PathToUtf8(backup.Record)},
+                         {"size", backup.Size},
+                         {"sha256", backup.Sha256},
+                         {"run", RunJson(backup.Run)}};
   if (!backup.Problem.empty()) {
     json["problem"] = backup.Problem;
   }
@@ -66,11 +70,16 @@ nlohmann::json AutoBackupJson(const AutoBackup& backup) {
 }
 
 nlohmann::json KeptBackupJson(const KeptBackup& backup) {
-  return {{"device", backup.Device},          {"chip", backup.Chip},
-          {"procedure", backup.Procedure},    {"firmware_version", backup.FirmwareVersion},
-          {"created", backup.Created},        {"file", backup.File.string()},
-          {"record", backup.Record.string()}, {"size", backup.Size},
-          {"sha256", backup.Sha256},          {"intact", backup.Intact}};
+  return {{"device", backup.Device},
+          {"chip", backup.Chip},
+          {"procedure", backup.Procedure},
+          {"firmware_version", backup.FirmwareVersion},
+          {"created", backup.Created},
+          {"file", PathToUtf8(backup.File)},
+          {"record", PathToUtf8(backup.Record)},
+          {"size", backup.Size},
+          {"sha256", backup.Sha256},
+          {"intact", backup.Intact}};
 }
 
 }  // namespace q71x::cli

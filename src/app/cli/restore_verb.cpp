@@ -9,6 +9,7 @@
 #include "src/app/cli/kept_backups.h"
 #include "src/app/cli/report_json.h"
 #include "src/app/cli/verb_steps.h"
+#include "src/device/platform/utf8_path.h"
 
 namespace q71x::cli {
 namespace {
@@ -25,16 +26,17 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
 
 // The file named on the command line, through the record beside it.
 ChosenBackup NamedBackup(const std::string& file) {
-  const std::filesystem::path record = std::filesystem::path(file).replace_extension(".json");
+  const std::filesystem::path record = PathFromUtf8(file).replace_extension(".json");
   std::optional<KeptBackup> backup = ReadKeptBackup(record);
   if (!backup) {
-    return {std::nullopt, Fail(ExitCode::ImageRefused,
-                               file + " has no record of this program beside it (" +
-                                   record.string() + "); without it the backup cannot be checked")};
+    return {std::nullopt,
+            Fail(ExitCode::ImageRefused, file + " has no record of this program beside it (" +
+                                             PathToUtf8(record) +
+                                             "); without it the backup cannot be checked")};
   }
-  if (!SameFile(backup->File, file)) {
-    return {std::nullopt, Fail(ExitCode::ImageRefused,
-                               "the record " + record.string() + " is not the record of " + file)};
+  if (!SameFile(backup->File, PathFromUtf8(file))) {
+    return {std::nullopt, Fail(ExitCode::ImageRefused, "the record " + PathToUtf8(record) +
+                                                           " is not the record of " + file)};
   }
   return {std::move(backup), {}};
 }
@@ -103,7 +105,7 @@ VerbOutcome Restore(CliSession& session, const VerbRequest& request, CliEnvironm
     refused.Data = outcome.Data;
     return refused;
   }
-  const std::string file = backup.File.string();
+  const std::string file = PathToUtf8(backup.File);
   if (!Confirmed("Restore " + device.Path + " (" + device.Chip + ") from " + file + " of " +
                      backup.Created + "?",
                  request, env)) {

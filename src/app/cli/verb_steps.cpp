@@ -1,13 +1,14 @@
 #include "src/app/cli/verb_steps.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <istream>
 #include <ostream>
 
 #include "src/app/cli/auto_backup.h"
 #include "src/app/cli/report_json.h"
+#include "src/device/platform/utf8_path.h"
 
 namespace q71x::cli {
 
@@ -19,9 +20,8 @@ VerbOutcome Fail(ExitCode code, std::string message) {
 }
 
 std::optional<VerbOutcome> CheckReadable(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file != nullptr) {
-    std::fclose(file);
+  errno = 0;
+  if (std::ifstream(PathFromUtf8(path), std::ios::binary).is_open()) {
     return std::nullopt;
   }
   if (errno == EACCES || errno == EPERM) {
@@ -100,7 +100,7 @@ VerbOutcome CheckImage(CliSession& session, const VerbRequest& request, const De
   }
   outcome.Data["image"] = ImageCheckJson(check);
   outcome.Data["image"]["path"] = request.File;
-  outcome.Data["image"]["size"] = std::filesystem::file_size(request.File);
+  outcome.Data["image"]["size"] = std::filesystem::file_size(PathFromUtf8(request.File));
   return outcome;
 }
 

@@ -12,6 +12,7 @@
 #include "src/app/cli/restore_verb.h"
 #include "src/app/cli/verb_steps.h"
 #include "src/app/cli/verify_verb.h"
+#include "src/device/platform/utf8_path.h"
 
 namespace q71x::cli {
 namespace {
@@ -111,7 +112,7 @@ VerbOutcome Erase(CliSession& session, const VerbRequest& request, CliEnvironmen
 VerbOutcome Backup(CliSession& session, const VerbRequest& request, const CliEnvironment& env,
                    const DeviceFacts& device) {
   VerbOutcome outcome;
-  if (std::filesystem::exists(request.File)) {
+  if (std::filesystem::exists(PathFromUtf8(request.File))) {
     return Fail(ExitCode::Usage, request.File + " exists; backups never overwrite");
   }
   const RunReport run = session.RunAction(EngineeringAction::BackupOnly, request.File);
@@ -119,8 +120,8 @@ VerbOutcome Backup(CliSession& session, const VerbRequest& request, const CliEnv
   outcome.Data["file"] = request.File;
   if (run.Claimed) {
     // The record beside it is what lets `restore` check the file before writing it back.
-    const AutoBackup recorded = RecordBackup(device, run, request.File, env.Now());
-    outcome.Data["record"] = recorded.Record.string();
+    const AutoBackup recorded = RecordBackup(device, run, PathFromUtf8(request.File), env.Now());
+    outcome.Data["record"] = PathToUtf8(recorded.Record);
     if (!recorded.Proven) {
       outcome.Code = ExitCode::OperationFailed;
       outcome.Message = recorded.Problem;

@@ -4,6 +4,7 @@
 
 #include "sim/hardware_presets.h"
 #include "sim/presets.h"
+#include "src/device/platform/utf8_path.h"
 #include "src/image/sample_image.h"
 
 namespace q71x {
@@ -29,8 +30,8 @@ std::vector<std::string> WritePresetSampleImages(const std::filesystem::path& fo
       return;
     }
     options.Seed = static_cast<std::uint32_t>(options.ChipType * 1000 + options.ChipRevision);
-    if (WriteSampleImage(file.string(), options) != 1) {
-      failed.push_back(file.string());
+    if (WriteSampleImage(PathToUtf8(file), options) != 1) {
+      failed.push_back(PathToUtf8(file));
     }
   };
   for (const sim::SerialFlashPreset& preset : sim::SerialFlashPresets()) {

@@ -10,6 +10,7 @@
 #include "sim/serial_flash.h"
 #include "sim/simulated_system.h"
 #include "src/device/platform/user_data_folder.h"
+#include "src/device/platform/utf8_path.h"
 #include "src/device/platform/whole_file.h"
 
 namespace q71x {
@@ -82,7 +83,7 @@ std::vector<std::string> SimStateFolder::Restore(sim::SimulatedSystem& system) c
       }
       const auto bytes = ReadWholeFile(file);
       if (!bytes || bytes->size() != expectedSize) {
-        ignored.push_back(file.string());
+        ignored.push_back(PathToUtf8(file));
         return;
       }
       apply(*bytes);
@@ -120,7 +121,7 @@ std::vector<std::string> SimStateFolder::Save(sim::SimulatedSystem& system) cons
     auto save = [&](const char* fileName, std::span<const std::uint8_t> bytes) {
       const std::filesystem::path file = folder / fileName;
       if (error || !WriteWholeFile(file, bytes)) {
-        failed.push_back(file.string());
+        failed.push_back(PathToUtf8(file));
       }
     };
     const sim::BridgeState& bridge = enclosure->Bridge;
@@ -138,7 +139,7 @@ std::vector<std::string> SimStateFolder::Save(sim::SimulatedSystem& system) cons
         if (bridge.Disk->Read(area->FirstLba, area->Count, bytes)) {
           save(kDiskAreaFileName, bytes);
         } else {
-          failed.push_back((folder / kDiskAreaFileName).string());
+          failed.push_back(PathToUtf8(folder / kDiskAreaFileName));
         }
       }
     }

@@ -334,6 +334,9 @@ void Win32ToolWindow::ShowDeviceItems(const std::vector<std::string>& items, int
     SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Latin1ToWide(item).c_str()));
   }
   SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+  if (deviceItemsShown_) {
+    deviceItemsShown_(items);
+  }
 }
 
 void Win32ToolWindow::ShowEngineeringPanel(bool shown) {

@@ -40,6 +40,10 @@ class Win32ToolWindow final : public ToolView {
   void SetProcedureFinishedHandler(std::function<void()> handler) {
     procedureFinished_ = std::move(handler);
   }
+  // Told every device list the window shows, after it is shown.
+  void SetDeviceItemsShownHandler(std::function<void(const std::vector<std::string>&)> handler) {
+    deviceItemsShown_ = std::move(handler);
+  }
   // A helper window beside this one that takes the operator's clicks even while a procedure
   // runs (the simulator's enclosure panel); this window's own input waits meanwhile.
   void LetInputThroughWhileBusy(HWND helper) { inputHelpers_.push_back(helper); }
@@ -89,6 +93,7 @@ class Win32ToolWindow final : public ToolView {
   std::unique_ptr<ToolCore> core_;
   HDEVNOTIFY usbNotification_ = nullptr;
   std::function<void()> procedureFinished_;
+  std::function<void(const std::vector<std::string>&)> deviceItemsShown_;
   std::vector<HWND> inputHelpers_;
   // Set while the view itself changes a control: the notifications that causes are not the
   // operator's and must not reach the core.

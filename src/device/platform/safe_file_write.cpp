@@ -1,5 +1,7 @@
 #include "src/device/platform/safe_file_write.h"
 
+#include "src/device/platform/utf8_path.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -122,12 +124,12 @@ SafeWriteStatus SafeFileWriter::Open() {
   const fs::file_status found = fs::symlink_status(target_, error);
   if (found.type() == fs::file_type::symlink) {
     return Fail(SafeWriteStatus::RefusedLink,
-                target_.string() + " is a symbolic link; it is not followed");
+                PathToUtf8(target_) + " is a symbolic link; it is not followed");
   }
   if (found.type() != fs::file_type::not_found && found.type() != fs::file_type::regular &&
       found.type() != fs::file_type::none) {
     return Fail(SafeWriteStatus::RefusedSpecial,
-                target_.string() + " is not a plain file (a folder, FIFO, device or socket)");
+                PathToUtf8(target_) + " is not a plain file (a folder, FIFO, device or socket)");
   }
   for (int attempt = 0; attempt < 100; ++attempt) {
     fs::path candidate = target_;
@@ -142,7 +144,7 @@ SafeWriteStatus SafeFileWriter::Open() {
     }
   }
   return Fail(SafeWriteStatus::NotCreated,
-              "cannot create a file beside " + target_.string() + ": " + ErrnoText());
+              "cannot create a file beside " + PathToUtf8(target_) + ": " + ErrnoText());
 }
 
 bool SafeFileWriter::Write(const void* data, std::size_t size) {
@@ -156,7 +158,7 @@ bool SafeFileWriter::Write(const void* data, std::size_t size) {
       continue;
     }
     if (written <= 0) {
-      reason_ = "writing " + temporary_.string() + " failed: " + ErrnoText();
+      reason_ = "writing " + PathToUtf8(temporary_) + " failed: " + ErrnoText();
       failed_ = true;
       return false;
     }
@@ -173,16 +175,16 @@ SafeWriteStatus SafeFileWriter::Commit() {
   }
   if (!FlushToDisk(fd_)) {
     return Fail(SafeWriteStatus::Incomplete,
-                "flushing " + temporary_.string() + " failed: " + ErrnoText());
+                "flushing " + PathToUtf8(temporary_) + " failed: " + ErrnoText());
   }
   const int fd = std::exchange(fd_, -1);
   if (!CloseFile(fd)) {
     return Fail(SafeWriteStatus::Incomplete,
-                "closing " + temporary_.string() + " failed: " + ErrnoText());
+                "closing " + PathToUtf8(temporary_) + " failed: " + ErrnoText());
   }
   if (const std::string why = RenameOver(temporary_, target_); !why.empty()) {
     return Fail(SafeWriteStatus::Incomplete,
-                "putting " + temporary_.string() + " in place failed: " + why);
+                "putting " + PathToUtf8(temporary_) + " in place failed: " + why);
   }
   committed_ = true;
   temporary_.clear();

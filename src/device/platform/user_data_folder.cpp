@@ -5,9 +5,10 @@
 namespace q71x {
 namespace {
 
-std::filesystem::path AbsoluteFromEnvironment(const char* name) {
-  const char* value = std::getenv(name);
-  if (value == nullptr || *value == '\0') {
+// A folder named by the environment counts only when it is absolute.
+template <typename Char>
+std::filesystem::path AbsoluteFolder(const Char* value) {
+  if (value == nullptr || *value == 0) {
     return {};
   }
   std::filesystem::path path(value);
@@ -18,12 +19,14 @@ std::filesystem::path AbsoluteFromEnvironment(const char* name) {
 
 std::filesystem::path UserDataFolder() {
 #ifdef _WIN32
-  return AbsoluteFromEnvironment("LOCALAPPDATA");
+  // The wide environment: its narrow copy is in the ANSI code page, which cannot hold every
+  // user name.
+  return AbsoluteFolder(::_wgetenv(L"LOCALAPPDATA"));
 #else
-  if (std::filesystem::path xdg = AbsoluteFromEnvironment("XDG_DATA_HOME"); !xdg.empty()) {
+  if (std::filesystem::path xdg = AbsoluteFolder(std::getenv("XDG_DATA_HOME")); !xdg.empty()) {
     return xdg;
   }
-  const std::filesystem::path home = AbsoluteFromEnvironment("HOME");
+  const std::filesystem::path home = AbsoluteFolder(std::getenv("HOME"));
   return home.empty() ? home : home / ".local" / "share";
 #endif
 }

@@ -6,6 +6,8 @@
 
 #include <exception>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "sim/simulated_system.h"
 #include "src/app/sim/demo_session.h"
@@ -36,6 +38,17 @@ void Warn(const char* what, const std::vector<std::string>& files) {
     text += "\n" + file;
   }
   q71x::ShowMessageBox(text, kProgram, q71x::MessageIcon::Warning);
+}
+
+// Every device list the window shows goes to the debugger, a line for the list and one for each
+// item: how a plug or unplug in the enclosure panel reached the list can be followed from
+// outside (the window check does). The items are the bridges' own bytes, passed on as they are.
+void TellDeviceList(const std::vector<std::string>& items) {
+  OutputDebugStringA(
+      ("q71xfwtool-sim: device list of " + std::to_string(items.size()) + "\n").c_str());
+  for (const std::string& item : items) {
+    OutputDebugStringA(("q71xfwtool-sim: device list item [" + item + "]\n").c_str());
+  }
 }
 
 }  // namespace
@@ -73,6 +86,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     const q71x::PacingPumpScope pump(session.Pacing(),
                                      [&window] { window.Core().ProcessEventsDuringWait(); });
     window.SetProcedureFinishedHandler([&] { Warn("Cannot write:", state.Save(system)); });
+    window.SetDeviceItemsShownHandler(TellDeviceList);
+    TellDeviceList(window.Core().DeviceItems());  // the list the window opened with
     if (options.RdVersion) {
       window.Core().SetTicked(q71x::Control::RdCheckBox, true);
     }
