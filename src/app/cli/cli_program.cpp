@@ -7,8 +7,11 @@
 
 #include "sim/presets.h"
 #include "sim/simulated_system.h"
+#include "src/app/cli/access_verdict.h"
 #include "src/app/cli/cli_session.h"
 #include "src/app/cli/exit_codes.h"
+#include "src/app/cli/run_platforms.h"
+#include "src/app/cli/run_progress.h"
 #include "src/app/cli/verbs.h"
 #include "src/app/sim/sample_images.h"
 #include "src/app/sim/sim_state_folder.h"
@@ -21,6 +24,8 @@ struct GlobalOptions {
   bool Json = false;
   bool Sim = false;
   std::string State;
+  bool Progress = false;
+  std::string Trace;
 };
 
 // The simulated machine of the simulator executable, with its memories and sample images in
@@ -122,6 +127,9 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
                  "Parallel-flash families: the item of the flash-type list (0 first)");
   app.add_flag("--sim", global.Sim, "Work on the simulated enclosures instead of the machine's");
   app.add_option("--state", global.State, "The simulator's state folder (with --sim)");
+  app.add_flag("--progress", global.Progress,
+               "With --json: progress events as JSON lines on stderr");
+  app.add_option("--trace", global.Trace, "Record every exchange with a device to FILE");
 
   app.add_subcommand("list", "Every bridge with its chip, flash and firmware version");
   app.add_subcommand("backups",
@@ -164,9 +172,13 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
   request.Verb = app.get_subcommands().front()->get_name();
 
   VerbOutcome outcome;
+  RunPlatforms layers(global.Trace);
   if (!global.State.empty() && !global.Sim) {
     outcome.Code = ExitCode::Usage;
     outcome.Message = "--state needs --sim";
+  } else if (!layers.TraceProblem().empty()) {
+    outcome.Code = layers.TraceAccessDenied() ? ExitCode::AccessDenied : ExitCode::Usage;
+    outcome.Message = layers.TraceProblem();
   } else {
     std::optional<SimulatedMachine> machine;
     std::unique_ptr<Platform> osPlatform;
@@ -182,10 +194,25 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
       outcome.Code = ExitCode::Usage;
       outcome.Message = "this build has no device access; use --sim";
     } else {
-      ScopedActivePlatform use(*platform);
+      const std::unique_ptr<RunProgress> progress =
+          MakeRunProgress(global.Json, global.Progress, env);
+      ScopedActivePlatform use(layers.Over(*platform, [&](std::uint64_t bytes) {
+        if (progress) {
+          progress->Moved(bytes);
+        }
+      }));
       {
         CliSession session;
+        session.Observe(progress.get());
         outcome = RunVerb(session, request, env);
+      }
+      JudgeRefusedOpens(outcome, layers.RefusedPaths(), platform->AccessNotice());
+      if (const std::optional<std::string> problem = layers.Finish()) {
+        *env.Err << "q71xfw: " << *problem << "\n";
+        if (outcome.Code == ExitCode::Success) {
+          outcome.Code = ExitCode::OperationFailed;
+          outcome.Message = *problem;
+        }
       }
       if (machine) {
         for (const std::string& file : machine->Save()) {

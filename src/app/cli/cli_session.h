@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "src/app/cli/box_recorder.h"
+#include "src/app/cli/run_observer.h"
 #include "src/tool/headless_view.h"
 #include "src/tool/tool_core.h"
 #include "src/update/update_procedure.h"
@@ -77,6 +78,8 @@ class CliSession {
   // BackupOnly).
   RunReport RunUpdate();
   RunReport RunAction(EngineeringAction action, const std::string& backupFile = {});
+  // Told of every run from now on (not owned; null: nobody).
+  void Observe(RunObserver* observer) { observer_ = observer; }
 
  private:
   RunReport PressRun(EngineeringAction action);
@@ -84,6 +87,7 @@ class CliSession {
   HeadlessView view_;
   BoxRecorder boxes_;
   ToolCore core_;
+  RunObserver* observer_ = nullptr;
 };
 
 }  // namespace q71x::cli

@@ -35,7 +35,8 @@ int main(int argc, char* argv[]) {
   env.Out = &out;
   env.Err = &std::cerr;
   env.In = &std::cin;
-  env.Terminal = q71x_isatty(0) != 0 && q71x_isatty(2) != 0;
+  env.ErrTerminal = q71x_isatty(2) != 0;
+  env.Terminal = q71x_isatty(0) != 0 && env.ErrTerminal;
   env.DataFolder = q71x::UserDataFolder();
 #ifdef Q71X_HAS_OS_PLATFORM
   env.OsPlatform = [] { return std::make_unique<q71x::OsPlatform>(); };
