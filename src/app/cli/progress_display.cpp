@@ -1,5 +1,6 @@
 #include "src/app/cli/progress_display.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -37,7 +38,7 @@ class TerminalBar final : public ProgressDisplay {
   void Show(const ProgressSample& sample) override {
     const int filled = sample.Percent * kBarWidth / 100;
     std::string line = "\r" + sample.Phase;
-    line.resize(10, ' ');
+    line.resize(std::max<std::size_t>(line.size() + 1, 13), ' ');
     line += "[" + std::string(static_cast<std::size_t>(filled), '#') +
             std::string(static_cast<std::size_t>(kBarWidth - filled), '-') + "] ";
     char percent[8];
