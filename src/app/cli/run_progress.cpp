@@ -9,6 +9,10 @@ RunProgress::RunProgress(std::unique_ptr<ProgressDisplay> display, Clock clock)
     : display_(std::move(display)), clock_(std::move(clock)) {}
 
 void RunProgress::Moved(std::uint64_t bytes) {
+  // The chip check's commands between runs are not counted (nor is the clock read for them).
+  if (!meter_.Running()) {
+    return;
+  }
   if (const std::optional<ProgressSample> sample = meter_.Add(bytes, clock_())) {
     display_->Show(*sample);
   }
