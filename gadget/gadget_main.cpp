@@ -4,7 +4,9 @@
 //
 //   q71x-gadget --preset KEY [--name NAME] [--udc UDC] [--plain-disk FILE] [--socket PATH]
 //
-// The control socket takes "plug", "unplug", "dump FILE" (the serial flash as it is now),
+// KEY is a serial-flash preset or a USB hardware preset (DF, parallel-flash and disk-kept
+// families). The control socket takes "plug", "unplug", "dump FILE" (the serial flash as it is
+// now), "save DIR" (every memory of the enclosure, as the simulator's state folder keeps them),
 // "resets" (how many mass-storage resets the host sent) and "quit" (unplug and end; the configfs
 // tree stays until the machine restarts).
 
@@ -24,8 +26,10 @@
 #include "gadget/device/control_socket.h"
 #include "gadget/device/ffs_function.h"
 #include "sim/attached_disk.h"
+#include "sim/hardware_presets.h"
 #include "sim/presets.h"
 #include "sim/serial_flash.h"
+#include "src/app/sim/sim_state_folder.h"
 
 namespace {
 
@@ -52,6 +56,23 @@ void PrintUsage() {
     std::fprintf(stderr, "  %-18s %s%s\n", preset.Key, preset.Description,
                  preset.Kind == sim::InterfaceKind::Cdrom ? " (CD-ROM class)" : "");
   }
+  for (const sim::HardwarePreset& preset : sim::HardwarePresets()) {
+    if (preset.BusKind == sim::Bus::Usb) {
+      std::fprintf(stderr, "  %-18s %s\n", preset.Key, preset.Description);
+    }
+  }
+}
+
+// A serial-flash preset, or a hardware preset on USB: a gadget is a USB device.
+std::optional<sim::Enclosure> MakeGadgetEnclosure(const std::string& key) {
+  if (std::optional<sim::Enclosure> enclosure = sim::MakePresetEnclosure(key)) {
+    return enclosure;
+  }
+  const sim::HardwarePreset* preset = sim::FindHardwarePreset(key);
+  if (preset == nullptr || preset->BusKind != sim::Bus::Usb) {
+    return std::nullopt;
+  }
+  return sim::MakeHardwarePresetEnclosure(key);
 }
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -118,6 +139,15 @@ std::string DumpFlash(Gadget& gadget, const std::string& file) {
   return out ? "ok " + std::to_string(contents.size()) : "error cannot write " + file;
 }
 
+std::string SaveMemories(Gadget& gadget, const std::string& folder) {
+  std::vector<std::string> failed;
+  {
+    std::lock_guard<std::mutex> lock(gadget.Lock);
+    failed = SimStateFolder(folder).Save(gadget.System);
+  }
+  return failed.empty() ? "ok" : "error cannot write " + failed.front();
+}
+
 // The enclosure follows the cable: pulled out it vanishes, plugged back it boots from its ROM.
 std::string Unplug(Gadget& gadget) {
   std::string error;
@@ -148,6 +178,9 @@ std::string HandleControlLine(Gadget& gadget, const std::string& line, bool& qui
   if (line.rfind("dump ", 0) == 0) {
     return DumpFlash(gadget, line.substr(5));
   }
+  if (line.rfind("save ", 0) == 0) {
+    return SaveMemories(gadget, line.substr(5));
+  }
   if (line == "resets") {
     return "ok " + std::to_string(gadget.Function.ResetCount());
   }
@@ -166,12 +199,13 @@ int main(int argc, char** argv) {
     PrintUsage();
     return 2;
   }
-  std::optional<sim::Enclosure> enclosure = sim::MakePresetEnclosure(options.Preset);
+  std::optional<sim::Enclosure> enclosure = MakeGadgetEnclosure(options.Preset);
   if (!enclosure) {
     PrintUsage();
     return Fail("unknown preset " + options.Preset);
   }
-  if (enclosure->Kind == sim::InterfaceKind::Disk) {
+  // The disk-kept presets bring their own disk, with the firmware behind its reported end.
+  if (enclosure->Kind == sim::InterfaceKind::Disk && !enclosure->Bridge.Disk) {
     sim::AttachedDiskGeometry geometry;
     geometry.ReportedSectors = kAttachedDiskSectors;
     geometry.IdentifySectors = kAttachedDiskSectors;

@@ -17,7 +17,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 # The test build serves: only the installed targets go into the package.
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ71X_BUILD_APP=ON -DCMAKE_INSTALL_PREFIX=/usr
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="${Q71X_BUILD_TYPE:-RelWithDebInfo}" \
+  -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DQ71X_BUILD_APP=ON -DCMAKE_INSTALL_PREFIX=/usr
 cmake --build build -j2
 rm -f build/q71xfwtool_*.deb
 (cd build && cpack -G DEB)

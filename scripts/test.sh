@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Builds everything and runs the whole test suite.
+#   Q71X_BUILD_TYPE  CMake build type of build/ (default RelWithDebInfo; CI takes Release, the same
+#                    -O2 without debug information: a third less build time on two cores)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ71X_BUILD_APP=ON
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="${Q71X_BUILD_TYPE:-RelWithDebInfo}" \
+  -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DQ71X_BUILD_APP=ON
 cmake --build build -j2
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j2

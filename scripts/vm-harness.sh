@@ -2,23 +2,27 @@
 # Tests the Linux build through a real kernel: boots Debian's kernel under qemu (TCG) with a
 # busybox initramfs, where our gadget program shows simulated bridges as USB mass-storage devices
 # on dummy_hcd, and the guest test drives them through usb-storage, sg, the tool's Linux backend,
-# the device layer and the serial-flash update. Prints every check and exits non-zero when any
-# failed or the machine did not finish.
+# the device layer and the serial-flash update; then the command-line program lists, backs up
+# and updates a bridge of every family the gadget shows on USB. Prints every check and exits
+# non-zero when any failed or the machine did not finish.
 #
-#   scripts/vm-harness.sh [--gadget FILE --guest-test FILE] [--work-dir DIR] [--skip-without-qemu]
+#   scripts/vm-harness.sh [--gadget FILE --guest-test FILE --cli FILE --cli-test FILE]
+#                         [--work-dir DIR] [--skip-without-qemu]
 #
-# Without --gadget/--guest-test it builds both (statically linked) in build-vm/. With
+# Without the four programs it builds them (statically linked) in build-vm/. With
 # --skip-without-qemu (the CTest entry) it exits 77 when qemu-system-x86_64 is not installed
 # instead of installing it. Downloads are kept in the work directory for the next run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
 
-gadget="" guest_test="" work_dir="$repo/build-vm/vm" skip_without_qemu=0
+gadget="" guest_test="" cli="" cli_test="" work_dir="$repo/build-vm/vm" skip_without_qemu=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --gadget) gadget=$2; shift 2 ;;
     --guest-test) guest_test=$2; shift 2 ;;
+    --cli) cli=$2; shift 2 ;;
+    --cli-test) cli_test=$2; shift 2 ;;
     --work-dir) work_dir=$2; shift 2 ;;
     --skip-without-qemu) skip_without_qemu=1; shift ;;
     *) echo "vm-harness: unknown argument $1" >&2; exit 2 ;;
@@ -63,14 +67,16 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # --- our programs -----------------------------------------------------------------------------
-if [ -z "$gadget" ] || [ -z "$guest_test" ]; then
+if [ -z "$gadget" ] || [ -z "$guest_test" ] || [ -z "$cli" ] || [ -z "$cli_test" ]; then
   scripts/install-deps.sh
   cmake -S . -B build-vm -G Ninja -DQ71X_BUILD_APP=OFF -DQ71X_BUILD_TESTS=OFF >/dev/null
-  cmake --build build-vm -j2 --target q71x-gadget q71x-guest-test
+  cmake --build build-vm -j2 --target q71x-gadget q71x-guest-test q71xfw-guest q71x-guest-cli-test
   gadget=$repo/build-vm/gadget/q71x-gadget
   guest_test=$repo/build-vm/gadget/q71x-guest-test
+  cli=$repo/build-vm/gadget/q71xfw-guest
+  cli_test=$repo/build-vm/gadget/q71x-guest-cli-test
 fi
-for program in "$gadget" "$guest_test"; do
+for program in "$gadget" "$guest_test" "$cli" "$cli_test"; do
   [ -x "$program" ] || fail "$program is missing"
   file -L "$program" 2>/dev/null | grep -q "statically linked" ||
     ldd "$program" 2>&1 | grep -q "not a dynamic executable" ||
@@ -124,8 +130,12 @@ rm -rf "$staging"
 mkdir -p "$staging"/{bin,dev,proc,sys,run,tmp,etc} "$staging/lib/modules/$kernel_version"
 ln -s bin "$staging/sbin"
 cp "$busybox" "$staging/bin/busybox"
-cp "$gadget" "$staging/bin/q71x-gadget"
-cp "$guest_test" "$staging/bin/q71x-guest-test"
+# Without their debug information the programs pack into a quarter of the initramfs.
+stage_program() { strip --strip-debug -o "$staging/bin/$2" "$1" 2>/dev/null || cp "$1" "$staging/bin/$2"; }
+stage_program "$gadget" q71x-gadget
+stage_program "$guest_test" q71x-guest-test
+stage_program "$cli" q71xfw
+stage_program "$cli_test" q71x-guest-cli-test
 for module in "${wanted_modules[@]}"; do
   line=$(grep -E "(^|/)${module}\.ko:" "$modules/modules.dep" || true)
   [ -n "$line" ] || fail "kernel $kernel_version has no module $module"

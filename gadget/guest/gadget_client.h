@@ -17,6 +17,9 @@ class GadgetClient {
   std::string Plug() const { return Request("plug"); }
   // "ok N": the mass-storage resets the gadget has seen.
   std::string Resets() const { return Request("resets"); }
+  // Every memory of the enclosure written into `folder` as the simulator's state folder lays
+  // them out (src/app/sim/sim_state_folder.h): "ok" or "error ...".
+  std::string SaveMemories(const std::string& folder) const { return Request("save " + folder); }
   // The serial flash as the enclosure holds it now, read through a file in `workDir`.
   std::optional<std::vector<std::uint8_t>> ReadFlash(const std::string& workDir,
                                                      std::string& detail) const;

@@ -140,18 +140,6 @@ WatchResult WatchHotPlug(Platform& platform, std::uint64_t limitMs) {
 
 }  // namespace
 
-void StepLog::Note(const std::string& text) {
-  std::printf("      %s\n", text.c_str());
-  std::fflush(stdout);
-}
-
-bool StepLog::Check(bool ok, const std::string& what) {
-  std::printf("%s %s\n", ok ? "PASS" : "FAIL", what.c_str());
-  std::fflush(stdout);
-  ++(ok ? passed_ : failed_);
-  return ok;
-}
-
 bool WaitForUsbStorage(StepLog& log, std::size_t expected, int timeoutSeconds) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
   std::size_t seen = 0;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "gadget/guest/step_log.h"
 #include "src/device/discovery.h"
 #include "src/device/platform/platform.h"
 #include "src/update/tool_window.h"
@@ -20,19 +21,6 @@ struct GuestConfig {
   std::string CdromGadgetSocket;  // empty: no CD-ROM-class bridge in this run
   int CdromChipType = 0;
   int PlainDisks = 1;  // ordinary USB disks that must be left out of the list
-};
-
-class StepLog {
- public:
-  void Note(const std::string& text);
-  // Prints PASS or FAIL with `what` and counts it; returns `ok`.
-  bool Check(bool ok, const std::string& what);
-  int Passed() const { return passed_; }
-  int Failed() const { return failed_; }
-
- private:
-  int passed_ = 0;
-  int failed_ = 0;
 };
 
 // One row of the device list as the window's refresh builds it.

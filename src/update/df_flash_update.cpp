@@ -21,7 +21,6 @@ namespace q71x {
 namespace {
 
 constexpr std::uint8_t kChipTypeNeedingPrepare = 10;
-constexpr std::uint32_t kProgramGranule = 256;
 constexpr std::uint32_t kBufferGranule = 8192;
 // Each attempt erases by a different unit, so a unit the bridge failed to erase one way gets
 // another chance: blocks first, then sectors, then the whole flash.
@@ -106,7 +105,7 @@ int ProgramDfFlash(ToolWindow& window, const std::string& devicePath) {
   }
 
   // The image was refused beyond the flash address space, so these fit in 32 bits.
-  const auto programLength = static_cast<std::uint32_t>(RoundUpTo(image.length, kProgramGranule));
+  const auto programLength = static_cast<std::uint32_t>(RoundUpTo(image.length, kDfProgramGranule));
   const auto bufferLength = static_cast<std::uint32_t>(RoundUpTo(programLength, kBufferGranule));
   AlignedBuffer imageBytes = AllocateWorkBuffer(bufferLength);
   AlignedBuffer readBack = AllocateWorkBuffer(bufferLength);

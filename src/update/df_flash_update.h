@@ -2,11 +2,15 @@
 // The firmware update of the DF-family bridges (chip types 8, 9, 11 and the later type 10 parts):
 // the entry point the Run button calls and the programming procedure behind it.
 
+#include <cstdint>
 #include <string>
 
 #include "src/update/tool_window.h"
 
 namespace q71x {
+
+// The image is programmed in whole multiples of this, the padding 0x00.
+inline constexpr std::uint32_t kDfProgramGranule = 256;
 
 // Sets FlashPageSize to 8192, then runs the erase-only action (with the power-cycle box when it
 // succeeded), the backup-only action (leaving out the configuration area unless "Include 4K

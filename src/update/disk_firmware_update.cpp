@@ -21,7 +21,6 @@ constexpr std::string_view kDiskBackupName = "oldFlash.bak";
 constexpr std::string_view kEraseDiskSuccessText = "Erase all data in HDD success!!";
 constexpr std::string_view kEraseDiskCompareFailText = "Compare data in HDD fail!!";
 constexpr std::string_view kDiskCompareFailText = "Compare Data in HDD FAIL!!";
-constexpr std::uint64_t kImagePadding = 256;
 
 std::string_view WriteFailText(const DiskAreaFacts& facts) {
   return UsesLongCommands(facts) ? "Write Data SCSI16 To HDD FAIL!!" : "Write Data To HDD FAIL!!";
@@ -158,8 +157,8 @@ int ProgramDiskFirmware(ToolWindow& window, const std::string& devicePath, int c
     return 0;
   }
   const auto length = static_cast<std::uint32_t>(source.length);
-  const std::uint32_t padded =
-      static_cast<std::uint32_t>((length + kImagePadding - 1) / kImagePadding * kImagePadding);
+  const std::uint32_t padded = static_cast<std::uint32_t>((length + kDiskImagePadding - 1) /
+                                                          kDiskImagePadding * kDiskImagePadding);
   AlignedBuffer image = AllocateWorkBuffer(padded);
   if (!image.ok()) {
     PostStatus(window, kAllocateReadBufferErrorText);

@@ -4,11 +4,15 @@
 // base the bridge reports, and programming stores that base in a descriptor inside the area so
 // that a later look finds the same place.
 
+#include <cstdint>
 #include <string>
 
 #include "src/update/tool_window.h"
 
 namespace q71x {
+
+// The image is padded with 0x00 to a multiple of this, then written in whole 64 KB blocks.
+inline constexpr std::uint64_t kDiskImagePadding = 256;
 
 // The Run action: erase only or backup only when "RD Version" and the action box are ticked,
 // else programming; a successful erase or programming ends with the power-cycle box.

@@ -21,15 +21,8 @@
 namespace q71x {
 namespace {
 
-// The area is never smaller than the lower 32 KB sector, which the image always owns.
-constexpr std::uint32_t kMinimumArea = 32768;
 // Above this the whole chip is erased and no configuration copy is kept.
 constexpr std::uint32_t kChipEraseAbove = 65536;
-// The configuration copy lives here, right above the lower sector. It survives only when the
-// image does not reach into the upper sector.
-constexpr std::uint32_t kConfigCopyAddress = 0x8000;
-constexpr std::uint32_t kConfigCopyBytes = 512;
-constexpr std::uint32_t kConfigCopyKeptUpTo = 32768;
 
 constexpr std::uint32_t kUpperSectorAddress = 0x8000;
 // Above the boot sectors of an AMIC part the upper half is reached through the sector at 0xF000.
@@ -157,7 +150,7 @@ int EraseImageArea(ToolWindow& window, const std::string& devicePath, std::uint3
   if (area > kChipEraseAbove) {
     return EraseWholeChip(window, devicePath);
   }
-  const bool imageReachesUpper = imageLength > kMinimumArea;
+  const bool imageReachesUpper = imageLength > kSerialFlashMinimumArea;
   switch (ClassifyAmicPart(window.State().AmicFlashPart)) {
     case AmicLayout::BootSectors:
       return EraseAmicBootSectors(window, devicePath, imageReachesUpper);
@@ -219,7 +212,7 @@ int UpdateSerialFlash(ToolWindow& window, const std::string& devicePath) {
     PostStatus(window, kNoFlashPageSizeText);
     return 0;
   }
-  std::uint64_t wanted = std::max<std::uint64_t>(image.length, kMinimumArea);
+  std::uint64_t wanted = std::max<std::uint64_t>(image.length, kSerialFlashMinimumArea);
   wanted = (wanted + blockSize - 1) / blockSize * blockSize;
   if (wanted > kFlashAddressSpace) {
     PostStatus(window, kImageTooLargeText);

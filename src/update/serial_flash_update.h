@@ -5,11 +5,20 @@
 // erase; every stop after the erase puts it back where it no longer reads as saved, and a copy
 // that cannot be put back is no success.
 
+#include <cstdint>
 #include <string>
 
 #include "src/update/tool_window.h"
 
 namespace q71x {
+
+// The area is never smaller than the lower 32 KB sector, which the image always owns.
+inline constexpr std::uint32_t kSerialFlashMinimumArea = 32768;
+// The configuration copy lives here, right above the lower sector. It survives only when the
+// image does not reach into the upper sector.
+inline constexpr std::uint32_t kConfigCopyAddress = 0x8000;
+inline constexpr std::uint32_t kConfigCopyBytes = 512;
+inline constexpr std::uint32_t kConfigCopyKeptUpTo = 32768;
 
 // One Run: the erase-only or backup-only action when "RD Version" asks for it, else the full
 // update. 0 when it stopped before programming (or the final read-back failed), 1 when the

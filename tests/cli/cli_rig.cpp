@@ -56,6 +56,7 @@ CliRun CliRig::Text(std::vector<std::string> args) {
       Prepare(system);
     }
   };
+  env.InspectSimulation = Inspect;
   CliRun run;
   {
     sim::QuietStdout quiet;

@@ -47,6 +47,8 @@ class CliRig {
   std::function<std::uint64_t()> SteadyMs;
   std::string Input;
   std::function<void(sim::SimulatedSystem&)> Prepare;
+  // Called after the verb ran, with the machine it ran on.
+  std::function<void(sim::SimulatedSystem&)> Inspect;
   // The demo machine has more enclosures than the list takes; when set, only the presets named
   // here stay plugged in.
   std::vector<std::string> Plugged;

@@ -71,7 +71,11 @@ TEST(CliTrace, AnUnwritableTraceStopsTheRunBeforeTheDevice) {
             std::string::npos);
   EXPECT_EQ(rig.Memory(path, kFlashFileName), before);
   EXPECT_FALSE(std::filesystem::exists(rig.BackupFolder())) << "no backup was taken either";
+}
 
+TEST(CliTrace, AFolderTheSystemRefusesIsAccessDenied) {
+  CliRig rig;
+  rig.Plugged = {kPreset};
   const std::filesystem::path locked = rig.Dir.path() / "locked";
   std::filesystem::create_directory(locked);
   std::filesystem::permissions(

@@ -70,8 +70,17 @@ AutoBackup TakeAutoBackup(CliSession& session, const DeviceFacts& device,
   // Backups may hold someone's disk sectors: the folder is the owner's alone.
   std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
                                std::filesystem::perm_options::replace, error);
-  backup.File = FreshBackupName(folder, device, when);
-  backup.Run = session.RunAction(EngineeringAction::BackupOnly, backup.File.string());
+  const std::filesystem::path file = FreshBackupName(folder, device, when);
+  return RecordBackup(device, session.RunAction(EngineeringAction::BackupOnly, file.string()), file,
+                      when);
+}
+
+AutoBackup RecordBackup(const DeviceFacts& device, RunReport run, const std::filesystem::path& file,
+                        std::chrono::system_clock::time_point when) {
+  AutoBackup backup;
+  std::error_code error;
+  backup.File = file;
+  backup.Run = std::move(run);
   if (!backup.Run.Claimed) {
     backup.Problem = "the backup did not succeed: " + backup.Run.Status;
     return backup;

@@ -31,6 +31,11 @@ std::filesystem::path FreshBackupName(const std::filesystem::path& folder,
                                       const DeviceFacts& device,
                                       std::chrono::system_clock::time_point when);
 
+// Writes the record beside a backup `run` claimed to have written to `file`, after checking the
+// file holds bytes; the file and the record are made the owner's only.
+AutoBackup RecordBackup(const DeviceFacts& device, RunReport run, const std::filesystem::path& file,
+                        std::chrono::system_clock::time_point when);
+
 // Runs the backup action on the selected device (`device` holds its facts) into a fresh name
 // and writes the record.
 AutoBackup TakeAutoBackup(CliSession& session, const DeviceFacts& device,

@@ -39,6 +39,9 @@ struct CliEnvironment {
   // Run on the simulated machine after its state is restored, before any device is listed
   // (tests arm faults here).
   std::function<void(sim::SimulatedSystem&)> PrepareSimulation;
+  // Run on the simulated machine after the verb, before its state is saved (tests read the
+  // command log here).
+  std::function<void(sim::SimulatedSystem&)> InspectSimulation;
 };
 
 }  // namespace q71x::cli

@@ -13,6 +13,7 @@
 #include "src/app/cli/run_platforms.h"
 #include "src/app/cli/run_progress.h"
 #include "src/app/cli/verbs.h"
+#include "src/app/cli/verify_verb.h"
 #include "src/app/sim/sample_images.h"
 #include "src/app/sim/sim_state_folder.h"
 #include "src/device/platform/sim/sim_platform.h"
@@ -48,6 +49,7 @@ class SimulatedMachine {
     platform_->SetKeepHistory(false);
   }
   Platform& ThePlatform() { return *platform_; }
+  sim::SimulatedSystem& System() { return system_; }
   std::vector<std::string> Save() { return folder_.Save(system_); }
 
  private:
@@ -81,6 +83,9 @@ void WriteText(std::ostream& out, std::ostream& err, const VerbRequest& request,
   if (data.contains("auto_backup") && data["auto_backup"].is_object()) {
     out << "backup: " << data["auto_backup"]["file"].get<std::string>() << "\n";
   }
+  if (data.contains("comparison")) {
+    WriteComparisonText(out, data["comparison"]);
+  }
   if (data.contains("run")) {
     for (const nlohmann::json& box : data["run"]["boxes"]) {
       out << "message: " << box.get<std::string>() << "\n";
@@ -110,8 +115,8 @@ void WriteJson(std::ostream& out, const VerbRequest& request, const VerbOutcome&
 
 int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
   CLI::App app{
-      "Lists QV4071x-family bridges and backs up, checks, updates and erases their "
-      "firmware.",
+      "Lists QV4071x-family bridges and backs up, checks, updates, erases, verifies and "
+      "restores their firmware.",
       "q71xfw"};
   app.set_version_flag("--version", Q71X_PROGRAM_VERSION);
   app.require_subcommand(1);
@@ -120,9 +125,11 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
   GlobalOptions global;
   VerbRequest request;
   app.add_flag("--json", global.Json, "One JSON document on standard output");
-  app.add_flag("--yes,-y", request.Yes, "Confirm update and erase without asking");
-  app.add_flag("--force", request.Force, "Take an image the chip check refuses (with a warning)");
-  app.add_flag("--no-backup", request.NoBackup, "No automatic backup before update and erase");
+  app.add_flag("--yes,-y", request.Yes, "Confirm update, erase and restore without asking");
+  app.add_flag("--force", request.Force,
+               "Take an image the chip check refuses (with a warning); verify compares it anyway");
+  app.add_flag("--no-backup", request.NoBackup,
+               "No automatic backup before update, erase and restore");
   app.add_option("--flash-part", request.FlashPart,
                  "Parallel-flash families: the item of the flash-type list (0 first)");
   app.add_flag("--sim", global.Sim, "Work on the simulated enclosures instead of the machine's");
@@ -142,11 +149,22 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
   CLI::App* backup = app.add_subcommand("backup", "Read the firmware into a new file");
   CLI::App* update = app.add_subcommand("update", "Write an image (after an automatic backup)");
   CLI::App* erase = app.add_subcommand("erase", "Erase the firmware (after an automatic backup)");
-  for (CLI::App* verb : {info, check, backup, update, erase}) {
+  CLI::App* verify = app.add_subcommand(
+      "verify", "Whether the device holds what an update with IMAGE leaves; reads only");
+  CLI::App* restore = app.add_subcommand(
+      "restore",
+      "Write a backup of this program back (after an automatic backup); every family: serial "
+      "flash, NVRAM, DF, 1394, parallel flash, disk-kept. Refused (4) when the record is missing, "
+      "the SHA-256 or size is wrong, or the chip or its update procedure differ");
+  for (CLI::App* verb : {info, check, backup, update, erase, verify, restore}) {
     verb->add_option("DEVICE", request.Device, "List index, device path or chip name")->required();
   }
   check->add_option("IMAGE", request.File, "Firmware image")->required();
   update->add_option("IMAGE", request.File, "Firmware image")->required();
+  verify->add_option("IMAGE", request.File, "Firmware image")->required();
+  restore->add_option("BACKUP", request.File,
+                      "A backup with its .json record; default: the newest intact automatic "
+                      "backup of DEVICE");
   backup->add_option("FILE", request.File, "The new backup file")->required();
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -213,6 +231,9 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
           outcome.Code = ExitCode::OperationFailed;
           outcome.Message = *problem;
         }
+      }
+      if (machine && env.InspectSimulation) {
+        env.InspectSimulation(machine->System());
       }
       if (machine) {
         for (const std::string& file : machine->Save()) {

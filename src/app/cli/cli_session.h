@@ -80,6 +80,8 @@ class CliSession {
   RunReport RunAction(EngineeringAction action, const std::string& backupFile = {});
   // Told of every run from now on (not owned; null: nobody).
   void Observe(RunObserver* observer) { observer_ = observer; }
+  // The window as the procedures see it, for reads that are no Run of their own.
+  ToolWindow& Window() { return core_; }
 
  private:
   RunReport PressRun(EngineeringAction action);

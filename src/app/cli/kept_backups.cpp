@@ -11,6 +11,31 @@
 
 namespace q71x::cli {
 
+std::optional<KeptBackup> ReadKeptBackup(const std::filesystem::path& record) {
+  const std::vector<std::uint8_t> text =
+      ReadWholeFile(record).value_or(std::vector<std::uint8_t>());
+  const nlohmann::json fields = nlohmann::json::parse(text, nullptr, false);
+  if (fields.is_discarded() || !fields.is_object() || fields.value("program", "") != "q71xfw") {
+    return std::nullopt;
+  }
+  KeptBackup backup;
+  backup.Record = record;
+  backup.File = record.parent_path() / fields.value("file", "");
+  backup.Device = fields.value("device", "");
+  backup.Chip = fields.value("chip", "");
+  backup.ChipType = fields.value("chip_type", 0);
+  backup.Procedure = fields.value("procedure", "");
+  backup.FirmwareVersion = fields.value("firmware_version", "");
+  backup.Created = fields.value("created", "");
+  backup.Size = fields.value("size", std::uint64_t{0});
+  backup.Sha256 = fields.value("sha256", "");
+  const std::vector<std::uint8_t> bytes =
+      ReadWholeFile(backup.File).value_or(std::vector<std::uint8_t>());
+  backup.Intact =
+      !bytes.empty() && bytes.size() == backup.Size && Sha256Hex(bytes) == backup.Sha256;
+  return backup;
+}
+
 std::vector<KeptBackup> ListKeptBackups(const std::filesystem::path& folder) {
   std::vector<KeptBackup> kept;
   std::error_code error;
@@ -18,29 +43,16 @@ std::vector<KeptBackup> ListKeptBackups(const std::filesystem::path& folder) {
     if (entry.path().extension() != ".json") {
       continue;
     }
-    const std::vector<std::uint8_t> text =
-        ReadWholeFile(entry.path()).value_or(std::vector<std::uint8_t>());
-    const nlohmann::json record = nlohmann::json::parse(text, nullptr, false);
-    if (record.is_discarded() || !record.is_object() || record.value("program", "") != "q71xfw") {
-      continue;
+    if (std::optional<KeptBackup> backup = ReadKeptBackup(entry.path())) {
+      kept.push_back(std::move(*backup));
     }
-    KeptBackup backup;
-    backup.Record = entry.path();
-    backup.File = folder / record.value("file", "");
-    backup.Device = record.value("device", "");
-    backup.Chip = record.value("chip", "");
-    backup.FirmwareVersion = record.value("firmware_version", "");
-    backup.Created = record.value("created", "");
-    backup.Size = record.value("size", std::uint64_t{0});
-    backup.Sha256 = record.value("sha256", "");
-    const std::vector<std::uint8_t> bytes =
-        ReadWholeFile(backup.File).value_or(std::vector<std::uint8_t>());
-    backup.Intact =
-        !bytes.empty() && bytes.size() == backup.Size && Sha256Hex(bytes) == backup.Sha256;
-    kept.push_back(std::move(backup));
   }
+  // Backups of the same second are told apart by their "-n" suffix: the longer name is the later.
   std::sort(kept.begin(), kept.end(), [](const KeptBackup& a, const KeptBackup& b) {
-    return std::tie(a.Device, a.Created, a.File) < std::tie(b.Device, b.Created, b.File);
+    const std::size_t aLength = a.File.native().size();
+    const std::size_t bLength = b.File.native().size();
+    return std::tie(a.Device, a.Created, aLength, a.File) <
+           std::tie(b.Device, b.Created, bLength, b.File);
   });
   return kept;
 }

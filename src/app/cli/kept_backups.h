@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,12 +16,18 @@ struct KeptBackup {
   std::filesystem::path Record;
   std::string Device;
   std::string Chip;
+  int ChipType = 0;
+  std::string Procedure;  // the update procedure the backup was read through
   std::string FirmwareVersion;
   std::string Created;
   std::uint64_t Size = 0;  // as the record says
   std::string Sha256;      // as the record says
   bool Intact = false;     // the file is there and has that size and digest
 };
+
+// The backup a record names (the file beside it), checked against it; nullopt when the record
+// cannot be read as one of ours.
+std::optional<KeptBackup> ReadKeptBackup(const std::filesystem::path& record);
 
 // Every record in `folder` (none when the folder does not exist), by device, then oldest first.
 // A record that cannot be read as one of ours is left out.

@@ -65,15 +65,11 @@ nlohmann::json AutoBackupJson(const AutoBackup& backup) {
 }
 
 nlohmann::json KeptBackupJson(const KeptBackup& backup) {
-  return {{"device", backup.Device},
-          {"chip", backup.Chip},
-          {"firmware_version", backup.FirmwareVersion},
-          {"created", backup.Created},
-          {"file", backup.File.string()},
-          {"record", backup.Record.string()},
-          {"size", backup.Size},
-          {"sha256", backup.Sha256},
-          {"intact", backup.Intact}};
+  return {{"device", backup.Device},          {"chip", backup.Chip},
+          {"procedure", backup.Procedure},    {"firmware_version", backup.FirmwareVersion},
+          {"created", backup.Created},        {"file", backup.File.string()},
+          {"record", backup.Record.string()}, {"size", backup.Size},
+          {"sha256", backup.Sha256},          {"intact", backup.Intact}};
 }
 
 }  // namespace q71x::cli

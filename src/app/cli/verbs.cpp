@@ -1,9 +1,6 @@
 #include "src/app/cli/verbs.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <filesystem>
-#include <istream>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -12,64 +9,12 @@
 #include "src/app/cli/device_choice.h"
 #include "src/app/cli/kept_backups.h"
 #include "src/app/cli/report_json.h"
+#include "src/app/cli/restore_verb.h"
+#include "src/app/cli/verb_steps.h"
+#include "src/app/cli/verify_verb.h"
 
 namespace q71x::cli {
 namespace {
-
-VerbOutcome Fail(ExitCode code, std::string message) {
-  VerbOutcome outcome;
-  outcome.Code = code;
-  outcome.Message = std::move(message);
-  return outcome;
-}
-
-// A file the run must read: missing is a usage error, unreadable is access denied.
-std::optional<VerbOutcome> CheckReadable(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file != nullptr) {
-    std::fclose(file);
-    return std::nullopt;
-  }
-  if (errno == EACCES || errno == EPERM) {
-    return Fail(ExitCode::AccessDenied, "cannot read " + path + ": access denied");
-  }
-  return Fail(ExitCode::Usage, "cannot read " + path);
-}
-
-// The run's code: only a run the procedure said succeeded is a success.
-void Judge(VerbOutcome& outcome, const RunReport& run) {
-  outcome.Data["run"] = RunJson(run);
-  if (run.Result < 0) {
-    outcome.Code = ExitCode::OperationFailed;
-    outcome.Message = "nothing was run" + (run.Status.empty() ? "" : ": " + run.Status);
-  } else if (!run.Claimed) {
-    outcome.Code = ExitCode::OperationFailed;
-    outcome.Message = "failed: " + (run.Status.empty() ? "no success reported" : run.Status);
-  } else if (run.PowerCycle) {
-    outcome.Code = ExitCode::PowerCycle;
-    outcome.Message = run.Status + " Power the enclosure off and on now.";
-  } else {
-    outcome.Message = run.Status;
-  }
-}
-
-bool Confirmed(const std::string& question, const VerbRequest& request, CliEnvironment& env) {
-  if (request.Yes) {
-    return true;
-  }
-  if (!env.Terminal || env.In == nullptr) {
-    return false;
-  }
-  *env.Err << question << " [y/N] " << std::flush;
-  std::string answer;
-  std::getline(*env.In, answer);
-  return answer == "y" || answer == "Y" || answer == "yes";
-}
-
-VerbOutcome NotConfirmed(const CliEnvironment& env) {
-  return Fail(ExitCode::Usage, env.Terminal ? "not confirmed; nothing was done"
-                                            : "refusing to write without a terminal: give --yes");
-}
 
 struct Chosen {
   std::optional<DeviceFacts> Device;
@@ -98,50 +43,9 @@ VerbOutcome List(CliSession& session) {
   return outcome;
 }
 
-// The backup before an erase; nullopt when it is proven or not wanted.
-std::optional<VerbOutcome> BackupFirst(CliSession& session, const DeviceFacts& device,
-                                       const VerbRequest& request, CliEnvironment& env,
-                                       VerbOutcome& outcome) {
-  if (request.NoBackup) {
-    outcome.Data["auto_backup"] = nullptr;
-    return std::nullopt;
-  }
-  if (env.DataFolder.empty()) {
-    return Fail(ExitCode::OperationFailed,
-                "no data folder for the automatic backup; give --no-backup to go without");
-  }
-  const AutoBackup backup =
-      TakeAutoBackup(session, device, AutoBackupFolder(env.DataFolder), env.Now());
-  outcome.Data["auto_backup"] = AutoBackupJson(backup);
-  if (!backup.Proven) {
-    VerbOutcome stop = Fail(ExitCode::OperationFailed,
-                            "automatic backup failed, nothing was erased: " + backup.Problem);
-    stop.Data = outcome.Data;
-    return stop;
-  }
-  return std::nullopt;
-}
-
-VerbOutcome Check(CliSession& session, const VerbRequest& request, const DeviceFacts& device) {
-  VerbOutcome outcome;
-  const ImageCheck check = session.GiveImage(request.File, false);
-  if (check.RunAllowed) {
-    outcome.Message = "the image fits " + device.Chip;
-  } else if (check.Mismatch) {
-    outcome = Fail(ExitCode::ImageRefused, "image refused: " + check.Boxes.back());
-  } else {
-    outcome = Fail(ExitCode::OperationFailed,
-                   "cannot update this device" + (check.Status.empty() ? "" : ": " + check.Status));
-  }
-  outcome.Data["image"] = ImageCheckJson(check);
-  outcome.Data["image"]["path"] = request.File;
-  outcome.Data["image"]["size"] = std::filesystem::file_size(request.File);
-  return outcome;
-}
-
 VerbOutcome Update(CliSession& session, const VerbRequest& request, CliEnvironment& env,
                    const DeviceFacts& device) {
-  VerbOutcome outcome = Check(session, request, device);
+  VerbOutcome outcome = CheckImage(session, request, device);
   if (outcome.Code == ExitCode::ImageRefused && request.Force) {
     outcome = VerbOutcome{};
     *env.Err << "warning: the image does not seem to match " << device.Chip
@@ -180,7 +84,8 @@ VerbOutcome Erase(CliSession& session, const VerbRequest& request, CliEnvironmen
   return outcome;
 }
 
-VerbOutcome Backup(CliSession& session, const VerbRequest& request) {
+VerbOutcome Backup(CliSession& session, const VerbRequest& request, const CliEnvironment& env,
+                   const DeviceFacts& device) {
   VerbOutcome outcome;
   if (std::filesystem::exists(request.File)) {
     return Fail(ExitCode::Usage, request.File + " exists; backups never overwrite");
@@ -188,6 +93,15 @@ VerbOutcome Backup(CliSession& session, const VerbRequest& request) {
   const RunReport run = session.RunAction(EngineeringAction::BackupOnly, request.File);
   Judge(outcome, run);
   outcome.Data["file"] = request.File;
+  if (run.Claimed) {
+    // The record beside it is what lets `restore` check the file before writing it back.
+    const AutoBackup recorded = RecordBackup(device, run, request.File, env.Now());
+    outcome.Data["record"] = recorded.Record.string();
+    if (!recorded.Proven) {
+      outcome.Code = ExitCode::OperationFailed;
+      outcome.Message = recorded.Problem;
+    }
+  }
   return outcome;
 }
 
@@ -218,7 +132,8 @@ VerbOutcome RunVerb(CliSession& session, const VerbRequest& request, CliEnvironm
   if (request.Verb == "backups") {
     return Backups(env);
   }
-  if (request.Verb == "check" || request.Verb == "update") {
+  if (request.Verb == "check" || request.Verb == "update" || request.Verb == "verify" ||
+      (request.Verb == "restore" && !request.File.empty())) {
     if (auto refusal = CheckReadable(request.File)) {
       return *refusal;
     }
@@ -232,13 +147,17 @@ VerbOutcome RunVerb(CliSession& session, const VerbRequest& request, CliEnvironm
   if (request.Verb == "info") {
     outcome.Message = device.Chip;
   } else if (request.Verb == "check") {
-    outcome = Check(session, request, device);
+    outcome = CheckImage(session, request, device);
   } else if (request.Verb == "update") {
     outcome = Update(session, request, env, device);
   } else if (request.Verb == "erase") {
     outcome = Erase(session, request, env, device);
   } else if (request.Verb == "backup") {
-    outcome = Backup(session, request);
+    outcome = Backup(session, request, env, device);
+  } else if (request.Verb == "verify") {
+    outcome = Verify(session, request, device);
+  } else if (request.Verb == "restore") {
+    outcome = Restore(session, request, env, device);
   } else {
     return Fail(ExitCode::Usage, "unknown verb " + request.Verb);
   }

@@ -13,9 +13,9 @@
 namespace q71x::cli {
 
 struct VerbRequest {
-  std::string Verb;  // list, info, check, backup, update, erase
+  std::string Verb;  // list, info, check, backup, update, erase, verify, restore
   std::string Device;
-  std::string File;  // the image (check, update) or the backup file (backup)
+  std::string File;  // the image (check, update, verify) or the backup file (backup, restore)
   bool Yes = false;
   bool Force = false;
   bool NoBackup = false;

@@ -1,0 +1,93 @@
+#include "src/app/cli/device_comparison.h"
+
+#include "src/update/firmware_readout.h"
+#include "src/update/work_buffer.h"
+
+namespace q71x::cli {
+namespace {
+
+bool InKeptRange(const std::vector<KeptRange>& kept, std::uint64_t offset) {
+  for (const KeptRange& range : kept) {
+    if (offset >= range.Offset && offset - range.Offset < range.Length) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+DeviceComparison CompareWithFootprint(const UpdateFootprint& footprint,
+                                      const std::uint8_t* device) {
+  DeviceComparison comparison;
+  comparison.Excluded = footprint.Kept;
+  for (std::uint64_t offset = 0; offset < footprint.Programmed.size(); ++offset) {
+    if (InKeptRange(footprint.Kept, offset)) {
+      continue;
+    }
+    ++comparison.Compared;
+    if (device[offset] != footprint.Programmed[offset]) {
+      ++comparison.Differing;
+      if (!comparison.FirstDifference) {
+        comparison.FirstDifference = offset;
+      }
+    }
+  }
+  // Nothing compared proves nothing.
+  comparison.Verdict = comparison.Differing > 0 || comparison.Compared == 0
+                           ? ComparisonVerdict::Differs
+                           : ComparisonVerdict::Match;
+  return comparison;
+}
+
+DeviceComparison CompareDevice(UpdateProcedure procedure, ToolWindow& window,
+                               const std::string& devicePath, const UpdateFootprint& footprint) {
+  const auto length = static_cast<std::uint32_t>(footprint.Programmed.size());
+  AlignedBuffer device = AllocateWorkBuffer(length);
+  DeviceComparison unproven;
+  unproven.Excluded = footprint.Kept;
+  if (!device.ok()) {
+    unproven.Problem = "no memory for the device's bytes";
+    return unproven;
+  }
+  const FirmwareReadout readout =
+      ReadFirmwareProven(procedure, window, devicePath, device.data(), length);
+  if (readout.Result != ProvenReadResult::Agreed) {
+    unproven.Problem = readout.Problem;
+    return unproven;
+  }
+  return CompareWithFootprint(footprint, device.data());
+}
+
+const char* VerdictName(ComparisonVerdict verdict) {
+  switch (verdict) {
+    case ComparisonVerdict::Match:
+      return "match";
+    case ComparisonVerdict::Differs:
+      return "differs";
+    case ComparisonVerdict::Unproven:
+      return "unproven";
+  }
+  return "unproven";
+}
+
+nlohmann::json ComparisonJson(const DeviceComparison& comparison) {
+  nlohmann::json json = {{"result", VerdictName(comparison.Verdict)},
+                         {"compared_bytes", comparison.Compared},
+                         {"differing_bytes", comparison.Differing},
+                         {"first_difference", nullptr},
+                         {"excluded", nlohmann::json::array()}};
+  if (comparison.FirstDifference) {
+    json["first_difference"] = *comparison.FirstDifference;
+  }
+  for (const KeptRange& range : comparison.Excluded) {
+    json["excluded"].push_back(
+        {{"offset", range.Offset}, {"length", range.Length}, {"what", range.What}});
+  }
+  if (!comparison.Problem.empty()) {
+    json["problem"] = comparison.Problem;
+  }
+  return json;
+}
+
+}  // namespace q71x::cli

@@ -1,0 +1,107 @@
+#include "src/app/cli/verb_steps.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <istream>
+#include <ostream>
+
+#include "src/app/cli/auto_backup.h"
+#include "src/app/cli/report_json.h"
+
+namespace q71x::cli {
+
+VerbOutcome Fail(ExitCode code, std::string message) {
+  VerbOutcome outcome;
+  outcome.Code = code;
+  outcome.Message = std::move(message);
+  return outcome;
+}
+
+std::optional<VerbOutcome> CheckReadable(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file != nullptr) {
+    std::fclose(file);
+    return std::nullopt;
+  }
+  if (errno == EACCES || errno == EPERM) {
+    return Fail(ExitCode::AccessDenied, "cannot read " + path + ": access denied");
+  }
+  return Fail(ExitCode::Usage, "cannot read " + path);
+}
+
+void Judge(VerbOutcome& outcome, const RunReport& run) {
+  outcome.Data["run"] = RunJson(run);
+  if (run.Result < 0) {
+    outcome.Code = ExitCode::OperationFailed;
+    outcome.Message = "nothing was run" + (run.Status.empty() ? "" : ": " + run.Status);
+  } else if (!run.Claimed) {
+    outcome.Code = ExitCode::OperationFailed;
+    outcome.Message = "failed: " + (run.Status.empty() ? "no success reported" : run.Status);
+  } else if (run.PowerCycle) {
+    outcome.Code = ExitCode::PowerCycle;
+    outcome.Message = run.Status + " Power the enclosure off and on now.";
+  } else {
+    outcome.Message = run.Status;
+  }
+}
+
+bool Confirmed(const std::string& question, const VerbRequest& request, CliEnvironment& env) {
+  if (request.Yes) {
+    return true;
+  }
+  if (!env.Terminal || env.In == nullptr) {
+    return false;
+  }
+  *env.Err << question << " [y/N] " << std::flush;
+  std::string answer;
+  std::getline(*env.In, answer);
+  return answer == "y" || answer == "Y" || answer == "yes";
+}
+
+VerbOutcome NotConfirmed(const CliEnvironment& env) {
+  return Fail(ExitCode::Usage, env.Terminal ? "not confirmed; nothing was done"
+                                            : "refusing to write without a terminal: give --yes");
+}
+
+std::optional<VerbOutcome> BackupFirst(CliSession& session, const DeviceFacts& device,
+                                       const VerbRequest& request, CliEnvironment& env,
+                                       VerbOutcome& outcome) {
+  if (request.NoBackup) {
+    outcome.Data["auto_backup"] = nullptr;
+    return std::nullopt;
+  }
+  if (env.DataFolder.empty()) {
+    return Fail(ExitCode::OperationFailed,
+                "no data folder for the automatic backup; give --no-backup to go without");
+  }
+  const AutoBackup backup =
+      TakeAutoBackup(session, device, AutoBackupFolder(env.DataFolder), env.Now());
+  outcome.Data["auto_backup"] = AutoBackupJson(backup);
+  if (!backup.Proven) {
+    VerbOutcome stop = Fail(ExitCode::OperationFailed,
+                            "automatic backup failed, nothing was erased: " + backup.Problem);
+    stop.Data = outcome.Data;
+    return stop;
+  }
+  return std::nullopt;
+}
+
+VerbOutcome CheckImage(CliSession& session, const VerbRequest& request, const DeviceFacts& device) {
+  VerbOutcome outcome;
+  const ImageCheck check = session.GiveImage(request.File, false);
+  if (check.RunAllowed) {
+    outcome.Message = "the image fits " + device.Chip;
+  } else if (check.Mismatch) {
+    outcome = Fail(ExitCode::ImageRefused, "image refused: " + check.Boxes.back());
+  } else {
+    outcome = Fail(ExitCode::OperationFailed,
+                   "cannot update this device" + (check.Status.empty() ? "" : ": " + check.Status));
+  }
+  outcome.Data["image"] = ImageCheckJson(check);
+  outcome.Data["image"]["path"] = request.File;
+  outcome.Data["image"]["size"] = std::filesystem::file_size(request.File);
+  return outcome;
+}
+
+}  // namespace q71x::cli

@@ -1,0 +1,36 @@
+#pragma once
+// Steps the verbs share: a refusal with its code, the readable-file check, the judgement of a
+// run, the confirmation before a write, and the automatic backup before one.
+
+#include <optional>
+#include <string>
+
+#include "src/app/cli/cli_environment.h"
+#include "src/app/cli/cli_session.h"
+#include "src/app/cli/verbs.h"
+
+namespace q71x::cli {
+
+VerbOutcome Fail(ExitCode code, std::string message);
+
+// A file the run must read: missing is a usage error, unreadable is access denied.
+std::optional<VerbOutcome> CheckReadable(const std::string& path);
+
+// The run's code: only a run the procedure said succeeded is a success.
+void Judge(VerbOutcome& outcome, const RunReport& run);
+
+// The chip check on the image given: success when Run would take it, image refused when the
+// check showed its mismatch box; the check's facts go into the outcome's "image".
+VerbOutcome CheckImage(CliSession& session, const VerbRequest& request, const DeviceFacts& device);
+
+// --yes, or a "y" typed at the terminal to `question`.
+bool Confirmed(const std::string& question, const VerbRequest& request, CliEnvironment& env);
+VerbOutcome NotConfirmed(const CliEnvironment& env);
+
+// The automatic backup before a write (its facts go into `outcome`); nullopt when it is proven or
+// not wanted, else the refusal that stops the verb.
+std::optional<VerbOutcome> BackupFirst(CliSession& session, const DeviceFacts& device,
+                                       const VerbRequest& request, CliEnvironment& env,
+                                       VerbOutcome& outcome);
+
+}  // namespace q71x::cli

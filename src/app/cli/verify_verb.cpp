@@ -1,0 +1,80 @@
+#include "src/app/cli/verify_verb.h"
+
+#include <cstdio>
+#include <ostream>
+
+#include "src/app/cli/device_comparison.h"
+#include "src/app/cli/verb_steps.h"
+#include "src/device/platform/whole_file.h"
+#include "src/update/update_footprint.h"
+
+namespace q71x::cli {
+namespace {
+
+std::string Hex(std::uint64_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
+  return text;
+}
+
+}  // namespace
+
+VerbOutcome Verify(CliSession& session, const VerbRequest& request, const DeviceFacts& device) {
+  VerbOutcome outcome = CheckImage(session, request, device);
+  if (outcome.Code == ExitCode::ImageRefused && request.Force) {
+    outcome.Code = ExitCode::Success;  // nothing is written: the comparison may go ahead
+  } else if (outcome.Code != ExitCode::Success) {
+    return outcome;
+  }
+  const std::vector<std::uint8_t> image =
+      ReadWholeFile(request.File).value_or(std::vector<std::uint8_t>());
+  const UpdateFootprint footprint =
+      PlanUpdateFootprint(device.Procedure, session.Window(), request.File, image);
+  if (!footprint.Refusal.empty()) {
+    VerbOutcome refused = Fail(ExitCode::ImageRefused, "image refused: " + footprint.Refusal);
+    refused.Data = outcome.Data;
+    return refused;
+  }
+  const DeviceComparison comparison =
+      CompareDevice(device.Procedure, session.Window(), device.Path, footprint);
+  outcome.Data["comparison"] = ComparisonJson(comparison);
+  switch (comparison.Verdict) {
+    case ComparisonVerdict::Match:
+      outcome.Code = ExitCode::Success;
+      outcome.Message = "match: the device holds what an update with " + request.File +
+                        " leaves (" + std::to_string(comparison.Compared) + " bytes compared)";
+      break;
+    case ComparisonVerdict::Differs:
+      outcome.Code = ExitCode::OperationFailed;
+      outcome.Message = comparison.Compared == 0
+                            ? "differs: nothing could be compared"
+                            : "differs: " + std::to_string(comparison.Differing) + " of " +
+                                  std::to_string(comparison.Compared) +
+                                  " bytes, the first at offset " +
+                                  Hex(comparison.FirstDifference.value_or(0));
+      break;
+    case ComparisonVerdict::Unproven:
+      outcome.Code = ExitCode::OperationFailed;
+      outcome.Message = "not verified: the device's bytes cannot be proven (" + comparison.Problem +
+                        "); this is no match";
+      break;
+  }
+  return outcome;
+}
+
+void WriteComparisonText(std::ostream& out, const nlohmann::json& comparison) {
+  out << "result: " << comparison["result"].get<std::string>() << "\n"
+      << "compared: " << comparison["compared_bytes"].get<std::uint64_t>() << " bytes\n";
+  if (!comparison["first_difference"].is_null()) {
+    out << "differing: " << comparison["differing_bytes"].get<std::uint64_t>()
+        << " bytes, the first at offset "
+        << Hex(comparison["first_difference"].get<std::uint64_t>()) << "\n";
+  }
+  for (const nlohmann::json& range : comparison["excluded"]) {
+    const auto offset = range["offset"].get<std::uint64_t>();
+    out << "excluded: " << Hex(offset) << ".." << Hex(offset + range["length"].get<std::uint64_t>())
+        << " " << range["what"].get<std::string>() << " (kept by the update)\n";
+  }
+}
+
+}  // namespace q71x::cli

@@ -1,0 +1,39 @@
+#pragma once
+// What an update with a given image leaves in the device's firmware memory, family by family,
+// worked out from the same sizes and rules the update procedures follow: the bytes it programs
+// from address 0 (the image as each procedure pads and places it), and the ranges the update
+// keeps as the device had them (configuration areas, the disk area's descriptor). Nothing is
+// sent to the device; a comparison reads the device and holds it against this.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "src/update/tool_window.h"
+#include "src/update/update_procedure.h"
+
+namespace q71x {
+
+struct KeptRange {
+  std::uint32_t Offset = 0;
+  std::uint32_t Length = 0;
+  std::string What;  // which area the update keeps there
+};
+
+struct UpdateFootprint {
+  std::string Refusal;  // why the update would not take the image; empty when it would
+  // The bytes the update programs, from firmware address 0 (from the first sector of the area on
+  // the disk-kept families). Bytes inside a kept range are the image's and not meaningful.
+  std::vector<std::uint8_t> Programmed;
+  // Ranges whose contents the update keeps from the device; inside `Programmed` they are not
+  // compared, outside it they are named for the report.
+  std::vector<KeptRange> Kept;
+};
+
+// The footprint of the update `procedure` would run with `image` (the bytes of the file at
+// `imagePath`), with the ticks and settings the window holds now.
+UpdateFootprint PlanUpdateFootprint(UpdateProcedure procedure, ToolWindow& window,
+                                    const std::string& imagePath,
+                                    const std::vector<std::uint8_t>& image);
+
+}  // namespace q71x
