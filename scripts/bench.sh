@@ -14,7 +14,8 @@ results="$build/bench-results"
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQ71X_BUILD_BENCH=ON \
   -DQ71X_BUILD_APP=ON -DQ71X_BUILD_GADGET=OFF >/dev/null
-cmake --build "$build" -j2 --target q71x_bench q71x-modeled-time-report q71x-window-startup
+cmake --build "$build" -j2 --target q71x_bench q71x-modeled-time-report q71x-window-startup \
+  q71x-cli-bench
 rm -rf "$results"
 mkdir -p "$results"
 
@@ -59,3 +60,9 @@ grep -h "^warm start-up" "$results"/window-*.txt |
   sed 's/.*median \([0-9.]*\) ms.*/\1/' | median_spread
 echo "first run in full:"
 cat "$results/window-1.txt"
+
+echo
+echo "== q71xfw: list --json wall time (16 simulated enclosures), progress display's host CPU =="
+load before
+"$build/bench/q71x-cli-bench" --repeat "$((runs * 3))" | tee "$results/cli.txt"
+load after

@@ -191,6 +191,18 @@ std::optional<DeviceNumber> SimulatedSystem::QueryDeviceNumber(const std::string
   return std::nullopt;
 }
 
+void SimulatedSystem::SetOpenRefused(const std::string& path, bool refused) {
+  std::erase_if(refusedPaths_, [&](const std::string& p) { return SamePath(p, path); });
+  if (refused) {
+    refusedPaths_.push_back(path);
+  }
+}
+
+bool SimulatedSystem::OpenRefused(const std::string& path) const {
+  return std::any_of(refusedPaths_.begin(), refusedPaths_.end(),
+                     [&](const std::string& p) { return SamePath(p, path); });
+}
+
 bool SimulatedSystem::Exists(const std::string& path) const {
   if (const std::optional<char> letter = VolumePathLetter(path)) {
     const auto volumes = Volumes();

@@ -76,6 +76,10 @@ class SimulatedSystem {
   std::optional<DeviceNumber> QueryDeviceNumber(const std::string& path) const;
   // Whether an open of the path would find an object.
   bool Exists(const std::string& path) const;
+  // The machine's permissions: a device whose node this user may not read and write is found
+  // by enumeration but refused when opened for reading and writing.
+  void SetOpenRefused(const std::string& path, bool refused);
+  bool OpenRefused(const std::string& path) const;
 
   // One exchange with the enclosure at `path`.
   Reply Execute(const std::string& path, const Request& request);
@@ -93,6 +97,7 @@ class SimulatedSystem {
   std::vector<SimVolume> machineVolumes_;
   bool diskEnumerationAvailable_ = true;
   bool cdromEnumerationAvailable_ = true;
+  std::vector<std::string> refusedPaths_;
   std::function<void(PlugEvent)> listener_;
 };
 

@@ -30,6 +30,10 @@ CliRun CliRig::Text(std::vector<std::string> args) {
   env.Err = &err;
   env.In = &in;
   env.Terminal = Terminal;
+  env.ErrTerminal = ErrTerminal;
+  if (SteadyMs) {
+    env.SteadyMs = SteadyMs;
+  }
   env.DataFolder = Data;
   env.PrepareSimulation = [this](sim::SimulatedSystem& system) {
     if (!Plugged.empty()) {

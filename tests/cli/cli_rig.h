@@ -42,6 +42,9 @@ class CliRig {
   std::filesystem::path State = Dir.path() / "state";
   std::filesystem::path Data = Dir.path() / "data";
   bool Terminal = false;
+  bool ErrTerminal = false;
+  // The progress display's clock; unset: the real one.
+  std::function<std::uint64_t()> SteadyMs;
   std::string Input;
   std::function<void(sim::SimulatedSystem&)> Prepare;
   // Called after the verb ran, with the machine it ran on.

@@ -4,6 +4,7 @@
 // executable fills it from the process; tests fill it with their own.
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
@@ -22,9 +23,16 @@ struct CliEnvironment {
   std::ostream* Err = nullptr;  // diagnostics and the confirmation question
   std::istream* In = nullptr;   // the confirmation answer
   bool Terminal = false;        // standard input and error are a terminal
+  bool ErrTerminal = false;     // standard error is a terminal (the progress bar)
   std::filesystem::path DataFolder;
   std::function<std::chrono::system_clock::time_point()> Now = [] {
     return std::chrono::system_clock::now();
+  };
+  // Milliseconds on a clock that never goes back: the progress display's rate and pace.
+  std::function<std::uint64_t()> SteadyMs = [] {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          std::chrono::steady_clock::now().time_since_epoch())
+                                          .count());
   };
   // The operating system's platform; null when this build has none.
   std::function<std::unique_ptr<Platform>()> OsPlatform;

@@ -7,8 +7,11 @@
 
 #include "sim/presets.h"
 #include "sim/simulated_system.h"
+#include "src/app/cli/access_verdict.h"
 #include "src/app/cli/cli_session.h"
 #include "src/app/cli/exit_codes.h"
+#include "src/app/cli/run_platforms.h"
+#include "src/app/cli/run_progress.h"
 #include "src/app/cli/verbs.h"
 #include "src/app/cli/verify_verb.h"
 #include "src/app/sim/sample_images.h"
@@ -25,6 +28,8 @@ struct GlobalOptions {
   bool Sim = false;
   std::string State;
   std::string Pace;
+  bool Progress = false;
+  std::string Trace;
 };
 
 // The simulated machine of the simulator executable, with its memories and sample images in
@@ -142,6 +147,9 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
       ->check([](const std::string& text) {
         return ParsePace(text) ? std::string() : std::string("a number of 0 or more");
       });
+  app.add_flag("--progress", global.Progress,
+               "With --json: progress events as JSON lines on stderr");
+  app.add_option("--trace", global.Trace, "Record every exchange with a device to FILE");
 
   app.add_subcommand("list", "Every bridge with its chip, flash and firmware version");
   app.add_subcommand("backups",
@@ -195,9 +203,13 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
   request.Verb = app.get_subcommands().front()->get_name();
 
   VerbOutcome outcome;
+  RunPlatforms layers(global.Trace);
   if ((!global.State.empty() || !global.Pace.empty()) && !global.Sim) {
     outcome.Code = ExitCode::Usage;
     outcome.Message = global.State.empty() ? "--pace needs --sim" : "--state needs --sim";
+  } else if (!layers.TraceProblem().empty()) {
+    outcome.Code = layers.TraceAccessDenied() ? ExitCode::AccessDenied : ExitCode::Usage;
+    outcome.Message = layers.TraceProblem();
   } else {
     std::optional<SimulatedMachine> machine;
     std::unique_ptr<Platform> osPlatform;
@@ -213,13 +225,28 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
       outcome.Code = ExitCode::Usage;
       outcome.Message = "this build has no device access; use --sim";
     } else {
-      ScopedActivePlatform use(*platform);
+      const std::unique_ptr<RunProgress> progress =
+          MakeRunProgress(global.Json, global.Progress, env);
+      ScopedActivePlatform use(layers.Over(*platform, [&](std::uint64_t bytes) {
+        if (progress) {
+          progress->Moved(bytes);
+        }
+      }));
       // The simulated machine's journal lives with its memories.
       RecoveryJournal journal(machine ? machine->JournalFolder()
                                       : RecoveryJournal::FolderUnder(env.DataFolder));
       {
         CliSession session(UsableJournal(journal));
+        session.Observe(progress.get());
         outcome = RunVerb(session, request, env);
+      }
+      JudgeRefusedOpens(outcome, layers.RefusedPaths(), platform->AccessNotice());
+      if (const std::optional<std::string> problem = layers.Finish()) {
+        *env.Err << "q71xfw: " << *problem << "\n";
+        if (outcome.Code == ExitCode::Success) {
+          outcome.Code = ExitCode::OperationFailed;
+          outcome.Message = *problem;
+        }
       }
       if (machine && env.InspectSimulation) {
         env.InspectSimulation(machine->System());

@@ -109,6 +109,9 @@ RunReport CliSession::PressRun(EngineeringAction action) {
   const std::size_t boxesBefore = boxes_.Boxes().size();
   const std::vector<std::string>& history = core_.StatusHistory();
   const std::size_t historyBefore = history.size();
+  if (observer_ != nullptr) {
+    observer_->RunStarting(action, core_.PlannedProcedure(), core_.Settings().FirmwareSize);
+  }
   core_.UpdateBtnClick();
   report.Procedure = core_.LastProcedure();
   report.Result = core_.LastResult();
@@ -121,6 +124,9 @@ RunReport CliSession::PressRun(EngineeringAction action) {
   report.PowerCycle = std::any_of(report.Boxes.begin(), report.Boxes.end(), IsPowerCycleBox);
   report.Claimed =
       report.Result == 1 && RunClaimsSuccess(report.Procedure, action, report.Status, report.Boxes);
+  if (observer_ != nullptr) {
+    observer_->RunEnded(report);
+  }
   return report;
 }
 

@@ -10,6 +10,7 @@
 
 #include "src/app/cli/box_recorder.h"
 #include "src/app/cli/recovery_answers.h"
+#include "src/app/cli/run_observer.h"
 #include "src/tool/headless_view.h"
 #include "src/tool/tool_core.h"
 #include "src/update/update_procedure.h"
@@ -85,6 +86,8 @@ class CliSession {
   // BackupOnly).
   RunReport RunUpdate();
   RunReport RunAction(EngineeringAction action, const std::string& backupFile = {});
+  // Told of every run from now on (not owned; null: nobody).
+  void Observe(RunObserver* observer) { observer_ = observer; }
   // The window as the procedures see it, for reads that are no Run of their own.
   ToolWindow& Window() { return core_; }
 
@@ -96,6 +99,7 @@ class CliSession {
   RecoveryAnswers answers_;
   RecoveryJournal* journal_;
   ToolCore core_;
+  RunObserver* observer_ = nullptr;
 };
 
 }  // namespace q71x::cli

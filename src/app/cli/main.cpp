@@ -35,6 +35,7 @@ int main(int argc, char* argv[]) {
   env.Out = &out;
   env.Err = &std::cerr;
   env.In = &std::cin;
+  env.ErrTerminal = q71x::cli::ErrorAtTerminal();
   env.Terminal = q71x::cli::AtTerminal();
   env.DataFolder = q71x::UserDataFolder();
 #ifdef Q71X_HAS_OS_PLATFORM

@@ -39,8 +39,12 @@ bool IsConsole(DWORD which) {
 }
 }  // namespace
 
+bool ErrorAtTerminal() {
+  return IsConsole(STD_ERROR_HANDLE);
+}
+
 bool AtTerminal() {
-  return IsConsole(STD_INPUT_HANDLE) && IsConsole(STD_ERROR_HANDLE);
+  return IsConsole(STD_INPUT_HANDLE) && ErrorAtTerminal();
 }
 
 Utf8Console::Utf8Console() : previous_(::GetConsoleOutputCP()) {
@@ -61,8 +65,12 @@ std::vector<std::string> Utf8Arguments(int argc, char* argv[]) {
   return std::vector<std::string>(argv + 1, argv + argc);
 }
 
+bool ErrorAtTerminal() {
+  return ::isatty(2) != 0;
+}
+
 bool AtTerminal() {
-  return ::isatty(0) != 0 && ::isatty(2) != 0;
+  return ::isatty(0) != 0 && ErrorAtTerminal();
 }
 
 Utf8Console::Utf8Console() = default;

@@ -14,6 +14,8 @@ std::vector<std::string> Utf8Arguments(int argc, char* argv[]);
 // Standard input and standard error are both a terminal (on Windows: a console; the NUL device
 // and pipes are not).
 bool AtTerminal();
+// Standard error alone is a terminal: where a progress bar can be drawn.
+bool ErrorAtTerminal();
 
 // While it lives, a Windows console shows the program's UTF-8 output as such; the console's own
 // code page is put back afterwards. Nothing to do elsewhere.

@@ -1,5 +1,6 @@
 #include "src/app/sim/sim_state_folder.h"
 
+#include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <optional>
@@ -19,7 +20,21 @@ namespace {
 // Larger disk areas are not kept: the file is meant to be looked at, not to mirror a drive.
 constexpr std::uint64_t kMaxDiskAreaBytes = 64ull * 1024 * 1024;
 
+// A run that changed nothing (a list, a check) leaves the files as they are instead of writing
+// the whole folder, megabytes of disk area among it, again.
+bool FileHolds(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+  std::error_code error;
+  if (std::filesystem::file_size(path, error) != bytes.size() || error) {
+    return false;
+  }
+  const std::optional<std::vector<std::uint8_t>> held = ReadWholeFile(path);
+  return held && std::equal(held->begin(), held->end(), bytes.begin(), bytes.end());
+}
+
 bool WriteWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+  if (FileHolds(path, bytes)) {
+    return true;
+  }
   std::filesystem::path temporary = path;
   temporary += ".tmp";
   {

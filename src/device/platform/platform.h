@@ -102,6 +102,14 @@ class Platform {
   // A plain-words explanation when bridges are present but cannot be used (for example no
   // permission to open them); empty when there is nothing to say.
   virtual std::string AccessNotice() { return {}; }
+
+  // Whether an error code this backend left (LastErrorCode) after a refused OpenDevice means
+  // the system denied access to the device, as opposed to its absence or a busy device: EACCES
+  // or EPERM on Linux, ERROR_ACCESS_DENIED on Windows and under the simulator.
+  virtual bool IsAccessDenied(std::uint32_t errorCode) const {
+    (void)errorCode;
+    return false;
+  }
 };
 
 // The active backend. Device code reaches the platform only through this.

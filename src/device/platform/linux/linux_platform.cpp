@@ -120,6 +120,10 @@ DeviceHandle LinuxPlatform::OpenDevice(const std::string& path, AccessMode mode)
   return handle;
 }
 
+bool LinuxPlatform::IsAccessDenied(std::uint32_t errorCode) const {
+  return errorCode == EACCES || errorCode == EPERM;
+}
+
 bool LinuxPlatform::EnsureTransferFits(const std::string& sgName, std::uint32_t bytes) {
   const auto limit = MaxTransferBytes(options_.Root, sgName);
   if (!limit || *limit >= bytes) {

@@ -15,6 +15,11 @@ DeviceHandle SimPlatform::OpenDevice(const std::string& path, AccessMode mode) {
     lastError_ = sim::kErrorFileNotFound;
     return kInvalidDeviceHandle;
   }
+  // A query without access rights is allowed where reading and writing the device is not.
+  if (mode != AccessMode::QueryOnly && system_.OpenRefused(path)) {
+    lastError_ = sim::kErrorAccessDenied;
+    return kInvalidDeviceHandle;
+  }
   const DeviceHandle handle = nextHandle_++;
   open_[handle] = OpenObject{path, mode, sim::VolumePathLetter(path).has_value()};
   lastError_ = 0;

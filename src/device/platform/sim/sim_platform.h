@@ -32,6 +32,9 @@ class SimPlatform final : public Platform {
   void SetPacing(WallClockPacing* pacing);
 
   DeviceHandle OpenDevice(const std::string& path, AccessMode mode) override;
+  bool IsAccessDenied(std::uint32_t errorCode) const override {
+    return errorCode == sim::kErrorAccessDenied;
+  }
   bool SendPassThrough(DeviceHandle handle, PassThroughRecord& record) override;
   std::uint32_t LastErrorCode() override { return lastError_; }
   bool QueryDeviceNumber(DeviceHandle handle, StorageDeviceNumber& out) override;

@@ -8,7 +8,7 @@
 namespace q71x::trace {
 
 RecordingPlatform::RecordingPlatform(Platform& inner, std::ostream& out, TraceContent content)
-    : inner_(inner), out_(out), content_(content) {
+    : ForwardingPlatform(inner), out_(out), content_(content) {
   Write(content == TraceContent::Everything ? kTraceHeader : kTraceHeaderWithoutData);
 }
 
@@ -18,8 +18,8 @@ void RecordingPlatform::Write(const std::string& line) {
 }
 
 DeviceHandle RecordingPlatform::OpenDevice(const std::string& path, AccessMode mode) {
-  const DeviceHandle handle = inner_.OpenDevice(path, mode);
-  lastError_ = inner_.LastErrorCode();
+  const DeviceHandle handle = Inner().OpenDevice(path, mode);
+  lastError_ = Inner().LastErrorCode();
   const bool ok = handle != kInvalidDeviceHandle;
   if (ok) {
     paths_[handle] = path;
@@ -43,8 +43,8 @@ bool RecordingPlatform::SendPassThrough(DeviceHandle handle, PassThroughRecord& 
   if (!e.DataLeftOut && record.DataIn == 0 && record.DataBuffer != nullptr) {
     e.DataOut.assign(record.DataBuffer, record.DataBuffer + record.DataTransferLength);
   }
-  e.Ok = inner_.SendPassThrough(handle, record);
-  lastError_ = inner_.LastErrorCode();
+  e.Ok = Inner().SendPassThrough(handle, record);
+  lastError_ = Inner().LastErrorCode();
   e.Error = lastError_;
   e.Transferred = record.DataTransferLength;
   e.Outcome = record.Outcome;
@@ -56,8 +56,8 @@ bool RecordingPlatform::SendPassThrough(DeviceHandle handle, PassThroughRecord& 
 }
 
 bool RecordingPlatform::QueryDeviceNumber(DeviceHandle handle, StorageDeviceNumber& out) {
-  const bool ok = inner_.QueryDeviceNumber(handle, out);
-  lastError_ = inner_.LastErrorCode();
+  const bool ok = Inner().QueryDeviceNumber(handle, out);
+  lastError_ = Inner().LastErrorCode();
   std::ostringstream line;
   line << "DEVNUM " << ToHex(paths_[handle]) << ' ' << (ok ? 1 : 0) << ' ' << lastError_ << ' '
        << out.DeviceType << ' ' << out.DeviceNumber << ' ' << out.PartitionNumber;
@@ -66,12 +66,12 @@ bool RecordingPlatform::QueryDeviceNumber(DeviceHandle handle, StorageDeviceNumb
 }
 
 void RecordingPlatform::CloseDevice(DeviceHandle handle) {
-  inner_.CloseDevice(handle);
+  Inner().CloseDevice(handle);
   paths_.erase(handle);
 }
 
 bool RecordingPlatform::EnumerateInterfaces(InterfaceClass cls, std::vector<std::string>& paths) {
-  const bool ok = inner_.EnumerateInterfaces(cls, paths);
+  const bool ok = Inner().EnumerateInterfaces(cls, paths);
   std::ostringstream line;
   line << "ENUM " << (cls == InterfaceClass::Disk ? 'D' : 'C') << ' ' << (ok ? 1 : 0);
   for (const auto& path : paths) {
@@ -82,7 +82,7 @@ bool RecordingPlatform::EnumerateInterfaces(InterfaceClass cls, std::vector<std:
 }
 
 std::vector<VolumeInfo> RecordingPlatform::ListVolumes() {
-  std::vector<VolumeInfo> volumes = inner_.ListVolumes();
+  std::vector<VolumeInfo> volumes = Inner().ListVolumes();
   std::ostringstream line;
   line << "VOLUMES";
   for (const auto& v : volumes) {

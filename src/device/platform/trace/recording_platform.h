@@ -5,12 +5,12 @@
 #include <ostream>
 #include <string>
 
-#include "src/device/platform/platform.h"
+#include "src/device/platform/forwarding_platform.h"
 #include "src/device/platform/trace/trace_format.h"
 
 namespace q71x::trace {
 
-class RecordingPlatform final : public Platform {
+class RecordingPlatform final : public ForwardingPlatform {
  public:
   // Neither is owned; the stream receives one line per exchange and is flushed after each.
   RecordingPlatform(Platform& inner, std::ostream& out,
@@ -23,20 +23,10 @@ class RecordingPlatform final : public Platform {
   void CloseDevice(DeviceHandle handle) override;
   bool EnumerateInterfaces(InterfaceClass cls, std::vector<std::string>& paths) override;
   std::vector<VolumeInfo> ListVolumes() override;
-  void SleepMs(std::uint32_t ms) override { inner_.SleepMs(ms); }
-  std::uint64_t MonotonicMs() override { return inner_.MonotonicMs(); }
-  void DebugOutput(const std::string& text) override { inner_.DebugOutput(text); }
-  void SetDeviceChangeListener(DeviceChangeListener listener) override {
-    inner_.SetDeviceChangeListener(std::move(listener));
-  }
-  int DeviceChangeFd() override { return inner_.DeviceChangeFd(); }
-  void ProcessDeviceChangeEvents() override { inner_.ProcessDeviceChangeEvents(); }
-  std::string AccessNotice() override { return inner_.AccessNotice(); }
 
  private:
   void Write(const std::string& line);
 
-  Platform& inner_;
   std::ostream& out_;
   TraceContent content_;
   std::map<DeviceHandle, std::string> paths_;

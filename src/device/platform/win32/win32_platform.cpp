@@ -60,6 +60,10 @@ DeviceHandle Win32Platform::OpenDevice(const std::string& path, AccessMode mode)
   return reinterpret_cast<DeviceHandle>(handle);
 }
 
+bool Win32Platform::IsAccessDenied(std::uint32_t errorCode) const {
+  return errorCode == ERROR_ACCESS_DENIED;
+}
+
 bool Win32Platform::SendPassThrough(DeviceHandle handle, PassThroughRecord& record) {
   // The transport's record carries the values; the platform's structure is built from it so
   // that its size is the one this build target has.

@@ -22,6 +22,7 @@ StructureSizes PlatformStructureSizes();
 class Win32Platform final : public Platform {
  public:
   DeviceHandle OpenDevice(const std::string& path, AccessMode mode) override;
+  bool IsAccessDenied(std::uint32_t errorCode) const override;
   bool SendPassThrough(DeviceHandle handle, PassThroughRecord& record) override;
   std::uint32_t LastErrorCode() override { return lastError_; }
   bool QueryDeviceNumber(DeviceHandle handle, StorageDeviceNumber& out) override;

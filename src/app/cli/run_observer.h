@@ -1,0 +1,22 @@
+#pragma once
+// Told by the session when Run is pressed and when the procedure has returned (the progress
+// display listens).
+
+#include <cstdint>
+
+#include "src/update/update_procedure.h"
+
+namespace q71x::cli {
+
+struct RunReport;
+
+class RunObserver {
+ public:
+  virtual ~RunObserver() = default;
+  // `firmwareSize` is the program-wide setting the chip check left: the size of the firmware.
+  virtual void RunStarting(EngineeringAction action, UpdateProcedure procedure,
+                           std::uint32_t firmwareSize) = 0;
+  virtual void RunEnded(const RunReport& report) = 0;
+};
+
+}  // namespace q71x::cli
