@@ -37,6 +37,8 @@ std::string_view VerdictName(Verdict verdict) {
       return "unrecovered";
     case Verdict::NeverWorks:
       return "fails without any fault";
+    case Verdict::AreaLost:
+      return "configuration area lost";
   }
   return "";
 }
