@@ -86,14 +86,10 @@ void CheckReader(const std::vector<std::uint8_t>& bytes) {
   }
 }
 
-void CheckFolderScan(const fs::path& folder, const std::vector<std::uint8_t>& bytes) {
-  std::error_code ignored;
-  fs::remove_all(folder, ignored);
-  q71x::RecoveryJournal journal(folder);
-  q71x::JournalEntry sound = SoundEntry();
-  if (!journal.Record(sound).empty()) {
-    Fail("the sound entry cannot be recorded");
-  }
+// The folder holds one sound entry, recorded once for the whole run, beside the fuzzed file.
+void CheckFolderScan(q71x::RecoveryJournal& journal, const q71x::JournalEntry& sound,
+                     const std::vector<std::uint8_t>& bytes) {
+  const fs::path& folder = journal.Folder();
   {
     std::ofstream out(folder / kFuzzedName, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
@@ -118,8 +114,12 @@ void CheckFolderScan(const fs::path& folder, const std::vector<std::uint8_t>& by
   if (!open && journal.Close(kFuzzedName)) {
     Fail("an unsound file was closed");
   }
-  if (!fs::exists(folder / kFuzzedName) || (!open && ReadAll(folder / kFuzzedName) != bytes)) {
+  if (!fs::exists(folder / kFuzzedName) || ReadAll(folder / kFuzzedName) != bytes) {
     Fail("the scan or a refused close lost or changed the fuzzed file");
+  }
+  // A sound entry is closed by its name, and nothing else goes with it.
+  if (open && !journal.Close(kFuzzedName)) {
+    Fail("a sound entry cannot be closed");
   }
   if (ReadAll(folder / sound.Name) != q71x::SerializeJournalEntry(sound)) {
     Fail("the sound entry changed");
@@ -130,8 +130,16 @@ void CheckFolderScan(const fs::path& folder, const std::vector<std::uint8_t>& by
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static ScratchFolder scratch;
+  static q71x::RecoveryJournal journal(scratch.Path() / "journal");
+  static const q71x::JournalEntry sound = [] {
+    q71x::JournalEntry entry = SoundEntry();
+    if (!journal.Record(entry).empty()) {
+      Fail("the sound entry cannot be recorded");
+    }
+    return entry;
+  }();
   const std::vector<std::uint8_t> bytes(data, data + size);
   CheckReader(bytes);
-  CheckFolderScan(scratch.Path() / "journal", bytes);
+  CheckFolderScan(journal, sound, bytes);
   return 0;
 }

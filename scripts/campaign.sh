@@ -10,7 +10,8 @@
 # something no open finding explains.
 #   CAMPAIGN_JOBS    cases run at once (default 2)
 #   CAMPAIGN_STRIDE  every n-th command index (default 1: all of them)
-#   CAMPAIGN_FILTER  cases whose name contains this text (default: all)
+#   CAMPAIGN_FILTER  cases whose name matches this extended regular expression (default: all)
+#   CAMPAIGN_LOGS    where the case logs go (default: campaign-logs in the build directory)
 #   CAMPAIGN_BUILD   build directory (default build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,7 +20,7 @@ scripts/install-deps.sh
 build="${CAMPAIGN_BUILD:-build}"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2 --target q71x_tests_campaign
-logs="$build/campaign-logs"
+logs="${CAMPAIGN_LOGS:-$build/campaign-logs}"
 rm -rf "$logs"
 mkdir -p "$logs"
 # A copy, so that a rebuild while the campaign runs does not change the cases still to come.
@@ -29,7 +30,7 @@ cp "$build/tests/q71x_tests_campaign" "$binary"
 # Full names of the campaign cases, one a line.
 "$binary" --gtest_list_tests --gtest_filter='EveryDeviceAndAction/*' |
   awk '/^[^ ]/ { suite = $1 } /^  / { print suite $1 }' |
-  grep -F -- "${CAMPAIGN_FILTER:-}" >"$logs/cases" || true
+  grep -E -- "${CAMPAIGN_FILTER:-}" >"$logs/cases" || true
 count=$(wc -l <"$logs/cases")
 if [ "$count" -eq 0 ]; then
   echo "campaign: no case matches '${CAMPAIGN_FILTER:-}'" >&2

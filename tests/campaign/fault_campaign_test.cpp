@@ -21,9 +21,10 @@ namespace q71x::campaign {
 namespace {
 
 // Sampled densely enough that every phase of every procedure sees each fault kind, sparsely
-// enough that the whole bounded campaign stays within about a minute on two cores.
-constexpr std::size_t kBoundedStride = 13;
-constexpr std::size_t kBoundedMaxIndices = 80;
+// enough that the whole bounded campaign stays within about a minute on two cores (eight kinds
+// of fault run at each sampled index).
+constexpr std::size_t kBoundedStride = 21;
+constexpr std::size_t kBoundedMaxIndices = 50;
 constexpr std::uint64_t kBoundedReplayBudget = 3'000'000;
 // Double-fault runs per case: a few in the bounded form, a few thousand over the full campaign.
 constexpr std::size_t kBoundedDoubleFaults = 4;
