@@ -25,7 +25,7 @@ namespace {
 // of fault run at each sampled index).
 constexpr std::size_t kBoundedStride = 21;
 constexpr std::size_t kBoundedMaxIndices = 50;
-constexpr std::uint64_t kBoundedReplayBudget = 3'000'000;
+constexpr std::uint64_t kBoundedReplayBudget = 2'000'000;
 // Double-fault runs per case: a few in the bounded form, a few thousand over the full campaign.
 constexpr std::size_t kBoundedDoubleFaults = 4;
 constexpr std::size_t kFullDoubleFaults = 48;
