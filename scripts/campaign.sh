@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # The full fault campaign: for every procedure, engineering action and simulator preset, every
 # command index of the fault-free trace is rerun failing, answering short, answering garbage,
-# timing out and unplugging the enclosure, and each run is judged (no false success, a known
-# ending text, recovery after a power cycle). Each case runs in a process of its own, so a crash
-# is counted instead of ending the campaign. Prints the figures and the open findings; fails when
-# a case crashed or found something no open finding explains.
+# timing out and unplugging the enclosure, and with a persistent fault from that command on
+# (every answer short by a few bytes, one field garbled, a flash that stays busy); then a sampled
+# set of double faults per case. Each run is judged (no false success, a known ending text,
+# recovery after a power cycle or re-plug and the recovery journal's restore, the configuration
+# area in place). Each case runs in a process of its own, so a crash is counted instead of ending
+# the campaign. Prints the figures and the open findings; fails when a case crashed or found
+# something no open finding explains.
 #   CAMPAIGN_JOBS    cases run at once (default 2)
 #   CAMPAIGN_STRIDE  every n-th command index (default 1: all of them)
-#   CAMPAIGN_FILTER  cases whose name contains this text (default: all)
+#   CAMPAIGN_FILTER  cases whose name matches this extended regular expression (default: all)
+#   CAMPAIGN_LOGS    where the case logs go (default: campaign-logs in the build directory)
 #   CAMPAIGN_BUILD   build directory (default build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,15 +20,17 @@ scripts/install-deps.sh
 build="${CAMPAIGN_BUILD:-build}"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2 --target q71x_tests_campaign
-binary="$build/tests/q71x_tests_campaign"
-logs="$build/campaign-logs"
+logs="${CAMPAIGN_LOGS:-$build/campaign-logs}"
 rm -rf "$logs"
 mkdir -p "$logs"
+# A copy, so that a rebuild while the campaign runs does not change the cases still to come.
+binary="$logs/q71x_tests_campaign"
+cp "$build/tests/q71x_tests_campaign" "$binary"
 
 # Full names of the campaign cases, one a line.
 "$binary" --gtest_list_tests --gtest_filter='EveryDeviceAndAction/*' |
   awk '/^[^ ]/ { suite = $1 } /^  / { print suite $1 }' |
-  grep -F -- "${CAMPAIGN_FILTER:-}" >"$logs/cases" || true
+  grep -E -- "${CAMPAIGN_FILTER:-}" >"$logs/cases" || true
 count=$(wc -l <"$logs/cases")
 if [ "$count" -eq 0 ]; then
   echo "campaign: no case matches '${CAMPAIGN_FILTER:-}'" >&2
@@ -76,12 +82,18 @@ cat "$logs"/*.log | awk -v crashed="$crashed" '
     }
   }
   END {
-    printf "runs %d, faults injected %d, false successes %d, crashes %d, unrecovered devices %d, " \
-           "unknown texts %d, configuration areas lost %d (%d more to a pulled enclosure), " \
-           "explained by open findings %d\n",
-           total["runs"], total["faults injected"], total["false successes"], crashed,
-           total["unrecovered devices"], total["unknown texts"],
-           total["configuration areas lost"], total["configuration areas lost to a pulled enclosure"],
+    printf "runs %d, faults injected %d\n", total["runs"], total["faults injected"]
+    printf "one-shot faults: fail %d, short %d, garbage %d, time-out %d, unplug %d\n",
+           total["fail"], total["short"], total["garbage"], total["time-out"], total["unplug"]
+    printf "persistent faults: short-by-k %d, garbage-field %d, stuck-busy %d; double faults %d\n",
+           total["persistent short-by-k"], total["persistent garbage-field"],
+           total["persistent stuck-busy"], total["double faults"]
+    printf "false successes %d, crashes %d, unrecovered devices %d, unknown texts %d\n",
+           total["false successes"], crashed, total["unrecovered devices"], total["unknown texts"]
+    printf "configuration areas lost %d (of them after a pull %d), areas restored from the " \
+           "journal %d, unsound journal files %d, explained by open findings %d\n",
+           total["configuration areas lost"], total["of them after a pull"],
+           total["areas restored from the journal"], total["unsound journal files"],
            total["explained by open findings"]
     for (i = 1; i <= ids; i++) {
       id = order[i]

@@ -1,6 +1,25 @@
 #include "sim/fault_injector.h"
 
+#include <algorithm>
+
 namespace q71x::sim {
+
+std::size_t BytesMoved(const FaultAction& fault, std::size_t size) {
+  const std::size_t value = fault.Value;
+  if (fault.Kind == FaultKind::ShortBy) {
+    return size > value ? size - value : 0;
+  }
+  return std::min(value, size);
+}
+
+std::span<std::uint8_t> FaultedField(const FaultAction& fault, std::span<std::uint8_t> data) {
+  const std::size_t offset = fault.Value & 0xFFFFu;
+  const std::size_t width = std::max<std::size_t>(1, fault.Value >> 16);
+  if (offset >= data.size()) {
+    return {};
+  }
+  return data.subspan(offset, std::min(width, data.size() - offset));
+}
 
 std::size_t FaultInjector::Arm(FaultRule rule) {
   rules_.push_back(ArmedRule{std::move(rule)});

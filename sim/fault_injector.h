@@ -26,6 +26,12 @@ enum class FaultKind {
   // The device refuses the command without carrying it out: CHECK CONDITION with the sense key,
   // ASC and ASCQ in Value's bytes 2, 1 and 0.
   CheckCondition,
+  // Like Short, but Value bytes fewer than the command moves cross the bus (none when it moves
+  // no more than that): with Times 0, from the Nth command on every answer comes short by Value.
+  ShortBy,
+  // The command is carried out, but one field of the data moves as noise: the bytes from offset
+  // Value & 0xFFFF, (Value >> 16) of them (at least one), where the data reaches that far.
+  GarbageField,
 };
 
 struct FaultRule {
@@ -42,6 +48,11 @@ struct FaultAction {
   std::uint32_t Value;
   std::uint32_t Hit;  // how many times this rule has fired, this time included
 };
+
+// How many of `size` data bytes cross the bus under a Short or ShortBy fault.
+std::size_t BytesMoved(const FaultAction& fault, std::size_t size);
+// The part of `data` a GarbageField fault turns to noise (empty when the data is shorter).
+std::span<std::uint8_t> FaultedField(const FaultAction& fault, std::span<std::uint8_t> data);
 
 class FaultInjector {
  public:

@@ -257,10 +257,11 @@ Reply SimulatedSystem::RunWithFault(Enclosure& enclosure, const Request& request
       reply.ErrorCode = fault.Value;
       return reply;
     }
-    case FaultKind::Short: {
-      // The bridge works on a copy; only the first Value bytes cross the bus.
+    case FaultKind::Short:
+    case FaultKind::ShortBy: {
+      // The bridge works on a copy; only the first bytes cross the bus.
       std::vector<std::uint8_t> scratch(request.Data.begin(), request.Data.end());
-      const std::size_t moved = std::min<std::size_t>(fault.Value, scratch.size());
+      const std::size_t moved = BytesMoved(fault, scratch.size());
       if (!request.DataIn) {
         std::fill(scratch.begin() + static_cast<std::ptrdiff_t>(moved), scratch.end(), 0);
       }
@@ -285,6 +286,20 @@ Reply SimulatedSystem::RunWithFault(Enclosure& enclosure, const Request& request
       }
       std::vector<std::uint8_t> scratch(request.Data.size());
       FillWithNoise(scratch, fault.Value + fault.Hit);
+      Request copy = request;
+      copy.Data = scratch;
+      return RunOnBridge(enclosure, copy);
+    }
+    case FaultKind::GarbageField: {
+      if (request.DataIn) {
+        Reply reply = RunOnBridge(enclosure, request);
+        FillWithNoise(FaultedField(fault, request.Data.first(std::min<std::size_t>(
+                                              reply.Transferred, request.Data.size()))),
+                      fault.Value + fault.Hit);
+        return reply;
+      }
+      std::vector<std::uint8_t> scratch(request.Data.begin(), request.Data.end());
+      FillWithNoise(FaultedField(fault, scratch), fault.Value + fault.Hit);
       Request copy = request;
       copy.Data = scratch;
       return RunOnBridge(enclosure, copy);

@@ -93,7 +93,7 @@ std::string_view EraseAndProveBlank(ToolWindow& window, DfWritePass& pass,
 
 bool DfFlashReadsBlank(ToolWindow& window, const std::string& devicePath, std::uint8_t* readBack,
                        std::uint32_t length) {
-  return ReadDfFlash(window, devicePath, 0, readBack, length) == 0 || IsErased(readBack, length);
+  return ReadDfFlash(window, devicePath, 0, readBack, length) != 0 && IsErased(readBack, length);
 }
 
 int EraseDfFlashBySectors(ToolWindow& window, DfWritePass& pass, const std::string& devicePath,

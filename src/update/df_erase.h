@@ -26,8 +26,9 @@ int EraseDfFlashBySectors(ToolWindow& window, DfWritePass& pass, const std::stri
 int EraseAllDfFlash(ToolWindow& window, const std::string& devicePath);
 
 // The blank check of the erase-only actions: reads `length` bytes from address 0 into
-// `readBack` and is true unless the read succeeded and found a byte other than 0xFF. A read the
-// bridge refuses proves nothing either way, and has always counted as blank here.
+// `readBack` and is true only when the read succeeded and found nothing but 0xFF. A read the
+// bridge refuses proves nothing, so it does not count as blank: taken for blank, it let an erase
+// that left bytes behind end on the success text.
 bool DfFlashReadsBlank(ToolWindow& window, const std::string& devicePath, std::uint8_t* readBack,
                        std::uint32_t length);
 

@@ -18,7 +18,7 @@ CampaignRig::CampaignRig(const CampaignDevice& device, std::string imageFile,
 }
 
 void CampaignRig::Settle(EngineeringAction action) {
-  ProbeChip(path_, window_.state, window_.settings);
+  probe_ = ProbeChip(path_, window_.state, window_.settings);
   // Run goes where the window's dispatch sends this chip, not where the campaign's table says:
   // the table is what the dispatch is checked against.
   dispatched_ = ChooseUpdateProcedure(DispatchFactsOf(window_.state, path_));

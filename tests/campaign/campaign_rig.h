@@ -8,6 +8,7 @@
 
 #include "sim/simulated_system.h"
 #include "src/device/platform/sim/sim_platform.h"
+#include "src/tool/chip_probe.h"
 #include "tests/campaign/campaign_devices.h"
 #include "tests/campaign/run_judgement.h"
 #include "tests/support/recording_dialogs.h"
@@ -34,6 +35,8 @@ class CampaignRig {
   void PowerCycle();
   // The procedure the Run dispatch chose for the chip the last Settle found.
   UpdateProcedure Dispatched() const { return dispatched_; }
+  // What the last Settle's chip check read of the flash and the firmware version.
+  const ChipProbe& Probe() const { return probe_; }
   // Runs the dispatched procedure once; standard output of the procedures is held back.
   RunRecord Run();
 
@@ -46,6 +49,7 @@ class CampaignRig {
   testing::RecordingWindow window_;
   std::string path_;
   UpdateProcedure dispatched_ = UpdateProcedure::None;
+  ChipProbe probe_;
 };
 
 }  // namespace q71x::campaign

@@ -1,8 +1,6 @@
 #include "tests/campaign/fault_campaign.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -10,16 +8,12 @@
 #include "tests/campaign/campaign_rig.h"
 #include "tests/campaign/device_memory.h"
 #include "tests/campaign/intended_outcome.h"
+#include "tests/campaign/journal_recovery.h"
 #include "tests/campaign/outcome_texts.h"
 #include "tests/campaign/run_judgement.h"
 
 namespace q71x::campaign {
 namespace {
-
-struct TracedCommand {
-  std::vector<std::uint8_t> Cdb;
-  std::uint32_t WireLength = 0;
-};
 
 struct CaseFiles {
   std::string Image;
@@ -120,35 +114,16 @@ Baseline RecordBaseline(const CampaignDevice& device, EngineeringAction action, 
   return baseline;
 }
 
-bool FaultApplies(sim::FaultKind kind, const TracedCommand& command) {
-  const bool dataPhase = command.WireLength > 0;
-  return (kind != sim::FaultKind::Short && kind != sim::FaultKind::Garbage) || dataPhase;
-}
-
-sim::FaultRule RuleFor(sim::FaultKind kind, std::size_t index, const TracedCommand& command,
-                       const std::string& path) {
-  sim::FaultRule rule;
-  rule.Nth = static_cast<int>(index);
-  rule.Times = 1;
-  rule.Path = path;
-  rule.Kind = kind;
-  // Half the data moves on a short answer; garbage is seeded by the index, so each case is
-  // replayed exactly.
-  rule.Value = kind == sim::FaultKind::Short ? command.WireLength / 2
-                                             : static_cast<std::uint32_t>(index * 7919u);
-  return rule;
-}
-
-void Note(CaseReport& report, Verdict verdict, sim::FaultKind fault, std::size_t index,
-          const TracedCommand& command, const std::string& finalStatus, std::string detail) {
+void Note(CaseReport& report, Verdict verdict, const FaultPlan& plan, const TracedCommand& command,
+          const std::string& finalStatus, std::string detail) {
   Problem problem;
   problem.Kind = verdict;
-  problem.Fault = fault;
-  problem.Index = index;
+  problem.Faults = plan;
   problem.Cdb = command.Cdb;
   problem.FinalStatus = finalStatus;
   problem.Detail = std::move(detail);
-  problem.Known = ExplainingFinding(*report.Device, report.WhatRuns, verdict, fault, command.Cdb);
+  problem.Known =
+      ExplainingFinding(*report.Device, report.WhatRuns, verdict, plan.First.Kind, command.Cdb);
   switch (verdict) {
     case Verdict::FalseSuccess:
       ++report.Counts.FalseSuccesses;
@@ -158,6 +133,9 @@ void Note(CaseReport& report, Verdict verdict, sim::FaultKind fault, std::size_t
       break;
     case Verdict::Unrecovered:
       ++report.Counts.Unrecovered;
+      break;
+    case Verdict::AreaLost:
+      ++report.Counts.ConfigAreasLost;
       break;
     case Verdict::NeverWorks:
       break;
@@ -184,52 +162,98 @@ std::string Printable(const std::string& text) {
   return shown;
 }
 
-// Opt-in (Q71X_CAMPAIGN_DETAIL set): one line for each run that lost the kept area, naming what
-// was injected where, so a loss can be replayed alone.
-void ReportLostArea(const CampaignDevice& device, EngineeringAction action, sim::FaultKind fault,
-                    std::size_t index, const TracedCommand& command,
-                    const std::string& finalStatus) {
-  if (std::getenv("Q71X_CAMPAIGN_DETAIL") == nullptr) {
-    return;
+// The journal's durable writes wait for the disk at every run; a memory-backed folder, where the
+// machine has one, keeps the campaign's time on the procedures.
+std::filesystem::path JournalFolderFor(const std::filesystem::path& workDir) {
+  const std::filesystem::path memory = "/dev/shm";
+  std::error_code error;
+  if (std::filesystem::is_directory(memory, error)) {
+    return memory / ("q71x-campaign-journal-" + workDir.filename().string());
   }
-  std::printf("configuration area lost: %s %s on %s, %s at command %zu [%s], ended on \"%s\"\n",
-              std::string(UpdateProcedureName(device.Run)).c_str(),
-              std::string(EngineeringActionName(action)).c_str(), device.Key,
-              std::string(FaultName(fault)).c_str(), index, Bytes(command.Cdb, 12).c_str(),
-              Printable(finalStatus).c_str());
+  return workDir / "journal";
 }
 
-// The faulted run with its fault at command k, then the recovery run on the same machine.
+// "fail at command 12", "stuck-busy from command 40 on", "... then unplug at command 90".
+std::string DescribeFaults(const FaultPlan& plan) {
+  const auto one = [](const PlannedFault& fault) {
+    return std::string(FaultName(fault.Kind)) +
+           (fault.Persistent ? " from command " : " at command ") + std::to_string(fault.Index) +
+           (fault.Persistent ? " on" : "");
+  };
+  return one(plan.First) + (plan.Second ? ", then " + one(*plan.Second) : std::string());
+}
+
+bool Pulls(const FaultPlan& plan) {
+  return plan.First.Kind == sim::FaultKind::Unplug ||
+         (plan.Second && plan.Second->Kind == sim::FaultKind::Unplug);
+}
+
+void CountRun(const FaultPlan& plan, bool fired, Figures& counts) {
+  ++counts.Runs;
+  if (fired) {
+    ++counts.FaultsInjected;
+  }
+  if (plan.Second) {
+    ++counts.DoubleFaultRuns;
+  } else {
+    ++counts.RunsByKind[static_cast<std::size_t>(plan.First.Kind)];
+  }
+}
+
+// The faulted run, then what the operator does next on the same machine: plug the enclosure
+// back in (a power cycle), let the chip check run, let the journal put back what it kept, and
+// Run again. Every run keeps a journal, as the front ends do.
 void RunFaultedCase(const CampaignDevice& device, EngineeringAction action, const CaseFiles& files,
-                    sim::FaultKind fault, std::size_t index, const TracedCommand& command,
-                    CaseReport& report) {
+                    const std::filesystem::path& journalFolder, const FaultPlan& plan,
+                    const TracedCommand& command, CaseReport& report) {
   CampaignRig rig(device, files.Image, files.Backup);
   rig.Settle(action);
   const MemorySnapshot fresh = TakeSnapshot(rig.System(), rig.Path(), device);
   const RunIntent intent = IntendedOutcome(InputsOf(device, action, files, rig.Window()), fresh);
+  FrontEndJournal journal(journalFolder);
   rig.System().Log().Clear();
-  const std::size_t rule = rig.System().Faults().Arm(RuleFor(fault, index, command, rig.Path()));
-  const RunRecord faulted = rig.Run();
-  const MemorySnapshot afterFault = TakeSnapshot(rig.System(), rig.Path(), device);
-  ++report.Counts.Runs;
-  if (rig.System().Faults().FiredCount(rule) > 0) {
-    ++report.Counts.FaultsInjected;
+  std::vector<std::size_t> rules{rig.System().Faults().Arm(RuleFor(plan.First, rig.Path()))};
+  if (plan.Second) {
+    rules.push_back(rig.System().Faults().Arm(RuleFor(*plan.Second, rig.Path())));
   }
+  RunRecord faulted;
+  {
+    const auto installed =
+        journal.Install(JournalDeviceOf(rig.Window().state, rig.Probe(), rig.Path()));
+    faulted = rig.Run();
+  }
+  const MemorySnapshot afterFault = TakeSnapshot(rig.System(), rig.Path(), device);
+  CountRun(
+      plan,
+      std::any_of(rules.begin(), rules.end(),
+                  [&rig](std::size_t rule) { return rig.System().Faults().FiredCount(rule) > 0; }),
+      report.Counts);
 
   const Judgement judgement =
       JudgeRun(device, action, faulted, intent, fresh, afterFault, files.Backup);
   if (!judgement.Breach.empty()) {
-    Note(report, Verdict::FalseSuccess, fault, index, command, faulted.FinalStatus,
-         judgement.Breach);
+    Note(report, Verdict::FalseSuccess, plan, command, faulted.FinalStatus, judgement.Breach);
   }
   if (!judgement.TextKnown) {
-    Note(report, Verdict::UnknownText, fault, index, command, faulted.FinalStatus, "");
+    Note(report, Verdict::UnknownText, plan, command, faulted.FinalStatus, "");
   }
 
-  // What the operator does next: power cycle (plug back in), let the chip check run, Run again.
   rig.System().Faults().Clear();
   rig.PowerCycle();
   rig.Settle(action);
+  const JournalRecovery restored =
+      journal.Recover(JournalDeviceOf(rig.Window().state, rig.Probe(), rig.Path()), rig.Path());
+  report.Counts.AreasRestoredFromJournal += restored.Restored;
+  report.Counts.JournalProblems += restored.Problems;
+  if (restored.Failed > 0 || restored.Problems > 0) {
+    Note(report, Verdict::AreaLost, plan, command, faulted.FinalStatus,
+         std::to_string(restored.Failed) + " open journal entries not restored, " +
+             std::to_string(restored.Problems) + " unsound files in the journal folder");
+  }
+  if (restored.Restored > 0) {
+    // The chip check the operator runs next sees the restored area.
+    rig.Settle(action);
+  }
   const MemorySnapshot beforeRecovery = TakeSnapshot(rig.System(), rig.Path(), device);
   const RunIntent recoveryIntent =
       IntendedOutcome(InputsOf(device, action, files, rig.Window()), beforeRecovery);
@@ -238,45 +262,19 @@ void RunFaultedCase(const CampaignDevice& device, EngineeringAction action, cons
   const Judgement recovered = JudgeRun(device, action, recovery, recoveryIntent, beforeRecovery,
                                        afterRecovery, files.Backup);
   if (!recovered.Claimed || !recovered.Breach.empty()) {
-    Note(report, Verdict::Unrecovered, fault, index, command, recovery.FinalStatus,
+    Note(report, Verdict::Unrecovered, plan, command, recovery.FinalStatus,
          recovered.Claimed ? recovered.Breach
                            : "recovery run ended on \"" + recovery.FinalStatus + "\"");
   }
 
   const std::vector<std::uint8_t> kept = KeptConfig(device, intent, fresh);
   if (!kept.empty() && recovered.Claimed && !ConfigStillThere(device, kept, afterRecovery)) {
-    // Pulled out after the erase, the device keeps no copy of the area and the tool's copy in
-    // memory is gone with the run: those losses are counted apart from the ones a procedure
-    // could have avoided.
-    ++(fault == sim::FaultKind::Unplug ? report.Counts.ConfigAreasLostToUnplug
-                                       : report.Counts.ConfigAreasLost);
-    ReportLostArea(device, action, fault, index, command, faulted.FinalStatus);
-  }
-}
-
-// Every n-th index, and always the first and last few: the configuration area is read at the
-// start of a run and written back at its end, where a sparse stride would step over it.
-std::vector<std::size_t> SampledIndices(std::size_t traceLength, const CampaignOptions& options) {
-  constexpr std::size_t kEdge = 6;
-  std::size_t stride = std::max<std::size_t>(options.Stride, 1);
-  std::size_t most = options.MaxIndices;
-  if (options.ReplayBudget > 0 && traceLength > 0) {
-    // Each index costs a faulted and a recovery run of about the trace's length per fault kind.
-    const std::uint64_t perIndex = std::uint64_t{traceLength} * 2 * std::size(kCampaignFaults);
-    const auto affordable =
-        static_cast<std::size_t>(std::max<std::uint64_t>(1, options.ReplayBudget / perIndex));
-    most = most > 0 ? std::min(most, affordable) : affordable;
-  }
-  if (most > 0) {
-    stride = std::max(stride, (traceLength + most - 1) / most);
-  }
-  std::vector<std::size_t> indices;
-  for (std::size_t k = 1; k <= traceLength; ++k) {
-    if (k <= kEdge || k + kEdge > traceLength || (k - 1) % stride == 0) {
-      indices.push_back(k);
+    if (Pulls(plan)) {
+      ++report.Counts.ConfigAreasLostToUnplug;
     }
+    Note(report, Verdict::AreaLost, plan, command, faulted.FinalStatus,
+         "the kept configuration area is not in place after the recovery run");
   }
-  return indices;
 }
 
 }  // namespace
@@ -299,6 +297,10 @@ std::string_view FaultName(sim::FaultKind kind) {
       return "stuck-busy";
     case sim::FaultKind::CheckCondition:
       return "check-condition";
+    case sim::FaultKind::ShortBy:
+      return "short-by-k";
+    case sim::FaultKind::GarbageField:
+      return "garbage-field";
   }
   return "";
 }
@@ -306,11 +308,17 @@ std::string_view FaultName(sim::FaultKind kind) {
 Figures& Figures::operator+=(const Figures& other) {
   Runs += other.Runs;
   FaultsInjected += other.FaultsInjected;
+  for (std::size_t i = 0; i < kFaultKinds; ++i) {
+    RunsByKind[i] += other.RunsByKind[i];
+  }
+  DoubleFaultRuns += other.DoubleFaultRuns;
   FalseSuccesses += other.FalseSuccesses;
   UnknownTexts += other.UnknownTexts;
   Unrecovered += other.Unrecovered;
   ConfigAreasLost += other.ConfigAreasLost;
   ConfigAreasLostToUnplug += other.ConfigAreasLostToUnplug;
+  AreasRestoredFromJournal += other.AreasRestoredFromJournal;
+  JournalProblems += other.JournalProblems;
   ExplainedByOpenFindings += other.ExplainedByOpenFindings;
   return *this;
 }
@@ -334,14 +342,13 @@ CaseReport RunCampaignCase(const CampaignDevice& device, EngineeringAction actio
     }
     return report;
   }
-  for (const std::size_t k : SampledIndices(baseline.Trace.size(), options)) {
-    const TracedCommand& command = baseline.Trace[k - 1];
-    for (const sim::FaultKind fault : kCampaignFaults) {
-      if (FaultApplies(fault, command)) {
-        RunFaultedCase(device, action, files, fault, k, command, report);
-      }
-    }
+  const std::filesystem::path journalFolder = JournalFolderFor(workDir);
+  for (const FaultPlan& plan : PlanFaults(device, action, baseline.Trace, options)) {
+    RunFaultedCase(device, action, files, journalFolder, plan, baseline.Trace[plan.First.Index - 1],
+                   report);
   }
+  std::error_code ignored;
+  std::filesystem::remove_all(journalFolder, ignored);
   return report;
 }
 
@@ -355,8 +362,8 @@ std::string DescribeProblem(const CaseReport& report, const Problem& problem) {
   std::ostringstream out;
   out << UpdateProcedureName(report.Device->Run) << " " << EngineeringActionName(report.WhatRuns)
       << " on " << report.Device->Key << ": " << VerdictName(problem.Kind) << ", "
-      << FaultName(problem.Fault) << " at command " << problem.Index << " ["
-      << Bytes(problem.Cdb, 12) << "], ended on \"" << Printable(problem.FinalStatus) << "\"";
+      << DescribeFaults(problem.Faults) << " [" << Bytes(problem.Cdb, 12) << "], ended on \""
+      << Printable(problem.FinalStatus) << "\"";
   if (!problem.Detail.empty()) {
     out << ": " << problem.Detail;
   }
@@ -368,12 +375,22 @@ std::string DescribeProblem(const CaseReport& report, const Problem& problem) {
 
 std::string FormatFigures(const Figures& figures) {
   std::ostringstream out;
-  out << "runs " << figures.Runs << ", faults injected " << figures.FaultsInjected
-      << ", false successes " << figures.FalseSuccesses << ", crashes 0"
+  out << "runs " << figures.Runs << ", faults injected " << figures.FaultsInjected;
+  for (const sim::FaultKind kind : kCampaignFaults) {
+    out << ", " << FaultName(kind) << " " << figures.RunsByKind[static_cast<std::size_t>(kind)];
+  }
+  for (const sim::FaultKind kind : kPersistentFaults) {
+    out << ", persistent " << FaultName(kind) << " "
+        << figures.RunsByKind[static_cast<std::size_t>(kind)];
+  }
+  out << ", double faults " << figures.DoubleFaultRuns << ", false successes "
+      << figures.FalseSuccesses << ", crashes 0"
       << ", unrecovered devices " << figures.Unrecovered << ", unknown texts "
       << figures.UnknownTexts << ", configuration areas lost " << figures.ConfigAreasLost
-      << ", configuration areas lost to a pulled enclosure " << figures.ConfigAreasLostToUnplug
-      << ", explained by open findings " << figures.ExplainedByOpenFindings;
+      << ", of them after a pull " << figures.ConfigAreasLostToUnplug
+      << ", areas restored from the journal " << figures.AreasRestoredFromJournal
+      << ", unsound journal files " << figures.JournalProblems << ", explained by open findings "
+      << figures.ExplainedByOpenFindings;
   return out.str();
 }
 

@@ -1,11 +1,12 @@
 #pragma once
 // The fault campaign over one device and one action: record the fault-free command trace, then
-// for every command index k of it (or every n-th, in the bounded form) rerun the action on a
-// fresh machine with the k-th command failing, answering short, answering garbage, timing out
-// and pulling the enclosure out. Every run is judged: success claimed only over the memory the
-// run meant to write, an ending text the failure table names, and a fault-free run after a power
-// cycle that completes the action.
+// rerun the action on a fresh machine for every run the fault plan makes of it (one-shot,
+// persistent and double faults). Every run is judged: success claimed only over the memory the
+// run meant to write, an ending text the failure table names, and, after a power cycle (a
+// re-plug when the enclosure was pulled) and the recovery journal's restore, a fault-free run
+// that completes the action with the kept configuration area still in place.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -14,24 +15,31 @@
 
 #include "sim/fault_injector.h"
 #include "tests/campaign/campaign_devices.h"
+#include "tests/campaign/fault_plan.h"
 #include "tests/campaign/open_findings.h"
 
 namespace q71x::campaign {
 
-inline constexpr sim::FaultKind kCampaignFaults[] = {
-    sim::FaultKind::Fail, sim::FaultKind::Short, sim::FaultKind::Garbage, sim::FaultKind::Timeout,
-    sim::FaultKind::Unplug};
+inline constexpr std::size_t kFaultKinds =
+    static_cast<std::size_t>(sim::FaultKind::GarbageField) + 1;
 
 std::string_view FaultName(sim::FaultKind kind);
 
 struct Figures {
   std::uint64_t Runs = 0;            // faulted runs (each followed by a recovery run)
-  std::uint64_t FaultsInjected = 0;  // runs whose fault fired
+  std::uint64_t FaultsInjected = 0;  // runs whose fault (either one of a double) fired
+  // Runs by the kind of their fault, double faults apart.
+  std::array<std::uint64_t, kFaultKinds> RunsByKind{};
+  std::uint64_t DoubleFaultRuns = 0;
   std::uint64_t FalseSuccesses = 0;
   std::uint64_t UnknownTexts = 0;
   std::uint64_t Unrecovered = 0;
-  std::uint64_t ConfigAreasLost = 0;  // the kept configuration area differs after recovery...
-  std::uint64_t ConfigAreasLostToUnplug = 0;  // ...and the same when the fault was an unplug
+  // The kept configuration area differs after the re-plug, the journal's recovery and the
+  // recovery run, counting pulled enclosures...
+  std::uint64_t ConfigAreasLost = 0;
+  std::uint64_t ConfigAreasLostToUnplug = 0;  // ...of which the run was pulled
+  std::uint64_t AreasRestoredFromJournal = 0;
+  std::uint64_t JournalProblems = 0;  // files in the journal folder that are not sound entries
   std::uint64_t ExplainedByOpenFindings = 0;
 
   Figures& operator+=(const Figures& other);
@@ -39,9 +47,8 @@ struct Figures {
 
 struct Problem {
   Verdict Kind = Verdict::FalseSuccess;
-  sim::FaultKind Fault = sim::FaultKind::Fail;
-  std::size_t Index = 0;  // k, counted from 1
-  std::vector<std::uint8_t> Cdb;
+  FaultPlan Faults;
+  std::vector<std::uint8_t> Cdb;  // the traced command the first fault hits
   std::string FinalStatus;
   std::string Detail;
   const OpenFinding* Known = nullptr;
@@ -57,16 +64,6 @@ struct CaseReport {
   const OpenFinding* BaselineFinding = nullptr;  // the open finding that explains it, if any
   Figures Counts;
   std::vector<Problem> Problems;
-};
-
-struct CampaignOptions {
-  std::size_t Stride = 1;  // every n-th command index (the last one is always taken)
-  // 0: no limit. Otherwise the stride widens for long traces (the busy polls of a slow chip
-  // erase, host-driven programming) so that a case samples about this many indices...
-  std::size_t MaxIndices = 0;
-  // ...and replays about this many commands in all (0: no limit); the first and last few
-  // indices are taken whatever the limits say.
-  std::uint64_t ReplayBudget = 0;
 };
 
 // Runs the whole campaign of one device and action. `workDir` holds the image and backup files.

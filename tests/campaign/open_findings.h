@@ -21,6 +21,8 @@ enum class Verdict {
   UnknownText,   // the run ended on a text no failure table names
   Unrecovered,   // a fault-free run after a power cycle did not complete the action
   NeverWorks,    // the fault-free run itself does not complete the action
+  AreaLost,      // the kept configuration area is gone after the re-plug, the journal's
+                 // recovery and the operator's new run
 };
 
 std::string_view VerdictName(Verdict verdict);

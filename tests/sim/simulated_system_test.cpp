@@ -127,6 +127,46 @@ TEST_F(SimulatedSystemTest, GarbageReplaceTheReplyBytesRepeatably) {
             noisy.data);
 }
 
+TEST_F(SimulatedSystemTest, PersistentShortByCutsEveryAnswerFromTheNthOn) {
+  Enclosure& enclosure = AddBridge("a");
+  enclosure.Bridge.Flash->Load(0, testing::Pattern(64, 0x10));
+  Host host(system_, enclosure.Path);
+  Arm(FaultKind::ShortBy, CdbPattern::Prefix({0xFF, 0x04, 0x10}), 2, 3, 0);
+  const std::vector<std::uint8_t> whole = testing::Pattern(16, 0x10);
+  EXPECT_EQ(host.ReadBlock(0, 16), whole);
+  for (int read = 0; read < 3; ++read) {
+    std::vector<std::uint8_t> area(16, 0xEE);
+    const Reply reply = host.Send({0xFF, 0x04, 0x10, 0x00, 0x00, 0x00}, true, area, 10);
+    EXPECT_EQ(reply.Transferred, 13u);
+    EXPECT_TRUE(std::equal(whole.begin(), whole.begin() + 13, area.begin()));
+    EXPECT_TRUE(std::all_of(area.begin() + 13, area.end(), [](auto b) { return b == 0xEE; }));
+  }
+  // A data-out command loses its last bytes on the way to the flash.
+  Arm(FaultKind::ShortBy, CdbPattern::Prefix({0xFF, 0x04, 0x11}), 1, 2, 0);
+  enclosure.Bridge.Flash->Load(32, std::vector<std::uint8_t>(4, 0xFF));
+  host.WriteBlock(32, {0x11, 0x22, 0x33, 0x44});
+  EXPECT_EQ(enclosure.Bridge.Flash->Contents()[32 + 1], 0x22);
+  EXPECT_EQ(enclosure.Bridge.Flash->Contents()[32 + 2], 0x00);
+}
+
+TEST_F(SimulatedSystemTest, GarbageFieldSpoilsOnlyThatFieldOfEveryAnswer) {
+  Enclosure& enclosure = AddBridge("a");
+  enclosure.Bridge.Flash->Load(0, testing::Pattern(64, 0x10));
+  Host host(system_, enclosure.Path);
+  const std::vector<std::uint8_t> clean = host.ReadBlock(0, 16);
+  Arm(FaultKind::GarbageField, CdbPattern::Prefix({0xFF, 0x04, 0x10}), 1, 5 | 3u << 16, 0);
+  for (int read = 0; read < 2; ++read) {
+    const std::vector<std::uint8_t> noisy = host.ReadBlock(0, 16);
+    ASSERT_EQ(noisy.size(), clean.size());
+    EXPECT_TRUE(std::equal(clean.begin(), clean.begin() + 5, noisy.begin()));
+    EXPECT_NE(std::vector<std::uint8_t>(noisy.begin() + 5, noisy.begin() + 8),
+              std::vector<std::uint8_t>(clean.begin() + 5, clean.begin() + 8));
+    EXPECT_TRUE(std::equal(clean.begin() + 8, clean.end(), noisy.begin() + 8));
+  }
+  // A field past the end of a shorter answer leaves it whole.
+  EXPECT_EQ(host.ReadBlock(0, 4), std::vector<std::uint8_t>(clean.begin(), clean.begin() + 4));
+}
+
 TEST_F(SimulatedSystemTest, ErrorCodeFaultCarriesTheCommandOutButReportsTheCode) {
   Enclosure& enclosure = AddBridge("a");
   Host host(system_, enclosure.Path);

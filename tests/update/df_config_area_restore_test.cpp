@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <tuple>
 
@@ -85,6 +86,25 @@ TEST(DfConfigAreaRestore, AStopAfterTheEraseLeavesTheAreaForTheNextRunToKeep) {
     EXPECT_EQ("Erase flash all success!", rig.window.StatusText());
     EXPECT_EQ(rig.config, rig.FlashRange(at, bytes));
   }
+}
+
+// The ATMEL part's second erase, at 0x8000, lands short (zeros behind its first 100 bytes) and
+// the first blank-check read fails. That read proves nothing: the flash is erased again and
+// checked again, and the success text stands only over flash that reads blank.
+TEST(DfConfigAreaRestore, AFailedBlankCheckReadIsNotTakenForBlankFlash) {
+  DfSimRig rig(Df844Atmel());
+  rig.ArmDfFault(kWrite, 2, sim::FaultKind::Short, 1, 100);
+  // The area is saved from two reads; the third is the blank check.
+  rig.ArmDfFault(kRead, 3, sim::FaultKind::Fail);
+
+  const int result = RunEraseOnly(rig, false);
+
+  EXPECT_EQ(1, result);
+  EXPECT_EQ("Erase flash all success!", rig.window.StatusText());
+  const std::vector<std::uint8_t> second = rig.FlashRange(0x8000, 0x1000);
+  EXPECT_TRUE(std::all_of(second.begin(), second.end(), [](std::uint8_t b) { return b == 0xFF; }))
+      << "success claimed over the bytes the short erase left";
+  EXPECT_EQ(rig.config, rig.FlashRange(Df844Atmel().ConfigOffset, Df844Atmel().ConfigBytes));
 }
 
 TEST(DfConfigAreaRestore, AnAreaTheFailedEraseNeverReachedIsNotWrittenAgain) {

@@ -1,0 +1,45 @@
+#pragma once
+// What a front end that keeps a recovery journal does around a run: the journal is installed for
+// the run, and after the enclosure is back (re-plugged or power-cycled) and the chip check has
+// run, every open entry of that device is put back through the library's restore before the
+// operator runs the action again. Whatever procedure wrote the entry, it is restored and judged
+// the same.
+
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "src/tool/chip_probe.h"
+#include "src/update/kept_area_journal.h"
+#include "src/update/recovery_journal.h"
+
+namespace q71x::campaign {
+
+// The device as the chip check found it, the way the journal names it.
+JournalDevice JournalDeviceOf(const ChipState& state, const ChipProbe& probe,
+                              const std::string& path);
+
+struct JournalRecovery {
+  std::size_t Restored = 0;  // entries whose area is back, each closed
+  std::size_t Failed = 0;    // open entries of the device the restore could not put back
+  std::size_t Problems = 0;  // files in the folder that are not sound entries
+};
+
+class FrontEndJournal {
+ public:
+  // Starts from an empty folder.
+  explicit FrontEndJournal(std::filesystem::path folder);
+  FrontEndJournal(const FrontEndJournal&) = delete;
+  FrontEndJournal& operator=(const FrontEndJournal&) = delete;
+
+  // The journal stays installed while the returned scope lives.
+  std::unique_ptr<ScopedJournalRun> Install(const JournalDevice& device);
+  // After the re-plug and the chip check: restores every open entry of `device` on `path`.
+  JournalRecovery Recover(const JournalDevice& device, const std::string& path);
+
+ private:
+  RecoveryJournal journal_;
+};
+
+}  // namespace q71x::campaign
