@@ -241,8 +241,8 @@ void RunFaultedCase(const CampaignDevice& device, EngineeringAction action, cons
   rig.System().Faults().Clear();
   rig.PowerCycle();
   rig.Settle(action);
-  const JournalRecovery restored =
-      journal.Recover(JournalDeviceOf(rig.Window().state, rig.Probe(), rig.Path()), rig.Path());
+  const JournalRecovery restored = journal.Recover(
+      rig.Window(), JournalDeviceOf(rig.Window().state, rig.Probe(), rig.Path()), rig.Path());
   report.Counts.AreasRestoredFromJournal += restored.Restored;
   report.Counts.JournalProblems += restored.Problems;
   if (restored.Failed > 0 || restored.Problems > 0) {

@@ -2,8 +2,7 @@
 // What a front end that keeps a recovery journal does around a run: the journal is installed for
 // the run, and after the enclosure is back (re-plugged or power-cycled) and the chip check has
 // run, every open entry of that device is put back through the library's restore before the
-// operator runs the action again. Whatever procedure wrote the entry, it is restored and judged
-// the same.
+// operator runs the action again, through the family that kept the area.
 
 #include <cstddef>
 #include <filesystem>
@@ -16,7 +15,7 @@
 
 namespace q71x::campaign {
 
-// The device as the chip check found it, the way the journal names it.
+// The device as the chip check found it, the way the front ends name it in the journal.
 JournalDevice JournalDeviceOf(const ChipState& state, const ChipProbe& probe,
                               const std::string& path);
 
@@ -35,8 +34,9 @@ class FrontEndJournal {
 
   // The journal stays installed while the returned scope lives.
   std::unique_ptr<ScopedJournalRun> Install(const JournalDevice& device);
-  // After the re-plug and the chip check: restores every open entry of `device` on `path`.
-  JournalRecovery Recover(const JournalDevice& device, const std::string& path);
+  // After the re-plug and the chip check (whose facts `window` holds): restores every open entry
+  // of `device` on `path` the way the procedure that kept it writes it back.
+  JournalRecovery Recover(ToolWindow& window, const JournalDevice& device, const std::string& path);
 
  private:
   RecoveryJournal journal_;

@@ -69,7 +69,7 @@ TEST(FrontEndJournal, APulledUpdateGetsItsConfigurationAreaBackAndKeepsIt) {
   rig.System().Faults().Clear();
   rig.PowerCycle();
   rig.Settle(EngineeringAction::Update);
-  const JournalRecovery recovery = journal.Recover(setup.Checked(), rig.Path());
+  const JournalRecovery recovery = journal.Recover(rig.Window(), setup.Checked(), rig.Path());
   EXPECT_EQ(1u, recovery.Restored);
   EXPECT_EQ(0u, recovery.Failed);
   EXPECT_EQ(0u, recovery.Problems);
@@ -82,7 +82,7 @@ TEST(FrontEndJournal, APulledUpdateGetsItsConfigurationAreaBackAndKeepsIt) {
       << again.FinalStatus;
   EXPECT_EQ(AreaOf(rig, setup.Device), area);
   // The entry was closed by the restore; the second run closed its own.
-  EXPECT_EQ(0u, journal.Recover(setup.Checked(), rig.Path()).Restored);
+  EXPECT_EQ(0u, journal.Recover(rig.Window(), setup.Checked(), rig.Path()).Restored);
 }
 
 TEST(FrontEndJournal, OtherDevicesEntriesAndForeignFilesAreLeftAlone) {
@@ -98,7 +98,8 @@ TEST(FrontEndJournal, OtherDevicesEntriesAndForeignFilesAreLeftAlone) {
   ASSERT_EQ("", library.Record(other));
   std::ofstream(folder / "notes.journal") << "written by someone else\n";
 
-  const JournalRecovery recovery = journal.Recover(setup.Checked(), setup.Rig.Path());
+  const JournalRecovery recovery =
+      journal.Recover(setup.Rig.Window(), setup.Checked(), setup.Rig.Path());
   EXPECT_EQ(0u, recovery.Restored);
   EXPECT_EQ(0u, recovery.Failed);
   EXPECT_EQ(1u, recovery.Problems);

@@ -5,33 +5,10 @@
 namespace q71x::campaign {
 namespace {
 
-constexpr std::uint32_t kEveryFault =
-    FaultBit(sim::FaultKind::Fail) | FaultBit(sim::FaultKind::Short) |
-    FaultBit(sim::FaultKind::Garbage) | FaultBit(sim::FaultKind::Timeout) |
-    FaultBit(sim::FaultKind::Unplug) | FaultBit(sim::FaultKind::ShortBy) |
-    FaultBit(sim::FaultKind::GarbageField) | FaultBit(sim::FaultKind::StuckBusy);
-
 // What the campaign found and is not fixed yet; each entry goes when its fix, with a regression
 // test of its own, is in.
 const std::vector<OpenFinding>& Findings() {
-  static const std::vector<OpenFinding> findings = {
-      {"df-area-not-in-journal",
-       "DF-family and 1394 procedures (UpdateDfFlash, UpdateDf2Flash): their recovery journal "
-       "entries",
-       Verdict::AreaLost,
-       ProcedureBit(UpdateProcedure::UpdateDfFlash) | ProcedureBit(UpdateProcedure::UpdateDf2Flash),
-       kEveryAction,
-       {},
-       kEveryFault,
-       {},
-       "The DF and 1394 procedures keep the configuration area they erase in memory only. When the "
-       "enclosure is pulled after the erase, or a persistent fault (answers short, a field "
-       "garbled) defeats their own write-back, the area is gone after the re-plug: no journal "
-       "entry holds it, and the operator's next run keeps whatever the flash holds then.",
-       "Record the area in the recovery journal before the first erase and close the entry once "
-       "it is back in place (KeptAreaJournalEntry), as the serial-flash procedures do; the "
-       "campaign restores every open entry it finds after the re-plug."},
-  };
+  static const std::vector<OpenFinding> findings = {};
   return findings;
 }
 
