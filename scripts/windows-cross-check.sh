@@ -31,6 +31,10 @@ timed cmake --build build-mingw -j2
 export WINEPREFIX="${WINEPREFIX:-$PWD/build-mingw/wineprefix}" WINEDEBUG=-all
 # One wineserver for the whole run, ended afterwards: never a persistent one.
 trap '/usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true' EXIT
+# Two test programs start under wine at once below: the prefix is made first, or both would try
+# to make it and one fails before it runs.
+timed /usr/lib/wine/wine64 wineboot --init
+/usr/lib/wine/wineserver64 -w
 # The window's tests create real windows: they get a virtual display of their own. Two test
 # programs at a time: each spends much of its run starting under wine.
 timed xvfb-run -a ctest --test-dir build-mingw -j2 --output-on-failure
