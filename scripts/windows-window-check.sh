@@ -90,7 +90,7 @@ winstate="Z:${state//\//\\}"
 "$wine" "$tool" --state "$winstate" >"$state.log" 2>&1 &
 app=$!
 
-window="$(wait_for 60 xdotool search --name "^${caption}\$" | head -n1)" ||
+window="$(wait_for 120 xdotool search --name "^${caption}\$" | head -n1)" ||
   fail "the window did not appear"
 # The enclosure panel is shown last, just before the program takes input: wait for it too.
 panel="$(wait_for 60 xdotool search --name '^Simulated enclosures$' | head -n1)" ||
