@@ -31,8 +31,13 @@ SerialFlash::SerialFlash(const SerialFlashPart& part)
 }
 
 void SerialFlash::Load(std::uint32_t address, std::span<const std::uint8_t> bytes) {
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    contents_[(address + i) % contents_.size()] = bytes[i];
+  // Addresses wrap at the part's size, as on the bus: copied a run at a time up to the end.
+  std::size_t at = address % contents_.size();
+  while (!bytes.empty()) {
+    const std::size_t run = std::min(bytes.size(), contents_.size() - at);
+    std::copy_n(bytes.begin(), run, contents_.begin() + at);
+    bytes = bytes.subspan(run);
+    at = 0;
   }
 }
 

@@ -3,6 +3,7 @@
 
 #include <QSignalSpy>
 
+#include <chrono>
 #include <fstream>
 #include <iterator>
 
@@ -79,6 +80,45 @@ TEST_F(SimStateFolderTest, TheDiskAreaBehindTheReportedCapacityIsKept) {
   std::vector<std::uint8_t> back(disk.BlockSize(), 0);
   ASSERT_TRUE(Only(after).Bridge.Disk->Read(hidden, 1, back));
   EXPECT_EQ(back, sector);
+}
+
+// A run that changes one memory rewrites that file only; the change, on a restored machine and on
+// the disk area read back sector by sector, is what the next start sees.
+TEST_F(SimStateFolderTest, AfterARestoreOnlyWhatChangedIsWrittenAndComesBack) {
+  const char* key = "qv40709-disk";
+  sim::SimulatedSystem first;
+  ASSERT_NE(sim::AddHardwarePreset(first, key), nullptr);
+  sim::AttachedDisk& firstDisk = *Only(first).Bridge.Disk;
+  const std::uint64_t hidden = firstDisk.Geometry().ReportedSectors + 3;
+  ASSERT_TRUE(firstDisk.Write(hidden, 1, std::vector<std::uint8_t>(firstDisk.BlockSize(), 0x5A)));
+  ASSERT_TRUE(state.Save(first).empty());
+
+  SimStateFolder restarted{state.Root()};
+  sim::SimulatedSystem second;
+  sim::AddHardwarePreset(second, key);
+  ASSERT_TRUE(restarted.Restore(second).empty());
+  const std::filesystem::path enclosureFolder = state.EnclosureFolder(Only(second).Path);
+  const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(48);
+  for (const char* name : {kControllerMemoryFileName, kDiskAreaFileName}) {
+    std::filesystem::last_write_time(enclosureFolder / name, old);
+  }
+  ASSERT_TRUE(restarted.Save(second).empty());
+  EXPECT_EQ(std::filesystem::last_write_time(enclosureFolder / kDiskAreaFileName), old);
+
+  const std::vector<std::uint8_t> changed(firstDisk.BlockSize(), 0xC3);
+  ASSERT_TRUE(Only(second).Bridge.Disk->Write(hidden + 1, 1, changed));
+  ASSERT_TRUE(restarted.Save(second).empty());
+  EXPECT_NE(std::filesystem::last_write_time(enclosureFolder / kDiskAreaFileName), old);
+  EXPECT_EQ(std::filesystem::last_write_time(enclosureFolder / kControllerMemoryFileName), old);
+
+  sim::SimulatedSystem third;
+  sim::AddHardwarePreset(third, key);
+  ASSERT_TRUE(SimStateFolder(state.Root()).Restore(third).empty());
+  std::vector<std::uint8_t> back(firstDisk.BlockSize(), 0);
+  ASSERT_TRUE(Only(third).Bridge.Disk->Read(hidden, 1, back));
+  EXPECT_EQ(back, std::vector<std::uint8_t>(firstDisk.BlockSize(), 0x5A));
+  ASSERT_TRUE(Only(third).Bridge.Disk->Read(hidden + 1, 1, back));
+  EXPECT_EQ(back, changed);
 }
 
 TEST_F(SimStateFolderTest, AnUpdateThroughTheWindowSurvivesARestart) {

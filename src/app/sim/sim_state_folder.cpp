@@ -20,8 +20,6 @@ namespace {
 // Larger disk areas are not kept: the file is meant to be looked at, not to mirror a drive.
 constexpr std::uint64_t kMaxDiskAreaBytes = 64ull * 1024 * 1024;
 
-// A run that changed nothing (a list, a check) leaves the files as they are instead of writing
-// the whole folder, megabytes of disk area among it, again.
 bool FileHolds(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
   std::error_code error;
   if (std::filesystem::file_size(path, error) != bytes.size() || error) {
@@ -32,9 +30,6 @@ bool FileHolds(const std::filesystem::path& path, std::span<const std::uint8_t> 
 }
 
 bool WriteWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-  if (FileHolds(path, bytes)) {
-    return true;
-  }
   std::filesystem::path temporary = path;
   temporary += ".tmp";
   {
@@ -73,6 +68,37 @@ std::optional<DiskArea> DiskAreaOf(const sim::AttachedDisk& disk) {
   return DiskArea{first, static_cast<std::uint32_t>(count)};
 }
 
+// The disk model keeps only the sectors written to it: a sector the file holds as the model
+// already answers it (most of a reserved area that was never written) is left unwritten.
+void WriteDifferingSectors(sim::AttachedDisk& disk, const DiskArea& area,
+                           std::span<const std::uint8_t> bytes) {
+  const std::size_t size = disk.BlockSize();
+  std::vector<std::uint8_t> sector(size);
+  for (std::uint32_t i = 0; i < area.Count; ++i) {
+    const std::span<const std::uint8_t> wanted = bytes.subspan(i * size, size);
+    if (!disk.Read(area.FirstLba + i, 1, sector) || !std::ranges::equal(sector, wanted)) {
+      disk.Write(area.FirstLba + i, 1, wanted);
+    }
+  }
+}
+
+// Whether the disk area still holds these bytes, read a sector at a time.
+bool DiskAreaHolds(const sim::AttachedDisk& disk, const DiskArea& area,
+                   std::span<const std::uint8_t> bytes) {
+  const std::size_t size = disk.BlockSize();
+  if (bytes.size() != static_cast<std::size_t>(area.Count) * size) {
+    return false;
+  }
+  std::vector<std::uint8_t> sector(size);
+  for (std::uint32_t i = 0; i < area.Count; ++i) {
+    if (!disk.Read(area.FirstLba + i, 1, sector) ||
+        !std::ranges::equal(sector, bytes.subspan(i * size, size))) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::filesystem::path SimStateFolder::EnclosureFolder(const std::string& devicePath) const {
@@ -102,6 +128,7 @@ std::vector<std::string> SimStateFolder::Restore(sim::SimulatedSystem& system) c
         return;
       }
       apply(*bytes);
+      known_[file] = std::move(*bytes);
     };
     if (bridge.Flash) {
       load(kFlashFileName, bridge.Flash->Contents().size(),
@@ -119,12 +146,30 @@ std::vector<std::string> SimStateFolder::Restore(sim::SimulatedSystem& system) c
       if (const auto area = DiskAreaOf(*bridge.Disk)) {
         load(kDiskAreaFileName, static_cast<std::size_t>(area->Count) * bridge.Disk->BlockSize(),
              [&](const std::vector<std::uint8_t>& bytes) {
-               bridge.Disk->Write(area->FirstLba, area->Count, bytes);
+               WriteDifferingSectors(*bridge.Disk, *area, bytes);
              });
       }
     }
   }
   return ignored;
+}
+
+bool SimStateFolder::WriteIfChanged(const std::filesystem::path& file,
+                                    std::span<const std::uint8_t> bytes) const {
+  const auto known = known_.find(file);
+  if (known != known_.end() && std::ranges::equal(known->second, bytes)) {
+    return true;
+  }
+  if (known == known_.end() && FileHolds(file, bytes)) {
+    known_[file].assign(bytes.begin(), bytes.end());
+    return true;
+  }
+  if (!WriteWholeFile(file, bytes)) {
+    known_.erase(file);
+    return false;
+  }
+  known_[file].assign(bytes.begin(), bytes.end());
+  return true;
 }
 
 std::vector<std::string> SimStateFolder::Save(sim::SimulatedSystem& system) const {
@@ -135,7 +180,7 @@ std::vector<std::string> SimStateFolder::Save(sim::SimulatedSystem& system) cons
     std::filesystem::create_directories(folder, error);
     auto save = [&](const char* fileName, std::span<const std::uint8_t> bytes) {
       const std::filesystem::path file = folder / fileName;
-      if (error || !WriteWholeFile(file, bytes)) {
+      if (error || !WriteIfChanged(file, bytes)) {
         failed.push_back(PathToUtf8(file));
       }
     };
@@ -149,12 +194,17 @@ std::vector<std::string> SimStateFolder::Save(sim::SimulatedSystem& system) cons
     }
     if (bridge.Disk) {
       if (const auto area = DiskAreaOf(*bridge.Disk)) {
+        const std::filesystem::path file = folder / kDiskAreaFileName;
+        const auto known = known_.find(file);
+        if (known != known_.end() && DiskAreaHolds(*bridge.Disk, *area, known->second)) {
+          continue;
+        }
         std::vector<std::uint8_t> bytes(static_cast<std::size_t>(area->Count) *
                                         bridge.Disk->BlockSize());
         if (bridge.Disk->Read(area->FirstLba, area->Count, bytes)) {
           save(kDiskAreaFileName, bytes);
         } else {
-          failed.push_back(PathToUtf8(folder / kDiskAreaFileName));
+          failed.push_back(PathToUtf8(file));
         }
       }
     }

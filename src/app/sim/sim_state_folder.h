@@ -9,7 +9,10 @@
 //                                              end of the reserved area
 // <enclosure> is the device path with every character outside [a-z0-9.-] made "_".
 
+#include <cstdint>
 #include <filesystem>
+#include <map>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -37,12 +40,17 @@ class SimStateFolder {
   // not fit its memory is left alone (the preset's contents stay) and named in the result.
   std::vector<std::string> Restore(sim::SimulatedSystem& system) const;
   // Writes every enclosure's memories. Each file is written whole under a temporary name and
-  // then renamed, so a crash never leaves half a flash behind. Returns the files that could not
-  // be written.
+  // then renamed, so a crash never leaves half a flash behind. A file that already holds the
+  // memory's bytes is left alone. Returns the files that could not be written.
   std::vector<std::string> Save(sim::SimulatedSystem& system) const;
 
  private:
+  bool WriteIfChanged(const std::filesystem::path& file, std::span<const std::uint8_t> bytes) const;
+
   std::filesystem::path root_;
+  // What each file holds as this object last read or wrote it: a run that changed nothing (a
+  // list, a check) then compares in memory instead of reading megabytes back from the folder.
+  mutable std::map<std::filesystem::path, std::vector<std::uint8_t>> known_;
 };
 
 // The user's data folder for the simulator's state (each front end asks its own platform).
