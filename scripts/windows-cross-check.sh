@@ -26,7 +26,7 @@ timed() {
   echo "windows-cross-check: $* took $((SECONDS - begun)) s (at $((SECONDS - started)) s)"
 }
 cmake -S . -B build-mingw -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DQ71X_BUILD_APP=OFF
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DQ71X_BUILD_APP=OFF
 timed cmake --build build-mingw -j2
 export WINEPREFIX="${WINEPREFIX:-$PWD/build-mingw/wineprefix}" WINEDEBUG=-all
 # One wineserver for the whole run, ended afterwards: never a persistent one.

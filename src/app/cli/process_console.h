@@ -27,7 +27,7 @@ class Utf8Console {
   Utf8Console& operator=(const Utf8Console&) = delete;
 
  private:
-  unsigned previous_ = 0;
+  [[maybe_unused]] unsigned previous_ = 0;  // read on Windows only
 };
 
 }  // namespace q71x::cli
