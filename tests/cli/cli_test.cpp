@@ -205,6 +205,30 @@ TEST(CliUpdate, WritesTheImageAfterAProvenBackupOnEveryFamily) {
   }
 }
 
+// An A1 bridge runs from its ROM: its update needs the window's "A1 Chip" box, which only the
+// parallel-flash families offer; asked of another chip it is a usage error that writes nothing.
+TEST(CliUpdate, AnA1ChipTakesItsImageWithTheBoxAndOtherChipsRefuseTheBox) {
+  CliRig rig;
+  rig.Plugged = {"qv40712-a1-pmc", "qv40714-atmel"};
+  const std::string a1 = rig.PathOf("qv40712-a1-pmc");
+  const std::string image = rig.ImageOf("qv40712-a1-pmc");
+  ASSERT_FALSE(Contains(rig.Memory(a1, kParallelFlashFileName), Code(ReadFileBytes(image))));
+  const CliRun run =
+      rig.Json({"--yes", "--no-backup", "--flash-part", "1", "--a1-chip", "update", a1, image});
+  ASSERT_TRUE(run.Code == 0 || run.Code == 6) << run.Out;
+  EXPECT_TRUE(run.Json["run"]["claimed_success"].get<bool>());
+  EXPECT_TRUE(Contains(rig.Memory(a1, kParallelFlashFileName), Code(ReadFileBytes(image))));
+
+  const std::string serial = rig.PathOf("qv40714-atmel");
+  const std::vector<std::uint8_t> before = rig.Memory(serial, kFlashFileName);
+  const CliRun refused =
+      rig.Json({"--yes", "--a1-chip", "update", serial, rig.ImageOf("qv40714-atmel")});
+  EXPECT_EQ(refused.Code, 2);
+  EXPECT_NE(refused.Json["message"].get<std::string>().find("A1 Chip"), std::string::npos);
+  EXPECT_EQ(rig.Memory(serial, kFlashFileName), before);
+  EXPECT_FALSE(std::filesystem::exists(rig.BackupFolder()));
+}
+
 TEST(CliUpdate, AsksOnATerminalAndRefusesWithoutOneUnlessYes) {
   CliRig rig;
   PlugFamiliesOnly(rig);

@@ -141,6 +141,9 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
                "No automatic backup before update, erase and restore");
   app.add_option("--flash-part", request.FlashPart,
                  "Parallel-flash families: the item of the flash-type list (0 first)");
+  app.add_flag("--a1-chip", request.A1Chip,
+               "Parallel-flash families: the bridge is an A1 chip, which runs from its ROM (the "
+               "window's \"A1 Chip\" box)");
   app.add_flag("--sim", global.Sim, "Work on the simulated enclosures instead of the machine's");
   app.add_option("--state", global.State, "The simulator's state folder (with --sim)");
   app.add_option("--pace", global.Pace, std::string(kPaceOptionHelp) + " (with --sim)")

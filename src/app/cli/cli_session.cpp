@@ -62,6 +62,15 @@ DeviceFacts CliSession::Select(int index) {
   return facts;
 }
 
+bool CliSession::TickA1Chip() {
+  const ControlState& box = core_.Controls(Control::A1ChipCheck);
+  if (!box.Visible || !box.Enabled) {
+    return false;
+  }
+  core_.TickChanged(Control::A1ChipCheck, true);
+  return true;
+}
+
 ImageCheck CliSession::GiveImage(const std::string& imagePath, bool force) {
   const std::size_t boxesBefore = boxes_.Boxes().size();
   ImageCheck check;

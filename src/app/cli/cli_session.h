@@ -80,6 +80,9 @@ class CliSession {
   void AnswerRecoveryWith(QuestionHandler answer) { answers_.AnswerWith(std::move(answer)); }
   // The flash-type list's item (parallel-flash families).
   void ChooseFlashPart(int item) { core_.FlashTypeChanged(item); }
+  // Ticks "A1 Chip" as the operator would; false, ticking nothing, when the selected device's
+  // check does not offer the box.
+  bool TickA1Chip();
   // Gives the image to the selected device's check; with `force`, Load File's override.
   ImageCheck GiveImage(const std::string& imagePath, bool force);
   // Run with the image given; or one of the engineering actions (the backup file for

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <istream>
 #include <ostream>
+#include <system_error>
 
 #include "src/app/cli/auto_backup.h"
 #include "src/app/cli/report_json.h"
@@ -100,7 +101,10 @@ VerbOutcome CheckImage(CliSession& session, const VerbRequest& request, const De
   }
   outcome.Data["image"] = ImageCheckJson(check);
   outcome.Data["image"]["path"] = request.File;
-  outcome.Data["image"]["size"] = std::filesystem::file_size(PathFromUtf8(request.File));
+  // The file was read above; if it has gone since, the report says so instead of a size.
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(PathFromUtf8(request.File), error);
+  outcome.Data["image"]["size"] = error ? nlohmann::json() : nlohmann::json(size);
   return outcome;
 }
 

@@ -31,6 +31,11 @@ Chosen Choose(CliSession& session, const VerbRequest& request) {
   if (request.FlashPart >= 0) {
     session.ChooseFlashPart(request.FlashPart);
   }
+  if (request.A1Chip && !session.TickA1Chip()) {
+    return {std::nullopt, Fail(ExitCode::Usage, "--a1-chip: " + device.Chip +
+                                                    " has no \"A1 Chip\" choice (parallel-flash "
+                                                    "families only)")};
+  }
   return {std::move(device), {}};
 }
 

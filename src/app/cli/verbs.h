@@ -19,7 +19,8 @@ struct VerbRequest {
   bool Yes = false;
   bool Force = false;
   bool NoBackup = false;
-  int FlashPart = -1;  // -1: the list's own choice
+  int FlashPart = -1;   // -1: the list's own choice
+  bool A1Chip = false;  // tick "A1 Chip" (parallel-flash families)
 };
 
 struct VerbOutcome {
