@@ -68,35 +68,45 @@ std::optional<DiskArea> DiskAreaOf(const sim::AttachedDisk& disk) {
   return DiskArea{first, static_cast<std::uint32_t>(count)};
 }
 
-// The disk model keeps only the sectors written to it: a sector the file holds as the model
-// already answers it (most of a reserved area that was never written) is left unwritten.
-void WriteDifferingSectors(sim::AttachedDisk& disk, const DiskArea& area,
-                           std::span<const std::uint8_t> bytes) {
+// Every sector of the area that the disk model does not answer as `bytes` holds it, in order,
+// until `visit` returns false.
+template <typename Visit>
+void ForEachDifferingSector(const sim::AttachedDisk& disk, const DiskArea& area,
+                            std::span<const std::uint8_t> bytes, Visit visit) {
   const std::size_t size = disk.BlockSize();
   std::vector<std::uint8_t> sector(size);
   for (std::uint32_t i = 0; i < area.Count; ++i) {
     const std::span<const std::uint8_t> wanted = bytes.subspan(i * size, size);
-    if (!disk.Read(area.FirstLba + i, 1, sector) || !std::ranges::equal(sector, wanted)) {
-      disk.Write(area.FirstLba + i, 1, wanted);
+    const bool same = disk.Read(area.FirstLba + i, 1, sector) && std::ranges::equal(sector, wanted);
+    if (!same && !visit(area.FirstLba + i, wanted)) {
+      return;
     }
   }
+}
+
+// The disk model keeps only the sectors written to it: a sector the file holds as the model
+// already answers it (most of a reserved area that was never written) is left unwritten.
+void WriteDifferingSectors(sim::AttachedDisk& disk, const DiskArea& area,
+                           std::span<const std::uint8_t> bytes) {
+  ForEachDifferingSector(disk, area, bytes,
+                         [&disk](std::uint64_t lba, std::span<const std::uint8_t> wanted) {
+                           disk.Write(lba, 1, wanted);
+                           return true;
+                         });
 }
 
 // Whether the disk area still holds these bytes, read a sector at a time.
 bool DiskAreaHolds(const sim::AttachedDisk& disk, const DiskArea& area,
                    std::span<const std::uint8_t> bytes) {
-  const std::size_t size = disk.BlockSize();
-  if (bytes.size() != static_cast<std::size_t>(area.Count) * size) {
+  if (bytes.size() != static_cast<std::size_t>(area.Count) * disk.BlockSize()) {
     return false;
   }
-  std::vector<std::uint8_t> sector(size);
-  for (std::uint32_t i = 0; i < area.Count; ++i) {
-    if (!disk.Read(area.FirstLba + i, 1, sector) ||
-        !std::ranges::equal(sector, bytes.subspan(i * size, size))) {
-      return false;
-    }
-  }
-  return true;
+  bool holds = true;
+  ForEachDifferingSector(disk, area, bytes, [&holds](std::uint64_t, std::span<const std::uint8_t>) {
+    holds = false;
+    return false;
+  });
+  return holds;
 }
 
 }  // namespace
@@ -194,17 +204,19 @@ std::vector<std::string> SimStateFolder::Save(sim::SimulatedSystem& system) cons
     }
     if (bridge.Disk) {
       if (const auto area = DiskAreaOf(*bridge.Disk)) {
+        // Compared a sector at a time first: the area can be megabytes, mostly never written.
         const std::filesystem::path file = folder / kDiskAreaFileName;
         const auto known = known_.find(file);
-        if (known != known_.end() && DiskAreaHolds(*bridge.Disk, *area, known->second)) {
-          continue;
-        }
-        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(area->Count) *
-                                        bridge.Disk->BlockSize());
-        if (bridge.Disk->Read(area->FirstLba, area->Count, bytes)) {
-          save(kDiskAreaFileName, bytes);
-        } else {
-          failed.push_back(PathToUtf8(file));
+        const bool unchanged =
+            known != known_.end() && DiskAreaHolds(*bridge.Disk, *area, known->second);
+        if (!unchanged) {
+          std::vector<std::uint8_t> bytes(static_cast<std::size_t>(area->Count) *
+                                          bridge.Disk->BlockSize());
+          if (bridge.Disk->Read(area->FirstLba, area->Count, bytes)) {
+            save(kDiskAreaFileName, bytes);
+          } else {
+            failed.push_back(PathToUtf8(file));
+          }
         }
       }
     }
