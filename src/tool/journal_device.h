@@ -15,6 +15,11 @@ namespace q71x {
 // the same enclosure checked again gives the same id, also with its firmware half written.
 std::string FlashIdOf(const ChipState& state);
 
+// The unit behind `devicePath`: what the system tells of it (asking the device nothing) and the
+// chip check's model facets. The attached disk's serial is left to the families that read it.
+UnitIdentity IdentifyUnit(const ChipState& state, const std::string& firmwareVersion,
+                          const std::string& devicePath);
+
 JournalDevice JournalDeviceOf(const ChipState& state, const std::string& firmwareVersion,
                               const std::string& devicePath);
 

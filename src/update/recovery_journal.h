@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "src/device/unit_identity.h"
 #include "src/image/sha256.h"
 
 namespace q71x {
@@ -27,6 +28,8 @@ struct JournalDevice {
   std::string FlashId;  // the flash's id bytes as the chip check read them, hex
   std::string FirmwareVersion;
   std::string DevicePath;
+  // The enclosure, as far as the system and the device tell it (src/device/unit_identity.h).
+  UnitIdentity Unit;
 };
 
 bool SameDevice(const JournalDevice& a, const JournalDevice& b);

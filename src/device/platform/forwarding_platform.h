@@ -38,6 +38,9 @@ class ForwardingPlatform : public Platform {
   }
   int DeviceChangeFd() override { return inner_.DeviceChangeFd(); }
   void ProcessDeviceChangeEvents() override { inner_.ProcessDeviceChangeEvents(); }
+  SystemUnitFacets UnitFacetsOf(const std::string& devicePath) override {
+    return inner_.UnitFacetsOf(devicePath);
+  }
   std::string AccessNotice() override { return inner_.AccessNotice(); }
   bool IsAccessDenied(std::uint32_t errorCode) const override {
     return inner_.IsAccessDenied(errorCode);

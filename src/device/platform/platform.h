@@ -65,6 +65,15 @@ struct VolumeInfo {
 
 enum class DeviceChange { Arrival, Removal, Other };
 
+// What the system knows of the unit behind a device path without sending it anything: the USB
+// device's serial number and where it is plugged in, or the IEEE 1394 unit's GUID. Empty fields:
+// the system does not say.
+struct SystemUnitFacets {
+  std::string UsbSerial;
+  std::string PortPath;  // "usb:1-1.2" on Linux, the device instance's location on Windows
+  std::string Guid1394;  // 16 lower-case hex digits
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -98,6 +107,12 @@ class Platform {
   // reports the pending events to the listener.
   virtual int DeviceChangeFd() { return -1; }
   virtual void ProcessDeviceChangeEvents() {}
+
+  // The unit facets of a listed device path (see SystemUnitFacets); nothing is sent to it.
+  virtual SystemUnitFacets UnitFacetsOf(const std::string& devicePath) {
+    (void)devicePath;
+    return {};
+  }
 
   // A plain-words explanation when bridges are present but cannot be used (for example no
   // permission to open them); empty when there is nothing to say.
