@@ -32,6 +32,11 @@ struct Enclosure {
   std::uint32_t DeviceNumber = 0;
   std::vector<SimVolume> Volumes;
   bool Plugged = true;
+  // What the host's USB or 1394 stack reads of the enclosure without asking the bridge anything
+  // (empty: not given). The serial is the one the bridge's descriptors carry.
+  std::string UsbSerial;
+  std::string PortPath;
+  std::string Guid1394;
   BridgeState Bridge;
 };
 

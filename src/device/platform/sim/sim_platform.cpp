@@ -87,6 +87,14 @@ bool SimPlatform::EnumerateInterfaces(InterfaceClass cls, std::vector<std::strin
       cls == InterfaceClass::Disk ? sim::InterfaceKind::Disk : sim::InterfaceKind::Cdrom, paths);
 }
 
+SystemUnitFacets SimPlatform::UnitFacetsOf(const std::string& devicePath) {
+  const sim::Enclosure* enclosure = system_.FindPlugged(devicePath);
+  if (enclosure == nullptr) {
+    return {};
+  }
+  return SystemUnitFacets{enclosure->UsbSerial, enclosure->PortPath, enclosure->Guid1394};
+}
+
 std::vector<VolumeInfo> SimPlatform::ListVolumes() {
   std::vector<VolumeInfo> volumes;
   for (const sim::MachineVolume& volume : system_.Volumes()) {

@@ -41,6 +41,7 @@ class SimPlatform final : public Platform {
   void CloseDevice(DeviceHandle handle) override;
   bool EnumerateInterfaces(InterfaceClass cls, std::vector<std::string>& paths) override;
   std::vector<VolumeInfo> ListVolumes() override;
+  SystemUnitFacets UnitFacetsOf(const std::string& devicePath) override;
   void SleepMs(std::uint32_t ms) override;
   std::uint64_t MonotonicMs() override { return system_.Clock().NowMs(); }
   void DebugOutput(const std::string& text) override {
