@@ -289,7 +289,7 @@ TEST_F(CliRestore, RefusalsLeaveTheDeviceUntouched) {
   EXPECT_EQ(rig_.Json({"--yes", "restore", atmel}).Code, 2) << "no backup to restore";
   const std::string file = rig_.Dir.File("atmel.bin");
   ASSERT_EQ(rig_.Json({"backup", atmel, file}).Code, 0);
-  const std::filesystem::path record = std::filesystem::path(file).replace_extension(".json");
+  const std::filesystem::path record = file + ".json";  // the full name plus ".json"
   ASSERT_TRUE(std::filesystem::exists(record));
   const auto atmelBefore = Memories(rig_, atmel);
   const auto mxicBefore = Memories(rig_, mxic);

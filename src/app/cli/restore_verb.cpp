@@ -8,6 +8,7 @@
 #include "src/app/cli/auto_backup.h"
 #include "src/app/cli/kept_backups.h"
 #include "src/app/cli/report_json.h"
+#include "src/app/cli/restore_checks.h"
 #include "src/app/cli/verb_steps.h"
 #include "src/device/platform/utf8_path.h"
 
@@ -17,6 +18,7 @@ namespace {
 struct ChosenBackup {
   std::optional<KeptBackup> Backup;
   VerbOutcome Refusal;
+  std::string Note;  // how it was chosen, when no serial number or GUID decided
 };
 
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
@@ -26,63 +28,79 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
 
 // The file named on the command line, through the record beside it.
 ChosenBackup NamedBackup(const std::string& file) {
-  const std::filesystem::path record = PathFromUtf8(file).replace_extension(".json");
-  std::optional<KeptBackup> backup = ReadKeptBackup(record);
-  if (!backup) {
+  const std::filesystem::path path = PathFromUtf8(file);
+  std::filesystem::path record = RecordPathOf(path);
+  std::error_code error;
+  if (!std::filesystem::exists(record, error)) {
+    // Earlier versions named the record after the backup with its extension changed.
+    record = std::filesystem::path(path).replace_extension(".json");
+  }
+  if (!std::filesystem::exists(record, error)) {
     return {std::nullopt,
             Fail(ExitCode::ImageRefused, file + " has no record of this program beside it (" +
-                                             PathToUtf8(record) +
-                                             "); without it the backup cannot be checked")};
+                                             PathToUtf8(RecordPathOf(path)) +
+                                             "); without it the backup cannot be checked"),
+            {}};
   }
-  if (!SameFile(backup->File, PathFromUtf8(file))) {
-    return {std::nullopt, Fail(ExitCode::ImageRefused, "the record " + PathToUtf8(record) +
-                                                           " is not the record of " + file)};
+  KeptBackup backup = ReadKeptBackup(record);
+  if (backup.Unreadable.empty() && !SameFile(backup.File, path)) {
+    return {std::nullopt,
+            Fail(ExitCode::ImageRefused,
+                 "the record " + PathToUtf8(record) + " is not the record of " + file),
+            {}};
   }
-  return {std::move(backup), {}};
+  return {std::move(backup), {}, {}};
 }
 
-// The newest intact automatic backup of the device.
+// The newest intact automatic backup of the unit. A device that holds no serial number or GUID
+// cannot be told from another of its model: its backups are those of units without one either,
+// of its chip, revision and flash, the ones taken through its path first.
 ChosenBackup NewestBackup(const DeviceFacts& device, const CliEnvironment& env) {
   if (env.DataFolder.empty()) {
-    return {std::nullopt, Fail(ExitCode::Usage, "no data folder to find backups in; give BACKUP")};
+    return {
+        std::nullopt, Fail(ExitCode::Usage, "no data folder to find backups in; give BACKUP"), {}};
   }
+  const bool provable = device.Unit.HasStrongFacet();
   std::optional<KeptBackup> newest;
+  std::optional<KeptBackup> newestOnPath;
+  // Listed oldest first: the last one that fits is the newest.
   for (KeptBackup& backup : ListKeptBackups(AutoBackupFolder(env.DataFolder))) {
-    // Listed oldest first: the last one that fits is the newest.
-    if (backup.Device == device.Path && backup.Intact) {
-      newest = std::move(backup);
+    const BackupRecord& record = backup.Facts;
+    if (!backup.Unreadable.empty() || !backup.Intact) {
+      continue;
     }
+    if (provable) {
+      if (MatchUnits(record.Unit, device.Unit, nullptr) == UnitMatch::Same) {
+        newest = std::move(backup);
+      }
+      continue;
+    }
+    if (!record.HasIdentity || record.Unit.HasStrongFacet() || !SameModel(record, device)) {
+      continue;
+    }
+    if (record.Device == device.Path) {
+      newestOnPath = backup;
+    }
+    newest = std::move(backup);
   }
+  const std::string id = UnitId(device.Unit);
   if (!newest) {
-    return {std::nullopt, Fail(ExitCode::Usage,
-                               "no intact automatic backup of " + device.Path + "; give BACKUP")};
+    return {std::nullopt,
+            Fail(ExitCode::Usage, "no intact automatic backup of unit " + id + " (" + device.Path +
+                                      "); give BACKUP"),
+            {}};
   }
-  return {std::move(newest), {}};
-}
-
-// Empty when the backup may be written to the device as its update's image.
-std::string WhyNotWritable(const KeptBackup& backup, const DeviceFacts& device) {
-  if (!backup.Intact) {
-    return "the backup is damaged: its bytes are not the " + std::to_string(backup.Size) +
-           " bytes with the SHA-256 its record names";
+  if (provable) {
+    return {std::move(newest), {}, {}};
   }
-  if (backup.Chip != device.Chip || backup.ChipType != device.ChipType) {
-    return "the backup was read from a " + backup.Chip + ", this device is a " + device.Chip;
-  }
-  const std::string procedure(UpdateProcedureName(device.Procedure));
-  if (procedure.empty()) {
-    return "this device has no update procedure to write the backup with";
-  }
-  if (backup.Procedure != procedure) {
-    return "the backup was read through " + backup.Procedure + ", this device updates through " +
-           procedure + ": its bytes are not an image that procedure takes";
-  }
-  // A backup that left out the configuration area would land 4 KB off.
-  if (backup.Size != device.FirmwareSize) {
-    return "the backup holds " + std::to_string(backup.Size) +
-           " bytes, not the whole firmware memory of " + std::to_string(device.FirmwareSize);
-  }
-  return {};
+  const bool onPath = newestOnPath.has_value();
+  std::string note =
+      "unit " + id +
+      " has no serial number or GUID: the backup was chosen by chip, revision and "
+      "flash, " +
+      (onPath ? "taken through " + device.Path
+              : "the newest of its model (none was taken through " + device.Path + ")");
+  return {onPath ? std::move(newestOnPath) : std::move(newest), {}, std::move(note)};
 }
 
 }  // namespace
@@ -100,18 +118,27 @@ VerbOutcome Restore(CliSession& session, const VerbRequest& request, CliEnvironm
   const KeptBackup& backup = *chosen.Backup;
   VerbOutcome outcome;
   outcome.Data["backup"] = KeptBackupJson(backup);
-  if (const std::string why = WhyNotWritable(backup, device); !why.empty()) {
-    VerbOutcome refused = Fail(ExitCode::ImageRefused, "not restored: " + why);
+  const RestoreVerdict verdict = JudgeRestore(backup, device, session.Window(), request.Force);
+  if (verdict.Code != ExitCode::Success) {
+    VerbOutcome refused = Fail(verdict.Code, "not restored: " + verdict.Refusal);
     refused.Data = outcome.Data;
     return refused;
   }
+  if (!chosen.Note.empty()) {
+    *env.Err << "note: " << chosen.Note << "\n";
+  }
+  for (const std::string& note : verdict.Notes) {
+    *env.Err << "note: " << note << "\n";
+  }
   const std::string file = PathToUtf8(backup.File);
   if (!Confirmed("Restore " + device.Path + " (" + device.Chip + ") from " + file + " of " +
-                     backup.Created + "?",
+                     backup.Facts.Created + "?",
                  request, env)) {
     return NotConfirmed(env);
   }
-  if (auto stop = BackupFirst(session, device, request, env, outcome)) {
+  // The restore changes what an update with the backup as its image changes.
+  if (auto stop =
+          BackupFirst(session, device, request, env, outcome, UpdateReach(session, device, file))) {
     return *stop;
   }
   // The record vouches for the chip; the chip check's header test does not know backups, which
