@@ -105,7 +105,9 @@ UpdateFootprint DfFlash(ToolWindow& window, const std::vector<std::uint8_t>& ima
     return Refused(kTooLargeText);
   }
   UpdateFootprint footprint;
-  footprint.Programmed = Place(image, 0, 0, RoundUpTo(image.size(), kDfProgramGranule));
+  // The program length is padded again to whole write transfers, zeros and all.
+  footprint.Programmed =
+      Place(image, 0, 0, RoundUpTo(RoundUpTo(image.size(), kDfProgramGranule), kDfWriteGranule));
   if (!window.NvramTicked()) {
     footprint.Kept.push_back({0, kDfNvramSize, "configuration area (NVRAM)"});
   }

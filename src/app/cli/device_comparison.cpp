@@ -21,6 +21,8 @@ DeviceComparison CompareWithFootprint(const UpdateFootprint& footprint,
                                       const std::uint8_t* device) {
   DeviceComparison comparison;
   comparison.Excluded = footprint.Kept;
+  comparison.Programmed = footprint.Programmed.size();
+  comparison.Reach = footprint.Reach;
   for (std::uint64_t offset = 0; offset < footprint.Programmed.size(); ++offset) {
     if (InKeptRange(footprint.Kept, offset)) {
       continue;
@@ -72,11 +74,11 @@ const char* VerdictName(ComparisonVerdict verdict) {
 }
 
 nlohmann::json ComparisonJson(const DeviceComparison& comparison) {
-  nlohmann::json json = {{"result", VerdictName(comparison.Verdict)},
-                         {"compared_bytes", comparison.Compared},
-                         {"differing_bytes", comparison.Differing},
-                         {"first_difference", nullptr},
-                         {"excluded", nlohmann::json::array()}};
+  nlohmann::json json = {
+      {"result", VerdictName(comparison.Verdict)}, {"compared_bytes", comparison.Compared},
+      {"differing_bytes", comparison.Differing},   {"first_difference", nullptr},
+      {"programmed_bytes", comparison.Programmed}, {"reach", comparison.Reach},
+      {"excluded", nlohmann::json::array()}};
   if (comparison.FirstDifference) {
     json["first_difference"] = *comparison.FirstDifference;
   }

@@ -26,6 +26,8 @@ struct DeviceComparison {
   std::uint64_t Differing = 0;  // of those, how many differ
   std::optional<std::uint64_t> FirstDifference;
   std::vector<KeptRange> Excluded;  // the ranges the update keeps
+  std::uint64_t Programmed = 0;     // bytes from address 0 the update programs
+  std::uint64_t Reach = 0;          // bytes from address 0 it may change, erased or programmed
 };
 
 // Compares `device` (the proven bytes of the firmware memory from address 0, as many as
