@@ -95,11 +95,10 @@ ChosenBackup NewestBackup(const DeviceFacts& device, const CliEnvironment& env) 
   }
   const bool onPath = newestOnPath.has_value();
   std::string note =
-      "unit " + id +
-      " has no serial number or GUID: the backup was chosen by chip, revision and "
-      "flash, " +
-      (onPath ? "taken through " + device.Path
-              : "the newest of its model (none was taken through " + device.Path + ")");
+      onPath ? "the backup was chosen among those of its model taken through " + device.Path
+             : "the backup was chosen among those of its model; none was taken "
+               "through " +
+                   device.Path;
   return {onPath ? std::move(newestOnPath) : std::move(newest), {}, std::move(note)};
 }
 
