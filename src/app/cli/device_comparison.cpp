@@ -48,6 +48,8 @@ DeviceComparison CompareDevice(UpdateProcedure procedure, ToolWindow& window,
   AlignedBuffer device = AllocateWorkBuffer(length);
   DeviceComparison unproven;
   unproven.Excluded = footprint.Kept;
+  unproven.Programmed = footprint.Programmed.size();
+  unproven.Reach = footprint.Reach;
   if (!device.ok()) {
     unproven.Problem = "no memory for the device's bytes";
     return unproven;

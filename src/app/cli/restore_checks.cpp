@@ -105,11 +105,12 @@ std::string WhyOutsideRecordFolder(const KeptBackup& backup) {
   if (status.type() != std::filesystem::file_type::regular) {
     return PathToUtf8(backup.File) + " is not a plain file (a link is never followed)";
   }
+  std::error_code recordError;
   const std::filesystem::path fileFolder =
       std::filesystem::canonical(backup.File, error).parent_path();
   const std::filesystem::path recordFolder =
-      std::filesystem::canonical(backup.Record, error).parent_path();
-  if (error || fileFolder != recordFolder) {
+      std::filesystem::canonical(backup.Record, recordError).parent_path();
+  if (error || recordError || fileFolder != recordFolder) {
     return PathToUtf8(backup.File) + " is not in the folder of its record";
   }
   return {};
