@@ -140,8 +140,7 @@ AutoBackup RecordBackup(const DeviceFacts& device, RunReport run, const std::fil
   record.Unit = device.Unit;
   const std::string text = BackupRecordJson(record).dump(2) + "\n";
   std::string reason;
-  if (WriteNewFile(backup.Record, text.data(), text.size(), FileAccess::OwnerOnly, reason) !=
-      NewFileStatus::Written) {
+  if (WriteNewFile(backup.Record, text.data(), text.size(), reason) != NewFileStatus::Written) {
     backup.Problem = "cannot write the record " + reason;
     return backup;
   }

@@ -36,12 +36,12 @@ struct DeviceFacts {
   std::string Status;                                 // what the check left in the status field
   std::vector<std::string> Boxes;                     // boxes the check showed
   UpdateProcedure Procedure = UpdateProcedure::None;  // what Run would start
+  // The enclosure, from what the system tells of it and the check's facts (no command more).
+  UnitIdentity Unit;
   // The recovery journal keeps an area this device lost (after the check: one put back is no
   // longer pending), and whether the check was told to put one back.
   bool RecoveryPending = false;
   bool RecoveryConfirmed = false;
-  // The enclosure the check found (src/device/unit_identity.h).
-  UnitIdentity Unit;
 };
 
 // Whether an image may be run on the selected device, as the chip check decided it.

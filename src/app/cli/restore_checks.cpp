@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <system_error>
 
 #include "src/device/platform/utf8_path.h"
@@ -52,6 +53,27 @@ std::string WhyNotCovered(const KeptBackup& backup, const std::vector<std::uint8
     }
   }
   return {};
+}
+
+// The value every byte of the backup holds outside the areas the restore keeps, when that is an
+// erased one: flash erases to FF, the disk-kept families' erase leaves zeros (and the area
+// descriptor, which the restore keeps).
+std::optional<std::uint8_t> ErasedFill(const KeptBackup& backup,
+                                       const std::vector<std::uint8_t>& bytes,
+                                       const UpdateFootprint& footprint) {
+  std::optional<std::uint8_t> fill;
+  for (std::size_t at = 0; at < bytes.size(); ++at) {
+    if (InKept(footprint.Kept, backup.Facts.Offset + at)) {
+      continue;
+    }
+    if (!fill) {
+      fill = bytes[at];
+    }
+    if (bytes[at] != *fill) {
+      return std::nullopt;
+    }
+  }
+  return fill == 0xFF || fill == 0x00 ? fill : std::nullopt;
 }
 
 // Judges whether the backup is of this unit; adds a note or refuses.
@@ -167,14 +189,14 @@ RestoreVerdict JudgeRestore(const KeptBackup& backup, const DeviceFacts& device,
   if (const std::string why = WhyNotCovered(backup, bytes, footprint); !why.empty()) {
     return Refuse(why);
   }
-  if (std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0xFF; })) {
-    const std::string blank =
-        "the backup is erased memory (every byte FF): it was taken after an "
-        "erase and holds no firmware";
+  if (const std::optional<std::uint8_t> fill = ErasedFill(backup, bytes, footprint)) {
+    const std::string erased =
+        std::string("the backup is erased memory (every byte the restore writes is ") +
+        (*fill == 0xFF ? "FF" : "00") + "): it was taken after an erase and holds no firmware";
     if (!force) {
-      return Refuse(blank + "; give --force to write it all the same");
+      return Refuse(erased + "; give --force to write it all the same");
     }
-    verdict.Notes.push_back(blank + "; restored because of --force");
+    verdict.Notes.push_back(erased + "; restored because of --force");
   }
   return verdict;
 }

@@ -20,7 +20,7 @@ namespace q71x {
 namespace {
 
 #ifdef _WIN32
-int CreateNew(const std::filesystem::path& path, FileAccess) {
+int CreateNew(const std::filesystem::path& path) {
   return ::_wopen(path.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
 }
 long WriteSome(int fd, const char* data, std::size_t size) {
@@ -31,10 +31,9 @@ bool FlushAndClose(int fd) {
   return ::_close(fd) == 0 && flushed;
 }
 #else
-int CreateNew(const std::filesystem::path& path, FileAccess access) {
+int CreateNew(const std::filesystem::path& path) {
   // With O_EXCL a symbolic link at the name counts as taken; it is never followed.
-  return ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC,
-                access == FileAccess::OwnerOnly ? 0600 : 0666);
+  return ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600);
 }
 long WriteSome(int fd, const char* data, std::size_t size) {
   return static_cast<long>(::write(fd, data, size));
@@ -63,8 +62,8 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
 }  // namespace
 
 NewFileStatus WriteNewFile(const std::filesystem::path& path, const void* data, std::size_t size,
-                           FileAccess access, std::string& reason) {
-  const int fd = CreateNew(path, access);
+                           std::string& reason) {
+  const int fd = CreateNew(path);
   if (fd < 0) {
     const int error = errno;
     reason = PathToUtf8(path) + ": " + std::generic_category().message(error);

@@ -3,13 +3,12 @@
 // Writing a file that must not exist yet: the name is created exclusively, in one step with the
 // check, so nothing that stands at it (a file, a link, a file someone made in between) is ever
 // replaced or followed. For a record beside a backup, where replacing the name would lose what
-// the user kept there.
+// the user kept there. The file is its owner's only (0600 on Linux; on Windows it takes the
+// folder's access list): a record names the user's devices and files.
 
 #include <cstddef>
 #include <filesystem>
 #include <string>
-
-#include "src/device/platform/safe_file_write.h"
 
 namespace q71x {
 
@@ -20,6 +19,6 @@ enum class NewFileStatus {
 };
 
 NewFileStatus WriteNewFile(const std::filesystem::path& path, const void* data, std::size_t size,
-                           FileAccess access, std::string& reason);
+                           std::string& reason);
 
 }  // namespace q71x
