@@ -87,7 +87,8 @@ class CliBackupUnit : public ::testing::Test {
 };
 
 // Another enclosure of the model on the same path finds no backup and is refused the first
-// one's, with both ids named; the first, back on another port, gets its own back.
+// one's, with both ids named; so is the first without its serial, unless --force; the first,
+// back on another port, gets its own back.
 TEST_F(CliBackupUnit, RestoreFollowsTheUnitNotThePath) {
   const auto original = rig_.Memories(path_);
   const CliRun update = rig_.Json({"--yes", "update", path_, rig_.ImageOf(kAtmel)});
@@ -106,6 +107,14 @@ TEST_F(CliBackupUnit, RestoreFollowsTheUnitNotThePath) {
   const CliRun foreign = rig_.Json({"--yes", "--force", "--no-backup", "restore", path_, kept});
   EXPECT_EQ(foreign.Code, 4) << foreign.Out;
   EXPECT_TRUE(Says(foreign, "usb-A100") && Says(foreign, "usb-B200")) << foreign.Out;
+  EXPECT_EQ(rig_.Memories(path_), updated);
+
+  // The unit without a serial (as after its configuration area is lost): nothing proves it is
+  // the unit the backup came from.
+  serial_ = "";
+  const CliRun lost = rig_.Json({"--yes", "--no-backup", "restore", path_});
+  EXPECT_EQ(lost.Code, 2) << lost.Out;
+  EXPECT_TRUE(Says(lost, "--force")) << lost.Out;
   EXPECT_EQ(rig_.Memories(path_), updated);
 
   serial_ = "A100";

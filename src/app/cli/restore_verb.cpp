@@ -52,54 +52,88 @@ ChosenBackup NamedBackup(const std::string& file) {
   return {std::move(backup), {}, {}};
 }
 
-// The newest intact automatic backup of the unit. A device that holds no serial number or GUID
-// cannot be told from another of its model: its backups are those of units without one either,
-// of its chip, revision and flash, the ones taken through its path first.
-ChosenBackup NewestBackup(const DeviceFacts& device, const CliEnvironment& env) {
+// How a kept backup fits the device, best first.
+enum class Fit {
+  Proven,      // a serial number or GUID held by both agrees, nothing contradicts
+  ByModel,     // neither holds one: chip, revision and flash are all there is to go by
+  Unprovable,  // of the model, but a serial or GUID only one side holds (or an old record)
+  None,        // of another unit or model
+};
+
+Fit FitOf(const BackupRecord& record, const DeviceFacts& device) {
+  if (!SameModel(record, device)) {
+    return Fit::None;
+  }
+  switch (MatchUnits(record.Unit, device.Unit, nullptr)) {
+    case UnitMatch::Same:
+      return Fit::Proven;
+    case UnitMatch::Different:
+      return Fit::None;
+    case UnitMatch::Unproven:
+      break;
+  }
+  return record.HasIdentity && !record.Unit.HasStrongFacet() && !device.Unit.HasStrongFacet()
+             ? Fit::ByModel
+             : Fit::Unprovable;
+}
+
+// The newest of one fit, and the newest of it taken through the device's path.
+struct Newest {
+  std::optional<KeptBackup> Any;
+  std::optional<KeptBackup> OnPath;
+  std::size_t Count = 0;
+};
+
+// The newest intact automatic backup of the unit, never one chosen by the device path alone:
+// the newest proven to be of the unit; for a device without a serial number or GUID, the newest
+// of its model without one either, the path breaking the tie; with `force`, the newest of its
+// model that cannot be proven.
+ChosenBackup NewestBackup(const DeviceFacts& device, const CliEnvironment& env, bool force) {
   if (env.DataFolder.empty()) {
     return {
         std::nullopt, Fail(ExitCode::Usage, "no data folder to find backups in; give BACKUP"), {}};
   }
-  const bool provable = device.Unit.HasStrongFacet();
-  std::optional<KeptBackup> newest;
-  std::optional<KeptBackup> newestOnPath;
+  Newest fits[3];
   // Listed oldest first: the last one that fits is the newest.
   for (KeptBackup& backup : ListKeptBackups(AutoBackupFolder(env.DataFolder))) {
-    const BackupRecord& record = backup.Facts;
-    if (!backup.Unreadable.empty() || !backup.Intact) {
+    const Fit fit =
+        backup.Unreadable.empty() && backup.Intact ? FitOf(backup.Facts, device) : Fit::None;
+    if (fit == Fit::None) {
       continue;
     }
-    if (provable) {
-      if (MatchUnits(record.Unit, device.Unit, nullptr) == UnitMatch::Same) {
-        newest = std::move(backup);
-      }
-      continue;
+    Newest& newest = fits[static_cast<int>(fit)];
+    ++newest.Count;
+    if (backup.Facts.Device == device.Path) {
+      newest.OnPath = backup;
     }
-    if (!record.HasIdentity || record.Unit.HasStrongFacet() || !SameModel(record, device)) {
-      continue;
-    }
-    if (record.Device == device.Path) {
-      newestOnPath = backup;
-    }
-    newest = std::move(backup);
+    newest.Any = std::move(backup);
   }
   const std::string id = UnitId(device.Unit);
-  if (!newest) {
+  if (fits[0].Any) {
+    return {std::move(fits[0].Any), {}, {}};
+  }
+  Newest& chosen = fits[1].Any ? fits[1] : fits[2];
+  if (!chosen.Any) {
     return {std::nullopt,
             Fail(ExitCode::Usage, "no intact automatic backup of unit " + id + " (" + device.Path +
                                       "); give BACKUP"),
             {}};
   }
-  if (provable) {
-    return {std::move(newest), {}, {}};
+  if (!fits[1].Any && !force) {
+    return {std::nullopt,
+            Fail(ExitCode::Usage,
+                 "no automatic backup is proven to be of unit " + id + " (" + device.Path +
+                     "): " + std::to_string(chosen.Count) +
+                     " of its model hold a serial number or GUID the device does not show now, "
+                     "or none; give --force to take the newest of them, or give BACKUP"),
+            {}};
   }
-  const bool onPath = newestOnPath.has_value();
+  const bool onPath = chosen.OnPath.has_value();
   std::string note =
-      onPath ? "the backup was chosen among those of its model taken through " + device.Path
-             : "the backup was chosen among those of its model; none was taken "
-               "through " +
-                   device.Path;
-  return {onPath ? std::move(newestOnPath) : std::move(newest), {}, std::move(note)};
+      "the backup was chosen among those of its model (" + id +
+      " cannot be proven to be the unit of any)" +
+      (onPath ? ", taken through " + device.Path : "; none was taken through " + device.Path);
+  return {onPath ? std::move(chosen.OnPath) : std::move(chosen.Any), {}, std::move(note)};
 }
 
 }  // namespace
@@ -107,7 +141,7 @@ ChosenBackup NewestBackup(const DeviceFacts& device, const CliEnvironment& env) 
 VerbOutcome Restore(CliSession& session, const VerbRequest& request, CliEnvironment& env,
                     const DeviceFacts& device) {
   ChosenBackup chosen =
-      request.File.empty() ? NewestBackup(device, env) : NamedBackup(request.File);
+      request.File.empty() ? NewestBackup(device, env, request.Force) : NamedBackup(request.File);
   if (!chosen.Backup) {
     return chosen.Refusal;
   }
