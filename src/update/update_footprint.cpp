@@ -185,6 +185,12 @@ UpdateFootprint PlanFamilyFootprint(UpdateProcedure procedure, ToolWindow& windo
 
 }  // namespace
 
+bool InKeptRange(const std::vector<KeptRange>& kept, std::uint64_t offset) {
+  return std::any_of(kept.begin(), kept.end(), [offset](const KeptRange& range) {
+    return offset >= range.Offset && offset - range.Offset < range.Length;
+  });
+}
+
 UpdateFootprint PlanUpdateFootprint(UpdateProcedure procedure, ToolWindow& window,
                                     const std::string& imagePath,
                                     const std::vector<std::uint8_t>& image) {

@@ -37,6 +37,9 @@ struct UpdateFootprint {
 
 inline constexpr std::uint32_t kLargestEraseUnit = 65536;
 
+// Whether `offset` lies in one of the kept ranges.
+bool InKeptRange(const std::vector<KeptRange>& kept, std::uint64_t offset);
+
 // The footprint of the update `procedure` would run with `image` (the bytes of the file at
 // `imagePath`), with the ticks and settings the window holds now.
 UpdateFootprint PlanUpdateFootprint(UpdateProcedure procedure, ToolWindow& window,

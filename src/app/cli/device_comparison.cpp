@@ -1,21 +1,11 @@
 #include "src/app/cli/device_comparison.h"
 
+#include <cstdio>
+
 #include "src/update/firmware_readout.h"
 #include "src/update/work_buffer.h"
 
 namespace q71x::cli {
-namespace {
-
-bool InKeptRange(const std::vector<KeptRange>& kept, std::uint64_t offset) {
-  for (const KeptRange& range : kept) {
-    if (offset >= range.Offset && offset - range.Offset < range.Length) {
-      return true;
-    }
-  }
-  return false;
-}
-
-}  // namespace
 
 DeviceComparison CompareWithFootprint(const UpdateFootprint& footprint,
                                       const std::uint8_t* device) {
@@ -61,6 +51,12 @@ DeviceComparison CompareDevice(UpdateProcedure procedure, ToolWindow& window,
     return unproven;
   }
   return CompareWithFootprint(footprint, device.data());
+}
+
+std::string HexOffset(std::uint64_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
+  return text;
 }
 
 const char* VerdictName(ComparisonVerdict verdict) {

@@ -39,6 +39,8 @@ DeviceComparison CompareDevice(UpdateProcedure procedure, ToolWindow& window,
                                const std::string& devicePath, const UpdateFootprint& footprint);
 
 const char* VerdictName(ComparisonVerdict verdict);
+// An offset or length in the reports' hexadecimal form ("0xC000").
+std::string HexOffset(std::uint64_t value);
 nlohmann::json ComparisonJson(const DeviceComparison& comparison);
 
 }  // namespace q71x::cli

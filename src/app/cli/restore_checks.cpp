@@ -2,10 +2,10 @@
 #include "src/app/cli/restore_checks.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 #include <system_error>
 
+#include "src/app/cli/device_comparison.h"
 #include "src/device/platform/utf8_path.h"
 #include "src/device/platform/whole_file.h"
 #include "src/update/update_footprint.h"
@@ -13,23 +13,11 @@
 namespace q71x::cli {
 namespace {
 
-std::string Hex(std::uint64_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
-  return text;
-}
-
 RestoreVerdict Refuse(std::string why) {
   RestoreVerdict verdict;
   verdict.Code = ExitCode::ImageRefused;
   verdict.Refusal = std::move(why);
   return verdict;
-}
-
-bool InKept(const std::vector<KeptRange>& kept, std::uint64_t offset) {
-  return std::any_of(kept.begin(), kept.end(), [offset](const KeptRange& range) {
-    return offset >= range.Offset && offset - range.Offset < range.Length;
-  });
 }
 
 // Empty when every byte the restore programs outside the areas it keeps is the backup's own
@@ -39,16 +27,16 @@ std::string WhyNotCovered(const KeptBackup& backup, const std::vector<std::uint8
   const std::uint64_t from = backup.Facts.Offset;
   const std::uint64_t to = from + bytes.size();
   for (std::uint64_t offset = 0; offset < footprint.Programmed.size(); ++offset) {
-    if (InKept(footprint.Kept, offset)) {
+    if (InKeptRange(footprint.Kept, offset)) {
       continue;
     }
     if (offset < from || offset >= to) {
-      return "the restore would write " + Hex(footprint.Programmed.size()) +
-             " bytes from address 0, and the backup holds " + Hex(from) + ".." + Hex(to) +
-             " only (the first byte it lacks is at " + Hex(offset) + ")";
+      return "the restore would write " + HexOffset(footprint.Programmed.size()) +
+             " bytes from address 0, and the backup holds " + HexOffset(from) + ".." +
+             HexOffset(to) + " only (the first byte it lacks is at " + HexOffset(offset) + ")";
     }
     if (footprint.Programmed[offset] != bytes[offset - from]) {
-      return "the restore would not put the backup's byte at " + Hex(offset) +
+      return "the restore would not put the backup's byte at " + HexOffset(offset) +
              " back where it was read";
     }
   }
@@ -63,7 +51,7 @@ std::optional<std::uint8_t> ErasedFill(const KeptBackup& backup,
                                        const UpdateFootprint& footprint) {
   std::optional<std::uint8_t> fill;
   for (std::size_t at = 0; at < bytes.size(); ++at) {
-    if (InKept(footprint.Kept, backup.Facts.Offset + at)) {
+    if (InKeptRange(footprint.Kept, backup.Facts.Offset + at)) {
       continue;
     }
     if (!fill) {
@@ -176,7 +164,7 @@ RestoreVerdict JudgeRestore(const KeptBackup& backup, const DeviceFacts& device,
   }
   if (record.Offset + record.Size < device.FirmwareSize) {
     return Refuse("the backup holds " + std::to_string(record.Size) + " bytes from " +
-                  Hex(record.Offset) + ", not the whole firmware memory of " +
+                  HexOffset(record.Offset) + ", not the whole firmware memory of " +
                   std::to_string(device.FirmwareSize));
   }
   const std::vector<std::uint8_t> bytes =
