@@ -138,7 +138,9 @@ AutoBackup RecordBackup(const DeviceFacts& device, RunReport run, const std::fil
   record.Created = UtcStamp(when, "%Y-%m-%dT%H:%M:%SZ");
   record.HasIdentity = true;
   record.Unit = device.Unit;
-  const std::string text = BackupRecordJson(record).dump(2) + "\n";
+  // A device path or version text that is no valid UTF-8 must not stop the record.
+  const std::string text =
+      BackupRecordJson(record).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
   std::string reason;
   if (WriteNewFile(backup.Record, text.data(), text.size(), reason) != NewFileStatus::Written) {
     backup.Problem = "cannot write the record " + reason;
