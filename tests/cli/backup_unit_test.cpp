@@ -8,6 +8,7 @@
 
 #include <filesystem>
 
+#include "sim/fault_injector.h"
 #include "sim/simulated_system.h"
 #include "src/app/sim/sim_state_folder.h"
 #include "tests/cli/cli_rig.h"
@@ -62,6 +63,28 @@ TEST(CliBackupCoverage, AnUpdatePast64KbIsUndoneToTheByte) {
     EXPECT_EQ(restore.Json["backup"]["file"], backup["file"]);
     EXPECT_EQ(rig.Memories(path), before);
   }
+}
+
+// Bytes past 64 KB that cannot be read back: the update that would change them is refused
+// before anything is erased.
+TEST(CliBackupCoverage, AnUpdateWhoseBytesCannotBeReadBackIsRefusedBeforeTheErase) {
+  CliRig rig;
+  rig.Plugged = {"qvn958-sst"};
+  const std::string path = rig.PathOf("qvn958-sst");
+  rig.Prepare = [&path](sim::SimulatedSystem& system) {
+    sim::FaultRule rule;
+    // The DF family's flash read at 0x10000..0x1FFFF.
+    rule.Pattern = sim::CdbPattern::Prefix({0xDF, 0x10}).With(8, 0x01).With(11, 0xFA);
+    rule.Times = 0;
+    rule.Path = path;
+    system.Faults().Arm(rule);
+  };
+  const auto before = rig.Memories(path);
+  const CliRun update = rig.Json({"--yes", "update", path, rig.ImageOfSize("qvn958-sst", 262144)});
+  EXPECT_EQ(update.Code, 1) << update.Out;
+  EXPECT_TRUE(Says(update, "nothing was erased")) << update.Out;
+  EXPECT_FALSE(update.Json.contains("run"));
+  EXPECT_EQ(rig.Memories(path), before);
 }
 
 class CliBackupUnit : public ::testing::Test {
