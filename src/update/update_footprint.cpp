@@ -77,10 +77,12 @@ UpdateFootprint FlashWithNvram(ToolWindow& window, const std::string& imagePath,
     return footprint;
   }
   // The image goes in 16 KB chunks behind the device's area; the rest of the area stays erased.
+  // Each block carries 4 KB over into the next, and the last carry is written only when the
+  // blocks stop short of the area: ending on it, the padded chunk's last 4 KB are never written.
   const std::uint64_t start = fileHasNvram ? kConfigAreaSkip : 0;
   const std::uint64_t chunks = RoundUpToBlocks(image.size() - start) / kProgramBlockBytes;
-  footprint.Programmed =
-      Place(image, start, kConfigAreaSkip, kConfigAreaSkip + chunks * kProgramBlockBytes);
+  footprint.Programmed = Place(image, start, kConfigAreaSkip,
+                               std::min(kConfigAreaSkip + chunks * kProgramBlockBytes, area));
   footprint.Kept.push_back({0, kConfigAreaSkip, "configuration area (NVRAM)"});
   return footprint;
 }
@@ -103,7 +105,9 @@ UpdateFootprint DfFlash(ToolWindow& window, const std::vector<std::uint8_t>& ima
     return Refused(kTooLargeText);
   }
   UpdateFootprint footprint;
-  footprint.Programmed = Place(image, 0, 0, RoundUpTo(image.size(), kDfProgramGranule));
+  // The program length is padded again to whole write transfers, zeros and all.
+  footprint.Programmed =
+      Place(image, 0, 0, RoundUpTo(RoundUpTo(image.size(), kDfProgramGranule), kDfWriteGranule));
   if (!window.NvramTicked()) {
     footprint.Kept.push_back({0, kDfNvramSize, "configuration area (NVRAM)"});
   }
@@ -150,14 +154,14 @@ UpdateFootprint DiskFirmware(const std::vector<std::uint8_t>& image) {
   return footprint;
 }
 
-}  // namespace
+UpdateFootprint WithReach(UpdateFootprint footprint) {
+  footprint.Reach = RoundUpTo(footprint.Programmed.size(), kLargestEraseUnit);
+  return footprint;
+}
 
-UpdateFootprint PlanUpdateFootprint(UpdateProcedure procedure, ToolWindow& window,
+UpdateFootprint PlanFamilyFootprint(UpdateProcedure procedure, ToolWindow& window,
                                     const std::string& imagePath,
                                     const std::vector<std::uint8_t>& image) {
-  if (image.empty()) {
-    return Refused("the image is empty");
-  }
   switch (procedure) {
     case UpdateProcedure::UpdateSerialFlash:
       return SerialFlash(window, image);
@@ -177,6 +181,23 @@ UpdateFootprint PlanUpdateFootprint(UpdateProcedure procedure, ToolWindow& windo
       break;
   }
   return Refused("this device has no update procedure");
+}
+
+}  // namespace
+
+bool InKeptRange(const std::vector<KeptRange>& kept, std::uint64_t offset) {
+  return std::any_of(kept.begin(), kept.end(), [offset](const KeptRange& range) {
+    return offset >= range.Offset && offset - range.Offset < range.Length;
+  });
+}
+
+UpdateFootprint PlanUpdateFootprint(UpdateProcedure procedure, ToolWindow& window,
+                                    const std::string& imagePath,
+                                    const std::vector<std::uint8_t>& image) {
+  if (image.empty()) {
+    return Refused("the image is empty");
+  }
+  return WithReach(PlanFamilyFootprint(procedure, window, imagePath, image));
 }
 
 }  // namespace q71x

@@ -28,7 +28,17 @@ struct UpdateFootprint {
   // Ranges whose contents the update keeps from the device; inside `Programmed` they are not
   // compared, outside it they are named for the report.
   std::vector<KeptRange> Kept;
+  // The bytes from address 0 the update may change, erased or programmed: `Programmed` rounded
+  // up to the largest erase unit any family erases by (64 KB). A backup taken before the update
+  // must hold at least these to put the memory back as it was. An update that erases the whole
+  // chip (serial flash above 64 KB) reaches past this; the tool does not know the chip's size.
+  std::uint64_t Reach = 0;
 };
+
+inline constexpr std::uint32_t kLargestEraseUnit = 65536;
+
+// Whether `offset` lies in one of the kept ranges.
+bool InKeptRange(const std::vector<KeptRange>& kept, std::uint64_t offset);
 
 // The footprint of the update `procedure` would run with `image` (the bytes of the file at
 // `imagePath`), with the ticks and settings the window holds now.

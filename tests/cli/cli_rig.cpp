@@ -90,6 +90,29 @@ std::string CliRig::ImageOf(const std::string& presetKey) const {
   return PathToUtf8(State / "images" / (presetKey + ".bin"));
 }
 
+std::string CliRig::ImageOfSize(const std::string& presetKey, std::size_t size) const {
+  std::vector<std::uint8_t> image = ReadFileBytes(ImageOf(presetKey));
+  const std::size_t kept = std::min(image.size(), size);
+  image.resize(size);
+  std::uint32_t noise = static_cast<std::uint32_t>(size) * 2654435761u + 1;
+  for (std::size_t i = kept; i < size; ++i) {
+    noise = noise * 1103515245u + 12345u;
+    image[i] = static_cast<std::uint8_t>(noise >> 16) & 0x7F;
+  }
+  const std::string file = Dir.File(presetKey + "-" + std::to_string(size) + ".bin");
+  WriteFileBytes(file, image);
+  return file;
+}
+
+std::map<std::string, std::vector<std::uint8_t>> CliRig::Memories(const std::string& path) const {
+  std::map<std::string, std::vector<std::uint8_t>> files;
+  for (const auto& entry :
+       std::filesystem::directory_iterator(SimStateFolder(State).EnclosureFolder(path))) {
+    files[entry.path().filename().string()] = ReadFileBytes(entry.path());
+  }
+  return files;
+}
+
 std::vector<std::uint8_t> CliRig::Memory(const std::string& path, const char* fileName) const {
   return ReadFileBytes(SimStateFolder(State).EnclosureFolder(path) / fileName);
 }

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,11 @@ class CliRig {
   std::string PathOf(const std::string& presetKey);
   // The sample image the simulator wrote for a preset.
   std::string ImageOf(const std::string& presetKey) const;
+  // The preset's sample image cut or grown to `size` bytes: its header, then code-like bytes
+  // (never FF) that differ with the size. Written under the test's folder; returns its path.
+  std::string ImageOfSize(const std::string& presetKey, std::size_t size) const;
+  // Every memory file of the enclosure in the state folder, by name.
+  std::map<std::string, std::vector<std::uint8_t>> Memories(const std::string& path) const;
   // A memory file of an enclosure in the state folder; empty when there is none.
   std::vector<std::uint8_t> Memory(const std::string& path, const char* fileName) const;
   std::filesystem::path BackupFolder() const;

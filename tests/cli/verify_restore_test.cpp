@@ -56,12 +56,7 @@ std::vector<std::string> WithFlashPart(const Family& family, std::vector<std::st
 // Every memory file of the enclosure, by name.
 std::map<std::string, std::vector<std::uint8_t>> Memories(const CliRig& rig,
                                                           const std::string& path) {
-  std::map<std::string, std::vector<std::uint8_t>> files;
-  for (const auto& entry :
-       std::filesystem::directory_iterator(SimStateFolder(rig.State).EnclosureFolder(path))) {
-    files[entry.path().filename().string()] = ReadFileBytes(entry.path());
-  }
-  return files;
+  return rig.Memories(path);
 }
 
 // Where firmware address 0 lies in the memory file, found through the image's code in it.
@@ -247,6 +242,48 @@ TEST_F(CliVerify, TextReportNamesTheDifferenceAndTheExcludedArea) {
   EXPECT_EQ(rig_.Json({"verify", path, rig_.ImageOf("qvk848-mxic")}).Code, 4);
 }
 
+// Updates at and around the block and area boundaries of every family: verify matches each,
+// and every byte the update changed lies in the footprint it names (past what it programs only
+// erased bytes, within its reach). 16383 ends a byte short of the first 16 KB block; 32 KB is the
+// serial flash's smallest area and the 1394 family's firmware area; 40 KB ends inside the
+// NVRAM-keeping update's last 16 KB block, 45060 past its 12 KB and on no page or granule; 64 KB
+// fills the memory.
+TEST_F(CliVerify, AgreesWithEveryUpdateAroundTheBlockAndAreaBoundaries) {
+  constexpr std::size_t kSizes[] = {16383, 32768, 40960, 45060, 65536};
+  for (const Family& family : kFamilies) {
+    const std::string path = rig_.PathOf(family.Key);
+    for (const std::size_t size : kSizes) {
+      if (family.ImageAt + size > 65536) {
+        continue;  // the image does not fit the 64 KB flash behind the area placed before it
+      }
+      SCOPED_TRACE(std::string(family.Key) + " " + std::to_string(size));
+      const std::string image = rig_.ImageOfSize(family.Key, size);
+      const std::vector<std::uint8_t> before = rig_.Memory(path, family.MemoryFile);
+      const CliRun update =
+          rig_.Json(WithFlashPart(family, {"--yes", "--no-backup", "update", path, image}));
+      ASSERT_TRUE(update.Code == 0 || update.Code == 6) << update.Out;
+      const std::vector<std::uint8_t> after = rig_.Memory(path, family.MemoryFile);
+      const CliRun verify = rig_.Json({"verify", path, image});
+      EXPECT_EQ(verify.Code, 0) << verify.Out;
+      const nlohmann::json& comparison = verify.Json["comparison"];
+      const auto programmed = comparison["programmed_bytes"].get<std::size_t>();
+      const auto reach = comparison["reach"].get<std::size_t>();
+      EXPECT_GE(programmed, size - family.ImageAt);
+      const std::size_t base = FirmwareBase(after, ReadFileBytes(image), family);
+      ASSERT_EQ(before.size(), after.size());
+      for (std::size_t at = 0; at < after.size(); ++at) {
+        if (before[at] == after[at]) {
+          continue;
+        }
+        ASSERT_GE(at, base);
+        ASSERT_LT(at - base, reach) << "changed past the reach";
+        ASSERT_TRUE(at - base < programmed || after[at] == 0xFF)
+            << "programmed past the footprint at " << at - base;
+      }
+    }
+  }
+}
+
 class CliRestore : public CliVerify {};
 
 // backup (automatic or by the verb), update with another image, restore: every memory of the
@@ -289,7 +326,7 @@ TEST_F(CliRestore, RefusalsLeaveTheDeviceUntouched) {
   EXPECT_EQ(rig_.Json({"--yes", "restore", atmel}).Code, 2) << "no backup to restore";
   const std::string file = rig_.Dir.File("atmel.bin");
   ASSERT_EQ(rig_.Json({"backup", atmel, file}).Code, 0);
-  const std::filesystem::path record = std::filesystem::path(file).replace_extension(".json");
+  const std::filesystem::path record = file + ".json";  // the full name plus ".json"
   ASSERT_TRUE(std::filesystem::exists(record));
   const auto atmelBefore = Memories(rig_, atmel);
   const auto mxicBefore = Memories(rig_, mxic);

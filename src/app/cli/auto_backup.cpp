@@ -1,16 +1,19 @@
 #include "src/app/cli/auto_backup.h"
 
+#include <algorithm>
 #include <cctype>
 #include <ctime>
 #include <system_error>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
-#include "src/device/platform/safe_file_write.h"
+#include "src/app/cli/backup_record.h"
+#include "src/device/platform/new_file_write.h"
 #include "src/device/platform/utf8_path.h"
 #include "src/device/platform/whole_file.h"
 #include "src/image/sha256.h"
+#include "src/update/df_family.h"
+#include "src/update/image_source.h"
+#include "src/update/update_footprint.h"
 
 namespace q71x::cli {
 namespace {
@@ -50,18 +53,27 @@ std::filesystem::path FreshBackupName(const std::filesystem::path& folder,
   const std::string stem = FileNamePart(device.Chip) + "_" + FileNamePart(device.Path) + "_" +
                            UtcStamp(when, "%Y%m%d-%H%M%S");
   std::filesystem::path name = folder / (stem + ".bin");
-  for (int n = 2; std::filesystem::exists(name) ||
-                  std::filesystem::exists(std::filesystem::path(name).replace_extension(".json"));
+  for (int n = 2; std::filesystem::exists(name) || std::filesystem::exists(RecordPathOf(name));
        ++n) {
     name = folder / (stem + "-" + std::to_string(n) + ".bin");
   }
   return name;
 }
 
+std::uint64_t BackupLength(const DeviceFacts& device, std::uint64_t reach) {
+  return std::max<std::uint64_t>(device.FirmwareSize, RoundUpTo(reach, kLargestEraseUnit));
+}
+
 AutoBackup TakeAutoBackup(CliSession& session, const DeviceFacts& device,
                           const std::filesystem::path& folder,
-                          std::chrono::system_clock::time_point when) {
+                          std::chrono::system_clock::time_point when, std::uint64_t reach) {
   AutoBackup backup;
+  const std::uint64_t length = BackupLength(device, reach);
+  if (length > kFlashAddressSpace) {
+    backup.Problem = "the run may change " + std::to_string(reach) +
+                     " bytes, more than a backup of this device can read back";
+    return backup;
+  }
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (error) {
@@ -72,15 +84,26 @@ AutoBackup TakeAutoBackup(CliSession& session, const DeviceFacts& device,
   std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
                                std::filesystem::perm_options::replace, error);
   const std::filesystem::path file = FreshBackupName(folder, device, when);
-  return RecordBackup(device, session.RunAction(EngineeringAction::BackupOnly, PathToUtf8(file)),
-                      file, when);
+  backup = RecordBackup(device,
+                        session.RunAction(EngineeringAction::BackupOnly, PathToUtf8(file),
+                                          static_cast<std::uint32_t>(length)),
+                        file, length, when);
+  // A family that read back less than asked leaves bytes the run changes without a copy.
+  if (backup.Proven && backup.Offset + backup.Size < reach) {
+    backup.Proven = false;
+    backup.Problem = "the backup holds the bytes up to " +
+                     std::to_string(backup.Offset + backup.Size) + ", the run may change up to " +
+                     std::to_string(reach);
+  }
+  return backup;
 }
 
 AutoBackup RecordBackup(const DeviceFacts& device, RunReport run, const std::filesystem::path& file,
-                        std::chrono::system_clock::time_point when) {
+                        std::uint64_t readBytes, std::chrono::system_clock::time_point when) {
   AutoBackup backup;
   std::error_code error;
   backup.File = file;
+  backup.Record = RecordPathOf(file);
   backup.Run = std::move(run);
   if (!backup.Run.Claimed) {
     backup.Problem = "the backup did not succeed: " + backup.Run.Status;
@@ -88,38 +111,39 @@ AutoBackup RecordBackup(const DeviceFacts& device, RunReport run, const std::fil
   }
   const std::vector<std::uint8_t> bytes =
       ReadWholeFile(backup.File).value_or(std::vector<std::uint8_t>());
-  if (bytes.empty()) {
-    backup.Problem = "the backup file is missing or empty: " + PathToUtf8(backup.File);
+  if (bytes.empty() || bytes.size() > readBytes) {
+    backup.Problem =
+        "the backup file is missing, empty or not what was read: " + PathToUtf8(backup.File);
     return backup;
   }
   std::filesystem::permissions(
       backup.File, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
       std::filesystem::perm_options::replace, error);
   backup.Size = bytes.size();
+  backup.Offset = readBytes - bytes.size();
   backup.Sha256 = Sha256Hex(bytes);
 
-  const nlohmann::json record = {
-      {"schema", 1},
-      {"file", PathToUtf8(backup.File.filename())},
-      {"device", device.Path},
-      {"chip", device.Chip},
-      {"chip_type", device.ChipType},
-      {"revision", device.ChipRevision},
-      {"flash", device.FlashText},
-      {"firmware_version", device.FirmwareVersion},
-      {"procedure", std::string(UpdateProcedureName(backup.Run.Procedure))},
-      {"size", backup.Size},
-      {"sha256", backup.Sha256},
-      {"created", UtcStamp(when, "%Y-%m-%dT%H:%M:%SZ")},
-      {"program", "q71xfw"},
-      {"program_version", Q71X_PROGRAM_VERSION},
-  };
-  backup.Record = std::filesystem::path(backup.File).replace_extension(".json");
-  const std::string text = record.dump(2) + "\n";
+  BackupRecord record;
+  record.File = PathToUtf8(backup.File.filename());
+  record.Device = device.Path;
+  record.Chip = device.Chip;
+  record.ChipType = device.ChipType;
+  record.ChipRevision = device.ChipRevision;
+  record.Flash = device.FlashText;
+  record.FirmwareVersion = device.FirmwareVersion;
+  record.Procedure = std::string(UpdateProcedureName(backup.Run.Procedure));
+  record.Offset = backup.Offset;
+  record.Size = backup.Size;
+  record.Sha256 = backup.Sha256;
+  record.Created = UtcStamp(when, "%Y-%m-%dT%H:%M:%SZ");
+  record.HasIdentity = true;
+  record.Unit = device.Unit;
+  // A device path or version text that is no valid UTF-8 must not stop the record.
+  const std::string text =
+      BackupRecordJson(record).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
   std::string reason;
-  if (WriteFileSafely(backup.Record, text.data(), text.size(), FileAccess::OwnerOnly, reason) !=
-      SafeWriteStatus::Written) {
-    backup.Problem = "cannot write " + PathToUtf8(backup.Record) + ": " + reason;
+  if (WriteNewFile(backup.Record, text.data(), text.size(), reason) != NewFileStatus::Written) {
+    backup.Problem = "cannot write the record " + reason;
     return backup;
   }
   backup.Proven = true;

@@ -71,6 +71,11 @@ void WriteText(std::ostream& out, std::ostream& err, const VerbRequest& request,
   const nlohmann::json& data = outcome.Data;
   if (data.contains("backups")) {
     for (const nlohmann::json& backup : data["backups"]) {
+      if (!backup["readable"].get<bool>()) {
+        out << backup["record"].get<std::string>()
+            << "  UNREADABLE: " << backup["problem"].get<std::string>() << "\n";
+        continue;
+      }
       out << backup["device"].get<std::string>() << "  " << backup["created"].get<std::string>()
           << "  " << backup["file"].get<std::string>()
           << (backup["intact"].get<bool>() ? "" : "  NOT INTACT") << "\n";

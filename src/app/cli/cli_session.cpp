@@ -56,6 +56,7 @@ DeviceFacts CliSession::Select(int index) {
   facts.Status = core_.StatusText();
   facts.Boxes = boxes_.TextsSince(boxesBefore);
   facts.Procedure = core_.PlannedProcedure();
+  facts.Unit = core_.CheckedDevice().Unit;
   facts.RecoveryPending =
       journal_ != nullptr && !journal_->OpenFor(core_.CheckedDevice(), nullptr).empty();
   facts.RecoveryConfirmed = answers_.YesCount() > yesBefore;
@@ -95,13 +96,21 @@ RunReport CliSession::RunUpdate() {
   return PressRun(EngineeringAction::Update);
 }
 
-RunReport CliSession::RunAction(EngineeringAction action, const std::string& backupFile) {
+RunReport CliSession::RunAction(EngineeringAction action, const std::string& backupFile,
+                                std::uint32_t backupBytes) {
   core_.TickChanged(Control::RdCheckBox, true);
   if (action == EngineeringAction::BackupOnly) {
     core_.BackupFileEdited(backupFile);
   }
   core_.TickChanged(ActionBox(action), true);
+  // The backup action reads the program-wide firmware size; a larger backup is read with it set
+  // for this run alone, as the window's size box would set it.
+  const std::uint32_t firmwareSize = core_.Settings().FirmwareSize;
+  if (action == EngineeringAction::BackupOnly && backupBytes > firmwareSize) {
+    core_.Settings().FirmwareSize = backupBytes;
+  }
   RunReport report = PressRun(action);
+  core_.Settings().FirmwareSize = firmwareSize;
   // Untick as the operator would, so that a later Run is an update again.
   core_.TickChanged(ActionBox(action), false);
   core_.TickChanged(Control::RdCheckBox, false);

@@ -1,26 +1,18 @@
 #include "src/app/cli/device_comparison.h"
 
+#include <cstdio>
+
 #include "src/update/firmware_readout.h"
 #include "src/update/work_buffer.h"
 
 namespace q71x::cli {
-namespace {
-
-bool InKeptRange(const std::vector<KeptRange>& kept, std::uint64_t offset) {
-  for (const KeptRange& range : kept) {
-    if (offset >= range.Offset && offset - range.Offset < range.Length) {
-      return true;
-    }
-  }
-  return false;
-}
-
-}  // namespace
 
 DeviceComparison CompareWithFootprint(const UpdateFootprint& footprint,
                                       const std::uint8_t* device) {
   DeviceComparison comparison;
   comparison.Excluded = footprint.Kept;
+  comparison.Programmed = footprint.Programmed.size();
+  comparison.Reach = footprint.Reach;
   for (std::uint64_t offset = 0; offset < footprint.Programmed.size(); ++offset) {
     if (InKeptRange(footprint.Kept, offset)) {
       continue;
@@ -46,6 +38,8 @@ DeviceComparison CompareDevice(UpdateProcedure procedure, ToolWindow& window,
   AlignedBuffer device = AllocateWorkBuffer(length);
   DeviceComparison unproven;
   unproven.Excluded = footprint.Kept;
+  unproven.Programmed = footprint.Programmed.size();
+  unproven.Reach = footprint.Reach;
   if (!device.ok()) {
     unproven.Problem = "no memory for the device's bytes";
     return unproven;
@@ -57,6 +51,12 @@ DeviceComparison CompareDevice(UpdateProcedure procedure, ToolWindow& window,
     return unproven;
   }
   return CompareWithFootprint(footprint, device.data());
+}
+
+std::string HexOffset(std::uint64_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
+  return text;
 }
 
 const char* VerdictName(ComparisonVerdict verdict) {
@@ -72,11 +72,11 @@ const char* VerdictName(ComparisonVerdict verdict) {
 }
 
 nlohmann::json ComparisonJson(const DeviceComparison& comparison) {
-  nlohmann::json json = {{"result", VerdictName(comparison.Verdict)},
-                         {"compared_bytes", comparison.Compared},
-                         {"differing_bytes", comparison.Differing},
-                         {"first_difference", nullptr},
-                         {"excluded", nlohmann::json::array()}};
+  nlohmann::json json = {
+      {"result", VerdictName(comparison.Verdict)}, {"compared_bytes", comparison.Compared},
+      {"differing_bytes", comparison.Differing},   {"first_difference", nullptr},
+      {"programmed_bytes", comparison.Programmed}, {"reach", comparison.Reach},
+      {"excluded", nlohmann::json::array()}};
   if (comparison.FirstDifference) {
     json["first_difference"] = *comparison.FirstDifference;
   }

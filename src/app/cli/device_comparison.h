@@ -26,6 +26,8 @@ struct DeviceComparison {
   std::uint64_t Differing = 0;  // of those, how many differ
   std::optional<std::uint64_t> FirstDifference;
   std::vector<KeptRange> Excluded;  // the ranges the update keeps
+  std::uint64_t Programmed = 0;     // bytes from address 0 the update programs
+  std::uint64_t Reach = 0;          // bytes from address 0 it may change, erased or programmed
 };
 
 // Compares `device` (the proven bytes of the firmware memory from address 0, as many as
@@ -37,6 +39,8 @@ DeviceComparison CompareDevice(UpdateProcedure procedure, ToolWindow& window,
                                const std::string& devicePath, const UpdateFootprint& footprint);
 
 const char* VerdictName(ComparisonVerdict verdict);
+// An offset or length in the reports' hexadecimal form ("0xC000").
+std::string HexOffset(std::uint64_t value);
 nlohmann::json ComparisonJson(const DeviceComparison& comparison);
 
 }  // namespace q71x::cli

@@ -4,35 +4,31 @@
 #include <system_error>
 #include <tuple>
 
-#include <nlohmann/json.hpp>
-
+#include "src/device/platform/utf8_path.h"
 #include "src/device/platform/whole_file.h"
 #include "src/image/sha256.h"
 
 namespace q71x::cli {
 
-std::optional<KeptBackup> ReadKeptBackup(const std::filesystem::path& record) {
-  const std::vector<std::uint8_t> text =
-      ReadWholeFile(record).value_or(std::vector<std::uint8_t>());
-  const nlohmann::json fields = nlohmann::json::parse(text, nullptr, false);
-  if (fields.is_discarded() || !fields.is_object() || fields.value("program", "") != "q71xfw") {
-    return std::nullopt;
-  }
+KeptBackup ReadKeptBackup(const std::filesystem::path& record) {
   KeptBackup backup;
   backup.Record = record;
-  backup.File = record.parent_path() / fields.value("file", "");
-  backup.Device = fields.value("device", "");
-  backup.Chip = fields.value("chip", "");
-  backup.ChipType = fields.value("chip_type", 0);
-  backup.Procedure = fields.value("procedure", "");
-  backup.FirmwareVersion = fields.value("firmware_version", "");
-  backup.Created = fields.value("created", "");
-  backup.Size = fields.value("size", std::uint64_t{0});
-  backup.Sha256 = fields.value("sha256", "");
+  const std::optional<std::vector<std::uint8_t>> text = ReadWholeFile(record);
+  if (!text) {
+    backup.Unreadable = "the record cannot be read";
+    return backup;
+  }
+  std::optional<BackupRecord> facts =
+      ParseBackupRecord(std::string(text->begin(), text->end()), backup.Unreadable);
+  if (!facts) {
+    return backup;
+  }
+  backup.Facts = std::move(*facts);
+  backup.File = record.parent_path() / PathFromUtf8(backup.Facts.File);
   const std::vector<std::uint8_t> bytes =
       ReadWholeFile(backup.File).value_or(std::vector<std::uint8_t>());
-  backup.Intact =
-      !bytes.empty() && bytes.size() == backup.Size && Sha256Hex(bytes) == backup.Sha256;
+  backup.Intact = !bytes.empty() && bytes.size() == backup.Facts.Size &&
+                  Sha256Hex(bytes) == backup.Facts.Sha256;
   return backup;
 }
 
@@ -40,19 +36,18 @@ std::vector<KeptBackup> ListKeptBackups(const std::filesystem::path& folder) {
   std::vector<KeptBackup> kept;
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    if (entry.path().extension() != ".json") {
-      continue;
-    }
-    if (std::optional<KeptBackup> backup = ReadKeptBackup(entry.path())) {
-      kept.push_back(std::move(*backup));
+    if (entry.path().extension() == ".json") {
+      kept.push_back(ReadKeptBackup(entry.path()));
     }
   }
   // Backups of the same second are told apart by their "-n" suffix: the longer name is the later.
   std::sort(kept.begin(), kept.end(), [](const KeptBackup& a, const KeptBackup& b) {
+    const bool aUnreadable = !a.Unreadable.empty();
+    const bool bUnreadable = !b.Unreadable.empty();
     const std::size_t aLength = a.File.native().size();
     const std::size_t bLength = b.File.native().size();
-    return std::tie(a.Device, a.Created, aLength, a.File) <
-           std::tie(b.Device, b.Created, bLength, b.File);
+    return std::tie(aUnreadable, a.Facts.Device, a.Facts.Created, aLength, a.File, a.Record) <
+           std::tie(bUnreadable, b.Facts.Device, b.Facts.Created, bLength, b.File, b.Record);
   });
   return kept;
 }

@@ -66,20 +66,30 @@ nlohmann::json AutoBackupJson(const AutoBackup& backup) {
   if (!backup.Problem.empty()) {
     json["problem"] = backup.Problem;
   }
+  json["offset"] = backup.Offset;
   return json;
 }
 
 nlohmann::json KeptBackupJson(const KeptBackup& backup) {
-  return {{"device", backup.Device},
-          {"chip", backup.Chip},
-          {"procedure", backup.Procedure},
-          {"firmware_version", backup.FirmwareVersion},
-          {"created", backup.Created},
-          {"file", PathToUtf8(backup.File)},
-          {"record", PathToUtf8(backup.Record)},
-          {"size", backup.Size},
-          {"sha256", backup.Sha256},
-          {"intact", backup.Intact}};
+  const BackupRecord& record = backup.Facts;
+  nlohmann::json json = {{"device", record.Device},
+                         {"id", record.HasIdentity ? nlohmann::json(UnitId(record.Unit)) : nullptr},
+                         {"chip", record.Chip},
+                         {"revision", record.ChipRevision},
+                         {"procedure", record.Procedure},
+                         {"firmware_version", record.FirmwareVersion},
+                         {"created", record.Created},
+                         {"file", PathToUtf8(backup.File)},
+                         {"record", PathToUtf8(backup.Record)},
+                         {"offset", record.Offset},
+                         {"size", record.Size},
+                         {"sha256", record.Sha256},
+                         {"intact", backup.Intact},
+                         {"readable", backup.Unreadable.empty()}};
+  if (!backup.Unreadable.empty()) {
+    json["problem"] = backup.Unreadable;
+  }
+  return json;
 }
 
 }  // namespace q71x::cli

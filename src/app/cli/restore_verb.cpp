@@ -8,6 +8,7 @@
 #include "src/app/cli/auto_backup.h"
 #include "src/app/cli/kept_backups.h"
 #include "src/app/cli/report_json.h"
+#include "src/app/cli/restore_checks.h"
 #include "src/app/cli/verb_steps.h"
 #include "src/device/platform/utf8_path.h"
 
@@ -17,6 +18,7 @@ namespace {
 struct ChosenBackup {
   std::optional<KeptBackup> Backup;
   VerbOutcome Refusal;
+  std::string Note;  // how it was chosen, when no serial number or GUID decided
 };
 
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
@@ -26,63 +28,112 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
 
 // The file named on the command line, through the record beside it.
 ChosenBackup NamedBackup(const std::string& file) {
-  const std::filesystem::path record = PathFromUtf8(file).replace_extension(".json");
-  std::optional<KeptBackup> backup = ReadKeptBackup(record);
-  if (!backup) {
+  const std::filesystem::path path = PathFromUtf8(file);
+  std::filesystem::path record = RecordPathOf(path);
+  std::error_code error;
+  if (!std::filesystem::exists(record, error)) {
+    // Earlier versions named the record after the backup with its extension changed.
+    record = std::filesystem::path(path).replace_extension(".json");
+  }
+  if (!std::filesystem::exists(record, error)) {
     return {std::nullopt,
             Fail(ExitCode::ImageRefused, file + " has no record of this program beside it (" +
-                                             PathToUtf8(record) +
-                                             "); without it the backup cannot be checked")};
+                                             PathToUtf8(RecordPathOf(path)) +
+                                             "); without it the backup cannot be checked"),
+            {}};
   }
-  if (!SameFile(backup->File, PathFromUtf8(file))) {
-    return {std::nullopt, Fail(ExitCode::ImageRefused, "the record " + PathToUtf8(record) +
-                                                           " is not the record of " + file)};
+  KeptBackup backup = ReadKeptBackup(record);
+  if (backup.Unreadable.empty() && !SameFile(backup.File, path)) {
+    return {std::nullopt,
+            Fail(ExitCode::ImageRefused,
+                 "the record " + PathToUtf8(record) + " is not the record of " + file),
+            {}};
   }
-  return {std::move(backup), {}};
+  return {std::move(backup), {}, {}};
 }
 
-// The newest intact automatic backup of the device.
-ChosenBackup NewestBackup(const DeviceFacts& device, const CliEnvironment& env) {
+// How a kept backup fits the device, best first.
+enum class Fit {
+  Proven,      // a serial number or GUID held by both agrees, nothing contradicts
+  ByModel,     // neither holds one: chip, revision and flash are all there is to go by
+  Unprovable,  // of the model, but a serial or GUID only one side holds (or an old record)
+  None,        // of another unit or model
+};
+
+Fit FitOf(const BackupRecord& record, const DeviceFacts& device) {
+  if (!SameModel(record, device)) {
+    return Fit::None;
+  }
+  switch (MatchUnits(record.Unit, device.Unit, nullptr)) {
+    case UnitMatch::Same:
+      return Fit::Proven;
+    case UnitMatch::Different:
+      return Fit::None;
+    case UnitMatch::Unproven:
+      break;
+  }
+  return record.HasIdentity && !record.Unit.HasStrongFacet() && !device.Unit.HasStrongFacet()
+             ? Fit::ByModel
+             : Fit::Unprovable;
+}
+
+// The newest of one fit, and the newest of it taken through the device's path.
+struct Newest {
+  std::optional<KeptBackup> Any;
+  std::optional<KeptBackup> OnPath;
+  std::size_t Count = 0;
+};
+
+// The newest intact automatic backup of the unit, never one chosen by the device path alone:
+// the newest proven to be of the unit; for a device without a serial number or GUID, the newest
+// of its model without one either, the path breaking the tie; with `force`, the newest of its
+// model that cannot be proven.
+ChosenBackup NewestBackup(const DeviceFacts& device, const CliEnvironment& env, bool force) {
   if (env.DataFolder.empty()) {
-    return {std::nullopt, Fail(ExitCode::Usage, "no data folder to find backups in; give BACKUP")};
+    return {
+        std::nullopt, Fail(ExitCode::Usage, "no data folder to find backups in; give BACKUP"), {}};
   }
-  std::optional<KeptBackup> newest;
+  Newest fits[3];
+  // Listed oldest first: the last one that fits is the newest.
   for (KeptBackup& backup : ListKeptBackups(AutoBackupFolder(env.DataFolder))) {
-    // Listed oldest first: the last one that fits is the newest.
-    if (backup.Device == device.Path && backup.Intact) {
-      newest = std::move(backup);
+    const Fit fit =
+        backup.Unreadable.empty() && backup.Intact ? FitOf(backup.Facts, device) : Fit::None;
+    if (fit == Fit::None) {
+      continue;
     }
+    Newest& newest = fits[static_cast<int>(fit)];
+    ++newest.Count;
+    if (backup.Facts.Device == device.Path) {
+      newest.OnPath = backup;
+    }
+    newest.Any = std::move(backup);
   }
-  if (!newest) {
-    return {std::nullopt, Fail(ExitCode::Usage,
-                               "no intact automatic backup of " + device.Path + "; give BACKUP")};
+  const std::string id = UnitId(device.Unit);
+  if (fits[0].Any) {
+    return {std::move(fits[0].Any), {}, {}};
   }
-  return {std::move(newest), {}};
-}
-
-// Empty when the backup may be written to the device as its update's image.
-std::string WhyNotWritable(const KeptBackup& backup, const DeviceFacts& device) {
-  if (!backup.Intact) {
-    return "the backup is damaged: its bytes are not the " + std::to_string(backup.Size) +
-           " bytes with the SHA-256 its record names";
+  Newest& chosen = fits[1].Any ? fits[1] : fits[2];
+  if (!chosen.Any) {
+    return {std::nullopt,
+            Fail(ExitCode::Usage, "no intact automatic backup of unit " + id + " (" + device.Path +
+                                      "); give BACKUP"),
+            {}};
   }
-  if (backup.Chip != device.Chip || backup.ChipType != device.ChipType) {
-    return "the backup was read from a " + backup.Chip + ", this device is a " + device.Chip;
+  if (!fits[1].Any && !force) {
+    return {std::nullopt,
+            Fail(ExitCode::Usage,
+                 "no automatic backup is proven to be of unit " + id + " (" + device.Path +
+                     "): " + std::to_string(chosen.Count) +
+                     " of its model hold a serial number or GUID the device does not show now, "
+                     "or none; give --force to take the newest of them, or give BACKUP"),
+            {}};
   }
-  const std::string procedure(UpdateProcedureName(device.Procedure));
-  if (procedure.empty()) {
-    return "this device has no update procedure to write the backup with";
-  }
-  if (backup.Procedure != procedure) {
-    return "the backup was read through " + backup.Procedure + ", this device updates through " +
-           procedure + ": its bytes are not an image that procedure takes";
-  }
-  // A backup that left out the configuration area would land 4 KB off.
-  if (backup.Size != device.FirmwareSize) {
-    return "the backup holds " + std::to_string(backup.Size) +
-           " bytes, not the whole firmware memory of " + std::to_string(device.FirmwareSize);
-  }
-  return {};
+  const bool onPath = chosen.OnPath.has_value();
+  std::string note =
+      "the backup was chosen among those of its model (" + id +
+      " cannot be proven to be the unit of any)" +
+      (onPath ? ", taken through " + device.Path : "; none was taken through " + device.Path);
+  return {onPath ? std::move(chosen.OnPath) : std::move(chosen.Any), {}, std::move(note)};
 }
 
 }  // namespace
@@ -90,7 +141,7 @@ std::string WhyNotWritable(const KeptBackup& backup, const DeviceFacts& device) 
 VerbOutcome Restore(CliSession& session, const VerbRequest& request, CliEnvironment& env,
                     const DeviceFacts& device) {
   ChosenBackup chosen =
-      request.File.empty() ? NewestBackup(device, env) : NamedBackup(request.File);
+      request.File.empty() ? NewestBackup(device, env, request.Force) : NamedBackup(request.File);
   if (!chosen.Backup) {
     return chosen.Refusal;
   }
@@ -100,18 +151,27 @@ VerbOutcome Restore(CliSession& session, const VerbRequest& request, CliEnvironm
   const KeptBackup& backup = *chosen.Backup;
   VerbOutcome outcome;
   outcome.Data["backup"] = KeptBackupJson(backup);
-  if (const std::string why = WhyNotWritable(backup, device); !why.empty()) {
-    VerbOutcome refused = Fail(ExitCode::ImageRefused, "not restored: " + why);
+  const RestoreVerdict verdict = JudgeRestore(backup, device, session.Window(), request.Force);
+  if (verdict.Code != ExitCode::Success) {
+    VerbOutcome refused = Fail(verdict.Code, "not restored: " + verdict.Refusal);
     refused.Data = outcome.Data;
     return refused;
   }
+  if (!chosen.Note.empty()) {
+    *env.Err << "note: " << chosen.Note << "\n";
+  }
+  for (const std::string& note : verdict.Notes) {
+    *env.Err << "note: " << note << "\n";
+  }
   const std::string file = PathToUtf8(backup.File);
   if (!Confirmed("Restore " + device.Path + " (" + device.Chip + ") from " + file + " of " +
-                     backup.Created + "?",
+                     backup.Facts.Created + "?",
                  request, env)) {
     return NotConfirmed(env);
   }
-  if (auto stop = BackupFirst(session, device, request, env, outcome)) {
+  // The restore changes what an update with the backup as its image changes.
+  if (auto stop =
+          BackupFirst(session, device, request, env, outcome, UpdateReach(session, device, file))) {
     return *stop;
   }
   // The record vouches for the chip; the chip check's header test does not know backups, which

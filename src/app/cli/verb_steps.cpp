@@ -10,6 +10,8 @@
 #include "src/app/cli/auto_backup.h"
 #include "src/app/cli/report_json.h"
 #include "src/device/platform/utf8_path.h"
+#include "src/device/platform/whole_file.h"
+#include "src/update/update_footprint.h"
 
 namespace q71x::cli {
 
@@ -65,9 +67,18 @@ VerbOutcome NotConfirmed(const CliEnvironment& env) {
                                             : "refusing to write without a terminal: give --yes");
 }
 
+std::uint64_t UpdateReach(CliSession& session, const DeviceFacts& device,
+                          const std::string& imagePath) {
+  const std::vector<std::uint8_t> image =
+      ReadWholeFile(PathFromUtf8(imagePath)).value_or(std::vector<std::uint8_t>());
+  const UpdateFootprint footprint =
+      PlanUpdateFootprint(device.Procedure, session.Window(), imagePath, image);
+  return footprint.Refusal.empty() ? footprint.Reach : device.FirmwareSize;
+}
+
 std::optional<VerbOutcome> BackupFirst(CliSession& session, const DeviceFacts& device,
                                        const VerbRequest& request, CliEnvironment& env,
-                                       VerbOutcome& outcome) {
+                                       VerbOutcome& outcome, std::uint64_t reach) {
   if (request.NoBackup) {
     outcome.Data["auto_backup"] = nullptr;
     return std::nullopt;
@@ -77,7 +88,7 @@ std::optional<VerbOutcome> BackupFirst(CliSession& session, const DeviceFacts& d
                 "no data folder for the automatic backup; give --no-backup to go without");
   }
   const AutoBackup backup =
-      TakeAutoBackup(session, device, AutoBackupFolder(env.DataFolder), env.Now());
+      TakeAutoBackup(session, device, AutoBackupFolder(env.DataFolder), env.Now(), reach);
   outcome.Data["auto_backup"] = AutoBackupJson(backup);
   if (!backup.Proven) {
     VerbOutcome stop = Fail(ExitCode::OperationFailed,

@@ -2,6 +2,7 @@
 // Steps the verbs share: a refusal with its code, the readable-file check, the judgement of a
 // run, the confirmation before a write, and the automatic backup before one.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -27,11 +28,17 @@ VerbOutcome CheckImage(CliSession& session, const VerbRequest& request, const De
 bool Confirmed(const std::string& question, const VerbRequest& request, CliEnvironment& env);
 VerbOutcome NotConfirmed(const CliEnvironment& env);
 
-// The automatic backup before a write (its facts go into `outcome`); nullopt when it is proven or
-// not wanted, else the refusal that stops the verb.
+// How many bytes from address 0 an update of the selected device with `imagePath` may change
+// (update_footprint.h); the firmware size when the update would not take the image, which then
+// refuses before it erases.
+std::uint64_t UpdateReach(CliSession& session, const DeviceFacts& device,
+                          const std::string& imagePath);
+
+// The automatic backup before a write that may change `reach` bytes from address 0 (its facts go
+// into `outcome`); nullopt when it is proven or not wanted, else the refusal that stops the verb.
 std::optional<VerbOutcome> BackupFirst(CliSession& session, const DeviceFacts& device,
                                        const VerbRequest& request, CliEnvironment& env,
-                                       VerbOutcome& outcome);
+                                       VerbOutcome& outcome, std::uint64_t reach);
 
 // A device whose configuration area waits in the recovery journal is not written: the run would
 // keep what the flash holds now (erased or half-written bytes) as the device's configuration.

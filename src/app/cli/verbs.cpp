@@ -4,8 +4,10 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <system_error>
 
 #include "src/app/cli/auto_backup.h"
+#include "src/app/cli/backup_record.h"
 #include "src/app/cli/device_choice.h"
 #include "src/app/cli/kept_backups.h"
 #include "src/app/cli/report_json.h"
@@ -84,7 +86,8 @@ VerbOutcome Update(CliSession& session, const VerbRequest& request, CliEnvironme
                  request, env)) {
     return NotConfirmed(env);
   }
-  if (auto stop = BackupFirst(session, device, request, env, outcome)) {
+  if (auto stop = BackupFirst(session, device, request, env, outcome,
+                              UpdateReach(session, device, request.File))) {
     return *stop;
   }
   // The backup's action boxes were unticked again; the image is given anew.
@@ -107,7 +110,8 @@ VerbOutcome Erase(CliSession& session, const VerbRequest& request, CliEnvironmen
                  env)) {
     return NotConfirmed(env);
   }
-  if (auto stop = BackupFirst(session, device, request, env, outcome)) {
+  // The erase-only action erases the firmware size from address 0.
+  if (auto stop = BackupFirst(session, device, request, env, outcome, device.FirmwareSize)) {
     return *stop;
   }
   Judge(outcome, session.RunAction(EngineeringAction::EraseOnly));
@@ -117,15 +121,21 @@ VerbOutcome Erase(CliSession& session, const VerbRequest& request, CliEnvironmen
 VerbOutcome Backup(CliSession& session, const VerbRequest& request, const CliEnvironment& env,
                    const DeviceFacts& device) {
   VerbOutcome outcome;
-  if (std::filesystem::exists(PathFromUtf8(request.File))) {
-    return Fail(ExitCode::Usage, request.File + " exists; backups never overwrite");
+  // Both names are refused before anything is read: the record is created anew, and a backup
+  // read only to be refused its record would be of no use.
+  const std::filesystem::path file = PathFromUtf8(request.File);
+  for (const std::filesystem::path& taken : {file, RecordPathOf(file)}) {
+    std::error_code error;
+    if (std::filesystem::exists(std::filesystem::symlink_status(taken, error))) {
+      return Fail(ExitCode::Usage, PathToUtf8(taken) + " exists; backups never overwrite");
+    }
   }
   const RunReport run = session.RunAction(EngineeringAction::BackupOnly, request.File);
   Judge(outcome, run);
   outcome.Data["file"] = request.File;
   if (run.Claimed) {
     // The record beside it is what lets `restore` check the file before writing it back.
-    const AutoBackup recorded = RecordBackup(device, run, PathFromUtf8(request.File), env.Now());
+    const AutoBackup recorded = RecordBackup(device, run, file, device.FirmwareSize, env.Now());
     outcome.Data["record"] = PathToUtf8(recorded.Record);
     if (!recorded.Proven) {
       outcome.Code = ExitCode::OperationFailed;
@@ -142,13 +152,18 @@ VerbOutcome Backups(const CliEnvironment& env) {
                                            : ListKeptBackups(AutoBackupFolder(env.DataFolder));
   outcome.Data["backups"] = nlohmann::json::array();
   std::size_t damaged = 0;
+  std::size_t unreadable = 0;
   for (const KeptBackup& backup : kept) {
     outcome.Data["backups"].push_back(KeptBackupJson(backup));
-    damaged += backup.Intact ? 0 : 1;
+    unreadable += backup.Unreadable.empty() ? 0 : 1;
+    damaged += backup.Intact || !backup.Unreadable.empty() ? 0 : 1;
   }
-  outcome.Message = std::to_string(kept.size()) + " backup(s)";
+  outcome.Message = std::to_string(kept.size() - unreadable) + " backup(s)";
   if (damaged > 0) {
     outcome.Message += ", " + std::to_string(damaged) + " not intact";
+  }
+  if (unreadable > 0) {
+    outcome.Message += ", " + std::to_string(unreadable) + " record(s) unreadable";
   }
   return outcome;
 }

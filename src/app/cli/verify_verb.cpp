@@ -1,6 +1,5 @@
 #include "src/app/cli/verify_verb.h"
 
-#include <cstdio>
 #include <ostream>
 
 #include "src/app/cli/device_comparison.h"
@@ -9,15 +8,6 @@
 #include "src/update/update_footprint.h"
 
 namespace q71x::cli {
-namespace {
-
-std::string Hex(std::uint64_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
-  return text;
-}
-
-}  // namespace
 
 VerbOutcome Verify(CliSession& session, const VerbRequest& request, const DeviceFacts& device) {
   VerbOutcome outcome = CheckImage(session, request, device);
@@ -51,7 +41,7 @@ VerbOutcome Verify(CliSession& session, const VerbRequest& request, const Device
                             : "differs: " + std::to_string(comparison.Differing) + " of " +
                                   std::to_string(comparison.Compared) +
                                   " bytes, the first at offset " +
-                                  Hex(comparison.FirstDifference.value_or(0));
+                                  HexOffset(comparison.FirstDifference.value_or(0));
       break;
     case ComparisonVerdict::Unproven:
       outcome.Code = ExitCode::OperationFailed;
@@ -68,12 +58,13 @@ void WriteComparisonText(std::ostream& out, const nlohmann::json& comparison) {
   if (!comparison["first_difference"].is_null()) {
     out << "differing: " << comparison["differing_bytes"].get<std::uint64_t>()
         << " bytes, the first at offset "
-        << Hex(comparison["first_difference"].get<std::uint64_t>()) << "\n";
+        << HexOffset(comparison["first_difference"].get<std::uint64_t>()) << "\n";
   }
   for (const nlohmann::json& range : comparison["excluded"]) {
     const auto offset = range["offset"].get<std::uint64_t>();
-    out << "excluded: " << Hex(offset) << ".." << Hex(offset + range["length"].get<std::uint64_t>())
-        << " " << range["what"].get<std::string>() << " (kept by the update)\n";
+    out << "excluded: " << HexOffset(offset) << ".."
+        << HexOffset(offset + range["length"].get<std::uint64_t>()) << " "
+        << range["what"].get<std::string>() << " (kept by the update)\n";
   }
 }
 
