@@ -7,7 +7,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "src/app/cli/json_text.h"
 #include "src/device/platform/safe_file_write.h"
 #include "src/device/platform/utf8_path.h"
 #include "src/device/platform/whole_file.h"
@@ -116,7 +115,7 @@ AutoBackup RecordBackup(const DeviceFacts& device, RunReport run, const std::fil
       {"program_version", Q71X_PROGRAM_VERSION},
   };
   backup.Record = std::filesystem::path(backup.File).replace_extension(".json");
-  const std::string text = JsonText(record, 2) + "\n";
+  const std::string text = record.dump(2) + "\n";
   std::string reason;
   if (WriteFileSafely(backup.Record, text.data(), text.size(), FileAccess::OwnerOnly, reason) !=
       SafeWriteStatus::Written) {
