@@ -56,6 +56,11 @@ std::streamsize EventLineStream::Lines::xsputn(const char* text, std::streamsize
   return count;
 }
 
+int EventLineStream::Lines::sync() {
+  Finish();
+  return 0;
+}
+
 void EventLineStream::Lines::Emit() {
   const std::string_view line = WithoutLineEnd(line_);
   if (line.substr(0, kEventStart.size()) == kEventStart) {

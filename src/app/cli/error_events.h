@@ -17,7 +17,7 @@ namespace q71x::cli {
 
 // A stream whose every line goes to `err` as one event: a line that already is an event
 // (begins with {"event":) as it is, any other as a diagnostic. A line is written whole or not
-// at all; an unfinished one goes out when the stream ends.
+// at all; an unfinished one goes out when the stream is flushed or ends.
 class EventLineStream final : public std::ostream {
  public:
   explicit EventLineStream(std::ostream& err);
@@ -32,6 +32,9 @@ class EventLineStream final : public std::ostream {
    protected:
     int_type overflow(int_type ch) override;
     std::streamsize xsputn(const char* text, std::streamsize count) override;
+    // A flushed partial line (the confirmation question, which waits for its answer) goes out
+    // as an event of its own.
+    int sync() override;
 
    private:
     void Emit();
