@@ -14,6 +14,7 @@
 #include "src/update/df_family.h"
 #include "src/update/df_transfer.h"
 #include "src/update/kept_area_journal.h"
+#include "src/update/kept_area_write_back.h"
 #include "src/update/update_procedure.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
@@ -76,15 +77,16 @@ void EraseAndRestore(ToolWindow& window, const std::string& devicePath) {
   }
   WaitFlashReady(devicePath);
   DfWritePass writeBack(window);
-  if (WriteDf2Flash(writeBack, devicePath, kDf2NvramAddress, nvram.data(), kDf2NvramSize) == 0 ||
-      !DfConfigAreaReadsBack(window, devicePath, kDf2NvramAddress, nvram)) {
-    if (RestoreDf2ConfigArea(window, devicePath, nvram) == 1) {
-      journal.AreaInPlace();
-    }
-    window.SetStatus(std::string(kWriteNvramBackFailText));
+  if (!PutKeptAreaBack(
+          window, journal,
+          [&] {
+            return WriteDf2Flash(writeBack, devicePath, kDf2NvramAddress, nvram.data(),
+                                 kDf2NvramSize) != 0 &&
+                   DfConfigAreaReadsBack(window, devicePath, kDf2NvramAddress, nvram);
+          },
+          [&] { return RestoreDf2ConfigArea(window, devicePath, nvram); })) {
     return;
   }
-  journal.AreaInPlace();
   window.PostStatus(std::string(kEraseAllSuccessText));
 }
 

@@ -14,6 +14,7 @@
 #include "src/update/df_transfer.h"
 #include "src/update/flash_common.h"
 #include "src/update/kept_area_journal.h"
+#include "src/update/kept_area_write_back.h"
 #include "src/update/update_procedure.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
@@ -145,17 +146,18 @@ int EraseAllDfFlash(ToolWindow& window, const std::string& devicePath) {
 
   if (keepNvram) {
     WaitFlashReady(devicePath);
-    if (WriteDfFlash(pass, devicePath, 0, nvram.data(), kDfNvramSize, kMarkNone) == 0 ||
-        !DfConfigAreaReadsBack(window, devicePath, 0, nvram)) {
-      // The configuration area is gone from the flash, or not what it was: reporting success
-      // here would hide that, and the power-cycle request would boot the bridge without it.
-      if (RestoreDfConfigArea(window, devicePath, nvram) == 1) {
-        journal->AreaInPlace();
-      }
-      window.SetStatus(std::string(kWriteNvramBackFailText));
+    // An area that is gone from the flash, or not what it was, is no success: the power-cycle
+    // request would boot the bridge without it.
+    if (!PutKeptAreaBack(
+            window, *journal,
+            [&] {
+              return WriteDfFlash(pass, devicePath, 0, nvram.data(), kDfNvramSize, kMarkNone) !=
+                         0 &&
+                     DfConfigAreaReadsBack(window, devicePath, 0, nvram);
+            },
+            [&] { return RestoreDfConfigArea(window, devicePath, nvram); })) {
       return 0;
     }
-    journal->AreaInPlace();
   }
   window.PostStatus(std::string(kEraseAllSuccessText));
   return 1;

@@ -99,9 +99,8 @@ int EraseAllFlash(ToolWindow& window, const std::string& devicePath) {
     window.PostStatus(std::string(kAllocateReadBufferErrorText));
     return 0;
   }
-  // A read-back the bridge refuses proves nothing either way; the erase-only action has always
-  // counted it as blank.
-  if (ReadFlashBlock(devicePath, 0, readBack.data(), length) != 0 &&
+  // A read-back the bridge refuses proves nothing: only flash that reads blank is called erased.
+  if (ReadFlashBlock(devicePath, 0, readBack.data(), length) == 0 ||
       !IsErased(readBack.data(), length)) {
     window.PostStatus(std::string(kDataNotBlankText));
     return 0;

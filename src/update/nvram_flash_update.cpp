@@ -13,6 +13,7 @@
 #include "src/update/image_source.h"
 #include "src/update/kept_area_journal.h"
 #include "src/update/kept_area_restore.h"
+#include "src/update/kept_area_write_back.h"
 #include "src/update/proven_read.h"
 #include "src/update/status_reporting.h"
 #include "src/update/update_texts.h"
@@ -97,17 +98,11 @@ int RunEraseOnly(ToolWindow& window, const std::string& devicePath, const RunPla
     journal.emplace(kProcedureName, DeviceArea(configArea), nullptr, 0);
   }
   int result = EraseAllFlash(window, devicePath);
-  // A write-back that did not take is followed by the restore, so the retry does not save erased
-  // or garbled bytes as the configuration. The operator hears about the area only when it is
-  // gone: once the restore has put it back, the erase's own text and result stand.
-  if (!plan.nvramTicked) {
-    if (WriteConfigAreaBack(devicePath, configArea) == 1 ||
-        RestoreConfigArea(devicePath, configArea) == 1) {
-      journal->AreaInPlace();
-    } else {
-      ShowStatus(window, kWriteNvramBackFailText);
-      result = 0;
-    }
+  if (!plan.nvramTicked &&
+      !PutKeptAreaBack(
+          window, *journal, [&] { return WriteConfigAreaBack(devicePath, configArea) == 1; },
+          [&] { return RestoreConfigArea(devicePath, configArea); })) {
+    result = 0;
   }
   if (result == 1) {
     ShowMessage(kPowerCycleText);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "src/device/platform/platform.h"
 #include "src/device/platform/user_dialogs.h"
@@ -30,7 +31,22 @@ void WriteDebugLine(std::string_view text) {
   ActivePlatform().DebugOutput(std::string(text));
 }
 
+namespace {
+ConsoleLineSink& ConsoleSink() {
+  static ConsoleLineSink sink;
+  return sink;
+}
+}  // namespace
+
+ConsoleLineSink SetConsoleLineSink(ConsoleLineSink sink) {
+  return std::exchange(ConsoleSink(), std::move(sink));
+}
+
 void WriteConsoleLine(std::string_view text) {
+  if (ConsoleSink()) {
+    ConsoleSink()(text);
+    return;
+  }
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
 }

@@ -3,6 +3,7 @@
 // then let the window handle queued input so it repaints between long commands); the 16 KB block
 // procedures only repaint the status field and keep the window's input queued until they end.
 
+#include <functional>
 #include <string_view>
 
 #include "src/update/tool_window.h"
@@ -30,5 +31,9 @@ void ShowMessage(std::string_view text);
 // Diagnostics for field engineers: the debugger channel and standard output.
 void WriteDebugLine(std::string_view text);
 void WriteConsoleLine(std::string_view text);
+// Where console lines go instead of standard output (a front end whose standard streams carry a
+// format of their own); empty: standard output again. Returns the one it replaces.
+using ConsoleLineSink = std::function<void(std::string_view line)>;
+ConsoleLineSink SetConsoleLineSink(ConsoleLineSink sink);
 
 }  // namespace q71x

@@ -50,16 +50,17 @@ std::vector<StopAfterErase> Stops() {
       {"DF: the second erase leaves noise under the area", Df848Winbond(),
        Faults({{kRead, 3, FaultKind::Garbage}, {kWrite, 2, FaultKind::Garbage}}),
        "Data not 0xff !!"},
+      // A write-back the restore made good is no failure: the erase's own outcome stands.
       {"DF mxic: the write-back is refused", Df848Mxic(), Faults({{kWrite, 2, FaultKind::Fail}}),
-       "Write NVRAM back command fail!"},
+       "Erase flash all success!"},
       {"DF atmel: the write-back lands garbled", Df844Atmel(),
-       Faults({{kWrite, 3, FaultKind::Garbage}}), "Write NVRAM back command fail!"},
+       Faults({{kWrite, 3, FaultKind::Garbage}}), "Erase flash all success!"},
       {"1394: a blank-check read comes back garbled", Qvk846On1394(),
        Faults({{kRead, 40, FaultKind::Garbage}}), "Data not 0xff !!"},
       {"1394: the erase at 0 is lost", Qvk846On1394(), Faults({{kWrite, 1, FaultKind::Fail}}),
        "Data not 0xff !!"},
       {"1394: the write-back lands short", Qvk846On1394(), Faults({{kWrite, 4, FaultKind::Short}}),
-       "Write NVRAM back command fail!"},
+       "Erase flash all success!"},
   };
 }
 
@@ -75,9 +76,10 @@ TEST(DfConfigAreaRestore, AStopAfterTheEraseLeavesTheAreaForTheNextRunToKeep) {
     const int result = RunEraseOnly(rig, on1394);
 
     // The failure is what the operator reads, whatever the restore did after it.
-    EXPECT_EQ(on1394 ? 1 : 0, result);
+    const bool erased = stop.Text == "Erase flash all success!";
+    EXPECT_EQ(on1394 || erased ? 1 : 0, result);
     EXPECT_EQ(stop.Text, rig.window.StatusText());
-    EXPECT_EQ(on1394 ? 1u : 0u, rig.dialogs.Boxes().size());
+    EXPECT_EQ(on1394 || erased ? 1u : 0u, rig.dialogs.Boxes().size());
     EXPECT_EQ(rig.config, rig.FlashRange(at, bytes));
 
     // The retry after the power cycle saves the area as the flash now holds it.

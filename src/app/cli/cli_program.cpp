@@ -9,7 +9,10 @@
 #include "sim/simulated_system.h"
 #include "src/app/cli/access_verdict.h"
 #include "src/app/cli/cli_session.h"
+#include "src/app/cli/error_events.h"
 #include "src/app/cli/exit_codes.h"
+#include "src/app/cli/json_text.h"
+#include "src/app/cli/run_guard.h"
 #include "src/app/cli/run_platforms.h"
 #include "src/app/cli/run_progress.h"
 #include "src/app/cli/verbs.h"
@@ -22,6 +25,9 @@
 
 namespace q71x::cli {
 namespace {
+
+// The window's flash-type list: ATMEL, PMC, SST.
+constexpr int kFlashTypeItems = 3;
 
 struct GlobalOptions {
   bool Json = false;
@@ -91,7 +97,8 @@ void WriteText(std::ostream& out, std::ostream& err, const VerbRequest& request,
     }
   } else if (data.contains("device") && request.Verb == "info") {
     for (const auto& [key, value] : data["device"].items()) {
-      out << key << ": " << (value.is_string() ? value.get<std::string>() : value.dump()) << "\n";
+      out << key << ": " << (value.is_string() ? value.get<std::string>() : JsonText(value))
+          << "\n";
     }
   }
   if (data.contains("auto_backup") && data["auto_backup"].is_object()) {
@@ -113,7 +120,8 @@ void WriteText(std::ostream& out, std::ostream& err, const VerbRequest& request,
   }
 }
 
-void WriteJson(std::ostream& out, const VerbRequest& request, const VerbOutcome& outcome) {
+void WriteJson(std::ostream& out, const VerbRequest& request, const VerbOutcome& outcome,
+               const std::optional<HeldStop>& stop = std::nullopt) {
   nlohmann::json document = outcome.Data;
   document["schema"] = kReportSchemaVersion;
   document["program_version"] = Q71X_PROGRAM_VERSION;
@@ -122,8 +130,60 @@ void WriteJson(std::ostream& out, const VerbRequest& request, const VerbOutcome&
   document["code"] = ExitCodeName(outcome.Code);
   document["ok"] = outcome.Code == ExitCode::Success || outcome.Code == ExitCode::PowerCycle;
   document["message"] = outcome.Message;
-  out << document.dump(2) << "\n";
+  if (stop) {
+    // What the run itself ended on stays readable beside the stop.
+    document["run_code"] = document["code"];
+    document["stopped_by"] = stop->Name;
+    document["exit_code"] = stop->ExitCode();
+    document["code"] = kStoppedCodeName;
+    document["ok"] = false;
+  }
+  out << JsonText(document, 2) << "\n";
 }
+
+// The trace never replaces a file unless asked to: it may be the one a report needs.
+std::optional<std::string> TraceWouldReplace(const std::string& trace, bool force) {
+  std::error_code error;
+  if (trace.empty() || force ||
+      !std::filesystem::exists(std::filesystem::symlink_status(PathFromUtf8(trace), error))) {
+    return std::nullopt;
+  }
+  return trace + " exists; give --force to replace it";
+}
+
+// Swaps the run's standard error for one of JSON lines, for the life of the scope.
+class ErrorAsEvents {
+ public:
+  ErrorAsEvents(CliEnvironment& env, bool on) : env_(env), raw_(env.Err) {
+    if (on && raw_ != nullptr) {
+      events_.emplace(*raw_);
+      console_.emplace(*events_);
+      env_.Err = &*events_;
+    }
+  }
+  ~ErrorAsEvents() {
+    console_.reset();
+    events_.reset();
+    env_.Err = raw_;
+  }
+  ErrorAsEvents(const ErrorAsEvents&) = delete;
+  ErrorAsEvents& operator=(const ErrorAsEvents&) = delete;
+  // The platform the run uses: its debug output goes into the events too.
+  Platform& Over(Platform& platform) {
+    if (!events_) {
+      return platform;
+    }
+    debug_.emplace(platform, *events_);
+    return *debug_;
+  }
+
+ private:
+  CliEnvironment& env_;
+  std::ostream* raw_;
+  std::optional<EventLineStream> events_;
+  std::optional<ConsoleLinesAsEvents> console_;
+  std::optional<DebugOutputTo> debug_;
+};
 
 }  // namespace
 
@@ -145,7 +205,8 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
   app.add_flag("--no-backup", request.NoBackup,
                "No automatic backup before update, erase and restore");
   app.add_option("--flash-part", request.FlashPart,
-                 "Parallel-flash families: the item of the flash-type list (0 first)");
+                 "Parallel-flash families: the item of the flash-type list (0 first)")
+      ->check(CLI::Range(0, kFlashTypeItems - 1));
   app.add_flag("--a1-chip", request.A1Chip,
                "Parallel-flash families: the bridge is an A1 chip, which runs from its ROM (the "
                "window's \"A1 Chip\" box)");
@@ -210,11 +271,21 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
   }
   request.Verb = app.get_subcommands().front()->get_name();
 
+  ErrorAsEvents errorEvents(env, global.Json && global.Progress);
+  const HeldStopNotice notice([&env](const HeldStop& stop) {
+    *env.Err << "q71xfw: " << stop.Name
+             << ": the device is being written; stopping once it is safe\n"
+             << std::flush;
+  });
   VerbOutcome outcome;
-  RunPlatforms layers(global.Trace);
+  const std::optional<std::string> traceReplaces = TraceWouldReplace(global.Trace, request.Force);
+  RunPlatforms layers(traceReplaces ? std::string() : global.Trace);
   if ((!global.State.empty() || !global.Pace.empty()) && !global.Sim) {
     outcome.Code = ExitCode::Usage;
     outcome.Message = global.State.empty() ? "--pace needs --sim" : "--state needs --sim";
+  } else if (traceReplaces) {
+    outcome.Code = ExitCode::Usage;
+    outcome.Message = *traceReplaces;
   } else if (!layers.TraceProblem().empty()) {
     outcome.Code = layers.TraceAccessDenied() ? ExitCode::AccessDenied : ExitCode::Usage;
     outcome.Message = layers.TraceProblem();
@@ -235,11 +306,13 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
     } else {
       const std::unique_ptr<RunProgress> progress =
           MakeRunProgress(global.Json, global.Progress, env);
-      ScopedActivePlatform use(layers.Over(*platform, [&](std::uint64_t bytes) {
+      ScopedActivePlatform use(errorEvents.Over(layers.Over(*platform, [&](std::uint64_t bytes) {
+        // Between two commands: where a held stop request is told without splitting a line.
+        PollHeldStop();
         if (progress) {
           progress->Moved(bytes);
         }
-      }));
+      })));
       // The simulated machine's journal lives with its memories.
       RecoveryJournal journal(machine ? machine->JournalFolder()
                                       : RecoveryJournal::FolderUnder(env.DataFolder));
@@ -266,10 +339,15 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
       }
     }
   }
+  const std::optional<HeldStop> stop = HeldStopRequest();
   if (global.Json) {
-    WriteJson(*env.Out, request, outcome);
+    WriteJson(*env.Out, request, outcome, stop);
   } else {
     WriteText(*env.Out, *env.Err, request, outcome);
+  }
+  if (stop) {
+    *env.Err << "q71xfw: stopped by " << stop->Name << " after the run ended\n" << std::flush;
+    return stop->ExitCode();
   }
   return static_cast<int>(outcome.Code);
 }

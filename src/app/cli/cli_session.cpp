@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
+#include "src/app/cli/run_guard.h"
 #include "src/device/discovery.h"
 #include "src/update/run_claim.h"
 
@@ -120,17 +122,26 @@ RunReport CliSession::RunAction(EngineeringAction action, const std::string& bac
 RunReport CliSession::PressRun(EngineeringAction action) {
   RunReport report;
   report.Action = action;
-  if (!core_.Controls(Control::UpdateBtn).Enabled) {
+  // After a stop request the program ends; it starts nothing new on the device.
+  if (!core_.Controls(Control::UpdateBtn).Enabled || HeldStopRequest()) {
     report.Status = core_.StatusText();
     return report;
   }
   const std::size_t boxesBefore = boxes_.Boxes().size();
   const std::vector<std::string>& history = core_.StatusHistory();
   const std::size_t historyBefore = history.size();
-  if (observer_ != nullptr) {
-    observer_->RunStarting(action, core_.PlannedProcedure(), core_.Settings().FirmwareSize);
+  {
+    // A backup only reads: a stop request may end it at once. Entered before the run is
+    // announced, so that whoever hears of the run can count on the guard.
+    std::optional<GuardedRun> guard;
+    if (action != EngineeringAction::BackupOnly) {
+      guard.emplace();
+    }
+    if (observer_ != nullptr) {
+      observer_->RunStarting(action, core_.PlannedProcedure(), core_.Settings().FirmwareSize);
+    }
+    core_.UpdateBtnClick();
   }
-  core_.UpdateBtnClick();
   report.Procedure = core_.LastProcedure();
   report.Result = core_.LastResult();
   report.Status = core_.StatusText();

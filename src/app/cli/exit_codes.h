@@ -14,6 +14,11 @@ enum class ExitCode {
   PowerCycle = 6,       // done; the enclosure must be powered off and on now
 };
 
+// A stop request (SIGINT, SIGTERM, SIGHUP, a console event) that came while a run changed the
+// device waited for the run to end; the process then exits with 128 + the signal's number (130,
+// 143, 129), as a shell reports a process that signal ended, and the document's "code" is this.
+inline constexpr const char* kStoppedCodeName = "stopped";
+
 inline const char* ExitCodeName(ExitCode code) {
   switch (code) {
     case ExitCode::Success:

@@ -6,6 +6,7 @@
 
 #include "src/app/cli/cli_program.h"
 #include "src/app/cli/process_console.h"
+#include "src/app/cli/run_guard.h"
 #include "src/device/platform/os_platform.h"
 #include "src/device/platform/user_data_folder.h"
 
@@ -22,6 +23,7 @@
 #endif
 
 int main(int argc, char* argv[]) {
+  q71x::cli::InstallRunGuard();
   const q71x::cli::Utf8Console console;
   // The procedures write their console lines to standard output; standard output is the
   // report's (a JSON document must stay whole), so their lines go to standard error instead.

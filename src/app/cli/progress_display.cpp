@@ -6,6 +6,8 @@
 #include <ostream>
 #include <string>
 
+#include "src/app/cli/json_text.h"
+
 namespace q71x::cli {
 namespace {
 
@@ -78,7 +80,7 @@ class JsonLines final : public ProgressDisplay {
                                     {"done", sample.Done}};
     event["remaining_ms"] = sample.RemainingMs ? nlohmann::ordered_json(*sample.RemainingMs)
                                                : nlohmann::ordered_json(nullptr);
-    err_ << event.dump() << "\n" << std::flush;
+    err_ << JsonText(event) + "\n" << std::flush;
   }
 
  private:

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "src/app/cli/auto_backup.h"
+#include "src/app/cli/file_kind.h"
 #include "src/app/cli/report_json.h"
 #include "src/device/platform/utf8_path.h"
 #include "src/device/platform/whole_file.h"
@@ -23,6 +24,9 @@ VerbOutcome Fail(ExitCode code, std::string message) {
 }
 
 std::optional<VerbOutcome> CheckReadable(const std::string& path) {
+  if (const std::optional<std::string> kind = NotPlainFileKind(PathFromUtf8(path))) {
+    return Fail(ExitCode::Usage, path + " is " + *kind + ", not a plain file; it is not opened");
+  }
   errno = 0;
   if (std::ifstream(PathFromUtf8(path), std::ios::binary).is_open()) {
     return std::nullopt;

@@ -7,9 +7,16 @@ namespace q71x {
 
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path) {
   std::error_code error;
+  // Checked before the open: opening a FIFO waits for a writer that may never come.
+  if (!std::filesystem::is_regular_file(path, error)) {
+    return std::nullopt;
+  }
   const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (error) {
+    return std::nullopt;
+  }
   std::ifstream in(path, std::ios::binary);
-  if (error || !in) {
+  if (!in) {
     return std::nullopt;
   }
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));

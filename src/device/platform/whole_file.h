@@ -9,7 +9,8 @@
 
 namespace q71x {
 
-// Nothing when the file cannot be opened or is not read to its end.
+// Nothing when the file is not a plain file (a FIFO, device, socket or folder is never opened),
+// cannot be opened or is not read to its end.
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path);
 
 }  // namespace q71x
