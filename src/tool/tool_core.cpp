@@ -305,9 +305,10 @@ void ToolCore::RedrawStatus() {
 }
 
 void ToolCore::ProcessMessages() {
-  // While a procedure runs the operator's input waits in the queue: the procedure keeps the
-  // device and the state it started with. Painting, timers and notifications still get through
-  // (the latter two are held back by their handlers).
+  // While a procedure runs the operator's input is dropped: the procedure keeps the device and
+  // the state it started with, and nothing clicked meanwhile acts once it has returned.
+  // Painting, timers and notifications still get through (the latter two are held back by their
+  // handlers).
   view_.ProcessPendingEvents(!procedureRunning_);
 }
 
