@@ -87,6 +87,20 @@ TEST_F(OperatorChoiceTest, ThePowerCycledEnclosureComesBackSelectedAndNoOtherIsR
   ASSERT_EQ(window->Core().DeviceCount(), 2);
   EXPECT_EQ(Selected(), 0);
   EXPECT_TRUE(Button("UpdateBtn")->isEnabled());
+
+  // Away again, the one bridge left is the operator's once chosen from the list, though it is
+  // the item already shown; it stays selected when the other comes back.
+  QTest::mouseClick(boxes[0], Qt::LeftButton);
+  QCoreApplication::processEvents();
+  timers->Advance(60000);
+  ASSERT_FALSE(Button("UpdateBtn")->isEnabled());
+  auto* list = Child<QComboBox>(*window, "DeviceList");
+  emit list->activated(0);
+  EXPECT_TRUE(Button("UpdateBtn")->isEnabled());
+  QTest::mouseClick(boxes[0], Qt::LeftButton);
+  QCoreApplication::processEvents();
+  timers->Advance(60000);
+  EXPECT_EQ(Selected(), 1);
   EXPECT_EQ(other->Bridge.Flash->Contents(), otherFlash);
 }
 
