@@ -49,15 +49,13 @@ void ToolCore::RebuildDeviceList(const std::vector<ListedBridge>& listed) {
   // After a power cycle or any hot-plug the operator's enclosure is selected again wherever it
   // is listed now. While it is away the first item is shown, as at start-up, but Run stays off:
   // the file named for the chosen enclosure would go into whichever came first.
-  int selected = 0;
+  // The start-up selection is the one the operator starts from.
   if (!chosenUnit_ && !started_) {
     chosenUnit_ = listedUnits_.front();
   }
   const int found = chosenUnit_ ? FindUnit(*chosenUnit_, listedUnits_) : -1;
   selectionUnchosen_ = found < 0;
-  if (found >= 0) {
-    selected = found;
-  }
+  const int selected = std::max(found, 0);
   Mutable(Control::DeviceList).SelectedItem = selected;
   view_.ShowDeviceItems(deviceItems_, selected);
   SetEnabled(Control::DeviceList, true);

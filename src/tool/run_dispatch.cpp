@@ -66,8 +66,10 @@ void ToolCore::UpdateBtnClick() {
 
   const JournalDevice runDevice = RunDevice(facts.DevicePath);
   // A second run would bury the area the journal keeps under one more entry (recovery writes
-  // them oldest first); a backup only reads, as the command line lets it.
-  if (!BackupOnlyTicked() && JournalEntryWaits(runDevice)) {
+  // them oldest first); a backup only reads, as the command line lets it. The procedures take
+  // the backup tick only with the engineering panel's.
+  const bool backupOnly = RdVersionTicked() && BackupOnlyTicked();
+  if (!backupOnly && JournalEntryWaits(runDevice)) {
     SetStatus(std::string(kJournalPendingRunText));
     return;
   }
