@@ -1,9 +1,9 @@
 #pragma once
-// While the tool's window is busy, the operator's input waits, yet a helper window beside it
-// (the simulator's enclosure panel, where an enclosure is pulled in the middle of a run) must
-// still take its clicks. Qt can only hold back the input of every window at once, so for the
-// life of a gate every event is let through and the gate takes away the input meant for any
-// window but the helpers: the busy window ignores it as a disabled window would.
+// While the tool's window is busy, the operator's input to it is dropped: held back, it would
+// reach the window once the procedure has returned, where a click on the greyed Run finds Run
+// enabled again. A helper window beside it (the simulator's enclosure panel, where an enclosure
+// is pulled in the middle of a run) still takes its clicks. For the life of a gate every event is
+// let through and the gate takes away the input meant for any window but the helpers.
 
 #include <QObject>
 #include <QPointer>

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 
 #include <memory>
+#include <utility>
 
 namespace q71x {
 
@@ -19,26 +20,22 @@ int SelectedItem(const QComboBox* box) {
 }
 
 void ConnectComboChange(QComboBox* box, std::function<void()> handler) {
-  // Picking the already current item after typing over it changes no index, only the text back;
-  // `typedOver` lets that choice count as a change without firing twice for ordinary choices
-  // (Qt reports the index change before the activation).
-  auto typedOver = std::make_shared<bool>(false);
+  // An operator's choice changes the index first, then activates; choosing the item already
+  // current (after typing over it, or to confirm the device the list fell back to) only
+  // activates. `indexChanged` lets such a choice count without firing twice for ordinary ones.
+  auto indexChanged = std::make_shared<bool>(false);
   auto fire = std::make_shared<std::function<void()>>(std::move(handler));
-  QObject::connect(box, &QComboBox::currentIndexChanged, box, [typedOver, fire](int) {
-    *typedOver = false;
+  QObject::connect(box, &QComboBox::currentIndexChanged, box, [indexChanged, fire](int) {
+    *indexChanged = true;
     (*fire)();
   });
-  QObject::connect(box, &QComboBox::activated, box, [typedOver, fire](int) {
-    if (*typedOver) {
-      *typedOver = false;
+  QObject::connect(box, &QComboBox::activated, box, [indexChanged, fire](int) {
+    if (!std::exchange(*indexChanged, false)) {
       (*fire)();
     }
   });
   if (QLineEdit* edit = box->lineEdit()) {
-    QObject::connect(edit, &QLineEdit::textEdited, box, [typedOver, fire](const QString&) {
-      *typedOver = true;
-      (*fire)();
-    });
+    QObject::connect(edit, &QLineEdit::textEdited, box, [fire](const QString&) { (*fire)(); });
   }
 }
 

@@ -12,7 +12,7 @@ namespace q71x {
 int SelectedItem(const QComboBox* box);
 
 // Calls `handler` on every change of the box: a new item selected (by the operator or by the
-// program), a typed edit, and re-choosing an item after the text was typed over.
+// program), a typed edit, and the operator choosing the item already current.
 void ConnectComboChange(QComboBox* box, std::function<void()> handler);
 
 // Makes an editable box that never adds typed texts to its items and does not complete them.

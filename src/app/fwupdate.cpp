@@ -105,13 +105,15 @@ void TQ71xFwTool::RepaintStatus() {
 }
 
 void TQ71xFwTool::ProcessPendingEvents(bool userInput) {
-  if (!userInput && !inputHelpers_.empty()) {
-    const BusyInputGate gate(inputHelpers_);
+  if (userInput) {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     return;
   }
-  QCoreApplication::processEvents(userInput ? QEventLoop::AllEvents
-                                            : QEventLoop::ExcludeUserInputEvents);
+  // Busy, the operator's input is taken and dropped, never left in the queue: left there, a
+  // click on the greyed Run would reach the Run enabled again once the procedure has returned,
+  // and start a run nobody asked for.
+  const BusyInputGate gate(inputHelpers_);
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void TQ71xFwTool::LetInputThroughWhileBusy(QWidget* helper) {

@@ -36,7 +36,7 @@ class TQ71xFwTool : public QWidget, public ToolView {
   ToolCore& Core() { return *core_; }
   const ToolCore& Core() const { return *core_; }
   // A helper window beside this one that takes the operator's clicks even while a procedure
-  // runs (the simulator's enclosure panel); this window's own input waits meanwhile.
+  // runs (the simulator's enclosure panel); this window's own input is dropped meanwhile.
   void LetInputThroughWhileBusy(QWidget* helper);
 
  signals:

@@ -1,6 +1,6 @@
-// Device refresh and hot-plug: the list is rebuilt as a whole from discovery, a burst of
-// device-change notifications is folded into one refresh by the window timer, and a dropped file
-// becomes the firmware file name.
+// Device refresh and hot-plug: the list is rebuilt as a whole from discovery with the operator's
+// enclosure selected wherever it is, a burst of device-change notifications is folded into one
+// refresh by the window timer, and a dropped file becomes the firmware file name.
 
 #include <algorithm>
 
@@ -10,6 +10,7 @@
 #include "src/tool/file_name_limit.h"
 #include "src/tool/tool_core.h"
 #include "src/tool/tool_texts.h"
+#include "src/tool/unit_key.h"
 #include "src/update/update_texts.h"
 
 namespace q71x {
@@ -23,38 +24,52 @@ bool QualifiesForRefresh(std::uint32_t eventCode) {
 }  // namespace
 
 void ToolCore::RefreshBtnClick() {
-  // After a power cycle or any hot-plug the operator's device stays chosen while it is listed:
-  // falling back to the first item could leave Run enabled for another enclosure of the same
-  // chip, which the next Run would program.
-  const int selected = SelectedDeviceIndex();
-  const std::string keepPath =
-      selected >= 0 ? devices_[static_cast<std::size_t>(selected)].DevicePath : std::string();
   const std::vector<ListedBridge> listed = ListBridges();
   deviceCount_ = static_cast<int>(listed.size());
   if (deviceCount_ > 0) {
-    RebuildDeviceList(listed, keepPath);
+    RebuildDeviceList(listed);
     declinedJournalEntries_.clear();
     UpdateBtnCheck();
     return;
   }
+  listedUnits_.clear();
+  selectionUnchosen_ = false;
   ShowNoDevice();
 }
 
-void ToolCore::RebuildDeviceList(const std::vector<ListedBridge>& listed,
-                                 const std::string& keepPath) {
+void ToolCore::RebuildDeviceList(const std::vector<ListedBridge>& listed) {
   deviceItems_.clear();
-  int keep = 0;
+  listedUnits_.clear();
   for (std::size_t i = 0; i < listed.size(); ++i) {
     devices_[i] = listed[i].Entry;
     deviceItems_.push_back(listed[i].ItemText);
+    listedUnits_.push_back(UnitKeyOf(listed[i].Entry.DevicePath));
     SetText(Control::diskLabel, std::string(listed[i].Is1394 ? k1394DiskCaption : kUsbDiskCaption));
-    if (!keepPath.empty() && listed[i].Entry.DevicePath == keepPath) {
-      keep = static_cast<int>(i);
-    }
   }
-  Mutable(Control::DeviceList).SelectedItem = keep;
-  view_.ShowDeviceItems(deviceItems_, keep);
+  // After a power cycle or any hot-plug the operator's enclosure is selected again wherever it
+  // is listed now. While it is away the first item is shown, as at start-up, but Run stays off:
+  // the file named for the chosen enclosure would go into whichever came first.
+  // The start-up selection is the one the operator starts from.
+  if (!chosenUnit_ && !started_) {
+    chosenUnit_ = listedUnits_.front();
+  }
+  const int found = chosenUnit_ ? FindUnit(*chosenUnit_, listedUnits_) : -1;
+  selectionUnchosen_ = found < 0;
+  const int selected = std::max(found, 0);
+  Mutable(Control::DeviceList).SelectedItem = selected;
+  view_.ShowDeviceItems(deviceItems_, selected);
   SetEnabled(Control::DeviceList, true);
+  if (selectionUnchosen_) {
+    SetEnabled(Control::UpdateBtn, false);
+  }
+}
+
+void ToolCore::ChooseShownDevice() {
+  const int selected = SelectedDeviceIndex();
+  if (selected >= 0 && static_cast<std::size_t>(selected) < listedUnits_.size()) {
+    chosenUnit_ = listedUnits_[static_cast<std::size_t>(selected)];
+    selectionUnchosen_ = false;
+  }
 }
 
 void ToolCore::ShowNoDevice() {

@@ -13,8 +13,8 @@
 namespace q71x {
 namespace {
 
-// While the area is written the operator's input waits, as it does during a procedure; the chip
-// check's own scope holds the other events back.
+// While the area is written the operator's input is dropped, as it is during a procedure; the
+// chip check's own scope holds the other events back.
 class InputHeldBack {
  public:
   explicit InputHeldBack(bool& procedureRunning)

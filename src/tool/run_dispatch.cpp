@@ -28,6 +28,15 @@ UpdateProcedure ToolCore::PlannedProcedure() const {
   return ChooseUpdateProcedure(FactsForRun(selected));
 }
 
+JournalDevice ToolCore::RunDevice(const std::string& devicePath) const {
+  return checkedDevice_.DevicePath == devicePath ? checkedDevice_
+                                                 : JournalDeviceOf(state_, {}, devicePath);
+}
+
+bool ToolCore::JournalEntryWaits(const JournalDevice& device) const {
+  return journal_ != nullptr && !journal_->OpenFor(device, nullptr).empty();
+}
+
 void ToolCore::UpdateBtnClick() {
   if (procedureRunning_) {
     return;
@@ -35,8 +44,8 @@ void ToolCore::UpdateBtnClick() {
   // With no device, or a typed text in the list, there is no path to send anything to (the
   // entry behind an old index may belong to a removed enclosure).
   const int selected = SelectedDeviceIndex();
-  if (selected < 0) {
-    return;
+  if (selected < 0 || selectionUnchosen_) {
+    return;  // Run was disabled: the shown device is not the one the operator chose
   }
   if (LevelMissing()) {
     return;  // the level that decides this chip's procedure is unknown; Run was disabled
@@ -55,6 +64,16 @@ void ToolCore::UpdateBtnClick() {
     return;
   }
 
+  const JournalDevice runDevice = RunDevice(facts.DevicePath);
+  // A second run would bury the area the journal keeps under one more entry (recovery writes
+  // them oldest first); a backup only reads, as the command line lets it. The procedures take
+  // the backup tick only with the engineering panel's.
+  const bool backupOnly = RdVersionTicked() && BackupOnlyTicked();
+  if (!backupOnly && JournalEntryWaits(runDevice)) {
+    SetStatus(std::string(kJournalPendingRunText));
+    return;
+  }
+
   BusyScope scope(*this, BusyScope::Kind::Procedure);
   ActivePlatform().DebugOutput(std::string(kUpdateBtnPressDebugText));
   SetText(Control::StatusEdit, {});
@@ -62,9 +81,7 @@ void ToolCore::UpdateBtnClick() {
   // The procedure keeps its erased area in the journal under the device the check found.
   std::optional<ScopedJournalRun> journalRun;
   if (journal_ != nullptr) {
-    journalRun.emplace(*journal_, checkedDevice_.DevicePath == facts.DevicePath
-                                      ? checkedDevice_
-                                      : JournalDeviceOf(state_, {}, facts.DevicePath));
+    journalRun.emplace(*journal_, runDevice);
   }
   // The result is not looked at here: the procedures report to the operator themselves.
   lastResult_ =

@@ -125,6 +125,10 @@ void ToolCore::SetText(Control control, const std::string& text) {
 }
 
 void ToolCore::SetEnabled(Control control, bool enabled) {
+  // Every handler that lets Run go passes here: a selection nobody chose never lets it.
+  if (control == Control::UpdateBtn && selectionUnchosen_) {
+    enabled = false;
+  }
   Mutable(control).Enabled = enabled;
   view_.ShowEnabled(control, enabled);
 }
@@ -183,12 +187,16 @@ std::uint16_t ToolCore::ChipIdentity() const {
 
 void ToolCore::DeviceListChanged(int item) {
   Mutable(Control::DeviceList).SelectedItem = item;
+  ChooseShownDevice();
   declinedJournalEntries_.clear();
   UpdateBtnCheck();
 }
 
 void ToolCore::FirmwareFileEdited(const std::string& text) {
   Mutable(Control::FwFilenameEdit).Text = text;
+  if (!text.empty()) {
+    ChooseShownDevice();
+  }
   UpdateBtnCheck();
 }
 
@@ -236,6 +244,7 @@ bool ToolCore::CloseRequested() {
 }
 
 void ToolCore::SetFileNameText(const std::string& text) {
+  ChooseShownDevice();
   if (Controls(Control::FwFilenameEdit).Text != text) {
     SetText(Control::FwFilenameEdit, text);
   }
@@ -296,9 +305,10 @@ void ToolCore::RedrawStatus() {
 }
 
 void ToolCore::ProcessMessages() {
-  // While a procedure runs the operator's input waits in the queue: the procedure keeps the
-  // device and the state it started with. Painting, timers and notifications still get through
-  // (the latter two are held back by their handlers).
+  // While a procedure runs the operator's input is dropped: the procedure keeps the device and
+  // the state it started with, and nothing clicked meanwhile acts once it has returned.
+  // Painting, timers and notifications still get through (the latter two are held back by their
+  // handlers).
   view_.ProcessPendingEvents(!procedureRunning_);
 }
 

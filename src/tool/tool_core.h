@@ -23,6 +23,7 @@
 #include "src/device/discovery.h"
 #include "src/tool/bridge_list.h"
 #include "src/tool/tool_view.h"
+#include "src/tool/unit_key.h"
 #include "src/tool/window_timers.h"
 #include "src/update/procedure_dispatch.h"
 #include "src/update/recovery_journal.h"
@@ -172,8 +173,10 @@ class ToolCore final : public ToolWindow {
   // first time where DialogStartFolder says. Nothing when the operator cancelled or chose a name
   // too long to be taken whole (the status then shows `tooLongText`, which names the field).
   std::optional<std::string> RunOpenDialog1(std::string_view tooLongText, bool forBackup);
-  // The device list from discovery; the selection stays on `keepPath` when it is still listed.
-  void RebuildDeviceList(const std::vector<ListedBridge>& listed, const std::string& keepPath);
+  // The device list from discovery, the operator's unit selected where it is listed.
+  void RebuildDeviceList(const std::vector<ListedBridge>& listed);
+  // The operator named a file or chose a device with the selection shown: it is theirs now.
+  void ChooseShownDevice();
   void ShowNoDevice();
   // Chip-check pieces.
   void ShowSerialFlashLayout();
@@ -191,6 +194,10 @@ class ToolCore final : public ToolWindow {
   bool LevelMissing() const;
   // A device is selected and identified, and nothing its procedure depends on is missing.
   bool DeviceReadyForRun() const;
+  // The device Run writes into, as the journal names it.
+  JournalDevice RunDevice(const std::string& devicePath) const;
+  // The journal keeps an area this device lost: nothing may change its memory before it is back.
+  bool JournalEntryWaits(const JournalDevice& device) const;
   // True when an event must wait: a procedure runs or a box of the chip check is open.
   bool Busy() const { return busyDepth_ > 0; }
   void Defer(std::function<void()> event);
@@ -203,6 +210,12 @@ class ToolCore final : public ToolWindow {
   std::vector<std::string> deviceItems_;
   std::array<DeviceEntry, kMaxDevices> devices_{};
   int deviceCount_ = 0;
+  // The listed devices as units, and the one the operator chose (the start-up selection counts
+  // as chosen). While that unit is not listed the list shows its first item, which nobody chose:
+  // Run stays off for it until the operator chooses it or names a file.
+  std::vector<UnitKey> listedUnits_;
+  std::optional<UnitKey> chosenUnit_;
+  bool selectionUnchosen_ = false;
   ChipState state_;
   ProgramSettings settings_;
   OpenDialogSettings openDialog1_;

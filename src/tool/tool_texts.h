@@ -35,6 +35,9 @@ inline constexpr std::string_view kJournalQuestionText =
 inline constexpr std::string_view kJournalRestoredText = "Write NVRAM back from journal Success!!";
 inline constexpr std::string_view kJournalRestoreFailText =
     "Write NVRAM back from journal fail! The journal keeps it.";
+// Ours: Run refused while the journal keeps an area the device lost.
+inline constexpr std::string_view kJournalPendingRunText =
+    "Recovery pending! The journal keeps NVRAM this device lost.";
 inline constexpr std::string_view kJournalProblemText =
     "A file in the recovery journal is not one this tool wrote. It is left as it is; look at it "
     "or move it away:";

@@ -62,7 +62,8 @@ class ToolView {
   virtual void ShowEngineeringPanel(bool shown) = 0;
   // Repaint the status field at once (a procedure's progress between device commands).
   virtual void RepaintStatus() = 0;
-  // Let pending window events run; without `userInput` the operator's clicks and keys wait.
+  // Let pending window events run; without `userInput` the operator's clicks and keys to the
+  // window are dropped (a helper window beside it, such as the enclosure panel, keeps its own).
   virtual void ProcessPendingEvents(bool userInput) = 0;
   // Run `event` on the window's thread, later; callable from any thread. Dropped when the window
   // is gone by then.

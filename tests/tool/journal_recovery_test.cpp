@@ -153,6 +153,36 @@ TEST_F(JournalRecoveryTest, AnAreaThatDoesNotGoBackKeepsItsEntry) {
   EXPECT_NE(Area(), original);
 }
 
+// While an entry waits nothing else may change the device: another run's entry would be put back
+// after it, and an erase would take what is left. Once the area is back, Run goes.
+TEST_F(JournalRecoveryTest, RunIsRefusedUntilTheEntryIsPutBack) {
+  RunAndPull();
+  answer = false;
+  core->DeviceListChanged(0);
+  const std::vector<std::uint8_t> damaged = Area();
+  system.Log().Clear();
+  core->UpdateBtnClick();
+  EXPECT_EQ(core->StatusText(), kJournalPendingRunText);
+  core->TickChanged(Control::RdCheckBox, true);
+  core->TickChanged(Control::EraseOnlyCheck, true);
+  core->UpdateBtnClick();
+  EXPECT_EQ(core->StatusText(), kJournalPendingRunText);
+  EXPECT_TRUE(system.Log().Entries().empty());
+  EXPECT_EQ(Area(), damaged);
+  EXPECT_EQ(journal.List().Open.size(), 1u);
+
+  core->TickChanged(Control::EraseOnlyCheck, false);
+  answer = true;
+  core->DeviceListChanged(0);
+  ASSERT_EQ(Area(), original);
+  {
+    sim::QuietStdout quiet;
+    core->UpdateBtnClick();
+  }
+  EXPECT_EQ(core->LastResult(), 1) << core->StatusText();
+  EXPECT_TRUE(journal.List().Open.empty());
+}
+
 TEST_F(JournalRecoveryTest, AFileThatIsNotAnEntryIsNamedOnceAndLeftInPlace) {
   std::filesystem::create_directories(journal.Folder());
   const std::filesystem::path stranger = journal.Folder() / "notes.txt";

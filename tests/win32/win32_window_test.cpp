@@ -14,6 +14,7 @@
 #include <cstring>
 #include <thread>
 
+#include "sim/cdb_pattern.h"
 #include "sim/presets.h"
 #include "sim/simulated_system.h"
 #include "src/app/win32/sim/win32_enclosure_panel.h"
@@ -22,7 +23,9 @@
 #include "src/app/win32/win32_window.h"
 #include "src/device/platform/sim/sim_platform.h"
 #include "src/tool/tool_texts.h"
+#include "tests/support/fault_rule.h"
 #include "tests/support/recording_dialogs.h"
+#include "tests/support/temp_folder.h"
 
 namespace q71x::win32 {
 namespace {
@@ -240,6 +243,84 @@ TEST_F(Win32WindowTest, TheEnclosurePanelPlugsAndUnplugsWhatTheWindowLists) {
   SendMessageW(first, BM_CLICK, 0, 0);
   EXPECT_NE(system.FindPlugged(system.Enclosures()[0]->Path), nullptr);
   ASSERT_TRUE(PumpUntil([&] { return window->Core().DeviceCount() == 2; }));
+}
+
+// Both enclosures carry the QV40714 chip, so the image named for the first fits the second too:
+// after the power cycle the update asks for, the first comes back selected, and meanwhile Run is
+// never enabled for the second.
+TEST_F(Win32WindowTest, ThePowerCycledEnclosureComesBackSelected) {
+  testing::TempFolder folder;
+  Win32EnclosurePanel panel(GetModuleHandleW(nullptr), system, "C:\\state", 0, 0);
+  dialogs.QueueOpenFileAnswer(folder.Image("qv40714.bin", 1, 1));
+  Click(Control::LoadBtn);
+  ASSERT_TRUE(IsWindowEnabled(Control_(Control::UpdateBtn)));
+  Click(Control::UpdateBtn);
+  ASSERT_EQ(window->Core().LastResult(), 1);
+
+  HWND first = panel.EnclosureBox(0);
+  SendMessageW(first, BM_CLICK, 0, 0);
+  ASSERT_TRUE(PumpUntil([&] { return window->Core().DeviceCount() == 1; }));
+  EXPECT_FALSE(IsWindowEnabled(Control_(Control::UpdateBtn)));
+  SendMessageW(first, BM_CLICK, 0, 0);
+  ASSERT_TRUE(PumpUntil([&] { return window->Core().DeviceCount() == 2; }));
+  EXPECT_EQ(SendMessageW(Control_(Control::DeviceList), CB_GETCURSEL, 0, 0), 0);
+  EXPECT_TRUE(IsWindowEnabled(Control_(Control::UpdateBtn)));
+
+  // Away again, the one left is the operator's once chosen from the list, though it is the item
+  // already shown; it stays selected when the other comes back.
+  SendMessageW(first, BM_CLICK, 0, 0);
+  ASSERT_TRUE(PumpUntil([&] { return window->Core().DeviceCount() == 1; }));
+  ASSERT_FALSE(IsWindowEnabled(Control_(Control::UpdateBtn)));
+  const int list = GetDlgCtrlID(Control_(Control::DeviceList));
+  for (const WORD code : {WORD{CBN_DROPDOWN}, WORD{CBN_SELENDOK}}) {
+    SendMessageW(window->Handle(), WM_COMMAND, MAKEWPARAM(list, code),
+                 reinterpret_cast<LPARAM>(Control_(Control::DeviceList)));
+  }
+  EXPECT_TRUE(IsWindowEnabled(Control_(Control::UpdateBtn)));
+  SendMessageW(first, BM_CLICK, 0, 0);
+  ASSERT_TRUE(PumpUntil([&] { return window->Core().DeviceCount() == 2; }));
+  EXPECT_EQ(SendMessageW(Control_(Control::DeviceList), CB_GETCURSEL, 0, 0), 1);
+}
+
+// Counts the presses that reach the Run button.
+int runPresses = 0;
+WNDPROC runButtonProc = nullptr;
+LRESULT CALLBACK CountingRunProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam) {
+  runPresses += message == WM_LBUTTONDOWN ? 1 : 0;
+  return CallWindowProcW(runButtonProc, button, message, wParam, lParam);
+}
+
+// A click that waits in the queue while Run goes on, in a run that fails on its first erase with
+// no box: dropped, it starts no second erase and program.
+TEST_F(Win32WindowTest, AClickQueuedDuringARunIsDropped) {
+  testing::TempFolder folder;
+  dialogs.QueueOpenFileAnswer(folder.Image("qv40714.bin", 1, 1));
+  Click(Control::LoadBtn);
+  for (const std::uint8_t erase : {std::uint8_t{0x13}, std::uint8_t{0x14}}) {
+    system.Faults().Arm(testing::FaultRuleFor(sim::CdbPattern::Prefix({0xFF, 0x04, erase}), 1,
+                                              sim::FaultKind::Fail));
+  }
+  int runs = 0;
+  window->SetProcedureFinishedHandler([&runs] { ++runs; });
+  HWND run = Control_(Control::UpdateBtn);
+  runPresses = 0;
+  runButtonProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(run, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingRunProc)));
+  PostMessageW(run, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  PostMessageW(run, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  const std::size_t boxesBefore = dialogs.Boxes().size();
+
+  Click(Control::UpdateBtn);
+  PumpUntil([] { return false; }, 300);
+
+  EXPECT_EQ(dialogs.Boxes().size(), boxesBefore);
+  EXPECT_EQ(window->Core().LastResult(), 0);
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(system.Log().Count(sim::CdbPattern::Prefix({0xFF, 0x04, 0x13})) +
+                system.Log().Count(sim::CdbPattern::Prefix({0xFF, 0x04, 0x14})),
+            1u);
+  EXPECT_EQ(runPresses, 1) << "only the click that started the run reached Run";
+  SetWindowLongPtrW(run, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(runButtonProc));
 }
 
 TEST_F(Win32WindowTest, ExitClosesTheWindowAndEndsTheLoop) {

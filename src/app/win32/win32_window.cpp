@@ -12,6 +12,7 @@
 // clang-format on
 
 #include <algorithm>
+#include <utility>
 
 #include "src/app/win32/win32_device_notification.h"
 #include "src/app/win32/win32_font.h"
@@ -36,6 +37,15 @@ constexpr COLORREF kNavy = RGB(0x00, 0x00, 0x80);
 
 // Messages the core must not see while a procedure runs: the operator's clicks and keys.
 constexpr UINT kNoInputFilter = PM_QS_POSTMESSAGE | PM_QS_PAINT | PM_QS_SENDMESSAGE;
+// The operator's keys and clicks in a window's client area, dropped while a procedure runs.
+constexpr std::pair<UINT, UINT> kOperatorInputRanges[] = {{WM_KEYFIRST, WM_KEYLAST},
+                                                          {WM_MOUSEFIRST, WM_MOUSELAST}};
+
+bool IsOperatorInput(UINT message) {
+  return std::any_of(
+      std::begin(kOperatorInputRanges), std::end(kOperatorInputRanges),
+      [message](const auto& range) { return message >= range.first && message <= range.second; });
+}
 
 // The engineering panel passes its controls' notifications and colour questions to the window,
 // where every other control's go.
@@ -355,6 +365,12 @@ void Win32ToolWindow::RepaintStatus() {
 }
 
 void Win32ToolWindow::ProcessPendingEvents(bool userInput) {
+  // Busy, the operator's clicks and keys are taken and dropped, never left in the queue: left
+  // there, a click on the greyed Run would reach the Run enabled again once the procedure has
+  // returned, and start a run nobody asked for. A helper window keeps its own.
+  auto dropped = [&](const MSG& message) {
+    return !userInput && IsOperatorInput(message.message) && !IsHelperMessage(message);
+  };
   const UINT filter = PM_REMOVE | (userInput ? 0 : kNoInputFilter);
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, filter)) {
@@ -363,18 +379,35 @@ void Win32ToolWindow::ProcessPendingEvents(bool userInput) {
       PostQuitMessage(static_cast<int>(message.wParam));
       return;
     }
-    Dispatch(message);
+    if (!dropped(message)) {
+      Dispatch(message);
+    }
   }
   if (userInput) {
     return;
   }
-  // A helper's messages, its input included: filtered by window, the queue gives up only
-  // what belongs to the helper and its controls, and the rest of the input stays queued.
+  // The filter above leaves the input queue alone; the keys and clicks in it are taken here.
+  for (const auto& [first, last] : kOperatorInputRanges) {
+    while (PeekMessageW(&message, nullptr, first, last, PM_REMOVE)) {
+      if (!dropped(message)) {
+        Dispatch(message);
+      }
+    }
+  }
+  // A helper's other messages: filtered by window, the queue gives up only what belongs to the
+  // helper and its controls. Clicks on this window's frame stay queued, so that a close asked
+  // for meanwhile is honoured once the procedure has returned.
   for (HWND helper : inputHelpers_) {
     while (IsWindow(helper) && PeekMessageW(&message, helper, 0, 0, PM_REMOVE)) {
       Dispatch(message);
     }
   }
+}
+
+bool Win32ToolWindow::IsHelperMessage(const MSG& message) const {
+  HWND root = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+  return root != nullptr &&
+         std::find(inputHelpers_.begin(), inputHelpers_.end(), root) != inputHelpers_.end();
 }
 
 void Win32ToolWindow::PostEvent(std::function<void()> event) {
@@ -544,15 +577,25 @@ void Win32ToolWindow::Command(Control control, int code) {
         }
       }
       return;
-    case ControlKind::ComboBox:
-      if (code == CBN_SELCHANGE) {
-        // The field still shows the former text while this notification runs; the list knows.
-        ComboChanged(control,
-                     static_cast<int>(SendMessageW(ControlHandle(control), CB_GETCURSEL, 0, 0)));
+    case ControlKind::ComboBox: {
+      // The field still shows the former text while these notifications run; the list knows.
+      const auto listItem = [&] {
+        return static_cast<int>(SendMessageW(ControlHandle(control), CB_GETCURSEL, 0, 0));
+      };
+      if (code == CBN_DROPDOWN) {
+        changedInDropDown_ = false;
+      } else if (code == CBN_SELCHANGE) {
+        changedInDropDown_ = true;
+        ComboChanged(control, listItem());
+      } else if (code == CBN_SELENDOK && !std::exchange(changedInDropDown_, false)) {
+        // The item already shown, chosen again: a choice all the same (it confirms the device
+        // the list fell back to).
+        ComboChanged(control, listItem());
       } else if (code == CBN_EDITCHANGE) {
         ComboChanged(control, ShownItem(control));
       }
       return;
+    }
     default:
       return;
   }

@@ -45,7 +45,7 @@ class Win32ToolWindow final : public ToolView {
     deviceItemsShown_ = std::move(handler);
   }
   // A helper window beside this one that takes the operator's clicks even while a procedure
-  // runs (the simulator's enclosure panel); this window's own input waits meanwhile.
+  // runs (the simulator's enclosure panel); this window's own input is dropped meanwhile.
   void LetInputThroughWhileBusy(HWND helper) { inputHelpers_.push_back(helper); }
 
   // ToolView.
@@ -76,6 +76,8 @@ class Win32ToolWindow final : public ToolView {
   void PlaceLabel(Control control);
   void Command(Control control, int code);
   void ComboChanged(Control control, int item);
+  // The message is for a helper window beside this one (or one of its controls).
+  bool IsHelperMessage(const MSG& message) const;
   // The item a combo box shows: -1 when its text was typed over and names no item.
   int ShownItem(Control control) const;
   void DropFiles(HDROP drop);
@@ -98,6 +100,8 @@ class Win32ToolWindow final : public ToolView {
   // Set while the view itself changes a control: the notifications that causes are not the
   // operator's and must not reach the core.
   int applying_ = 0;
+  // A combo box's selection changed since its list dropped down.
+  bool changedInDropDown_ = false;
   bool closing_ = false;
 };
 
