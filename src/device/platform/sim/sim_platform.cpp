@@ -92,7 +92,7 @@ SystemUnitFacets SimPlatform::UnitFacetsOf(const std::string& devicePath) {
   if (enclosure == nullptr) {
     return {};
   }
-  return SystemUnitFacets{enclosure->UsbSerial, enclosure->PortPath, enclosure->Guid1394};
+  return SystemUnitFacets{enclosure->EnumeratedUsbSerial, enclosure->PortPath, enclosure->Guid1394};
 }
 
 std::vector<VolumeInfo> SimPlatform::ListVolumes() {
