@@ -56,6 +56,7 @@ DeviceFacts CliSession::Select(int index) {
   facts.Status = core_.StatusText();
   facts.Boxes = boxes_.TextsSince(boxesBefore);
   facts.Procedure = core_.PlannedProcedure();
+  facts.Unit = core_.CheckedDevice().Unit;
   facts.RecoveryPending =
       journal_ != nullptr && !journal_->OpenFor(core_.CheckedDevice(), nullptr).empty();
   facts.RecoveryConfirmed = answers_.YesCount() > yesBefore;
