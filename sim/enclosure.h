@@ -43,8 +43,9 @@ struct Enclosure {
   // descriptors come from the ROM alone and never change.
   std::uint32_t ConfigOffset = 0;
   std::uint32_t ConfigBytes = 0;
-  // The serial the host read of the descriptors when it last enumerated the enclosure.
-  std::string EnumeratedUsbSerial;
+  // Whether the ROM found that area blank at the last power-on and built its default
+  // descriptors instead (sim/unit_descriptors.h).
+  bool DefaultDescriptors = false;
   BridgeState Bridge;
 };
 

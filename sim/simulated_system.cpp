@@ -88,13 +88,13 @@ Enclosure& SimulatedSystem::AddEnclosure(Enclosure enclosure) {
   enclosures_.push_back(std::make_unique<Enclosure>(std::move(enclosure)));
   Enclosure& added = *enclosures_.back();
   PowerOnBridge(added.Bridge);
-  EnumerateUnit(added);
+  PowerOnDescriptors(added);
   return added;
 }
 
-void SimulatedSystem::EnumerateAll() {
+void SimulatedSystem::ReadDescriptorsAgain() {
   for (auto& enclosure : enclosures_) {
-    EnumerateUnit(*enclosure);
+    PowerOnDescriptors(*enclosure);
   }
 }
 
@@ -139,7 +139,7 @@ bool SimulatedSystem::Plug(const std::string& path) {
   }
   enclosure->Plugged = true;
   PowerOnBridge(enclosure->Bridge);
-  EnumerateUnit(*enclosure);
+  PowerOnDescriptors(*enclosure);
   Notify(PlugEvent::Arrival);
   return true;
 }

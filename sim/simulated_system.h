@@ -50,9 +50,9 @@ class SimulatedSystem {
   // Adds an enclosure at the end of the list. A device number of 0 asks for the next free one
   // of its device type. The bridge powers on.
   Enclosure& AddEnclosure(Enclosure enclosure);
-  // The host enumerates every enclosure again, reading the descriptors its bridge presents now:
-  // what a machine's start does once the memories an earlier run left are in place.
-  void EnumerateAll();
+  // Every bridge builds its descriptors again from its configuration area: what the machine's
+  // start does once the memories an earlier run left are in place.
+  void ReadDescriptorsAgain();
   // A volume of the machine itself (letter on the machine's disk, or a network drive).
   void AddMachineVolume(SimVolume volume);
 

@@ -65,13 +65,15 @@ bool ConfigAreaBlank(const Enclosure& enclosure) {
                      [](std::uint8_t byte) { return byte == 0xFF; });
 }
 
-void EnumerateUnit(Enclosure& enclosure) {
+void PowerOnDescriptors(Enclosure& enclosure) {
+  enclosure.DefaultDescriptors = ConfigAreaBlank(enclosure);
+}
+
+std::string PresentedUsbSerial(const Enclosure& enclosure) {
   if (enclosure.BusKind != Bus::Usb) {
-    enclosure.EnumeratedUsbSerial.clear();
-    return;
+    return {};
   }
-  enclosure.EnumeratedUsbSerial =
-      ConfigAreaBlank(enclosure) ? std::string(kDefaultUsbSerial) : enclosure.UsbSerial;
+  return enclosure.DefaultDescriptors ? std::string(kDefaultUsbSerial) : enclosure.UsbSerial;
 }
 
 }  // namespace q71x::sim

@@ -33,7 +33,10 @@ void ApplyUnitTraits(Enclosure& enclosure, std::string_view key, const UnitTrait
 // Whether the configuration area the bridge's descriptors come from is blank (all FF).
 bool ConfigAreaBlank(const Enclosure& enclosure);
 
-// The host enumerates the enclosure: it reads the serial the bridge presents now.
-void EnumerateUnit(Enclosure& enclosure);
+// The bridge powers on: its ROM reads the configuration area for its descriptors.
+void PowerOnDescriptors(Enclosure& enclosure);
+
+// The serial the host reads of the USB descriptors the bridge presents; empty on 1394.
+std::string PresentedUsbSerial(const Enclosure& enclosure);
 
 }  // namespace q71x::sim

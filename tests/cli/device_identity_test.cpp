@@ -100,7 +100,7 @@ TEST(CliUnitIdentity, TwoEnclosuresOfOneModelHaveTheirOwnIdsAndAnIdNamesItsOwn) 
   // Two enclosures that present one serial cannot be told apart by it.
   rig.Prepare = [](sim::SimulatedSystem& system) {
     sim::AddPreset(system, "qv40714-atmel", {},
-                   Twin(EnclosureWithKey(system, "qv40714-atmel").EnumeratedUsbSerial));
+                   Twin(EnclosureWithKey(system, "qv40714-atmel").UsbSerial));
   };
   const CliRun cloned = rig.Json({"info", first["id"]});
   EXPECT_EQ(cloned.Code, 3);

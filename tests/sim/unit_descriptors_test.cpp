@@ -47,12 +47,12 @@ TEST(UnitDescriptors, EveryEnclosureOfTheDemoMachineIsItsOwnUnitInEveryRun) {
     const Enclosure& a = *first.Enclosures()[i];
     const Enclosure& b = *second.Enclosures()[i];
     SCOPED_TRACE(a.Path);
-    EXPECT_EQ(a.EnumeratedUsbSerial, b.EnumeratedUsbSerial);
+    EXPECT_EQ(PresentedUsbSerial(a), PresentedUsbSerial(b));
     EXPECT_EQ(a.PortPath, b.PortPath);
     EXPECT_EQ(a.Guid1394, b.Guid1394);
     if (a.BusKind == Bus::Usb) {
-      EXPECT_FALSE(IsPlaceholderSerial(a.EnumeratedUsbSerial));
-      EXPECT_TRUE(serials.insert(a.EnumeratedUsbSerial).second);
+      EXPECT_FALSE(IsPlaceholderSerial(PresentedUsbSerial(a)));
+      EXPECT_TRUE(serials.insert(PresentedUsbSerial(a)).second);
       EXPECT_TRUE(ports.insert(a.PortPath).second);
     } else {
       EXPECT_EQ(a.Guid1394.size(), 16u);
@@ -67,7 +67,7 @@ TEST(UnitDescriptors, EveryEnclosureOfTheDemoMachineIsItsOwnUnitInEveryRun) {
       AddPreset(first, "qv40714-atmel", {}, UnitTraits{"qv40714-atmel-b", "B0B1", ""});
   ASSERT_NE(twin, nullptr);
   EXPECT_NE(twin->Path, first.Enclosures().front()->Path);
-  EXPECT_EQ(twin->EnumeratedUsbSerial, "B0B1");
+  EXPECT_EQ(PresentedUsbSerial(*twin), "B0B1");
   EXPECT_TRUE(ports.insert(twin->PortPath).second);
 }
 
@@ -87,20 +87,20 @@ TEST(UnitDescriptors, ABlankConfigurationAreaGivesTheDefaultSerialFromTheNextPow
     const std::vector<std::uint8_t> kept = ConfigArea(*enclosure);
 
     FillConfigArea(*enclosure, std::vector<std::uint8_t>(enclosure->ConfigBytes, 0xFF));
-    EXPECT_EQ(enclosure->EnumeratedUsbSerial, serial);  // the host read it before the erase
+    EXPECT_EQ(PresentedUsbSerial(*enclosure), serial);  // built before the erase
     PowerCycle(system, *enclosure);
-    EXPECT_EQ(enclosure->EnumeratedUsbSerial, kDefaultUsbSerial);
+    EXPECT_EQ(PresentedUsbSerial(*enclosure), kDefaultUsbSerial);
 
     FillConfigArea(*enclosure, kept);
     PowerCycle(system, *enclosure);
-    EXPECT_EQ(enclosure->EnumeratedUsbSerial, serial);
+    EXPECT_EQ(PresentedUsbSerial(*enclosure), serial);
   }
   // A bridge with no configuration area in its flash keeps its serial whatever the flash holds.
   Enclosure* parallel = AddHardwarePreset(system, "qv40712-sst");
   ASSERT_NE(parallel, nullptr);
   EXPECT_EQ(parallel->ConfigBytes, 0u);
   PowerCycle(system, *parallel);
-  EXPECT_EQ(parallel->EnumeratedUsbSerial, parallel->UsbSerial);
+  EXPECT_EQ(PresentedUsbSerial(*parallel), parallel->UsbSerial);
 }
 
 }  // namespace

@@ -161,7 +161,7 @@ std::vector<std::string> SimStateFolder::Restore(sim::SimulatedSystem& system) c
       }
     }
   }
-  system.EnumerateAll();
+  system.ReadDescriptorsAgain();
   return ignored;
 }
 

@@ -38,8 +38,8 @@ class SimStateFolder {
 
   // Loads what an earlier run left into every enclosure of the system. A file whose size does
   // not fit its memory is left alone (the preset's contents stay) and named in the result.
-  // The enclosures are then enumerated again, as a machine starting with these memories would:
-  // a bridge whose configuration area the folder keeps blank shows its default serial. What
+  // The bridges then read their descriptors again, as on a machine starting with these
+  // memories: one whose configuration area the folder keeps blank shows its default serial. What
   // names a unit (serial, port, GUID) comes from its device path, so the folder needs no file
   // of its own for it.
   std::vector<std::string> Restore(sim::SimulatedSystem& system) const;
