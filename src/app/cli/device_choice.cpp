@@ -89,12 +89,13 @@ DeviceChoice ChooseDevice(CliSession& session, const std::string& name) {
     if (byId.size() == 1) {
       return Found(byId.front());
     }
-    if (byId.size() > 1) {
-      // Two enclosures that give one serial (a configuration area copied from one to the
-      // other): the id cannot tell them apart.
-      return Refused("the id " + name + " is given by " + std::to_string(byId.size()) +
-                     " devices (" + IndexList(byId) + "); name one by index or path");
+    if (byId.empty()) {
+      return Refused("no device has the id " + name);
     }
+    // Two enclosures that give one serial (a configuration area copied from one to the other):
+    // the id cannot tell them apart.
+    return Refused("the id " + name + " is given by " + std::to_string(byId.size()) +
+                   " devices (" + IndexList(byId) + "); name one by index or path");
   }
   // A chip name is known only once the chip check has run on each device.
   std::vector<int> byChip;
