@@ -94,8 +94,8 @@ DeviceChoice ChooseDevice(CliSession& session, const std::string& name) {
     }
     // Two enclosures that give one serial (a configuration area copied from one to the other):
     // the id cannot tell them apart.
-    return Refused("the id " + name + " is given by " + std::to_string(byId.size()) +
-                   " devices (" + IndexList(byId) + "); name one by index or path");
+    return Refused("the id " + name + " is given by " + std::to_string(byId.size()) + " devices (" +
+                   IndexList(byId) + "); name one by index or path");
   }
   // A chip name is known only once the chip check has run on each device.
   std::vector<int> byChip;
