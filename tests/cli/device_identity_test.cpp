@@ -39,9 +39,9 @@ UnitIdentity IdentityOf(const nlohmann::json& device) {
   unit.UsbSerial = text("usb_serial");
   unit.Guid1394 = text("guid_1394");
   unit.DiskSerial = text("disk_serial");
-  unit.PortPath = text("port");
+  unit.PortPath = text("port_path");
   unit.ChipType = facets.value("chip_type", 0);
-  unit.ChipRevision = facets.value("revision", 0);
+  unit.ChipRevision = facets.value("chip_revision", 0);
   unit.FlashId = text("flash_id");
   unit.FirmwareVersion = text("firmware_version");
   return unit;
@@ -123,8 +123,8 @@ TEST(CliUnitIdentity, AReplugKeepsTheIdAndAnErasedConfigurationAreaLeavesItUnpro
   };
   const nlohmann::json moved = DeviceWithKey(rig.Json({"list"}), "qvk848-mxic");
   EXPECT_EQ(moved["id"], before["id"]);
-  EXPECT_EQ(moved["identity"]["port"], "usb:2-4");
-  EXPECT_NE(moved["identity"]["port"], before["identity"]["port"]);
+  EXPECT_EQ(moved["identity"]["port_path"], "usb:2-4");
+  EXPECT_NE(moved["identity"]["port_path"], before["identity"]["port_path"]);
   EXPECT_EQ(MatchUnits(kept, IdentityOf(moved), nullptr), UnitMatch::Same);
   EXPECT_EQ(rig.Json({"info", before["id"]}).Json["device"]["path"], before["path"]);
 

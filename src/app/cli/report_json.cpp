@@ -11,7 +11,8 @@ nlohmann::json ProcedureJson(UpdateProcedure procedure) {
   return std::string(UpdateProcedureName(procedure));
 }
 
-// The facets the identity holds; a placeholder serial is shown apart, since it names no unit.
+// The facets the identity holds, under the names a backup record gives them; a placeholder
+// serial is shown apart, since it names no unit.
 nlohmann::json IdentityJson(const UnitIdentity& unit) {
   nlohmann::json json = nlohmann::json::object();
   const auto put = [&json](const char* key, const std::string& value) {
@@ -26,10 +27,10 @@ nlohmann::json IdentityJson(const UnitIdentity& unit) {
   }
   put("guid_1394", unit.Guid1394);
   put("disk_serial", unit.DiskSerial);
-  put("port", unit.PortPath);
+  put("port_path", unit.PortPath);
   if (unit.ChipType != 0) {
     json["chip_type"] = unit.ChipType;
-    json["revision"] = unit.ChipRevision;
+    json["chip_revision"] = unit.ChipRevision;
   }
   put("flash_id", unit.FlashId);
   put("firmware_version", unit.FirmwareVersion);
