@@ -3,52 +3,41 @@
 
 #include <gtest/gtest.h>
 
-#include "src/device/unit_identity.h"
-
 namespace q71x {
 namespace {
 
-constexpr const char* kDiskClass = "#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}";
+struct PathCase {
+  const char* Instance;  // enumerator # device id # instance, before the interface class
+  const char* UsbSerial;
+  const char* PortPath;
+  const char* Guid1394;
+  bool Cut = false;  // the path ends there, without its interface class
+};
 
-TEST(InterfacePathFacets, UsbSerialIsTheInstanceWithoutItsLun) {
-  const SystemUnitFacets usb = UnitFacetsOfInterfacePath(
-      std::string("\\\\?\\usbstor#disk&ven_acme&prod_box&rev_1.00#3f2a0017&0") + kDiskClass);
-  EXPECT_EQ(usb.UsbSerial, "3F2A0017");
-  EXPECT_EQ(usb.PortPath, "");
-  EXPECT_EQ(usb.Guid1394, "");
-  // A serial with '&' inside keeps it; only the trailing LUN goes.
-  EXPECT_EQ(UnitFacetsOfInterfacePath(std::string("\\\\?\\usbstor#cdrom&ven_a&prod_b#ab&cd12&1") +
-                                      kDiskClass)
-                .UsbSerial,
-            "AB&CD12");
-}
+// A serial loses only its LUN; an instance Windows made up (second character '&') names the
+// port, not the unit; SBP-2 gives the GUID; other buses and cut paths give nothing.
+constexpr PathCase kCases[] = {
+    {"\\\\?\\usbstor#disk&ven_acme&prod_box&rev_1.00#3f2a0017&0", "3F2A0017", "", ""},
+    {"\\\\?\\usbstor#cdrom&ven_a&prod_b#ab&cd12&1", "AB&CD12", "", ""},
+    {"\\\\?\\usbstor#disk&ven_acme&prod_box&rev_1.00#7&2a3b4c5d&0&0", "", "usbstor:7&2a3b4c5d&0",
+     ""},
+    {"\\\\?\\sbp2#acme&box&lun0#0001020304050A0B", "", "", "0001020304050a0b"},
+    {"\\\\?\\sbp2#acme&box&lun0#lun0&0001020304050607", "", "", "0001020304050607"},
+    {"\\\\?\\ide#diskacme_box#5&1e0a2b3c&0&0.0.0", "", "", ""},
+    {"\\\\?\\usbstor#disk&ven_acme", "", "", "", true},
+};
 
-TEST(InterfacePathFacets, AnInstanceWindowsMadeUpNamesThePortNotTheUnit) {
-  const SystemUnitFacets madeUp = UnitFacetsOfInterfacePath(
-      std::string("\\\\?\\usbstor#disk&ven_acme&prod_box&rev_1.00#7&2a3b4c5d&0&0") + kDiskClass);
-  EXPECT_EQ(madeUp.UsbSerial, "");
-  EXPECT_EQ(madeUp.PortPath, "usbstor:7&2a3b4c5d&0");
-  UnitIdentity unit;
-  unit.UsbSerial = madeUp.UsbSerial;
-  unit.PortPath = madeUp.PortPath;
-  EXPECT_FALSE(unit.HasStrongFacet());
-}
-
-TEST(InterfacePathFacets, Sbp2GuidAndPathsThatNameNothing) {
-  const SystemUnitFacets sbp2 = UnitFacetsOfInterfacePath(
-      std::string("\\\\?\\sbp2#acme&box&lun0#0001020304050A0B") + kDiskClass);
-  EXPECT_EQ(sbp2.Guid1394, "0001020304050a0b");
-  EXPECT_EQ(sbp2.UsbSerial, "");
-  EXPECT_EQ(UnitFacetsOfInterfacePath(
-                std::string("\\\\?\\sbp2#acme&box&lun0#lun0&0001020304050607") + kDiskClass)
-                .Guid1394,
-            "0001020304050607");
-  // Another bus, a volume path and a cut path say nothing.
-  const SystemUnitFacets ide = UnitFacetsOfInterfacePath(
-      std::string("\\\\?\\ide#diskacme_box#5&1e0a2b3c&0&0.0.0") + kDiskClass);
-  EXPECT_EQ(ide.UsbSerial + ide.PortPath + ide.Guid1394, "");
-  EXPECT_EQ(UnitFacetsOfInterfacePath("\\\\.\\E:").UsbSerial, "");
-  EXPECT_EQ(UnitFacetsOfInterfacePath("\\\\?\\usbstor#disk&ven_acme").UsbSerial, "");
+TEST(InterfacePathFacets, TheDeviceInstanceNamesTheUnitOrOnlyItsPort) {
+  for (const PathCase& c : kCases) {
+    std::string path = c.Instance;
+    if (!c.Cut) {
+      path += "#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}";
+    }
+    const SystemUnitFacets facets = UnitFacetsOfInterfacePath(path);
+    EXPECT_EQ(facets.UsbSerial, c.UsbSerial) << path;
+    EXPECT_EQ(facets.PortPath, c.PortPath) << path;
+    EXPECT_EQ(facets.Guid1394, c.Guid1394) << path;
+  }
 }
 
 }  // namespace
