@@ -32,12 +32,28 @@ struct Enclosure {
   std::uint32_t DeviceNumber = 0;
   std::vector<SimVolume> Volumes;
   bool Plugged = true;
-  // What the host's USB or 1394 stack reads of the enclosure without asking the bridge anything
-  // (empty: not given). The serial is the one the bridge's descriptors carry.
+  // What tells this unit from another of its model (sim/unit_descriptors.h); empty fields are
+  // made up when the enclosure is added. UsbSerial is the serial written in the bridge's
+  // configuration area, which its ROM copies into the descriptors at power-on; PortPath is
+  // where it is plugged in (USB only).
   std::string UsbSerial;
   std::string PortPath;
   std::string Guid1394;
+  // Where in its serial flash the bridge keeps that configuration area; 0 bytes: its
+  // descriptors come from the ROM alone and never change.
+  std::uint32_t ConfigOffset = 0;
+  std::uint32_t ConfigBytes = 0;
+  // Whether the ROM found that area blank at the last power-on and built its default
+  // descriptors instead (sim/unit_descriptors.h).
+  bool DefaultDescriptors = false;
   BridgeState Bridge;
+};
+
+// What a test or a preset sets to have two enclosures of one model side by side.
+struct UnitTraits {
+  std::string Name;       // the device path's last part; empty: the preset's key
+  std::string UsbSerial;  // empty: one made from the device path
+  std::string PortPath;   // empty: the next free port
 };
 
 // "sim:usbstor:disk:<name>", "sim:sbp2:cdrom:<name>" and so on, lower-cased.

@@ -7,6 +7,7 @@
 #include "sim/presets.h"
 #include "sim/serial_flash.h"
 #include "sim/serial_flash_parts.h"
+#include "sim/unit_descriptors.h"
 
 namespace q71x::sim {
 namespace {
@@ -240,7 +241,8 @@ std::uint64_t PresetDiskAreaStart(const HardwarePreset& preset) {
 }
 
 std::optional<Enclosure> MakeHardwarePresetEnclosure(std::string_view key,
-                                                     std::vector<SimVolume> volumes) {
+                                                     std::vector<SimVolume> volumes,
+                                                     const UnitTraits& unit) {
   const HardwarePreset* preset = FindHardwarePreset(key);
   std::optional<BridgePersonality> personality =
       preset != nullptr ? PresetPersonality(*preset) : std::nullopt;
@@ -248,9 +250,9 @@ std::optional<Enclosure> MakeHardwarePresetEnclosure(std::string_view key,
     return std::nullopt;
   }
   Enclosure enclosure;
-  enclosure.Path = MakeEnclosurePath(preset->BusKind, preset->Kind, preset->Key);
   enclosure.BusKind = preset->BusKind;
   enclosure.Kind = preset->Kind;
+  ApplyUnitTraits(enclosure, preset->Key, unit);
   enclosure.DeviceType = preset->Kind == InterfaceKind::Cdrom ? kDeviceTypeCdrom : kDeviceTypeDisk;
   enclosure.Volumes = std::move(volumes);
   enclosure.Bridge = BridgeState(std::move(*personality));
@@ -259,6 +261,8 @@ std::optional<Enclosure> MakeHardwarePresetEnclosure(std::string_view key,
     case FirmwareHome::DfFlash:
     case FirmwareHome::Df2Flash:
       fitted = FitSerialFlash(*preset, enclosure.Bridge);
+      enclosure.ConfigOffset = preset->ConfigOffset;
+      enclosure.ConfigBytes = preset->ConfigBytes;
       break;
     case FirmwareHome::ParallelFlash:
       fitted = FitParallelFlash(*preset, enclosure.Bridge);
@@ -274,8 +278,8 @@ std::optional<Enclosure> MakeHardwarePresetEnclosure(std::string_view key,
 }
 
 Enclosure* AddHardwarePreset(SimulatedSystem& system, std::string_view key,
-                             std::vector<SimVolume> volumes) {
-  std::optional<Enclosure> enclosure = MakeHardwarePresetEnclosure(key, std::move(volumes));
+                             std::vector<SimVolume> volumes, const UnitTraits& unit) {
+  std::optional<Enclosure> enclosure = MakeHardwarePresetEnclosure(key, std::move(volumes), unit);
   return enclosure ? &system.AddEnclosure(std::move(*enclosure)) : nullptr;
 }
 

@@ -69,10 +69,11 @@ const HardwarePreset* FindHardwarePreset(std::string_view key);
 std::uint64_t PresetDiskAreaStart(const HardwarePreset& preset);
 
 std::optional<Enclosure> MakeHardwarePresetEnclosure(std::string_view key,
-                                                     std::vector<SimVolume> volumes = {});
+                                                     std::vector<SimVolume> volumes = {},
+                                                     const UnitTraits& unit = {});
 // Null for an unknown key.
 Enclosure* AddHardwarePreset(SimulatedSystem& system, std::string_view key,
-                             std::vector<SimVolume> volumes = {});
+                             std::vector<SimVolume> volumes = {}, const UnitTraits& unit = {});
 // Adds every preset, disk-class ones with a drive letter each from `firstLetter` on; returns the
 // next free letter.
 char AddHardwarePresets(SimulatedSystem& system, char firstLetter);

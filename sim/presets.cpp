@@ -7,6 +7,7 @@
 #include "sim/hardware_presets.h"
 #include "sim/serial_flash.h"
 #include "sim/serial_flash_parts.h"
+#include "sim/unit_descriptors.h"
 
 namespace q71x::sim {
 namespace {
@@ -96,7 +97,8 @@ std::vector<std::uint8_t> MakeConfigArea(std::size_t size, std::uint32_t seed) {
   return area;
 }
 
-std::optional<Enclosure> MakePresetEnclosure(std::string_view key, std::vector<SimVolume> volumes) {
+std::optional<Enclosure> MakePresetEnclosure(std::string_view key, std::vector<SimVolume> volumes,
+                                             const UnitTraits& unit) {
   const SerialFlashPreset* preset = FindSerialFlashPreset(key);
   const SerialFlashPart* part =
       preset != nullptr ? FindSerialFlashPart(preset->FlashPart) : nullptr;
@@ -115,9 +117,9 @@ std::optional<Enclosure> MakePresetEnclosure(std::string_view key, std::vector<S
     return std::nullopt;
   }
   Enclosure enclosure;
-  enclosure.Path = MakeEnclosurePath(preset->BusKind, preset->Kind, preset->Key);
   enclosure.BusKind = preset->BusKind;
   enclosure.Kind = preset->Kind;
+  ApplyUnitTraits(enclosure, preset->Key, unit);
   enclosure.DeviceType = preset->Kind == InterfaceKind::Cdrom ? kDeviceTypeCdrom : kDeviceTypeDisk;
   enclosure.Volumes = std::move(volumes);
   enclosure.Bridge = BridgeState(std::move(*personality));
@@ -132,12 +134,14 @@ std::optional<Enclosure> MakePresetEnclosure(std::string_view key, std::vector<S
       preset->FirmwareOffset,
       MakeOldFirmwareImage(preset->ImageChipCode, preset->FirmwareBytes, seed));
   enclosure.Bridge.Flash->Load(preset->ConfigOffset, MakeConfigArea(preset->ConfigBytes, seed));
+  enclosure.ConfigOffset = preset->ConfigOffset;
+  enclosure.ConfigBytes = preset->ConfigBytes;
   return enclosure;
 }
 
-Enclosure* AddPreset(SimulatedSystem& system, std::string_view key,
-                     std::vector<SimVolume> volumes) {
-  std::optional<Enclosure> enclosure = MakePresetEnclosure(key, std::move(volumes));
+Enclosure* AddPreset(SimulatedSystem& system, std::string_view key, std::vector<SimVolume> volumes,
+                     const UnitTraits& unit) {
+  std::optional<Enclosure> enclosure = MakePresetEnclosure(key, std::move(volumes), unit);
   return enclosure ? &system.AddEnclosure(std::move(*enclosure)) : nullptr;
 }
 

@@ -40,12 +40,14 @@ std::vector<std::uint8_t> MakeOldFirmwareImage(const char* chipCode, std::size_t
 // The configuration area a device keeps: recognisable, and never all FF.
 std::vector<std::uint8_t> MakeConfigArea(std::size_t size, std::uint32_t seed);
 
-// The enclosure of a preset, its flash loaded; nullopt for an unknown key.
+// The enclosure of a preset, its flash loaded; nullopt for an unknown key. `unit` gives a second
+// enclosure of one preset a path and serial of its own.
 std::optional<Enclosure> MakePresetEnclosure(std::string_view key,
-                                             std::vector<SimVolume> volumes = {});
+                                             std::vector<SimVolume> volumes = {},
+                                             const UnitTraits& unit = {});
 // Adds a preset to the system; null for an unknown key.
 Enclosure* AddPreset(SimulatedSystem& system, std::string_view key,
-                     std::vector<SimVolume> volumes = {});
+                     std::vector<SimVolume> volumes = {}, const UnitTraits& unit = {});
 // Every preset with a drive letter each from E: on, an ordinary USB disk and a network drive:
 // the machine the simulator executable starts with. As many bridges are plugged in as the tool
 // lists (16), every family among them; the others are there unplugged.

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "sim/serial_flash.h"
+#include "sim/unit_descriptors.h"
 
 namespace q71x::sim {
 namespace {
@@ -80,10 +81,21 @@ Enclosure& SimulatedSystem::AddEnclosure(Enclosure enclosure) {
     }
     enclosure.DeviceNumber = next;
   }
+  // Each USB enclosure has a port of its own on the machine's first bus, in the order added.
+  const auto usbBefore = std::count_if(enclosures_.begin(), enclosures_.end(),
+                                       [](const auto& e) { return e->BusKind == Bus::Usb; });
+  CompleteUnitFacets(enclosure, static_cast<int>(usbBefore) + 1);
   enclosures_.push_back(std::make_unique<Enclosure>(std::move(enclosure)));
   Enclosure& added = *enclosures_.back();
   PowerOnBridge(added.Bridge);
+  PowerOnDescriptors(added);
   return added;
+}
+
+void SimulatedSystem::ReadDescriptorsAgain() {
+  for (auto& enclosure : enclosures_) {
+    PowerOnDescriptors(*enclosure);
+  }
 }
 
 void SimulatedSystem::AddMachineVolume(SimVolume volume) {
@@ -127,6 +139,7 @@ bool SimulatedSystem::Plug(const std::string& path) {
   }
   enclosure->Plugged = true;
   PowerOnBridge(enclosure->Bridge);
+  PowerOnDescriptors(*enclosure);
   Notify(PlugEvent::Arrival);
   return true;
 }

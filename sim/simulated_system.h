@@ -50,6 +50,9 @@ class SimulatedSystem {
   // Adds an enclosure at the end of the list. A device number of 0 asks for the next free one
   // of its device type. The bridge powers on.
   Enclosure& AddEnclosure(Enclosure enclosure);
+  // Every bridge builds its descriptors again from its configuration area: what the machine's
+  // start does once the memories an earlier run left are in place.
+  void ReadDescriptorsAgain();
   // A volume of the machine itself (letter on the machine's disk, or a network drive).
   void AddMachineVolume(SimVolume volume);
 
@@ -58,8 +61,9 @@ class SimulatedSystem {
   Enclosure* FindPlugged(const std::string& path);
   const std::vector<std::unique_ptr<Enclosure>>& Enclosures() const { return enclosures_; }
 
-  // Unplugging makes the path vanish; plugging it back powers the bridge on from its ROM. Both
-  // tell the device-change listener.
+  // Unplugging makes the path vanish; plugging it back powers the bridge on from its ROM and
+  // enumerates it again (a port changed meanwhile is where it now is). Both tell the
+  // device-change listener.
   bool Unplug(const std::string& path);
   bool Plug(const std::string& path);
   void SetDeviceChangeListener(std::function<void(PlugEvent)> listener) {

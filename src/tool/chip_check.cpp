@@ -46,7 +46,7 @@ void ToolCore::UpdateBtnCheck() {
   BusyScope busy(*this, BusyScope::Kind::ChipCheck);
   const DeviceEntry device = devices_[static_cast<std::size_t>(selected)];
 
-  IdentifyInto(device.DevicePath, state_);
+  IdentifyInto(device.DevicePath, state_, settings_);
 
   bool fileNameRefused = false;
   if (Enabled(Control::DeviceList)) {

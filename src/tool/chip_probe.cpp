@@ -33,7 +33,17 @@ void ReadVersion(const std::string& path, std::uint8_t chipType, ChipProbe& prob
 
 }  // namespace
 
-void IdentifyInto(const std::string& devicePath, ChipState& state) {
+void StartFromFreshFacts(ChipState& state, ProgramSettings& settings) {
+  const std::uint32_t eraseOnly = state.EraseOnly;
+  state = ChipState{};
+  state.EraseOnly = eraseOnly;
+  const ProgramSettings fresh;
+  settings.EraseBlockSize = fresh.EraseBlockSize;
+  settings.EraseSectorSize = fresh.EraseSectorSize;
+}
+
+void IdentifyInto(const std::string& devicePath, ChipState& state, ProgramSettings& settings) {
+  StartFromFreshFacts(state, settings);
   const std::uint16_t identity = IdentifyChip(devicePath);
   state.ChipType = IdentityType(identity);
   state.ChipRevision = IdentityRevision(identity);
@@ -62,7 +72,7 @@ ChipProbe ProbeChipMemory(const std::string& devicePath, ChipState& state,
 }
 
 ChipProbe ProbeChip(const std::string& devicePath, ChipState& state, ProgramSettings& settings) {
-  IdentifyInto(devicePath, state);
+  IdentifyInto(devicePath, state, settings);
   return ProbeChipMemory(devicePath, state, settings);
 }
 

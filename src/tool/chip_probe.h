@@ -19,8 +19,15 @@ struct ChipProbe {
   std::string VersionText;    // the version field's text (also when unreadable)
 };
 
-// Sets ChipType and ChipRevision from IdentifyChip.
-void IdentifyInto(const std::string& devicePath, ChipState& state);
+// The facts of a fresh program start, which every check begins from: nothing found of a device
+// checked before (its flash vendor, the SST flag, the AMIC or ATMEL part, the erase units, the
+// configuration level, whether its image carried an NVRAM block) decides anything about the
+// next one. The copy of the erase-only tick is the operator's and stays; so do the sizes the
+// operator chooses (firmware size, page size), which no check sets.
+void StartFromFreshFacts(ChipState& state, ProgramSettings& settings);
+
+// Starts from fresh facts, then sets ChipType and ChipRevision from IdentifyChip.
+void IdentifyInto(const std::string& devicePath, ChipState& state, ProgramSettings& settings);
 
 // Everything after identification. A disk-kept chip whose configuration block does not answer
 // gets level 0 (unknown), never the level of the device checked before it.

@@ -123,7 +123,7 @@ class Determination {
       }
     } else if (state_.FlashVendor == kSstVendor) {
       if (HasSstSpiId(path_)) {
-        state_.SstSpiFlash = 1;  // never reset while the window lives
+        state_.SstSpiFlash = 1;
       }
     }
   }

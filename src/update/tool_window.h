@@ -15,7 +15,7 @@ struct ChipState {
   std::int32_t FlashVendor = 0;     // row of the flash-vendor table
   std::int32_t AmicFlashPart = 0;   // -1 = none, once the chip check ran
   std::int32_t AtmelFlashPart = 0;  // -1 = none, once the chip check ran
-  std::uint32_t SstSpiFlash = 0;    // 1 once an SST flash answered BF 25; never reset
+  std::uint32_t SstSpiFlash = 0;    // 1 when the checked SST flash answered BF 25
   std::uint32_t FileHasNvram = 0;   // the image carries a leading 4 KB NVRAM block
   std::int32_t ConfigLevel = 0;     // byte 8 of the configuration block
   std::uint32_t EraseOnly = 0;      // copy of the erase-only tick

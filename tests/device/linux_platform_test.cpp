@@ -34,6 +34,14 @@ class SysfsFixture {
     Link(usb + "/driver", "sys/bus/usb/drivers/usb-storage");
     Link(usb2 + "/driver", "sys/bus/usb/drivers/usb-storage");
     File(fw + "/ieee1394_id", "0x0001020304050607:0:0\n");
+    // The USB devices above the interfaces and the root hub above them, and the FireWire node.
+    File(kUsbDevice + "/busnum", "2\n");
+    File(kUsbDevice + "/devpath", "1\n");
+    File(kUsbDevice + "/serial", "3F2A0017  \n");
+    File("sys/devices/pci0000:00/0000:00:14.0/usb2/busnum", "2\n");
+    File("sys/devices/pci0000:00/0000:00:14.0/usb2/devpath", "0\n");
+    File("sys/devices/pci0000:00/0000:00:14.0/usb2/serial", "0000:00:14.0\n");
+    File(fw + "/guid", "0x0001020304050607\n");
     Link(fw + "/fw1.0/driver", "sys/bus/firewire/drivers/firewire_sbp2");
 
     ScsiDevice(usb + "/host6/target6:0:0/6:0:0:0", "6:0:0:0", 0, "sg2", "21:2");
@@ -66,6 +74,7 @@ class SysfsFixture {
     }
   }
   ~SysfsFixture() { fs::remove_all(root_); }
+  static inline const std::string kUsbDevice = "sys/devices/pci0000:00/0000:00:14.0/usb2/2-1";
   const fs::path& root() const { return root_; }
   void File(const std::string& rel, const std::string& text) {
     fs::create_directories((root_ / rel).parent_path());
@@ -144,6 +153,32 @@ TEST_F(LinuxPlatformTest, EnumeratesOnlyBridgesOnUsbAndFirewirePerClass) {
   for (const auto& path : disks) {
     EXPECT_TRUE(path.find("usbsto") != std::string::npos || path.find("sbp2") != std::string::npos);
   }
+}
+
+TEST_F(LinuxPlatformTest, UnitFacetsComeFromTheUsbDeviceOrTheFirewireNodeAboveTheDisk) {
+  LinuxPlatform platform = MakePlatform();
+  const SystemUnitFacets usb = platform.UnitFacetsOf("usbstor:disk:/dev/sg2");
+  EXPECT_EQ(usb.UsbSerial, "3F2A0017");
+  EXPECT_EQ(usb.PortPath, "usb:2-1");  // the bridge's own port, not the root hub's
+  EXPECT_EQ(usb.Guid1394, "");
+  // The CD-ROM of the same enclosure is the same unit.
+  const SystemUnitFacets cdrom = platform.UnitFacetsOf("usbstor:cdrom:/dev/sg4");
+  EXPECT_EQ(cdrom.UsbSerial, usb.UsbSerial);
+  EXPECT_EQ(cdrom.PortPath, usb.PortPath);
+
+  const SystemUnitFacets firewire = platform.UnitFacetsOf("sbp2:disk:/dev/sg3");
+  EXPECT_EQ(firewire.Guid1394, "0001020304050607");
+  EXPECT_EQ(firewire.UsbSerial, "");
+  EXPECT_EQ(firewire.PortPath, "");
+
+  // A device without a serial string still has its port; nothing is made up for it.
+  fs::remove(fixture.root() / SysfsFixture::kUsbDevice / "serial");
+  const SystemUnitFacets noSerial = platform.UnitFacetsOf("usbstor:disk:/dev/sg2");
+  EXPECT_EQ(noSerial.UsbSerial, "");
+  EXPECT_EQ(noSerial.PortPath, "usb:2-1");
+
+  EXPECT_EQ(platform.UnitFacetsOf("usbstor:disk:/dev/sg9").PortPath, "");
+  EXPECT_EQ(platform.UnitFacetsOf("blockdev:8:17").PortPath, "");
 }
 
 TEST_F(LinuxPlatformTest, VolumesMatchTheBridgeDiskButNeverRootOrNetwork) {

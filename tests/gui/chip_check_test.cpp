@@ -257,17 +257,37 @@ TEST_F(ChipCheckTest, LateQvn962WithSmallPageMxicFlashIsToldItsOpcodes) {
   EXPECT_EQ(Child<TLabeledEdit>(w, "FwVerLableEdit")->text(), QStringLiteral("1.02.03.04.-01"));
 }
 
-TEST_F(ChipCheckTest, SstSpiFlashStaysSetAfterSwitchingToAnotherDevice) {
+// Each check starts from the facts of a fresh start: nothing found of the device checked before
+// reaches the next one.
+TEST_F(ChipCheckTest, SstSpiFlashAndFlashVendorAreForgottenWhenAnotherDeviceIsChecked) {
   FakeBridge& late = MakeLateQvn962(AddBridge(kUsbPath, "q962"));
   late.FlashVendor = 2;
   late.SpiReplies[0x9F] = {0xBF, 0x25, 0x41, 0x00};
   AddQv40714(kSecondUsbPath);
   TQ71xFwTool& w = MakeWindow();
   ASSERT_EQ(w.Core().State().SstSpiFlash, 1u);
+  ASSERT_EQ(w.Core().State().FlashVendor, 2);
 
   QTest::keyClick(Child<QComboBox>(w, "DeviceList"), Qt::Key_Down);
   ASSERT_EQ(Child<TLabeledEdit>(w, "ChipLabelEdit")->text(), QStringLiteral("QV40714 Series"));
+  EXPECT_EQ(w.Core().State().SstSpiFlash, 0u);
+  EXPECT_EQ(w.Core().State().FlashVendor, 0);
+
+  QTest::keyClick(Child<QComboBox>(w, "DeviceList"), Qt::Key_Up);
   EXPECT_EQ(w.Core().State().SstSpiFlash, 1u);
+}
+
+TEST_F(ChipCheckTest, EraseUnitsOfTheDeviceCheckedBeforeDoNotReachTheNext) {
+  FakeBridge& late = MakeLateQvn962(AddBridge(kUsbPath, "q962"));
+  late.FlashVendor = 6;  // WINBOND: 64 KB blocks
+  AddQv40714(kSecondUsbPath);
+  TQ71xFwTool& w = MakeWindow();
+  ASSERT_EQ(w.Core().Settings().EraseBlockSize, 65536u);
+
+  QTest::keyClick(Child<QComboBox>(w, "DeviceList"), Qt::Key_Down);
+  ASSERT_EQ(Child<TLabeledEdit>(w, "ChipLabelEdit")->text(), QStringLiteral("QV40714 Series"));
+  EXPECT_EQ(w.Core().Settings().EraseBlockSize, ProgramSettings{}.EraseBlockSize);
+  EXPECT_EQ(w.Core().Settings().EraseSectorSize, ProgramSettings{}.EraseSectorSize);
 }
 
 TEST_F(ChipCheckTest, ToggleBitFlipsTheLastVersionNumberOfType10) {

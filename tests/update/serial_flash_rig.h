@@ -88,7 +88,8 @@ inline SerialDevice Qvn962SstWord() {
   device.FlashVendorByte = 2;
   return device;
 }
-// SstSpiFlash is never reset, so an MXIC device checked after an SST one takes the dual path too.
+// The dual path run straight on an MXIC part: the procedure must hold up there too, although a
+// chip check, which forgets the SST flag of the device checked before, never plans it for one.
 inline SerialDevice Qvn962Mxic32() {
   SerialDevice device = Device(10, 5, "MX25V1006-P32", 65536, 0, 4096);
   device.FlashVendorByte = 5;

@@ -72,6 +72,18 @@ class SimulatedMachine {
   std::optional<SimPlatform> platform_;
 };
 
+// "key: value" a line each; an object's fields as "key.field: value".
+void WriteFields(std::ostream& out, const std::string& prefix, const nlohmann::json& object) {
+  for (const auto& [key, value] : object.items()) {
+    if (value.is_object()) {
+      WriteFields(out, prefix + key + ".", value);
+    } else {
+      out << prefix << key << ": "
+          << (value.is_string() ? value.get<std::string>() : JsonText(value)) << "\n";
+    }
+  }
+}
+
 void WriteText(std::ostream& out, std::ostream& err, const VerbRequest& request,
                const VerbOutcome& outcome) {
   const nlohmann::json& data = outcome.Data;
@@ -89,17 +101,14 @@ void WriteText(std::ostream& out, std::ostream& err, const VerbRequest& request,
   } else if (data.contains("devices")) {
     for (const nlohmann::json& device : data["devices"]) {
       out << device["index"].get<int>() << "  " << device["path"].get<std::string>() << "  "
-          << device["chip"].get<std::string>() << " rev " << device["revision"].get<int>() << "  "
-          << device["flash"].get<std::string>() << "  fw "
+          << device["id"].get<std::string>() << "  " << device["chip"].get<std::string>() << " rev "
+          << device["revision"].get<int>() << "  " << device["flash"].get<std::string>() << "  fw "
           << device["firmware_version"].get<std::string>() << "  "
           << device["volumes"].get<std::string>()
           << (device["recovery_pending"].get<bool>() ? "  RECOVERY PENDING" : "") << "\n";
     }
   } else if (data.contains("device") && request.Verb == "info") {
-    for (const auto& [key, value] : data["device"].items()) {
-      out << key << ": " << (value.is_string() ? value.get<std::string>() : JsonText(value))
-          << "\n";
-    }
+    WriteFields(out, "", data["device"]);
   }
   if (data.contains("auto_backup") && data["auto_backup"].is_object()) {
     out << "backup: " << data["auto_backup"]["file"].get<std::string>() << "\n";

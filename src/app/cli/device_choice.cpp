@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <vector>
+
+#include "src/device/unit_identity.h"
+#include "src/tool/journal_device.h"
 
 namespace q71x::cli {
 namespace {
@@ -20,6 +24,41 @@ DeviceChoice Found(int index) {
   DeviceChoice choice;
   choice.Index = index;
   return choice;
+}
+
+std::string IndexList(const std::vector<int>& indexes) {
+  std::string text;
+  for (const int index : indexes) {
+    text += (text.empty() ? "" : ", ") + std::to_string(index);
+  }
+  return text;
+}
+
+bool LooksLikeUnitId(const std::string& name) {
+  for (const char* prefix : {"usb-", "1394-", "disk-", "port-"}) {
+    if (name.starts_with(prefix)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The devices whose id is `name`. What the system tells of a device (its serial, GUID or port)
+// gives the id's head without a command; only the devices whose head agrees are checked for
+// the chip part. A disk serial is known only after the check, so "disk-" names check them all.
+std::vector<int> DevicesWithId(CliSession& session, const std::string& name) {
+  const std::string head = name.substr(0, name.find('/'));
+  std::vector<int> found;
+  for (int i = 0; i < session.DeviceCount(); ++i) {
+    const std::string path = session.PathOf(i);
+    if (!name.starts_with("disk-") && UnitId(IdentifyUnit(ChipState{}, {}, path)) != head) {
+      continue;
+    }
+    if (UnitId(session.Select(i).Unit) == name) {
+      found.push_back(i);
+    }
+  }
+  return found;
 }
 
 }  // namespace
@@ -45,6 +84,19 @@ DeviceChoice ChooseDevice(CliSession& session, const std::string& name) {
       return Found(i);
     }
   }
+  if (LooksLikeUnitId(name)) {
+    const std::vector<int> byId = DevicesWithId(session, name);
+    if (byId.size() == 1) {
+      return Found(byId.front());
+    }
+    if (byId.empty()) {
+      return Refused("no device has the id " + name);
+    }
+    // Two enclosures that give one serial (a configuration area copied from one to the other):
+    // the id cannot tell them apart.
+    return Refused("the id " + name + " is given by " + std::to_string(byId.size()) + " devices (" +
+                   IndexList(byId) + "); name one by index or path");
+  }
   // A chip name is known only once the chip check has run on each device.
   std::vector<int> byChip;
   for (int i = 0; i < count; ++i) {
@@ -59,12 +111,8 @@ DeviceChoice ChooseDevice(CliSession& session, const std::string& name) {
   if (byChip.empty()) {
     return Refused("no device named \"" + name + "\"");
   }
-  std::string message = "\"" + name + "\" names " + std::to_string(byChip.size()) + " devices (" +
-                        std::to_string(byChip.front());
-  for (std::size_t i = 1; i < byChip.size(); ++i) {
-    message += ", " + std::to_string(byChip[i]);
-  }
-  return Refused(message + "); name one by index or path");
+  return Refused("\"" + name + "\" names " + std::to_string(byChip.size()) + " devices (" +
+                 IndexList(byChip) + "); name one by index, path or id");
 }
 
 }  // namespace q71x::cli

@@ -1,6 +1,7 @@
 #pragma once
 // Which device a DEVICE argument names: a list index ("0", "1", ...), a device path as `list`
-// prints it, or a chip name ("QV40714", any case) that exactly one listed device has.
+// prints it, a unit id as `list` prints it ("usb-3F2A0017/t1-r1", exactly), or a chip name
+// ("QV40714", any case) that exactly one listed device has.
 
 #include <string>
 
@@ -15,7 +16,8 @@ struct DeviceChoice {
   std::string Message;
 };
 
-// Names are tried as an index, then as a path, then as a chip name (which checks every device).
+// Names are tried as an index, then as a path, then as a unit id, then as a chip name (which
+// checks every device).
 DeviceChoice ChooseDevice(CliSession& session, const std::string& name);
 
 }  // namespace q71x::cli

@@ -11,12 +11,40 @@ nlohmann::json ProcedureJson(UpdateProcedure procedure) {
   return std::string(UpdateProcedureName(procedure));
 }
 
+// The facets the identity holds, under the names a backup record gives them; a placeholder
+// serial is shown apart, since it names no unit.
+nlohmann::json IdentityJson(const UnitIdentity& unit) {
+  nlohmann::json json = nlohmann::json::object();
+  const auto put = [&json](const char* key, const std::string& value) {
+    if (!value.empty()) {
+      json[key] = value;
+    }
+  };
+  if (IsPlaceholderSerial(unit.UsbSerial)) {
+    put("usb_serial_placeholder", unit.UsbSerial);
+  } else {
+    put("usb_serial", unit.UsbSerial);
+  }
+  put("guid_1394", unit.Guid1394);
+  put("disk_serial", unit.DiskSerial);
+  put("port_path", unit.PortPath);
+  if (unit.ChipType != 0) {
+    json["chip_type"] = unit.ChipType;
+    json["chip_revision"] = unit.ChipRevision;
+  }
+  put("flash_id", unit.FlashId);
+  put("firmware_version", unit.FirmwareVersion);
+  return json;
+}
+
 }  // namespace
 
 nlohmann::json DeviceJson(const DeviceFacts& device) {
   return {
       {"index", device.Index},
       {"path", device.Path},
+      {"id", UnitId(device.Unit)},
+      {"identity", IdentityJson(device.Unit)},
       {"list_text", device.ListText},
       {"bus", device.Is1394 ? "1394" : "usb"},
       {"chip", device.Chip},

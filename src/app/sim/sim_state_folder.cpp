@@ -161,6 +161,7 @@ std::vector<std::string> SimStateFolder::Restore(sim::SimulatedSystem& system) c
       }
     }
   }
+  system.ReadDescriptorsAgain();
   return ignored;
 }
 

@@ -38,6 +38,10 @@ class SimStateFolder {
 
   // Loads what an earlier run left into every enclosure of the system. A file whose size does
   // not fit its memory is left alone (the preset's contents stay) and named in the result.
+  // The bridges then read their descriptors again, as on a machine starting with these
+  // memories: one whose configuration area the folder keeps blank shows its default serial. What
+  // names a unit (serial, port, GUID) comes from its device path, so the folder needs no file
+  // of its own for it.
   std::vector<std::string> Restore(sim::SimulatedSystem& system) const;
   // Writes every enclosure's memories. Each file is written whole under a temporary name and
   // then renamed, so a crash never leaves half a flash behind. A file that already holds the

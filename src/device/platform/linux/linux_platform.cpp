@@ -12,6 +12,7 @@
 #include <sstream>
 #include <thread>
 
+#include "src/device/platform/linux/sysfs_unit.h"
 #include "src/device/platform/linux/udev_monitor.h"
 
 namespace q71x::linux_platform {
@@ -84,6 +85,17 @@ std::optional<BlockNumber> LinuxPlatform::DeviceNumberOfPath(const std::string& 
   }
   // No block node (an unclaimed CD-ROM, say): the sg node's own number still identifies it.
   return ReadDevNumber(options_.Root, "scsi_generic", sg);
+}
+
+SystemUnitFacets LinuxPlatform::UnitFacetsOf(const std::string& devicePath) {
+  const std::string node = DeviceNodeOfPath(devicePath);
+  if (node.empty()) {
+    return {};
+  }
+  std::error_code ec;
+  const fs::path deviceDir =
+      fs::canonical(options_.Root / "sys/class/scsi_generic" / SgNameOfNode(node) / "device", ec);
+  return ec ? SystemUnitFacets{} : UnitFacetsOfScsiDevice(options_.Root, deviceDir);
 }
 
 DeviceHandle LinuxPlatform::OpenDevice(const std::string& path, AccessMode mode) {

@@ -41,6 +41,7 @@ class LinuxPlatform final : public Platform {
   int DeviceChangeFd() override;
   void ProcessDeviceChangeEvents() override;
   std::string AccessNotice() override { return accessNotice_; }
+  SystemUnitFacets UnitFacetsOf(const std::string& devicePath) override;
 
  private:
   struct OpenDeviceState {

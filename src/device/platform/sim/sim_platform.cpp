@@ -2,6 +2,8 @@
 
 #include <span>
 
+#include "sim/unit_descriptors.h"
+
 namespace q71x {
 
 SimPlatform::SimPlatform(sim::SimulatedSystem& system) : system_(system) {}
@@ -92,7 +94,8 @@ SystemUnitFacets SimPlatform::UnitFacetsOf(const std::string& devicePath) {
   if (enclosure == nullptr) {
     return {};
   }
-  return SystemUnitFacets{enclosure->UsbSerial, enclosure->PortPath, enclosure->Guid1394};
+  return SystemUnitFacets{sim::PresentedUsbSerial(*enclosure), enclosure->PortPath,
+                          enclosure->Guid1394};
 }
 
 std::vector<VolumeInfo> SimPlatform::ListVolumes() {

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <vector>
 
+#include "src/device/platform/interface_path_facets.h"
+
 namespace q71x::win32_platform {
 namespace {
 
@@ -172,6 +174,11 @@ std::uint64_t Win32Platform::MonotonicMs() {
 
 void Win32Platform::DebugOutput(const std::string& text) {
   OutputDebugStringA(text.c_str());
+}
+
+SystemUnitFacets Win32Platform::UnitFacetsOf(const std::string& devicePath) {
+  // The interface path names the device instance; nothing needs to be asked of the system.
+  return UnitFacetsOfInterfacePath(devicePath);
 }
 
 }  // namespace q71x::win32_platform

@@ -32,6 +32,7 @@ class Win32Platform final : public Platform {
   void SleepMs(std::uint32_t ms) override;
   std::uint64_t MonotonicMs() override;
   void DebugOutput(const std::string& text) override;
+  SystemUnitFacets UnitFacetsOf(const std::string& devicePath) override;
 
  private:
   std::uint32_t lastError_ = 0;
