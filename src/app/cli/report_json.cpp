@@ -17,6 +17,7 @@ nlohmann::json DeviceJson(const DeviceFacts& device) {
   return {
       {"index", device.Index},
       {"path", device.Path},
+      {"id", device.UnitId},
       {"list_text", device.ListText},
       {"bus", device.Is1394 ? "1394" : "usb"},
       {"chip", device.Chip},
@@ -32,6 +33,7 @@ nlohmann::json DeviceJson(const DeviceFacts& device) {
       {"status", device.Status},
       {"boxes", device.Boxes},
       {"recovery_pending", device.RecoveryPending},
+      {"journal_problems", device.JournalProblems},
   };
 }
 
