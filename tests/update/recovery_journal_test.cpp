@@ -85,6 +85,33 @@ TEST(RecoveryJournal, EntriesAreFoundForTheSameDeviceWhereverItIsPluggedIn) {
   EXPECT_TRUE(journal.OpenFor(otherRevision, nullptr).empty());
 }
 
+// While an entry waits for a unit, a new run of that unit adds none and replaces none; another
+// enclosure of the model keeps its own. Neither may keep an area its procedure does not keep.
+TEST(RecoveryJournal, OneOpenEntryPerUnitAndOnlyTheAreasTheProceduresKeep) {
+  SerialFlashRig rig(Qvk842Eon());
+  RecoveryJournal journal(rig.dir.path() / "journal");
+  JournalEntry first = KeptAreaOf(rig);
+  ASSERT_EQ("", journal.Record(first));
+
+  JournalEntry again = KeptAreaOf(rig);
+  again.Area.assign(again.Area.size(), 0xFF);
+  again.Device.Unit.FirmwareVersion = "0.00";
+  EXPECT_NE("", journal.Record(again));
+  JournalEntry twin = KeptAreaOf(rig);
+  twin.Device.Unit.UsbSerial = "Q71XTEST0002";
+  EXPECT_EQ("", journal.Record(twin));
+  JournalEntry elsewhere = KeptAreaOf(rig);
+  elsewhere.Device.Unit.UsbSerial = "Q71XTEST0003";
+  elsewhere.AreaAddress = 0x4000;
+  EXPECT_NE("", journal.Record(elsewhere));
+
+  const JournalListing listing = journal.List();
+  ASSERT_EQ(2u, listing.Open.size());
+  EXPECT_EQ(rig.config, listing.Open[0].Area);
+  EXPECT_EQ(1u, journal.OpenFor(first.Device, nullptr).size());
+  EXPECT_EQ(1u, journal.OpenFor(twin.Device, nullptr).size());
+}
+
 TEST(RecoveryJournal, FilesThatAreNotSoundEntriesAreReportedAndLeftInPlace) {
   SerialFlashRig rig(Qvk842Eon());
   RecoveryJournal journal(rig.dir.path() / "journal");
