@@ -5,7 +5,6 @@
 #include "src/update/df_config_area.h"
 #include "src/update/flash_write_access.h"
 #include "src/update/kept_area_restore.h"
-#include "src/update/kept_area_rules.h"
 #include "src/update/update_procedure.h"
 #include "src/update/work_buffer.h"
 
@@ -50,9 +49,7 @@ int RestoreJournalArea(ToolWindow& window, const std::string& devicePath,
                        const JournalEntry& entry) {
   // Only an area its procedure really keeps, where it keeps it: anything else is not ours to
   // write, whatever its check line says.
-  if (!KeptAreaProblem(entry.Procedure, entry.AreaAddress,
-                       static_cast<std::uint32_t>(entry.Area.size()), entry.EraseAddress)
-           .empty()) {
+  if (!EntryAreaProblem(entry).empty()) {
     return 0;
   }
   if (Named(entry, UpdateProcedure::UpdateDfFlash)) {

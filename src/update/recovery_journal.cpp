@@ -141,6 +141,11 @@ bool IsEntryName(const std::string& name) {
 
 }  // namespace
 
+std::string EntryAreaProblem(const JournalEntry& entry) {
+  return KeptAreaProblem(entry.Procedure, entry.AreaAddress,
+                         static_cast<std::uint32_t>(entry.Area.size()), entry.EraseAddress);
+}
+
 std::vector<std::uint8_t> SerializeJournalEntry(const JournalEntry& entry) {
   const std::string body = Body(entry);
   const std::string text = body + "check " + Sha256Hex(Sha256Of(body)) + '\n';
@@ -204,10 +209,7 @@ bool ParseJournalEntry(const std::vector<std::uint8_t>& bytes, JournalEntry& ent
     problem = "not in the form this tool writes";
     return false;
   }
-  if (std::string rule =
-          KeptAreaProblem(read.Procedure, read.AreaAddress,
-                          static_cast<std::uint32_t>(read.Area.size()), read.EraseAddress);
-      !rule.empty()) {
+  if (std::string rule = EntryAreaProblem(read); !rule.empty()) {
     problem = "not an area this tool keeps: the entry " + rule;
     return false;
   }
@@ -229,10 +231,7 @@ std::string RecoveryJournal::Record(JournalEntry& entry) {
   if (folder_.empty()) {
     return "no per-user data folder to keep the copy in";
   }
-  if (std::string rule =
-          KeptAreaProblem(entry.Procedure, entry.AreaAddress,
-                          static_cast<std::uint32_t>(entry.Area.size()), entry.EraseAddress);
-      !rule.empty()) {
+  if (std::string rule = EntryAreaProblem(entry); !rule.empty()) {
     return "the entry " + rule;
   }
   // A second entry would leave the recovery to choose between two areas of one unit; the one

@@ -102,6 +102,10 @@ inline RecoveryJournal* UsableJournal(RecoveryJournal& journal) {
   return journal.Folder().empty() ? nullptr : &journal;
 }
 
+// Empty when the entry keeps exactly the area its procedure keeps (src/update/kept_area_rules.h);
+// else what is wrong with it.
+std::string EntryAreaProblem(const JournalEntry& entry);
+
 // The entry's file contents, and the reading of them: false with `problem` set for anything but
 // a sound entry of this tool (an entry for an area its procedure does not keep is not one).
 std::vector<std::uint8_t> SerializeJournalEntry(const JournalEntry& entry);
