@@ -139,7 +139,7 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
                "Take an image the chip check refuses (with a warning); verify compares it anyway; "
                "with info and --unit, put back a recovery-journal area not proven to be the "
                "device's");
-  app.add_option("--unit", request.Unit,
+  app.add_option("--unit", request.ForcedUnitId,
                  "With info --force: the device's id (as info and the refusal name it), spelled "
                  "out to put back the recovery journal's area on it");
   app.add_flag("--no-backup", request.NoBackup,

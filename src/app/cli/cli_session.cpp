@@ -56,7 +56,7 @@ DeviceFacts CliSession::Select(int index) {
   facts.Status = core_.StatusText();
   facts.Boxes = boxes_.TextsSince(boxesBefore);
   facts.Procedure = core_.PlannedProcedure();
-  facts.UnitId = UnitId(core_.CheckedDevice().Unit);
+  facts.Unit = core_.CheckedDevice().Unit;
   const JournalWait wait = core_.WaitingJournal();
   facts.RecoveryPending = wait.Waiting();
   facts.RecoveryConfirmed = answers_.YesCount() > yesBefore;

@@ -11,6 +11,7 @@
 #include "src/app/cli/box_recorder.h"
 #include "src/app/cli/recovery_answers.h"
 #include "src/app/cli/run_observer.h"
+#include "src/device/unit_identity.h"
 #include "src/tool/headless_view.h"
 #include "src/tool/tool_core.h"
 #include "src/update/update_procedure.h"
@@ -35,8 +36,8 @@ struct DeviceFacts {
   std::string Status;                                 // what the check left in the status field
   std::vector<std::string> Boxes;                     // boxes the check showed
   UpdateProcedure Procedure = UpdateProcedure::None;  // what Run would start
-  // The unit's stable id (src/device/unit_identity.h).
-  std::string UnitId;
+  // The enclosure, from what the system tells of it and the check's facts (no command more).
+  UnitIdentity Unit;
   // The recovery journal keeps an area that is or may be this unit's (after the check: one put
   // back is no longer pending), and whether the check was told to put one back. What the journal
   // decided: a refusal names the files, both units and why nothing goes back.

@@ -17,7 +17,7 @@ nlohmann::json DeviceJson(const DeviceFacts& device) {
   return {
       {"index", device.Index},
       {"path", device.Path},
-      {"id", device.UnitId},
+      {"id", UnitId(device.Unit)},
       {"list_text", device.ListText},
       {"bus", device.Is1394 ? "1394" : "usb"},
       {"chip", device.Chip},

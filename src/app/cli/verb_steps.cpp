@@ -112,7 +112,7 @@ std::string RecoveryRefusal(const DeviceFacts& device) {
   std::string said = device.RecoveryRefusal;
   if (device.RecoveryVerdict == JournalVerdict::UnprovenUnit) {
     said += "\nIf this device is that enclosure, put the area back with: q71xfw info " +
-            std::to_string(device.Index) + " --yes --force --unit " + device.UnitId;
+            std::to_string(device.Index) + " --yes --force --unit " + UnitId(device.Unit);
   }
   return said;
 }

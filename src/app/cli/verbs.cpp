@@ -53,10 +53,10 @@ VerbOutcome List(CliSession& session) {
 // was given as the check ran, and its outcome is the check's last box.
 // An entry the journal refuses to put back is reported; asked for with --yes, it is a failure.
 VerbOutcome Info(const DeviceFacts& device, const VerbRequest& request) {
-  if (!request.Unit.empty() && request.Unit != device.UnitId) {
-    return Fail(ExitCode::Usage, "--unit " + request.Unit +
-                                     " does not name this device, whose id is " + device.UnitId +
-                                     "; nothing was written");
+  if (!request.ForcedUnitId.empty() && request.ForcedUnitId != UnitId(device.Unit)) {
+    return Fail(ExitCode::Usage, "--unit " + request.ForcedUnitId +
+                                     " does not name this device, whose id is " +
+                                     UnitId(device.Unit) + "; nothing was written");
   }
   if (device.RecoveryConfirmed) {
     const std::string said = device.Boxes.empty() ? std::string() : device.Boxes.back();
@@ -177,14 +177,14 @@ VerbOutcome RunVerb(CliSession& session, const VerbRequest& request, CliEnvironm
       return *refusal;
     }
   }
-  if (!request.Unit.empty() && (request.Verb != "info" || !request.Force)) {
+  if (!request.ForcedUnitId.empty() && (request.Verb != "info" || !request.Force)) {
     return Fail(ExitCode::Usage, "--unit goes with info --force only");
   }
   if (request.Verb == "info") {
     session.AnswerRecoveryWith([&request, &env](const MessageBoxRequest& question) {
       return Confirmed(question.Text, request, env);
     });
-    session.OverrideJournalUnit(request.Unit);
+    session.OverrideJournalUnit(request.ForcedUnitId);
   }
   Chosen chosen = Choose(session, request);
   if (!chosen.Device) {
