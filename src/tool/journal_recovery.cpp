@@ -58,7 +58,10 @@ void ToolCore::OfferJournalRecovery() {
     }
     return;
   }
-  if (wait.Verdict != JournalVerdict::Offer) {
+  // An override that names another unit means the operator has another enclosure in mind:
+  // nothing goes back here, not even an entry proven to be this one's.
+  if (wait.Verdict != JournalVerdict::Offer ||
+      (!journalOverride_.empty() && journalOverride_ != UnitId(checkedDevice_.Unit))) {
     return;
   }
   const JournalEntry& entry = wait.Candidates.front().Entry;

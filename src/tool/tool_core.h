@@ -139,7 +139,8 @@ class ToolCore final : public ToolWindow {
   JournalWait WaitingJournal() const;
   // The operator's override for an entry not proven to be the checked device's: the device's own
   // unit id, spelled out (the command line's --force with it); empty: none. Only the one entry
-  // that waits goes back, and only after the recovery question is answered yes.
+  // that waits goes back, and only after the recovery question is answered yes. An id of another
+  // unit puts nothing back on the checked device.
   void SetJournalOverride(std::string unitId) { journalOverride_ = std::move(unitId); }
 
   // ToolWindow: what the update procedures see.
