@@ -58,10 +58,16 @@ std::size_t BridgeCount() {
 q71x::JournalEntry Entry(const char* procedure, int chipType, std::uint32_t area,
                          std::size_t areaBytes, bool withImage) {
   q71x::JournalEntry entry;
-  entry.Device = {chipType, 3, "ef3013", "2.10", "/dev/sg" + std::to_string(chipType)};
+  entry.Device = {chipType, 3, "ef3013", "2.10", "/dev/sg" + std::to_string(chipType), {}};
+  // A unit of its own for each seed, with a port and a serial as the system names them.
+  entry.Device.Unit.UsbSerial = "5EED" + std::to_string(chipType);
+  entry.Device.Unit.PortPath = "usb:1-" + std::to_string(chipType);
+  entry.Device.Unit.ChipType = chipType;
+  entry.Device.Unit.ChipRevision = 3;
+  entry.Device.Unit.FlashId = "ef3013";
   entry.Procedure = procedure;
   entry.AreaAddress = area;
-  entry.EraseAddress = area & ~0xFFFu;
+  entry.EraseAddress = area;
   for (std::size_t i = 0; i < areaBytes; ++i) {
     entry.Area.push_back(static_cast<std::uint8_t>(i * 37 + chipType));
   }
@@ -95,9 +101,9 @@ int main(int argc, char** argv) {
 
   q71x::RecoveryJournal journal(argv[2]);
   std::vector<q71x::JournalEntry> entries = {
-      Entry("UpdateSerialFlash", 6, 0x8000, 256, true),
-      Entry("UpdateFlashWithNvram", 9, 0, 4096, true),
-      Entry("UpdateSerialFlash", 4, 0x1000, 16, false),
+      Entry("UpdateSerialFlash", 4, 0x8000, 512, true),
+      Entry("UpdateFlashWithNvram", 6, 0, 4096, true),
+      Entry("UpdateDf2Flash", 7, 0x8000, 1024, false),
   };
   for (q71x::JournalEntry& entry : entries) {
     if (const std::string failure = journal.Record(entry); !failure.empty()) {

@@ -53,11 +53,14 @@ class ScratchFolder {
 
 q71x::JournalEntry SoundEntry() {
   q71x::JournalEntry entry;
-  entry.Device = {6, 2, "c22016", "1.02", "/dev/sg3"};
+  entry.Device = {6, 2, "c22016", "1.02", "/dev/sg3", {}};
+  entry.Device.Unit.UsbSerial = "3F2A0017";
+  entry.Device.Unit.ChipType = 6;
+  entry.Device.Unit.ChipRevision = 2;
   entry.Procedure = "UpdateSerialFlash";
   entry.AreaAddress = 0x8000;
-  entry.EraseAddress = 0;
-  entry.Area.assign(256, 0x5A);
+  entry.EraseAddress = 0x8000;
+  entry.Area.assign(512, 0x5A);
   return entry;
 }
 

@@ -1,8 +1,10 @@
 // The chip check with a recovery journal: a device that lost its configuration area in a cut-off
-// run is recognised by the journal's open entry for it, and the operator is asked whether the
-// area goes back now. Yes writes it back, reads it back and compares, and only then closes the
-// entry; no leaves the entry until the device is chosen again or the list refreshed. A file of the
-// journal that is not a sound entry is named to the operator once and left where it is.
+// run is recognised by the journal's open entry for its unit, and the operator is asked whether
+// the area goes back now. Yes writes it back, reads it back and compares, and only then closes the
+// entry; no leaves the entry until the device is chosen again or the list refreshed. An entry of
+// another enclosure is never offered; one that may be this enclosure's but is not proven to be,
+// and two that may be, are refused with the files and units named, and nothing is written. A file
+// of the journal that is not a sound entry is named to the operator once and left where it is.
 
 #include "src/device/platform/question_box.h"
 #include "src/device/platform/user_dialogs.h"
@@ -32,43 +34,60 @@ class InputHeldBack {
 
 }  // namespace
 
-void ToolCore::OfferJournalRecovery() {
+JournalWait ToolCore::WaitingJournal() const {
   if (journal_ == nullptr || checkedDevice_.ChipType == 0) {
-    return;
+    return {};
   }
-  JournalListing listing;
-  const std::vector<JournalEntry> open = journal_->OpenFor(checkedDevice_, &listing);
-  for (const JournalProblem& problem : listing.Problems) {
+  return JournalWaitFor(*journal_, checkedDevice_, journalOverride_);
+}
+
+void ToolCore::OfferJournalRecovery() {
+  const JournalWait wait = WaitingJournal();
+  for (const JournalProblem& problem : wait.Problems) {
     if (reportedJournalProblems_.insert(problem.Name).second) {
       const std::string file = (journal_->Folder() / problem.Name).string();
       ShowMessageBox(std::string(kJournalProblemText) + "\n" + file + "\n(" + problem.What + ")",
                      std::string(kJournalCaption), MessageIcon::Warning);
     }
   }
-  for (const JournalEntry& entry : open) {
-    if (declinedJournalEntries_.count(entry.Name) != 0) {
-      continue;
+  if (wait.Verdict == JournalVerdict::UnprovenUnit ||
+      wait.Verdict == JournalVerdict::SeveralEntries) {
+    // Told once per choice of the device, as a declined question is asked again only then.
+    if (declinedJournalEntries_.insert(wait.Refusal).second) {
+      ShowMessageBox(wait.Refusal, std::string(kJournalCaption), MessageIcon::Warning);
     }
-    const std::string question =
-        std::string(kJournalQuestionText) + "\n" + (journal_->Folder() / entry.Name).string() +
-        " (" + entry.Procedure + ", firmware " + entry.Device.FirmwareVersion + ")";
-    if (!AskYesNo(question, std::string(kJournalCaption))) {
-      declinedJournalEntries_.insert(entry.Name);
-      continue;
-    }
-    const std::string& path = checkedDevice_.DevicePath;
-    int restored = 0;
-    {
-      InputHeldBack held(procedureRunning_);
-      restored = RestoreFromJournal(*journal_, entry, [this, &path](const JournalEntry& kept) {
-        return RestoreJournalArea(*this, path, kept);
-      });
-    }
-    // A box, not the status field: the checks that follow at start-up clear the field.
-    ShowMessageBox(std::string(restored == 1 ? kJournalRestoredText : kJournalRestoreFailText),
-                   std::string(kJournalCaption),
-                   restored == 1 ? MessageIcon::Information : MessageIcon::Error);
+    return;
   }
+  // An override that names another unit means the operator has another enclosure in mind:
+  // nothing goes back here, not even an entry proven to be this one's.
+  if (wait.Verdict != JournalVerdict::Offer ||
+      (!journalOverride_.empty() && journalOverride_ != UnitId(checkedDevice_.Unit))) {
+    return;
+  }
+  const JournalEntry& entry = wait.Candidates.front().Entry;
+  if (declinedJournalEntries_.count(entry.Name) != 0) {
+    return;
+  }
+  const std::string question = std::string(kJournalQuestionText) + "\n" +
+                               (journal_->Folder() / entry.Name).string() + " (" + entry.Procedure +
+                               ", firmware " + entry.Device.FirmwareVersion + ", unit " +
+                               UnitId(entry.Device.Unit) + ")";
+  if (!AskYesNo(question, std::string(kJournalCaption))) {
+    declinedJournalEntries_.insert(entry.Name);
+    return;
+  }
+  const std::string& path = checkedDevice_.DevicePath;
+  int restored = 0;
+  {
+    InputHeldBack held(procedureRunning_);
+    restored = RestoreFromJournal(*journal_, entry, [this, &path](const JournalEntry& kept) {
+      return RestoreJournalArea(*this, path, kept);
+    });
+  }
+  // A box, not the status field: the checks that follow at start-up clear the field.
+  ShowMessageBox(std::string(restored == 1 ? kJournalRestoredText : kJournalRestoreFailText),
+                 std::string(kJournalCaption),
+                 restored == 1 ? MessageIcon::Information : MessageIcon::Error);
 }
 
 }  // namespace q71x

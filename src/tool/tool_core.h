@@ -22,6 +22,7 @@
 
 #include "src/device/discovery.h"
 #include "src/tool/bridge_list.h"
+#include "src/tool/journal_wait.h"
 #include "src/tool/tool_view.h"
 #include "src/tool/unit_key.h"
 #include "src/tool/window_timers.h"
@@ -133,6 +134,15 @@ class ToolCore final : public ToolWindow {
   void SetRecoveryJournal(RecoveryJournal* journal) { journal_ = journal; }
   // What the last chip check found the selected device to be, as the journal names devices.
   const JournalDevice& CheckedDevice() const { return checkedDevice_; }
+  // What the journal holds for the checked device now (read from the folder at each call).
+  // Whatever waits, proven or not, is a reason not to Run: the run would keep the bytes the
+  // device holds now as its configuration, and could add no entry of its own.
+  JournalWait WaitingJournal() const;
+  // The operator's override for an entry not proven to be the checked device's: the device's own
+  // unit id, spelled out (the command line's --force with it); empty: none. Only the one entry
+  // that waits goes back, and only after the recovery question is answered yes. An id of another
+  // unit puts nothing back on the checked device.
+  void SetJournalOverride(std::string unitId) { journalOverride_ = std::move(unitId); }
 
   // ToolWindow: what the update procedures see.
   ChipState& State() override { return state_; }
@@ -230,6 +240,7 @@ class ToolCore final : public ToolWindow {
   // Entries the operator chose to leave: not asked again until a device is chosen or the list
   // is refreshed (the checks that follow a typed file name or a tick would ask at every key).
   std::set<std::string> declinedJournalEntries_;
+  std::string journalOverride_;
   bool devNotify_ = false;
   bool procedureRunning_ = false;
   bool closeRequested_ = false;

@@ -41,5 +41,14 @@ inline constexpr std::string_view kJournalPendingRunText =
 inline constexpr std::string_view kJournalProblemText =
     "A file in the recovery journal is not one this tool wrote. It is left as it is; look at it "
     "or move it away:";
+// An entry that may be this device's but is not proven to be, and more than one that may be:
+// followed by the files, the units and why; nothing is written to the device.
+inline constexpr std::string_view kJournalUnprovenText =
+    "The recovery journal keeps an NVRAM that may come from another enclosure of this model, so "
+    "it is not written back. Only the command line's --force with this device's id puts it "
+    "back.";
+inline constexpr std::string_view kJournalSeveralText =
+    "More than one NVRAM in the recovery journal may be this device's, so none is written back. "
+    "Move away all but the right one:";
 
 }  // namespace q71x

@@ -9,6 +9,7 @@
 #include "src/update/df_family.h"
 #include "src/update/df_transfer.h"
 #include "src/update/df_write_pass.h"
+#include "src/update/kept_area_restore.h"
 #include "src/update/proven_read.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
@@ -29,10 +30,11 @@ static_assert(kDfNvramSize <= kFirstBlockLimit);
 using AreaWrite = std::function<void(bool eraseFirst)>;
 
 // Writes the area back only where it no longer holds the saved bytes. The erasing write is kept
-// for what two agreeing reads show: an erase on a read that failed or came back garbled would
-// cost an intact area its unit, and with it whatever firmware shares that unit. Unproven bytes
-// get a plain program, which leaves an intact area as it is and fills in an erased one. 1 when
-// the area reads back as saved at the end.
+// for what two agreeing reads show cannot be programmed into the saved bytes: an erase on a read
+// that failed or came back garbled, or over an area that is blank or only needs bits cleared,
+// would cost the unit whatever firmware shares it. Unproven bytes get a plain program, which
+// leaves an intact area as it is and fills in an erased one. 1 when the area reads back as saved
+// at the end.
 int RestoreWhenChanged(ToolWindow& window, const std::string& devicePath, std::uint32_t address,
                        const AlignedBuffer& saved, const AreaWrite& write) {
   AlignedBuffer current = AllocateWorkBuffer(saved.size());
@@ -42,7 +44,7 @@ int RestoreWhenChanged(ToolWindow& window, const std::string& devicePath, std::u
     return 1;
   }
   WaitFlashReady(devicePath);
-  write(proven);
+  write(proven && !ProgrammableWithoutErase(current.data(), saved.data(), saved.size()));
   return ReadBackMatches(DfFlashRangeAt(window, devicePath, address), saved.data(), saved.size());
 }
 

@@ -3,9 +3,7 @@
 #include <cstring>
 
 #include "src/update/df_config_area.h"
-#include "src/update/df_family.h"
 #include "src/update/flash_write_access.h"
-#include "src/update/image_source.h"
 #include "src/update/kept_area_restore.h"
 #include "src/update/update_procedure.h"
 #include "src/update/work_buffer.h"
@@ -19,44 +17,46 @@ bool Named(const JournalEntry& entry, UpdateProcedure procedure) {
   return entry.Procedure == UpdateProcedureName(procedure);
 }
 
-// The DF families keep one area each, at one place: anything else is not theirs to write.
+// The DF restores read the area first and write nothing where it is in place.
 int RestoreDfArea(ToolWindow& window, const std::string& devicePath, const JournalEntry& entry,
-                  std::uint32_t address, std::uint32_t length, DfRestore restore) {
-  if (entry.AreaAddress != address || entry.Area.size() != length) {
-    return 0;
-  }
-  AlignedBuffer saved = AllocateWorkBuffer(length);
+                  DfRestore restore) {
+  AlignedBuffer saved = AllocateWorkBuffer(entry.Area.size());
   if (!saved.ok()) {
     return 0;
   }
-  std::memcpy(saved.data(), entry.Area.data(), length);
+  std::memcpy(saved.data(), entry.Area.data(), entry.Area.size());
   return restore(window, devicePath, saved);
 }
 
+// A device that holds the area already is sent nothing that changes it, not even the unprotect
+// that opens the flash for writing: its entry only has to be closed.
 int RestoreSerialArea(ToolWindow& window, const std::string& devicePath,
                       const JournalEntry& entry) {
-  if (entry.Area.empty() || entry.AreaAddress >= kFlashAddressSpace ||
-      entry.Area.size() > kFlashAddressSpace - entry.AreaAddress) {
-    return 0;
+  const KeptArea area{entry.AreaAddress, entry.EraseAddress, entry.Area.data(),
+                      static_cast<std::uint32_t>(entry.Area.size())};
+  if (KeptAreaInPlace(devicePath, area)) {
+    return 1;
   }
   if (OpenFlashForWrite(window, devicePath, StatusStyle::Post) == 0) {
     return 0;
   }
-  return RestoreKeptArea(devicePath,
-                         KeptArea{entry.AreaAddress, entry.EraseAddress, entry.Area.data(),
-                                  static_cast<std::uint32_t>(entry.Area.size())});
+  return RestoreKeptArea(devicePath, area);
 }
 
 }  // namespace
 
 int RestoreJournalArea(ToolWindow& window, const std::string& devicePath,
                        const JournalEntry& entry) {
+  // Only an area its procedure really keeps, where it keeps it: anything else is not ours to
+  // write, whatever its check line says.
+  if (!EntryAreaProblem(entry).empty()) {
+    return 0;
+  }
   if (Named(entry, UpdateProcedure::UpdateDfFlash)) {
-    return RestoreDfArea(window, devicePath, entry, 0, kDfNvramSize, RestoreDfConfigArea);
+    return RestoreDfArea(window, devicePath, entry, RestoreDfConfigArea);
   }
   if (Named(entry, UpdateProcedure::UpdateDf2Flash)) {
-    return RestoreDfArea(window, devicePath, entry, kDf2NvramAddress, kDf2NvramSize,
-                         RestoreDf2ConfigArea);
+    return RestoreDfArea(window, devicePath, entry, RestoreDf2ConfigArea);
   }
   if (Named(entry, UpdateProcedure::UpdateSerialFlash) ||
       Named(entry, UpdateProcedure::UpdateFlashWithNvram)) {

@@ -21,13 +21,6 @@ RangeRead AreaReader(const std::string& devicePath, std::uint32_t address) {
   };
 }
 
-// True when programming `saved` over `current` yields `saved`: no bit has to go from 0 to 1.
-bool ProgrammableInto(const std::uint8_t* current, const std::uint8_t* saved,
-                      std::uint32_t length) {
-  return std::equal(current, current + length, saved,
-                    [](std::uint8_t now, std::uint8_t wanted) { return (now & wanted) == wanted; });
-}
-
 // One write of the area. The bytes there now are proven by two reads before they decide
 // anything: a garbled read of an intact area must not have its unit erased. Only bits a program
 // cannot set again call for the erase; unproven bytes get a plain program, which leaves an intact
@@ -38,7 +31,7 @@ int WriteAreaOnce(const std::string& devicePath, const KeptArea& area, std::uint
   if (proven && std::memcmp(current, area.Saved, area.Length) == 0) {
     return 1;
   }
-  if (proven && !ProgrammableInto(current, area.Saved, area.Length) &&
+  if (proven && !ProgrammableWithoutErase(current, area.Saved, area.Length) &&
       EraseFlashSector(devicePath, area.EraseAddress) != 0) {
     ActivePlatform().SleepMs(kSettleAfterEraseMs);
     WaitFlashReady(devicePath);
@@ -49,6 +42,19 @@ int WriteAreaOnce(const std::string& devicePath, const KeptArea& area, std::uint
 }
 
 }  // namespace
+
+bool ProgrammableWithoutErase(const std::uint8_t* current, const std::uint8_t* wanted,
+                              std::size_t length) {
+  return std::equal(current, current + length, wanted,
+                    [](std::uint8_t now, std::uint8_t saved) { return (now & saved) == saved; });
+}
+
+bool KeptAreaInPlace(const std::string& devicePath, const KeptArea& area) {
+  AlignedBuffer current = AllocateWorkBuffer(area.Length);
+  return current.ok() &&
+         ReadProven(AreaReader(devicePath, area.Address), current.data(), area.Length) &&
+         std::memcmp(current.data(), area.Saved, area.Length) == 0;
+}
 
 int RestoreKeptArea(const std::string& devicePath, const KeptArea& area) {
   AlignedBuffer current = AllocateWorkBuffer(area.Length);

@@ -4,6 +4,7 @@
 // retry would save whatever was left there as the device's configuration, and its identity and
 // settings would be gone for good.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -23,5 +24,14 @@ struct KeptArea {
 // the read-back does not match. Best effort and silent: the caller reports the failure that stopped
 // its run. 1 when the area reads back as saved at the end.
 int RestoreKeptArea(const std::string& devicePath, const KeptArea& area);
+
+// Whether the area already holds the saved bytes, by two agreeing reads; sends nothing but reads.
+bool KeptAreaInPlace(const std::string& devicePath, const KeptArea& area);
+
+// True when programming `wanted` over `current` yields `wanted`: a NOR program only clears bits,
+// so no bit may have to go from 0 to 1. An area that passes needs no erase (a blank one always
+// passes), and an erase would take whatever else shares its unit.
+bool ProgrammableWithoutErase(const std::uint8_t* current, const std::uint8_t* wanted,
+                              std::size_t length);
 
 }  // namespace q71x

@@ -22,7 +22,7 @@
 namespace q71x {
 namespace {
 
-constexpr std::uint32_t kConfigAreaBytes = 4096;
+constexpr std::uint32_t kConfigAreaBytes = kNvramAreaBytes;
 // In device-area mode each block opens with 4 KB carried over (the configuration area first,
 // then the tail of the previous chunk), so only this much of a fresh chunk fits behind it.
 constexpr std::uint32_t kChunkBytesPerBlock = kProgramBlockBytes - kConfigAreaBytes;

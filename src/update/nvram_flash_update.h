@@ -4,11 +4,15 @@
 // is kept unless the image brings one and "Include 4K NVRAM" is ticked; a run that stops after
 // the erase, before block 0 is proven, puts the kept area back.
 
+#include <cstdint>
 #include <string>
 
 #include "src/update/tool_window.h"
 
 namespace q71x {
+
+// The device's configuration area: the first 4 KB of the flash, in the erase unit at 0.
+inline constexpr std::uint32_t kNvramAreaBytes = 4096;
 
 // One Run. Sets FileHasNvram from the image. 0 when it stopped before the erase began, 1 once it
 // reached the erase (whatever the outcome) or when an engineering action succeeded.

@@ -8,12 +8,15 @@
 
 #include "src/device/platform/user_data_folder.h"
 #include "src/update/durable_file.h"
+#include "src/update/kept_area_rules.h"
 
 namespace q71x {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr const char* kHeader = "Q71X-RECOVERY-JOURNAL 1";
+// Format 2 adds the unit. An entry of format 1 still reads, with the model facets only.
+constexpr const char* kHeader = "Q71X-RECOVERY-JOURNAL 2";
+constexpr const char* kFirstFormatHeader = "Q71X-RECOVERY-JOURNAL 1";
 constexpr const char* kExtension = ".journal";
 constexpr const char* kToolFolder = "q71xfwtool";
 constexpr const char* kJournalFolder = "journal";
@@ -58,6 +61,7 @@ bool FromHex(const std::string& hex, std::vector<std::uint8_t>& bytes) {
 
 // The body of an entry: everything the check line covers.
 std::string Body(const JournalEntry& entry) {
+  const UnitIdentity& unit = entry.Device.Unit;
   std::ostringstream out;
   out << kHeader << '\n'
       << "procedure " << HexText(entry.Procedure) << '\n'
@@ -66,6 +70,14 @@ std::string Body(const JournalEntry& entry) {
       << "flash-id " << HexText(entry.Device.FlashId) << '\n'
       << "firmware-version " << HexText(entry.Device.FirmwareVersion) << '\n'
       << "path " << HexText(entry.Device.DevicePath) << '\n'
+      << "unit-usb-serial " << HexText(unit.UsbSerial) << '\n'
+      << "unit-guid-1394 " << HexText(unit.Guid1394) << '\n'
+      << "unit-disk-serial " << HexText(unit.DiskSerial) << '\n'
+      << "unit-chip-type " << unit.ChipType << '\n'
+      << "unit-chip-revision " << unit.ChipRevision << '\n'
+      << "unit-flash-id " << HexText(unit.FlashId) << '\n'
+      << "unit-port-path " << HexText(unit.PortPath) << '\n'
+      << "unit-firmware-version " << HexText(unit.FirmwareVersion) << '\n'
       << "area-address " << entry.AreaAddress << '\n'
       << "erase-address " << entry.EraseAddress << '\n'
       << "area " << Hex(entry.Area.data(), entry.Area.size()) << '\n'
@@ -129,8 +141,9 @@ bool IsEntryName(const std::string& name) {
 
 }  // namespace
 
-bool SameDevice(const JournalDevice& a, const JournalDevice& b) {
-  return a.ChipType == b.ChipType && a.ChipRevision == b.ChipRevision && a.FlashId == b.FlashId;
+std::string EntryAreaProblem(const JournalEntry& entry) {
+  return KeptAreaProblem(entry.Procedure, entry.AreaAddress,
+                         static_cast<std::uint32_t>(entry.Area.size()), entry.EraseAddress);
 }
 
 std::vector<std::uint8_t> SerializeJournalEntry(const JournalEntry& entry) {
@@ -142,7 +155,8 @@ std::vector<std::uint8_t> SerializeJournalEntry(const JournalEntry& entry) {
 bool ParseJournalEntry(const std::vector<std::uint8_t>& bytes, JournalEntry& entry,
                        std::string& problem) {
   const std::string text(bytes.begin(), bytes.end());
-  if (text.rfind(std::string(kHeader) + "\n", 0) != 0) {
+  const bool current = text.rfind(std::string(kHeader) + "\n", 0) == 0;
+  if (!current && text.rfind(std::string(kFirstFormatHeader) + "\n", 0) != 0) {
     problem = "not a recovery journal entry of this tool";
     return false;
   }
@@ -160,22 +174,43 @@ bool ParseJournalEntry(const std::vector<std::uint8_t>& bytes, JournalEntry& ent
   std::istringstream in(body);
   std::string header, area, digest;
   JournalEntry read;
+  JournalDevice& device = read.Device;
+  UnitIdentity& unit = device.Unit;
   std::vector<std::uint8_t> digestBytes;
   std::getline(in, header);
-  const bool fields = TextField(in, "procedure", read.Procedure) &&
-                      NumberField(in, "chip-type", read.Device.ChipType) &&
-                      NumberField(in, "chip-revision", read.Device.ChipRevision) &&
-                      TextField(in, "flash-id", read.Device.FlashId) &&
-                      TextField(in, "firmware-version", read.Device.FirmwareVersion) &&
-                      TextField(in, "path", read.Device.DevicePath) &&
-                      NumberField(in, "area-address", read.AreaAddress) &&
-                      NumberField(in, "erase-address", read.EraseAddress) &&
-                      Field(in, "area", area) && FromHex(area, read.Area) &&
-                      Field(in, "image-sha256", digest) && FromHex(digest, digestBytes) &&
-                      digestBytes.size() == read.ImageSha256.size();
+  bool fields = TextField(in, "procedure", read.Procedure) &&
+                NumberField(in, "chip-type", device.ChipType) &&
+                NumberField(in, "chip-revision", device.ChipRevision) &&
+                TextField(in, "flash-id", device.FlashId) &&
+                TextField(in, "firmware-version", device.FirmwareVersion) &&
+                TextField(in, "path", device.DevicePath);
+  if (current) {
+    fields = fields && TextField(in, "unit-usb-serial", unit.UsbSerial) &&
+             TextField(in, "unit-guid-1394", unit.Guid1394) &&
+             TextField(in, "unit-disk-serial", unit.DiskSerial) &&
+             NumberField(in, "unit-chip-type", unit.ChipType) &&
+             NumberField(in, "unit-chip-revision", unit.ChipRevision) &&
+             TextField(in, "unit-flash-id", unit.FlashId) &&
+             TextField(in, "unit-port-path", unit.PortPath) &&
+             TextField(in, "unit-firmware-version", unit.FirmwareVersion);
+  } else {
+    // What format 1 knew: the model, which can tell units apart but never prove one.
+    unit.ChipType = device.ChipType;
+    unit.ChipRevision = device.ChipRevision;
+    unit.FlashId = device.FlashId;
+    unit.FirmwareVersion = device.FirmwareVersion;
+  }
+  fields = fields && NumberField(in, "area-address", read.AreaAddress) &&
+           NumberField(in, "erase-address", read.EraseAddress) && Field(in, "area", area) &&
+           FromHex(area, read.Area) && Field(in, "image-sha256", digest) &&
+           FromHex(digest, digestBytes) && digestBytes.size() == read.ImageSha256.size();
   std::string rest;
   if (!fields || std::getline(in, rest) || read.Area.empty() || read.Area.size() > kLargestArea) {
     problem = "not in the form this tool writes";
+    return false;
+  }
+  if (std::string rule = EntryAreaProblem(read); !rule.empty()) {
+    problem = "not an area this tool keeps: the entry " + rule;
     return false;
   }
   std::copy(digestBytes.begin(), digestBytes.end(), read.ImageSha256.begin());
@@ -195,6 +230,16 @@ fs::path RecoveryJournal::FolderUnder(const fs::path& dataFolder) {
 std::string RecoveryJournal::Record(JournalEntry& entry) {
   if (folder_.empty()) {
     return "no per-user data folder to keep the copy in";
+  }
+  if (std::string rule = EntryAreaProblem(entry); !rule.empty()) {
+    return "the entry " + rule;
+  }
+  // A second entry would leave the recovery to choose between two areas of one unit; the one
+  // that waits is the area the unit lost first.
+  for (const JournalEntry& open : List().Open) {
+    if (MatchUnits(open.Device.Unit, entry.Device.Unit, nullptr) == UnitMatch::Same) {
+      return "the entry " + open.Name + " waits for this unit; nothing is added while it does";
+    }
   }
   std::error_code error;
   fs::create_directories(folder_, error);
@@ -270,17 +315,30 @@ JournalListing RecoveryJournal::List() const {
   return listing;
 }
 
-std::vector<JournalEntry> RecoveryJournal::OpenFor(const JournalDevice& device,
-                                                   JournalListing* listing) const {
+std::vector<JournalCandidate> RecoveryJournal::CandidatesFor(const JournalDevice& device,
+                                                             JournalListing* listing) const {
   JournalListing all = List();
-  std::vector<JournalEntry> matching;
-  for (const JournalEntry& entry : all.Open) {
-    if (SameDevice(entry.Device, device)) {
-      matching.push_back(entry);
+  std::vector<JournalCandidate> candidates;
+  for (JournalEntry& entry : all.Open) {
+    std::string why;
+    const UnitMatch match = MatchUnits(entry.Device.Unit, device.Unit, &why);
+    if (match != UnitMatch::Different) {
+      candidates.push_back(JournalCandidate{entry, match, std::move(why)});
     }
   }
   if (listing != nullptr) {
     *listing = std::move(all);
+  }
+  return candidates;
+}
+
+std::vector<JournalEntry> RecoveryJournal::OpenFor(const JournalDevice& device,
+                                                   JournalListing* listing) const {
+  std::vector<JournalEntry> matching;
+  for (JournalCandidate& candidate : CandidatesFor(device, listing)) {
+    if (candidate.Match == UnitMatch::Same) {
+      matching.push_back(std::move(candidate.Entry));
+    }
   }
   return matching;
 }

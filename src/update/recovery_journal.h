@@ -19,8 +19,9 @@
 
 namespace q71x {
 
-// What the chip check found the device to be. Chip type, revision and flash id name the device
-// an entry belongs to; the firmware version and the path are kept for the operator, since a
+// What the chip check found the device to be. The unit decides whose entry it is (see
+// src/device/unit_identity.h): chip type, revision and flash id alone cannot tell two enclosures
+// of one model apart. The firmware version and the path are kept for the operator, since a
 // half-programmed device shows another version and a re-plugged one may get another path.
 struct JournalDevice {
   int ChipType = 0;
@@ -28,11 +29,10 @@ struct JournalDevice {
   std::string FlashId;  // the flash's id bytes as the chip check read them, hex
   std::string FirmwareVersion;
   std::string DevicePath;
-  // The enclosure, as far as the system and the device tell it (src/device/unit_identity.h).
+  // The enclosure, as far as the system and the device tell it. An entry written before units
+  // were kept reads back with the model facets only, so it never proves a unit.
   UnitIdentity Unit;
 };
-
-bool SameDevice(const JournalDevice& a, const JournalDevice& b);
 
 struct JournalEntry {
   std::string Name;  // the entry's file name in the folder; set by Record and List
@@ -54,6 +54,14 @@ struct JournalListing {
   std::vector<JournalProblem> Problems;
 };
 
+// An open entry that may be a device's: provably its unit's (Same), or kept for a unit nothing
+// tells apart from it (Unproven). Entries of another unit are never candidates.
+struct JournalCandidate {
+  JournalEntry Entry;
+  UnitMatch Match = UnitMatch::Unproven;
+  std::string Why;  // the facet that decided, as MatchUnits says it
+};
+
 class RecoveryJournal {
  public:
   explicit RecoveryJournal(std::filesystem::path folder) : folder_(std::move(folder)) {}
@@ -68,15 +76,21 @@ class RecoveryJournal {
   const std::filesystem::path& Folder() const { return folder_; }
 
   // Writes the entry durably and sets its Name. Empty text on success; else why the copy could
-  // not be kept (the caller decides whether the run may go on without it).
+  // not be kept (the caller decides whether the run may go on without it). One open entry per
+  // unit: while one waits for the entry's unit, nothing is added and nothing replaced. An entry
+  // for an area its procedure does not keep is refused too.
   std::string Record(JournalEntry& entry);
   // Removes an entry of ours after its run ended with the area in place. False when the file is
   // not a sound entry (it is then left alone) or cannot be removed.
   bool Close(const std::string& name);
   // Every sound entry, and every file that is not one.
   JournalListing List() const;
-  // The open entries for a device, newest last; problems are reported through `listing` too.
+  // The open entries provably kept for the device's unit, oldest first; problems are reported
+  // through `listing` too.
   std::vector<JournalEntry> OpenFor(const JournalDevice& device, JournalListing* listing) const;
+  // The open entries that may be the device's (Same or Unproven), oldest first.
+  std::vector<JournalCandidate> CandidatesFor(const JournalDevice& device,
+                                              JournalListing* listing) const;
 
  private:
   std::filesystem::path folder_;
@@ -88,8 +102,12 @@ inline RecoveryJournal* UsableJournal(RecoveryJournal& journal) {
   return journal.Folder().empty() ? nullptr : &journal;
 }
 
+// Empty when the entry keeps exactly the area its procedure keeps (src/update/kept_area_rules.h);
+// else what is wrong with it.
+std::string EntryAreaProblem(const JournalEntry& entry);
+
 // The entry's file contents, and the reading of them: false with `problem` set for anything but
-// a sound entry of this tool.
+// a sound entry of this tool (an entry for an area its procedure does not keep is not one).
 std::vector<std::uint8_t> SerializeJournalEntry(const JournalEntry& entry);
 bool ParseJournalEntry(const std::vector<std::uint8_t>& bytes, JournalEntry& entry,
                        std::string& problem);

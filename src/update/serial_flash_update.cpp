@@ -25,8 +25,6 @@ namespace {
 constexpr std::uint32_t kChipEraseAbove = 65536;
 
 constexpr std::uint32_t kUpperSectorAddress = 0x8000;
-// Above the boot sectors of an AMIC part the upper half is reached through the sector at 0xF000.
-constexpr std::uint32_t kAmicUpperSectorAddress = 0xF000;
 
 constexpr std::uint32_t kSettleAfterEraseMs = 500;
 constexpr std::uint32_t kSettleBeforeVerifyMs = 1000;

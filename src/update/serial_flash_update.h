@@ -19,6 +19,9 @@ inline constexpr std::uint32_t kSerialFlashMinimumArea = 32768;
 inline constexpr std::uint32_t kConfigCopyAddress = 0x8000;
 inline constexpr std::uint32_t kConfigCopyBytes = 512;
 inline constexpr std::uint32_t kConfigCopyKeptUpTo = 32768;
+// Above the boot sectors of an AMIC part the upper half, and the copy with it, is erased through
+// the sector at this address.
+inline constexpr std::uint32_t kAmicUpperSectorAddress = 0xF000;
 
 // One Run: the erase-only or backup-only action when "RD Version" asks for it, else the full
 // update. 0 when it stopped before programming (or the final read-back failed), 1 when the

@@ -8,6 +8,7 @@
 #include "sim/presets.h"
 #include "sim/serial_flash.h"
 #include "sim/serial_flash_parts.h"
+#include "tests/support/enclosure_twin.h"
 
 namespace q71x::campaign {
 namespace {
@@ -77,6 +78,22 @@ std::optional<sim::Enclosure> MakeSstSpiEnclosure() {
   return enclosure;
 }
 
+std::optional<sim::Enclosure> MakeCampaignEnclosure(const CampaignDevice& device) {
+  if (std::string_view(device.Key) == kSstSpiKey) {
+    return MakeSstSpiEnclosure();
+  }
+  if (sim::FindSerialFlashPreset(device.Key) != nullptr) {
+    return sim::MakePresetEnclosure(device.Key);
+  }
+  return sim::MakeHardwarePresetEnclosure(device.Key);
+}
+
+// What the host reads of unit `unit` of a model: its serial number, or its GUID on 1394.
+std::string UnitFacet(const sim::Enclosure& enclosure, int unit) {
+  const std::string number = std::to_string(1000 + unit);
+  return (enclosure.BusKind == sim::Bus::Ieee1394 ? "0030e0f4c5a1" : "5A17C0DE") + number;
+}
+
 }  // namespace
 
 std::span<const CampaignDevice> CampaignDevices() {
@@ -93,17 +110,21 @@ const CampaignDevice* FindCampaignDevice(std::string_view key) {
 }
 
 std::string AddCampaignDevice(sim::SimulatedSystem& system, const CampaignDevice& device) {
-  std::optional<sim::Enclosure> enclosure;
-  if (std::string_view(device.Key) == kSstSpiKey) {
-    enclosure = MakeSstSpiEnclosure();
-  } else if (sim::FindSerialFlashPreset(device.Key) != nullptr) {
-    enclosure = sim::MakePresetEnclosure(device.Key);
-  } else {
-    enclosure = sim::MakeHardwarePresetEnclosure(device.Key);
-  }
+  std::optional<sim::Enclosure> enclosure = MakeCampaignEnclosure(device);
   if (!enclosure) {
     return {};
   }
+  testing::GiveUnitFacet(*enclosure, UnitFacet(*enclosure, 1));
+  return system.AddEnclosure(std::move(*enclosure)).Path;
+}
+
+std::string AddCampaignTwin(sim::SimulatedSystem& system, const CampaignDevice& device) {
+  std::optional<sim::Enclosure> enclosure = MakeCampaignEnclosure(device);
+  if (!enclosure) {
+    return {};
+  }
+  const ConfigRegion region = ConfigRegionOf(device);
+  testing::MakeTwin(*enclosure, "-twin", UnitFacet(*enclosure, 2), region.Offset, region.Bytes);
   return system.AddEnclosure(std::move(*enclosure)).Path;
 }
 

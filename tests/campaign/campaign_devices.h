@@ -35,9 +35,15 @@ struct ConfigRegion {
 std::span<const CampaignDevice> CampaignDevices();
 const CampaignDevice* FindCampaignDevice(std::string_view key);
 
-// Adds the device's enclosure, old firmware and configuration area in place, to `system`.
-// Returns its device path, or an empty text when the key names no known device.
+// Adds the device's enclosure, old firmware and configuration area in place, to `system`, as the
+// first unit of its model (a USB serial number, or a GUID on 1394, of its own). Returns its
+// device path, or an empty text when the key names no known device.
 std::string AddCampaignDevice(sim::SimulatedSystem& system, const CampaignDevice& device);
+
+// Adds a second enclosure of the same model: the same in everything but its path, its serial
+// number (or GUID) and the last bytes of its configuration area, so that an area of the first
+// unit written into it shows. Returns its device path (empty as above).
+std::string AddCampaignTwin(sim::SimulatedSystem& system, const CampaignDevice& device);
 
 ConfigRegion ConfigRegionOf(const CampaignDevice& device);
 

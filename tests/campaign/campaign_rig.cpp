@@ -5,6 +5,7 @@
 
 #include "sim/quiet_stdout.h"
 #include "src/tool/chip_probe.h"
+#include "src/tool/journal_device.h"
 #include "src/update/procedure_dispatch.h"
 #include "src/update/update_procedure.h"
 
@@ -49,6 +50,23 @@ RunRecord CampaignRig::Run() {
     record.Boxes.push_back(dialogs_.Boxes()[i].Text);
   }
   return record;
+}
+
+void CampaignRig::AddTwin() {
+  twinPath_ = AddCampaignTwin(system_, device_);
+  twinMemory_ = TakeSnapshot(system_, twinPath_, device_);
+}
+
+JournalDevice CampaignRig::CheckTwin() {
+  ChipState state;
+  ProgramSettings settings;
+  const ChipProbe probe = ProbeChip(twinPath_, state, settings);
+  return JournalDeviceOf(state, probe.VersionText, twinPath_);
+}
+
+bool CampaignRig::TwinUnchanged() {
+  const MemorySnapshot now = TakeSnapshot(system_, twinPath_, device_);
+  return now.Base == twinMemory_.Base && now.Bytes == twinMemory_.Bytes;
 }
 
 }  // namespace q71x::campaign

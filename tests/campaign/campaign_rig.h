@@ -9,7 +9,9 @@
 #include "sim/simulated_system.h"
 #include "src/device/platform/sim/sim_platform.h"
 #include "src/tool/chip_probe.h"
+#include "src/update/recovery_journal.h"
 #include "tests/campaign/campaign_devices.h"
+#include "tests/campaign/device_memory.h"
 #include "tests/campaign/run_judgement.h"
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/recording_window.h"
@@ -40,6 +42,15 @@ class CampaignRig {
   // Runs the dispatched procedure once; standard output of the procedures is held back.
   RunRecord Run();
 
+  // A second enclosure of the device's model on the same machine (campaign_devices.h), whose
+  // memory is taken now to judge later. Nothing the campaign does is meant for it.
+  void AddTwin();
+  const std::string& TwinPath() const { return twinPath_; }
+  // The twin as a front end's chip check finds it, in a window state of its own.
+  JournalDevice CheckTwin();
+  // Whether the twin's memory is what it was when it was added.
+  bool TwinUnchanged();
+
  private:
   const CampaignDevice& device_;
   sim::SimulatedSystem system_;
@@ -50,6 +61,8 @@ class CampaignRig {
   std::string path_;
   UpdateProcedure dispatched_ = UpdateProcedure::None;
   ChipProbe probe_;
+  std::string twinPath_;
+  MemorySnapshot twinMemory_;
 };
 
 }  // namespace q71x::campaign

@@ -137,6 +137,9 @@ void Note(CaseReport& report, Verdict verdict, const FaultPlan& plan, const Trac
     case Verdict::AreaLost:
       ++report.Counts.ConfigAreasLost;
       break;
+    case Verdict::WrongUnit:
+      ++report.Counts.AreasOnWrongUnit;
+      break;
     case Verdict::NeverWorks:
       break;
   }
@@ -173,6 +176,20 @@ std::filesystem::path JournalFolderFor(const std::filesystem::path& workDir) {
   return workDir / "journal";
 }
 
+// The procedures that keep their configuration area in the journal; only their runs have an entry
+// that could land on the wrong unit, so only they get the second enclosure (it costs time).
+bool KeepsJournal(const CampaignDevice& device) {
+  switch (device.Run) {
+    case UpdateProcedure::UpdateSerialFlash:
+    case UpdateProcedure::UpdateFlashWithNvram:
+    case UpdateProcedure::UpdateDfFlash:
+    case UpdateProcedure::UpdateDf2Flash:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // "fail at command 12", "stuck-busy from command 40 on", "... then unplug at command 90".
 std::string DescribeFaults(const FaultPlan& plan) {
   const auto one = [](const PlannedFault& fault) {
@@ -202,11 +219,17 @@ void CountRun(const FaultPlan& plan, bool fired, Figures& counts) {
 
 // The faulted run, then what the operator does next on the same machine: plug the enclosure
 // back in (a power cycle), let the chip check run, let the journal put back what it kept, and
-// Run again. Every run keeps a journal, as the front ends do.
+// Run again. Every run keeps a journal, as the front ends do. The other enclosure of the model is
+// checked first after the re-plug, so that an entry taken for it would be written there before
+// the device's own recovery could close it.
 void RunFaultedCase(const CampaignDevice& device, EngineeringAction action, const CaseFiles& files,
                     const std::filesystem::path& journalFolder, const FaultPlan& plan,
                     const TracedCommand& command, CaseReport& report) {
   CampaignRig rig(device, files.Image, files.Backup);
+  const bool keepsJournal = KeepsJournal(device);
+  if (keepsJournal) {
+    rig.AddTwin();
+  }
   rig.Settle(action);
   const MemorySnapshot fresh = TakeSnapshot(rig.System(), rig.Path(), device);
   const RunIntent intent = IntendedOutcome(InputsOf(device, action, files, rig.Window()), fresh);
@@ -240,15 +263,23 @@ void RunFaultedCase(const CampaignDevice& device, EngineeringAction action, cons
 
   rig.System().Faults().Clear();
   rig.PowerCycle();
+  if (keepsJournal) {
+    const JournalRecovery onTwin = journal.Recover(rig.Window(), rig.CheckTwin(), rig.TwinPath());
+    if (onTwin.Restored + onTwin.Failed + onTwin.Refused > 0) {
+      Note(report, Verdict::WrongUnit, plan, command, faulted.FinalStatus,
+           "an entry of the device waits for the other enclosure of its model");
+    }
+  }
   rig.Settle(action);
   const JournalRecovery restored = journal.Recover(
       rig.Window(), JournalDeviceOf(rig.Window().state, rig.Probe(), rig.Path()), rig.Path());
   report.Counts.AreasRestoredFromJournal += restored.Restored;
   report.Counts.JournalProblems += restored.Problems;
-  if (restored.Failed > 0 || restored.Problems > 0) {
+  if (restored.Failed > 0 || restored.Refused > 0 || restored.Problems > 0) {
     Note(report, Verdict::AreaLost, plan, command, faulted.FinalStatus,
          std::to_string(restored.Failed) + " open journal entries not restored, " +
-             std::to_string(restored.Problems) + " unsound files in the journal folder");
+             std::to_string(restored.Refused) + " refused, " + std::to_string(restored.Problems) +
+             " unsound files in the journal folder");
   }
   if (restored.Restored > 0) {
     // The chip check the operator runs next sees the restored area.
@@ -265,6 +296,11 @@ void RunFaultedCase(const CampaignDevice& device, EngineeringAction action, cons
     Note(report, Verdict::Unrecovered, plan, command, recovery.FinalStatus,
          recovered.Claimed ? recovered.Breach
                            : "recovery run ended on \"" + recovery.FinalStatus + "\"");
+  }
+
+  if (keepsJournal && !rig.TwinUnchanged()) {
+    Note(report, Verdict::WrongUnit, plan, command, faulted.FinalStatus,
+         "the other enclosure of the model no longer holds what it held");
   }
 
   const std::vector<std::uint8_t> kept = KeptConfig(device, intent, fresh);
@@ -319,6 +355,7 @@ Figures& Figures::operator+=(const Figures& other) {
   ConfigAreasLostToUnplug += other.ConfigAreasLostToUnplug;
   AreasRestoredFromJournal += other.AreasRestoredFromJournal;
   JournalProblems += other.JournalProblems;
+  AreasOnWrongUnit += other.AreasOnWrongUnit;
   ExplainedByOpenFindings += other.ExplainedByOpenFindings;
   return *this;
 }
@@ -389,7 +426,8 @@ std::string FormatFigures(const Figures& figures) {
       << figures.UnknownTexts << ", configuration areas lost " << figures.ConfigAreasLost
       << ", of them after a pull " << figures.ConfigAreasLostToUnplug
       << ", areas restored from the journal " << figures.AreasRestoredFromJournal
-      << ", unsound journal files " << figures.JournalProblems << ", explained by open findings "
+      << ", unsound journal files " << figures.JournalProblems << ", areas on the wrong unit "
+      << figures.AreasOnWrongUnit << ", explained by open findings "
       << figures.ExplainedByOpenFindings;
   return out.str();
 }

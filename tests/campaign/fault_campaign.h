@@ -4,7 +4,9 @@
 // persistent and double faults). Every run is judged: success claimed only over the memory the
 // run meant to write, an ending text the failure table names, and, after a power cycle (a
 // re-plug when the enclosure was pulled) and the recovery journal's restore, a fault-free run
-// that completes the action with the kept configuration area still in place.
+// that completes the action with the kept configuration area still in place. A second enclosure
+// of the same model sits beside the device all along: no entry of the device is ever offered to
+// it, and its memory stays as it was.
 
 #include <array>
 #include <cstddef>
@@ -40,6 +42,9 @@ struct Figures {
   std::uint64_t ConfigAreasLostToUnplug = 0;  // ...of which the run was pulled
   std::uint64_t AreasRestoredFromJournal = 0;
   std::uint64_t JournalProblems = 0;  // files in the journal folder that are not sound entries
+  // The other enclosure of the model was offered an entry, refused for one, or had its memory
+  // changed.
+  std::uint64_t AreasOnWrongUnit = 0;
   std::uint64_t ExplainedByOpenFindings = 0;
 
   Figures& operator+=(const Figures& other);

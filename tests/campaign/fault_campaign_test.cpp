@@ -166,6 +166,7 @@ TEST_P(FaultCampaign, NoFaultMakesTheToolLieOrLoseTheDevice) {
   EXPECT_EQ(0u, UnexplainedProblems(report));
   EXPECT_GT(report.Counts.FaultsInjected, 0u);
   EXPECT_EQ(0u, report.Counts.JournalProblems);
+  EXPECT_EQ(0u, report.Counts.AreasOnWrongUnit);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryDeviceAndAction, FaultCampaign, ::testing::ValuesIn(AllCases()),

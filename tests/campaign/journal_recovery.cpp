@@ -1,6 +1,7 @@
 #include "tests/campaign/journal_recovery.h"
 
 #include "src/tool/journal_device.h"
+#include "src/tool/journal_wait.h"
 #include "src/update/journal_area_restore.h"
 
 namespace q71x::campaign {
@@ -22,14 +23,16 @@ std::unique_ptr<ScopedJournalRun> FrontEndJournal::Install(const JournalDevice& 
 JournalRecovery FrontEndJournal::Recover(ToolWindow& window, const JournalDevice& device,
                                          const std::string& path) {
   JournalRecovery recovery;
-  JournalListing listing;
-  for (const JournalEntry& entry : journal_.OpenFor(device, &listing)) {
-    const int restored = RestoreFromJournal(journal_, entry, [&](const JournalEntry& open) {
-      return RestoreJournalArea(window, path, open);
-    });
-    ++(restored == 1 ? recovery.Restored : recovery.Failed);
+  const JournalWait wait = JournalWaitFor(journal_, device, {});
+  recovery.Problems = wait.Problems.size();
+  if (wait.Verdict != JournalVerdict::Offer) {
+    recovery.Refused = wait.Candidates.size();
+    return recovery;
   }
-  recovery.Problems = listing.Problems.size();
+  const int restored = RestoreFromJournal(
+      journal_, wait.Candidates.front().Entry,
+      [&](const JournalEntry& open) { return RestoreJournalArea(window, path, open); });
+  ++(restored == 1 ? recovery.Restored : recovery.Failed);
   return recovery;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // What a front end that keeps a recovery journal does around a run: the journal is installed for
 // the run, and after the enclosure is back (re-plugged or power-cycled) and the chip check has
-// run, every open entry of that device is put back through the library's restore before the
-// operator runs the action again, through the family that kept the area.
+// run, the open entry of that unit is put back through the library's restore before the operator
+// runs the action again, through the family that kept the area. What goes back is what the tool
+// core would offer (src/tool/journal_wait.h): one entry, provably the unit's.
 
 #include <cstddef>
 #include <filesystem>
@@ -22,6 +23,9 @@ JournalDevice JournalDeviceOf(const ChipState& state, const ChipProbe& probe,
 struct JournalRecovery {
   std::size_t Restored = 0;  // entries whose area is back, each closed
   std::size_t Failed = 0;    // open entries of the device the restore could not put back
+  // Entries that may be the device's but do not go back by themselves: an unproven unit, or more
+  // than one of them.
+  std::size_t Refused = 0;
   std::size_t Problems = 0;  // files in the folder that are not sound entries
 };
 
@@ -34,8 +38,8 @@ class FrontEndJournal {
 
   // The journal stays installed while the returned scope lives.
   std::unique_ptr<ScopedJournalRun> Install(const JournalDevice& device);
-  // After the re-plug and the chip check (whose facts `window` holds): restores every open entry
-  // of `device` on `path` the way the procedure that kept it writes it back.
+  // After the re-plug and the chip check (whose facts `window` holds): restores the open entry of
+  // `device` on `path` the way the procedure that kept it writes it back.
   JournalRecovery Recover(ToolWindow& window, const JournalDevice& device, const std::string& path);
 
  private:

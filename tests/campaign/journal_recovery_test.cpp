@@ -13,6 +13,7 @@
 #include "sim/cdb_pattern.h"
 #include "src/image/sample_image.h"
 #include "src/update/run_claim.h"
+#include "src/update/serial_flash_update.h"
 #include "tests/campaign/campaign_rig.h"
 #include "tests/campaign/device_memory.h"
 #include "tests/campaign/fault_plan.h"
@@ -90,11 +91,14 @@ TEST(FrontEndJournal, OtherDevicesEntriesAndForeignFilesAreLeftAlone) {
   const fs::path folder = setup.Dir.path() / "journal";
   FrontEndJournal journal(folder);
   RecoveryJournal library(folder);
+  // Another enclosure of the same model: only its serial number tells it apart.
   JournalEntry other;
   other.Device = setup.Checked();
-  other.Device.ChipRevision += 1;
+  other.Device.Unit.UsbSerial += "-OTHER";
   other.Procedure = "UpdateSerialFlash";
-  other.Area.assign(64, 0x33);
+  other.AreaAddress = kConfigCopyAddress;
+  other.EraseAddress = kConfigCopyAddress;
+  other.Area.assign(kConfigCopyBytes, 0x33);
   ASSERT_EQ("", library.Record(other));
   std::ofstream(folder / "notes.journal") << "written by someone else\n";
 

@@ -39,6 +39,8 @@ std::string_view VerdictName(Verdict verdict) {
       return "fails without any fault";
     case Verdict::AreaLost:
       return "configuration area lost";
+    case Verdict::WrongUnit:
+      return "area on the wrong unit";
   }
   return "";
 }

@@ -23,6 +23,7 @@ enum class Verdict {
   NeverWorks,    // the fault-free run itself does not complete the action
   AreaLost,      // the kept configuration area is gone after the re-plug, the journal's
                  // recovery and the operator's new run
+  WrongUnit,     // the journal offered a unit's area to, or wrote it into, another enclosure
 };
 
 std::string_view VerdictName(Verdict verdict);

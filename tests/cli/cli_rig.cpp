@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <sstream>
 
+#include "sim/hardware_presets.h"
+#include "sim/presets.h"
 #include "sim/quiet_stdout.h"
 #include "sim/simulated_system.h"
 #include "src/app/cli/cli_program.h"
 #include "src/app/sim/sim_state_folder.h"
 #include "src/device/platform/utf8_path.h"
+#include "tests/support/enclosure_twin.h"
 
 namespace q71x::testing {
 namespace {
@@ -18,7 +21,61 @@ bool EndsWithKey(const std::string& path, const std::string& key) {
          path[path.size() - key.size() - 1] == ':';
 }
 
+constexpr const char* kTwinSuffix = "-b";
+
+std::optional<sim::Enclosure> MakeEnclosureOf(const std::string& presetKey) {
+  return sim::FindSerialFlashPreset(presetKey) != nullptr
+             ? sim::MakePresetEnclosure(presetKey)
+             : sim::MakeHardwarePresetEnclosure(presetKey);
+}
+
+// Where the preset keeps its configuration area.
+std::pair<std::uint32_t, std::uint32_t> ConfigAreaOf(const std::string& presetKey) {
+  if (const sim::SerialFlashPreset* preset = sim::FindSerialFlashPreset(presetKey)) {
+    return {preset->ConfigOffset, preset->ConfigBytes};
+  }
+  if (const sim::HardwarePreset* preset = sim::FindHardwarePreset(presetKey)) {
+    return {preset->ConfigOffset, preset->ConfigBytes};
+  }
+  return {0, 0};
+}
+
 }  // namespace
+
+std::string CliRig::Identify(const std::string& presetKey, const std::string& serial,
+                             const std::string& twinSerial) {
+  units_.push_back(Unit{presetKey, serial, twinSerial});
+  if (twinSerial.empty()) {
+    return {};
+  }
+  const std::optional<sim::Enclosure> made = MakeEnclosureOf(presetKey);
+  return made ? made->Path + kTwinSuffix : std::string();
+}
+
+void CliRig::AddUnits(sim::SimulatedSystem& system) const {
+  bool twinAdded = false;
+  for (const Unit& unit : units_) {
+    for (const auto& enclosure : system.Enclosures()) {
+      if (EndsWithKey(enclosure->Path, unit.PresetKey)) {
+        GiveUnitFacet(*enclosure, unit.Serial);
+      }
+    }
+    if (unit.TwinSerial.empty()) {
+      continue;
+    }
+    std::optional<sim::Enclosure> twin = MakeEnclosureOf(unit.PresetKey);
+    if (twin) {
+      const auto [offset, bytes] = ConfigAreaOf(unit.PresetKey);
+      MakeTwin(*twin, kTwinSuffix, unit.TwinSerial, offset, bytes);
+      system.AddEnclosure(std::move(*twin));
+      twinAdded = true;
+    }
+  }
+  if (twinAdded) {
+    // The machine's own restore ran before the second enclosures were there.
+    SimStateFolder(State).Restore(system);
+  }
+}
 
 CliRun CliRig::Text(std::vector<std::string> args) {
   args.insert(args.begin(), {"--sim", "--state", PathToUtf8(State)});
@@ -53,6 +110,7 @@ CliRun CliRig::Text(std::vector<std::string> args) {
         system.Plug(path);
       }
     }
+    AddUnits(system);
     if (Prepare) {
       Prepare(system);
     }

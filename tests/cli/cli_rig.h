@@ -58,6 +58,22 @@ class CliRig {
   // The demo machine has more enclosures than the list takes; when set, only the presets named
   // here stay plugged in.
   std::vector<std::string> Plugged;
+
+  // Gives the preset's enclosure a unit facet of its own (a USB serial number, or the GUID on
+  // 1394) at every run and, with `twinSerial`, adds a second enclosure of the same model with
+  // that facet at the first one's path plus "-b" (its memories persist like every other's).
+  // Returns the second one's path, or empty.
+  std::string Identify(const std::string& presetKey, const std::string& serial,
+                       const std::string& twinSerial = {});
+
+ private:
+  struct Unit {
+    std::string PresetKey;
+    std::string Serial;
+    std::string TwinSerial;
+  };
+  void AddUnits(sim::SimulatedSystem& system) const;
+  std::vector<Unit> units_;
 };
 
 // Whether `needle` occurs in `haystack`.

@@ -26,6 +26,8 @@ TEST(JournalWindowTest, TheStartUpCheckPutsALostConfigurationCopyBack) {
   RecoveryJournal journal{std::filesystem::path(folder.File("journal"))};
   sim::Enclosure* enclosure = sim::AddPreset(system, "qv40714-atmel");
   ASSERT_NE(enclosure, nullptr);
+  // The entry goes back only on the unit it was kept for, known by its serial number.
+  enclosure->UsbSerial = "7141A0001";
   sim::SerialFlash& flash = *enclosure->Bridge.Flash;
   const std::vector<std::uint8_t> copy(flash.Contents().begin() + kCopyAddress,
                                        flash.Contents().begin() + kCopyAddress + kCopyBytes);

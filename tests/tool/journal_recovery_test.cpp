@@ -199,5 +199,39 @@ TEST_F(JournalRecoveryTest, AFileThatIsNotAnEntryIsNamedOnceAndLeftInPlace) {
   EXPECT_TRUE(questions.empty());
 }
 
+// A second enclosure of the model on the desk: the entry of the first is never its business, and
+// the first, once nothing proves it is the unit the entry came from, is told so and not written.
+TEST_F(JournalRecoveryTest, AnEntryGoesOnlyToItsProvenUnit) {
+  const std::string twin = campaign::AddCampaignTwin(system, *device);
+  const std::vector<std::uint8_t> twinFlash = system.Find(twin)->Bridge.Flash->Contents();
+  core->RefreshBtnClick();
+  ASSERT_EQ(core->DeviceCount(), 2);
+  const int twinItem = core->Devices()[0].DevicePath == twin ? 0 : 1;
+  core->DeviceListChanged(1 - twinItem);
+  RunAndPull();
+  const std::vector<std::uint8_t> damaged = Area();
+  const std::size_t boxesBefore = dialogs.Boxes().size();
+
+  answer = true;
+  core->DeviceListChanged(twinItem);
+  EXPECT_TRUE(questions.empty());
+  EXPECT_EQ(dialogs.Boxes().size(), boxesBefore);
+  EXPECT_FALSE(core->WaitingJournal().Waiting());
+  EXPECT_EQ(system.Find(twin)->Bridge.Flash->Contents(), twinFlash);
+
+  // The first enclosure comes back without its serial number: nothing proves it is that unit.
+  system.Find(path)->UsbSerial.clear();
+  core->DeviceListChanged(1 - twinItem);
+  EXPECT_TRUE(questions.empty());
+  const JournalWait wait = core->WaitingJournal();
+  EXPECT_EQ(wait.Verdict, JournalVerdict::UnprovenUnit);
+  ASSERT_EQ(wait.Candidates.size(), 1u);
+  const std::string refusal = dialogs.BoxTexts().back();
+  EXPECT_EQ(refusal.rfind(std::string(kJournalUnprovenText), 0), 0u) << refusal;
+  EXPECT_NE(refusal.find(UnitId(wait.Candidates[0].Entry.Device.Unit)), std::string::npos);
+  EXPECT_NE(refusal.find(UnitId(core->CheckedDevice().Unit)), std::string::npos);
+  EXPECT_EQ(Area(), damaged);
+}
+
 }  // namespace
 }  // namespace q71x::testing

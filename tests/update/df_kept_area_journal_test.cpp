@@ -72,8 +72,8 @@ std::vector<DfJournalCase> Cases() {
 }
 
 JournalDevice DeviceOf(const DfSimRig& rig) {
-  return JournalDevice{rig.window.state.ChipType, rig.window.state.ChipRevision, "05ffff", "2.10",
-                       rig.path, {}};
+  return JournalTestDevice(rig.window.state.ChipType, rig.window.state.ChipRevision, "05ffff",
+                           "2.10", rig.path);
 }
 
 TEST(DfKeptAreaJournal, APulledEnclosureIsRecoveredFromTheJournal) {
@@ -149,6 +149,27 @@ TEST(DfKeptAreaJournal, AnEntryForAnotherPlaceIsNotWritten) {
   EXPECT_EQ(0, RestoreJournalArea(rig.window, rig.path, entry));
 
   EXPECT_TRUE(rig.DfCommands(kDfFlashWrite).empty());
+}
+
+// An area the device lost to a blank can be programmed back as it is: the 1394 bridge's erase flag
+// would take the whole 32 KB half under it, firmware and all.
+TEST(DfKeptAreaJournal, ABlankAreaGoesBackWithoutAnEraseOfItsUnit) {
+  const DfDeviceSpec spec = Qvk846On1394();
+  DfSimRig rig(spec);
+  rig.system.Find(rig.path)->Bridge.Flash->Load(spec.ConfigOffset,
+                                                std::vector<std::uint8_t>(spec.ConfigBytes, 0xFF));
+  const std::vector<std::uint8_t> before = rig.Flash();
+  JournalEntry entry;
+  entry.Procedure = "UpdateDf2Flash";
+  entry.AreaAddress = spec.ConfigOffset;
+  entry.EraseAddress = spec.ConfigOffset;
+  entry.Area = rig.config;
+
+  EXPECT_EQ(1, RestoreJournalArea(rig.window, rig.path, entry));
+
+  std::vector<std::uint8_t> expected = before;
+  std::copy(rig.config.begin(), rig.config.end(), expected.begin() + spec.ConfigOffset);
+  EXPECT_EQ(expected, rig.Flash());
 }
 
 }  // namespace

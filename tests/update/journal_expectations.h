@@ -11,6 +11,19 @@
 
 namespace q71x::testing {
 
+// A device as the chip check names it for the journal: one enclosure, known by its USB serial.
+inline JournalDevice JournalTestDevice(int chipType, int chipRevision, const std::string& flashId,
+                                       const std::string& version, const std::string& path,
+                                       const std::string& usbSerial = "Q71XTEST0001") {
+  UnitIdentity unit;
+  unit.UsbSerial = usbSerial;
+  unit.ChipType = chipType;
+  unit.ChipRevision = chipRevision;
+  unit.FlashId = flashId;
+  unit.FirmwareVersion = version;
+  return JournalDevice{chipType, chipRevision, flashId, version, path, unit};
+}
+
 // No entry left open and nothing else in the folder.
 inline void ExpectJournalClean(const RecoveryJournal& journal) {
   const JournalListing listing = journal.List();

@@ -8,6 +8,7 @@
 
 #include "src/device/flash_commands.h"
 #include "src/update/kept_area_restore.h"
+#include "tests/update/journal_expectations.h"
 #include "tests/update/serial_flash_rig.h"
 
 namespace q71x::testing {
@@ -17,7 +18,7 @@ namespace fs = std::filesystem;
 
 JournalEntry KeptAreaOf(SerialFlashRig& rig) {
   JournalEntry entry;
-  entry.Device = {6, 1, "1c2011", "1.05", rig.path, {}};
+  entry.Device = JournalTestDevice(6, 1, "1c2011", "1.05", rig.path);
   entry.Procedure = "UpdateFlashWithNvram";
   entry.AreaAddress = 0;
   entry.EraseAddress = 0;
@@ -55,7 +56,7 @@ TEST(RecoveryJournal, AnEntryIsKeptWholeUntilItsRunClosesIt) {
   EXPECT_EQ("UpdateFlashWithNvram", read.Procedure);
   EXPECT_EQ(rig.path, read.Device.DevicePath);
   EXPECT_EQ("1.05", read.Device.FirmwareVersion);
-  EXPECT_TRUE(SameDevice(entry.Device, read.Device));
+  EXPECT_EQ(entry.Device.Unit, read.Device.Unit);
 
   EXPECT_TRUE(journal.Close(entry.Name));
   EXPECT_TRUE(FilesIn(journal.Folder()).empty());
@@ -73,12 +74,42 @@ TEST(RecoveryJournal, EntriesAreFoundForTheSameDeviceWhereverItIsPluggedIn) {
   again.FirmwareVersion = "0.00";
   again.DevicePath = "usbstor:/dev/sg7";
   EXPECT_EQ(1u, journal.OpenFor(again, nullptr).size());
+  again.Unit.FirmwareVersion = "0.00";
+  again.Unit.PortPath = "usb:2-1";
+  EXPECT_EQ(1u, journal.OpenFor(again, nullptr).size());
   JournalDevice otherFlash = entry.Device;
-  otherFlash.FlashId = "ef3011";
+  otherFlash.Unit.FlashId = "ef3011";
   EXPECT_TRUE(journal.OpenFor(otherFlash, nullptr).empty());
   JournalDevice otherRevision = entry.Device;
-  otherRevision.ChipRevision = 2;
+  otherRevision.Unit.ChipRevision = 2;
   EXPECT_TRUE(journal.OpenFor(otherRevision, nullptr).empty());
+}
+
+// While an entry waits for a unit, a new run of that unit adds none and replaces none; another
+// enclosure of the model keeps its own. Neither may keep an area its procedure does not keep.
+TEST(RecoveryJournal, OneOpenEntryPerUnitAndOnlyTheAreasTheProceduresKeep) {
+  SerialFlashRig rig(Qvk842Eon());
+  RecoveryJournal journal(rig.dir.path() / "journal");
+  JournalEntry first = KeptAreaOf(rig);
+  ASSERT_EQ("", journal.Record(first));
+
+  JournalEntry again = KeptAreaOf(rig);
+  again.Area.assign(again.Area.size(), 0xFF);
+  again.Device.Unit.FirmwareVersion = "0.00";
+  EXPECT_NE("", journal.Record(again));
+  JournalEntry twin = KeptAreaOf(rig);
+  twin.Device.Unit.UsbSerial = "Q71XTEST0002";
+  EXPECT_EQ("", journal.Record(twin));
+  JournalEntry elsewhere = KeptAreaOf(rig);
+  elsewhere.Device.Unit.UsbSerial = "Q71XTEST0003";
+  elsewhere.AreaAddress = 0x4000;
+  EXPECT_NE("", journal.Record(elsewhere));
+
+  const JournalListing listing = journal.List();
+  ASSERT_EQ(2u, listing.Open.size());
+  EXPECT_EQ(rig.config, listing.Open[0].Area);
+  EXPECT_EQ(1u, journal.OpenFor(first.Device, nullptr).size());
+  EXPECT_EQ(1u, journal.OpenFor(twin.Device, nullptr).size());
 }
 
 TEST(RecoveryJournal, FilesThatAreNotSoundEntriesAreReportedAndLeftInPlace) {

@@ -210,7 +210,12 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
   app.add_flag("--json", global.Json, "One JSON document on standard output");
   app.add_flag("--yes,-y", request.Yes, "Confirm update, erase and restore without asking");
   app.add_flag("--force", request.Force,
-               "Take an image the chip check refuses (with a warning); verify compares it anyway");
+               "Take an image the chip check refuses (with a warning); verify compares it anyway; "
+               "with info and --unit, put back a recovery-journal area not proven to be the "
+               "device's");
+  app.add_option("--unit", request.ForcedUnitId,
+                 "With info --force: the device's id (as info and the refusal name it), spelled "
+                 "out to put back the recovery journal's area on it");
   app.add_flag("--no-backup", request.NoBackup,
                "No automatic backup before update, erase and restore");
   app.add_option("--flash-part", request.FlashPart,

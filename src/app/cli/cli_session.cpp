@@ -59,9 +59,14 @@ DeviceFacts CliSession::Select(int index) {
   facts.Boxes = boxes_.TextsSince(boxesBefore);
   facts.Procedure = core_.PlannedProcedure();
   facts.Unit = core_.CheckedDevice().Unit;
-  facts.RecoveryPending =
-      journal_ != nullptr && !journal_->OpenFor(core_.CheckedDevice(), nullptr).empty();
+  const JournalWait wait = core_.WaitingJournal();
+  facts.RecoveryPending = wait.Waiting();
   facts.RecoveryConfirmed = answers_.YesCount() > yesBefore;
+  facts.RecoveryVerdict = wait.Verdict;
+  facts.RecoveryRefusal = wait.Refusal;
+  for (const JournalProblem& problem : wait.Problems) {
+    facts.JournalProblems.push_back(problem.Name + ": " + problem.What);
+  }
   return facts;
 }
 

@@ -38,10 +38,16 @@ struct DeviceFacts {
   UpdateProcedure Procedure = UpdateProcedure::None;  // what Run would start
   // The enclosure, from what the system tells of it and the check's facts (no command more).
   UnitIdentity Unit;
-  // The recovery journal keeps an area this device lost (after the check: one put back is no
-  // longer pending), and whether the check was told to put one back.
+  // The recovery journal keeps an area that is or may be this unit's (after the check: one put
+  // back is no longer pending), and whether the check was told to put one back. What the journal
+  // decided: a refusal names the files, both units and why nothing goes back.
   bool RecoveryPending = false;
   bool RecoveryConfirmed = false;
+  JournalVerdict RecoveryVerdict = JournalVerdict::Nothing;
+  std::string RecoveryRefusal;
+  // Files of the journal folder that are not sound entries ("file: why"): never written, and
+  // shown with every device, since the window names them once at start-up.
+  std::vector<std::string> JournalProblems;
 };
 
 // Whether an image may be run on the selected device, as the chip check decided it.
@@ -81,6 +87,9 @@ class CliSession {
   DeviceFacts Select(int index);
   // How the chip check's recovery questions are answered from now on (empty: no).
   void AnswerRecoveryWith(QuestionHandler answer) { answers_.AnswerWith(std::move(answer)); }
+  // The operator's --force with a unit id: an entry not proven to be the device's is offered on
+  // the device whose id this is (src/tool/tool_core.h).
+  void OverrideJournalUnit(std::string unitId) { core_.SetJournalOverride(std::move(unitId)); }
   // The flash-type list's item (parallel-flash families).
   void ChooseFlashPart(int item) { core_.FlashTypeChanged(item); }
   // Ticks "A1 Chip" as the operator would; false, ticking nothing, when the selected device's

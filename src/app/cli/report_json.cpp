@@ -60,6 +60,7 @@ nlohmann::json DeviceJson(const DeviceFacts& device) {
       {"status", device.Status},
       {"boxes", device.Boxes},
       {"recovery_pending", device.RecoveryPending},
+      {"journal_problems", device.JournalProblems},
   };
 }
 

@@ -123,9 +123,24 @@ VerbOutcome CheckImage(CliSession& session, const VerbRequest& request, const De
   return outcome;
 }
 
+std::string RecoveryRefusal(const DeviceFacts& device) {
+  std::string said = device.RecoveryRefusal;
+  if (device.RecoveryVerdict == JournalVerdict::UnprovenUnit) {
+    said += "\nIf this device is that enclosure, put the area back with: q71xfw info " +
+            std::to_string(device.Index) + " --yes --force --unit " + UnitId(device.Unit);
+  }
+  return said;
+}
+
 std::optional<VerbOutcome> RecoveryFirst(const DeviceFacts& device) {
   if (!device.RecoveryPending) {
     return std::nullopt;
+  }
+  if (!device.RecoveryRefusal.empty()) {
+    return Fail(ExitCode::OperationFailed,
+                "nothing is written while the recovery journal keeps an area that may be this "
+                "device's: " +
+                    RecoveryRefusal(device));
   }
   return Fail(ExitCode::OperationFailed,
               "the recovery journal keeps the configuration area this device lost; put it back "

@@ -42,6 +42,10 @@ std::optional<VerbOutcome> BackupFirst(CliSession& session, const DeviceFacts& d
 
 // A device whose configuration area waits in the recovery journal is not written: the run would
 // keep what the flash holds now (erased or half-written bytes) as the device's configuration.
+// An entry that only may be the device's stops it too, with the files and units named.
 std::optional<VerbOutcome> RecoveryFirst(const DeviceFacts& device);
+
+// Why the journal's area does not go back on its own, with the way out where there is one.
+std::string RecoveryRefusal(const DeviceFacts& device);
 
 }  // namespace q71x::cli

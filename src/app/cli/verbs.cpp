@@ -53,7 +53,13 @@ VerbOutcome List(CliSession& session) {
 
 // info: the check asks whether an area the journal keeps for the device goes back; the answer
 // was given as the check ran, and its outcome is the check's last box.
-VerbOutcome Info(const DeviceFacts& device) {
+// An entry the journal refuses to put back is reported; asked for with --yes, it is a failure.
+VerbOutcome Info(const DeviceFacts& device, const VerbRequest& request) {
+  if (!request.ForcedUnitId.empty() && request.ForcedUnitId != UnitId(device.Unit)) {
+    return Fail(ExitCode::Usage, "--unit " + request.ForcedUnitId +
+                                     " does not name this device, whose id is " +
+                                     UnitId(device.Unit) + "; nothing was written");
+  }
   if (device.RecoveryConfirmed) {
     const std::string said = device.Boxes.empty() ? std::string() : device.Boxes.back();
     return device.RecoveryPending ? Fail(ExitCode::OperationFailed, said)
@@ -61,7 +67,10 @@ VerbOutcome Info(const DeviceFacts& device) {
   }
   VerbOutcome outcome;
   outcome.Message = device.Chip;
-  if (device.RecoveryPending) {
+  if (!device.RecoveryRefusal.empty()) {
+    outcome.Message += "; recovery refused: " + RecoveryRefusal(device);
+    outcome.Code = request.Yes ? ExitCode::OperationFailed : ExitCode::Success;
+  } else if (device.RecoveryPending) {
     outcome.Message +=
         "; recovery pending: the recovery journal keeps its configuration area "
         "(give --yes to put it back)";
@@ -183,10 +192,14 @@ VerbOutcome RunVerb(CliSession& session, const VerbRequest& request, CliEnvironm
       return *refusal;
     }
   }
+  if (!request.ForcedUnitId.empty() && (request.Verb != "info" || !request.Force)) {
+    return Fail(ExitCode::Usage, "--unit goes with info --force only");
+  }
   if (request.Verb == "info") {
     session.AnswerRecoveryWith([&request, &env](const MessageBoxRequest& question) {
       return Confirmed(question.Text, request, env);
     });
+    session.OverrideJournalUnit(request.ForcedUnitId);
   }
   Chosen chosen = Choose(session, request);
   if (!chosen.Device) {
@@ -195,7 +208,7 @@ VerbOutcome RunVerb(CliSession& session, const VerbRequest& request, CliEnvironm
   const DeviceFacts& device = *chosen.Device;
   VerbOutcome outcome;
   if (request.Verb == "info") {
-    outcome = Info(device);
+    outcome = Info(device, request);
   } else if (request.Verb == "check") {
     outcome = CheckImage(session, request, device);
   } else if (request.Verb == "update") {

@@ -18,6 +18,7 @@ struct VerbRequest {
   std::string File;  // the image (check, update, verify) or the backup file (backup, restore)
   bool Yes = false;
   bool Force = false;
+  std::string ForcedUnitId;  // --unit: the device's id, spelled out with --force (journal)
   bool NoBackup = false;
   int FlashPart = -1;   // -1: the list's own choice
   bool A1Chip = false;  // tick "A1 Chip" (parallel-flash families)
