@@ -79,5 +79,9 @@ inline constexpr std::string_view kEmptyImageFileText =
 inline constexpr std::string_view kImageTooLargeText =
     "Firmware file too large for the flash address range, nothing erased!";
 inline constexpr std::string_view kNoFlashPageSizeText = "Flash page size not set, nothing erased!";
+// The system refuses a transfer the update needs after its erase (or cannot be asked whether it
+// carries it and refused it when tried).
+inline constexpr std::string_view kTransferTooLargeText =
+    "Transfer too large for this system, nothing erased!";
 
 }  // namespace q71x

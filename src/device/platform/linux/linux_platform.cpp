@@ -141,6 +141,27 @@ bool LinuxPlatform::EnsureTransferFits(const std::string& sgName, std::uint32_t 
   return false;
 }
 
+std::uint32_t LinuxPlatform::MaxTransferBytes(const std::string& devicePath) {
+  const std::string node = DeviceNodeOfPath(devicePath);
+  if (node.empty()) {
+    return 0;
+  }
+  if (const auto limit = linux_platform::MaxTransferBytes(options_.Root, SgNameOfNode(node))) {
+    return *limit;
+  }
+  // sysfs has no queue for it (no block node bound): the driver's reserved buffer is capped at
+  // the queue's limit, so what it gives is a size the system surely carries, if a small one.
+  const fs::path file = options_.Root / fs::path(node).relative_path();
+  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    return 0;
+  }
+  int reserved = 0;
+  const int rc = options_.ReservedSizeIoctl(fd, &reserved);
+  ::close(fd);
+  return rc == 0 && reserved > 0 ? static_cast<std::uint32_t>(reserved) : 0;
+}
+
 bool LinuxPlatform::SendPassThrough(DeviceHandle handle, PassThroughRecord& record) {
   auto it = open_.find(handle);
   if (it == open_.end() || it->second.Fd < 0) {

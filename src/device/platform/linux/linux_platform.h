@@ -18,6 +18,7 @@ class UdevMonitor;
 struct LinuxPlatformOptions {
   std::filesystem::path Root = "/";  // sysfs, /proc and /dev are read below it
   SgIoctl Ioctl = RealSgIoctl();
+  SgReservedSizeIoctl ReservedSizeIoctl = RealSgReservedSizeIoctl();
   bool WatchHotplug = true;
 };
 
@@ -41,6 +42,8 @@ class LinuxPlatform final : public Platform {
   int DeviceChangeFd() override;
   void ProcessDeviceChangeEvents() override;
   std::string AccessNotice() override { return accessNotice_; }
+  // The queue's hardware limit from sysfs; without one, the sg driver's reserved size.
+  std::uint32_t MaxTransferBytes(const std::string& devicePath) override;
 
  private:
   struct OpenDeviceState {

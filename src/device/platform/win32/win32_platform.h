@@ -32,6 +32,8 @@ class Win32Platform final : public Platform {
   void SleepMs(std::uint32_t ms) override;
   std::uint64_t MonotonicMs() override;
   void DebugOutput(const std::string& text) override;
+  // The adapter's MaximumTransferLength and physical-page count, opened query-only.
+  std::uint32_t MaxTransferBytes(const std::string& devicePath) override;
 
  private:
   std::uint32_t lastError_ = 0;
