@@ -125,7 +125,7 @@ bool LinuxPlatform::IsAccessDenied(std::uint32_t errorCode) const {
 }
 
 bool LinuxPlatform::EnsureTransferFits(const std::string& sgName, std::uint32_t bytes) {
-  const auto limit = MaxTransferBytes(options_.Root, sgName);
+  const auto limit = linux_platform::MaxTransferBytes(options_.Root, sgName);
   if (!limit || *limit >= bytes) {
     return true;
   }
