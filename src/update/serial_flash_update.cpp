@@ -171,13 +171,17 @@ int EraseImageArea(ToolWindow& window, const std::string& devicePath, std::uint3
 int ProveAreaReadCarried(ToolWindow& window, const std::string& devicePath, std::uint32_t area,
                          std::uint8_t* scratch) {
   const std::uint32_t limit = SystemTransferLimit(devicePath);
-  const bool carried =
-      limit != 0 ? area <= limit || limit >= kFlashBlockPieceGranule
-                 : area <= kChipEraseAbove || ReadFlashBlock(devicePath, 0, scratch, area) != 0;
-  if (carried) {
+  if (limit != 0) {
+    if (area <= limit || limit >= kFlashBlockPieceGranule) {
+      return 1;
+    }
+    PostStatus(window, kTransferTooLargeText);
+    return 0;
+  }
+  if (area <= kChipEraseAbove || ReadFlashBlock(devicePath, 0, scratch, area) != 0) {
     return 1;
   }
-  PostStatus(window, kTransferTooLargeText);
+  PostStatus(window, kAreaReadFailedBeforeEraseText);
   return 0;
 }
 
