@@ -7,7 +7,6 @@
 
 #include "sim/chip_personalities.h"
 #include "sim/presets.h"
-#include "sim/serial_flash.h"
 #include "tests/support/fake_wall_clock.h"
 
 namespace q71x {
@@ -194,40 +193,6 @@ TEST_F(SimPlatformTest, DataLengthWithoutABufferIsRefused) {
   EXPECT_EQ(platform_.LastErrorCode(), sim::kErrorInvalidParameter);
   EXPECT_EQ(system_.Log().Size(), 0u);
   platform_.CloseDevice(handle);
-}
-
-// As Linux does for a user who is not root: a data phase above the enclosure's limit fails in the
-// system with an error code of its own, and the bridge never sees the request. The platform says
-// where the limit lies, unless it is told to keep that to itself.
-TEST_F(SimPlatformTest, ADataPhaseAboveTheEnclosuresLimitFailsInTheSystem) {
-  bridge_->MaxTransferBytes = 4096;
-  EXPECT_EQ(4096u, platform_.MaxTransferBytes(bridge_->Path));
-  const std::vector<std::uint8_t> before = bridge_->Bridge.Flash->Contents();
-  const DeviceHandle handle = platform_.OpenDevice(bridge_->Path, AccessMode::ExclusiveReadWrite);
-  std::vector<std::uint8_t> zeros(8192, 0x00);
-  PassThroughRecord record;
-  record.CdbLength = 12;
-  record.DataTransferLength = 8192;
-  record.TimeOutValue = 50;
-  record.DataBuffer = zeros.data();
-  record.Cdb[0] = 0xFF;
-  record.Cdb[1] = 0x04;
-  record.Cdb[2] = 0x11;  // block write at 0
-
-  EXPECT_FALSE(platform_.SendPassThrough(handle, record));
-  EXPECT_EQ(sim::kErrorInvalidParameter, platform_.LastErrorCode());
-  EXPECT_EQ(PassThroughResult::OsError, record.Outcome.Result);
-  EXPECT_EQ(0u, record.DataTransferLength);
-  EXPECT_EQ(before, bridge_->Bridge.Flash->Contents());
-
-  record.DataTransferLength = 4096;
-  EXPECT_TRUE(platform_.SendPassThrough(handle, record));
-  platform_.CloseDevice(handle);
-  ASSERT_EQ(2u, system_.Log().Size());
-  EXPECT_FALSE(system_.Log().Entries()[0].FaultApplied);
-
-  platform_.SetReportsTransferLimit(false);
-  EXPECT_EQ(0u, platform_.MaxTransferBytes(bridge_->Path));
 }
 
 }  // namespace
