@@ -18,6 +18,10 @@ enum class InterfaceKind { Disk, Cdrom };
 inline constexpr std::uint32_t kDeviceTypeCdrom = 0x02;
 inline constexpr std::uint32_t kDeviceTypeDisk = 0x07;
 
+// What the host's system carries in one request to a USB storage device by default (Linux's
+// max_hw_sectors_kb for a user who is not root).
+inline constexpr std::uint32_t kDefaultMaxTransferBytes = 120 * 1024;
+
 struct SimVolume {
   char Letter = 'E';
   bool IsSystem = false;
@@ -46,6 +50,9 @@ struct Enclosure {
   // Whether the ROM found that area blank at the last power-on and built its default
   // descriptors instead (sim/unit_descriptors.h).
   bool DefaultDescriptors = false;
+  // A request with a longer data phase fails in the system and never reaches the bridge. 0: no
+  // limit.
+  std::uint32_t MaxTransferBytes = kDefaultMaxTransferBytes;
   BridgeState Bridge;
 };
 

@@ -230,7 +230,12 @@ bool SimulatedSystem::Exists(const std::string& path) const {
 Reply SimulatedSystem::Execute(const std::string& path, const Request& request) {
   LoggedCommand entry = StartEntry(path, request, clock_.NowUs());
   Reply reply{false, kErrorDeviceNotConnected, 0, kScsiStatusGood};
-  if (Enclosure* enclosure = FindPlugged(path)) {
+  Enclosure* enclosure = FindPlugged(path);
+  if (enclosure != nullptr && enclosure->MaxTransferBytes != 0 &&
+      request.WireLength > enclosure->MaxTransferBytes) {
+    // The system refuses the request itself: no bus time, no fault, nothing for the bridge.
+    reply = Reply{false, kErrorInvalidParameter, 0, kScsiStatusGood};
+  } else if (enclosure != nullptr) {
     clock_.AdvanceUs(timing_.CommandCostUs(enclosure->BusKind, request.WireLength));
     if (const std::optional<FaultAction> fault = faults_.OnCommand(path, entry.Cdb)) {
       entry.FaultApplied = true;

@@ -85,7 +85,8 @@ class SimulatedSystem {
   void SetOpenRefused(const std::string& path, bool refused);
   bool OpenRefused(const std::string& path) const;
 
-  // One exchange with the enclosure at `path`.
+  // One exchange with the enclosure at `path`. A data phase above the enclosure's
+  // MaxTransferBytes fails with kErrorInvalidParameter before it reaches the bridge.
   Reply Execute(const std::string& path, const Request& request);
 
  private:

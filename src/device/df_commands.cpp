@@ -1,6 +1,7 @@
 #include "src/device/df_commands.h"
 
 #include "src/device/command_fields.h"
+#include "src/device/transfer_pieces.h"
 #include "src/device/transport.h"
 
 namespace q71x {
@@ -11,6 +12,8 @@ constexpr std::uint8_t kReadFlash = 0xFA;
 constexpr std::uint8_t kWriteFlash = 0xFB;
 constexpr std::uint8_t kWriteMemory = 0xFE;
 constexpr std::uint8_t kWriteModeMask = 0x87;
+// A read longer than the system carries goes in pieces of the units the bridge counts in.
+constexpr std::uint32_t kReadPieceGranule = 512;
 
 CommandBlock DfBlock(std::uint8_t modeByte, std::uint32_t length, std::uint8_t command) {
   CommandBlock cdb(12);
@@ -35,8 +38,12 @@ int ReadFlashDF(const std::string& devicePath, std::uint32_t address, std::uint8
   if (length > kMaxDfTransfer) {
     return 0;
   }
-  return PassThroughIn(devicePath, DfFlashBlock(kDataInMode, address, length, kReadFlash), buffer,
-                       length);
+  return TransferInPieces(
+      devicePath, length, kReadPieceGranule, [&](std::uint32_t offset, std::uint32_t piece) {
+        return PassThroughIn(devicePath,
+                             DfFlashBlock(kDataInMode, address + offset, piece, kReadFlash),
+                             buffer + offset, piece);
+      });
 }
 
 int WriteFlashDF(const std::string& devicePath, std::uint32_t address, const std::uint8_t* buffer,

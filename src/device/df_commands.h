@@ -10,7 +10,8 @@ namespace q71x {
 
 inline constexpr std::uint32_t kMaxDfTransfer = 0xFFFF;
 
-// DF 10 00 L1 L0 00 00 00 A2 A1 A0 FA, data in.
+// DF 10 00 L1 L0 00 00 00 A2 A1 A0 FA, data in; in pieces the system carries. The writes are
+// never cut: a marked block erases its unit first, and a piece would need a mark of its own.
 int ReadFlashDF(const std::string& devicePath, std::uint32_t address, std::uint8_t* buffer,
                 std::uint32_t length);
 // DF MM 00 L1 L0 00 00 00 A2 A1 A0 FB, data out, MM = mode AND 87 (erase unit and the MXIC bit).

@@ -1,6 +1,7 @@
 #include "src/device/disk_commands.h"
 
 #include "src/device/command_fields.h"
+#include "src/device/transfer_pieces.h"
 #include "src/device/transport.h"
 
 namespace q71x {
@@ -144,8 +145,11 @@ int DiskWrite16(const std::string& devicePath, std::uint64_t lba, const std::uin
   return PassThroughOut(devicePath, Block16(kWrite16, lba, count), buffer, length);
 }
 
-int DiskRead(const std::string& devicePath, bool wide, std::uint64_t lba, std::uint8_t* buffer,
-             std::uint32_t length, std::uint32_t blockSize, PassThroughOutcome* outcome) {
+namespace {
+
+// One read or write of whole blocks from `lba`, by the command size the disk needs.
+int DiskReadOnce(const std::string& devicePath, bool wide, std::uint64_t lba, std::uint8_t* buffer,
+                 std::uint32_t length, std::uint32_t blockSize, PassThroughOutcome* outcome) {
   if (wide) {
     return DiskRead16(devicePath, lba, buffer, length, blockSize, outcome);
   }
@@ -156,8 +160,8 @@ int DiskRead(const std::string& devicePath, bool wide, std::uint64_t lba, std::u
                     outcome);
 }
 
-int DiskWrite(const std::string& devicePath, bool wide, std::uint64_t lba,
-              const std::uint8_t* buffer, std::uint32_t length, std::uint32_t blockSize) {
+int DiskWriteOnce(const std::string& devicePath, bool wide, std::uint64_t lba,
+                  const std::uint8_t* buffer, std::uint32_t length, std::uint32_t blockSize) {
   if (wide) {
     return DiskWrite16(devicePath, lba, buffer, length, blockSize);
   }
@@ -165,6 +169,32 @@ int DiskWrite(const std::string& devicePath, bool wide, std::uint64_t lba,
     return 0;
   }
   return DiskWrite10(devicePath, static_cast<std::uint32_t>(lba), buffer, length, blockSize);
+}
+
+}  // namespace
+
+int DiskRead(const std::string& devicePath, bool wide, std::uint64_t lba, std::uint8_t* buffer,
+             std::uint32_t length, std::uint32_t blockSize, PassThroughOutcome* outcome) {
+  if (blockSize == 0) {
+    return 0;
+  }
+  return TransferInPieces(devicePath, length, blockSize,
+                          [&](std::uint32_t offset, std::uint32_t piece) {
+                            return DiskReadOnce(devicePath, wide, lba + offset / blockSize,
+                                                buffer + offset, piece, blockSize, outcome);
+                          });
+}
+
+int DiskWrite(const std::string& devicePath, bool wide, std::uint64_t lba,
+              const std::uint8_t* buffer, std::uint32_t length, std::uint32_t blockSize) {
+  if (blockSize == 0) {
+    return 0;
+  }
+  return TransferInPieces(
+      devicePath, length, blockSize, [&](std::uint32_t offset, std::uint32_t piece) {
+        return DiskWriteOnce(devicePath, wide, lba + offset / blockSize,
+                             buffer == nullptr ? nullptr : buffer + offset, piece, blockSize);
+      });
 }
 
 }  // namespace q71x

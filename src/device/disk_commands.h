@@ -48,7 +48,8 @@ int DiskWrite16(const std::string& devicePath, std::uint64_t lba, const std::uin
                 std::uint32_t length, std::uint32_t blockSize);
 
 // READ/WRITE(16) when `wide`, else (10). A sector past what a 10-byte command can name is
-// refused (0) before anything is sent: cut to 32 bits it would be a sector near the start.
+// refused (0) before anything is sent: cut to 32 bits it would be a sector near the start. A
+// transfer longer than the system carries goes in pieces of whole blocks, each with its sector.
 int DiskRead(const std::string& devicePath, bool wide, std::uint64_t lba, std::uint8_t* buffer,
              std::uint32_t length, std::uint32_t blockSize, PassThroughOutcome* outcome = nullptr);
 int DiskWrite(const std::string& devicePath, bool wide, std::uint64_t lba,

@@ -1,6 +1,7 @@
 #include "src/device/flash_commands.h"
 
 #include "src/device/command_fields.h"
+#include "src/device/transfer_pieces.h"
 #include "src/device/transport.h"
 
 namespace q71x {
@@ -33,12 +34,20 @@ CommandBlock SpiCommandBlock(const SpiDescriptor& descriptor) {
 
 int ReadFlashBlock(const std::string& devicePath, std::uint32_t address, std::uint8_t* buffer,
                    std::uint32_t length) {
-  return PassThroughIn(devicePath, AddressedBlock(kReadBlock, address), buffer, length);
+  return TransferInPieces(
+      devicePath, length, kFlashBlockPieceGranule, [&](std::uint32_t offset, std::uint32_t piece) {
+        return PassThroughIn(devicePath, AddressedBlock(kReadBlock, address + offset),
+                             buffer + offset, piece);
+      });
 }
 
 int WriteFlashBlock(const std::string& devicePath, std::uint32_t address,
                     const std::uint8_t* buffer, std::uint32_t length) {
-  return PassThroughOut(devicePath, AddressedBlock(kWriteBlock, address), buffer, length);
+  return TransferInPieces(
+      devicePath, length, kFlashBlockPieceGranule, [&](std::uint32_t offset, std::uint32_t piece) {
+        return PassThroughOut(devicePath, AddressedBlock(kWriteBlock, address + offset),
+                              buffer == nullptr ? nullptr : buffer + offset, piece);
+      });
 }
 
 int ReadFlashStatus(const std::string& devicePath, std::uint8_t& status) {

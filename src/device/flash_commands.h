@@ -13,11 +13,16 @@ namespace q71x {
 inline constexpr std::uint8_t kFlashStatusBusy = 0x01;
 inline constexpr std::uint8_t kFlashStatusWriteEnabled = 0x02;
 
+// Block transfers longer than the system carries are cut into whole multiples of this (sector and
+// page boundaries stay where the whole block had them).
+inline constexpr std::uint32_t kFlashBlockPieceGranule = 4096;
+
 // The nine bytes 3-11 of FF 04 20: count of command bytes, data-phase flag (1 when an
 // SpiDataOut follows), then up to seven command bytes (opcode, address or data).
 using SpiDescriptor = std::array<std::uint8_t, 9>;
 
-// FF 04 10 A2 A1 A0, data in, 24-bit address.
+// FF 04 10 A2 A1 A0, data in, 24-bit address. This and the block write are sent in pieces of
+// what the system carries (see transfer_pieces.h), each with its own address.
 int ReadFlashBlock(const std::string& devicePath, std::uint32_t address, std::uint8_t* buffer,
                    std::uint32_t length);
 // FF 04 11 A2 A1 A0, data out.

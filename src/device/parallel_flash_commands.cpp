@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "src/device/command_fields.h"
+#include "src/device/transfer_pieces.h"
 #include "src/device/transport.h"
 
 namespace q71x {
@@ -15,6 +16,8 @@ constexpr std::uint8_t kProgram = 0x02;
 constexpr std::uint8_t kRead = 0x03;
 constexpr std::uint8_t kErase = 0x04;
 constexpr std::uint8_t kEnable = 0x05;
+// Reads longer than the system carries go in pieces of whole sectors, each with its address.
+constexpr std::uint32_t kReadPieceGranule = 4096;
 
 // One write of a JEDEC software command: to the first or the second unlock address.
 enum class Unlock { First, Second };
@@ -91,9 +94,12 @@ int ParallelFlashBusy(const std::string& devicePath) {
 
 int ReadParallelFlash(const std::string& devicePath, std::uint32_t address, std::uint8_t* buffer,
                       std::uint32_t length) {
-  CommandBlock cdb = Ff04Block(kRead);
-  PutLittleEndian(&cdb[3], address, 4);
-  return PassThroughIn(devicePath, cdb, buffer, length);
+  return TransferInPieces(devicePath, length, kReadPieceGranule,
+                          [&](std::uint32_t offset, std::uint32_t piece) {
+                            CommandBlock cdb = Ff04Block(kRead);
+                            PutLittleEndian(&cdb[3], address + offset, 4);
+                            return PassThroughIn(devicePath, cdb, buffer + offset, piece);
+                          });
 }
 
 int ProgramParallelFlash(const std::string& devicePath, const std::uint8_t* buffer,

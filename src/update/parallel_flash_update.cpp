@@ -5,6 +5,7 @@
 
 #include "src/device/aligned_buffer.h"
 #include "src/device/parallel_flash_commands.h"
+#include "src/device/transfer_pieces.h"
 #include "src/update/backup_file.h"
 #include "src/update/flash_common.h"
 #include "src/update/image_source.h"
@@ -189,6 +190,12 @@ int UpdateParallelFlash(ToolWindow& window, const std::string& devicePath, int p
     return 0;
   }
 
+  // The program command names no address, so the whole part goes in one request: a system that
+  // does not carry it must stop the run while the old firmware is still there.
+  if (!TransferFitsSystem(devicePath, kParallelFlashSize)) {
+    ShowStatus(window, kTransferTooLargeText);
+    return 0;
+  }
   if (!EraseBeforeProgramming(window, devicePath, part, readBack)) {
     return 0;
   }

@@ -8,6 +8,7 @@
 #include "src/device/flash_commands.h"
 #include "src/device/flash_waits.h"
 #include "src/device/platform/platform.h"
+#include "src/device/transfer_pieces.h"
 #include "src/update/flash_common.h"
 #include "src/update/flash_write_access.h"
 #include "src/update/image_source.h"
@@ -161,6 +162,27 @@ int EraseImageArea(ToolWindow& window, const std::string& devicePath, std::uint3
   return EraseLowerAndUpperHalf(window, devicePath, imageReachesUpper);
 }
 
+// The blank check and the verify read the whole area. Where the system says what it carries they
+// go in pieces of that; where it does not, an area above what every family sends in one request
+// is read once before the erase, so that a system that refuses it costs the operator nothing.
+// 0 after reporting why the run must stop.
+int ProveAreaReadCarried(ToolWindow& window, const std::string& devicePath, std::uint32_t area,
+                         std::uint8_t* scratch) {
+  const std::uint32_t limit = SystemTransferLimit(devicePath);
+  if (limit != 0) {
+    if (area <= limit || limit >= kFlashBlockPieceGranule) {
+      return 1;
+    }
+    PostStatus(window, kTransferTooLargeText);
+    return 0;
+  }
+  if (area <= kChipEraseAbove || ReadFlashBlock(devicePath, 0, scratch, area) != 0) {
+    return 1;
+  }
+  PostStatus(window, kAreaReadFailedBeforeEraseText);
+  return 0;
+}
+
 // Writes the image block by block; false at the first refused block. Blocks before it stay
 // programmed.
 bool ProgramBlocks(ToolWindow& window, const std::string& devicePath, const std::uint8_t* image,
@@ -245,6 +267,9 @@ int UpdateSerialFlash(ToolWindow& window, const std::string& devicePath) {
   // The copy is read (when the area leaves room for keeping it) before anything is erased.
   ConfigCopy config{};
   if (area <= kChipEraseAbove && ReadConfigCopy(window, devicePath, area, config) == 0) {
+    return 0;
+  }
+  if (ProveAreaReadCarried(window, devicePath, area, readBack.data()) == 0) {
     return 0;
   }
   std::optional<KeptAreaJournalEntry> journal;

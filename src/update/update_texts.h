@@ -79,5 +79,11 @@ inline constexpr std::string_view kEmptyImageFileText =
 inline constexpr std::string_view kImageTooLargeText =
     "Firmware file too large for the flash address range, nothing erased!";
 inline constexpr std::string_view kNoFlashPageSizeText = "Flash page size not set, nothing erased!";
+// The system says it carries less than a transfer the update needs after its erase.
+inline constexpr std::string_view kTransferTooLargeText =
+    "Transfer too large for this system, nothing erased!";
+// Where the system does not say, the whole-area read tried before the erase failed.
+inline constexpr std::string_view kAreaReadFailedBeforeEraseText =
+    "Whole-area read failed before the erase, nothing erased!";
 
 }  // namespace q71x

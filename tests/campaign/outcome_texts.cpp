@@ -41,7 +41,9 @@ constexpr std::string_view kSerialUpdateFailures[] = {kAtmelWriteEnableFailText,
                                                       kProgrammingFailText,
                                                       kReadFailText,
                                                       kCompareFailText,
-                                                      kBackupNvramFailText};
+                                                      kBackupNvramFailText,
+                                                      kTransferTooLargeText,
+                                                      kAreaReadFailedBeforeEraseText};
 
 // EraseAllFlash, behind the write-enable step of the serial-flash updates.
 constexpr std::string_view kSerialEraseFailures[] = {
@@ -92,7 +94,8 @@ constexpr std::string_view kDf2EraseFailures[] = {
 
 constexpr std::string_view kParallelUpdateFailures[] = {
     kCantSwitchToRom,     kPreEraseError,       kNotErased,        kAllocateReadBufferErrorText,
-    kOpenNewRomFileError, kProgrammingFailText, kParallelReadFail, kParallelCompareFail};
+    kOpenNewRomFileError, kProgrammingFailText, kParallelReadFail, kParallelCompareFail,
+    kTransferTooLargeText};
 
 // The start refused leaves "Start Erase only!" standing under the power-cycle box.
 constexpr std::string_view kParallelEraseFailures[] = {

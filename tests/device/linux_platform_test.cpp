@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "src/device/discovery.h"
+#include "src/device/flash_commands.h"
 #include "src/device/platform/linux/sg_io.h"
 #include "src/device/transport.h"
 
@@ -123,6 +124,8 @@ class LinuxPlatformTest : public ::testing::Test {
     options.WatchHotplug = false;
     options.Ioctl = [this](int, sg_io_hdr_t* header) {
       seen.push_back(*header);
+      // The header points into the caller's record, which is gone once the call returns.
+      seenCdbs.emplace_back(header->cmdp, header->cmdp + header->cmd_len);
       if (header->dxfer_direction == SG_DXFER_FROM_DEV && header->dxfer_len > 0) {
         static_cast<unsigned char*>(header->dxferp)[0] = 0x5A;
       }
@@ -131,15 +134,22 @@ class LinuxPlatformTest : public ::testing::Test {
       errno = nextErrno;
       return nextRc;
     };
+    options.ReservedSizeIoctl = [this](int, int* bytes) {
+      *bytes = reservedBytes;
+      return reservedRc;
+    };
     return LinuxPlatform(options);
   }
 
   SysfsFixture fixture;
   std::vector<sg_io_hdr_t> seen;
+  std::vector<std::vector<unsigned char>> seenCdbs;
   int nextRc = 0;
   int nextErrno = 0;
   int nextResid = 0;
   unsigned nextInfo = SG_INFO_OK;
+  int reservedBytes = 32768;
+  int reservedRc = 0;
 };
 
 TEST_F(LinuxPlatformTest, EnumeratesOnlyBridgesOnUsbAndFirewirePerClass) {
@@ -274,6 +284,42 @@ TEST_F(LinuxPlatformTest, TransferLargerThanKernelLimitFailsWithoutSending) {
       "queue/max_hw_sectors_kb",
       "1024\n");
   EXPECT_EQ(1, PassThroughIn("usbstor:disk:/dev/sg2", CommandBlock(12), big.data(), 1 << 20));
+}
+
+// What the kernel carries per request, as read before a transfer is cut: the disk's queue, else
+// the SCSI device's own attribute (no block driver bound), else the sg driver's reserved buffer.
+TEST_F(LinuxPlatformTest, TransferLimitComesFromTheQueueThenTheDeviceThenTheSgDriver) {
+  LinuxPlatform platform = MakePlatform();
+  const std::string scsi =
+      "sys/devices/pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0/host6/target6:0:0/6:0:0:0";
+  EXPECT_EQ(120u * 1024, platform.MaxTransferBytes("usbstor:disk:/dev/sg2"));
+  fs::remove(fixture.root() / scsi / "block/sdb/queue/max_hw_sectors_kb");
+  fixture.File(scsi + "/max_sectors", "64\n");
+  EXPECT_EQ(32u * 1024, platform.MaxTransferBytes("usbstor:disk:/dev/sg2"));
+
+  // The CD-ROM has neither; its node answers the reserved-size request.
+  EXPECT_EQ(32768u, platform.MaxTransferBytes("usbstor:cdrom:/dev/sg4"));
+  reservedRc = -1;
+  EXPECT_EQ(0u, platform.MaxTransferBytes("usbstor:cdrom:/dev/sg4"));
+  EXPECT_EQ(0u, platform.MaxTransferBytes("\\\\?\\usbstor#disk"));
+}
+
+// A block read longer than the queue carries reaches the kernel as requests within it, each
+// naming the flash address of its own first byte.
+TEST_F(LinuxPlatformTest, BlockReadAboveTheQueueLimitGoesInAddressedPieces) {
+  LinuxPlatform platform = MakePlatform();
+  ScopedActivePlatform scope(platform);
+  std::vector<std::uint8_t> area(256 * 1024);
+  ASSERT_EQ(1, ReadFlashBlock("usbstor:disk:/dev/sg2", 0, area.data(), 256 * 1024));
+  ASSERT_EQ(3u, seen.size());
+  const std::uint32_t lengths[] = {122880, 122880, 16384};
+  const std::uint32_t addresses[] = {0, 122880, 245760};
+  for (std::size_t i = 0; i < seen.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(lengths[i], seen[i].dxfer_len);
+    const std::vector<unsigned char>& cdb = seenCdbs[i];
+    EXPECT_EQ(addresses[i], (std::uint32_t{cdb[3]} << 16) | (std::uint32_t{cdb[4]} << 8) | cdb[5]);
+  }
 }
 
 TEST(MountInfoTest, ParsesOptionalFieldsAndNetworkTypes) {

@@ -4,7 +4,9 @@
 
 #include "src/device/chip_tables.h"
 #include "src/device/discovery.h"
+#include "src/device/flash_commands.h"
 #include "src/device/identification.h"
+#include "src/device/platform/forwarding_platform.h"
 #include "src/device/platform/trace/recording_platform.h"
 #include "src/device/platform/trace/replay_platform.h"
 #include "src/device/transport.h"
@@ -79,6 +81,33 @@ TEST_F(TraceTest, ReplayOfARecordingGivesTheSameAnswers) {
   EXPECT_EQ(live.disks, replayed.disks);
   EXPECT_TRUE(replay.Unmatched().empty());
   EXPECT_EQ(0u, replay.UnusedExchanges());
+}
+
+// The limit the system reported decides how a transfer was cut; the replay reports it again, so
+// the same pieces are asked for and each finds its recorded answer.
+TEST_F(TraceTest, TheReportedTransferLimitIsRecordedAndReplayed) {
+  class SmallTransfers final : public ForwardingPlatform {
+   public:
+    using ForwardingPlatform::ForwardingPlatform;
+    std::uint32_t MaxTransferBytes(const std::string&) override { return 4096; }
+  } limited(device);
+  script.On({0xFF, 0x04, 0x10},
+            ScriptedReply{true, 0, std::vector<std::uint8_t>(4096, 0xA5), 4096});
+  std::stringstream trace;
+  std::vector<std::uint8_t> area(8192);
+  {
+    RecordingPlatform recorder(limited, trace);
+    ScopedActivePlatform scope(recorder);
+    ASSERT_EQ(1, ReadFlashBlock(kPath, 0, area.data(), 8192));
+  }
+  ReplayPlatform replay;
+  ASSERT_TRUE(replay.Load(trace));
+  EXPECT_EQ(4096u, replay.MaxTransferBytes(kPath));
+  ScopedActivePlatform scope(replay);
+  EXPECT_EQ(1, ReadFlashBlock(kPath, 0, area.data(), 8192));
+  EXPECT_TRUE(replay.Unmatched().empty());
+  EXPECT_EQ(0u, replay.UnusedExchanges());
+  EXPECT_EQ(std::vector<std::uint8_t>(8192, 0xA5), area);
 }
 
 TEST_F(TraceTest, UnseenExchangeFailsAndIsListed) {

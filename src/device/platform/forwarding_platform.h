@@ -41,6 +41,9 @@ class ForwardingPlatform : public Platform {
   SystemUnitFacets UnitFacetsOf(const std::string& devicePath) override {
     return inner_.UnitFacetsOf(devicePath);
   }
+  std::uint32_t MaxTransferBytes(const std::string& devicePath) override {
+    return inner_.MaxTransferBytes(devicePath);
+  }
   std::string AccessNotice() override { return inner_.AccessNotice(); }
   bool IsAccessDenied(std::uint32_t errorCode) const override {
     return inner_.IsAccessDenied(errorCode);

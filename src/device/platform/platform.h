@@ -114,6 +114,14 @@ class Platform {
     return {};
   }
 
+  // The largest data phase, in bytes, the system carries in one pass-through request to a listed
+  // device path; 0 when it does not say. A larger request is refused by the system without
+  // reaching the device, so callers cut addressed transfers to this size. Nothing is sent.
+  virtual std::uint32_t MaxTransferBytes(const std::string& devicePath) {
+    (void)devicePath;
+    return 0;
+  }
+
   // A plain-words explanation when bridges are present but cannot be used (for example no
   // permission to open them); empty when there is nothing to say.
   virtual std::string AccessNotice() { return {}; }

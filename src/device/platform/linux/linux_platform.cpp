@@ -137,7 +137,7 @@ bool LinuxPlatform::IsAccessDenied(std::uint32_t errorCode) const {
 }
 
 bool LinuxPlatform::EnsureTransferFits(const std::string& sgName, std::uint32_t bytes) {
-  const auto limit = MaxTransferBytes(options_.Root, sgName);
+  const auto limit = linux_platform::MaxTransferBytes(options_.Root, sgName);
   if (!limit || *limit >= bytes) {
     return true;
   }
@@ -151,6 +151,27 @@ bool LinuxPlatform::EnsureTransferFits(const std::string& sgName, std::uint32_t 
               " bytes), and the limit could not be raised; run the tool as root so it can set "
               "the device's max_sectors.\n");
   return false;
+}
+
+std::uint32_t LinuxPlatform::MaxTransferBytes(const std::string& devicePath) {
+  const std::string node = DeviceNodeOfPath(devicePath);
+  if (node.empty()) {
+    return 0;
+  }
+  if (const auto limit = linux_platform::MaxTransferBytes(options_.Root, SgNameOfNode(node))) {
+    return *limit;
+  }
+  // sysfs has no queue for it (no block node bound): the driver's reserved buffer is capped at
+  // the queue's limit, so what it gives is a size the system surely carries, if a small one.
+  const fs::path file = options_.Root / fs::path(node).relative_path();
+  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    return 0;
+  }
+  int reserved = 0;
+  const int rc = options_.ReservedSizeIoctl(fd, &reserved);
+  ::close(fd);
+  return rc == 0 && reserved > 0 ? static_cast<std::uint32_t>(reserved) : 0;
 }
 
 bool LinuxPlatform::SendPassThrough(DeviceHandle handle, PassThroughRecord& record) {

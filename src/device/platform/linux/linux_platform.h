@@ -18,6 +18,7 @@ class UdevMonitor;
 struct LinuxPlatformOptions {
   std::filesystem::path Root = "/";  // sysfs, /proc and /dev are read below it
   SgIoctl Ioctl = RealSgIoctl();
+  SgReservedSizeIoctl ReservedSizeIoctl = RealSgReservedSizeIoctl();
   bool WatchHotplug = true;
 };
 
@@ -42,6 +43,8 @@ class LinuxPlatform final : public Platform {
   void ProcessDeviceChangeEvents() override;
   std::string AccessNotice() override { return accessNotice_; }
   SystemUnitFacets UnitFacetsOf(const std::string& devicePath) override;
+  // The queue's hardware limit from sysfs; without one, the sg driver's reserved size.
+  std::uint32_t MaxTransferBytes(const std::string& devicePath) override;
 
  private:
   struct OpenDeviceState {

@@ -42,6 +42,10 @@ SgIoctl RealSgIoctl() {
   return [](int fd, sg_io_hdr_t* header) { return ::ioctl(fd, SG_IO, header); };
 }
 
+SgReservedSizeIoctl RealSgReservedSizeIoctl() {
+  return [](int fd, int* bytes) { return ::ioctl(fd, SG_GET_RESERVED_SIZE, bytes); };
+}
+
 SgOutcome ExecuteSgIo(int fd, PassThroughRecord& record, const SgIoctl& ioctl) {
   unsigned char sense[kSenseLength] = {};
   sg_io_hdr_t header;

@@ -13,6 +13,10 @@ namespace q71x::linux_platform {
 // The ioctl, injectable so tests can check the header the backend builds.
 using SgIoctl = std::function<int(int fd, sg_io_hdr_t* header)>;
 SgIoctl RealSgIoctl();
+// SG_GET_RESERVED_SIZE, injectable the same way: the driver's reserved buffer, which it never
+// makes larger than the queue carries.
+using SgReservedSizeIoctl = std::function<int(int fd, int* bytes)>;
+SgReservedSizeIoctl RealSgReservedSizeIoctl();
 
 struct SgOutcome {
   bool Ok = false;

@@ -195,14 +195,19 @@ fs::path QueueDirOfSg(const fs::path& root, const std::string& sgName) {
 
 std::optional<std::uint32_t> MaxTransferBytes(const fs::path& root, const std::string& sgName) {
   const fs::path queue = QueueDirOfSg(root, sgName);
-  if (queue.empty()) {
+  if (!queue.empty()) {
+    if (const std::string kb = ReadFirstLine(queue / "max_hw_sectors_kb"); !kb.empty()) {
+      return static_cast<std::uint32_t>(std::strtoul(kb.c_str(), nullptr, 10) * 1024);
+    }
+  }
+  // usb-storage shows the same queue limit on the SCSI device, in 512-byte sectors, also when no
+  // block driver is bound to it.
+  const std::string sectors =
+      ReadFirstLine(root / "sys/class/scsi_generic" / sgName / "device/max_sectors");
+  if (sectors.empty()) {
     return std::nullopt;
   }
-  const std::string kb = ReadFirstLine(queue / "max_hw_sectors_kb");
-  if (kb.empty()) {
-    return std::nullopt;
-  }
-  return static_cast<std::uint32_t>(std::strtoul(kb.c_str(), nullptr, 10) * 1024);
+  return static_cast<std::uint32_t>(std::strtoul(sectors.c_str(), nullptr, 10) * 512);
 }
 
 bool RaiseMaxTransfer(const fs::path& root, const std::string& sgName, std::uint32_t bytes) {

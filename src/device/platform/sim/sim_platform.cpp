@@ -98,6 +98,11 @@ SystemUnitFacets SimPlatform::UnitFacetsOf(const std::string& devicePath) {
                           enclosure->Guid1394};
 }
 
+std::uint32_t SimPlatform::MaxTransferBytes(const std::string& devicePath) {
+  const sim::Enclosure* enclosure = system_.FindPlugged(devicePath);
+  return reportsTransferLimit_ && enclosure != nullptr ? enclosure->MaxTransferBytes : 0;
+}
+
 std::vector<VolumeInfo> SimPlatform::ListVolumes() {
   std::vector<VolumeInfo> volumes;
   for (const sim::MachineVolume& volume : system_.Volumes()) {

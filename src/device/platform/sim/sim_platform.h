@@ -42,6 +42,10 @@ class SimPlatform final : public Platform {
   bool EnumerateInterfaces(InterfaceClass cls, std::vector<std::string>& paths) override;
   std::vector<VolumeInfo> ListVolumes() override;
   SystemUnitFacets UnitFacetsOf(const std::string& devicePath) override;
+  // The enclosure's limit, unless the platform is told to keep it to itself (a system that
+  // refuses large requests without saying where its limit lies).
+  std::uint32_t MaxTransferBytes(const std::string& devicePath) override;
+  void SetReportsTransferLimit(bool reports) { reportsTransferLimit_ = reports; }
   void SleepMs(std::uint32_t ms) override;
   std::uint64_t MonotonicMs() override { return system_.Clock().NowMs(); }
   void DebugOutput(const std::string& text) override {
@@ -67,6 +71,7 @@ class SimPlatform final : public Platform {
   std::vector<std::string> debugLines_;
   std::vector<std::uint32_t> sleeps_;
   bool keepHistory_ = true;
+  bool reportsTransferLimit_ = true;
   WallClockPacing* pacing_ = nullptr;
 };
 

@@ -93,4 +93,15 @@ std::vector<VolumeInfo> RecordingPlatform::ListVolumes() {
   return volumes;
 }
 
+std::uint32_t RecordingPlatform::MaxTransferBytes(const std::string& devicePath) {
+  const std::uint32_t bytes = Inner().MaxTransferBytes(devicePath);
+  // Asked before every addressed transfer; the trace needs it only when it changes.
+  const auto known = limits_.find(devicePath);
+  if (known == limits_.end() || known->second != bytes) {
+    limits_[devicePath] = bytes;
+    Write("LIMIT " + ToHex(devicePath) + ' ' + std::to_string(bytes));
+  }
+  return bytes;
+}
+
 }  // namespace q71x::trace

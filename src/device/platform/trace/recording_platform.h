@@ -23,6 +23,7 @@ class RecordingPlatform final : public ForwardingPlatform {
   void CloseDevice(DeviceHandle handle) override;
   bool EnumerateInterfaces(InterfaceClass cls, std::vector<std::string>& paths) override;
   std::vector<VolumeInfo> ListVolumes() override;
+  std::uint32_t MaxTransferBytes(const std::string& devicePath) override;
 
  private:
   void Write(const std::string& line);
@@ -30,6 +31,7 @@ class RecordingPlatform final : public ForwardingPlatform {
   std::ostream& out_;
   TraceContent content_;
   std::map<DeviceHandle, std::string> paths_;
+  std::map<std::string, std::uint32_t> limits_;  // as last written, so each is written once
   std::uint32_t lastError_ = 0;
 };
 

@@ -85,6 +85,19 @@ bool ReplayPlatform::ParseLine(const std::string& line) {
     deviceNumbers_[*text] = answer;
     return true;
   }
+  if (tag == "LIMIT") {
+    std::string path;
+    std::uint32_t bytes = 0;
+    if (!(in >> path >> bytes)) {
+      return false;
+    }
+    auto text = TextFromHex(path);
+    if (!text) {
+      return false;
+    }
+    limits_[*text] = bytes;
+    return true;
+  }
   if (tag == "ENUM") {
     std::string cls, path;
     int ok = 0;
@@ -121,6 +134,11 @@ bool ReplayPlatform::ParseLine(const std::string& line) {
     return true;
   }
   return false;
+}
+
+std::uint32_t ReplayPlatform::MaxTransferBytes(const std::string& devicePath) {
+  const auto it = limits_.find(devicePath);
+  return it == limits_.end() ? 0 : it->second;
 }
 
 std::size_t ReplayPlatform::UnusedExchanges() const {

@@ -31,6 +31,8 @@ class ReplayPlatform final : public Platform {
   void CloseDevice(DeviceHandle handle) override { open_.erase(handle); }
   bool EnumerateInterfaces(InterfaceClass cls, std::vector<std::string>& paths) override;
   std::vector<VolumeInfo> ListVolumes() override { return volumes_; }
+  // As recorded; 0 for a path the trace gives no limit for (recordings older than the line).
+  std::uint32_t MaxTransferBytes(const std::string& devicePath) override;
   void SleepMs(std::uint32_t ms) override { nowMs_ += ms; }
   std::uint64_t MonotonicMs() override { return nowMs_; }
   void DebugOutput(const std::string& text) override { debugLines_.push_back(text); }
@@ -54,6 +56,7 @@ class ReplayPlatform final : public Platform {
   std::map<std::string, DeviceNumberAnswer> deviceNumbers_;
   std::map<InterfaceClass, Enumeration> enumerations_;
   std::vector<VolumeInfo> volumes_;
+  std::map<std::string, std::uint32_t> limits_;
   std::map<DeviceHandle, std::string> open_;
   DeviceHandle nextHandle_ = 1;
   std::uint32_t lastError_ = 0;

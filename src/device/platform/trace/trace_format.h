@@ -8,6 +8,7 @@
 //   DEVNUM <path> <ok> <error> <type> <number> <partition>
 //   ENUM <D|C> <ok> <path>...
 //   VOLUMES <name>,<queryPath>,<system>,<remote> ...
+//   LIMIT <path> <bytes>          (the largest transfer the system carries; 0: not said)
 //
 // Paths, names and byte strings are written in hex so that no character of theirs can break a
 // line. <result> is good, check, timeout, transport or os; a line of an older recording without

@@ -110,6 +110,41 @@ bool Win32Platform::QueryDeviceNumber(DeviceHandle handle, StorageDeviceNumber& 
   return ok != FALSE;
 }
 
+std::uint32_t Win32Platform::MaxTransferBytes(const std::string& devicePath) {
+  HANDLE handle = CreateFileA(devicePath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return 0;
+  }
+  STORAGE_PROPERTY_QUERY query;
+  std::memset(&query, 0, sizeof query);
+  query.PropertyId = StorageAdapterProperty;
+  query.QueryType = PropertyStandardQuery;
+  STORAGE_ADAPTER_DESCRIPTOR adapter;
+  std::memset(&adapter, 0, sizeof adapter);
+  DWORD returned = 0;
+  const BOOL ok = DeviceIoControl(handle, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query,
+                                  &adapter, sizeof adapter, &returned, nullptr);
+  CloseHandle(handle);
+  if (ok == FALSE || returned < offsetof(STORAGE_ADAPTER_DESCRIPTOR, AlignmentMask)) {
+    return 0;
+  }
+  std::uint32_t limit = adapter.MaximumTransferLength;
+  // A buffer that does not start on a page boundary spans one page more than its length.
+  constexpr std::uint32_t kPageBytes = 4096;
+  if (adapter.MaximumPhysicalPages > 1) {
+    const std::uint64_t byPages =
+        static_cast<std::uint64_t>(adapter.MaximumPhysicalPages - 1) * kPageBytes;
+    if (byPages < limit) {
+      limit = static_cast<std::uint32_t>(byPages);
+    }
+  }
+  // Our data buffers start on 8192-byte boundaries, which meets any alignment below that; the
+  // pieces are kept whole multiples of the adapter's alignment as well.
+  const std::uint32_t alignment = static_cast<std::uint32_t>(adapter.AlignmentMask) + 1;
+  return alignment > 1 ? limit / alignment * alignment : limit;
+}
+
 void Win32Platform::CloseDevice(DeviceHandle handle) {
   CloseHandle(ToHandle(handle));
 }

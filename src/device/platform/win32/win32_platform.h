@@ -33,6 +33,8 @@ class Win32Platform final : public Platform {
   std::uint64_t MonotonicMs() override;
   void DebugOutput(const std::string& text) override;
   SystemUnitFacets UnitFacetsOf(const std::string& devicePath) override;
+  // The adapter's MaximumTransferLength and physical-page count, opened query-only.
+  std::uint32_t MaxTransferBytes(const std::string& devicePath) override;
 
  private:
   std::uint32_t lastError_ = 0;
