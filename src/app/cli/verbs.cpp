@@ -56,8 +56,7 @@ VerbOutcome List(CliSession& session) {
 VerbOutcome Info(const DeviceFacts& device) {
   if (device.RecoveryConfirmed) {
     const std::string said = device.Boxes.empty() ? std::string() : device.Boxes.back();
-    return device.RecoveryPending ? Fail(ExitCode::OperationFailed, said)
-                                  : VerbOutcome{ExitCode::Success, said, nlohmann::json::object()};
+    return Fail(device.RecoveryPending ? ExitCode::OperationFailed : ExitCode::Success, said);
   }
   VerbOutcome outcome;
   outcome.Message = device.Chip;
