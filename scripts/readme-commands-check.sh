@@ -51,5 +51,5 @@ for line in "${examples[@]}"; do
   run "q71xfw --sim ${line#q71xfw }"
 done
 
-echo "readme commands: $((ran - failed)) passed, $failed failed"
+echo "readme-commands: $((ran - failed)) passed, $failed failed"
 [ "$failed" -eq 0 ]
