@@ -1,6 +1,7 @@
-# Installation and the Debian package: the executables with their manual pages, the sample-image
-# tool, the udev rule that opens the SCSI generic nodes to the user at the machine's seat, the
-# desktop entries with their icon, and the package's copyright file and changelog.
+# Installation and the Debian package: the executables with their manual pages, the command line's
+# bash completion, the sample-image tool, the udev rule that opens the SCSI generic nodes to the
+# user at the machine's seat, the desktop entries with their icon, and the package's copyright
+# file and changelog.
 include(GNUInstallDirs)
 
 set(q71x_programs q71xfwtool q71xfwtool-sim q71xfwtool-record q71xfw q71x-mkimage)
@@ -37,6 +38,10 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   install(FILES ${PROJECT_BINARY_DIR}/changelog.gz ${PROJECT_SOURCE_DIR}/packaging/debian/copyright
           DESTINATION ${package_doc_dir})
 
+  if(TARGET q71xfw)
+    install(FILES ${PROJECT_SOURCE_DIR}/packaging/q71xfw.bash-completion
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME q71xfw)
+  endif()
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/60-q71xfwtool.rules
           DESTINATION lib/udev/rules.d)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/q71xfwtool.desktop

@@ -4,6 +4,7 @@
 
 #include <exception>
 
+#include "src/app/display_check.h"
 #include "src/app/fwupdate.h"
 #include "src/app/qt_dialogs.h"
 #include "src/device/platform/os_platform.h"
@@ -12,6 +13,9 @@
 #include "src/update/recovery_journal.h"
 
 int main(int argc, char* argv[]) {
+  if (!q71x::DisplayForTheWindow(argc, argv, "q71xfwtool")) {
+    return 2;
+  }
   QApplication application(argc, argv);
   q71x::InstallQtDialogs();
   try {

@@ -20,7 +20,6 @@ namespace {
 constexpr int kBusyAnswersPerGroup = 500;
 constexpr int kBusyGroupsBeforeGivingUp = 100;
 
-constexpr std::string_view kCantSwitchToRomText = "Can't switch to internal ROM";
 constexpr std::string_view kPreEraseErrorText = "Error pre-erase command!!";
 constexpr std::string_view kEraseStatusFailText = "Erase command ok,status fail!!";
 constexpr std::string_view kEraseOkText = "Erase command ok!!";

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "src/update/tool_window.h"
 
@@ -13,6 +14,10 @@ namespace q71x {
 
 // Erase, program, read-back and backup always cover the whole part from address 0.
 inline constexpr std::uint32_t kParallelFlashSize = 65536;
+
+// Run's status when the bridge refuses the switch to its internal ROM: an A1 bridge, which runs
+// from its ROM already, always does.
+inline constexpr std::string_view kCantSwitchToRomText = "Can't switch to internal ROM";
 
 // Asks the bridge until it reports idle: 1 at the first idle answer, 0 after 100 groups of 500
 // busy answers. No pause between questions; a failed question counts as busy.

@@ -21,6 +21,7 @@ namespace q71x::cli {
 struct CliEnvironment {
   std::ostream* Out = nullptr;  // the report (text or the JSON document)
   std::ostream* Err = nullptr;  // diagnostics and the confirmation question
+  std::ostream* Ask = nullptr;  // the confirmation question when it must not go to Err (-q)
   std::istream* In = nullptr;   // the confirmation answer
   bool Terminal = false;        // standard input and error are a terminal
   bool ErrTerminal = false;     // standard error is a terminal (the progress bar)

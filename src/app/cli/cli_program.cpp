@@ -12,9 +12,11 @@
 #include "src/app/cli/error_events.h"
 #include "src/app/cli/exit_codes.h"
 #include "src/app/cli/json_text.h"
+#include "src/app/cli/quiet_scope.h"
 #include "src/app/cli/run_guard.h"
 #include "src/app/cli/run_platforms.h"
 #include "src/app/cli/run_progress.h"
+#include "src/app/cli/usage_problem.h"
 #include "src/app/cli/verbs.h"
 #include "src/app/cli/verify_verb.h"
 #include "src/app/sim/sample_images.h"
@@ -36,6 +38,8 @@ struct GlobalOptions {
   std::string Pace;
   bool Progress = false;
   std::string Trace;
+  bool Verbose = false;
+  bool Quiet = false;
 };
 
 // The simulated machine of the simulator executable, with its memories and sample images in
@@ -123,9 +127,7 @@ void WriteText(std::ostream& out, std::ostream& err, const VerbRequest& request,
   }
   std::ostream& to = outcome.Code == ExitCode::Success ? out : err;
   if (!outcome.Message.empty()) {
-    to << (outcome.Code == ExitCode::Success || outcome.Code == ExitCode::PowerCycle ? ""
-                                                                                     : "q71xfw: ")
-       << outcome.Message << "\n";
+    to << (outcome.Code == ExitCode::Success ? "" : "q71xfw: ") << outcome.Message << "\n";
   }
 }
 
@@ -137,8 +139,12 @@ void WriteJson(std::ostream& out, const VerbRequest& request, const VerbOutcome&
   document["verb"] = request.Verb;
   document["exit_code"] = static_cast<int>(outcome.Code);
   document["code"] = ExitCodeName(outcome.Code);
-  document["ok"] = outcome.Code == ExitCode::Success || outcome.Code == ExitCode::PowerCycle;
+  document["ok"] = outcome.Code == ExitCode::Success;
+  document["power_cycle"] = outcome.PowerCycle;
   document["message"] = outcome.Message;
+  if (!outcome.Hint.empty()) {
+    document["hint"] = outcome.Hint;
+  }
   if (stop) {
     // What the run itself ended on stays readable beside the stop.
     document["run_code"] = document["code"];
@@ -177,12 +183,10 @@ class ErrorAsEvents {
   }
   ErrorAsEvents(const ErrorAsEvents&) = delete;
   ErrorAsEvents& operator=(const ErrorAsEvents&) = delete;
-  // The platform the run uses: its debug output goes into the events too.
-  Platform& Over(Platform& platform) {
-    if (!events_) {
-      return platform;
-    }
-    debug_.emplace(platform, *events_);
+  // The platform the run uses: its debug output goes to standard error (into the events when
+  // they are on) with -v, and nowhere without.
+  Platform& Over(Platform& platform, bool verbose) {
+    debug_.emplace(platform, !verbose ? nullptr : events_ ? &*events_ : raw_);
     return *debug_;
   }
 
@@ -201,7 +205,7 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
       "Lists QV4071x-family bridges and backs up, checks, updates, erases, verifies and "
       "restores their firmware.",
       "q71xfw"};
-  app.set_version_flag("--version", Q71X_PROGRAM_VERSION);
+  app.set_version_flag("-V,--version", Q71X_PROGRAM_VERSION);
   app.require_subcommand(1);
   // Global options may follow the verb, as scripts tend to write them.
   app.fallthrough();
@@ -233,6 +237,12 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
   app.add_flag("--progress", global.Progress,
                "With --json: progress events as JSON lines on stderr");
   app.add_option("--trace", global.Trace, "Record every exchange with a device to FILE");
+  CLI::Option* verbose =
+      app.add_flag("-v,--verbose", global.Verbose,
+                   "Debug lines on stderr too: every failed command with its sense, the probes");
+  app.add_flag("-q,--quiet", global.Quiet,
+               "Nothing on stderr but what went wrong (and a confirmation question)")
+      ->excludes(verbose);
 
   app.add_subcommand("list", "Every bridge with its chip, flash and firmware version");
   app.add_subcommand("backups",
@@ -275,21 +285,22 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
   } catch (const CLI::ParseError& error) {
     VerbOutcome outcome;
     outcome.Code = ExitCode::Usage;
-    outcome.Message = error.what();
+    outcome.Message = UsageProblem(app, args, error);
     if (global.Json) {
       WriteJson(*env.Out, request, outcome);
     } else {
-      *env.Err << "q71xfw: " << error.what() << "\nRun q71xfw --help for the verbs.\n";
+      *env.Err << "q71xfw: " << outcome.Message << "\nRun q71xfw --help for the verbs.\n";
     }
     return static_cast<int>(ExitCode::Usage);
   }
   request.Verb = app.get_subcommands().front()->get_name();
 
   ErrorAsEvents errorEvents(env, global.Json && global.Progress);
-  const HeldStopNotice notice([&env](const HeldStop& stop) {
-    *env.Err << "q71xfw: " << stop.Name
-             << ": the device is being written; stopping once it is safe\n"
-             << std::flush;
+  QuietScope quiet(env, global.Quiet);
+  const HeldStopNotice notice([&quiet](const HeldStop& stop) {
+    quiet.Errors() << "q71xfw: " << stop.Name
+                   << ": the device is being written; stopping once it is safe\n"
+                   << std::flush;
   });
   VerbOutcome outcome;
   const std::optional<std::string> traceReplaces = TraceWouldReplace(global.Trace, request.Force);
@@ -320,13 +331,14 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
     } else {
       const std::unique_ptr<RunProgress> progress =
           MakeRunProgress(global.Json, global.Progress, env);
-      ScopedActivePlatform use(errorEvents.Over(layers.Over(*platform, [&](std::uint64_t bytes) {
+      const auto moved = [&](std::uint64_t bytes) {
         // Between two commands: where a held stop request is told without splitting a line.
         PollHeldStop();
         if (progress) {
           progress->Moved(bytes);
         }
-      })));
+      };
+      ScopedActivePlatform use(errorEvents.Over(layers.Over(*platform, moved), global.Verbose));
       // The simulated machine's journal lives with its memories.
       RecoveryJournal journal(machine ? machine->JournalFolder()
                                       : RecoveryJournal::FolderUnder(env.DataFolder));
@@ -337,7 +349,7 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
       }
       JudgeRefusedOpens(outcome, layers.RefusedPaths(), platform->AccessNotice());
       if (const std::optional<std::string> problem = layers.Finish()) {
-        *env.Err << "q71xfw: " << *problem << "\n";
+        quiet.Errors() << "q71xfw: " << *problem << "\n";
         if (outcome.Code == ExitCode::Success) {
           outcome.Code = ExitCode::OperationFailed;
           outcome.Message = *problem;
@@ -348,7 +360,7 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
       }
       if (machine) {
         for (const std::string& file : machine->Save()) {
-          *env.Err << "q71xfw: cannot write: " << file << "\n";
+          quiet.Errors() << "q71xfw: cannot write: " << file << "\n";
         }
       }
     }
@@ -357,10 +369,13 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
   if (global.Json) {
     WriteJson(*env.Out, request, outcome, stop);
   } else {
-    WriteText(*env.Out, *env.Err, request, outcome);
+    WriteText(*env.Out, quiet.Errors(), request, outcome);
+  }
+  if (!outcome.Hint.empty()) {
+    quiet.Errors() << "q71xfw: hint: " << outcome.Hint << "\n";
   }
   if (stop) {
-    *env.Err << "q71xfw: stopped by " << stop->Name << " after the run ended\n" << std::flush;
+    quiet.Errors() << "q71xfw: stopped by " << stop->Name << " after the run ended\n" << std::flush;
     return stop->ExitCode();
   }
   return static_cast<int>(outcome.Code);

@@ -80,7 +80,9 @@ ConsoleLinesAsEvents::~ConsoleLinesAsEvents() {
 }
 
 void DebugOutputTo::DebugOutput(const std::string& text) {
-  lines_ << WithoutLineEnd(text) << "\n";
+  if (lines_ != nullptr) {
+    *lines_ << WithoutLineEnd(text) << "\n";
+  }
 }
 
 }  // namespace q71x::cli

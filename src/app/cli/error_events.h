@@ -56,15 +56,16 @@ class ConsoleLinesAsEvents {
   ConsoleLineSink previous_;
 };
 
-// The platform's debug output as lines on `lines` (an EventLineStream) instead of the system's
-// debugger channel or standard error.
+// The platform's debug output (every failed command with its sense, the probes' lines) as lines
+// on `lines` instead of the system's debugger channel or standard error; dropped when `lines` is
+// null (without -v: a script's standard error is for what went wrong).
 class DebugOutputTo final : public ForwardingPlatform {
  public:
-  DebugOutputTo(Platform& inner, std::ostream& lines) : ForwardingPlatform(inner), lines_(lines) {}
+  DebugOutputTo(Platform& inner, std::ostream* lines) : ForwardingPlatform(inner), lines_(lines) {}
   void DebugOutput(const std::string& text) override;
 
  private:
-  std::ostream& lines_;
+  std::ostream* lines_;
 };
 
 }  // namespace q71x::cli

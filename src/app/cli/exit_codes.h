@@ -11,7 +11,9 @@ enum class ExitCode {
   NoSuchDevice = 3,     // no device, or a name that matches more than one
   ImageRefused = 4,     // the image does not belong to the chip (and --force was not given)
   AccessDenied = 5,     // the system refused access to a file the run needs
-  PowerCycle = 6,       // done; the enclosure must be powered off and on now
+  // No longer produced: a done run that asks for a power cycle exits 0 with "power_cycle" in
+  // its document, so that `&&` takes it. The value keeps its old meaning for scripts that test it.
+  PowerCycle = 6,
 };
 
 // A stop request (SIGINT, SIGTERM, SIGHUP, a console event) that came while a run changed the

@@ -12,6 +12,7 @@
 #include "src/app/cli/report_json.h"
 #include "src/device/platform/utf8_path.h"
 #include "src/device/platform/whole_file.h"
+#include "src/update/parallel_flash_update.h"
 #include "src/update/update_footprint.h"
 
 namespace q71x::cli {
@@ -45,8 +46,13 @@ void Judge(VerbOutcome& outcome, const RunReport& run) {
   } else if (!run.Claimed) {
     outcome.Code = ExitCode::OperationFailed;
     outcome.Message = "failed: " + (run.Status.empty() ? "no success reported" : run.Status);
+    if (run.Status == kCantSwitchToRomText) {
+      outcome.Hint =
+          "an A1 bridge runs from its ROM and refuses the switch: give --a1-chip with its flash "
+          "part, e.g. --a1-chip --flash-part 1 for a PMC flash (0 ATMEL, 1 PMC, 2 SST)";
+    }
   } else if (run.PowerCycle) {
-    outcome.Code = ExitCode::PowerCycle;
+    outcome.PowerCycle = true;
     outcome.Message = run.Status + " Power the enclosure off and on now.";
   } else {
     outcome.Message = run.Status;
@@ -60,7 +66,7 @@ bool Confirmed(const std::string& question, const VerbRequest& request, CliEnvir
   if (!env.Terminal || env.In == nullptr) {
     return false;
   }
-  *env.Err << question << " [y/N] " << std::flush;
+  *(env.Ask != nullptr ? env.Ask : env.Err) << question << " [y/N] " << std::flush;
   std::string answer;
   std::getline(*env.In, answer);
   return answer == "y" || answer == "Y" || answer == "yes";

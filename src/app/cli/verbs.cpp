@@ -62,8 +62,7 @@ VerbOutcome Info(const DeviceFacts& device, const VerbRequest& request) {
   }
   if (device.RecoveryConfirmed) {
     const std::string said = device.Boxes.empty() ? std::string() : device.Boxes.back();
-    return device.RecoveryPending ? Fail(ExitCode::OperationFailed, said)
-                                  : VerbOutcome{ExitCode::Success, said, nlohmann::json::object()};
+    return Fail(device.RecoveryPending ? ExitCode::OperationFailed : ExitCode::Success, said);
   }
   VerbOutcome outcome;
   outcome.Message = device.Chip;

@@ -27,6 +27,8 @@ struct VerbRequest {
 struct VerbOutcome {
   ExitCode Code = ExitCode::Success;
   std::string Message;
+  bool PowerCycle = false;  // done, and the enclosure must be powered off and on now
+  std::string Hint;         // what the user may try instead, when a known failure has a remedy
   nlohmann::json Data = nlohmann::json::object();  // verb-specific members of the report
 };
 

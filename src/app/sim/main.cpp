@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "sim/simulated_system.h"
+#include "src/app/display_check.h"
 #include "src/app/fwupdate.h"
 #include "src/app/qt_dialogs.h"
 #include "src/app/sim/demo_session.h"
@@ -34,6 +35,9 @@ void Warn(const char* what, const std::vector<std::string>& files) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  if (!q71x::DisplayForTheWindow(argc, argv, "q71xfwtool-sim")) {
+    return 2;
+  }
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("q71xfwtool-sim"));
 
