@@ -73,7 +73,7 @@ std::vector<DfJournalCase> Cases() {
 
 JournalDevice DeviceOf(const DfSimRig& rig) {
   return JournalDevice{rig.window.state.ChipType, rig.window.state.ChipRevision, "05ffff", "2.10",
-                       rig.path};
+                       rig.path, {}};
 }
 
 TEST(DfKeptAreaJournal, APulledEnclosureIsRecoveredFromTheJournal) {

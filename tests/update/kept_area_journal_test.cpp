@@ -46,7 +46,7 @@ const JournalCase kCases[] = {
 
 JournalDevice DeviceOf(const SerialFlashRig& rig) {
   return JournalDevice{rig.window.state.ChipType, rig.window.state.ChipRevision, "1c3110", "1.00",
-                       rig.path};
+                       rig.path, {}};
 }
 
 int RestoreOnSerialFlash(const std::string& path, const JournalEntry& entry) {

@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 JournalEntry KeptAreaOf(SerialFlashRig& rig) {
   JournalEntry entry;
-  entry.Device = {6, 1, "1c2011", "1.05", rig.path};
+  entry.Device = {6, 1, "1c2011", "1.05", rig.path, {}};
   entry.Procedure = "UpdateFlashWithNvram";
   entry.AreaAddress = 0;
   entry.EraseAddress = 0;
