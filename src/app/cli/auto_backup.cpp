@@ -2,14 +2,13 @@
 
 #include <cctype>
 #include <ctime>
-#include <system_error>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
-#include "src/device/platform/safe_file_write.h"
 #include "src/device/platform/utf8_path.h"
 #include "src/device/platform/whole_file.h"
+#include "src/host/safe_file_write.h"
 #include "src/image/sha256.h"
 
 namespace q71x::cli {
@@ -62,15 +61,11 @@ AutoBackup TakeAutoBackup(CliSession& session, const DeviceFacts& device,
                           const std::filesystem::path& folder,
                           std::chrono::system_clock::time_point when) {
   AutoBackup backup;
-  std::error_code error;
-  std::filesystem::create_directories(folder, error);
-  if (error) {
-    backup.Problem = "cannot create " + PathToUtf8(folder) + ": " + error.message();
+  // Backups may hold someone's disk sectors: the folder is the owner's alone.
+  if (std::string problem = MakeOwnFolder(folder, FolderAccess::OwnerOnly); !problem.empty()) {
+    backup.Problem = problem;
     return backup;
   }
-  // Backups may hold someone's disk sectors: the folder is the owner's alone.
-  std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::replace, error);
   const std::filesystem::path file = FreshBackupName(folder, device, when);
   return RecordBackup(device, session.RunAction(EngineeringAction::BackupOnly, PathToUtf8(file)),
                       file, when);
@@ -79,7 +74,6 @@ AutoBackup TakeAutoBackup(CliSession& session, const DeviceFacts& device,
 AutoBackup RecordBackup(const DeviceFacts& device, RunReport run, const std::filesystem::path& file,
                         std::chrono::system_clock::time_point when) {
   AutoBackup backup;
-  std::error_code error;
   backup.File = file;
   backup.Run = std::move(run);
   if (!backup.Run.Claimed) {
@@ -92,9 +86,6 @@ AutoBackup RecordBackup(const DeviceFacts& device, RunReport run, const std::fil
     backup.Problem = "the backup file is missing or empty: " + PathToUtf8(backup.File);
     return backup;
   }
-  std::filesystem::permissions(
-      backup.File, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
-      std::filesystem::perm_options::replace, error);
   backup.Size = bytes.size();
   backup.Sha256 = Sha256Hex(bytes);
 

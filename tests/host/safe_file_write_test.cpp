@@ -2,7 +2,7 @@
 // backups' own tests cover the rest: a failed write, a link or a folder at the name.)
 
 #ifdef __linux__
-#include "src/device/platform/safe_file_write.h"
+#include "src/host/safe_file_write.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
