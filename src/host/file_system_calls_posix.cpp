@@ -56,10 +56,13 @@ Step Opened(int fd, const fs::path& folder, Handle& opened) {
   const int error = errno;
   if (fd < 0) {
     Step step;
-    if (error == ELOOP) {
+    struct stat info {};
+    // A link at the name fails as ELOOP or, with O_DIRECTORY, as ENOTDIR: the entry tells.
+    if ((error == ELOOP || error == ENOTDIR) && ::lstat(folder.c_str(), &info) == 0 &&
+        S_ISLNK(info.st_mode)) {
       step = Failed(SafeWriteStatus::RefusedFolder,
                     "the folder " + Printable(folder) + " is a symbolic link; it is not followed");
-    } else if (error == ENOTDIR) {
+    } else if (error == ELOOP || error == ENOTDIR) {
       step = Failed(SafeWriteStatus::RefusedFolder, Printable(folder) + " is no folder");
     } else {
       step = Failed(SafeWriteStatus::NotCreated,
