@@ -21,19 +21,19 @@ SampleImageOptions PresetImageOptions(int chipType, int revision, std::uint32_t 
 
 std::vector<std::string> WritePresetSampleImages(const std::filesystem::path& folder) {
   std::vector<std::string> failed;
-  const std::string folderProblem = MakeOwnFolder(folder);
+  if (std::string folderProblem = MakeOwnFolder(folder); !folderProblem.empty()) {
+    return {folderProblem};
+  }
   auto write = [&](const char* key, SampleImageOptions options) {
     const std::filesystem::path file = folder / (std::string(key) + ".bin");
     options.Seed = static_cast<std::uint32_t>(options.ChipType * 1000 + options.ChipRevision);
     const std::vector<std::uint8_t> image = BuildSampleImage(options);
     std::string reason;
     // An image already there may be one the user edited on purpose: it is kept.
-    const SafeWriteStatus status =
-        folderProblem.empty() ? WriteFileSafely(file, image.data(), image.size(),
-                                                FileAccess::Default, reason, ExistingFile::Keep)
-                              : SafeWriteStatus::RefusedFolder;
+    const SafeWriteStatus status = WriteFileSafely(file, image.data(), image.size(),
+                                                   FileAccess::Default, reason, ExistingFile::Keep);
     if (status != SafeWriteStatus::Written && status != SafeWriteStatus::AlreadyThere) {
-      failed.push_back(PathToUtf8(file));
+      failed.push_back(reason);
     }
   };
   for (const sim::SerialFlashPreset& preset : sim::SerialFlashPresets()) {

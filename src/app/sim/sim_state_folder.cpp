@@ -170,10 +170,13 @@ std::vector<std::string> SimStateFolder::Save(sim::SimulatedSystem& system) cons
   std::vector<std::string> failed;
   for (const auto& enclosure : system.Enclosures()) {
     const std::filesystem::path folder = EnclosureFolder(enclosure->Path);
-    const std::string folderProblem = MakeOwnFolder(folder);
+    if (std::string folderProblem = MakeOwnFolder(folder); !folderProblem.empty()) {
+      failed.push_back(folderProblem);
+      continue;
+    }
     auto save = [&](const char* fileName, std::span<const std::uint8_t> bytes) {
       const std::filesystem::path file = folder / fileName;
-      if (!folderProblem.empty() || !WriteIfChanged(file, bytes)) {
+      if (!WriteIfChanged(file, bytes)) {
         failed.push_back(PathToUtf8(file));
       }
     };
