@@ -171,7 +171,10 @@ std::vector<std::string> SimStateFolder::Save(sim::SimulatedSystem& system) cons
   for (const auto& enclosure : system.Enclosures()) {
     const std::filesystem::path folder = EnclosureFolder(enclosure->Path);
     if (std::string folderProblem = MakeOwnFolder(folder); !folderProblem.empty()) {
-      failed.push_back(folderProblem);
+      // Every enclosure's folder fails alike when the state folder is refused: told once.
+      if (std::ranges::find(failed, folderProblem) == failed.end()) {
+        failed.push_back(folderProblem);
+      }
       continue;
     }
     auto save = [&](const char* fileName, std::span<const std::uint8_t> bytes) {
