@@ -6,16 +6,13 @@
 // a link points at, must stay as it was, and nothing may wait on a FIFO.
 
 #ifdef __linux__
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <functional>
-#include <future>
 #include <set>
-#include <thread>
 
 #include "sim/presets.h"
 #include "sim/simulated_system.h"
@@ -32,6 +29,7 @@
 #include "tests/cli/cli_rig.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_fifo.h"
 
 namespace q71x::testing {
 namespace {
@@ -162,29 +160,6 @@ void ExpectNoTemporaryLeft(const fs::path& folder) {
 
 enum class Plant { LinkToFile, LinkToNothing, Fifo };
 
-// Runs `write`; true when it returned within a few seconds. A writer still waiting on the FIFO
-// then is given a reader that drains it, so the test fails instead of hanging.
-bool ReturnsInTime(const fs::path& fifo, const std::function<void()>& write) {
-  std::promise<void> done;
-  std::future<void> finished = done.get_future();
-  std::thread writer([&] {
-    write();
-    done.set_value();
-  });
-  const bool inTime = finished.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
-  if (!inTime) {
-    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-    char drained[4096];
-    while (finished.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
-      while (reader >= 0 && ::read(reader, drained, sizeof drained) > 0) {
-      }
-    }
-    ::close(reader);
-  }
-  writer.join();
-  return inTime;
-}
-
 // Plants `plant` at `name`, runs the writer and judges what it left.
 void RunWithPlanted(const Writer& writer, const std::string& name, Plant plant, bool oldName) {
   TempDir dir;
@@ -199,10 +174,10 @@ void RunWithPlanted(const Writer& writer, const std::string& name, Plant plant, 
   if (plant != Plant::Fifo) {
     fs::create_symlink(victim, at);
   }
-  if (plant == Plant::Fifo) {
-    ASSERT_EQ(0, ::mkfifo(at.c_str(), 0600));
-  }
-  EXPECT_TRUE(ReturnsInTime(at, [&] { writer.Write(dir.path()); })) << "waited on the FIFO";
+  const TestFifo waiter(at);  // made only where no link was planted
+  ASSERT_EQ(plant == Plant::Fifo, waiter.Made());
+  EXPECT_TRUE(waiter.ReturnsWithin(std::chrono::seconds(5), [&] { writer.Write(dir.path()); }))
+      << "waited on the FIFO";
 
   if (plant == Plant::Fifo) {
     EXPECT_TRUE(fs::is_fifo(fs::symlink_status(at))) << "the FIFO was replaced";
