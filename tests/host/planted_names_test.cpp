@@ -16,7 +16,6 @@
 
 #include "sim/presets.h"
 #include "sim/simulated_system.h"
-#include "src/app/cli/auto_backup.h"
 #include "src/app/sim/sample_images.h"
 #include "src/app/sim/sim_state_folder.h"
 #include "src/device/platform/trace/trace_file.h"
@@ -45,7 +44,6 @@ struct Writer {
   std::vector<std::string> Names;              // the files it writes there
   std::vector<std::string> OldTemporaryNames;  // fixed names earlier versions wrote through
   std::function<void(const fs::path& root)> Write;
-  std::function<void(const fs::path& folder)> Prepare = [](const fs::path&) {};
 };
 
 JournalEntry SomeJournalEntry() {
@@ -89,19 +87,6 @@ std::vector<Writer> EveryWriter() {
            trace.Stream() << "Q71X-TRACE 1\n";
            trace.Finish();
          }
-       }},
-      {"backup record",
-       "records",
-       {"b.json"},
-       {},
-       [](const fs::path& root) {
-         cli::RunReport run;
-         run.Claimed = true;
-         cli::RecordBackup(cli::DeviceFacts{}, run, root / "records" / "b.bin",
-                           std::chrono::system_clock::now());
-       },
-       [](const fs::path& folder) {
-         WriteFileBytes(folder / "b.bin", {1, 2, 3});
        }},
       {"recovery journal",
        "journal",
@@ -167,7 +152,6 @@ void RunWithPlanted(const Writer& writer, const std::string& name, Plant plant, 
   const fs::path at = folder / name;
   const fs::path victim = dir.path() / "victim";
   fs::create_directories(folder);
-  writer.Prepare(folder);
   if (plant == Plant::LinkToFile) {
     WriteFileBytes(victim, kVictimBytes);
   }
@@ -225,7 +209,6 @@ TEST(PlantedNames, AFolderThatIsALinkIsNeitherWrittenIntoNorChanged) {
     const fs::path folder = dir.path() / writer.Folder;
     fs::create_directories(folder.parent_path());
     fs::create_symlink(elsewhere, folder);
-    writer.Prepare(folder);
     const std::set<std::string> before = EntriesOf(elsewhere);
 
     writer.Write(dir.path());
@@ -244,7 +227,6 @@ TEST(PlantedNames, RunningAsRootNoWriterWritesIntoAnotherUsersFolder) {
     TempDir dir;
     const fs::path folder = dir.path() / writer.Folder;
     fs::create_directories(folder);
-    writer.Prepare(folder);
     if (root) {
       ASSERT_EQ(0, ::chown(folder.c_str(), 4242, 4242));
     } else {

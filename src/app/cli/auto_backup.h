@@ -32,7 +32,7 @@ std::filesystem::path FreshBackupName(const std::filesystem::path& folder,
                                       std::chrono::system_clock::time_point when);
 
 // Writes the record beside a backup `run` claimed to have written to `file`, after checking the
-// file holds bytes; the record is the owner's only, as the backup is from its creation.
+// file holds bytes; the file and the record are made the owner's only.
 AutoBackup RecordBackup(const DeviceFacts& device, RunReport run, const std::filesystem::path& file,
                         std::chrono::system_clock::time_point when);
 

@@ -8,12 +8,8 @@ namespace q71x {
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path) {
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(path, error);
-  // No size for a FIFO or device: it is never opened (opening a FIFO waits for a writer).
-  if (error) {
-    return std::nullopt;
-  }
   std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  if (error || !in) {
     return std::nullopt;
   }
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
