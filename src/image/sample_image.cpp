@@ -1,12 +1,12 @@
 #include "src/image/sample_image.h"
 
 #include <algorithm>
-#include <fstream>
 #include <span>
 #include <string_view>
 
 #include "src/device/chip_type_table.h"
 #include "src/device/platform/utf8_path.h"
+#include "src/host/safe_file_write.h"
 #include "src/image/chip_codes.h"
 #include "src/image/file_checksum.h"
 #include "src/image/image_layout.h"
@@ -186,14 +186,11 @@ std::vector<std::uint8_t> BuildSampleImage(const SampleImageOptions& options) {
 
 int WriteSampleImage(const std::string& path, const SampleImageOptions& options) {
   const std::vector<std::uint8_t> bytes = BuildSampleImage(options);
-  std::ofstream file(PathFromUtf8(path), std::ios::out | std::ios::binary | std::ios::trunc);
-  if (!file) {
-    return 0;
-  }
-  file.write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-  file.close();
-  return file ? 1 : 0;
+  std::string reason;
+  return WriteFileSafely(PathFromUtf8(path), bytes.data(), bytes.size(), FileAccess::Default,
+                         reason) == SafeWriteStatus::Written
+             ? 1
+             : 0;
 }
 
 }  // namespace q71x

@@ -36,7 +36,8 @@ struct SampleImageOptions {
 // The image, exactly Size bytes; header pieces that do not fit in Size are cut off.
 std::vector<std::uint8_t> BuildSampleImage(const SampleImageOptions& options);
 
-// Writes BuildSampleImage's bytes to path; 1 on success, 0 when the file cannot be written.
+// Writes BuildSampleImage's bytes to path (through the safe writer: a link, FIFO or folder at the
+// name is refused); 1 on success, 0 when the file cannot be written.
 int WriteSampleImage(const std::string& path, const SampleImageOptions& options);
 
 // The header offset the image of these options carries (0, 4096 or 16384).

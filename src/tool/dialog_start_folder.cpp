@@ -1,9 +1,13 @@
 #include "src/tool/dialog_start_folder.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string_view>
+#include <vector>
+
+#include "src/device/platform/whole_file.h"
+#include "src/host/safe_file_write.h"
 
 namespace q71x {
 namespace {
@@ -43,10 +47,11 @@ std::string DialogStartFolder(const std::string& programFolder) {
   }
   std::error_code error;
   if (const std::filesystem::path file = RememberedFolderFile(); !file.empty()) {
-    std::ifstream in(file);
-    std::string folder;
-    if (std::getline(in, folder) && !folder.empty() &&
-        std::filesystem::is_directory(folder, error)) {
+    const std::vector<std::uint8_t> bytes =
+        ReadWholeFile(file).value_or(std::vector<std::uint8_t>());
+    const std::string text(bytes.begin(), bytes.end());
+    const std::string folder = text.substr(0, text.find('\n'));
+    if (!folder.empty() && std::filesystem::is_directory(folder, error)) {
       return folder;
     }
   }
@@ -68,9 +73,12 @@ void RememberDialogFolder(const std::string& programFolder, const std::string& c
   if (file.empty() || folder.empty() || folder.find('\n') != std::string::npos) {
     return;
   }
-  std::error_code error;
-  std::filesystem::create_directories(file.parent_path(), error);
-  std::ofstream(file, std::ios::trunc) << folder << '\n';
+  if (!MakeOwnFolder(file.parent_path()).empty()) {
+    return;
+  }
+  const std::string line = folder + '\n';
+  std::string ignored;
+  WriteFileSafely(file, line.data(), line.size(), FileAccess::OwnerOnly, ignored);
 #endif
 }
 

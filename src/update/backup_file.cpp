@@ -25,7 +25,7 @@ SafeWriteStatus WriteBackupFile(const std::string& path, const std::uint8_t* dat
                                 std::size_t length) {
   std::string reason;
   const SafeWriteStatus status =
-      WriteFileSafely(PathFromUtf8(path), data, length, FileAccess::Default, reason);
+      WriteFileSafely(PathFromUtf8(path), data, length, FileAccess::OwnerOnly, reason);
   if (status != SafeWriteStatus::Written) {
     WriteDebugLine("Backup not written: " + reason + "\n");
   }
@@ -38,8 +38,11 @@ std::string_view BackupFailureText(SafeWriteStatus status, std::string_view notC
       return kBackupNameIsLinkText;
     case SafeWriteStatus::RefusedSpecial:
       return kBackupNameNotPlainFileText;
+    case SafeWriteStatus::RefusedFolder:
+      return kBackupFolderRefusedText;
     case SafeWriteStatus::NotCreated:
       return notCreatedText;
+    case SafeWriteStatus::AlreadyThere:  // backups replace an earlier one of the name
     case SafeWriteStatus::Incomplete:
       // A backup short of bytes must never pass for the old firmware.
       return kWriteBackupFileErrorText;

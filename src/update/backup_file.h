@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "src/device/platform/safe_file_write.h"
+#include "src/host/safe_file_write.h"
 
 namespace q71x {
 
@@ -18,9 +18,9 @@ namespace q71x {
 bool ChooseBackupPath(const std::string& fieldText, std::string_view defaultName,
                       std::string& path);
 
-// Writes `length` bytes beside the path and puts them in place under it once all are on disk.
-// Anything but Written leaves what stood at the path as it was, and tells field engineers why on
-// the debugger channel.
+// Writes `length` bytes beside the path and puts them in place under it once all are on disk,
+// readable by their owner alone (a backup can hold someone's disk sectors). Anything but Written
+// leaves what stood at the path as it was, and tells field engineers why on the debugger channel.
 SafeWriteStatus WriteBackupFile(const std::string& path, const std::uint8_t* data,
                                 std::size_t length);
 

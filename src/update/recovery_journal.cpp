@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "src/device/platform/user_data_folder.h"
-#include "src/update/durable_file.h"
+#include "src/host/safe_file_write.h"
 #include "src/update/kept_area_rules.h"
 
 namespace q71x {
@@ -241,16 +241,16 @@ std::string RecoveryJournal::Record(JournalEntry& entry) {
       return "the entry " + open.Name + " waits for this unit; nothing is added while it does";
     }
   }
-  std::error_code error;
-  fs::create_directories(folder_, error);
-  if (error) {
-    return "cannot create " + folder_.string() + ": " + error.message();
+  if (std::string problem = MakeOwnFolder(folder_); !problem.empty()) {
+    return problem;
   }
   const std::vector<std::uint8_t> bytes = SerializeJournalEntry(entry);
   // Named by its contents: a second run over the same device and image writes the same entry.
   const std::string name =
       "q71x-" + Sha256Hex(Sha256Of(bytes.data(), bytes.size())).substr(0, 16) + kExtension;
-  if (std::string failure = WriteFileDurably(folder_ / name, bytes); !failure.empty()) {
+  std::string failure;
+  if (WriteFileSafely(folder_ / name, bytes.data(), bytes.size(), FileAccess::OwnerOnly, failure) !=
+      SafeWriteStatus::Written) {
     return failure;
   }
   entry.Name = name;

@@ -71,6 +71,9 @@ inline constexpr std::string_view kWriteBackupFileErrorText =
 inline constexpr std::string_view kBackupNameIsLinkText = "Backup name is a link: nothing saved!";
 inline constexpr std::string_view kBackupNameNotPlainFileText =
     "Backup name is no plain file: nothing saved!";
+// A folder that is a link, or another user's while the tool runs as root.
+inline constexpr std::string_view kBackupFolderRefusedText =
+    "Backup folder is a link or not yours: nothing saved!";
 // A file name is refused at 260 characters.
 inline constexpr std::string_view kBackupNameTooLongText = "Backup file name too long!";
 inline constexpr std::string_view kFirmwareNameTooLongText = "Firmware file name too long!";

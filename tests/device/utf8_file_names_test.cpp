@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "src/device/platform/safe_file_write.h"
+#include "src/host/safe_file_write.h"
 #include "src/device/platform/trace/trace_file.h"
 #include "src/device/platform/utf8_path.h"
 #include "src/update/backup_file.h"

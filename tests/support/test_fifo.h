@@ -31,8 +31,9 @@ class TestFifo {
   }
 
   // Runs `use` on a thread of its own; true when it returned within `limit`. A call still
-  // waiting on the FIFO then is released by a writer that opens and closes it at once, so the
-  // test fails instead of hanging.
+  // waiting on the FIFO then is released, so the test fails instead of hanging: a reader by a
+  // writer that opens and closes it at once, a writer by a reader that drains it until the call
+  // returns (closing it earlier would kill the process with SIGPIPE).
   bool ReturnsWithin(std::chrono::milliseconds limit, const std::function<void()>& use) const {
     std::promise<void> done;
     std::future<void> finished = done.get_future();
@@ -42,10 +43,20 @@ class TestFifo {
     });
     const bool inTime = finished.wait_for(limit) == std::future_status::ready;
 #ifdef __linux__
+    int drain = -1;
     while (finished.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
       if (const int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0) {
         ::close(fd);
       }
+      if (drain < 0) {
+        drain = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK);
+      }
+      char bytes[4096];
+      while (drain >= 0 && ::read(drain, bytes, sizeof bytes) > 0) {
+      }
+    }
+    if (drain >= 0) {
+      ::close(drain);
     }
 #endif
     runner.join();

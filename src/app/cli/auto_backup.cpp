@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <cctype>
 #include <ctime>
-#include <system_error>
 #include <vector>
 
 #include "src/app/cli/backup_record.h"
-#include "src/device/platform/new_file_write.h"
 #include "src/device/platform/utf8_path.h"
 #include "src/device/platform/whole_file.h"
+#include "src/host/safe_file_write.h"
 #include "src/image/sha256.h"
 #include "src/update/df_family.h"
 #include "src/update/image_source.h"
@@ -74,15 +73,11 @@ AutoBackup TakeAutoBackup(CliSession& session, const DeviceFacts& device,
                      " bytes, more than a backup of this device can read back";
     return backup;
   }
-  std::error_code error;
-  std::filesystem::create_directories(folder, error);
-  if (error) {
-    backup.Problem = "cannot create " + PathToUtf8(folder) + ": " + error.message();
+  // Backups may hold someone's disk sectors: the folder is the owner's alone.
+  if (std::string problem = MakeOwnFolder(folder, FolderAccess::OwnerOnly); !problem.empty()) {
+    backup.Problem = problem;
     return backup;
   }
-  // Backups may hold someone's disk sectors: the folder is the owner's alone.
-  std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::replace, error);
   const std::filesystem::path file = FreshBackupName(folder, device, when);
   backup = RecordBackup(device,
                         session.RunAction(EngineeringAction::BackupOnly, PathToUtf8(file),
@@ -101,7 +96,6 @@ AutoBackup TakeAutoBackup(CliSession& session, const DeviceFacts& device,
 AutoBackup RecordBackup(const DeviceFacts& device, RunReport run, const std::filesystem::path& file,
                         std::uint64_t readBytes, std::chrono::system_clock::time_point when) {
   AutoBackup backup;
-  std::error_code error;
   backup.File = file;
   backup.Record = RecordPathOf(file);
   backup.Run = std::move(run);
@@ -116,9 +110,6 @@ AutoBackup RecordBackup(const DeviceFacts& device, RunReport run, const std::fil
         "the backup file is missing, empty or not what was read: " + PathToUtf8(backup.File);
     return backup;
   }
-  std::filesystem::permissions(
-      backup.File, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
-      std::filesystem::perm_options::replace, error);
   backup.Size = bytes.size();
   backup.Offset = readBytes - bytes.size();
   backup.Sha256 = Sha256Hex(bytes);
@@ -142,7 +133,10 @@ AutoBackup RecordBackup(const DeviceFacts& device, RunReport run, const std::fil
   const std::string text =
       BackupRecordJson(record).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
   std::string reason;
-  if (WriteNewFile(backup.Record, text.data(), text.size(), reason) != NewFileStatus::Written) {
+  // Created anew, never over what stands at the name: a record beside a user-named backup may
+  // meet a file of the user's there.
+  if (WriteFileSafely(backup.Record, text.data(), text.size(), FileAccess::OwnerOnly, reason,
+                      ExistingFile::Keep) != SafeWriteStatus::Written) {
     backup.Problem = "cannot write the record " + reason;
     return backup;
   }

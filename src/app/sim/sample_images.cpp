@@ -1,10 +1,9 @@
 #include "src/app/sim/sample_images.h"
 
-#include <system_error>
-
 #include "sim/hardware_presets.h"
 #include "sim/presets.h"
 #include "src/device/platform/utf8_path.h"
+#include "src/host/safe_file_write.h"
 #include "src/image/sample_image.h"
 
 namespace q71x {
@@ -22,16 +21,19 @@ SampleImageOptions PresetImageOptions(int chipType, int revision, std::uint32_t 
 
 std::vector<std::string> WritePresetSampleImages(const std::filesystem::path& folder) {
   std::vector<std::string> failed;
-  std::error_code error;
-  std::filesystem::create_directories(folder, error);
+  if (std::string folderProblem = MakeOwnFolder(folder); !folderProblem.empty()) {
+    return {folderProblem};
+  }
   auto write = [&](const char* key, SampleImageOptions options) {
     const std::filesystem::path file = folder / (std::string(key) + ".bin");
-    if (std::filesystem::exists(file, error)) {
-      return;
-    }
     options.Seed = static_cast<std::uint32_t>(options.ChipType * 1000 + options.ChipRevision);
-    if (WriteSampleImage(PathToUtf8(file), options) != 1) {
-      failed.push_back(PathToUtf8(file));
+    const std::vector<std::uint8_t> image = BuildSampleImage(options);
+    std::string reason;
+    // An image already there may be one the user edited on purpose: it is kept.
+    const SafeWriteStatus status = WriteFileSafely(file, image.data(), image.size(),
+                                                   FileAccess::Default, reason, ExistingFile::Keep);
+    if (status != SafeWriteStatus::Written && status != SafeWriteStatus::AlreadyThere) {
+      failed.push_back(reason);
     }
   };
   for (const sim::SerialFlashPreset& preset : sim::SerialFlashPresets()) {

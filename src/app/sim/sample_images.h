@@ -9,7 +9,8 @@
 namespace q71x {
 
 // Writes "<preset key>.bin" for every preset into `folder` (created when missing); files that
-// already exist are left as they are. Returns the files that could not be written.
+// already exist are left as they are. Returns what could not be written, each with why (a
+// refused folder once).
 std::vector<std::string> WritePresetSampleImages(const std::filesystem::path& folder);
 
 }  // namespace q71x

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
 #include <optional>
 #include <span>
 #include <system_error>
@@ -13,6 +12,7 @@
 #include "src/device/platform/user_data_folder.h"
 #include "src/device/platform/utf8_path.h"
 #include "src/device/platform/whole_file.h"
+#include "src/host/safe_file_write.h"
 
 namespace q71x {
 namespace {
@@ -30,25 +30,9 @@ bool FileHolds(const std::filesystem::path& path, std::span<const std::uint8_t> 
 }
 
 bool WriteWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-  std::filesystem::path temporary = path;
-  temporary += ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      return false;
-    }
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      return false;
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, path, error);
-  return !error;
+  std::string reason;
+  return WriteFileSafely(path, bytes.data(), bytes.size(), FileAccess::OwnerOnly, reason) ==
+         SafeWriteStatus::Written;
 }
 
 struct DiskArea {
@@ -187,11 +171,16 @@ std::vector<std::string> SimStateFolder::Save(sim::SimulatedSystem& system) cons
   std::vector<std::string> failed;
   for (const auto& enclosure : system.Enclosures()) {
     const std::filesystem::path folder = EnclosureFolder(enclosure->Path);
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
+    if (std::string folderProblem = MakeOwnFolder(folder); !folderProblem.empty()) {
+      // Every enclosure's folder fails alike when the state folder is refused: told once.
+      if (std::ranges::find(failed, folderProblem) == failed.end()) {
+        failed.push_back(folderProblem);
+      }
+      continue;
+    }
     auto save = [&](const char* fileName, std::span<const std::uint8_t> bytes) {
       const std::filesystem::path file = folder / fileName;
-      if (error || !WriteIfChanged(file, bytes)) {
+      if (!WriteIfChanged(file, bytes)) {
         failed.push_back(PathToUtf8(file));
       }
     };

@@ -45,7 +45,8 @@ class SimStateFolder {
   std::vector<std::string> Restore(sim::SimulatedSystem& system) const;
   // Writes every enclosure's memories. Each file is written whole under a temporary name and
   // then renamed, so a crash never leaves half a flash behind. A file that already holds the
-  // memory's bytes is left alone. Returns the files that could not be written.
+  // memory's bytes is left alone. Returns the files that could not be written (for a refused
+  // enclosure folder, why).
   std::vector<std::string> Save(sim::SimulatedSystem& system) const;
 
  private:

@@ -9,7 +9,7 @@
 #include <ostream>
 #include <streambuf>
 
-#include "src/device/platform/safe_file_write.h"
+#include "src/host/safe_file_write.h"
 
 namespace q71x::trace {
 
