@@ -204,7 +204,7 @@ std::optional<IdentifiedBridge> CheckIdentification(StepLog& log, const std::str
                                                     int expectedChipType) {
   IdentifiedBridge bridge;
   bridge.Path = path;
-  IdentifyInto(path, bridge.State);
+  IdentifyInto(path, bridge.State, bridge.Settings);
   bridge.Identity = MakeChipIdentity(bridge.State.ChipType, bridge.State.ChipRevision);
   const bool ok = log.Check(bridge.State.ChipType == expectedChipType,
                             "identification of " + path + ": \"" +
