@@ -29,7 +29,8 @@ void ToolCore::RefreshBtnClick() {
   const int selected = SelectedDeviceIndex();
   const std::string keepPath =
       selected >= 0 ? devices_[static_cast<std::size_t>(selected)].DevicePath : std::string();
-  const std::vector<ListedBridge> listed = ListBridges();
+  const std::vector<ListedBridge> listed =
+      ListBridges([this](const std::string& path) { return AccessOf(path); });
   deviceCount_ = static_cast<int>(listed.size());
   if (deviceCount_ > 0) {
     RebuildDeviceList(listed, keepPath);
@@ -46,6 +47,10 @@ void ToolCore::RebuildDeviceList(const std::vector<ListedBridge>& listed,
   int keep = 0;
   for (std::size_t i = 0; i < listed.size(); ++i) {
     devices_[i] = listed[i].Entry;
+    access_[i] = listed[i].Access;
+    if (listed[i].Access.Contact) {
+      sessionsOpened_.insert(listed[i].Entry.DevicePath);
+    }
     deviceItems_.push_back(listed[i].ItemText);
     SetText(Control::diskLabel, std::string(listed[i].Is1394 ? k1394DiskCaption : kUsbDiskCaption));
     if (!keepPath.empty() && listed[i].Entry.DevicePath == keepPath) {

@@ -23,6 +23,7 @@
 #include "src/device/discovery.h"
 #include "src/tool/bridge_list.h"
 #include "src/tool/tool_view.h"
+#include "src/tool/unit_ownership.h"
 #include "src/tool/window_timers.h"
 #include "src/update/procedure_dispatch.h"
 #include "src/update/recovery_journal.h"
@@ -132,6 +133,21 @@ class ToolCore final : public ToolWindow {
   void SetRecoveryJournal(RecoveryJournal* journal) { journal_ = journal; }
   // What the last chip check found the selected device to be, as the journal names devices.
   const JournalDevice& CheckedDevice() const { return checkedDevice_; }
+  // One owner per bridge (unit_access.cpp). `rule` (empty: every bridge) says which bridges the
+  // refresh and the chip check may send anything; the command line contacts only the device it
+  // was named. Bridges another program owns are never contacted.
+  void SetContactRule(std::function<bool(const std::string&)> rule) { contactRule_ = std::move(rule); }
+  // Run takes the locks of its unit and lets go when it returns; held from then on, they stay
+  // until shut-down (the command line, whose backup and run must be one).
+  void HoldOwnershipToShutdown() { holdOwnership_ = true; }
+  // The locks held that way, for the front end to keep past shut-down (the command line saves
+  // the simulated machine's memories before it lets go).
+  UnitOwnership HandOverOwnership() { return std::move(ownership_); }
+  // Takes the locks of a listed device before anything is sent to it: nullopt when this
+  // program owns it now, else the owner's process id (0: it did not say).
+  std::optional<long> ClaimDevice(int index);
+  // The owner another program is of a listed device, as the last refresh or check saw it.
+  std::optional<long> InUseBy(int index) const;
 
   // ToolWindow: what the update procedures see.
   ChipState& State() override { return state_; }
@@ -175,6 +191,10 @@ class ToolCore final : public ToolWindow {
   // The device list from discovery; the selection stays on `keepPath` when it is still listed.
   void RebuildDeviceList(const std::vector<ListedBridge>& listed, const std::string& keepPath);
   void ShowNoDevice();
+  // Whether the chip check may talk to the listed device now; the first time, it is sent what
+  // the refresh would have sent it. Otherwise the fields say why and Run is off.
+  bool ReachDevice(int index);
+  BridgeAccess AccessOf(const std::string& path) const;
   // Chip-check pieces.
   void ShowSerialFlashLayout();
   void ShowDiskKeptLayout();
@@ -212,6 +232,11 @@ class ToolCore final : public ToolWindow {
   int lastResult_ = -1;
   bool configLevelKnown_ = false;  // the last chip check read a disk-kept chip's level
   RecoveryJournal* journal_ = nullptr;
+  UnitOwnership ownership_;
+  std::function<bool(const std::string&)> contactRule_;
+  bool holdOwnership_ = false;
+  std::array<BridgeAccess, kMaxDevices> access_{};
+  std::set<std::string> sessionsOpened_;  // bridges this program sent a session open
   JournalDevice checkedDevice_;
   std::set<std::string> reportedJournalProblems_;
   // Entries the operator chose to leave: not asked again until a device is chosen or the list

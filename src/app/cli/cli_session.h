@@ -5,6 +5,8 @@
 // thing added is the claim rule of src/update/run_claim.h.
 
 #include <cstdint>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,8 @@ struct DeviceFacts {
   // longer pending), and whether the check was told to put one back.
   bool RecoveryPending = false;
   bool RecoveryConfirmed = false;
+  // Another program owns the device: its process id (0: it did not say); it was sent nothing.
+  std::optional<long> InUseBy;
 };
 
 // Whether an image may be run on the selected device, as the chip check decided it.
@@ -77,8 +81,15 @@ class CliSession {
   const std::string& PathOf(int index) const {
     return core_.Devices()[static_cast<std::size_t>(index)].DevicePath;
   }
-  // Selects the device (the chip check runs) and returns its facts.
+  // Selects the device (the chip check runs) and returns its facts. Only devices selected here
+  // are sent anything, and none that another program owns.
   DeviceFacts Select(int index);
+  // Makes this program the device's owner until the session ends, before anything is sent to
+  // it: nullopt when it is, else the owner's process id (0: it did not say).
+  std::optional<long> Claim(int index) { return core_.ClaimDevice(index); }
+  // Ends the session (as the destructor would) and hands over the units it owns, to be let go
+  // once what the run changed is saved.
+  UnitOwnership Close();
   // How the chip check's recovery questions are answered from now on (empty: no).
   void AnswerRecoveryWith(QuestionHandler answer) { answers_.AnswerWith(std::move(answer)); }
   // The flash-type list's item (parallel-flash families).
@@ -107,6 +118,7 @@ class CliSession {
   RecoveryJournal* journal_;
   ToolCore core_;
   RunObserver* observer_ = nullptr;
+  std::set<std::string> selectedPaths_;  // the devices the session may talk to
 };
 
 }  // namespace q71x::cli

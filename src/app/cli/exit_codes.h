@@ -12,6 +12,7 @@ enum class ExitCode {
   ImageRefused = 4,     // the image does not belong to the chip (and --force was not given)
   AccessDenied = 5,     // the system refused access to a file the run needs
   PowerCycle = 6,       // done; the enclosure must be powered off and on now
+  InUse = 7,            // another program owns the device; nothing was sent to it
 };
 
 inline const char* ExitCodeName(ExitCode code) {
@@ -30,6 +31,8 @@ inline const char* ExitCodeName(ExitCode code) {
       return "access-denied";
     case ExitCode::PowerCycle:
       return "power-cycle";
+    case ExitCode::InUse:
+      return "in-use";
   }
   return "unknown";
 }

@@ -32,6 +32,7 @@ nlohmann::json DeviceJson(const DeviceFacts& device) {
       {"status", device.Status},
       {"boxes", device.Boxes},
       {"recovery_pending", device.RecoveryPending},
+      {"in_use_by", device.InUseBy ? nlohmann::json(*device.InUseBy) : nlohmann::json()},
   };
 }
 
