@@ -8,8 +8,8 @@
 #include "src/app/qt_dialogs.h"
 #include "src/device/platform/os_platform.h"
 #include "src/device/platform/platform.h"
-#include "src/device/platform/user_dialogs.h"
 #include "src/device/platform/unit_lock.h"
+#include "src/device/platform/user_dialogs.h"
 #include "src/update/recovery_journal.h"
 
 int main(int argc, char* argv[]) {

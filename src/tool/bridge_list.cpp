@@ -35,7 +35,11 @@ std::string ItemPrefix(const ListedBridge& bridge) {
 
 std::vector<ListedBridge> ListBridges(const BridgeAccessRule& access) {
   DevicePathSlots pathSlots;
-  const int diskCount = EnumerateDiskInterfaces(pathSlots, 1);
+  // The vendor probe that tells bridges from other disks is a command too.
+  const int diskCount = EnumerateDiskInterfaces(pathSlots, 1, [&access](std::string path) {
+    ToLowerInPlace(path);
+    return access && access(path).InUseBy.has_value();
+  });
   const int cdromCount = EnumerateCdromInterfaces(pathSlots, diskCount, 1);
   const int count = std::min(diskCount + cdromCount, kMaxDevices);
 
@@ -60,7 +64,8 @@ std::vector<ListedBridge> ListBridges(const BridgeAccessRule& access) {
       BridgeSessionOpen(bridge.Entry.DevicePath);
       bridge.ItemText = ItemPrefix(bridge) + DisplayNameText(name);
     } else {
-      bridge.ItemText = ItemPrefix(bridge) + (bridge.Access.InUseBy ? std::string(kInUseItemText) : "");
+      bridge.ItemText =
+          ItemPrefix(bridge) + (bridge.Access.InUseBy ? std::string(kInUseItemText) : "");
     }
     FindVolumeLetters(slot, bridge.Entry.DriveLetters);
     listed.push_back(std::move(bridge));

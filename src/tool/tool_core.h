@@ -136,7 +136,9 @@ class ToolCore final : public ToolWindow {
   // One owner per bridge (unit_access.cpp). `rule` (empty: every bridge) says which bridges the
   // refresh and the chip check may send anything; the command line contacts only the device it
   // was named. Bridges another program owns are never contacted.
-  void SetContactRule(std::function<bool(const std::string&)> rule) { contactRule_ = std::move(rule); }
+  void SetContactRule(std::function<bool(const std::string&)> rule) {
+    contactRule_ = std::move(rule);
+  }
   // Run takes the locks of its unit and lets go when it returns; held from then on, they stay
   // until shut-down (the command line, whose backup and run must be one).
   void HoldOwnershipToShutdown() { holdOwnership_ = true; }

@@ -30,8 +30,8 @@ bool ToolCore::ReachDevice(int index) {
     configLevelKnown_ = false;
     checkedDevice_ = JournalDevice{};
     SetEnabled(Control::UpdateBtn, false);
-    for (Control field : {Control::ChipLabelEdit, Control::FwVerLableEdit,
-                          Control::SFlashTypeLable, Control::StatusEdit}) {
+    for (Control field : {Control::ChipLabelEdit, Control::FwVerLableEdit, Control::SFlashTypeLable,
+                          Control::StatusEdit}) {
       SetText(field, {});
     }
     if (access_[at].InUseBy) {

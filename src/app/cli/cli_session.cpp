@@ -29,8 +29,7 @@ CliSession::CliSession(RecoveryJournal* journal)
   core_.SetRecoveryJournal(journal_);
   // A verb that names one device talks to that device only; the backup before a run and the
   // run are one claim on the unit.
-  core_.SetContactRule(
-      [this](const std::string& path) { return selectedPaths_.count(path) != 0; });
+  core_.SetContactRule([this](const std::string& path) { return selectedPaths_.count(path) != 0; });
   core_.HoldOwnershipToShutdown();
   core_.Start();
 }

@@ -25,10 +25,10 @@ struct Chosen {
 };
 
 VerbOutcome InUse(const std::string& path, long pid) {
-  return Fail(ExitCode::InUse, path + " is in use by " +
-                                   (pid > 0 ? "process " + std::to_string(pid)
-                                            : std::string("another program")) +
-                                   "; nothing was sent to it");
+  return Fail(ExitCode::InUse,
+              path + " is in use by " +
+                  (pid > 0 ? "process " + std::to_string(pid) : std::string("another program")) +
+                  "; nothing was sent to it");
 }
 
 Chosen Choose(CliSession& session, const VerbRequest& request) {

@@ -20,8 +20,8 @@
 #include "src/app/sim/enclosure_panel.h"
 #include "src/app/sim/sim_state_folder.h"
 #include "src/device/platform/sim/wall_clock_pacing.h"
-#include "src/device/platform/user_dialogs.h"
 #include "src/device/platform/unit_lock.h"
+#include "src/device/platform/user_dialogs.h"
 #include "src/update/recovery_journal.h"
 
 namespace {

@@ -127,9 +127,9 @@ AdvisoryLock SimStateFolder::LockFolder(std::vector<std::string>& problems) cons
   LockAttempt attempt = WaitForLock(root_, kStateLockName, kStateLockWait);
   if (!attempt.Taken()) {
     problems.push_back(PathToUtf8(root_) + " (" +
-                       (attempt.Problem.empty() ? "its lock is held by process " +
-                                                      std::to_string(attempt.HolderPid)
-                                                : attempt.Problem) +
+                       (attempt.Problem.empty()
+                            ? "its lock is held by process " + std::to_string(attempt.HolderPid)
+                            : attempt.Problem) +
                        ")");
   }
   return std::move(attempt.Lock);
@@ -148,6 +148,7 @@ std::vector<std::string> SimStateFolder::Restore(sim::SimulatedSystem& system) c
         // What this run starts from: the save compares with it, not with what another
         // program may have written since, so a memory this run never touched is not written.
         known_[file].assign(current.begin(), current.end());
+        missingAtStart_.insert(file);
         return;
       }
       const auto bytes = ReadWholeFile(file);
@@ -188,7 +189,7 @@ std::vector<std::string> SimStateFolder::Restore(sim::SimulatedSystem& system) c
 bool SimStateFolder::WriteIfChanged(const std::filesystem::path& file,
                                     std::span<const std::uint8_t> bytes) const {
   const auto known = known_.find(file);
-  if (known != known_.end() && std::ranges::equal(known->second, bytes)) {
+  if (known != known_.end() && std::ranges::equal(known->second, bytes) && !StillMissing(file)) {
     return true;
   }
   if (known == known_.end() && FileHolds(file, bytes)) {
@@ -200,7 +201,13 @@ bool SimStateFolder::WriteIfChanged(const std::filesystem::path& file,
     return false;
   }
   known_[file].assign(bytes.begin(), bytes.end());
+  missingAtStart_.erase(file);
   return true;
+}
+
+bool SimStateFolder::StillMissing(const std::filesystem::path& file) const {
+  std::error_code error;
+  return missingAtStart_.count(file) != 0 && !std::filesystem::exists(file, error);
 }
 
 std::vector<std::string> SimStateFolder::Save(sim::SimulatedSystem& system) const {
@@ -229,8 +236,8 @@ std::vector<std::string> SimStateFolder::Save(sim::SimulatedSystem& system) cons
         // Compared a sector at a time first: the area can be megabytes, mostly never written.
         const std::filesystem::path file = folder / kDiskAreaFileName;
         const auto known = known_.find(file);
-        const bool unchanged =
-            known != known_.end() && DiskAreaHolds(*bridge.Disk, *area, known->second);
+        const bool unchanged = known != known_.end() && !StillMissing(file) &&
+                               DiskAreaHolds(*bridge.Disk, *area, known->second);
         if (!unchanged) {
           std::vector<std::uint8_t> bytes(static_cast<std::size_t>(area->Count) *
                                           bridge.Disk->BlockSize());

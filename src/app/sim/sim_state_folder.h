@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -49,17 +50,21 @@ class SimStateFolder {
   // Writes every enclosure's memories. Each file is written whole under a temporary name and
   // then renamed, so a crash never leaves half a flash behind. A file that already holds the
   // memory's bytes is left alone, and so is a memory that still holds what Restore found (or,
-  // where no file was, what it started from): another program may have saved it since. Returns the files that could not be written.
+  // where no file was, what it started from, unless the file is still missing): another program
+  // may have saved it since. Returns the files that could not be written.
   std::vector<std::string> Save(sim::SimulatedSystem& system) const;
 
  private:
   AdvisoryLock LockFolder(std::vector<std::string>& problems) const;
+  // A file that was missing when Restore ran and still is: the memory is its first copy.
+  bool StillMissing(const std::filesystem::path& file) const;
   bool WriteIfChanged(const std::filesystem::path& file, std::span<const std::uint8_t> bytes) const;
 
   std::filesystem::path root_;
   // What each file holds as this object last read or wrote it: a run that changed nothing (a
   // list, a check) then compares in memory instead of reading megabytes back from the folder.
   mutable std::map<std::filesystem::path, std::vector<std::uint8_t>> known_;
+  mutable std::set<std::filesystem::path> missingAtStart_;
 };
 
 // The user's data folder for the simulator's state (each front end asks its own platform).

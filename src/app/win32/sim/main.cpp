@@ -19,8 +19,8 @@
 #include "src/app/win32/win32_text.h"
 #include "src/app/win32/win32_window.h"
 #include "src/device/platform/sim/wall_clock_pacing.h"
-#include "src/device/platform/user_dialogs.h"
 #include "src/device/platform/unit_lock.h"
+#include "src/device/platform/user_dialogs.h"
 #include "src/update/recovery_journal.h"
 
 namespace {
