@@ -18,6 +18,8 @@
 #include <cerrno>
 #endif
 
+#include "src/device/platform/utf8_path.h"
+
 namespace q71x {
 namespace {
 
@@ -121,7 +123,7 @@ bool PrepareFolder(const std::filesystem::path& folder, std::string& problem) {
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (error) {
-    problem = "cannot create " + folder.string() + ": " + error.message();
+    problem = "cannot create " + PathToUtf8(folder) + ": " + error.message();
     return false;
   }
   return true;
@@ -154,11 +156,11 @@ void CloseLockFile(std::intptr_t handle) {
 bool OwnPrivateFolder(const std::filesystem::path& folder, std::string& problem) {
   struct stat info {};
   if (::lstat(folder.c_str(), &info) != 0) {
-    problem = "cannot use " + folder.string();
+    problem = "cannot use " + PathToUtf8(folder);
     return false;
   }
   if (!S_ISDIR(info.st_mode) || info.st_uid != ::getuid() || (info.st_mode & 077) != 0) {
-    problem = folder.string() + " is not a private folder of this user";
+    problem = PathToUtf8(folder) + " is not a private folder of this user";
     return false;
   }
   return true;
@@ -166,7 +168,7 @@ bool OwnPrivateFolder(const std::filesystem::path& folder, std::string& problem)
 
 bool MakePrivateFolder(const std::filesystem::path& folder, std::string& problem) {
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-    problem = "cannot create " + folder.string();
+    problem = "cannot create " + PathToUtf8(folder);
     return false;
   }
   return OwnPrivateFolder(folder, problem);
@@ -216,7 +218,7 @@ LockAttempt TryLock(const std::filesystem::path& folder, const std::string& key)
 #ifdef _WIN32
   HANDLE handle = OpenLockFile(file);
   if (handle == INVALID_HANDLE_VALUE) {
-    attempt.Problem = "cannot open " + file.string();
+    attempt.Problem = "cannot open " + PathToUtf8(file);
     return attempt;
   }
   for (int i = 0; i < kTakeTries; ++i) {
@@ -232,7 +234,7 @@ LockAttempt TryLock(const std::filesystem::path& folder, const std::string& key)
 #else
   const int fd = OpenLockFile(file);
   if (fd < 0) {
-    attempt.Problem = "cannot open " + file.string();
+    attempt.Problem = "cannot open " + PathToUtf8(file);
     return attempt;
   }
   for (int i = 0; i < kTakeTries; ++i) {
@@ -242,7 +244,7 @@ LockAttempt TryLock(const std::filesystem::path& folder, const std::string& key)
       return attempt;
     }
     if (errno != EWOULDBLOCK && errno != EINTR) {
-      attempt.Problem = "cannot lock " + file.string();
+      attempt.Problem = "cannot lock " + PathToUtf8(file);
       ::close(fd);
       return attempt;
     }
