@@ -57,4 +57,20 @@ std::optional<FaultAction> FaultInjector::OnCommand(const std::string& path,
   return action;
 }
 
+bool FaultInjector::OnExclusiveOpen(const std::string& path) {
+  for (BusyOpens& busy : busyOpens_) {
+    if (busy.Left == 0 || !(busy.Path.empty() || busy.Path == path)) {
+      continue;
+    }
+    if (busy.Before > 0) {
+      --busy.Before;
+      continue;
+    }
+    --busy.Left;
+    ++busyOpensRefused_;
+    return true;
+  }
+  return false;
+}
+
 }  // namespace q71x::sim

@@ -66,6 +66,16 @@ class FaultInjector {
   // How often a rule has fired so far.
   std::uint32_t FiredCount(std::size_t id) const;
 
+  // Another program holds the device for a while: after `after` more exclusive opens of `path`
+  // (empty: any), the next `count` are refused as busy. Opens are not commands; they are counted
+  // here alone.
+  void ArmBusyOpens(std::string path, int count, int after = 0) {
+    busyOpens_.push_back({std::move(path), after, count});
+  }
+  // Whether this exclusive open is refused as busy (and counts it).
+  bool OnExclusiveOpen(const std::string& path);
+  int BusyOpensRefused() const { return busyOpensRefused_; }
+
  private:
   struct ArmedRule {
     FaultRule Rule;
@@ -74,6 +84,13 @@ class FaultInjector {
     bool Active = true;
   };
   std::vector<ArmedRule> rules_;
+  struct BusyOpens {
+    std::string Path;
+    int Before = 0;
+    int Left = 0;
+  };
+  std::vector<BusyOpens> busyOpens_;
+  int busyOpensRefused_ = 0;
 };
 
 }  // namespace q71x::sim

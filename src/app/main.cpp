@@ -9,6 +9,7 @@
 #include "src/app/qt_dialogs.h"
 #include "src/device/platform/os_platform.h"
 #include "src/device/platform/platform.h"
+#include "src/device/platform/unit_lock.h"
 #include "src/device/platform/user_dialogs.h"
 #include "src/update/recovery_journal.h"
 
@@ -23,6 +24,7 @@ int main(int argc, char* argv[]) {
     q71x::OsPlatform platform;
     q71x::ScopedActivePlatform usePlatform(platform);
 #endif
+    q71x::SetUnitLockFolder(q71x::DefaultLockFolder());
     q71x::RecoveryJournal journal(q71x::RecoveryJournal::DefaultFolder());
     q71x::TQ71xFwTool window(nullptr, nullptr, q71x::UsableJournal(journal));
     window.show();

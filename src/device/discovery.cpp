@@ -19,7 +19,8 @@ bool PathFitsSlot(const std::string& path) {
   return path.size() <= kMaxDevicePathChars;
 }
 
-int EnumerateClass(InterfaceClass cls, DevicePathSlots& slots, int firstSlot, int allow1394) {
+int EnumerateClass(InterfaceClass cls, DevicePathSlots& slots, int firstSlot, int allow1394,
+                   const std::function<bool(const std::string&)>& inUse) {
   std::vector<std::string> paths;
   if (!ActivePlatform().EnumerateInterfaces(cls, paths)) {
     return 0;
@@ -33,7 +34,7 @@ int EnumerateClass(InterfaceClass cls, DevicePathSlots& slots, int firstSlot, in
     if (!PathQualifies(path, allow1394) || !PathFitsSlot(path)) {
       continue;
     }
-    if (cls == InterfaceClass::Disk) {
+    if (cls == InterfaceClass::Disk && !(inUse && inUse(path))) {
       // Keeps ordinary USB disks that do not answer the vendor probe out of the list.
       std::uint8_t chipId[2];
       if (ReadChipIdDF(path, chipId) == 0) {
@@ -52,12 +53,13 @@ bool IsPathOn1394(const std::string& devicePath) {
   return devicePath.find("sbp2") != std::string::npos;
 }
 
-int EnumerateDiskInterfaces(DevicePathSlots& slots, int allow1394) {
-  return EnumerateClass(InterfaceClass::Disk, slots, 0, allow1394);
+int EnumerateDiskInterfaces(DevicePathSlots& slots, int allow1394,
+                            const std::function<bool(const std::string&)>& inUse) {
+  return EnumerateClass(InterfaceClass::Disk, slots, 0, allow1394, inUse);
 }
 
 int EnumerateCdromInterfaces(DevicePathSlots& slots, int firstSlot, int allow1394) {
-  return EnumerateClass(InterfaceClass::Cdrom, slots, firstSlot, allow1394);
+  return EnumerateClass(InterfaceClass::Cdrom, slots, firstSlot, allow1394, {});
 }
 
 void FindVolumeLetters(const std::string& devicePath, std::string& letters) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,8 +29,10 @@ bool IsPathOn1394(const std::string& devicePath);
 
 // Accepts paths with "usbsto", and with "sbp2" when allow1394 is non-zero; disk-class paths must
 // also answer ReadChipIdDF. Paths are appended to `slots`; returns how many were stored. A path
-// longer than kMaxDevicePathChars, or one beyond the kMaxDevices-th slot, is left out.
-int EnumerateDiskInterfaces(DevicePathSlots& slots, int allow1394);
+// longer than kMaxDevicePathChars, or one beyond the kMaxDevices-th slot, is left out. A path
+// `inUse` names (another program owns the bridge) is kept without the probe: it is sent nothing.
+int EnumerateDiskInterfaces(DevicePathSlots& slots, int allow1394,
+                            const std::function<bool(const std::string&)>& inUse = {});
 int EnumerateCdromInterfaces(DevicePathSlots& slots, int firstSlot, int allow1394);
 
 // Writes the names of the volumes that live on the device (system and network volumes never),

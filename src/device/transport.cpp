@@ -18,10 +18,28 @@ std::uint32_t WireLength(std::uint32_t length) {
   return length == 1 ? 2 : length;
 }
 
+// Another program's exclusive open (its list or chip check) lasts moments: a device found busy is
+// tried again a few times, waiting longer each time, before the command fails; a run past its
+// erase must not be given up for that.
+constexpr int kBusyOpenTries = 6;
+constexpr std::uint32_t kBusyRetryStepMs = 200;
+
+DeviceHandle OpenRetryingWhileBusy(const std::string& path, AccessMode mode) {
+  Platform& platform = ActivePlatform();
+  for (int attempt = 1;; ++attempt) {
+    const DeviceHandle handle = platform.OpenDevice(path, mode);
+    if (handle != kInvalidDeviceHandle || attempt >= kBusyOpenTries ||
+        !platform.IsBusy(platform.LastErrorCode())) {
+      return handle;
+    }
+    platform.SleepMs(kBusyRetryStepMs * static_cast<std::uint32_t>(attempt));
+  }
+}
+
 class DeviceOpen {
  public:
   DeviceOpen(const std::string& path, AccessMode mode)
-      : handle_(ActivePlatform().OpenDevice(path, mode)) {}
+      : handle_(OpenRetryingWhileBusy(path, mode)) {}
   ~DeviceOpen() {
     if (ok()) {
       ActivePlatform().CloseDevice(handle_);

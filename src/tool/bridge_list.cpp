@@ -27,11 +27,19 @@ void ToLowerInPlace(std::string& text) {
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
 }
 
+std::string ItemPrefix(const ListedBridge& bridge) {
+  return std::string(bridge.Is1394 ? k1394ItemPrefix : kUsbItemPrefix);
+}
+
 }  // namespace
 
-std::vector<ListedBridge> ListBridges() {
+std::vector<ListedBridge> ListBridges(const BridgeAccessRule& access) {
   DevicePathSlots pathSlots;
-  const int diskCount = EnumerateDiskInterfaces(pathSlots, 1);
+  // The vendor probe that tells bridges from other disks is a command too.
+  const int diskCount = EnumerateDiskInterfaces(pathSlots, 1, [&access](std::string path) {
+    ToLowerInPlace(path);
+    return access && access(path).InUseBy.has_value();
+  });
   const int cdromCount = EnumerateCdromInterfaces(pathSlots, diskCount, 1);
   const int count = std::min(diskCount + cdromCount, kMaxDevices);
 
@@ -41,25 +49,47 @@ std::vector<ListedBridge> ListBridges() {
   for (int i = 0; i < count; ++i) {
     std::string& slot = pathSlots[static_cast<std::size_t>(i)];
     ToLowerInPlace(slot);
-    std::array<std::uint8_t, kInquiryLength> reply{};
-    if (Inquiry(slot, reply.data(), kInquiryLength) == 1) {
-      std::copy_n(reply.begin() + kDisplayNameOffset, kDisplayNameLength, name.begin());
-    }
     ListedBridge bridge;
     bridge.Entry.DevicePath = slot;
     bridge.Entry.IsCdromClass = i >= diskCount ? 1 : 0;
-    BridgeSessionOpen(bridge.Entry.DevicePath);
-    FindVolumeLetters(slot, bridge.Entry.DriveLetters);
     bridge.Is1394 = slot.find("sbp2") != std::string::npos;
-    bridge.ItemText =
-        std::string(bridge.Is1394 ? k1394ItemPrefix : kUsbItemPrefix) + DisplayNameText(name);
+    if (access) {
+      bridge.Access = access(slot);
+    }
+    if (bridge.Access.Contact) {
+      std::array<std::uint8_t, kInquiryLength> reply{};
+      if (Inquiry(slot, reply.data(), kInquiryLength) == 1) {
+        std::copy_n(reply.begin() + kDisplayNameOffset, kDisplayNameLength, name.begin());
+      }
+      BridgeSessionOpen(bridge.Entry.DevicePath);
+      bridge.ItemText = ItemPrefix(bridge) + DisplayNameText(name);
+    } else {
+      bridge.ItemText =
+          ItemPrefix(bridge) + (bridge.Access.InUseBy ? std::string(kInUseItemText) : "");
+    }
+    FindVolumeLetters(slot, bridge.Entry.DriveLetters);
     listed.push_back(std::move(bridge));
   }
   // CD-ROM-class bridges are sent a second session open, as they always have been.
   for (int i = diskCount; i < count; ++i) {
-    BridgeSessionOpen(listed[static_cast<std::size_t>(i)].Entry.DevicePath);
+    if (listed[static_cast<std::size_t>(i)].Access.Contact) {
+      BridgeSessionOpen(listed[static_cast<std::size_t>(i)].Entry.DevicePath);
+    }
   }
   return listed;
+}
+
+std::string ContactBridge(const ListedBridge& bridge) {
+  DisplayName name{};
+  std::array<std::uint8_t, kInquiryLength> reply{};
+  if (Inquiry(bridge.Entry.DevicePath, reply.data(), kInquiryLength) == 1) {
+    std::copy_n(reply.begin() + kDisplayNameOffset, kDisplayNameLength, name.begin());
+  }
+  BridgeSessionOpen(bridge.Entry.DevicePath);
+  if (bridge.Entry.IsCdromClass == 1) {
+    BridgeSessionOpen(bridge.Entry.DevicePath);
+  }
+  return ItemPrefix(bridge) + DisplayNameText(name);
 }
 
 }  // namespace q71x

@@ -38,7 +38,7 @@ bool ToolCore::DeviceReadyForRun() const {
 void ToolCore::UpdateBtnCheck() {
   SetVisible(Control::NVRAMCheck, false);
   const int selected = SelectedDeviceIndex();
-  if (selected < 0) {
+  if (selected < 0 || !ReachDevice(selected)) {
     return;
   }
   // The boxes below let events through; they wait until the check is done, so that the check

@@ -24,7 +24,8 @@ bool QualifiesForRefresh(std::uint32_t eventCode) {
 }  // namespace
 
 void ToolCore::RefreshBtnClick() {
-  const std::vector<ListedBridge> listed = ListBridges();
+  const std::vector<ListedBridge> listed =
+      ListBridges([this](const std::string& path) { return AccessOf(path); });
   deviceCount_ = static_cast<int>(listed.size());
   if (deviceCount_ > 0) {
     RebuildDeviceList(listed);
@@ -42,6 +43,10 @@ void ToolCore::RebuildDeviceList(const std::vector<ListedBridge>& listed) {
   listedUnits_.clear();
   for (std::size_t i = 0; i < listed.size(); ++i) {
     devices_[i] = listed[i].Entry;
+    access_[i] = listed[i].Access;
+    if (listed[i].Access.Contact) {
+      sessionsOpened_.insert(listed[i].Entry.DevicePath);
+    }
     deviceItems_.push_back(listed[i].ItemText);
     listedUnits_.push_back(UnitKeyOf(listed[i].Entry.DevicePath));
     SetText(Control::diskLabel, std::string(listed[i].Is1394 ? k1394DiskCaption : kUsbDiskCaption));

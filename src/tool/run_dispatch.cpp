@@ -74,6 +74,21 @@ void ToolCore::UpdateBtnClick() {
     return;
   }
 
+  // Nothing is sent to a unit another program owns; the window lets go when the run returns.
+  if (const std::optional<long> owner = ClaimDevice(selected)) {
+    lastProcedure_ = UpdateProcedure::None;
+    lastResult_ = -1;
+    SetStatus(InUseText(*owner));
+    return;
+  }
+  struct ReleaseAfterRun {
+    ToolCore& core;
+    ~ReleaseAfterRun() {
+      if (!core.holdOwnership_) {
+        core.ownership_.ReleaseAll();
+      }
+    }
+  } release{*this};
   BusyScope scope(*this, BusyScope::Kind::Procedure);
   ActivePlatform().DebugOutput(std::string(kUpdateBtnPressDebugText));
   SetText(Control::StatusEdit, {});

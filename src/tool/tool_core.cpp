@@ -101,11 +101,18 @@ void ToolCore::Shutdown() {
   timers_->KillTimer(kHotPlugTimerId);
   if (started_) {
     started_ = false;
+    // Only the sessions this program opened are closed, and none of a bridge another program
+    // owns now.
     for (int i = 0; i < deviceCount_; ++i) {
-      if (devices_[static_cast<std::size_t>(i)].IsCdromClass == 1) {
-        BridgeSessionClose(devices_[static_cast<std::size_t>(i)].DevicePath);
+      const DeviceEntry& device = devices_[static_cast<std::size_t>(i)];
+      if (device.IsCdromClass == 1 && sessionsOpened_.count(device.DevicePath) != 0 &&
+          (ownership_.Owns(device.DevicePath) || !ownership_.OwnerElsewhere(device.DevicePath))) {
+        BridgeSessionClose(device.DevicePath);
       }
     }
+  }
+  if (!holdOwnership_) {
+    ownership_.ReleaseAll();
   }
 }
 

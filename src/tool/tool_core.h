@@ -25,6 +25,7 @@
 #include "src/tool/journal_wait.h"
 #include "src/tool/tool_view.h"
 #include "src/tool/unit_key.h"
+#include "src/tool/unit_ownership.h"
 #include "src/tool/window_timers.h"
 #include "src/update/procedure_dispatch.h"
 #include "src/update/recovery_journal.h"
@@ -143,6 +144,23 @@ class ToolCore final : public ToolWindow {
   // that waits goes back, and only after the recovery question is answered yes. An id of another
   // unit puts nothing back on the checked device.
   void SetJournalOverride(std::string unitId) { journalOverride_ = std::move(unitId); }
+  // One owner per bridge (unit_access.cpp). `rule` (empty: every bridge) says which bridges the
+  // refresh and the chip check may send anything; the command line contacts only the device it
+  // was named. Bridges another program owns are never contacted.
+  void SetContactRule(std::function<bool(const std::string&)> rule) {
+    contactRule_ = std::move(rule);
+  }
+  // Run takes the locks of its unit and lets go when it returns; held from then on, they stay
+  // until shut-down (the command line, whose backup and run must be one).
+  void HoldOwnershipToShutdown() { holdOwnership_ = true; }
+  // The locks held that way, for the front end to keep past shut-down (the command line saves
+  // the simulated machine's memories before it lets go).
+  UnitOwnership HandOverOwnership() { return std::move(ownership_); }
+  // Takes the locks of a listed device before anything is sent to it: nullopt when this
+  // program owns it now, else the owner's process id (0: it did not say).
+  std::optional<long> ClaimDevice(int index);
+  // The owner another program is of a listed device, as the last refresh or check saw it.
+  std::optional<long> InUseBy(int index) const;
 
   // ToolWindow: what the update procedures see.
   ChipState& State() override { return state_; }
@@ -188,6 +206,10 @@ class ToolCore final : public ToolWindow {
   // The operator named a file or chose a device with the selection shown: it is theirs now.
   void ChooseShownDevice();
   void ShowNoDevice();
+  // Whether the chip check may talk to the listed device now; the first time, it is sent what
+  // the refresh would have sent it. Otherwise the fields say why and Run is off.
+  bool ReachDevice(int index);
+  BridgeAccess AccessOf(const std::string& path) const;
   // Chip-check pieces.
   void ShowSerialFlashLayout();
   void ShowDiskKeptLayout();
@@ -235,6 +257,11 @@ class ToolCore final : public ToolWindow {
   int lastResult_ = -1;
   bool configLevelKnown_ = false;  // the last chip check read a disk-kept chip's level
   RecoveryJournal* journal_ = nullptr;
+  UnitOwnership ownership_;
+  std::function<bool(const std::string&)> contactRule_;
+  bool holdOwnership_ = false;
+  std::array<BridgeAccess, kMaxDevices> access_{};
+  std::set<std::string> sessionsOpened_;  // bridges this program sent a session open
   JournalDevice checkedDevice_;
   std::set<std::string> reportedJournalProblems_;
   // Entries the operator chose to leave: not asked again until a device is chosen or the list

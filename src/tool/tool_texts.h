@@ -12,6 +12,8 @@ inline constexpr std::string_view kMessageCaption = "Message";
 inline constexpr std::string_view kNoDeviceItem = "No available device!!!";
 inline constexpr std::string_view kUsbItemPrefix = "<<USB>> ";
 inline constexpr std::string_view k1394ItemPrefix = "<<1394>> ";
+// The item of a bridge another program owns: it is sent nothing, so its own name is not known.
+inline constexpr std::string_view kInUseItemText = "(in use by another program)";
 inline constexpr std::string_view kUsbDiskCaption = "USB DISK";
 inline constexpr std::string_view k1394DiskCaption = "1394 DISK";
 

@@ -26,6 +26,9 @@ struct CliEnvironment {
   bool Terminal = false;        // standard input and error are a terminal
   bool ErrTerminal = false;     // standard error is a terminal (the progress bar)
   std::filesystem::path DataFolder;
+  // Where the programs of this tool take their locks on units (empty: none); a simulated
+  // machine keeps its own in its state folder.
+  std::filesystem::path LockFolder;
   std::function<std::chrono::system_clock::time_point()> Now = [] {
     return std::chrono::system_clock::now();
   };

@@ -23,6 +23,7 @@
 #include "src/app/sim/sim_state_folder.h"
 #include "src/device/platform/sim/sim_platform.h"
 #include "src/device/platform/sim/wall_clock_pacing.h"
+#include "src/device/platform/unit_lock.h"
 #include "src/device/platform/utf8_path.h"
 
 namespace q71x::cli {
@@ -67,6 +68,7 @@ class SimulatedMachine {
   Platform& ThePlatform() { return *platform_; }
   sim::SimulatedSystem& System() { return system_; }
   std::filesystem::path JournalFolder() const { return folder_.JournalFolder(); }
+  std::filesystem::path LockFolder() const { return folder_.Root() / "locks"; }
   std::vector<std::string> Save() { return folder_.Save(system_); }
 
  private:
@@ -109,7 +111,11 @@ void WriteText(std::ostream& out, std::ostream& err, const VerbRequest& request,
           << device["revision"].get<int>() << "  " << device["flash"].get<std::string>() << "  fw "
           << device["firmware_version"].get<std::string>() << "  "
           << device["volumes"].get<std::string>()
-          << (device["recovery_pending"].get<bool>() ? "  RECOVERY PENDING" : "") << "\n";
+          << (device["recovery_pending"].get<bool>() ? "  RECOVERY PENDING" : "")
+          << (device["in_use_by"].is_null()
+                  ? ""
+                  : "  IN USE BY PROCESS " + std::to_string(device["in_use_by"].get<long>()))
+          << "\n";
     }
   } else if (data.contains("device") && request.Verb == "info") {
     WriteFields(out, "", data["device"]);
@@ -342,10 +348,14 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
       // The simulated machine's journal lives with its memories.
       RecoveryJournal journal(machine ? machine->JournalFolder()
                                       : RecoveryJournal::FolderUnder(env.DataFolder));
+      const ScopedUnitLockFolder locks(machine ? machine->LockFolder() : env.LockFolder);
+      // The units stay owned until the simulated machine's memories are saved.
+      UnitOwnership owned;
       {
         CliSession session(UsableJournal(journal));
         session.Observe(progress.get());
         outcome = RunVerb(session, request, env);
+        owned = session.Close();
       }
       JudgeRefusedOpens(outcome, layers.RefusedPaths(), platform->AccessNotice());
       if (const std::optional<std::string> problem = layers.Finish()) {

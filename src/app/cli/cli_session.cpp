@@ -29,6 +29,10 @@ Control ActionBox(EngineeringAction action) {
 CliSession::CliSession(RecoveryJournal* journal)
     : journal_(journal), core_(view_, std::make_unique<NoTimers>(), std::string()) {
   core_.SetRecoveryJournal(journal_);
+  // A verb that names one device talks to that device only; the backup before a run and the
+  // run are one claim on the unit.
+  core_.SetContactRule([this](const std::string& path) { return selectedPaths_.count(path) != 0; });
+  core_.HoldOwnershipToShutdown();
   core_.Start();
 }
 
@@ -36,9 +40,15 @@ CliSession::~CliSession() {
   core_.Shutdown();
 }
 
+UnitOwnership CliSession::Close() {
+  core_.Shutdown();
+  return core_.HandOverOwnership();
+}
+
 DeviceFacts CliSession::Select(int index) {
   const std::size_t boxesBefore = boxes_.Boxes().size();
   const std::size_t yesBefore = answers_.YesCount();
+  selectedPaths_.insert(PathOf(index));
   core_.DeviceListChanged(index);
   DeviceFacts facts;
   facts.Index = index;
@@ -67,6 +77,7 @@ DeviceFacts CliSession::Select(int index) {
   for (const JournalProblem& problem : wait.Problems) {
     facts.JournalProblems.push_back(problem.Name + ": " + problem.What);
   }
+  facts.InUseBy = core_.InUseBy(index);
   return facts;
 }
 

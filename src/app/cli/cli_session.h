@@ -5,6 +5,8 @@
 // thing added is the claim rule of src/update/run_claim.h.
 
 #include <cstdint>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -48,6 +50,8 @@ struct DeviceFacts {
   // Files of the journal folder that are not sound entries ("file: why"): never written, and
   // shown with every device, since the window names them once at start-up.
   std::vector<std::string> JournalProblems;
+  // Another program owns the device: its process id (0: it did not say); it was sent nothing.
+  std::optional<long> InUseBy;
 };
 
 // Whether an image may be run on the selected device, as the chip check decided it.
@@ -83,8 +87,15 @@ class CliSession {
   const std::string& PathOf(int index) const {
     return core_.Devices()[static_cast<std::size_t>(index)].DevicePath;
   }
-  // Selects the device (the chip check runs) and returns its facts.
+  // Selects the device (the chip check runs) and returns its facts. Only devices selected here
+  // are sent anything, and none that another program owns.
   DeviceFacts Select(int index);
+  // Makes this program the device's owner until the session ends, before anything is sent to
+  // it: nullopt when it is, else the owner's process id (0: it did not say).
+  std::optional<long> Claim(int index) { return core_.ClaimDevice(index); }
+  // Ends the session (as the destructor would) and hands over the units it owns, to be let go
+  // once what the run changed is saved.
+  UnitOwnership Close();
   // How the chip check's recovery questions are answered from now on (empty: no).
   void AnswerRecoveryWith(QuestionHandler answer) { answers_.AnswerWith(std::move(answer)); }
   // The operator's --force with a unit id: an entry not proven to be the device's is offered on
@@ -116,6 +127,7 @@ class CliSession {
   RecoveryJournal* journal_;
   ToolCore core_;
   RunObserver* observer_ = nullptr;
+  std::set<std::string> selectedPaths_;  // the devices the session may talk to
 };
 
 }  // namespace q71x::cli

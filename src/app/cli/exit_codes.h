@@ -14,6 +14,7 @@ enum class ExitCode {
   // No longer produced: a done run that asks for a power cycle exits 0 with "power_cycle" in
   // its document, so that `&&` takes it. The value keeps its old meaning for scripts that test it.
   PowerCycle = 6,
+  InUse = 7,            // another program owns the device; nothing was sent to it
 };
 
 // A stop request (SIGINT, SIGTERM, SIGHUP, a console event) that came while a run changed the
@@ -37,6 +38,8 @@ inline const char* ExitCodeName(ExitCode code) {
       return "access-denied";
     case ExitCode::PowerCycle:
       return "power-cycle";
+    case ExitCode::InUse:
+      return "in-use";
   }
   return "unknown";
 }

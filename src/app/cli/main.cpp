@@ -8,6 +8,7 @@
 #include "src/app/cli/process_console.h"
 #include "src/app/cli/run_guard.h"
 #include "src/device/platform/os_platform.h"
+#include "src/device/platform/unit_lock.h"
 #include "src/device/platform/user_data_folder.h"
 
 #ifdef _WIN32
@@ -40,6 +41,7 @@ int main(int argc, char* argv[]) {
   env.ErrTerminal = q71x::cli::ErrorAtTerminal();
   env.Terminal = q71x::cli::AtTerminal();
   env.DataFolder = q71x::UserDataFolder();
+  env.LockFolder = q71x::DefaultLockFolder();
 #ifdef Q71X_HAS_OS_PLATFORM
   env.OsPlatform = [] { return std::make_unique<q71x::OsPlatform>(); };
 #endif

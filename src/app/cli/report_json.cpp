@@ -61,6 +61,7 @@ nlohmann::json DeviceJson(const DeviceFacts& device) {
       {"boxes", device.Boxes},
       {"recovery_pending", device.RecoveryPending},
       {"journal_problems", device.JournalProblems},
+      {"in_use_by", device.InUseBy ? nlohmann::json(*device.InUseBy) : nlohmann::json()},
   };
 }
 

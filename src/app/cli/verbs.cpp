@@ -24,10 +24,21 @@ struct Chosen {
   VerbOutcome Refusal;
 };
 
+VerbOutcome InUse(const std::string& path, long pid) {
+  return Fail(ExitCode::InUse,
+              path + " is in use by " +
+                  (pid > 0 ? "process " + std::to_string(pid) : std::string("another program")) +
+                  "; nothing was sent to it");
+}
+
 Chosen Choose(CliSession& session, const VerbRequest& request) {
   const DeviceChoice choice = ChooseDevice(session, request.Device);
   if (choice.Index < 0) {
     return {std::nullopt, Fail(choice.Error, choice.Message)};
+  }
+  // The claim comes before the chip check: a second program sends an owned bridge nothing.
+  if (const std::optional<long> owner = session.Claim(choice.Index)) {
+    return {std::nullopt, InUse(session.PathOf(choice.Index), *owner)};
   }
   DeviceFacts device = session.Select(choice.Index);
   if (request.FlashPart >= 0) {

@@ -21,6 +21,7 @@
 #include "src/app/sim/enclosure_panel.h"
 #include "src/app/sim/sim_state_folder.h"
 #include "src/device/platform/sim/wall_clock_pacing.h"
+#include "src/device/platform/unit_lock.h"
 #include "src/device/platform/user_dialogs.h"
 #include "src/update/recovery_journal.h"
 
@@ -75,6 +76,8 @@ int main(int argc, char* argv[]) {
     q71x::sim::SimulatedSystem& system = session.System();
     Warn("left out (size does not fit)", session.LeftOut());
     Warn("cannot write", session.UnwrittenImages());
+    // The simulated machine's units are owned through locks of its own state folder.
+    q71x::SetUnitLockFolder(state.Root() / "locks");
     q71x::RecoveryJournal journal(state.JournalFolder());
     q71x::TQ71xFwTool window(nullptr, nullptr, &journal);
     // A paced command lets the window paint and the panel take its clicks while it waits.

@@ -9,6 +9,7 @@
 #include "sim/attached_disk.h"
 #include "sim/serial_flash.h"
 #include "sim/simulated_system.h"
+#include "src/device/platform/unit_lock.h"
 #include "src/device/platform/user_data_folder.h"
 #include "src/device/platform/utf8_path.h"
 #include "src/device/platform/whole_file.h"
@@ -106,18 +107,36 @@ std::filesystem::path SimStateFolder::EnclosureFolder(const std::string& deviceP
   return root_ / name;
 }
 
+AdvisoryLock SimStateFolder::LockFolder(std::vector<std::string>& problems) const {
+  LockAttempt attempt = WaitForLock(root_, kStateLockName, kStateLockWait);
+  if (!attempt.Taken()) {
+    problems.push_back(PathToUtf8(root_) + " (" +
+                       (attempt.Problem.empty()
+                            ? "its lock is held by process " + std::to_string(attempt.HolderPid)
+                            : attempt.Problem) +
+                       ")");
+  }
+  return std::move(attempt.Lock);
+}
+
 std::vector<std::string> SimStateFolder::Restore(sim::SimulatedSystem& system) const {
   std::vector<std::string> ignored;
+  const AdvisoryLock lock = LockFolder(ignored);
   for (const auto& enclosure : system.Enclosures()) {
     const std::filesystem::path folder = EnclosureFolder(enclosure->Path);
     sim::BridgeState& bridge = enclosure->Bridge;
-    auto load = [&](const char* fileName, std::size_t expectedSize, auto&& apply) {
+    // `current`: what the memory holds before anything is loaded into it.
+    auto load = [&](const char* fileName, std::span<const std::uint8_t> current, auto&& apply) {
       const std::filesystem::path file = folder / fileName;
       if (!std::filesystem::exists(file)) {
+        // What this run starts from: the save compares with it, not with what another
+        // program may have written since, so a memory this run never touched is not written.
+        known_[file].assign(current.begin(), current.end());
+        missingAtStart_.insert(file);
         return;
       }
       const auto bytes = ReadWholeFile(file);
-      if (!bytes || bytes->size() != expectedSize) {
+      if (!bytes || bytes->size() != current.size()) {
         ignored.push_back(PathToUtf8(file));
         return;
       }
@@ -125,23 +144,26 @@ std::vector<std::string> SimStateFolder::Restore(sim::SimulatedSystem& system) c
       known_[file] = std::move(*bytes);
     };
     if (bridge.Flash) {
-      load(kFlashFileName, bridge.Flash->Contents().size(),
+      load(kFlashFileName, bridge.Flash->Contents(),
            [&](const std::vector<std::uint8_t>& bytes) { bridge.Flash->Load(0, bytes); });
     }
-    load(kControllerMemoryFileName, bridge.ControllerMemory.size(),
+    load(kControllerMemoryFileName, bridge.ControllerMemory,
          [&](const std::vector<std::uint8_t>& bytes) { bridge.ControllerMemory = bytes; });
     if (bridge.Parallel) {
-      load(kParallelFlashFileName, bridge.Parallel->Flash.Contents().size(),
+      load(kParallelFlashFileName, bridge.Parallel->Flash.Contents(),
            [&](const std::vector<std::uint8_t>& bytes) {
              bridge.Parallel->Flash.Preload(0, bytes);
            });
     }
     if (bridge.Disk) {
       if (const auto area = DiskAreaOf(*bridge.Disk)) {
-        load(kDiskAreaFileName, static_cast<std::size_t>(area->Count) * bridge.Disk->BlockSize(),
-             [&](const std::vector<std::uint8_t>& bytes) {
-               WriteDifferingSectors(*bridge.Disk, *area, bytes);
-             });
+        std::vector<std::uint8_t> current(static_cast<std::size_t>(area->Count) *
+                                          bridge.Disk->BlockSize());
+        if (bridge.Disk->Read(area->FirstLba, area->Count, current)) {
+          load(kDiskAreaFileName, current, [&](const std::vector<std::uint8_t>& bytes) {
+            WriteDifferingSectors(*bridge.Disk, *area, bytes);
+          });
+        }
       }
     }
   }
@@ -152,7 +174,7 @@ std::vector<std::string> SimStateFolder::Restore(sim::SimulatedSystem& system) c
 bool SimStateFolder::WriteIfChanged(const std::filesystem::path& file,
                                     std::span<const std::uint8_t> bytes) const {
   const auto known = known_.find(file);
-  if (known != known_.end() && std::ranges::equal(known->second, bytes)) {
+  if (known != known_.end() && std::ranges::equal(known->second, bytes) && !StillMissing(file)) {
     return true;
   }
   if (known == known_.end() && FileHolds(file, bytes)) {
@@ -164,11 +186,18 @@ bool SimStateFolder::WriteIfChanged(const std::filesystem::path& file,
     return false;
   }
   known_[file].assign(bytes.begin(), bytes.end());
+  missingAtStart_.erase(file);
   return true;
+}
+
+bool SimStateFolder::StillMissing(const std::filesystem::path& file) const {
+  std::error_code error;
+  return missingAtStart_.count(file) != 0 && !std::filesystem::exists(file, error);
 }
 
 std::vector<std::string> SimStateFolder::Save(sim::SimulatedSystem& system) const {
   std::vector<std::string> failed;
+  const AdvisoryLock lock = LockFolder(failed);
   for (const auto& enclosure : system.Enclosures()) {
     const std::filesystem::path folder = EnclosureFolder(enclosure->Path);
     if (std::string folderProblem = MakeOwnFolder(folder); !folderProblem.empty()) {
@@ -197,8 +226,8 @@ std::vector<std::string> SimStateFolder::Save(sim::SimulatedSystem& system) cons
         // Compared a sector at a time first: the area can be megabytes, mostly never written.
         const std::filesystem::path file = folder / kDiskAreaFileName;
         const auto known = known_.find(file);
-        const bool unchanged =
-            known != known_.end() && DiskAreaHolds(*bridge.Disk, *area, known->second);
+        const bool unchanged = known != known_.end() && !StillMissing(file) &&
+                               DiskAreaHolds(*bridge.Disk, *area, known->second);
         if (!unchanged) {
           std::vector<std::uint8_t> bytes(static_cast<std::size_t>(area->Count) *
                                           bridge.Disk->BlockSize());

@@ -9,12 +9,16 @@
 //                                              end of the reserved area
 // <enclosure> is the device path with every character outside [a-z0-9.-] made "_".
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "src/device/platform/unit_lock.h"
 
 namespace q71x::sim {
 class SimulatedSystem;
@@ -26,6 +30,8 @@ inline constexpr const char* kFlashFileName = "flash.bin";
 inline constexpr const char* kControllerMemoryFileName = "controller-memory.bin";
 inline constexpr const char* kParallelFlashFileName = "parallel-flash.bin";
 inline constexpr const char* kDiskAreaFileName = "disk-area.bin";
+inline constexpr const char* kStateLockName = "state";
+inline constexpr std::chrono::milliseconds kStateLockWait{30000};
 
 class SimStateFolder {
  public:
@@ -36,6 +42,8 @@ class SimStateFolder {
   // The simulated machine's recovery journal lives with its memories.
   std::filesystem::path JournalFolder() const { return root_ / "journal"; }
 
+  // Both take the folder's lock for their time, so that programs started together on one folder
+  // neither read half-written files nor write what another program saved meanwhile.
   // Loads what an earlier run left into every enclosure of the system. A file whose size does
   // not fit its memory is left alone (the preset's contents stay) and named in the result.
   // The bridges then read their descriptors again, as on a machine starting with these
@@ -45,17 +53,23 @@ class SimStateFolder {
   std::vector<std::string> Restore(sim::SimulatedSystem& system) const;
   // Writes every enclosure's memories. Each file is written whole under a temporary name and
   // then renamed, so a crash never leaves half a flash behind. A file that already holds the
-  // memory's bytes is left alone. Returns the files that could not be written (for a refused
-  // enclosure folder, why).
+  // memory's bytes is left alone, and so is a memory that still holds what Restore found (or,
+  // where no file was, what it started from, unless the file is still missing): another program
+  // may have saved it since. Returns the files that could not be written
+  // (for a refused enclosure folder, why).
   std::vector<std::string> Save(sim::SimulatedSystem& system) const;
 
  private:
+  AdvisoryLock LockFolder(std::vector<std::string>& problems) const;
+  // A file that was missing when Restore ran and still is: the memory is its first copy.
+  bool StillMissing(const std::filesystem::path& file) const;
   bool WriteIfChanged(const std::filesystem::path& file, std::span<const std::uint8_t> bytes) const;
 
   std::filesystem::path root_;
   // What each file holds as this object last read or wrote it: a run that changed nothing (a
   // list, a check) then compares in memory instead of reading megabytes back from the folder.
   mutable std::map<std::filesystem::path, std::vector<std::uint8_t>> known_;
+  mutable std::set<std::filesystem::path> missingAtStart_;
 };
 
 // The user's data folder for the simulator's state (each front end asks its own platform).

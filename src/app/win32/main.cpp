@@ -8,6 +8,7 @@
 #include "src/app/win32/win32_dialogs.h"
 #include "src/app/win32/win32_program.h"
 #include "src/app/win32/win32_window.h"
+#include "src/device/platform/unit_lock.h"
 #include "src/device/platform/user_dialogs.h"
 #include "src/device/platform/win32/win32_platform.h"
 #include "src/update/recovery_journal.h"
@@ -18,6 +19,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   try {
     q71x::win32_platform::Win32Platform platform;
     q71x::ScopedActivePlatform usePlatform(platform);
+    q71x::SetUnitLockFolder(q71x::DefaultLockFolder());
     q71x::RecoveryJournal journal(q71x::RecoveryJournal::DefaultFolder());
     q71x::win32::Win32ToolWindow window(instance, q71x::win32::ProgramFolder(),
                                         q71x::UsableJournal(journal));

@@ -48,6 +48,7 @@ class ForwardingPlatform : public Platform {
   bool IsAccessDenied(std::uint32_t errorCode) const override {
     return inner_.IsAccessDenied(errorCode);
   }
+  bool IsBusy(std::uint32_t errorCode) const override { return inner_.IsBusy(errorCode); }
 
  protected:
   Platform& Inner() { return inner_; }

@@ -133,6 +133,12 @@ class Platform {
     (void)errorCode;
     return false;
   }
+  // Whether such an error code means another open holds the device for now (EBUSY on Linux,
+  // a sharing violation on Windows and under the simulator): worth trying again shortly.
+  virtual bool IsBusy(std::uint32_t errorCode) const {
+    (void)errorCode;
+    return false;
+  }
 };
 
 // The active backend. Device code reaches the platform only through this.

@@ -19,6 +19,7 @@
 #include "src/app/win32/win32_text.h"
 #include "src/app/win32/win32_window.h"
 #include "src/device/platform/sim/wall_clock_pacing.h"
+#include "src/device/platform/unit_lock.h"
 #include "src/device/platform/user_dialogs.h"
 #include "src/update/recovery_journal.h"
 
@@ -78,6 +79,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     q71x::sim::SimulatedSystem& system = session.System();
     Warn("Left out (size does not fit):", session.LeftOut());
     Warn("Cannot write:", session.UnwrittenImages());
+    // The simulated machine's units are owned through locks of its own state folder.
+    q71x::SetUnitLockFolder(state.Root() / "locks");
     q71x::RecoveryJournal journal(state.JournalFolder());
     q71x::win32::Win32ToolWindow window(instance, q71x::win32::ProgramFolder(), &journal);
     window.Core().OpenDialog1().InitialDir =

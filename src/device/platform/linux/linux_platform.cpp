@@ -136,6 +136,10 @@ bool LinuxPlatform::IsAccessDenied(std::uint32_t errorCode) const {
   return errorCode == EACCES || errorCode == EPERM;
 }
 
+bool LinuxPlatform::IsBusy(std::uint32_t errorCode) const {
+  return errorCode == EBUSY;
+}
+
 bool LinuxPlatform::EnsureTransferFits(const std::string& sgName, std::uint32_t bytes) {
   const auto limit = linux_platform::MaxTransferBytes(options_.Root, sgName);
   if (!limit || *limit >= bytes) {

@@ -29,6 +29,7 @@ class LinuxPlatform final : public Platform {
 
   DeviceHandle OpenDevice(const std::string& path, AccessMode mode) override;
   bool IsAccessDenied(std::uint32_t errorCode) const override;
+  bool IsBusy(std::uint32_t errorCode) const override;
   bool SendPassThrough(DeviceHandle handle, PassThroughRecord& record) override;
   std::uint32_t LastErrorCode() override { return lastError_; }
   bool QueryDeviceNumber(DeviceHandle handle, StorageDeviceNumber& out) override;

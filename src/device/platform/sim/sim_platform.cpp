@@ -22,6 +22,10 @@ DeviceHandle SimPlatform::OpenDevice(const std::string& path, AccessMode mode) {
     lastError_ = sim::kErrorAccessDenied;
     return kInvalidDeviceHandle;
   }
+  if (mode == AccessMode::ExclusiveReadWrite && system_.Faults().OnExclusiveOpen(path)) {
+    lastError_ = sim::kErrorSharingViolation;
+    return kInvalidDeviceHandle;
+  }
   const DeviceHandle handle = nextHandle_++;
   open_[handle] = OpenObject{path, mode, sim::VolumePathLetter(path).has_value()};
   lastError_ = 0;

@@ -35,6 +35,9 @@ class SimPlatform final : public Platform {
   bool IsAccessDenied(std::uint32_t errorCode) const override {
     return errorCode == sim::kErrorAccessDenied;
   }
+  bool IsBusy(std::uint32_t errorCode) const override {
+    return errorCode == sim::kErrorSharingViolation;
+  }
   bool SendPassThrough(DeviceHandle handle, PassThroughRecord& record) override;
   std::uint32_t LastErrorCode() override { return lastError_; }
   bool QueryDeviceNumber(DeviceHandle handle, StorageDeviceNumber& out) override;

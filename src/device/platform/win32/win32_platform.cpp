@@ -66,6 +66,10 @@ bool Win32Platform::IsAccessDenied(std::uint32_t errorCode) const {
   return errorCode == ERROR_ACCESS_DENIED;
 }
 
+bool Win32Platform::IsBusy(std::uint32_t errorCode) const {
+  return errorCode == ERROR_SHARING_VIOLATION || errorCode == ERROR_BUSY;
+}
+
 bool Win32Platform::SendPassThrough(DeviceHandle handle, PassThroughRecord& record) {
   // The transport's record carries the values; the platform's structure is built from it so
   // that its size is the one this build target has.

@@ -23,6 +23,7 @@ class Win32Platform final : public Platform {
  public:
   DeviceHandle OpenDevice(const std::string& path, AccessMode mode) override;
   bool IsAccessDenied(std::uint32_t errorCode) const override;
+  bool IsBusy(std::uint32_t errorCode) const override;
   bool SendPassThrough(DeviceHandle handle, PassThroughRecord& record) override;
   std::uint32_t LastErrorCode() override { return lastError_; }
   bool QueryDeviceNumber(DeviceHandle handle, StorageDeviceNumber& out) override;
