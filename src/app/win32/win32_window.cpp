@@ -14,8 +14,10 @@
 #include <algorithm>
 
 #include "src/app/win32/win32_device_notification.h"
+#include "src/app/win32/win32_file_drop.h"
 #include "src/app/win32/win32_font.h"
 #include "src/app/win32/win32_layout.h"
+#include "src/app/win32/win32_screen_fit.h"
 #include "src/app/win32/win32_text.h"
 #include "src/tool/tool_texts.h"
 
@@ -119,7 +121,7 @@ Win32ToolWindow::Win32ToolWindow(HINSTANCE instance, std::string programFolder,
   core_ = std::make_unique<ToolCore>(*this, std::move(timers), std::move(programFolder));
   core_->SetRecoveryJournal(journal);
   core_->Start();
-  DragAcceptFiles(Handle(), TRUE);
+  AcceptFilesFromExplorer(Handle());
 }
 
 Win32ToolWindow::~Win32ToolWindow() {
@@ -268,6 +270,7 @@ void Win32ToolWindow::PlaceLabel(Control control) {
 }
 
 void Win32ToolWindow::Show(int showCommand) {
+  KeepOnWorkArea(Handle());
   ShowWindow(Handle(), showCommand);
   UpdateWindow(Handle());
 }
