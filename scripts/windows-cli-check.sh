@@ -75,7 +75,7 @@ automatic_backup() {
     *) fail "the automatic backup of $1 is not under %LOCALAPPDATA%: $backup" ;;
   esac
   unix="$WINEPREFIX/drive_c/$(printf '%s' "${backup:3}" | tr '\\' /)"
-  [ -s "$unix" ] && [ -s "${unix%.bin}.json" ] || fail "the backup or its record is missing: $unix"
+  [ -s "$unix" ] && [ -s "$unix.json" ] || fail "the backup or its record is missing: $unix"
   printf '%s' "$unix"
 }
 unix_backup="$(automatic_backup update)"
@@ -84,7 +84,7 @@ run backups 0 backups
 json "$work/backups.json" "d['backups'][0]['file']" >/dev/null ||
   fail "backups lists nothing: $(cat "$work/backups.json")"
 pass "backups lists the automatic backup"
-rm -f "$unix_backup" "${unix_backup%.bin}.json"
+rm -f "$unix_backup" "$unix_backup.json"
 
 # Each of these opens a file by the name given: the image, the backup and its record, the trace.
 run verify 0 verify "$path" "$(windows_path "$image")"
@@ -105,5 +105,5 @@ run erase "0 6" --yes erase "$path"
 pass "erase"
 for verb in restore erase; do
   unix_backup="$(automatic_backup "$verb")"
-  rm -f "$unix_backup" "${unix_backup%.bin}.json"
+  rm -f "$unix_backup" "$unix_backup.json"
 done

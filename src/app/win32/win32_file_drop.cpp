@@ -3,6 +3,8 @@
 
 #include <shellapi.h>
 
+#include <initializer_list>
+
 namespace q71x::win32 {
 namespace {
 
