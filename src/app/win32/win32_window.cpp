@@ -350,6 +350,7 @@ void Win32ToolWindow::ShowEngineeringPanel(bool shown) {
   AdjustWindowRectEx(&outer, kWindowStyle, FALSE, kWindowExStyle);
   SetWindowPos(Handle(), nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  KeepOnWorkArea(Handle());  // grown at a large DPI, its bottom could pass the screen's
 }
 
 void Win32ToolWindow::RepaintStatus() {
