@@ -2,9 +2,10 @@
 # Cross-compiles the device, image and update layers, the Windows backend, the native window's
 # executables, the command-line program and the unit tests for 64-bit Windows with mingw-w64, runs
 # the tests under wine over the simulator, runs the command-line program under wine with file names
-# in Greek and CJK letters, checks the simulator executable's window under wine on a virtual
-# display, and packs the executables as a zip and an installer (tried under wine). Each step says
-# how long it took.
+# in Greek and CJK letters (every verb), checks the simulator executable's window under wine on a
+# virtual display (also at 144 and 192 DPI), and packs the executables as a zip and an installer
+# (version information checked; installed for all users and uninstalled under wine). Each step
+# says how long it took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 SUDO=""

@@ -10,7 +10,9 @@
 #  - unticking that enclosure in the "Simulated enclosures" panel refreshes the device list once
 #    (the simulator tells its debugger every list it shows, one line each, read here from wine's
 #    debugstr channel), and the new list has lost that enclosure;
-#  - Exit ends the program with status 0.
+#  - Exit ends the program with status 0;
+#  - at 144 and 192 DPI (wine's LogPixels) the window and the enclosure panel open on the screen,
+#    the panel moved back from beyond its right edge.
 #
 #   scripts/windows-window-check.sh    (BUILD_DIR: the cross build, default build-mingw)
 set -euo pipefail
@@ -86,6 +88,14 @@ expect_size() {
   fail "$what: client area $got, want $want"
 }
 
+# The screen's DPI as wine gives it to every program it starts; 96 unless a check sets it.
+set_dpi() {
+  local key
+  for key in 'HKCU\Control Panel\Desktop' 'HKCC\Software\Fonts'; do
+    "$wine" reg add "$key" /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  done
+}
+set_dpi 96
 winstate="Z:${state//\//\\}"
 "$wine" "$tool" --state "$winstate" >"$state.log" 2>&1 &
 app=$!
@@ -146,7 +156,7 @@ before="$(last_items)"
 first="$(head -n1 <<<"$before")"
 items="$(wc -l <<<"$before")"
 copies="$(grep -cxF "$first" <<<"$before")"
-click "$panel" 14 37  # the first enclosure's box
+click "$panel" 14 77  # the first enclosure's box, under the panel's three lines
 # The hot-plug delay folds the unplug into one refresh; wait for it, then a while longer for any
 # second one.
 for _ in $(seq 1 40); do
@@ -175,3 +185,36 @@ wait "$app" || status=$?
 app=""
 [ "$status" -eq 0 ] || fail "the program ended with status $status"
 pass "Exit ends the program with status 0"
+
+# Larger DPI: everything grows, and the panel beside the window would run off the screen.
+# Absolute X geometry (no window manager: a window's X window is its client area).
+geometry() {
+  xwininfo -id "$1" | awk '/Absolute upper-left X:/ { x = $4 } /Absolute upper-left Y:/ { y = $4 }
+    /Width:/ { w = $2 } /Height:/ { h = $2 } END { print x, y, w, h }'
+}
+screen_width="$(xwininfo -root | awk '/Width:/ { print $2 }')"
+screen_height="$(xwininfo -root | awk '/Height:/ { print $2 }')"
+for dpi in 144 192; do
+  set_dpi "$dpi"
+  "$wine" "$tool" --state "$winstate" >"$state.log" 2>&1 &
+  app=$!
+  window="$(wait_for 120 xdotool search --onlyvisible --name "^${caption}\$" | head -n1)" ||
+    fail "at $dpi DPI the window did not appear"
+  panel="$(wait_for 60 xdotool search --onlyvisible --name '^Simulated enclosures$' | head -n1)" ||
+    fail "at $dpi DPI the enclosure panel did not appear"
+  sleep 1
+  # The window grows with the DPI, or the setting did not reach the program.
+  read -r x y w h <<<"$(geometry "$window")"
+  [ "$w" -ge $((347 * dpi / 96 - 2)) ] || fail "at $dpi DPI the window is ${w}x$h, as at 96 DPI"
+  for shown in window panel; do
+    read -r x y w h <<<"$(geometry "${!shown}")"
+    [ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + w)) -le "$screen_width" ] &&
+      [ "$y" -lt "$screen_height" ] ||
+      fail "at $dpi DPI the $shown lies at $x,$y size ${w}x$h, off the ${screen_width}x$screen_height screen"
+  done
+  pass "at $dpi DPI the window and the panel (${w}x$h at ${x},$y) open on the screen"
+  kill "$app" 2>/dev/null || true
+  wait "$app" 2>/dev/null || true
+  app=""
+done
+set_dpi 96

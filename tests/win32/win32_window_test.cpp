@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <string>
 #include <thread>
 
 #include "sim/cdb_pattern.h"
@@ -21,6 +22,7 @@
 #include "src/app/win32/win32_layout.h"
 #include "src/app/win32/win32_text.h"
 #include "src/app/win32/win32_window.h"
+#include "src/device/discovery.h"
 #include "src/device/platform/sim/sim_platform.h"
 #include "src/tool/tool_texts.h"
 #include "tests/support/fault_rule.h"
@@ -321,6 +323,28 @@ TEST_F(Win32WindowTest, AClickQueuedDuringARunIsDropped) {
             1u);
   EXPECT_EQ(runPresses, 1) << "only the click that started the run reached Run";
   SetWindowLongPtrW(run, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(runButtonProc));
+}
+
+TEST_F(Win32WindowTest, TheEnclosurePanelSaysWhatTheListLeavesOutAndStaysOnScreen) {
+  // The fixture's two and fifteen more: one ticked enclosure past what the tool lists.
+  for (int n = 0; n < kMaxDevices - 1; ++n) {
+    sim::Enclosure extra = *sim::MakePresetEnclosure("qv40714-atmel");
+    extra.Path += "-" + std::to_string(n);
+    system.AddEnclosure(std::move(extra));
+  }
+  // Asked for a place far past the screen's corner, as beside a window grown with the DPI.
+  Win32EnclosurePanel panel(GetModuleHandleW(nullptr), system, "C:\\state", 100000, 100000);
+  EXPECT_EQ(TextOf(panel.LeftOutLine()), L"17 ticked: 1 of them not in the tool's list.");
+  SendMessageW(panel.EnclosureBox(0), BM_CLICK, 0, 0);
+  EXPECT_EQ(TextOf(panel.LeftOutLine()), L"");
+  RECT outer{};
+  GetWindowRect(panel.Handle(), &outer);
+  RECT area{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  EXPECT_GE(outer.left, area.left);
+  EXPECT_GE(outer.top, area.top);
+  EXPECT_LE(outer.right, area.right);
+  EXPECT_LT(outer.top, area.bottom);
 }
 
 TEST_F(Win32WindowTest, ExitClosesTheWindowAndEndsTheLoop) {

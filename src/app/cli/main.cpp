@@ -7,6 +7,7 @@
 #include "src/app/cli/cli_program.h"
 #include "src/app/cli/process_console.h"
 #include "src/app/cli/run_guard.h"
+#include "src/device/platform/dll_search.h"
 #include "src/device/platform/os_platform.h"
 #include "src/device/platform/unit_lock.h"
 #include "src/device/platform/user_data_folder.h"
@@ -24,6 +25,7 @@
 #endif
 
 int main(int argc, char* argv[]) {
+  q71x::LoadLibrariesFromSystemFolderOnly();
   q71x::cli::InstallRunGuard();
   const q71x::cli::Utf8Console console;
   // The procedures write their console lines to standard output; standard output is the

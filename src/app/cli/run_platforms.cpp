@@ -2,13 +2,15 @@
 
 #include <cerrno>
 
+#include "src/device/platform/utf8_path.h"
+
 namespace q71x::cli {
 
 RunPlatforms::RunPlatforms(const std::string& tracePath) {
   if (tracePath.empty()) {
     return;
   }
-  trace_.emplace(std::filesystem::path(tracePath));
+  trace_.emplace(PathFromUtf8(tracePath));
   const SafeWriteStatus opened = trace_->Open();
   if (opened != SafeWriteStatus::Written) {
     // Nothing after the failed create touches errno: it still says why.

@@ -4,6 +4,7 @@
 
 #include "src/app/cli/device_comparison.h"
 #include "src/app/cli/verb_steps.h"
+#include "src/device/platform/utf8_path.h"
 #include "src/device/platform/whole_file.h"
 #include "src/update/update_footprint.h"
 
@@ -17,7 +18,7 @@ VerbOutcome Verify(CliSession& session, const VerbRequest& request, const Device
     return outcome;
   }
   const std::vector<std::uint8_t> image =
-      ReadWholeFile(request.File).value_or(std::vector<std::uint8_t>());
+      ReadWholeFile(PathFromUtf8(request.File)).value_or(std::vector<std::uint8_t>());
   const UpdateFootprint footprint =
       PlanUpdateFootprint(device.Procedure, session.Window(), request.File, image);
   if (!footprint.Refusal.empty()) {

@@ -5,15 +5,14 @@
 #include <QVBoxLayout>
 
 #include "sim/simulated_system.h"
+#include "src/app/sim/enclosure_panel_text.h"
 
 namespace q71x {
 
 EnclosurePanel::EnclosurePanel(sim::SimulatedSystem& system, QWidget* parent) : QWidget(parent) {
   setWindowTitle(QStringLiteral("Simulated enclosures"));
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(new QLabel(
-      QStringLiteral("Plugged in (untick and tick to power-cycle).\nThe tool lists 16 bridges: "
-                     "the unticked ones wait here;\nunplug one to plug in another.")));
+  layout->addWidget(new QLabel(QString::fromUtf8(kEnclosurePanelHeading)));
   for (const auto& enclosure : system.Enclosures()) {
     const std::string path = enclosure->Path;
     QString text = QString::fromStdString(enclosure->Bridge.Personality.Label);

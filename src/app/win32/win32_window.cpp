@@ -15,8 +15,10 @@
 #include <utility>
 
 #include "src/app/win32/win32_device_notification.h"
+#include "src/app/win32/win32_file_drop.h"
 #include "src/app/win32/win32_font.h"
 #include "src/app/win32/win32_layout.h"
+#include "src/app/win32/win32_screen_fit.h"
 #include "src/app/win32/win32_text.h"
 #include "src/tool/tool_texts.h"
 
@@ -129,7 +131,7 @@ Win32ToolWindow::Win32ToolWindow(HINSTANCE instance, std::string programFolder,
   core_ = std::make_unique<ToolCore>(*this, std::move(timers), std::move(programFolder));
   core_->SetRecoveryJournal(journal);
   core_->Start();
-  DragAcceptFiles(Handle(), TRUE);
+  AcceptFilesFromExplorer(Handle());
 }
 
 Win32ToolWindow::~Win32ToolWindow() {
@@ -278,6 +280,7 @@ void Win32ToolWindow::PlaceLabel(Control control) {
 }
 
 void Win32ToolWindow::Show(int showCommand) {
+  KeepOnWorkArea(Handle());
   ShowWindow(Handle(), showCommand);
   UpdateWindow(Handle());
 }
@@ -357,6 +360,7 @@ void Win32ToolWindow::ShowEngineeringPanel(bool shown) {
   AdjustWindowRectEx(&outer, kWindowStyle, FALSE, kWindowExStyle);
   SetWindowPos(Handle(), nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  KeepOnWorkArea(Handle());  // grown at a large DPI, its bottom could pass the screen's
 }
 
 void Win32ToolWindow::RepaintStatus() {

@@ -18,6 +18,7 @@
 #include "src/app/win32/win32_program.h"
 #include "src/app/win32/win32_text.h"
 #include "src/app/win32/win32_window.h"
+#include "src/device/platform/dll_search.h"
 #include "src/device/platform/sim/wall_clock_pacing.h"
 #include "src/device/platform/unit_lock.h"
 #include "src/device/platform/user_dialogs.h"
@@ -55,6 +56,7 @@ void TellDeviceList(const std::vector<std::string>& items) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+  q71x::LoadLibrariesFromSystemFolderOnly();
   q71x::win32::InitCommonControls();
   q71x::win32::InstallWin32Dialogs();
   std::vector<std::string> arguments = q71x::win32::CommandLineArguments();

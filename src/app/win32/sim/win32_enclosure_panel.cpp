@@ -1,11 +1,15 @@
 #include "src/app/win32/sim/win32_enclosure_panel.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "sim/simulated_system.h"
+#include "src/app/sim/enclosure_panel_text.h"
 #include "src/app/win32/win32_font.h"
 #include "src/app/win32/win32_layout.h"
+#include "src/app/win32/win32_screen_fit.h"
 #include "src/app/win32/win32_text.h"
+#include "src/device/discovery.h"
 
 namespace q71x::win32 {
 namespace {
@@ -17,6 +21,12 @@ constexpr int kLineHeight = 20;
 constexpr int kMinimumWidth = 280;
 // Box ids: the enclosure's index past this.
 constexpr int kFirstBoxId = 100;
+
+// Past the device list's size the tool's list leaves ticked enclosures out: said under the boxes.
+std::wstring LeftOutText(int plugged) {
+  return std::to_wstring(plugged) + L" ticked: " + std::to_wstring(plugged - kMaxDevices) +
+         L" of them not in the tool's list.";
+}
 
 }  // namespace
 
@@ -39,11 +49,22 @@ Win32EnclosurePanel::Win32EnclosurePanel(HINSTANCE instance, sim::SimulatedSyste
   font_ = CreateWindowFont(kWindowFontHeight, dpi);
   auto scale = [dpi](int pixels) { return MulDiv(pixels, dpi, USER_DEFAULT_SCREEN_DPI); };
 
-  std::vector<std::wstring> lines = {L"Plugged in (untick and tick to power-cycle):"};
+  std::vector<std::wstring> lines;
+  const std::wstring heading = Utf8ToWide(kEnclosurePanelHeading);
+  for (std::wstring_view rest = heading;;) {
+    const std::size_t end = rest.find(L'\n');
+    lines.emplace_back(rest.substr(0, end));
+    if (end == std::wstring_view::npos) {
+      break;
+    }
+    rest.remove_prefix(end + 1);
+  }
+  const int firstBoxLine = static_cast<int>(lines.size());
   for (const auto& enclosure : system.Enclosures()) {
     const std::string& label = enclosure->Bridge.Personality.Label;
     lines.push_back(Utf8ToWide(label.empty() ? enclosure->Path : label));
   }
+  lines.push_back(LeftOutText(kMaxDevices + 1));  // the widest the line below the boxes gets
   const std::wstring folderLine = L"State folder: " + stateFolder.wstring();
   lines.push_back(folderLine);
   // Wide enough for the longest line in the panel's font.
@@ -72,17 +93,22 @@ Win32EnclosurePanel::Win32EnclosurePanel(HINSTANCE instance, sim::SimulatedSyste
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     return control;
   };
-  add(L"STATIC", lines.front(), SS_LEFT | SS_NOPREFIX, 0, -1);
-  int line = 1;
+  int line = 0;
+  for (; line < firstBoxLine; ++line) {
+    add(L"STATIC", lines[static_cast<std::size_t>(line)], SS_LEFT | SS_NOPREFIX, line, -1);
+  }
   for (const auto& enclosure : system.Enclosures()) {
     HWND box = add(L"BUTTON", lines[static_cast<std::size_t>(line)], WS_TABSTOP | BS_AUTOCHECKBOX,
-                   line, kFirstBoxId + line - 1);
+                   line, kFirstBoxId + line - firstBoxLine);
     SendMessageW(box, BM_SETCHECK, enclosure->Plugged ? BST_CHECKED : BST_UNCHECKED, 0);
     boxes_.push_back(box);
     paths_.push_back(enclosure->Path);
     ++line;
   }
+  leftOutLine_ = add(L"STATIC", L"", SS_LEFT | SS_NOPREFIX, line++, -1);
   add(L"STATIC", folderLine, SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, line, -1);
+  ShowLeftOut();
+  KeepOnWorkArea(window_);
 }
 
 Win32EnclosurePanel::~Win32EnclosurePanel() {
@@ -105,6 +131,15 @@ void Win32EnclosurePanel::Toggled(std::size_t index) {
   } else {
     system_.Unplug(paths_[index]);
   }
+  ShowLeftOut();
+}
+
+void Win32EnclosurePanel::ShowLeftOut() {
+  int plugged = 0;
+  for (const auto& enclosure : system_.Enclosures()) {
+    plugged += enclosure->Plugged ? 1 : 0;
+  }
+  SetWindowTextW(leftOutLine_, plugged > kMaxDevices ? LeftOutText(plugged).c_str() : L"");
 }
 
 LRESULT CALLBACK Win32EnclosurePanel::WindowProc(HWND window, UINT message, WPARAM wParam,

@@ -28,15 +28,20 @@ class Win32EnclosurePanel {
   HWND Handle() const { return window_; }
   // The box of the enclosure at `index` in the system's list.
   HWND EnclosureBox(std::size_t index) const { return boxes_.at(index); }
+  // The line under the boxes: empty while the tool's list holds every ticked enclosure.
+  HWND LeftOutLine() const { return leftOutLine_; }
   void Show(int showCommand);
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void Toggled(std::size_t index);
+  // Says under the boxes how many ticked enclosures the tool's list cannot hold, if any.
+  void ShowLeftOut();
 
   sim::SimulatedSystem& system_;
   HWND window_ = nullptr;
   HFONT font_ = nullptr;
+  HWND leftOutLine_ = nullptr;
   std::vector<HWND> boxes_;
   std::vector<std::string> paths_;
 };
