@@ -4,9 +4,9 @@
 #                    -O2 without debug information: a third less build time on two cores)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh tests
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="${Q71X_BUILD_TYPE:-RelWithDebInfo}" \
-  -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DQ71X_BUILD_APP=ON
+  -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DQ71X_BUILD_APP=ON -DQ71X_BUILD_TESTS=ON
 cmake --build build -j2
 export QT_QPA_PLATFORM=offscreen
 # CI runs the virtual machine as a stage of its own (.ci/run): its CTest entry is left out there.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Packs the Windows executables of the cross build (the window over the real backend, the window
-# over simulated enclosures, the command-line program) with the command line's manual as text: a
-# zip of them and an NSIS installer, in $BUILD_DIR/dist. Then installs the installer silently into
+# over simulated enclosures, the command-line program) with the command line's manual as text, the
+# program's licence and the licences of the libraries linked into the executables: a zip of them
+# and an NSIS installer, in $BUILD_DIR/dist. Then installs the installer silently into
 # the build's wine prefix, checks that every file arrived whole, and uninstalls again.
 #
 #   scripts/windows-package.sh    (BUILD_DIR: the cross build, default build-mingw)
@@ -17,7 +18,21 @@ version="$(sed -n 's/^project(q71xfwtool VERSION \([0-9.]*\).*/\1/p' CMakeLists.
 [ -n "$version" ] || { echo "windows-package.sh: no version in CMakeLists.txt" >&2; exit 1; }
 programs=(q71xfwtool.exe q71xfwtool-sim.exe q71xfw.exe)
 manual=q71xfw-manual.txt
-files=("${programs[@]}" "$manual")
+# The executables are static: the GCC runtime and libstdc++ (GPL 3 with the GCC Runtime Library
+# Exception), the mingw-w64 runtime with winpthreads, and the header-only CLI11 and JSON libraries
+# of q71xfw travel inside them, and so do their licences, from the Debian packages that built them.
+declare -A license_sources=(
+  [gcc-runtime.txt]=/usr/share/doc/gcc-mingw-w64-base/copyright
+  [GPL-3.txt]=/usr/share/common-licenses/GPL-3
+  [mingw-w64-runtime.txt]=/usr/share/doc/mingw-w64-x86-64-dev/copyright
+  [CLI11.txt]=/usr/share/doc/libcli11-dev/copyright
+  [nlohmann-json.txt]=/usr/share/doc/nlohmann-json3-dev/copyright
+)
+licenses=(LICENSE.txt)
+for name in "${!license_sources[@]}"; do
+  licenses+=("licenses/$name")
+done
+files=("${programs[@]}" "$manual" "${licenses[@]}")
 for program in "$bin/q71xfwtool.exe" "$bin/q71xfwtool-sim.exe" "$cli/q71xfw.exe"; do
   [ -f "$program" ] || { echo "windows-package.sh: $program is not built" >&2; exit 1; }
 done
@@ -36,7 +51,15 @@ check_manifest() {
 }
 
 rm -rf "$dist" "$stage"
-mkdir -p "$dist" "$stage"
+mkdir -p "$dist" "$stage/licenses"
+# Text files with Windows line ends, for Notepad.
+to_windows_text() { sed 's/$/\r/' "$1" >"$2"; }
+to_windows_text LICENSE "$stage/LICENSE.txt"
+for name in "${!license_sources[@]}"; do
+  source_file="${license_sources[$name]}"
+  [ -f "$source_file" ] || { echo "windows-package.sh: $source_file is missing" >&2; exit 1; }
+  to_windows_text "$source_file" "$stage/licenses/$name"
+done
 cp "$bin/q71xfwtool.exe" "$bin/q71xfwtool-sim.exe" "$cli/q71xfw.exe" "$stage/"
 # The manual page as plain text with Windows line ends, for Notepad and the console's `more`.
 sed "s/@VERSION@/$version/g" docs/man/q71xfw.1 | groff -man -Tascii -P-c 2>/dev/null | col -bx |
@@ -87,4 +110,6 @@ for _ in $(seq 1 120); do
 done
 [ -z "$(left)" ] ||
   { echo "windows-package.sh: FAILED: the uninstaller left $(left | tr '\n' ' ')" >&2; exit 1; }
-echo "windows-package.sh: ok: the installer installs the three programs and the manual as built and uninstalls them (wine)"
+[ ! -e "$target/licenses" ] ||
+  { echo "windows-package.sh: FAILED: the uninstaller left the licenses folder" >&2; exit 1; }
+echo "windows-package.sh: ok: the installer installs the three programs, the manual and the licences as built and uninstalls them (wine)"

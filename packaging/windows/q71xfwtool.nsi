@@ -1,4 +1,5 @@
-; The Windows installer: the three executables and the command line's manual under Program Files,
+; The Windows installer: the three executables, the command line's manual, the program's licence
+; and the licences of the libraries linked into the executables (licenses\) under Program Files,
 ; shortcuts in the Start menu and an uninstaller registered with Windows. makensis gets VERSION,
 ; BINDIR and OUTFILE with -D.
 ; A 64-bit installer: it installs 64-bit programs, and runs where they run.
@@ -34,6 +35,10 @@ Section "Install"
   File "${BINDIR}\q71xfwtool-sim.exe"
   File "${BINDIR}\q71xfw.exe"
   File "${BINDIR}\q71xfw-manual.txt"
+  File "${BINDIR}\LICENSE.txt"
+  SetOutPath "$INSTDIR\licenses"
+  File "${BINDIR}\licenses\*.txt"
+  SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateDirectory "$SMPROGRAMS\${PRODUCT}"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk" "$INSTDIR\q71xfwtool.exe"
@@ -58,6 +63,13 @@ Section "Uninstall"
   Delete "$INSTDIR\q71xfwtool-sim.exe"
   Delete "$INSTDIR\q71xfw.exe"
   Delete "$INSTDIR\q71xfw-manual.txt"
+  Delete "$INSTDIR\LICENSE.txt"
+  Delete "$INSTDIR\licenses\gcc-runtime.txt"
+  Delete "$INSTDIR\licenses\GPL-3.txt"
+  Delete "$INSTDIR\licenses\mingw-w64-runtime.txt"
+  Delete "$INSTDIR\licenses\CLI11.txt"
+  Delete "$INSTDIR\licenses\nlohmann-json.txt"
+  RMDir "$INSTDIR\licenses"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk"
