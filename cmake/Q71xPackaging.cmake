@@ -1,7 +1,8 @@
 # Installation, as the Debian packages (debian/) and a source install take it: the executables
 # with their manual pages, the sample-image tool, the udev rule with the probe it runs, the
-# desktop entries with their icons and the window's AppStream metainfo. Which package gets which
-# file is debian/*.install.
+# desktop entries with their icons, and the AppStream metainfo of the window and of the command
+# line (which names the rule's USB ids, so software centres offer the package for them). Which
+# package gets which file is debian/*.install.
 include(GNUInstallDirs)
 
 set(q71x_programs q71xfwtool q71xfwtool-sim q71xfwtool-record q71xfw q71x-mkimage)
@@ -30,6 +31,7 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
                 ${PROJECT_SOURCE_DIR}/packaging/q71xfwtool-sim.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/io.github.q71xfwtool.metainfo.xml
+                ${PROJECT_SOURCE_DIR}/packaging/io.github.q71xfwtool.cli.metainfo.xml
           DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
   # One icon under two names, so that the window's and the simulator's packages stand alone.
   set(icon_dir ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

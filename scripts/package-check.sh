@@ -23,7 +23,8 @@ git ls-files -z --cached --others --exclude-standard | tar --null -T - -cf - | t
 (cd "$out/src" && DEB_BUILD_OPTIONS="${DEB_BUILD_OPTIONS:-nocheck parallel=2}" \
   dpkg-buildpackage -us -uc -b)
 changes=$(ls "$out"/q71xfwtool_*.changes)
-debs=("$out"/*.deb)
+# The debug symbols are built too (lintian sees them); only the packages are installed.
+mapfile -t debs < <(ls "$out"/*.deb | grep -v -- '-dbgsym_')
 packages=(q71xfw q71xfwtool q71xfwtool-sim q71x-mkimage)
 
 # lintian as a maintainer would run it before an upload; run as root it wants to be told so.
@@ -41,7 +42,7 @@ fi
 
 # Install, and purge on the way out whatever was not installed before.
 before=$(mktemp)
-dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' | awk '$1 ~ /^ii/ {print $2}' | sort >"$before"
+dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' | awk '$1 ~ /^i/ {print $2}' | sort >"$before"
 cleanup() {
   local after new
   after=$(dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' | awk '$1 ~ /^i/ {print $2}' | sort)
@@ -75,7 +76,10 @@ for package in "${packages[@]}"; do
   done < <(dpkg -L "$package")
 done
 [ ${#binaries[@]} -ge 6 ] || fail "only ${#binaries[@]} executables installed: ${binaries[*]}"
-hardening-check "${binaries[@]}" || fail "hardening-check (above)"
+# The control-flow mark needs every linked object to carry it, and this release's C library start
+# files (crt1.o, crti.o) do not: no executable of the distribution shows it (/usr/bin/ls neither),
+# though our code is compiled with -fcf-protection. Everything else must pass.
+hardening-check --nocfprotection "${binaries[@]}" || fail "hardening-check (above)"
 
 for package in "${packages[@]}"; do
   version=$(dpkg-query -W -f='${Version}' "$package")
