@@ -20,7 +20,9 @@ rm -rf "$out"
 mkdir -p "$out/src"
 # The tree as it is, tracked and new files alike, without build folders or ignored files.
 git ls-files -z --cached --others --exclude-standard | tar --null -T - -cf - | tar -xf - -C "$out/src"
-(cd "$out/src" && DEB_BUILD_OPTIONS="${DEB_BUILD_OPTIONS:-nocheck parallel=2}" \
+# With the distribution's compiler, as the distribution builds it: a CXX meant for the test build
+# (CI takes clang) would change the hardening (no fortified calls) and the debugging information.
+(cd "$out/src" && env -u CC -u CXX DEB_BUILD_OPTIONS="${DEB_BUILD_OPTIONS:-nocheck parallel=2}" \
   dpkg-buildpackage -us -uc -b)
 changes=$(ls "$out"/q71xfwtool_*.changes)
 # The debug symbols are built too (lintian sees them); only the packages are installed.
