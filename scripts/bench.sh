@@ -6,7 +6,7 @@
 #   BENCH_RUNS   how many times each measurement is repeated (default 5)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh tests bench
 
 build=build-bench
 runs=${BENCH_RUNS:-5}

@@ -15,10 +15,10 @@
 #   CAMPAIGN_BUILD   build directory (default build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh tests
 
 build="${CAMPAIGN_BUILD:-build}"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ71X_BUILD_TESTS=ON >/dev/null
 cmake --build "$build" -j2 --target q71x_tests_campaign
 logs="${CAMPAIGN_LOGS:-$build/campaign-logs}"
 rm -rf "$logs"

@@ -8,7 +8,7 @@
 #   FUZZ_SECONDS   how long each target runs (default 20)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh build fuzz
 
 build=build-fuzz
 seconds=${FUZZ_SECONDS:-20}

@@ -5,7 +5,7 @@
 #   FUZZ_SECONDS   how long the target runs (default 55)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh build fuzz
 
 build=build-fuzz
 seconds=${FUZZ_SECONDS:-55}

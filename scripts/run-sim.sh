@@ -3,7 +3,7 @@
 # and starts the window. Without a display it builds them all the same and says what to do.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh run
+scripts/install-deps.sh build
 # A build folder of its own making leaves the tests out (their packages are scripts/test.sh's);
 # one that scripts/test.sh made keeps them.
 tests=()

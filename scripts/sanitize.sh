@@ -7,7 +7,7 @@
 #   CTEST_JOBS     parallel test processes (default 2)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh tests fuzz
 
 build=build-asan
 # -O1 with line tables only: a quicker build on two cores, and stack traces that still name the

@@ -4,7 +4,7 @@
 #                    -O2 without debug information: a third less build time on two cores)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh test
+scripts/install-deps.sh tests
 # Tests on, also in a build folder scripts/run-sim.sh made without them.
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="${Q71X_BUILD_TYPE:-RelWithDebInfo}" \
   -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DQ71X_BUILD_APP=ON -DQ71X_BUILD_TESTS=ON

@@ -68,7 +68,7 @@ fi
 
 # --- our programs -----------------------------------------------------------------------------
 if [ -z "$gadget" ] || [ -z "$guest_test" ] || [ -z "$cli" ] || [ -z "$cli_test" ]; then
-  scripts/install-deps.sh
+  scripts/install-deps.sh build
   cmake -S . -B build-vm -G Ninja -DQ71X_BUILD_APP=OFF -DQ71X_BUILD_TESTS=OFF >/dev/null
   cmake --build build-vm -j2 --target q71x-gadget q71x-guest-test q71xfw-guest q71x-guest-cli-test
   gadget=$repo/build-vm/gadget/q71x-gadget

@@ -20,10 +20,21 @@ version="$(sed -n 's/^project(q71xfwtool VERSION \([0-9.]*\).*/\1/p' CMakeLists.
 [ -n "$version" ] || { echo "windows-package.sh: no version in CMakeLists.txt" >&2; exit 1; }
 programs=(q71xfwtool.exe q71xfwtool-sim.exe q71xfw.exe)
 manual=q71xfw-manual.txt
-files=("${programs[@]}" "$manual")
-# The licence and the statically linked libraries' licences, where the tree has them.
-[ -f LICENSE ] && files+=(LICENSE.txt)
-[ -d licenses ] && files+=(licenses)
+# The executables are static: the GCC runtime and libstdc++ (GPL 3 with the GCC Runtime Library
+# Exception), the mingw-w64 runtime with winpthreads, and the header-only CLI11 and JSON libraries
+# of q71xfw travel inside them, and so do their licences, from the Debian packages that built them.
+declare -A license_sources=(
+  [gcc-runtime.txt]=/usr/share/doc/gcc-mingw-w64-base/copyright
+  [GPL-3.txt]=/usr/share/common-licenses/GPL-3
+  [mingw-w64-runtime.txt]=/usr/share/doc/mingw-w64-x86-64-dev/copyright
+  [CLI11.txt]=/usr/share/doc/libcli11-dev/copyright
+  [nlohmann-json.txt]=/usr/share/doc/nlohmann-json3-dev/copyright
+)
+licenses=(LICENSE.txt)
+for name in "${!license_sources[@]}"; do
+  licenses+=("licenses/$name")
+done
+files=("${programs[@]}" "$manual" "${licenses[@]}")
 for program in "$bin/q71xfwtool.exe" "$bin/q71xfwtool-sim.exe" "$cli/q71xfw.exe"; do
   [ -f "$program" ] || { echo "windows-package.sh: $program is not built" >&2; exit 1; }
 done
@@ -42,10 +53,16 @@ check_manifest() {
 }
 
 rm -rf "$dist" "$stage"
-mkdir -p "$dist" "$stage"
+mkdir -p "$dist" "$stage/licenses"
+# Text files with Windows line ends, for Notepad.
+to_windows_text() { sed 's/$/\r/' "$1" >"$2"; }
+to_windows_text LICENSE "$stage/LICENSE.txt"
+for name in "${!license_sources[@]}"; do
+  source_file="${license_sources[$name]}"
+  [ -f "$source_file" ] || { echo "windows-package.sh: $source_file is missing" >&2; exit 1; }
+  to_windows_text "$source_file" "$stage/licenses/$name"
+done
 cp "$bin/q71xfwtool.exe" "$bin/q71xfwtool-sim.exe" "$cli/q71xfw.exe" "$stage/"
-[ -f LICENSE ] && sed 's/$/\r/' LICENSE >"$stage/LICENSE.txt"
-[ -d licenses ] && cp -r licenses "$stage/licenses"
 # The manual page as plain text with Windows line ends, for Notepad and the console's `more`.
 # The per-user folders are those the programs use on Windows: %LOCALAPPDATA%, with backslashes
 # (groff's \e), where the page names the Linux ones.

@@ -316,6 +316,11 @@ inline constexpr std::array<ChipTypeRow, kChipTypeCount> kChipTypes{{
      .Procedure = ProcedureRule::ParallelFlash},
 }};
 
+// The USB ids that make a bridge the QV40712 row when its firmware information carries them; the
+// udev rule grants access to enclosures with these ids (packaging/60-q71xfwtool.rules).
+inline constexpr std::uint16_t kQv40712UsbVendorId = 0x7A5E;
+inline constexpr std::uint16_t kQv40712UsbProductId = 0x4712;
+
 inline constexpr std::uint8_t RowNumber(ChipType type) {
   return static_cast<std::uint8_t>(type);
 }

@@ -1,19 +1,19 @@
 #include "src/device/identification.h"
 
-#include <cstdio>
 #include <cstring>
 #include <string_view>
 
 #include "src/device/chip_tables.h"
 #include "src/device/command_fields.h"
 #include "src/device/discovery.h"
+#include "src/device/inquiry_chip_code.h"
 #include "src/device/platform/user_dialogs.h"
 #include "src/device/transport.h"
 
 namespace q71x {
 namespace {
 
-constexpr std::uint32_t kInquiryLength = 40;
+constexpr std::uint32_t kInquiryLength = kInquiryReplyWithChipCode;
 constexpr std::uint32_t kFwInfoLength = 16;
 constexpr std::uint32_t kFwInfoRevisionCheckLength = 12;
 constexpr std::uint32_t kChipInfoLength = 40;
@@ -40,11 +40,9 @@ bool HasFwInfoSignature(const std::uint8_t* reply) {
   return reply[0] == 0xF4 && reply[1] == 0xE7;
 }
 
-// "%X%X" of two bytes: each in upper-case hex without a leading zero.
-std::string HexPair(std::uint8_t high, std::uint8_t low) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%X%X", high, low);
-  return text;
+// A 16-bit USB id as the firmware information carries it, high byte first.
+std::uint16_t UsbIdAt(const std::uint8_t* bytes) {
+  return static_cast<std::uint16_t>(bytes[0] << 8 | bytes[1]);
 }
 
 int RevisionFromChipInfo(ChipInfoRevision rule, std::uint8_t revisionByte) {
@@ -102,7 +100,7 @@ void IdentifyFromReplies(const std::string& devicePath, int& type, int& revision
   if (Inquiry(devicePath, inquiry, sizeof inquiry) == 0) {
     return;
   }
-  if (const ChipTypeRow* row = RowWithCode(inquiry + 36, &ChipTypeRow::InquiryCode)) {
+  if (const ChipTypeRow* row = ChipRowOfInquiry(inquiry)) {
     type = RowNumber(row->Type);
     return;
   }
@@ -121,8 +119,7 @@ void IdentifyFromReplies(const std::string& devicePath, int& type, int& revision
     type = RowNumber(ChipType::Qv40716) + ((chipId[0] >> 5) & 3);
     return;
   }
-  if (HexPair(info[2], info[3]).find("7A5E") != std::string::npos &&
-      HexPair(info[4], info[5]).find("4712") != std::string::npos) {
+  if (UsbIdAt(info + 2) == kQv40712UsbVendorId && UsbIdAt(info + 4) == kQv40712UsbProductId) {
     type = RowNumber(ChipType::Qv40712);
     return;
   }

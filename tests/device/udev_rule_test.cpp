@@ -1,13 +1,16 @@
-// The shipped udev rule: who may open the bridges' SCSI generic nodes decides who may write to
-// every USB and FireWire disk on the machine, so its text is checked like code.
+// The shipped udev rule: who may open the bridges' SCSI generic nodes decides who may send
+// vendor commands to the devices behind them, so its text is checked like code.
 
 #ifdef __linux__
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "src/device/chip_type_table.h"
 
 namespace q71x {
 namespace {
@@ -17,58 +20,83 @@ struct RuleFile {
   std::vector<std::string> Commented;  // rule lines behind a "#", for the operator to opt in
 };
 
+bool IsRuleLine(const std::string& line) {
+  return line.rfind("SUBSYSTEM", 0) == 0 || line.rfind("ACTION", 0) == 0 ||
+         line.rfind("LABEL", 0) == 0;
+}
+
 RuleFile ReadRuleFile() {
   std::ifstream in(std::string(Q71X_SOURCE_DIR) + "/packaging/60-q71xfwtool.rules");
   RuleFile rule;
   for (std::string line; std::getline(in, line);) {
-    if (line.rfind("SUBSYSTEM", 0) == 0) {
+    if (IsRuleLine(line)) {
       rule.Active.push_back(line);
-    } else if (line.rfind("#SUBSYSTEM", 0) == 0) {
+    } else if (line.size() > 1 && line[0] == '#' && IsRuleLine(line.substr(1))) {
       rule.Commented.push_back(line.substr(1));
     }
   }
   return rule;
 }
 
-// The keys that pick the device node (the "==" ones), each followed by ", ".
-std::string NodeMatch(const std::string& line) {
-  std::string keys;
-  std::istringstream fields(line);
-  for (std::string field; std::getline(fields >> std::ws, field, ',');) {
-    if (field.find("==") != std::string::npos) {
-      keys += field + ", ";
-    }
-  }
-  return keys;
+bool Has(const std::string& line, const std::string& text) {
+  return line.find(text) != std::string::npos;
 }
 
-TEST(UdevRule, OpensOnlyUsbAndFirewireStorageNodesAndOnlyToTheActiveSeat) {
+std::string UsbIdMatch() {
+  char text[64];
+  std::snprintf(text, sizeof text, "ATTRS{idVendor}==\"%04x\", ATTRS{idProduct}==\"%04x\"",
+                kQv40712UsbVendorId, kQv40712UsbProductId);
+  return text;
+}
+
+TEST(UdevRule, GrantsTheSeatOnlyBridgesByTheirUsbIdsOrTheProbesInquiry) {
   const RuleFile rule = ReadRuleFile();
-  ASSERT_EQ(2u, rule.Active.size());
+  ASSERT_GE(rule.Active.size(), 3u);
+  // Before any grant: nothing but SCSI generic nodes, and nothing on removal.
+  EXPECT_EQ("ACTION==\"remove\", GOTO=\"q71xfwtool_end\"", rule.Active[0]);
+  EXPECT_EQ("SUBSYSTEM!=\"scsi_generic\", GOTO=\"q71xfwtool_end\"", rule.Active[1]);
+  int byIds = 0;
+  int byProbe = 0;
   for (const std::string& line : rule.Active) {
     SCOPED_TRACE(line);
-    EXPECT_EQ(0u, line.find("SUBSYSTEM==\"scsi_generic\", "));
-    EXPECT_NE(std::string::npos, line.find("TAG+=\"uaccess\""));
     // A group or mode would reach remote and service accounts as well.
-    EXPECT_EQ(std::string::npos, line.find("GROUP"));
-    EXPECT_EQ(std::string::npos, line.find("MODE"));
-    EXPECT_EQ(std::string::npos, line.find("OWNER"));
+    EXPECT_FALSE(Has(line, "GROUP") || Has(line, "MODE") || Has(line, "OWNER"));
+    if (!Has(line, "uaccess")) {
+      continue;
+    }
+    EXPECT_TRUE(Has(line, "TAG+=\"uaccess\""));
+    if (Has(line, "PROGRAM")) {
+      EXPECT_TRUE(Has(line, "PROGRAM==\"q71x-bridge-probe $devnode\""));
+      ++byProbe;
+    } else {
+      EXPECT_TRUE(Has(line, "SUBSYSTEMS==\"usb\", " + UsbIdMatch()));
+      ++byIds;
+    }
   }
-  EXPECT_EQ("SUBSYSTEM==\"scsi_generic\", SUBSYSTEMS==\"usb\", DRIVERS==\"usb-storage|uas\", ",
-            NodeMatch(rule.Active[0]));
-  EXPECT_EQ("SUBSYSTEM==\"scsi_generic\", SUBSYSTEMS==\"firewire\", ", NodeMatch(rule.Active[1]));
+  EXPECT_EQ(1, byIds);
+  // USB mass storage and FireWire.
+  EXPECT_EQ(2, byProbe);
 }
 
-TEST(UdevRule, TheGroupRuleForServiceMachinesIsOptInAndMatchesTheSameNodes) {
+TEST(UdevRule, TheGroupRuleForServiceMachinesIsOptInAndReachesTheSeatsBridgesToo) {
   const RuleFile rule = ReadRuleFile();
-  ASSERT_EQ(rule.Active.size(), rule.Commented.size());
-  for (std::size_t i = 0; i < rule.Active.size(); ++i) {
-    SCOPED_TRACE(rule.Commented[i]);
-    EXPECT_EQ(NodeMatch(rule.Active[i]), NodeMatch(rule.Commented[i]));
-    EXPECT_NE(std::string::npos, rule.Commented[i].find("MODE=\"0660\", GROUP=\""));
+  ASSERT_EQ(2u, rule.Commented.size());
+  for (const std::string& line : rule.Commented) {
+    SCOPED_TRACE(line);
+    EXPECT_TRUE(Has(line, "MODE=\"0660\", GROUP=\""));
     // Not a group many accounts already belong to.
-    EXPECT_EQ(std::string::npos, rule.Commented[i].find("plugdev"));
+    EXPECT_FALSE(Has(line, "plugdev"));
   }
+  EXPECT_EQ(0u, rule.Commented[0].find("SUBSYSTEMS==\"usb\", DRIVERS==\"usb-storage|uas\", "));
+  EXPECT_EQ(0u, rule.Commented[1].find("SUBSYSTEMS==\"firewire\", "));
+  // The grants jump past the end label only on removal or for other nodes: a bridge the seat
+  // gets must still reach the group lines, or an opted-in service account would lose it.
+  for (const std::string& line : rule.Active) {
+    if (Has(line, "uaccess")) {
+      EXPECT_FALSE(Has(line, "q71xfwtool_end")) << line;
+    }
+  }
+  EXPECT_EQ("LABEL=\"q71xfwtool_end\"", rule.Active.back());
 }
 
 }  // namespace
