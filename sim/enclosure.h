@@ -47,8 +47,11 @@ struct Enclosure {
   // descriptors come from the ROM alone and never change.
   std::uint32_t ConfigOffset = 0;
   std::uint32_t ConfigBytes = 0;
-  // Whether the ROM found that area blank at the last power-on and built its default
-  // descriptors instead (sim/unit_descriptors.h).
+  // Whether the ROM builds its default descriptors when it finds that area blank at power-on
+  // (sim/unit_descriptors.h). Off unless a test asks for it: the journal and the campaign are
+  // judged on enclosures whose serial outlives the area, the loss of it on those that set this.
+  bool SerialLostWithConfigArea = false;
+  // Whether it did so at the last power-on.
   bool DefaultDescriptors = false;
   // A request with a longer data phase fails in the system and never reaches the bridge. 0: no
   // limit.

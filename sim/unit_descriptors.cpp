@@ -66,7 +66,7 @@ bool ConfigAreaBlank(const Enclosure& enclosure) {
 }
 
 void PowerOnDescriptors(Enclosure& enclosure) {
-  enclosure.DefaultDescriptors = ConfigAreaBlank(enclosure);
+  enclosure.DefaultDescriptors = enclosure.SerialLostWithConfigArea && ConfigAreaBlank(enclosure);
 }
 
 std::string PresentedUsbSerial(const Enclosure& enclosure) {

@@ -1,5 +1,6 @@
 #include "tests/campaign/campaign_devices.h"
 
+#include <cstdio>
 #include <memory>
 #include <optional>
 
@@ -88,10 +89,17 @@ std::optional<sim::Enclosure> MakeCampaignEnclosure(const CampaignDevice& device
   return sim::MakeHardwarePresetEnclosure(device.Key);
 }
 
-// What the host reads of unit `unit` of a model: its serial number, or its GUID on 1394.
+// What the host reads of unit `unit` of a model: its serial number, or its GUID on 1394. Two
+// models never share one, as no two real units do: the model's path goes into it.
 std::string UnitFacet(const sim::Enclosure& enclosure, int unit) {
-  const std::string number = std::to_string(1000 + unit);
-  return (enclosure.BusKind == sim::Bus::Ieee1394 ? "0030e0f4c5a1" : "5A17C0DE") + number;
+  std::uint32_t hash = 2166136261u;
+  for (const char c : enclosure.Path + "#" + std::to_string(unit)) {
+    hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+  }
+  char number[8];
+  std::snprintf(number, sizeof number, "%04x", hash & 0xFFFFu);
+  return (enclosure.BusKind == sim::Bus::Ieee1394 ? "0030e0f4c5a1" : "5A17C0DE") +
+         std::string(number);
 }
 
 }  // namespace

@@ -115,6 +115,7 @@ TEST(CliUnitIdentity, AReplugKeepsTheIdAndAnErasedConfigurationAreaLeavesItUnpro
   // Its configuration area erased: from its next power-on the bridge shows the default serial.
   rig.Prepare = [](sim::SimulatedSystem& system) {
     sim::Enclosure& enclosure = EnclosureWithKey(system, "qvk848-mxic");
+    enclosure.SerialLostWithConfigArea = true;
     enclosure.Bridge.Flash->Load(enclosure.ConfigOffset,
                                  std::vector<std::uint8_t>(enclosure.ConfigBytes, 0xFF));
     system.Unplug(enclosure.Path);
@@ -135,7 +136,12 @@ TEST(CliUnitIdentity, AReplugKeepsTheIdAndAnErasedConfigurationAreaLeavesItUnpro
   EXPECT_EQ(MatchUnits(keptWithDisk, nowWithDisk, nullptr), UnitMatch::Same);
 
   // The state folder keeps the blank area: the next start shows the default serial too.
-  rig.Prepare = nullptr;
+  rig.Prepare = [](sim::SimulatedSystem& system) {
+    sim::Enclosure& enclosure = EnclosureWithKey(system, "qvk848-mxic");
+    enclosure.SerialLostWithConfigArea = true;
+    system.Unplug(enclosure.Path);
+    system.Plug(enclosure.Path);
+  };
   const nlohmann::json restarted = DeviceWithKey(rig.Json({"list"}), "qvk848-mxic");
   EXPECT_EQ(restarted["identity"]["usb_serial_placeholder"], "000000000000");
   EXPECT_EQ(MatchUnits(kept, IdentityOf(restarted), nullptr), UnitMatch::Unproven);

@@ -390,11 +390,7 @@ TEST_F(CliRestore, TheNewestIntactAutomaticBackupIsChosen) {
   bytes[7] ^= 0x01;
   WriteFileBytes(newest, bytes);
 
-  // The erase took the configuration area and with it the enclosure's serial: the older backup
-  // can no longer be proven to be this unit's, so it goes back only when the operator insists.
-  const CliRun refused = rig_.Json({"--yes", "--no-backup", "restore", path});
-  EXPECT_FALSE(refused.Json["ok"].get<bool>()) << refused.Out;
-  const CliRun restored = rig_.Json({"--yes", "--no-backup", "--force", "restore", path});
+  const CliRun restored = rig_.Json({"--yes", "--no-backup", "restore", path});
   EXPECT_TRUE(restored.Json["ok"].get<bool>()) << restored.Out;
   EXPECT_EQ(restored.Json["backup"]["file"], first.Json["auto_backup"]["file"]);
   EXPECT_EQ(Memories(rig_, path), original);

@@ -24,6 +24,7 @@
 #include "src/image/sample_image.h"
 #include "src/tool/dialog_start_folder.h"
 #include "src/update/backup_file.h"
+#include "src/update/nvram_flash_update.h"
 #include "src/update/recovery_journal.h"
 #include "tests/cli/cli_rig.h"
 #include "tests/support/file_bytes.h"
@@ -50,7 +51,8 @@ JournalEntry SomeJournalEntry() {
   JournalEntry entry;
   entry.Device = {6, 1, "1c2011", "1.05", "sim:usbsto:planted", {}};
   entry.Procedure = "UpdateFlashWithNvram";
-  entry.Area = {1, 2, 3};
+  // The area that procedure keeps: the journal takes no other.
+  entry.Area.assign(kNvramAreaBytes, 0x5A);
   return entry;
 }
 

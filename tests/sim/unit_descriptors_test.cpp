@@ -41,6 +41,7 @@ TEST(UnitDescriptors, ABlankConfigurationAreaGivesTheDefaultSerialFromTheNextPow
   SimulatedSystem system;
   Enclosure* enclosure = AddPreset(system, "qv40714-atmel", {}, UnitTraits{"unit-b", "B0B1", ""});
   ASSERT_NE(enclosure, nullptr);
+  enclosure->SerialLostWithConfigArea = true;
   ASSERT_EQ(PresentedUsbSerial(*enclosure), "B0B1");
   const auto& flash = enclosure->Bridge.Flash->Contents();
   const std::vector<std::uint8_t> kept(
