@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The enclosures measurements run on: every simulator preset by its key, and a few devices of
 // the bench's own for the cases no preset reaches: a 1 MB flash behind the bridges whose presets

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The window as the procedures see it, as lean as the real one: it keeps the current status text
 // only (a full history would grow with every progress dot and count against the tool in a memory

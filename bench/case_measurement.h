@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // One measured run of a case: what crossed the bus, the modeled duration on the virtual clock,
 // the host CPU the run took, the physical floor, and how the run ended (figures of a run that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Host cost of one chip check. The check itself lives in the Qt window; what is measured here is
 // the Qt-free part it runs (identification, the flash probes and the settings they send, the
 // configuration block of the disk-kept chips, the file match, the firmware version), over a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // q71xfw's own figures: the wall time of `list --json` on the simulated machine of --sim (its 16
 // enclosures), and what the progress display costs a run in host CPU.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Passes every call on to the platform it wraps and counts what crossed the bus: commands sent
 // and the bytes each data phase moved, by direction. On request it also keeps every call it

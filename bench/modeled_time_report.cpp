@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // q71x-modeled-time-report: every procedure over the simulator's presets with the latency model
 // on. Per run: commands, bytes each way, modeled duration, host CPU, the physical floor and the
 // two ratios; then the peak resident memory of the 1 MB backups and the largest updates, each in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "bench/null_device_platform.h"
 
 namespace q71x::bench {

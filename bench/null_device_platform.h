@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A platform whose every device accepts every command at once and reports all bytes moved
 // without touching them: what remains of a command's cost is the host's own work (open, the two

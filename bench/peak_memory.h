@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Peak resident memory of one piece of work, measured in a child process of its own so that
 // no case inherits another's high-water mark. The child sets up, marks the start of the run

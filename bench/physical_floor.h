@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The least time a run could take on the modeled hardware: the data-sheet erase and program times
 // of the bytes it must write, plus the bus time of the bytes it moved, with no per-command cost,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // One case made ready to run: a fresh simulated machine with the case's device plugged in, the
 // chip check's device probes done (so the window holds what the procedures read), the image file

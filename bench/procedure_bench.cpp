@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Host cost of each procedure over a simulated enclosure with the latency model off: the time
 // the tool itself spends on a run when the device answers at once (flash times still move the
 // virtual clock, which costs nothing real). Each iteration starts from a fresh machine; setting

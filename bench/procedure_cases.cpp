@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "bench/procedure_cases.h"
 
 #include "bench/bench_devices.h"

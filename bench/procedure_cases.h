@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The runs the measurements are made of: which procedure, which action, on which device, with
 // how large an image, and the ticks the operator would set. The report and the benchmarks pick

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A plain-text table: columns as wide as their widest cell, text columns aligned left and figures
 // right, two spaces between columns. Also the number formats the report uses.

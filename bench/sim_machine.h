@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // One simulated machine for a measurement: the system, the platform over it (wrapped so that
 // commands and bytes are counted) installed as the active one, and message boxes that go nowhere

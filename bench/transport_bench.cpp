@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Host cost of the two transport primitives. Over the null device what is measured is the
 // transport's own work per command: open, two padded zero-filled blocks, the copies, close. Over
 // the simulated disk the simulator's side is added (the bridge decoding READ(10)/WRITE(10) and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // q71x-window-startup: the window's start-up with 16 simulated enclosures attached, and the cost
 // of one chip check on each of them.
 //

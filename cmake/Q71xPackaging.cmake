@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installation, as the Debian packages (debian/) and a source install take it: the executables
 # with their manual pages, the command line's bash completion, the sample-image tool, the udev rule with the probe it runs, the
 # desktop entries with their icons, and the AppStream metainfo of the window and of the command

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Our own code builds warning-free; third-party code (GoogleTest, Qt) is not held to this.
 function(q71x_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Runs the chip check's probe sequence (identification, the file match, the flash
 // determination, the firmware version) and one update procedure (chosen by the
 // first input byte, with its engineering action) against a bridge whose every reply comes from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Writes the seed corpora of the trace and journal reader fuzzers from the real writers: traces
 // the recorder makes of the chip check over the simulated demo machine (one per bridge, with and
 // without data), and entries the recovery journal records.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Feeds arbitrary bytes as an image file to the three file readers and to the end-marker search,
 // for every chip type. The readers must never read past the file or trip the sanitizers, and the
 // end-marker search must keep its promise about what it returns.

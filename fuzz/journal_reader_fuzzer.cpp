@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Feeds arbitrary bytes as a recovery journal entry to the entry reader and, as a file in a
 // journal folder beside a sound entry, to the folder scan. A refused entry must say why; an
 // accepted one must be written back and read again unchanged; the scan must list the sound

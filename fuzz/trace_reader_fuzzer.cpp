@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Feeds arbitrary bytes as a trace file to the replay reader, then lets the chip check's probes
 // and the bridge listing run over whatever it loaded. A trace it refuses must say why; every
 // exchange line it reads must read the same again once written back, so nothing of it is lost;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // q71x-gadget: shows one simulated enclosure to the kernel as a USB mass-storage device through
 // FunctionFS, so that the tool's Linux build can be tested through the real usb-storage and sg
 // drivers. Runs as root in a machine with a USB device controller (dummy_hcd in the test VM).

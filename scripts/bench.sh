@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the benchmarks (Release, in build-bench) and runs them, the modeled-time report and the
 # window start-up several times, printing median and spread. Figures and raw output are kept in
 # build-bench/bench-results. Timings move with whatever else the machine is doing: the load

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The full fault campaign: for every procedure, engineering action and simulator preset, every
 # command index of the fault-free trace is rerun failing, answering short, answering garbage,
 # timing out and unplugging the enclosure, and with a persistent fault from that command on

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Configures build-fuzz for the libFuzzer targets (clang, AddressSanitizer, the project's
 # libraries instrumented for coverage too) and builds the targets named on the command line.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the device-reply fuzz target with clang (libFuzzer and AddressSanitizer, the libraries
 # instrumented too) in build-fuzz and runs it for a bounded time: identification, the chip
 # check's flash probing and one update procedure against a bridge whose every reply comes from

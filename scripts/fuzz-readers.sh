@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the trace-reader and journal-reader fuzz targets with clang (libFuzzer and
 # AddressSanitizer, the libraries instrumented too) in build-fuzz and runs each for a bounded
 # time from seeds the real writers make: chip-check traces the recorder writes over the simulated

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the image-file fuzz target with clang (libFuzzer and AddressSanitizer, the libraries
 # instrumented too) in build-fuzz, and runs it for a bounded time from sample images made by
 # q71x-mkimage. Fails when the build fails or the target finds a crash.

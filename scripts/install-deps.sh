@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs the Debian packages a task needs, and no more. Safe to run again.
 #   scripts/install-deps.sh [GROUP...]      (default: tests)
 #     build     compiler, CMake, Qt, libudev and the command line's header libraries: enough to

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the Debian packages from the debian/ source package (dpkg-buildpackage, one build, on a
 # copy of the sources so the tree stays clean), checks them with lintian at --pedantic (any tag
 # fails, overrides say why where one is right), the desktop entries with desktop-file-validate,

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Runs the README's command lines that need neither a display nor hardware against the build
 # tree, as a newcomer would type them, and fails when one fails:
 #  - every indented line of the README that starts with build/tools/ or build/src/app/cli/, as

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the tool over simulated enclosures, the command line and the sample-image generator,
 # and starts the window. Without a display it builds them all the same and says what to do.
 set -euo pipefail

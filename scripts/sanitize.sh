@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the whole test suite with AddressSanitizer and UndefinedBehaviorSanitizer in build-asan
 # and runs it under CTest: any invalid access, leak or undefined operation fails the run, the
 # bounded fault campaign included. Without the window (its tests need the Qt build of test.sh).

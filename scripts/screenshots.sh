@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Starts q71xfwtool-sim under Xvfb and saves screenshots of its window in normal mode and with
 # "RD Version" ticked, to look at by eye: nothing clipped, overlapping or missing. Where the cross
 # build has the native Windows window (WIN_BUILD_DIR, default build-mingw), it is shot the same

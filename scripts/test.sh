@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds everything and runs the whole test suite.
 #   Q71X_BUILD_TYPE  CMake build type of build/ (default RelWithDebInfo; CI takes Release, the same
 #                    -O2 without debug information: a third less build time on two cores)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Tests the Linux build through a real kernel: boots Debian's kernel under qemu (TCG) with a
 # busybox initramfs, where our gadget program shows simulated bridges as USB mass-storage devices
 # on dummy_hcd, and the guest test drives them through usb-storage, sg, the tool's Linux backend,

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Runs the Windows build of q71xfw under wine over its simulated machine, the way a script on
 # Windows would, every verb with the state folder and each file under Greek and CJK names on the
 # command line (outside any ANSI code page wine gives the program):

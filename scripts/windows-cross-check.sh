@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Cross-compiles the device, image and update layers, the Windows backend, the native window's
 # executables, the command-line program and the unit tests for 64-bit Windows with mingw-w64, runs
 # the tests under wine over the simulator, runs the command-line program under wine with file names

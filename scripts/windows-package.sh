@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Packs the Windows executables of the cross build (the window over the real backend, the window
 # over simulated enclosures, the command-line program) with the command line's manual as text
 # (its folders named as on Windows) and the licence: a zip of them and an NSIS installer, in

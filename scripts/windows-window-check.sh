@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Checks the Windows build of q71xfwtool-sim from outside, under wine on a virtual X display:
 #  - it starts with a fresh state folder; its window has the exact caption and a client area
 #    of 347 x 291 (engineering panel hidden);

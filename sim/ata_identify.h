@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The 512-byte IDENTIFY DEVICE data of the drive behind a bridge, little-endian words as ATA
 // lays them out: the 28-bit sector count in words 60-61 (saturated at 0FFFFFFF when the drive

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The disk behind a bridge. The bridge reports fewer sectors than the drive has; the sectors
 // beyond the reported capacity form a reserved area where some bridges keep their firmware,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The bridge controller behind one enclosure: its identification personality, its controller
 // memory, the serial flash wired to it and the settings the host gave it. Command families are

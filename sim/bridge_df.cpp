@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The DF family: byte 11 is the command code; bytes 3-4 the transfer length, high byte first.
 #include "sim/bridge_handlers.h"
 

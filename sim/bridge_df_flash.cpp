@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // DF .. FA and DF .. FB: flash blocks read and written by the bridge itself. A write's mode byte
 // (byte 1) may ask for an erase first; the bridge then runs the erase cycles of its flash part,
 // waits for them, and programs the block with the page size and program opcode the host set for

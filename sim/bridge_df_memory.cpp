@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // DF .. FE: write controller memory. The length is the command block's (bytes 3-4), not the
 // wire's: the transport pads a 1-byte write to 2 bytes, and only the named byte changes.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The disk behind the bridge: READ CAPACITY(10), READ/WRITE(10) and (16), passed through to the
 // drive, and ATA IDENTIFY DEVICE through the DF family. LBAs and counts come from the command
 // block; a data area too small for the sectors it names is refused, as the drive would stall, and

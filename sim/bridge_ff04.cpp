@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The FF 04 family: byte 2 selects the operation. The serial-flash block commands are carried
 // out here with the opcodes and page size the host set; the raw channel and the identification
 // answers live in files of their own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // How the bridge firmware reaches its serial flash: one chip-select cycle at a time over its
 // flash bus, and a ready wait that polls the status register until the part is idle. Shared by

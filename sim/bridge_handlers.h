@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The command handlers of each family, for the dispatcher. Each family lives in its own file;
 // a new family (the DF flash and memory writes, the parallel flash, the attached disk) adds its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The answers identification reads. Each comes from the personality's bytes, except the
 // controller memory, which lives in the bridge and may have been written since power-on.
 #include "sim/bridge_handlers.h"

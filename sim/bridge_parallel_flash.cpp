@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // FF 04 00-05: the parallel NOR flash. The host hands the bridge JEDEC sequences as address and
 // data bytes; the bridge plays them on the flash bus as written, so the part decides whether
 // they mean anything.

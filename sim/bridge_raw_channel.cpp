@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The raw flash channel. FF 04 20 carries a descriptor: byte 3 the number of command bytes
 // (1 to 7), byte 4 whether a data phase follows, bytes 5 on the command bytes. With a data phase
 // the flash stays selected until FF 04 21 reads or FF 04 22 writes the data.

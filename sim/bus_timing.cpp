@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "sim/bus_timing.h"
 
 namespace q71x::sim {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What one command costs on the host bus: a fixed cost per command (command, status and
 // scheduling overhead) plus a cost per byte moved. Switchable off for tests that want the clock

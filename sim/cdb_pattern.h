@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A byte pattern over a command block: byte i matches when (cdb[i] & Mask[i]) == Bytes[i].
 // Shared by fault rules and command-log filters.

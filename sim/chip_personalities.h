@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Ready-made bridge personalities for each row of the chip-type table, reached the way that row
 // is named: by the INQUIRY chip code, the firmware-information code, the chip-info code, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Every exchange the simulated system carried out, in order, for tests to inspect: what was
 // asked of which device, what came back, and when on the virtual clock.

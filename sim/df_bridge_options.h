@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // How a DF-family bridge differs from its siblings where no command reply shows it: how it reads
 // the mode byte of a flash write, and whether controller byte 506A keeps its lowest bit set

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "sim/df_erase_marks.h"
 
 namespace q71x::sim {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What the mode byte of a DF flash write (FB) asks the bridge to erase before it programs the
 // block. Two dialects exist: the DF bridges read erase marks (low three bits name the unit,

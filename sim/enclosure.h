@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // One simulated enclosure as the operating system lists it: the bus it hangs on, the interface
 // class it shows up under, its device path, its storage device number, the volumes on its disk,

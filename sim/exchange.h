@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // One pass-through exchange as the simulated hardware sees it: the command block, the direction,
 // the transfer length on the wire, the time-out, the data area; and what comes back. A bridge

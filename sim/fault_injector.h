@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Faults a test arms in advance: the n-th command (counted from 1) that matches a pattern, on
 // one path or on any, gets a fault instead of, or on top of, its normal answer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Ready enclosures for the chip families whose firmware the host does not write opcode by
 // opcode: the DF-family bridges and the 1394 QVK846 (the bridge runs the flash cycles), the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The bridge side of a parallel NOR flash: the part on the board, whether the bridge has
 // switched to its internal ROM (it must not erase or program the flash it runs from), and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A 64 KB parallel NOR flash as its bus sees it: single write cycles feed the JEDEC command
 // state machine, read cycles return array data, the autoselect ids, or the status bits of an

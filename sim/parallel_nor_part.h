@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The 64 KB parallel NOR parts that the flash-type list offers. Each obeys only the JEDEC
 // software-command sequences written to its own two unlock addresses, compared over all 16

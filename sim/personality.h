@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What a bridge answers to the identification commands, as raw reply bytes. A personality is
 // plain data: the command handlers copy these bytes out, so a test can build any bridge, real or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Ready enclosures for the serial-flash chip families: the bridge personality, the flash part
 // and plausible old firmware already in the flash, with its configuration area. Used by the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A serial NOR flash as the bus sees it: one chip-select cycle at a time, decoded by opcode.
 // Programs only clear bits, erases set whole units to FF, the write-enable latch guards every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The data-sheet facts of one serial-flash part: size, ids as each identification opcode
 // returns them, erase units per opcode, page size, protect bits and timings.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The serial-flash parts the simulator can fit behind a bridge: at least one per flash-vendor
 // row 1-9, from 512 Kbit to 16 Mbit, with the ids each identification opcode returns, the erase

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The simulated machine: its enclosures in the order the system lists them, its own volumes
 // (the system drive, network drives), the virtual clock, the command log and the armed faults.

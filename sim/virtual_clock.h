@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Simulated time. Nothing in the simulator waits for real: sleeps, bus transfers and flash
 // operations move this clock forward, so a whole run takes no wall time and the clock at the

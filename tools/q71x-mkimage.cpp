@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Writes a sample firmware image for any chip type and revision, for trying the tool on the
 // simulator or on a bench bridge. The bytes come from BuildSampleImage; this is its command line.
 

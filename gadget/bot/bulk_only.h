@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The wrappers of the USB mass-storage Bulk-Only Transport: the 31-byte command block wrapper the
 // host sends before each command and the 13-byte status wrapper the device answers with. All

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // One command of the Bulk-Only Transport over the two bulk pipes: the wrapper, the data phase
 // and the status. The pipes are file descriptors (FunctionFS endpoint files in the gadget), read

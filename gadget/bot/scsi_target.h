@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // One logical unit as the host sees it through the gadget: every command block goes to the
 // simulated enclosure as bytes, except the disk-housekeeping commands the kernel sends on its own

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "gadget/bot/sense_data.h"
 
 namespace q71x::gadget {

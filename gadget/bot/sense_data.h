@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The sense data a failed command leaves for the host's REQUEST SENSE, in the fixed format that
 // usb-storage's automatic sense request reads.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The gadget as configfs composes it: one configuration holding our FunctionFS function and,
 // when asked for, a plain kernel mass-storage function beside it (an ordinary USB disk that does

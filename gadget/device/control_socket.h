@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The gadget's control channel: a Unix stream socket that takes one line per connection and
 // answers one line ("ok ..." or "error ..."). The guest test uses it to plug and unplug the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "gadget/device/ffs_descriptors.h"
 
 #include <linux/usb/ch9.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What the gadget writes to FunctionFS's ep0 before the function can be bound: the descriptors of
 // one mass-storage interface (SCSI transparent command set, Bulk-Only Transport) with a bulk-in

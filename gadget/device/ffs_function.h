@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The mass-storage function on FunctionFS: the control endpoint answers the two class requests
 // (Bulk-Only Mass Storage Reset, Get Max LUN) and stalls the rest; the bulk endpoints carry the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // q71x-guest-cli-test: runs inside the test VM after q71x-guest-test, against gadgets of every
 // family the gadget can show on USB, through the command-line program as a script runs it.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "gadget/guest/cli_steps.h"
 
 #include <sys/wait.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The command-line program through the real kernel: q71xfw, as a script would run it, lists the
 // gadgets' bridges, backs each one up and updates it, and each run is judged by the memories the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // q71x-guest-test: runs inside the test VM against the gadgets, through the kernel's usb-storage
 // and sg drivers and the tool's own Linux backend, device layer and update procedure.
 //

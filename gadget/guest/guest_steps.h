@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The checks the guest test makes, in the order it makes them. Each prints "PASS ..." or
 // "FAIL ..." lines through the StepLog, with what it saw; the harness shows them as they come.

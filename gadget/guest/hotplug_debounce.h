@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The window's hot-plug rule without the window: every device-change notification starts the
 // timer over, 1200 ms after an arrival and 200 ms after anything else, and the list is refreshed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The kernel's own device events (netlink, uevent group 1): what a system without udevd has.
 // A message is "ACTION@DEVPATH" followed by KEY=VALUE strings, each ended by a zero byte.

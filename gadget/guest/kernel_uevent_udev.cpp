@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The part of libudev the Linux backend's hot-plug monitor calls, for the statically linked guest
 // test only. Debian ships no static libudev, and the test machine runs no udevd, so libudev's
 // "udev" event source would stay silent there anyway. This stand-in hears the kernel's own

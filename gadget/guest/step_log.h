@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The guest tests' output: one "PASS ..." or "FAIL ..." line per check, notes indented under
 // them, counted for the summary the harness reads.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A simulated system with one preset bridge, as the gadget hosts it, for the gadget's tests.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "gadget/bot/scsi_target.h"
 
 #include <gtest/gtest.h>

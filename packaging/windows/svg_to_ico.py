@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Draws the program's icon (packaging/q71xfwtool.svg) as a Windows .ico of 16, 32 and 48 pixels.
 
 Only what that drawing uses is understood: rect (rx), circle, line and a path of M, v, h, l and z,

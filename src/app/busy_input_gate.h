@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // While the tool's window is busy, the operator's input to it is dropped: held back, it would
 // reach the window once the procedure has returned, where a click on the greyed Run finds Run

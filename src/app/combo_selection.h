@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The window's combo boxes are editable, so an operator can type a text that names no item. The
 // handlers must then see "no item selected" rather than the item that was selected before.

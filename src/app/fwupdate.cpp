@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The window's life and what it shows: construction, destruction, the ToolView the core talks
 // to, and the window events it forwards (dropped files, close, device changes).
 

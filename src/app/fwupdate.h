@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The main window TQ71xFwTool: the operator's one window, a view of the tool core. It builds the
 // controls, forwards every operator event to the core and shows what the core tells it; it

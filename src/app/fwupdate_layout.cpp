@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The window's layout: every control with its text, bounds (left, top, width, height in pixels
 // relative to its parent), keyboard order, initial state and handler.
 

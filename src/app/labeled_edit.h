@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // An edit field with its caption label to the left, as the window's layout describes its fields:
 // the label follows the field in visibility and enabled state and sits right before its left edge.

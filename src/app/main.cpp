@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // q71xfwtool: the window over the operating system's platform. It takes no options.
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Installs Qt message boxes and the Qt open-file dialog behind the process-wide dialog seams.
 

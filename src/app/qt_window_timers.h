@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The core's window timers as Qt timers, delivered through the window's event loop.
 

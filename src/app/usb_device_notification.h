@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Registration of the window for USB device-interface arrival and removal messages. Only
 // Windows has them; elsewhere the platform's own hot-plug source feeds the same debounce and

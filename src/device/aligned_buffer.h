@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Zero-filled heap blocks whose usable start is aligned by over-allocation, as the pass-through
 // facility wants its data areas. Allocation failure is reported (null / !ok()), never thrown.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/device/chip_mode_flag.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The controller-memory mode flag the run dispatch reads for chip type 10 to choose its update
 // path.

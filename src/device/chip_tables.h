@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The two tables every later decision keys on: chip types (row = ChipType, in chip_type_table.h)
 // and serial-flash vendors (row = FlashVendor), and the 16-bit chip identity that carries a row.

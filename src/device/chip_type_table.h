@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The chip-type table: one row per bridge chip the tool knows, numbered as the bridges' own
 // identification numbers them (the row number is ChipType). Each row says how identification

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Byte-order helpers for building command blocks and reading replies. The bridge protocol writes
 // almost everything high byte first; the parallel-flash addresses are the exception, so both

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The DF family's flash and controller-memory transfers: the bridge runs the flash cycles itself
 // for address-tagged blocks. Lengths travel in a 16-bit field, so a transfer longer than 65535

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Finding the bridge devices: the two interface-class enumerations, the drive-letter matcher,
 // and the commands the device list itself sends.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Commands that reach the disk behind the bridge: capacity, the drive's own sector count, and
 // standard block reads and writes in their 10- and 16-byte forms.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/device/disk_firmware_area.h"
 
 #include "src/device/aligned_buffer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Where a bridge that keeps its firmware on the attached disk has put it: the two configuration
 // tests, the block address of the firmware area, and the readings of the bridge's and the

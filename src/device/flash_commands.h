@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The serial-flash commands of the FF 04 family: block transfers and erases that the bridge
 // carries out itself, the status register, and the raw channel that clocks opcodes straight

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/device/flash_unprotect.h"
 
 #include "src/device/flash_commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Clearing the block-protect bits of a serial flash before it is erased or programmed.
 

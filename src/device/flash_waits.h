@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Bounded waits on the serial-flash status register, polled every 10 ms on the platform clock.
 // The byte under test starts as 00 and keeps its last good value when a status read fails.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Which bridge chip is behind a device path and which serial flash sits behind the bridge.
 

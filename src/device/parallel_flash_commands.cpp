@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/device/parallel_flash_commands.h"
 
 #include <array>

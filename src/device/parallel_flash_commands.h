@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Commands for the 64 KB parallel NOR flash (or internal memory) behind some bridges. The host
 // hands the bridge the JEDEC software-command sequence to play, so the unlock addresses follow

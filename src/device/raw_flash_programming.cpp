@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/device/raw_flash_programming.h"
 
 #include <algorithm>

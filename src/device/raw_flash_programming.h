@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Programming the serial flash by driving it opcode by opcode through the raw command channel
 // (FF 04 20 / FF 04 22) instead of the bridge's block write: page program for most parts, the

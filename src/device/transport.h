@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The only two ways a command block reaches a bridge, plus the device-number query. Every call
 // opens the path, issues exactly one request and closes the path again; nothing is cached or

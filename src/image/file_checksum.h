@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The 8-bit checksum test of an image file (the engineering panel's "Check CheckSum") and the
 // pieces of it that the sample-image generator needs to write images that pass it.

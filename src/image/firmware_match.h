@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Whether an image file belongs to the identified chip: the test the chip check runs before Run
 // may be pressed with a file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Reading an image file the way all three readers need it: opened as plain bytes, headers taken
 // 10 bytes at a time at fixed offsets, and never a byte the file does not have.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Where the tool looks inside an image file. The file is a raw flash image; only the header,
 // the length field of late 713 images, the end marker and the checksum byte mean anything to us.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Whether an image file begins with the controller's 4 KB configuration area (NVRAM block)
 // ahead of its header. The checksum test skips such images, and the NVRAM-preserving update

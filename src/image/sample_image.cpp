@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/image/sample_image.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Sample firmware images of our own making for any chip type and revision: for the tests, for
 // the simulator executable and for trying the tool. The body is deterministic pseudo-random

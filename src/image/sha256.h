@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // SHA-256 (FIPS 180-4) of a firmware image or of a record the tool keeps on disk: it names an
 // image beyond doubt and shows a record that was changed or cut.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The device part of the refresh: the bridges discovery finds, each with its list text, its
 // session opened and its volumes found. The window's refresh and the in-guest test list

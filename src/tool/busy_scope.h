@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // While a procedure runs or a box of the chip check is open, events that arrive (device changes,
 // the hot-plug timer, dropped files, a close request) wait; they are handled when the outermost

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The chip check: identifies the selected device, decides whether Run may be pressed with the
 // named file, finds the flash behind the bridge (telling the bridge which flash commands to use
 // where the chip needs it) and fills the display fields. Nothing is cached: every run asks the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/tool/chip_probe.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The device part of the chip check: identification, the flash determination (with the opcode
 // or page-size settings it hands the bridge), the configuration level of the disk-kept families

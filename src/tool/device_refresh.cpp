@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Device refresh and hot-plug: the list is rebuilt as a whole from discovery with the operator's
 // enclosure selected wherever it is, a burst of device-change notifications is folded into one
 // refresh by the window timer, and a dropped file becomes the firmware file name.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Where the file dialogs start. Beside the program is where operators of the portable tool keep
 // their images; installed under a system folder (/usr/bin) that folder holds none, so the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The engineering options: the "RD Version" switch with its panel, the two mutually exclusive
 // action boxes, the backup-file browser and the two size boxes.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The Load File button and the open-file dialog it shares with the backup-file browser.
 
 #include "src/device/platform/user_dialogs.h"

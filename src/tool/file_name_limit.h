@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // File names of 260 characters or more are refused everywhere the operator can give one (typed,
 // loaded, dropped, backup): the tool never cuts a name, because a cut name can open or overwrite

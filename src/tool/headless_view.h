@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A view of the tool core with no window: nothing is shown, so the core's own records (controls,
 // status history) are all a front end without a window reads. Events the core posts run when

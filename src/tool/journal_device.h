@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A device as the recovery journal names it, from what the chip check found: the identified chip
 // and revision, the flash behind it as the check told it apart, the version field's text and the

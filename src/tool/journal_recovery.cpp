@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The chip check with a recovery journal: a device that lost its configuration area in a cut-off
 // run is recognised by the journal's open entry for its unit, and the operator is asked whether
 // the area goes back now. Yes writes it back, reads it back and compares, and only then closes the

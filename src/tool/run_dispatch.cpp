@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The Run button: one update procedure for the selected device, chosen from the identified chip
 // and what the chip check learnt about its flash.
 

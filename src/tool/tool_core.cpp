@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The core's life: start-up in the order the window wants, shut-down, the controls' state as the
 // core keeps and shows it, what the update procedures see, and the events it holds back while a
 // procedure or a box of the chip check is open.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The tool core: the window's state and every decision the window makes, with no toolkit. It
 // keeps the device list and its entries, the selection, the chip state and the program-wide

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The texts the window shows, exactly as operators have always seen them (misspellings kept),
 // and the few of our own, short enough to be read whole in the status field.

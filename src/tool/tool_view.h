@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What the tool core asks of a front end: show texts, ticks, enabled and visible states of the
 // window's controls, the device list's items, the engineering panel; let pending events run; and

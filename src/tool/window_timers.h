@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The window's timers by id, as the hot-plug debounce uses them: setting a timer (re)starts it,
 // it fires every delay until killed. Tests put a fake behind this to step time by hand.

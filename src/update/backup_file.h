@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The backup file of the engineering "backup only" actions: which path it goes to, and writing it
 // so that a file that did not receive every byte is never taken for a good backup, and a failed

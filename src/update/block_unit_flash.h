@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The fixed units of the 16 KB block procedures: 32 KB sectors, each proven blank right after its
 // erase, and 16 KB blocks, each read back and compared as soon as it is written, so a fault stops

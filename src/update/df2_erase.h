@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The engineering erase-only action of the 1394-attached QVK846 bridges.
 

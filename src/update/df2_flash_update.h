@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The firmware update of 1394-attached QVK846 bridges (chip type 7 on an sbp2 path): the entry
 // point the Run button calls and the programming procedure behind it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Writes for the 1394-attached QVK846 bridges, through the second DF write command: its mode byte
 // is only an erase flag, and the bridge erases the unit of a flagged block before programming it.

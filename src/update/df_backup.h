@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The engineering backup-only action of the DF command family (the 1394 family uses it too).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The controller's configuration area across an erase: the DF-family procedures save it before
 // the erase can reach it and put it back afterwards. A short or garbled answer would otherwise be

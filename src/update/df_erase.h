@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Erasing through the DF command family: the bridge erases when a written block carries an erase
 // mark, so erasing means writing 0xFF behind the right mark.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Facts and texts shared by the procedures that reach the flash through the bridge's DF
 // command family (and its 1394 sibling): the bridge erases and programs on its own, guided by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The firmware update of the DF-family bridges (chip types 8, 9, 11 and the later type 10 parts):
 // the entry point the Run button calls and the programming procedure behind it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Block transfers through the DF command family: the bridge runs the flash cycles itself for
 // address-tagged blocks of at most FlashPageSize bytes. Lengths are padded to whole 512-byte

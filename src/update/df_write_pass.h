@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // One write pass of the DF family, from its first write to its last: which block carries an
 // erase mark, and where a block must end so that it never runs into the next erase unit. The

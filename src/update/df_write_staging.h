@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Both DF write commands send whole granules: the caller's bytes are copied into a zero-filled
 // buffer padded to the next granule, so the padding on the wire is always 0x00.

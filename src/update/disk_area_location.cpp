@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/update/disk_area_location.h"
 
 #include <cstdint>

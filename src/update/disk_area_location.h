@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Finding the disk-kept firmware area before anything touches it. Every answer the position is
 // worked out from (capacity, configuration block, the drive's own count, the firmware

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Where the firmware kept on the attached disk lies and how it is reached: the facts the disk
 // reports, the first sector of the area, the descriptor that remembers the area's base, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/update/disk_firmware_update.h"
 
 #include <algorithm>

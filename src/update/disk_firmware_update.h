@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Bridges that keep their firmware in a reserved area near the end of the attached disk. The area
 // is reached with the disk's own READ and WRITE commands; where it lies follows from the area

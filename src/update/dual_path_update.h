@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The update of chip type 10 bridges with an SST flash that answered BF 25: the bridge erases and
 // reads back, but the host programs the flash itself through raw flash commands. The image is

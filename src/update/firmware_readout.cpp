@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/update/firmware_readout.h"
 
 #include "src/device/flash_commands.h"

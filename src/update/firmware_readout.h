@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The firmware memory read for a comparison, through the reads each family's backup uses and
 // proven the same way: read twice, trusted only when both reads succeed and agree. Only read

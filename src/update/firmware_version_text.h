@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The firmware version as the version field shows it, from the firmware-information reply.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The engineering "backup only" action shared by the flash families: read `FirmwareSize` bytes
 // from flash address 0 in one go, twice, and write them, less the first `skip`, to the backup

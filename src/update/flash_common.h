@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The flash operations every serial-flash procedure shares: the erase-only and backup-only
 // engineering actions and the sector-by-sector erase behind them. They read FirmwareSize,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Which serial flash sits behind a bridge of a serial-flash chip type, found the way that chip
 // type calls for: detection with the opcodes handed to the bridge (later QVK926 revisions and the

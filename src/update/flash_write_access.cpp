@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/update/flash_write_access.h"
 
 #include "src/device/flash_commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Opening a serial flash for erase and program before a procedure touches it: ATMEL parts need
 // their write-enable latch up, and the ST/EON/MXIC and MXIC parts ship with block protection on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/update/image_source.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The image file of one run, read as raw bytes. Opening it also settles whether the run may go
 // on: a name the 260-character field could not hold, a file that will not open and an empty file

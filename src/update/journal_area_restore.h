@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // An open recovery-journal entry put back on the device it names, the way the procedure that
 // kept the area writes it back: the serial-flash procedures through the flash opened for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/update/kept_area_journal.h"
 
 #include "src/update/status_reporting.h"

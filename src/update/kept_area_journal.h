@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The procedures' kept configuration area in the recovery journal. A front end that
 // keeps a journal installs it, with the device the chip check found, for the length of a run;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A configuration area the serial-flash procedures keep across their erase: put back after a run
 // that may have erased it or programmed something wrong over it. Without that the operator's

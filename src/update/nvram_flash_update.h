@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The update of the bridges that keep a 4 KB configuration area (NVRAM) in the first 4096 bytes
 // of their serial flash (chip type 6, and chip type 10 on its older path). The device's own area

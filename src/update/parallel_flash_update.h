@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The bridges that keep their firmware in a 64 KB parallel NOR flash. The bridge plays the JEDEC
 // software-command sequences the host hands it, so every operation that erases or programs takes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Which update procedure Run starts for the identified chip: each row of the chip-type table
 // names its rule, and the rules that depend on a fact of the device are decided here from what

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A read the procedures may build on: flash and disk answers can come back short or garbled
 // without the command reporting an error, so bytes that are written to a backup file, kept across

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A copy of the kept configuration area that outlives the run. Before a procedure's first erase
 // the area, what identifies the device and the image's SHA-256 go into a file in the per-user

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What a finished run claims: the status texts with which each procedure reports success for
 // each action, and whether the power-cycle box on its own is such a claim. Front ends without an

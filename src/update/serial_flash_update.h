@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The update of the bridges that erase, program and read their serial flash with their own block
 // commands (chip types 1, 3, 4, 12, USB-attached 7, and 14 with a flash). Images of at most 32 KB

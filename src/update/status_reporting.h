@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // How a procedure tells the operator where it is. The whole-image procedures post (set the text,
 // then let the window handle queued input so it repaints between long commands); the 16 KB block

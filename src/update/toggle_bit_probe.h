@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Whether controller byte 0x506A refuses to be cleared: a guarded read-modify-restore.
 

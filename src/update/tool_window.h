@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What an update procedure may see and touch of the main window. The Qt window implements it;
 // tests implement it with a recorder that keeps every status text in order. Procedures are called

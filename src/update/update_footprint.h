@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What an update with a given image leaves in the device's firmware memory, family by family,
 // worked out from the same sizes and rules the update procedures follow: the bytes it programs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/update/update_procedure.h"
 
 #include "src/update/df2_flash_update.h"

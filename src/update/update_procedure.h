@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The update procedures by name: what the Run button starts, and what the benchmarks, the fault
 // campaign and the tests run, from one catalogue.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The texts the serial-flash procedures put in the status field, in message boxes, on the
 // debugger channel and on standard output, exactly as operators and field engineers know them

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Work buffers of the update procedures: zero-filled, aligned like the transport's data areas,
 // owned by the caller's scope so that every return path frees them. A test may install a fault

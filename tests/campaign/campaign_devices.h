@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The devices the fault campaign runs over: every simulator preset, with the procedure the Run
 // dispatch sends it to and the image and ticks its runs use, plus the one device no preset

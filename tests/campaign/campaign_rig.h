@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // One simulated machine with one campaign device, the window as the chip check leaves it and the
 // recorders for boxes, for one faulted run and the recovery run after it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The memory a device keeps its firmware in, as bytes the campaign can compare: the whole serial
 // or parallel flash, or, for disk-kept firmware, a window of the disk around the firmware area

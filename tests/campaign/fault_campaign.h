@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The fault campaign over one device and one action: record the fault-free command trace, then
 // rerun the action on a fresh machine for every run the fault plan makes of it (one-shot,

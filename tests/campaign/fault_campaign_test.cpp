@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The fault campaign under CTest: one test per device and action, in the bounded form (every
 // n-th command index; Q71X_CAMPAIGN_STRIDE=1 gives the full form that scripts/campaign.sh runs).
 // A case fails on a fault-free run that does not do what it meant to, and on any false success,

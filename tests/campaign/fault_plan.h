@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Which faulted runs a campaign case makes of its fault-free trace: at each sampled command index
 // a single fault of every one-shot kind, and a persistent fault of every kind that lasts (from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What a successful run means to leave behind, worked out from the device's memory before the
 // run, the image file and each procedure's rules for the configuration area: written

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What a front end that keeps a recovery journal does around a run: the journal is installed for
 // the run, and after the enclosure is back (re-plugged or power-cycled) and the chip check has

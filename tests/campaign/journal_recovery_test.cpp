@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The campaign's front-end journal over the simulator: a run pulled after its erase gets its
 // configuration area back through the journal after the re-plug, the operator's run after that
 // keeps it, and nothing in the folder that is not the device's sound entry is touched.

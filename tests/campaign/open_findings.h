@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Faults the campaign found and that are not fixed yet, each with the cases it explains: the
 // procedures and actions, the devices (all when none are named), the kinds of fault and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The texts a run may end with, per procedure and action: the success texts, and the failure
 // texts of each procedure's failure table together with the documented replacements of ours

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What one run told the operator, and the verdict on it: did it claim success (its success text,
 // or the power-cycle box where the box means success), does the claim hold for the memory and

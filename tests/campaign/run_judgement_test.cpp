@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The campaign's own verdicts: the intended memory of each procedure's rules and the judgement of
 // one run. A campaign whose oracle agreed with a lying procedure would prove nothing, so these
 // cases feed it runs that lie in the ways the procedures could.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // q71xfw's progress over its simulated machine: the JSON lines of --json --progress read back
 // and judged against the runs they describe, the bar on a terminal, and silence otherwise.
 

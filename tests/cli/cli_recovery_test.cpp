@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // q71xfw and the recovery journal over its simulated machine: an enclosure pulled in the middle
 // of an erase leaves its configuration area in the journal kept in the state folder; `list`
 // shows the recovery pending, `info` reports it and puts the area back only when confirmed, and

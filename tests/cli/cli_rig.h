@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // q71xfw run in-process over the simulated machine of its --sim option, with a state folder and
 // a data folder of the test's own, so that every run can be judged by the memories the state

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // q71xfw end to end over its simulated machine: each verb on presets of the serial-flash, DF,
 // parallel-flash and disk-kept families, its JSON read back and its figures checked against the
 // memories the state folder holds afterwards; and every exit code reached.

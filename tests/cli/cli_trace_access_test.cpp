@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // q71xfw's --trace read back by the trace reader and replayed, a trace file that cannot be
 // written stopping the run before any device is touched, and a device the system refuses to
 // open reported as access denied.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // File names in any script: the image, the simulator's state folder and the automatic backups
 // under names in Greek and CJK letters, which no single Windows ANSI code page holds. Run under
 // wine, this is what shows that the names reach the system as UTF-16.

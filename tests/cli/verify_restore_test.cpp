@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // verify and restore end to end over the simulated machine, on a preset of every update family:
 // the verdicts judged against bytes changed in the memories the state folder keeps, every memory
 // file of the enclosure compared before and after to prove verify writes nothing, and restore's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The chip-type table checked by code: the table passes its self-check, the self-check finds
 // each kind of mistake a new row could bring, and the image codes are the chips' own.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Helpers shared by the command-layer tests: byte lists, recorded-command filters and scripted
 // replies keyed on the command block.

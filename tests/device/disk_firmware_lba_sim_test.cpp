@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The firmware area's position against simulated drives: the simulator answers capacity,
 // IDENTIFY and the sector reads from a disk model of its own.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Identification and discovery against simulated bridges: the simulator builds its replies
 // from bytes of its own, so a wrong table or builder here disagrees with it.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #ifdef __linux__
 #include "src/device/platform/linux/linux_platform.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Raw serial-flash programming against simulated flash parts: the simulator decodes the raw
 // channel and programs its own NOR model, so what counts is what the flash holds afterwards.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The shipped udev rule: who may open the bridges' SCSI generic nodes decides who may send
 // vendor commands to the devices behind them, so its text is checked like code.
 

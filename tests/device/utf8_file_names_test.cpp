@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Files the tool writes under names in Greek and CJK letters, which no single Windows ANSI code
 // page holds: a trace, a backup, and the refusal of a folder standing at such a name, whose
 // reason must name it rather than fail to. Under wine this shows that the names reach the
@@ -9,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "src/host/safe_file_write.h"
 #include "src/device/platform/trace/trace_file.h"
 #include "src/device/platform/utf8_path.h"
+#include "src/host/safe_file_write.h"
 #include "src/update/backup_file.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/temp_dir.h"

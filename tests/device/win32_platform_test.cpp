@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #ifdef _WIN32
 #include "src/device/platform/win32/win32_platform.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The chip check: what it shows for each chip group, what it tells the bridge, and when it lets
 // Run be pressed.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Device refresh, the hot-plug debounce and dropped files.
 
 #include <QLabel>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The engineering panel's options, Load File and Browse.
 
 #include <QLabel>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // One whole update through the window over a simulated enclosure: plug-in, Load File, Run, and
 // the simulated flash afterwards.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Shared pieces of the window tests: the Qt application (offscreen), hand-stepped window timers,
 // scripted bridges that answer identification and flash probes per device path, temporary

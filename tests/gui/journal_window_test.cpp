@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The window with a recovery journal: its first chip check, at start-up, finds the open entry of
 // an enclosure that lost its configuration copy, asks, and puts the copy back into the simulated
 // flash.

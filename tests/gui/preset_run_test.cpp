@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Run on every chip family of the simulator executable: the window reaches each family's
 // procedure, and the family's sample image goes through to the end.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The simulator at the operator's pace, with an enclosure pulled from the enclosure panel in the
 // middle of a run: the click gets through while the tool's window waits, the run fails as it
 // would with the cable pulled, the list follows once the run has returned, and plugging the

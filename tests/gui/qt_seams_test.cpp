@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The Qt pieces behind the seams: the window timers and the open-file dialog's filter.
 
 #include "src/app/qt_dialogs.h"

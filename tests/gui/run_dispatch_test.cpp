@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The Run button: which procedure it starts, when it does nothing, and what waits while a
 // procedure runs.
 

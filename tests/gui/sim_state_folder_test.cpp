@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The simulator executable's state folder: an enclosure's memories go to plain files and come
 // back into a freshly built machine, so an update survives a restart.
 

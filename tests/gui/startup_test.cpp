@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Start-up, the two window heights and shut-down.
 
 #include <QFrame>

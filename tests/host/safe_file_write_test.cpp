@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Files the tool writes: never into a FIFO at the name, private to their owner where they hold
 // a device's data, an existing file kept where asked, the root rule judging the folder's owner,
 // and the folders the programs keep made private. (The backups' own tests cover a failed write,

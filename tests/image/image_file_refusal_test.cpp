@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Names the chip check is handed that hold no image: a FIFO or device is refused without being
 // opened (the window would wait on it), and a file larger than the chip's firmware memory is no
 // firmware of that chip.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Image files for the tests, written into a private temporary folder that is removed afterwards.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The generator's images must be what the image checks expect of each chip, or the simulator
 // and the walkthrough would hand the operator files the tool refuses.
 

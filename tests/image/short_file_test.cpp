@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Files that end inside a header are judged on the bytes they have: a byte the file cannot
 // deliver matches nothing, and nothing is taken over from an earlier header read.
 

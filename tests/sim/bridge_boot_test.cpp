@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What a bridge's ROM does for an SST flash: unprotect it at boot where the personality says so,
 // pick auto-address-increment programming for its block writes, and close an auto-increment run
 // the host left open before its own block commands touch the flash.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The FF 04 family as a bridge carries it out against its serial flash. Every command block is
 // written out byte by byte.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The DF family, the parallel flash and the attached disk as the bridge carries them out. Every
 // command block is written out byte by byte, as the host would send it.
 #include <gtest/gtest.h>

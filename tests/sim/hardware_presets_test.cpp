@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The DF-family, 1394, parallel-flash and disk-firmware presets, looked at only through command
 // blocks written out by hand: where the host will look for the old firmware, it must be there.
 #include "sim/hardware_presets.h"

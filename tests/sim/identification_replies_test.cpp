@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the bridges answer to identification. The checks read the reply bytes the way the
 // chip-type and flash-vendor tables describe them, with a small reading of those tables written
 // here for the purpose, so every row and every flash-detection outcome is shown reachable.

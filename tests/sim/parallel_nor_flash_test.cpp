@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "sim/parallel_nor_flash.h"
 
 #include <gtest/gtest.h>

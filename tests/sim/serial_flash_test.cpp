@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The serial-flash model on its own: each test clocks raw opcode bytes into a part and looks at
 // its contents and status afterwards.
 #include "sim/serial_flash.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Sends hand-written command blocks straight to a simulated system, the way the platform layer
 // would: a 12-byte block unless more bytes are given, a 1-byte transfer sent as 2 on the wire.

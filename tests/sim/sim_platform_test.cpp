@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The Platform adapter over the simulated machine, driven with hand-filled pass-through records.
 #include "src/device/platform/sim/sim_platform.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The simulated machine: faults armed on the n-th matching command, the command log, plugging,
 // volumes and device numbers.
 #include "sim/simulated_system.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The simulator at the operator's pace, on a wall clock that only moves when slept on: how long
 // each step of virtual time is waited for, in which slices, with the pump between them.
 #include "src/device/platform/sim/wall_clock_pacing.h"

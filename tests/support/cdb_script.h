@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Scripted replies keyed by command-block prefix, for ScriptedPlatform: the longest matching
 // prefix answers; commands that match nothing get the fallback (success, no data by default).

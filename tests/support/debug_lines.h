@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The debugger output a procedure writes itself, without the lines the transport adds for each
 // command that failed (the bridge refuses commands while its flash is busy, for one).

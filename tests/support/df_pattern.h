@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The DF command family's flash blocks, as the simulator's log and fault injector match them: the
 // kind (FA read, FB write) sits in byte 11 of the block.

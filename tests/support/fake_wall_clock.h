@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A wall clock that only moves when slept on (by the slept time plus a set overshoot, as a real
 // sleep overshoots) or when the test moves it, and keeps every sleep.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Window timers on a clock the test moves, for the core's hot-plug debounce.
 

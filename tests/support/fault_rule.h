@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // One fault for the simulator's injector, as the rigs and tests arm them.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A disk that fills up while a file is written: for the life of the object, writes past `bytes`
 // fail as they would on a full disk (EFBIG under RLIMIT_FSIZE, with the signal ignored). Linux

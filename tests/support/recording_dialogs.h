@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Replaces the process-wide message box and open-file dialog for the life of a test.
 

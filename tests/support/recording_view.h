@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A view of the tool core without a toolkit that keeps what the core asked it to show, counts the
 // device-list rebuilds (one per refresh that found devices) and runs posted events when asked.

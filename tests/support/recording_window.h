@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A ToolWindow for procedure tests: plain fields for every control a procedure reads, and the
 // full history of status texts.

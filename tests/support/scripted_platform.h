@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A Platform for unit tests: records every call and answers pass-through requests through a
 // script the test sets. Time is virtual: sleeps advance the clock and nothing really waits.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A fresh directory for one test's files, removed with everything in it at the end. Portable
 // (no mkdtemp), so the tests also build for Windows.

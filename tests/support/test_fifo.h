@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A FIFO at a file name, for readers that must refuse it instead of waiting for a writer that
 // never comes. Linux only; Made() is false elsewhere and the test should skip.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The tool core with a recovery journal, over a simulated DF-family enclosure pulled out in the
 // middle of Run: the run's entry outlives the pull, the chip check of the re-plugged enclosure
 // asks whether the area goes back, and the operator's answer decides; a file of the journal that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What a tool-core test sets in front of the core: a simulated machine as the active platform,
 // recorded boxes and dialogs, a recording view and a folder of the test's own.

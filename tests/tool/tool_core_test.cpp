@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The tool core with no toolkit: every campaign device listed, checked and run through Run's own
 // dispatch, its memory judged afterwards; the hot-plug debounce; and the refusals the core makes
 // before anything is sent.

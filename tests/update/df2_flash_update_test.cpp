@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The 1394-attached QVK846 update end to end against simulated flash: 256-byte blocks with the
 // erase flag on the two erase units, the 1 KB configuration area at 0x8000, and the power-cycle
 // box after every run that opened the image.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The configuration area after an erase-only run that stops once the erase has been sent, end to
 // end against simulated flash: the run reports its failure, the flash holds the device's own area
 // again, and the operator's next, fault-free run keeps that area rather than the erased bytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The configuration area across the DF-family erases, end to end against simulated flash: a
 // short or garbled answer while it is saved stops the run before anything is erased, and a
 // write-back that does not leave the saved bytes in the flash is never reported as a success,

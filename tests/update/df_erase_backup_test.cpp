@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The DF family's erase-only and backup-only actions end to end against simulated flash.
 
 #include <gtest/gtest.h>

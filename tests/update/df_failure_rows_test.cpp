@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Every failure the DF-family and 1394-family procedures report, reached by fault injection in
 // the simulated bridge or by a refused work buffer: the text left in the status field, the
 // result, whether the power-cycle box follows and what the flash holds afterwards.

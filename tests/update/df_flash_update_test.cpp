@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Programming DF-family bridges end to end against simulated flash: what the flash holds
 // afterwards, the configuration area kept or replaced, the three attempts, and the refusals that
 // must come before the first command.

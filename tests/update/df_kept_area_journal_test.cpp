@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The DF family's and the 1394 family's kept configuration area in the recovery journal, end to
 // end over simulated flash: an enclosure pulled after the erase leaves the area in the journal,
 // and it is put back from there once the enclosure is plugged in again; a run that ends with the

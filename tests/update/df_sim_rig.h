@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A whole simulated DF-family (or 1394 QVK846) enclosure for the end-to-end tests: the bridge,
 // its serial flash holding old firmware and a configuration area, the window state the chip check

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What the DF-family tests read back from a recorded run: the flash blocks the procedures sent,
 // in order, and a fixture that installs the scripted platform, dialogs and window for one test.

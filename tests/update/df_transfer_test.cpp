@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Block plans of the DF-family transfers: where blocks start and end, which carry erase marks,
 // and what the status field shows, from the command blocks actually sent.
 

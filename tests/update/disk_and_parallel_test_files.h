@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Helpers for the procedure tests: a private directory per test for image and backup files, a
 // way to run a procedure with that directory as the current one (the default backup names are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Where the disk-kept firmware area lies is worked out from the bridge's and the drive's answers.
 // Against the shipped simulator presets (a 512-byte drive, a drive of 2^32 sectors and more in
 // 4 KB sectors, and the chip type that answers through its configuration block): a failed,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The arithmetic that places the disk-kept firmware area, and the cases where it must refuse
 // instead of handing out a sector near the start or past the end of what a command can name.
 

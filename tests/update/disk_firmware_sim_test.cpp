@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The disk-kept firmware procedures against a simulated bridge with an attached drive: where the
 // image lands, what the descriptor says, what a later look at the disk finds, and what every
 // failure leaves on the disk.
@@ -494,11 +495,7 @@ TEST_F(DiskFirmwareSimTest, BackupFailuresAreNeverReportedAsABackup) {
        false,
        0,
        {std::string(kWriteBackupFileErrorText), "Read Back to Backup Error!!"}},
-      {"name too long",
-       std::string(260, 'n'),
-       false,
-       0,
-       {"Backup file name too long!"}},
+      {"name too long", std::string(260, 'n'), false, 0, {"Backup file name too long!"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The dual-path update end to end against simulated flash: the bridge erases and reads back, the
 // host programs through raw flash commands (SST word and byte runs, MXIC 32-byte pages), and the
 // file is written unchanged from address 0.

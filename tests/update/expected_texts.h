@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Texts the procedure tests expect, spelt out here rather than taken from the product's own
 // constants, so that a misspelt text in the product fails the tests.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The erase-only and backup-only operations end to end against simulated serial flash.
 
 #include <gtest/gtest.h>

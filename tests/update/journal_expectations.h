@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What the recovery-journal tests expect of a run that ended with the kept area in place.
 

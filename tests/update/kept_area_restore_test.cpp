@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The configuration area the serial-flash procedures keep, across runs a fault stops after the
 // erase: end to end over simulated flash, the area must equal the device's original after the
 // faulted run and after the operator's fault-free rerun. Also the restore on its own: what it

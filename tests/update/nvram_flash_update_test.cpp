@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The NVRAM-preserving update end to end against simulated flash: which configuration area ends
 // up at flash address 0, the 4 KB carry from block to block and the tail write, the engineering
 // actions, and every row of its failure table.

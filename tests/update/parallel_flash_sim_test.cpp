@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The parallel-flash procedures against a simulated bridge with a 64 KB NOR part on its board:
 // the part obeys only sequences sent to its own unlock addresses, so what the flash holds
 // afterwards shows whether the operator's choice reached it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The parallel-flash procedures against scripted bridge answers: what is sent in which order, how
 // the operator is told, that nothing is erased before the image is known to be programmable, and
 // the backup file's failures. What the flash holds afterwards is shown against the simulator.

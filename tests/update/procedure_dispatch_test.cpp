@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Run's choice of procedure for every row of the chip-type table, including the rows whose
 // choice depends on what the chip check learnt or on the device's mode flag.
 

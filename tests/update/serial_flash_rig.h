@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A whole simulated serial-flash enclosure for the end-to-end tests of the serial-flash
 // procedures: the bridge, its flash part holding old firmware and a configuration area, the flash

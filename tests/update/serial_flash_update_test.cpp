@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The serial-flash update end to end against simulated flash parts: the layouts it leaves, the
 // configuration copy at 0x8000, the engineering actions and every row of its failure table.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Image files none of the serial-flash procedures may act on: each is refused before anything is
 // erased, whichever procedure the chip type leads to.
 

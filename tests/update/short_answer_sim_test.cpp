@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A bridge that answers every flash read short in the same way, end to end: the transport hands
 // the missing bytes back as zeros, so two reads agree on them. Nothing those reads return may go
 // into a backup file or be kept as the device's configuration.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The Windows simulator executable's command line.
 #include <gtest/gtest.h>
 

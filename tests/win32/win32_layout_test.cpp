@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The layout table the native window is built from: every control once, the keyboard order of
 // the Qt window (which Windows takes from the order of creation), and nothing outside its parent.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // UTF-8 <-> UTF-16 for every text between the core and the wide API, and the dialog filter.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The native window over simulated enclosures, driven through its own controls as Windows
 // delivers their notifications: sizes, captions and bounds as laid out, the core's state shown,
 // the view's own changes never coming back as operator events, operator edits in UTF-8, dropped

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A run that could not reach its device because the system refused to open it ends with exit
 // code 5 and says so, instead of calling the device absent or the operation failed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The backup taken before anything is erased: every byte the run may change (never less than
 // the whole firmware size) read back through the family's backup action (whose reads prove

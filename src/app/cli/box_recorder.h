@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The message boxes of a command-line run: nobody is there to close them, so each one is kept
 // (text, caption) for the report instead, and the run goes on as if OK had been pressed. The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What a command-line run gets from the process: its streams, whether someone is at a terminal
 // to confirm, where the user's data lives, the clock, and the platform of the real machine. The

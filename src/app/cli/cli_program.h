@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // q71xfw's command line: the arguments parsed, the machine chosen (the real one, or the
 // simulated one with its state folder), one verb run, and its report written as text or as one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The tool core as the command line drives it: a headless view, recorded boxes, and the
 // operator's steps (choose a device, give a file name, tick an action, press Run) done through

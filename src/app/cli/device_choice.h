@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Which device a DEVICE argument names: a list index ("0", "1", ...), a device path as `list`
 // prints it, a unit id as `list` prints it ("usb-3F2A0017/t1-r1", exactly), or a chip name

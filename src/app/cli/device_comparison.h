@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The device's firmware memory held against what an update with an image leaves there: read
 // through the backup's proven reads, compared byte for byte over what the update programs, with

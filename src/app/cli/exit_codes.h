@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The command line's exit codes. Scripts branch on them, so a value never changes meaning; the
 // names are what the JSON document's "code" field carries.
@@ -14,7 +15,7 @@ enum class ExitCode {
   // No longer produced: a done run that asks for a power cycle exits 0 with "power_cycle" in
   // its document, so that `&&` takes it. The value keeps its old meaning for scripts that test it.
   PowerCycle = 6,
-  InUse = 7,            // another program owns the device; nothing was sent to it
+  InUse = 7,  // another program owns the device; nothing was sent to it
 };
 
 // A stop request (SIGINT, SIGTERM, SIGHUP, a console event) that came while a run changed the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The backups kept in the backup folder, each read back with its record and checked against it:
 // a backup whose bytes no longer match the size and SHA-256 its record names is reported as not

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // q71xfw: the firmware tool for scripts and headless machines. See docs/cli.md.
 
 #include <cstdio>

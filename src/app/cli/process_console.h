@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What the executable takes from its process and console, the same on every system: the
 // arguments as UTF-8, whether a person sits at a terminal, and a console that shows UTF-8.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // How progress samples reach the operator: a bar redrawn in place on a terminal, or one JSON
 // object per line for a program reading standard error (docs/cli.md has the schema).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Where a phase of a run stands: the data bytes really moved against the bytes the phase is
 // expected to move, the share done and the time left at the rate measured so far. The percent

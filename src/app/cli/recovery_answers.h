@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The chip check's recovery question on the command line: nobody is there to answer a box, so
 // the question is answered no (the check only reports the open entry) unless the verb gave an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/app/cli/refused_opens.h"
 
 #include <algorithm>

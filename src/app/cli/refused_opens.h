@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Notes every device the system refused to open for lack of access, so that a run which could
 // not reach its device can say why (exit code 5) instead of calling the device absent.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The JSON forms of the session's records, as docs/cli.md documents them.
 

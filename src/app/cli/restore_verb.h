@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // restore DEVICE [BACKUP]: a backup this program took (an automatic one, or a `backup` file with
 // its record beside it) written back through the device's own update procedure. Without BACKUP,

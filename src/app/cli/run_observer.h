@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Told by the session when Run is pressed and when the procedure has returned (the progress
 // display listens).

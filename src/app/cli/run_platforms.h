@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The platform a command line works through, built over the machine's (or the simulated one):
 // recorded to a trace when --trace asks for one, watched for devices the system refuses to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The progress of the runs of one command line: each run is a phase (the automatic backup, then
 // the update or the erase), measured by the data bytes the platform moves against the bytes the

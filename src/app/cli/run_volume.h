@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The data bytes a run moves, known before it starts from the firmware size and the passes
 // the procedure makes over it.

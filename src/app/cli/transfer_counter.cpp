@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/app/cli/transfer_counter.h"
 
 namespace q71x::cli {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Counts the data bytes each pass-through really moved (what the backend wrote back as the
 // transfer length of a request it carried out) and hands every count on as it happens.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Steps the verbs share: a refusal with its code, the readable-file check, the judgement of a
 // run, the confirmation before a write, and the automatic backup before one.

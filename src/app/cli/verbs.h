@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The verbs: each one a short sequence of operator steps on the core, ending in an exit code, a
 // message, and the facts for the report.

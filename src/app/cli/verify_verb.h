@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // verify DEVICE IMAGE: whether the device holds what an update with the image leaves, read
 // through the backup's proven reads and compared over what the update programs, the areas it

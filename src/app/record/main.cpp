@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // q71xfwtool-record: the window over the operating system's platform, with every exchange with a
 // bridge written to a trace file that can be attached to a report and replayed as a regression
 // test. The trace goes to the file named by --trace, or to q71xfwtool-<date>-<time>.trace in the

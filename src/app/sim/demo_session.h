@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What both simulator executables (the Qt one and the native Windows one) run on: the demo
 // machine of simulated enclosures, their memories restored from the state folder, the sample

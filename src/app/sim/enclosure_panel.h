@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A small companion window of the simulator executable: one box per simulated enclosure, ticked
 // while it is plugged in. Unticking and ticking again is the power cycle the tool asks for after

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // q71xfwtool-sim: the window over simulated enclosures, one per chip family, with sample images
 // ready to load. The enclosures' memories live in a state folder between runs.
 //

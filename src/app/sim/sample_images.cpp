@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/app/sim/sample_images.h"
 
 #include "sim/hardware_presets.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Sample images for the simulator's enclosures, ready for Load File: one per preset, made for
 // the chip type and revision the preset identifies as, so each one matches its enclosure.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/app/sim/sim_state_folder.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The simulator executable keeps each simulated enclosure's memories in plain files under a state
 // folder, so that an update survives a restart as it would on hardware and the flash can be

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // q71xfwtool for Windows: the native window over the Windows backend, real bridges. It takes no
 // options.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Arrivals and removals of USB devices as the window's WM_DEVICECHANGE: the registration a window
 // needs to be told, and its release.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The process-wide message boxes and open-file dialog as Windows draws them (MessageBoxW,
 // GetOpenFileNameW), owned by the window that is active when they open.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The window's font: "MS Sans Serif" where the system has it, else the nearest sans face of the
 // same metrics, in the order the Qt window tries them, so both windows set text alike.

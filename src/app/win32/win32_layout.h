@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The window's layout as data: every control's kind, caption or label, bounds (left, top, width,
 // height in pixels relative to its parent) and the combo boxes' items, listed in keyboard order

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // What both Windows executables need from the process: the arguments and the program's folder
 // in UTF-8, and the common controls initialised before the first window.

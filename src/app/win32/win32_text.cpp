@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/app/win32/win32_text.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The core speaks UTF-8; the Windows API's wide functions speak UTF-16. Every text that crosses
 // between them goes through here, so a file name with any character survives the round trip.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The window's life and what it shows: the controls built from the layout table, the ToolView
 // the core talks to, and the window messages forwarded to the core (control notifications,
 // timers, device changes, dropped files, close).

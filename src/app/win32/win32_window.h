@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The main window as a plain Windows window: the same controls, captions, bounds and keyboard
 // order as the Qt window, drawn by the system's own controls with no toolkit. It builds the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The window's timers as Windows keeps them: SetTimer and KillTimer on the window, and the
 // window's WM_TIMER handed back here by id.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A backend that hands every call to another one: the base of the wrappers that watch the
 // exchanges of a run (a recording, a byte count) without changing them. A wrapper overrides

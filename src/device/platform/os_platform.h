@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The operating system's platform of this build, for the executables' entry points: each links
 // the backend its build has and defines Q71X_OS_PLATFORM_LINUX or Q71X_OS_PLATFORM_WIN32.

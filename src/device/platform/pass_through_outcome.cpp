@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/device/platform/pass_through_outcome.h"
 
 #include <algorithm>

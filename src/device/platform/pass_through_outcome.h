@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Why one pass-through request ended as it did. The procedures only need 1 or 0, but a bug
 // report needs the reason, and a few callers must tell a drive's definite refusal (a check

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/device/platform/platform.h"
 
 #include <chrono>
@@ -40,7 +41,9 @@ Platform* g_active = nullptr;
 
 }  // namespace
 
-Platform& ActivePlatform() { return g_active != nullptr ? *g_active : Disconnected(); }
+Platform& ActivePlatform() {
+  return g_active != nullptr ? *g_active : Disconnected();
+}
 
 Platform* SetActivePlatform(Platform* platform) {
   Platform* previous = g_active;

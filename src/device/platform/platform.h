@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The one place that touches the operating system. Exactly one backend is active in a process
 // (win32, linux or the in-process simulator); every device command, sleep and clock read goes

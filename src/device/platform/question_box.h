@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Process-wide yes/no questions, beside the message boxes of user_dialogs.h: the window installs
 // a real box, the command line its own confirmation, tests a recorder. With nothing installed

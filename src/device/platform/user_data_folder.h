@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The per-user folder where programs keep their data: the simulator's state, the command line's
 // automatic backups. Windows: %LOCALAPPDATA%. Elsewhere: $XDG_DATA_HOME, or ~/.local/share when

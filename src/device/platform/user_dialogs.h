@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Process-wide message boxes and the open-file dialog. Any layer may show a box (identification
 // and file validation do); the window installs real dialogs, tests install recorders.

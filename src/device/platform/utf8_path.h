@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The program carries file names as UTF-8 text (the window converts from UTF-16, the command
 // line receives UTF-8). A std::filesystem::path made from a plain std::string would read that

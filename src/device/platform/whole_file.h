@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // A whole file's bytes in one read: simulated disk areas run to megabytes, and backups are read
 // back whole to be hashed and compared.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // q71xfwtool-sim for Windows: the native window over simulated enclosures, one per chip family,
 // with sample images ready to load and the enclosure panel beside it. The enclosures' memories
 // live in a state folder between runs.

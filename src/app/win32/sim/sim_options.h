@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The simulator executable's command line:
 //   q71xfwtool-sim [--state DIR] [--rd-version] [--pace K] [--help]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The simulator's companion window as a plain Windows window: one check box per simulated
 // enclosure, ticked while it is plugged in, and the state folder the memories are kept in.

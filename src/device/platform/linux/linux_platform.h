@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The Linux backend: commands go through SG_IO on the SCSI generic node of a bridge, devices and
 // volumes come from sysfs and /proc/self/mountinfo, hot-plug from a udev monitor.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/device/platform/linux/sg_io.h"
 
 #include <sys/ioctl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Carries one pass-through record out through the SCSI generic driver's SG_IO request.
 

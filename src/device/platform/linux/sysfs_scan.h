@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Reads the kernel's view of attached SCSI devices and mounted volumes from sysfs and
 // /proc/self/mountinfo. Every function takes the file-system root so tests can point it at a

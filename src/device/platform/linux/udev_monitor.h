@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Hot-plug events from udev for block and SCSI generic devices. The USB device's own "add" comes
 // before its disk exists, so only the disk-level subsystems are watched. Without a running udevd

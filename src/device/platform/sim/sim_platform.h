@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The Platform backend over a simulated machine: every device path is routed to a simulated
 // enclosure in-process, sleeps advance the virtual clock, and debugger output is kept for tests.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/device/platform/sim/wall_clock_pacing.h"
 
 #include <algorithm>

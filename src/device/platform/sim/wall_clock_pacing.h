@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The simulator at the operator's pace: after virtual time has moved, the process waits until
 // wall time has caught up with it (divided by the pace), so a demonstration shows the progress

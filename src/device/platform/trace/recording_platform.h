@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Wraps the real platform and writes every exchange to a trace (see trace_format.h).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // Answers from a recorded trace. Every pass-through request must match a recorded one (path,
 // command block, direction, length, data sent) not used before; anything else fails and is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/device/platform/trace/trace_file.h"
 
 namespace q71x::trace {

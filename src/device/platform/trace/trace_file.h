@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The file a recording goes to. A trace holds what the bridges answered, which can be the whole
 // flash image and the attached disk's identity and sectors, so it is created readable by its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // One line per platform exchange, so that a user with a real enclosure can attach a recording
 // to a report and the recording can be replayed as a regression test.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // clang-format off
 #include <windows.h>
 #include <winioctl.h>

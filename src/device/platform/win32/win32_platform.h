@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The Windows backend: CreateFileA and DeviceIoControl with the direct SCSI pass-through and the
 // storage device-number query, SetupDi enumeration of the disk and CD-ROM interface classes,
