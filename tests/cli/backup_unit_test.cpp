@@ -149,7 +149,8 @@ TEST_F(CliBackupUnit, RestoreFollowsTheUnitNotThePath) {
 
 // A snapshot of erased memory, a file outside the backups folder, a record of another revision,
 // one of an earlier version without identity, one with a field of the wrong type: none is
-// written (only --force takes the old record), and the listing goes on past the broken one.
+// written (only --force with the unit named takes the old record), and the listing goes on past
+// the broken one.
 TEST(CliBackupProof, ABackupThatCannotProveItselfIsNotWritten) {
   // A bridge whose erase leaves its descriptors, and so its serial, as they were.
   CliRig rig;
@@ -213,7 +214,12 @@ TEST(CliBackupProof, ABackupThatCannotProveItselfIsNotWritten) {
   EXPECT_EQ(unproven.Code, 4) << unproven.Out;
   EXPECT_TRUE(Says(unproven, "--force")) << unproven.Out;
   EXPECT_EQ(rig.Memories(path), erased);
-  const CliRun forced = run({"--force", "restore", path, kept});
+  // --force alone is no proof: the operator spells out the unit the backup goes into.
+  EXPECT_EQ(run({"--force", "restore", path, kept}).Code, 4);
+  EXPECT_EQ(rig.Memories(path), erased);
+  const std::string id = rig.Json({"info", path}).Json["device"]["id"];
+  EXPECT_EQ(run({"--force", "--unit", "usb-0/t1-r1", "restore", path, kept}).Code, 2);
+  const CliRun forced = run({"--force", "--unit", id, "restore", path, kept});
   EXPECT_TRUE(Succeeded(forced)) << forced.Out;
   EXPECT_EQ(rig.Memories(path), original);
 }

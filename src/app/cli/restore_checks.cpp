@@ -65,7 +65,7 @@ std::optional<std::uint8_t> ErasedFill(const KeptBackup& backup,
 }
 
 // Judges whether the backup is of this unit; adds a note or refuses.
-void JudgeUnit(const KeptBackup& backup, const DeviceFacts& device, bool force,
+void JudgeUnit(const KeptBackup& backup, const DeviceFacts& device, bool unitOverridden,
                RestoreVerdict& verdict) {
   const BackupRecord& record = backup.Facts;
   const std::string deviceId = UnitId(device.Unit);
@@ -95,11 +95,12 @@ void JudgeUnit(const KeptBackup& backup, const DeviceFacts& device, bool force,
                                    : "the record names no unit (an earlier version wrote it): it "
                                      "cannot be proven to be of " +
                                          deviceId;
-  if (!force) {
-    verdict = Refuse(unproven + "; give --force to restore it all the same");
+  if (!unitOverridden) {
+    verdict =
+        Refuse(unproven + "; give --force --unit " + deviceId + " to restore it all the same");
     return;
   }
-  verdict.Notes.push_back(unproven + "; restored because of --force");
+  verdict.Notes.push_back(unproven + "; restored because of --force --unit " + deviceId);
 }
 
 }  // namespace
@@ -135,7 +136,7 @@ bool SameModel(const BackupRecord& record, const DeviceFacts& device) {
 }
 
 RestoreVerdict JudgeRestore(const KeptBackup& backup, const DeviceFacts& device, ToolWindow& window,
-                            bool force) {
+                            bool force, bool unitOverridden) {
   const BackupRecord& record = backup.Facts;
   if (!backup.Unreadable.empty()) {
     return Refuse("the record " + PathToUtf8(backup.Record) +
@@ -149,7 +150,7 @@ RestoreVerdict JudgeRestore(const KeptBackup& backup, const DeviceFacts& device,
                   " bytes with the SHA-256 its record names");
   }
   RestoreVerdict verdict;
-  JudgeUnit(backup, device, force, verdict);
+  JudgeUnit(backup, device, unitOverridden, verdict);
   if (verdict.Code != ExitCode::Success) {
     return verdict;
   }

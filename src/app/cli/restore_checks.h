@@ -29,9 +29,10 @@ std::string WhyOutsideRecordFolder(const KeptBackup& backup);
 // Whether `record` names the model `device` is: chip type, revision and flash.
 bool SameModel(const BackupRecord& record, const DeviceFacts& device);
 
-// `force` overrides what cannot be proven (a unit without a matching serial, an old record
-// without identity, an erased snapshot); never a contradiction or a file that is not whole.
+// `force` takes an erased snapshot; `unitOverridden` (--force with the device's id spelled out) a
+// backup that cannot be proven to be of this unit (a serial only one side holds, an old record
+// without identity). Nothing overrides a contradiction or a file that is not whole.
 RestoreVerdict JudgeRestore(const KeptBackup& backup, const DeviceFacts& device, ToolWindow& window,
-                            bool force);
+                            bool force, bool unitOverridden);
 
 }  // namespace q71x::cli

@@ -87,9 +87,10 @@ struct Newest {
 
 // The newest intact automatic backup of the unit, never one chosen by the device path alone:
 // the newest proven to be of the unit; for a device without a serial number or GUID, the newest
-// of its model without one either, the path breaking the tie; with `force`, the newest of its
-// model that cannot be proven.
-ChosenBackup NewestBackup(const DeviceFacts& device, const CliEnvironment& env, bool force) {
+// of its model without one either, the path breaking the tie; the newest of its model that cannot
+// be proven only when the operator named the unit (--force --unit ID).
+ChosenBackup NewestBackup(const DeviceFacts& device, const CliEnvironment& env,
+                          bool unitOverridden) {
   if (env.DataFolder.empty()) {
     return {
         std::nullopt, Fail(ExitCode::Usage, "no data folder to find backups in; give BACKUP"), {}};
@@ -120,13 +121,14 @@ ChosenBackup NewestBackup(const DeviceFacts& device, const CliEnvironment& env, 
                                       "); give BACKUP"),
             {}};
   }
-  if (!fits[1].Any && !force) {
+  if (!fits[1].Any && !unitOverridden) {
     return {std::nullopt,
             Fail(ExitCode::Usage,
                  "no automatic backup is proven to be of unit " + id + " (" + device.Path +
                      "): " + std::to_string(chosen.Count) +
                      " of its model hold a serial number or GUID the device does not show now, "
-                     "or none; give --force to take the newest of them, or give BACKUP"),
+                     "or none; give --force --unit " +
+                     UnitId(device.Unit) + " to take the newest of them, or give BACKUP"),
             {}};
   }
   const bool onPath = chosen.OnPath.has_value();
@@ -141,8 +143,12 @@ ChosenBackup NewestBackup(const DeviceFacts& device, const CliEnvironment& env, 
 
 VerbOutcome Restore(CliSession& session, const VerbRequest& request, CliEnvironment& env,
                     const DeviceFacts& device) {
+  if (auto foreign = ForeignUnitNamed(request, device)) {
+    return *foreign;
+  }
+  const bool unitOverridden = UnitOverridden(request, device);
   ChosenBackup chosen =
-      request.File.empty() ? NewestBackup(device, env, request.Force) : NamedBackup(request.File);
+      request.File.empty() ? NewestBackup(device, env, unitOverridden) : NamedBackup(request.File);
   if (!chosen.Backup) {
     return chosen.Refusal;
   }
@@ -152,7 +158,8 @@ VerbOutcome Restore(CliSession& session, const VerbRequest& request, CliEnvironm
   const KeptBackup& backup = *chosen.Backup;
   VerbOutcome outcome;
   outcome.Data["backup"] = KeptBackupJson(backup);
-  const RestoreVerdict verdict = JudgeRestore(backup, device, session.Window(), request.Force);
+  const RestoreVerdict verdict =
+      JudgeRestore(backup, device, session.Window(), request.Force, unitOverridden);
   if (verdict.Code != ExitCode::Success) {
     VerbOutcome refused = Fail(verdict.Code, "not restored: " + verdict.Refusal);
     refused.Data = outcome.Data;

@@ -139,6 +139,20 @@ std::string RecoveryRefusal(const DeviceFacts& device) {
   return said;
 }
 
+std::optional<VerbOutcome> ForeignUnitNamed(const VerbRequest& request, const DeviceFacts& device) {
+  if (request.ForcedUnitId.empty() || request.ForcedUnitId == UnitId(device.Unit)) {
+    return std::nullopt;
+  }
+  return Fail(ExitCode::Usage, "--unit " + request.ForcedUnitId +
+                                   " does not name this device, whose id is " +
+                                   UnitId(device.Unit) + "; nothing was written");
+}
+
+bool UnitOverridden(const VerbRequest& request, const DeviceFacts& device) {
+  return request.Force && !request.ForcedUnitId.empty() &&
+         request.ForcedUnitId == UnitId(device.Unit);
+}
+
 std::optional<VerbOutcome> RecoveryFirst(const DeviceFacts& device) {
   if (!device.RecoveryPending) {
     return std::nullopt;

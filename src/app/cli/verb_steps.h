@@ -46,6 +46,14 @@ std::optional<VerbOutcome> BackupFirst(CliSession& session, const DeviceFacts& d
 // An entry that only may be the device's stops it too, with the files and units named.
 std::optional<VerbOutcome> RecoveryFirst(const DeviceFacts& device);
 
+// `--unit ID` names the device the verb works on, or nothing: an id of another device is a usage
+// error before anything is written. nullopt when it is fine.
+std::optional<VerbOutcome> ForeignUnitNamed(const VerbRequest& request, const DeviceFacts& device);
+
+// Whether the operator overrode an unproven unit for this device: --force with the device's own
+// id spelled out after --unit.
+bool UnitOverridden(const VerbRequest& request, const DeviceFacts& device);
+
 // Why the journal's area does not go back on its own, with the way out where there is one.
 std::string RecoveryRefusal(const DeviceFacts& device);
 

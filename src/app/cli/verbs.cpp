@@ -67,10 +67,8 @@ VerbOutcome List(CliSession& session) {
 // was given as the check ran, and its outcome is the check's last box.
 // An entry the journal refuses to put back is reported; asked for with --yes, it is a failure.
 VerbOutcome Info(const DeviceFacts& device, const VerbRequest& request) {
-  if (!request.ForcedUnitId.empty() && request.ForcedUnitId != UnitId(device.Unit)) {
-    return Fail(ExitCode::Usage, "--unit " + request.ForcedUnitId +
-                                     " does not name this device, whose id is " +
-                                     UnitId(device.Unit) + "; nothing was written");
+  if (auto foreign = ForeignUnitNamed(request, device)) {
+    return *foreign;
   }
   if (device.RecoveryConfirmed) {
     const std::string said = device.Boxes.empty() ? std::string() : device.Boxes.back();
@@ -203,8 +201,9 @@ VerbOutcome RunVerb(CliSession& session, const VerbRequest& request, CliEnvironm
       return *refusal;
     }
   }
-  if (!request.ForcedUnitId.empty() && (request.Verb != "info" || !request.Force)) {
-    return Fail(ExitCode::Usage, "--unit goes with info --force only");
+  if (!request.ForcedUnitId.empty() &&
+      ((request.Verb != "info" && request.Verb != "restore") || !request.Force)) {
+    return Fail(ExitCode::Usage, "--unit goes with info --force or restore --force only");
   }
   if (request.Verb == "info") {
     session.AnswerRecoveryWith([&request, &env](const MessageBoxRequest& question) {
