@@ -69,6 +69,8 @@ cp "$bin/q71xfwtool.exe" "$bin/q71xfwtool-sim.exe" "$cli/q71xfw.exe" "$stage/"
 # (groff's \e), where the page names the Linux ones.
 sed -e "s/@VERSION@/$version/g" \
   -e '/\$XDG_DATA_HOME/{s|\$XDG_DATA_HOME|%LOCALAPPDATA%|g; s|/|\\e|g}' \
+  -e '/\$XDG_RUNTIME_DIR/{s|\$XDG_RUNTIME_DIR|%LOCALAPPDATA%|g; s|/|\\e|g}' \
+  -e 's|id inside); else$|id inside).|' -e '/^\.IR \/tmp\/q71xfwtool/d' \
   -e 's|~/\.local/share/|%LOCALAPPDATA%\\e|g' docs/man/q71xfw.1 |
   groff -man -rHY=0 -Tascii -P-c 2>/dev/null | col -bx | sed 's/$/\r/' >"$stage/$manual"
 grep -q "q71xfw" "$stage/$manual" || { echo "windows-package.sh: the manual is empty" >&2; exit 1; }
