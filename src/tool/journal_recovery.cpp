@@ -42,6 +42,17 @@ JournalWait ToolCore::WaitingJournal() const {
   return JournalWaitFor(*journal_, checkedDevice_, journalOverride_);
 }
 
+const JournalEntry* ToolCore::OfferedJournalEntry(const JournalWait& wait) const {
+  // An override that names another unit means the operator has another enclosure in mind:
+  // nothing goes back here, not even an entry proven to be this one's.
+  if (wait.Verdict != JournalVerdict::Offer ||
+      (!journalOverride_.empty() && journalOverride_ != UnitId(checkedDevice_.Unit))) {
+    return nullptr;
+  }
+  const JournalEntry& entry = wait.Candidates.front().Entry;
+  return declinedJournalEntries_.count(entry.Name) != 0 ? nullptr : &entry;
+}
+
 void ToolCore::OfferJournalRecovery() {
   const JournalWait wait = WaitingJournal();
   for (const JournalProblem& problem : wait.Problems) {
@@ -59,16 +70,24 @@ void ToolCore::OfferJournalRecovery() {
     }
     return;
   }
-  // An override that names another unit means the operator has another enclosure in mind:
-  // nothing goes back here, not even an entry proven to be this one's.
-  if (wait.Verdict != JournalVerdict::Offer ||
-      (!journalOverride_.empty() && journalOverride_ != UnitId(checkedDevice_.Unit))) {
+  if (OfferedJournalEntry(wait) == nullptr) {
     return;
   }
-  const JournalEntry& entry = wait.Candidates.front().Entry;
-  if (declinedJournalEntries_.count(entry.Name) != 0) {
+  // The area is written only while this program owns the unit: the look the chip check took
+  // before it talked to the bridge is no claim, and another program may have started its run
+  // since. The entry is read again once owned: one seen before may have been that run's own.
+  const int selected = SelectedDeviceIndex();
+  if (ClaimDevice(selected)) {
+    ShowUnreachable(selected);
     return;
   }
+  const ClaimedForNow claimed{*this};
+  const JournalWait owned = WaitingJournal();
+  const JournalEntry* offered = OfferedJournalEntry(owned);
+  if (offered == nullptr || offered->Name != wait.Candidates.front().Entry.Name) {
+    return;
+  }
+  const JournalEntry& entry = *offered;
   const std::string question = std::string(kJournalQuestionText) + "\n" +
                                (journal_->Folder() / entry.Name).string() + " (" + entry.Procedure +
                                ", firmware " + entry.Device.FirmwareVersion + ", unit " +

@@ -82,14 +82,7 @@ void ToolCore::UpdateBtnClick() {
     SetStatus(InUseText(*owner));
     return;
   }
-  struct ReleaseAfterRun {
-    ToolCore& core;
-    ~ReleaseAfterRun() {
-      if (!core.holdOwnership_) {
-        core.ownership_.ReleaseAll();
-      }
-    }
-  } release{*this};
+  const ClaimedForNow release{*this};
   BusyScope scope(*this, BusyScope::Kind::Procedure);
   ActivePlatform().DebugOutput(std::string(kUpdateBtnPressDebugText));
   SetText(Control::StatusEdit, {});

@@ -112,9 +112,7 @@ void ToolCore::Shutdown() {
       }
     }
   }
-  if (!holdOwnership_) {
-    ownership_.ReleaseAll();
-  }
+  LetGoOfClaims();
 }
 
 // Controls.

@@ -210,6 +210,15 @@ class ToolCore final : public ToolWindow {
   // Whether the chip check may talk to the listed device now; the first time, it is sent what
   // the refresh would have sent it. Otherwise the fields say why and Run is off.
   bool ReachDevice(int index);
+  // The fields of a listed device this program may not talk to are emptied, Run is off, and the
+  // status names the owner where another program owns it.
+  void ShowUnreachable(int index);
+  // Claims last while a run or a write-back lasts; the command line keeps them to shut-down.
+  void LetGoOfClaims();
+  struct ClaimedForNow {
+    ToolCore& core;
+    ~ClaimedForNow() { core.LetGoOfClaims(); }
+  };
   BridgeAccess AccessOf(const std::string& path) const;
   // Chip-check pieces.
   void ShowSerialFlashLayout();
@@ -219,6 +228,8 @@ class ToolCore final : public ToolWindow {
   // The chip check's last step with a journal: reports its unsound files (each once) and offers
   // the device's open entries back.
   void OfferJournalRecovery();
+  // The entry the operator may be asked to put back on the checked device, or null.
+  const JournalEntry* OfferedJournalEntry(const JournalWait& wait) const;
   // Run decision shared by the chip check and the action boxes: the typed or loaded file name
   // matches the chip (a name of 260 characters or more never does).
   bool FileNameMatchesChip();

@@ -22,21 +22,7 @@ bool ToolCore::ReachDevice(int index) {
   const DeviceEntry& device = devices_[at];
   access_[at] = AccessOf(device.DevicePath);
   if (!access_[at].Contact) {
-    // Nothing of an earlier device may stay behind to enable Run for this one.
-    state_.ChipType = 0;
-    state_.ChipRevision = 0;
-    state_.FlashVendor = 0;
-    state_.ConfigLevel = 0;
-    configLevelKnown_ = false;
-    checkedDevice_ = JournalDevice{};
-    SetEnabled(Control::UpdateBtn, false);
-    for (Control field : {Control::ChipLabelEdit, Control::FwVerLableEdit, Control::SFlashTypeLable,
-                          Control::StatusEdit}) {
-      SetText(field, {});
-    }
-    if (access_[at].InUseBy) {
-      SetStatus(InUseText(*access_[at].InUseBy));
-    }
+    ShowUnreachable(index);
     return false;
   }
   if (sessionsOpened_.insert(device.DevicePath).second) {
@@ -49,6 +35,24 @@ bool ToolCore::ReachDevice(int index) {
     }
   }
   return true;
+}
+
+void ToolCore::ShowUnreachable(int index) {
+  // Nothing of an earlier device may stay behind to enable Run for this one.
+  state_.ChipType = 0;
+  state_.ChipRevision = 0;
+  state_.FlashVendor = 0;
+  state_.ConfigLevel = 0;
+  configLevelKnown_ = false;
+  checkedDevice_ = JournalDevice{};
+  SetEnabled(Control::UpdateBtn, false);
+  for (Control field : {Control::ChipLabelEdit, Control::FwVerLableEdit, Control::SFlashTypeLable,
+                        Control::StatusEdit}) {
+    SetText(field, {});
+  }
+  if (const std::optional<long> owner = access_[static_cast<std::size_t>(index)].InUseBy) {
+    SetStatus(InUseText(*owner));
+  }
 }
 
 std::optional<long> ToolCore::ClaimDevice(int index) {
@@ -68,6 +72,12 @@ std::optional<long> ToolCore::InUseBy(int index) const {
     return std::nullopt;
   }
   return access_[static_cast<std::size_t>(index)].InUseBy;
+}
+
+void ToolCore::LetGoOfClaims() {
+  if (!holdOwnership_) {
+    ownership_.ReleaseAll();
+  }
 }
 
 }  // namespace q71x

@@ -8,17 +8,23 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "sim/fault_injector.h"
 #include "sim/quiet_stdout.h"
 #include "sim/serial_flash.h"
 #include "sim/simulated_system.h"
+#include "src/device/platform/forwarding_platform.h"
 #include "src/device/platform/question_box.h"
 #include "src/device/platform/sim/sim_platform.h"
+#include "src/device/platform/unit_lock.h"
 #include "src/image/sample_image.h"
 #include "src/tool/tool_core.h"
 #include "src/tool/tool_texts.h"
+#include "src/tool/unit_ownership.h"
 #include "tests/campaign/campaign_devices.h"
 #include "tests/support/df_pattern.h"
 #include "tests/support/fake_window_timers.h"
@@ -33,6 +39,23 @@ namespace q71x::testing {
 namespace {
 
 constexpr const char* kDeviceKey = "qvk844-winbond";
+
+// Another program that starts its run on the unit while this one's chip check talks to the
+// bridge: `claim` runs before the first command the wrapper carries.
+class ClaimAtFirstCommand : public ForwardingPlatform {
+ public:
+  ClaimAtFirstCommand(Platform& inner, std::function<void()> claim)
+      : ForwardingPlatform(inner), claim_(std::move(claim)) {}
+  bool SendPassThrough(DeviceHandle handle, PassThroughRecord& record) override {
+    if (claim_) {
+      std::exchange(claim_, nullptr)();
+    }
+    return Inner().SendPassThrough(handle, record);
+  }
+
+ private:
+  std::function<void()> claim_;
+};
 
 class JournalRecoveryTest : public ::testing::Test, protected SimulatedDesk {
  protected:
@@ -182,6 +205,44 @@ TEST_F(JournalRecoveryTest, RunIsRefusedUntilTheEntryIsPutBack) {
   }
   EXPECT_EQ(core->LastResult(), 1) << core->StatusText();
   EXPECT_TRUE(journal.List().Open.empty());
+}
+
+// The look the chip check takes before it talks to the bridge is no claim: another program that
+// takes the unit during the check keeps it unwritten, and once it lets go the area goes back.
+TEST_F(JournalRecoveryTest, TheAreaGoesBackOnlyWhileThisProgramOwnsTheUnit) {
+  const ScopedUnitLockFolder locks(folder.File("locks"));
+  RunAndPull();
+  const std::vector<std::uint8_t> flash = system.FindPlugged(path)->Bridge.Flash->Contents();
+  UnitOwnership other;
+  std::optional<std::size_t> claimedAt;
+  ClaimAtFirstCommand claiming(platform, [&] {
+    if (!other.Claim(path, UnitIdentity{})) {
+      claimedAt = system.Log().Size();
+    }
+  });
+  answer = true;
+  {
+    const ScopedActivePlatform useClaiming(claiming);
+    core->DeviceListChanged(0);
+  }
+  ASSERT_TRUE(claimedAt.has_value());
+  EXPECT_TRUE(questions.empty());
+  EXPECT_EQ(core->StatusText().rfind("In use by process", 0), 0u) << core->StatusText();
+  EXPECT_FALSE(core->Controls(Control::UpdateBtn).Enabled);
+  const auto& sent = system.Log().Entries();
+  for (std::size_t i = *claimedAt; i < sent.size(); ++i) {
+    EXPECT_TRUE(sent[i].DataIn || sent[i].WireLength == 0)
+        << "a data-out command reached the owned bridge: command " << i;
+  }
+  EXPECT_EQ(system.FindPlugged(path)->Bridge.Flash->Contents(), flash);
+  EXPECT_EQ(journal.List().Open.size(), 1u);
+
+  other.ReleaseAll();
+  core->DeviceListChanged(0);
+  EXPECT_EQ(questions.size(), 1u);
+  EXPECT_EQ(Area(), original);
+  EXPECT_TRUE(journal.List().Open.empty());
+  EXPECT_FALSE(other.Claim(path, UnitIdentity{}).has_value()) << "the window let go afterwards";
 }
 
 TEST_F(JournalRecoveryTest, AFileThatIsNotAnEntryIsNamedOnceAndLeftInPlace) {
