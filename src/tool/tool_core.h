@@ -160,6 +160,11 @@ class ToolCore final : public ToolWindow {
   // Takes the locks of a listed device before anything is sent to it: nullopt when this
   // program owns it now, else the owner's process id (0: it did not say).
   std::optional<long> ClaimDevice(int index);
+  // Told the path of a device this program has just come to own, before anything that may
+  // change it is sent (the simulator loads what another program saved of it meanwhile).
+  void SetClaimListener(std::function<void(const std::string&)> listener) {
+    claimListener_ = std::move(listener);
+  }
   // The owner another program is of a listed device, as the last refresh or check saw it.
   std::optional<long> InUseBy(int index) const;
 
@@ -271,6 +276,7 @@ class ToolCore final : public ToolWindow {
   RecoveryJournal* journal_ = nullptr;
   UnitOwnership ownership_;
   std::function<bool(const std::string&)> contactRule_;
+  std::function<void(const std::string&)> claimListener_;
   bool holdOwnership_ = false;
   std::array<BridgeAccess, kMaxDevices> access_{};
   std::set<std::string> sessionsOpened_;  // bridges this program sent a session open

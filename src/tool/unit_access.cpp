@@ -62,8 +62,12 @@ std::optional<long> ToolCore::ClaimDevice(int index) {
   const std::string& path = devices_[static_cast<std::size_t>(index)].DevicePath;
   const UnitIdentity unit =
       checkedDevice_.DevicePath == path ? checkedDevice_.Unit : UnitIdentity{};
+  const bool ownedBefore = ownership_.Owns(path);
   const std::optional<long> owner = ownership_.Claim(path, unit);
   access_[static_cast<std::size_t>(index)].InUseBy = owner;
+  if (!owner && !ownedBefore && claimListener_) {
+    claimListener_(path);
+  }
   return owner;
 }
 

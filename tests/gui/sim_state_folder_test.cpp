@@ -14,6 +14,7 @@
 #include "sim/serial_flash.h"
 #include "src/app/sim/sim_state_folder.h"
 #include "src/device/platform/sim/sim_platform.h"
+#include "src/device/platform/unit_lock.h"
 #include "tests/gui/gui_support.h"
 #include "tests/support/file_bytes.h"
 
@@ -152,6 +153,60 @@ TEST_F(SimStateFolderTest, AnUpdateThroughTheWindowSurvivesARestart) {
   const auto& flash = Only(restarted).Bridge.Flash->Contents();
   EXPECT_EQ(flash, flashAfterRun);
   EXPECT_TRUE(std::equal(written.begin(), written.end(), flash.begin()));
+}
+
+// Two simulator sessions on one folder: the second saves a change of the kept configuration area
+// while the first is open; the first's update then starts from it and keeps it, and the second,
+// now behind, cannot write its older memory over the first's newer save.
+TEST_F(SimStateFolderTest, TwoSessionsOnOneFolderLoseNeitherSave) {
+  EnsureQtApplication();
+  const sim::SerialFlashPreset& preset = *sim::FindSerialFlashPreset(kAtmelKey);
+  SimStateFolder firstState{state.Root()};
+  SimStateFolder secondState{state.Root()};
+  sim::SimulatedSystem first;
+  sim::SimulatedSystem second;
+  sim::AddPreset(first, kAtmelKey);
+  sim::AddPreset(second, kAtmelKey);
+  ASSERT_TRUE(firstState.Restore(first).empty());
+  ASSERT_TRUE(secondState.Restore(second).empty());
+
+  const std::vector<std::uint8_t> mark = {0xC0, 0xFF, 0xEE, 0x42};
+  const std::uint32_t markAt = preset.ConfigOffset + preset.ConfigBytes - 16;
+  Only(second).Bridge.Flash->Load(markAt, mark);
+  ASSERT_TRUE(secondState.Save(second).empty());
+
+  const std::string image = folder.Image("qv40714.bin", 1, 1);
+  {
+    SimPlatform platform(first);
+    ScopedActivePlatform usePlatform(platform);
+    const ScopedUnitLockFolder locks(state.Root() / "locks");
+    RecordingDialogs dialogs;
+    TQ71xFwTool window(std::make_unique<FakeWindowTimers>());
+    window.Core().SetClaimListener(
+        [&](const std::string& path) { EXPECT_TRUE(firstState.CatchUp(first, path).empty()); });
+    QObject::connect(&window, &TQ71xFwTool::ProcedureFinished,
+                     [&] { EXPECT_TRUE(firstState.Save(first).empty()); });
+    dialogs.QueueOpenFileAnswer(image);
+    QTest::mouseClick(Child<QPushButton>(window, "LoadBtn"), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(window, "UpdateBtn"), Qt::LeftButton);
+    ASSERT_EQ(Child<TLabeledEdit>(window, "StatusEdit")->text(),
+              QStringLiteral("Programming Success!!"));
+  }
+  EXPECT_TRUE(firstState.Save(first).empty()) << "the first session's exit";
+
+  const std::filesystem::path flashFile = state.EnclosureFolder(Only(first).Path) / kFlashFileName;
+  const std::vector<std::uint8_t> saved = ReadFileBytes(flashFile);
+  const std::vector<std::uint8_t> written = ReadFileBytes(image);
+  ASSERT_EQ(saved.size(), Only(first).Bridge.Flash->Contents().size());
+  EXPECT_TRUE(std::equal(written.begin(), written.end(), saved.begin())) << "the update is kept";
+  EXPECT_TRUE(std::equal(mark.begin(), mark.end(), saved.begin() + markAt))
+      << "the second session's save is kept";
+
+  Only(second).Bridge.Flash->Load(markAt, std::vector<std::uint8_t>(mark.size(), 0x00));
+  const std::vector<std::string> refused = secondState.Save(second);
+  ASSERT_EQ(refused.size(), 1u);
+  EXPECT_NE(refused[0].find(kFlashFileName), std::string::npos) << refused[0];
+  EXPECT_EQ(ReadFileBytes(flashFile), saved);
 }
 
 }  // namespace

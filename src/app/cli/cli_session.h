@@ -6,6 +6,7 @@
 // thing added is the claim rule of src/update/run_claim.h.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -94,6 +95,10 @@ class CliSession {
   // Makes this program the device's owner until the session ends, before anything is sent to
   // it: nullopt when it is, else the owner's process id (0: it did not say).
   std::optional<long> Claim(int index) { return core_.ClaimDevice(index); }
+  // Told the path of each device Claim makes this program the owner of (src/tool/tool_core.h).
+  void OnClaim(std::function<void(const std::string&)> listener) {
+    core_.SetClaimListener(std::move(listener));
+  }
   // Ends the session (as the destructor would) and hands over the units it owns, to be let go
   // once what the run changed is saved.
   UnitOwnership Close();

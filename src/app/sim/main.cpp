@@ -13,6 +13,7 @@
 #include <exception>
 #include <filesystem>
 #include <optional>
+#include <string>
 
 #include "sim/simulated_system.h"
 #include "src/app/display_check.h"
@@ -85,6 +86,11 @@ int main(int argc, char* argv[]) {
     const q71x::PacingPumpScope pump(session.Pacing(),
                                      [&window] { window.Core().ProcessEventsDuringWait(); });
     window.Core().OpenDialog1().InitialDir = (state.Root() / "images").string();
+    // Other programs on the same folder save between this window's runs: a run starts from
+    // what they left, and the save after it never writes over theirs.
+    window.Core().SetClaimListener([&](const std::string& path) {
+      Warn("left out (size does not fit)", state.CatchUp(system, path));
+    });
     QObject::connect(&window, &q71x::TQ71xFwTool::ProcedureFinished,
                      [&] { Warn("cannot write", state.Save(system)); });
     if (options.isSet(rdVersionOption)) {

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "sim/attached_disk.h"
+#include "sim/enclosure.h"
 #include "sim/serial_flash.h"
 #include "sim/simulated_system.h"
 #include "src/device/platform/unit_lock.h"
@@ -18,6 +19,9 @@
 
 namespace q71x {
 namespace {
+
+constexpr const char* kNewerElsewhereText =
+    " (another program saved it since; its copy is kept, this one's change is not)";
 
 // Larger disk areas are not kept: the file is meant to be looked at, not to mirror a drive.
 constexpr std::uint64_t kMaxDiskAreaBytes = 64ull * 1024 * 1024;
@@ -120,60 +124,80 @@ AdvisoryLock SimStateFolder::LockFolder(std::vector<std::string>& problems) cons
   return std::move(attempt.Lock);
 }
 
-std::vector<std::string> SimStateFolder::Restore(sim::SimulatedSystem& system) const {
-  std::vector<std::string> ignored;
-  const AdvisoryLock lock = LockFolder(ignored);
-  for (const auto& enclosure : system.Enclosures()) {
-    const std::filesystem::path folder = EnclosureFolder(enclosure->Path);
-    sim::BridgeState& bridge = enclosure->Bridge;
-    // `current`: what the memory holds before anything is loaded into it.
-    auto load = [&](const char* fileName, std::span<const std::uint8_t> current, auto&& apply) {
-      const std::filesystem::path file = folder / fileName;
-      if (!std::filesystem::exists(file)) {
+void SimStateFolder::LoadEnclosure(sim::Enclosure& enclosure, Loading loading,
+                                   std::vector<std::string>& ignored) const {
+  const std::filesystem::path folder = EnclosureFolder(enclosure.Path);
+  sim::BridgeState& bridge = enclosure.Bridge;
+  // `current`: what the memory holds before anything is loaded into it.
+  auto load = [&](const char* fileName, std::span<const std::uint8_t> current, auto&& apply) {
+    const std::filesystem::path file = folder / fileName;
+    const auto known = known_.find(file);
+    if (!std::filesystem::exists(file)) {
+      if (loading == Loading::EveryFile) {
         // What this run starts from: the save compares with it, not with what another
         // program may have written since, so a memory this run never touched is not written.
         known_[file].assign(current.begin(), current.end());
         missingAtStart_.insert(file);
-        return;
       }
-      const auto bytes = ReadWholeFile(file);
-      if (!bytes || bytes->size() != current.size()) {
-        ignored.push_back(PathToUtf8(file));
-        return;
+      return;
+    }
+    const auto bytes = ReadWholeFile(file);
+    if (!bytes || bytes->size() != current.size()) {
+      ignored.push_back(PathToUtf8(file));
+      return;
+    }
+    if (loading == Loading::NewerFiles && known != known_.end() && known->second == *bytes) {
+      return;  // nobody wrote it since this object last read or wrote it
+    }
+    apply(*bytes);
+    known_[file] = std::move(*bytes);
+    missingAtStart_.erase(file);
+  };
+  if (bridge.Flash) {
+    load(kFlashFileName, bridge.Flash->Contents(),
+         [&](const std::vector<std::uint8_t>& bytes) { bridge.Flash->Load(0, bytes); });
+  }
+  load(kControllerMemoryFileName, bridge.ControllerMemory,
+       [&](const std::vector<std::uint8_t>& bytes) { bridge.ControllerMemory = bytes; });
+  if (bridge.Parallel) {
+    load(kParallelFlashFileName, bridge.Parallel->Flash.Contents(),
+         [&](const std::vector<std::uint8_t>& bytes) { bridge.Parallel->Flash.Preload(0, bytes); });
+  }
+  if (bridge.Disk) {
+    if (const auto area = DiskAreaOf(*bridge.Disk)) {
+      std::vector<std::uint8_t> current(static_cast<std::size_t>(area->Count) *
+                                        bridge.Disk->BlockSize());
+      if (bridge.Disk->Read(area->FirstLba, area->Count, current)) {
+        load(kDiskAreaFileName, current, [&](const std::vector<std::uint8_t>& bytes) {
+          WriteDifferingSectors(*bridge.Disk, *area, bytes);
+        });
       }
-      apply(*bytes);
-      known_[file] = std::move(*bytes);
-    };
-    if (bridge.Flash) {
-      load(kFlashFileName, bridge.Flash->Contents(),
-           [&](const std::vector<std::uint8_t>& bytes) { bridge.Flash->Load(0, bytes); });
     }
-    load(kControllerMemoryFileName, bridge.ControllerMemory,
-         [&](const std::vector<std::uint8_t>& bytes) { bridge.ControllerMemory = bytes; });
-    if (bridge.Parallel) {
-      load(kParallelFlashFileName, bridge.Parallel->Flash.Contents(),
-           [&](const std::vector<std::uint8_t>& bytes) {
-             bridge.Parallel->Flash.Preload(0, bytes);
-           });
-    }
-    if (bridge.Disk) {
-      if (const auto area = DiskAreaOf(*bridge.Disk)) {
-        std::vector<std::uint8_t> current(static_cast<std::size_t>(area->Count) *
-                                          bridge.Disk->BlockSize());
-        if (bridge.Disk->Read(area->FirstLba, area->Count, current)) {
-          load(kDiskAreaFileName, current, [&](const std::vector<std::uint8_t>& bytes) {
-            WriteDifferingSectors(*bridge.Disk, *area, bytes);
-          });
-        }
-      }
-    }
+  }
+}
+
+std::vector<std::string> SimStateFolder::Restore(sim::SimulatedSystem& system) const {
+  std::vector<std::string> ignored;
+  const AdvisoryLock lock = LockFolder(ignored);
+  for (const auto& enclosure : system.Enclosures()) {
+    LoadEnclosure(*enclosure, Loading::EveryFile, ignored);
   }
   system.ReadDescriptorsAgain();
   return ignored;
 }
 
+std::vector<std::string> SimStateFolder::CatchUp(sim::SimulatedSystem& system,
+                                                 const std::string& devicePath) const {
+  std::vector<std::string> ignored;
+  const AdvisoryLock lock = LockFolder(ignored);
+  if (sim::Enclosure* enclosure = system.Find(devicePath)) {
+    LoadEnclosure(*enclosure, Loading::NewerFiles, ignored);
+  }
+  return ignored;
+}
+
 bool SimStateFolder::WriteIfChanged(const std::filesystem::path& file,
-                                    std::span<const std::uint8_t> bytes) const {
+                                    std::span<const std::uint8_t> bytes, bool& conflict) const {
   const auto known = known_.find(file);
   if (known != known_.end() && std::ranges::equal(known->second, bytes) && !StillMissing(file)) {
     return true;
@@ -181,6 +205,14 @@ bool SimStateFolder::WriteIfChanged(const std::filesystem::path& file,
   if (known == known_.end() && FileHolds(file, bytes)) {
     known_[file].assign(bytes.begin(), bytes.end());
     return true;
+  }
+  // A file that no longer holds what this object last read or wrote of it was saved by another
+  // program since: its write is the newer one and stays.
+  std::error_code error;
+  if (std::filesystem::exists(file, error) &&
+      (known == known_.end() || !FileHolds(file, known->second))) {
+    conflict = true;
+    return false;
   }
   if (!WriteWholeFile(file, bytes)) {
     known_.erase(file);
@@ -210,8 +242,9 @@ std::vector<std::string> SimStateFolder::Save(sim::SimulatedSystem& system) cons
     }
     auto save = [&](const char* fileName, std::span<const std::uint8_t> bytes) {
       const std::filesystem::path file = folder / fileName;
-      if (!WriteIfChanged(file, bytes)) {
-        failed.push_back(PathToUtf8(file));
+      bool conflict = false;
+      if (!WriteIfChanged(file, bytes, conflict)) {
+        failed.push_back(PathToUtf8(file) + (conflict ? kNewerElsewhereText : ""));
       }
     };
     const sim::BridgeState& bridge = enclosure->Bridge;

@@ -23,7 +23,8 @@
 
 namespace q71x::sim {
 class SimulatedSystem;
-}
+struct Enclosure;
+}  // namespace q71x::sim
 
 namespace q71x {
 
@@ -52,19 +53,32 @@ class SimStateFolder {
   // names a unit (serial, port, GUID) comes from its device path, so the folder needs no file
   // of its own for it.
   std::vector<std::string> Restore(sim::SimulatedSystem& system) const;
+  // Loads into the enclosure at `devicePath` what another program saved of it since this object
+  // last read or wrote its files, so that a run of a long session starts from the memories the
+  // folder holds now. Called once the unit is owned: nobody saves it from then until the run's
+  // own save. Returns the files left out, as Restore does.
+  std::vector<std::string> CatchUp(sim::SimulatedSystem& system,
+                                   const std::string& devicePath) const;
   // Writes every enclosure's memories. Each file is written whole under a temporary name and
   // then renamed, so a crash never leaves half a flash behind. A file that already holds the
   // memory's bytes is left alone, and so is a memory that still holds what Restore found (or,
   // where no file was, what it started from, unless the file is still missing): another program
-  // may have saved it since. Returns the files that could not be written
-  // (for a refused enclosure folder, why).
+  // may have saved it since. A file another program wrote since this object last read or wrote
+  // it is never overwritten: it is named among the failures, with why. Returns the files that
+  // could not be written (for a refused enclosure folder, why).
   std::vector<std::string> Save(sim::SimulatedSystem& system) const;
 
  private:
   AdvisoryLock LockFolder(std::vector<std::string>& problems) const;
   // A file that was missing when Restore ran and still is: the memory is its first copy.
   bool StillMissing(const std::filesystem::path& file) const;
-  bool WriteIfChanged(const std::filesystem::path& file, std::span<const std::uint8_t> bytes) const;
+  // Restore loads every file the folder holds; a catch-up only those another program wrote.
+  enum class Loading { EveryFile, NewerFiles };
+  void LoadEnclosure(sim::Enclosure& enclosure, Loading loading,
+                     std::vector<std::string>& ignored) const;
+  // `conflict`: not written because another program wrote the file since.
+  bool WriteIfChanged(const std::filesystem::path& file, std::span<const std::uint8_t> bytes,
+                      bool& conflict) const;
 
   std::filesystem::path root_;
   // What each file holds as this object last read or wrote it: a run that changed nothing (a
