@@ -55,11 +55,13 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
   }
   // The system ends the process once this handler returns, and on its own after a few seconds
   // (about 5 for a closed console, a little more at logoff and shutdown) whatever the handler
-  // does: the run gets that long to finish. Nothing can buy it more.
-  while (guardDepth.load() != 0) {
-    ::Sleep(50);
+  // does: the run gets that long to finish. Nothing can buy it more. Returning when the run
+  // ends would end the process there, before the simulated memories and the outcome are
+  // written: the handler never returns, and the program ends on its own with the held code, as
+  // after a hang-up elsewhere (its exit ends this thread too).
+  for (;;) {
+    ::Sleep(INFINITE);
   }
-  return TRUE;
 }
 
 #else

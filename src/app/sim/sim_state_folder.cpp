@@ -214,8 +214,8 @@ bool SimStateFolder::WriteIfChanged(const std::filesystem::path& file,
     conflict = true;
     return false;
   }
+  // A write that fails leaves the file as it was, and what this object knows of it stands.
   if (!WriteWholeFile(file, bytes)) {
-    known_.erase(file);
     return false;
   }
   known_[file].assign(bytes.begin(), bytes.end());
