@@ -165,6 +165,9 @@ class ToolCore final : public ToolWindow {
   void SetClaimListener(std::function<void(const std::string&)> listener) {
     claimListener_ = std::move(listener);
   }
+  // Told when a run or a journal write-back is over, while its devices are still owned (the
+  // simulator saves their memories before another program may load them).
+  void SetLetGoListener(std::function<void()> listener) { letGoListener_ = std::move(listener); }
   // The owner another program is of a listed device, as the last refresh or check saw it.
   std::optional<long> InUseBy(int index) const;
 
@@ -277,6 +280,7 @@ class ToolCore final : public ToolWindow {
   UnitOwnership ownership_;
   std::function<bool(const std::string&)> contactRule_;
   std::function<void(const std::string&)> claimListener_;
+  std::function<void()> letGoListener_;
   bool holdOwnership_ = false;
   std::array<BridgeAccess, kMaxDevices> access_{};
   std::set<std::string> sessionsOpened_;  // bridges this program sent a session open

@@ -79,9 +79,13 @@ std::optional<long> ToolCore::InUseBy(int index) const {
 }
 
 void ToolCore::LetGoOfClaims() {
-  if (!holdOwnership_) {
-    ownership_.ReleaseAll();
+  if (holdOwnership_) {
+    return;
   }
+  if (letGoListener_ && ownership_.HoldsAny()) {
+    letGoListener_();
+  }
+  ownership_.ReleaseAll();
 }
 
 }  // namespace q71x

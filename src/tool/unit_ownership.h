@@ -25,6 +25,7 @@ class UnitOwnership {
   // (nothing is sent): the owner's process id (0: it did not say), or nullopt.
   std::optional<long> OwnerElsewhere(const std::string& path) const;
   bool Owns(const std::string& path) const;
+  bool HoldsAny() const { return !held_.empty(); }
   void ReleaseAll() { held_.clear(); }
 
  private:

@@ -184,8 +184,7 @@ TEST_F(SimStateFolderTest, TwoSessionsOnOneFolderLoseNeitherSave) {
     TQ71xFwTool window(std::make_unique<FakeWindowTimers>());
     window.Core().SetClaimListener(
         [&](const std::string& path) { EXPECT_TRUE(firstState.CatchUp(first, path).empty()); });
-    QObject::connect(&window, &TQ71xFwTool::ProcedureFinished,
-                     [&] { EXPECT_TRUE(firstState.Save(first).empty()); });
+    window.Core().SetLetGoListener([&] { EXPECT_TRUE(firstState.Save(first).empty()); });
     dialogs.QueueOpenFileAnswer(image);
     QTest::mouseClick(Child<QPushButton>(window, "LoadBtn"), Qt::LeftButton);
     QTest::mouseClick(Child<QPushButton>(window, "UpdateBtn"), Qt::LeftButton);

@@ -238,7 +238,14 @@ TEST_F(JournalRecoveryTest, TheAreaGoesBackOnlyWhileThisProgramOwnsTheUnit) {
   EXPECT_EQ(journal.List().Open.size(), 1u);
 
   other.ReleaseAll();
+  // What the write-back changed is handed on (the simulator saves it) before the unit is let go.
+  std::optional<bool> ownedWhenLettingGo;
+  core->SetLetGoListener([&] {
+    EXPECT_EQ(Area(), original);
+    ownedWhenLettingGo = UnitOwnership().Claim(path, UnitIdentity{}).has_value();
+  });
   core->DeviceListChanged(0);
+  EXPECT_EQ(ownedWhenLettingGo, std::optional<bool>(true));
   EXPECT_EQ(questions.size(), 1u);
   EXPECT_EQ(Area(), original);
   EXPECT_TRUE(journal.List().Open.empty());

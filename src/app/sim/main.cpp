@@ -86,13 +86,13 @@ int main(int argc, char* argv[]) {
     const q71x::PacingPumpScope pump(session.Pacing(),
                                      [&window] { window.Core().ProcessEventsDuringWait(); });
     window.Core().OpenDialog1().InitialDir = (state.Root() / "images").string();
-    // Other programs on the same folder save between this window's runs: a run starts from
-    // what they left, and the save after it never writes over theirs.
+    // Other programs on the same folder save between this window's runs: a run (or a journal
+    // write-back) starts from what they left and is saved before the unit is let go; a save
+    // never writes over theirs.
     window.Core().SetClaimListener([&](const std::string& path) {
       Warn("left out (size does not fit)", state.CatchUp(system, path));
     });
-    QObject::connect(&window, &q71x::TQ71xFwTool::ProcedureFinished,
-                     [&] { Warn("cannot write", state.Save(system)); });
+    window.Core().SetLetGoListener([&] { Warn("cannot write", state.Save(system)); });
     if (options.isSet(rdVersionOption)) {
       window.Core().SetTicked(q71x::Control::RdCheckBox, true);
     }

@@ -91,12 +91,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     // A paced command lets the window paint and the panel take its clicks while it waits.
     const q71x::PacingPumpScope pump(session.Pacing(),
                                      [&window] { window.Core().ProcessEventsDuringWait(); });
-    // Other programs on the same folder save between this window's runs: a run starts from
-    // what they left, and the save after it never writes over theirs.
+    // Other programs on the same folder save between this window's runs: a run (or a journal
+    // write-back) starts from what they left and is saved before the unit is let go; a save
+    // never writes over theirs.
     window.Core().SetClaimListener([&](const std::string& path) {
       Warn("Left out (size does not fit):", state.CatchUp(system, path));
     });
-    window.SetProcedureFinishedHandler([&] { Warn("Cannot write:", state.Save(system)); });
+    window.Core().SetLetGoListener([&] { Warn("Cannot write:", state.Save(system)); });
     window.SetDeviceItemsShownHandler(TellDeviceList);
     TellDeviceList(window.Core().DeviceItems());  // the list the window opened with
     if (options.RdVersion) {
