@@ -3,13 +3,17 @@
 // FunctionFS, so that the tool's Linux build can be tested through the real usb-storage and sg
 // drivers. Runs as root in a machine with a USB device controller (dummy_hcd in the test VM).
 //
-//   q71x-gadget --preset KEY [--name NAME] [--udc UDC] [--plain-disk FILE] [--socket PATH]
+//   q71x-gadget --preset KEY [--flash PART] [--name NAME] [--udc UDC] [--plain-disk FILE]
+//               [--socket PATH]
 //
 // KEY is a serial-flash preset or a USB hardware preset (DF, parallel-flash and disk-kept
-// families). The control socket takes "plug", "unplug", "dump FILE" (the serial flash as it is
-// now), "save DIR" (every memory of the enclosure, as the simulator's state folder keeps them),
-// "resets" (how many mass-storage resets the host sent) and "quit" (unplug and end; the configfs
-// tree stays until the machine restarts).
+// families). PART puts a larger serial-flash part of the simulator's table on the preset's board,
+// holding what the preset's flash held (the rest erased): an image above what one request of the
+// kernel carries. The control socket takes "plug", "unplug", "dump FILE" (the serial flash as it
+// is now), "save DIR" (every memory of the enclosure, as the simulator's state folder keeps
+// them), "resets" (how many mass-storage resets the host sent), "serial" (the USB serial number
+// the host reads, which is NAME) and "quit" (unplug and end; the configfs tree stays until the
+// machine restarts).
 
 #include <sys/mount.h>
 #include <unistd.h>
@@ -30,6 +34,7 @@
 #include "sim/hardware_presets.h"
 #include "sim/presets.h"
 #include "sim/serial_flash.h"
+#include "sim/serial_flash_parts.h"
 #include "src/app/sim/sim_state_folder.h"
 
 namespace {
@@ -42,6 +47,7 @@ constexpr std::uint64_t kAttachedDiskSectors = 32768;  // 16 MiB of 512-byte sec
 
 struct Options {
   std::string Preset;
+  std::string FlashPart;
   std::string Name = "q71x";
   std::string Udc;
   std::string PlainDisk;
@@ -50,8 +56,8 @@ struct Options {
 
 void PrintUsage() {
   std::fputs(
-      "usage: q71x-gadget --preset KEY [--name NAME] [--udc UDC] [--plain-disk FILE] "
-      "[--socket PATH]\npresets:\n",
+      "usage: q71x-gadget --preset KEY [--flash PART] [--name NAME] [--udc UDC] "
+      "[--plain-disk FILE] [--socket PATH]\npresets:\n",
       stderr);
   for (const sim::SerialFlashPreset& preset : sim::SerialFlashPresets()) {
     std::fprintf(stderr, "  %-18s %s%s\n", preset.Key, preset.Description,
@@ -76,6 +82,21 @@ std::optional<sim::Enclosure> MakeGadgetEnclosure(const std::string& key) {
   return sim::MakeHardwarePresetEnclosure(key);
 }
 
+// The same board with another flash part soldered on, programmed with the old part's bytes.
+bool ReplaceFlashPart(sim::Enclosure& enclosure, const std::string& partName) {
+  const sim::SerialFlashPart* part = sim::FindSerialFlashPart(partName);
+  if (part == nullptr || !enclosure.Bridge.Flash ||
+      part->SizeBytes < enclosure.Bridge.Flash->Contents().size()) {
+    return false;
+  }
+  auto flash = std::make_unique<sim::SerialFlash>(*part);
+  flash->Load(0, enclosure.Bridge.Flash->Contents());
+  enclosure.Bridge.Flash = std::move(flash);
+  enclosure.Bridge.Personality.UnprotectsFlashAtBoot =
+      (part->PowerOnStatus & part->ProtectMask) != 0;
+  return true;
+}
+
 bool ParseOptions(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
     const std::string flag = argv[i];
@@ -85,6 +106,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     const std::string value = argv[++i];
     if (flag == "--preset") {
       options.Preset = value;
+    } else if (flag == "--flash") {
+      options.FlashPart = value;
     } else if (flag == "--name") {
       options.Name = value;
     } else if (flag == "--udc") {
@@ -182,6 +205,9 @@ std::string HandleControlLine(Gadget& gadget, const std::string& line, bool& qui
   if (line.rfind("save ", 0) == 0) {
     return SaveMemories(gadget, line.substr(5));
   }
+  if (line == "serial") {
+    return "ok " + gadget.Layout.Name;
+  }
   if (line == "resets") {
     return "ok " + std::to_string(gadget.Function.ResetCount());
   }
@@ -204,6 +230,9 @@ int main(int argc, char** argv) {
   if (!enclosure) {
     PrintUsage();
     return Fail("unknown preset " + options.Preset);
+  }
+  if (!options.FlashPart.empty() && !ReplaceFlashPart(*enclosure, options.FlashPart)) {
+    return Fail("no serial-flash part " + options.FlashPart + " as large as the preset's flash");
   }
   // The disk-kept presets bring their own disk, with the firmware behind its reported end.
   if (enclosure->Kind == sim::InterfaceKind::Disk && !enclosure->Bridge.Disk) {

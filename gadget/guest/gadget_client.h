@@ -18,6 +18,8 @@ class GadgetClient {
   std::string Plug() const { return Request("plug"); }
   // "ok N": the mass-storage resets the gadget has seen.
   std::string Resets() const { return Request("resets"); }
+  // "ok SERIAL": the USB serial number the host reads of the gadget.
+  std::string Serial() const { return Request("serial"); }
   // Every memory of the enclosure written into `folder` as the simulator's state folder lays
   // them out (src/app/sim/sim_state_folder.h): "ok" or "error ...".
   std::string SaveMemories(const std::string& folder) const { return Request("save " + folder); }
