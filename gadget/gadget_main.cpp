@@ -12,7 +12,9 @@
 // kernel carries. The control socket takes "plug", "unplug", "dump FILE" (the serial flash as it
 // is now), "save DIR" (every memory of the enclosure, as the simulator's state folder keeps
 // them), "resets" (how many mass-storage resets the host sent), "serial" (the USB serial number
-// the host reads, which is NAME) and "quit" (unplug and end; the configfs tree stays until the
+// the host reads, which is NAME), "unplug-on-change" (waits until the serial flash changes, as
+// an erase or a program does, and unplugs at once: the cable pulled in the middle of an update)
+// and "quit" (unplug and end; the configfs tree stays until the
 // machine restarts).
 
 #include <sys/mount.h>
@@ -25,6 +27,7 @@
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "gadget/bot/scsi_target.h"
 #include "gadget/device/configfs_gadget.h"
@@ -183,6 +186,30 @@ std::string Unplug(Gadget& gadget) {
   return "ok";
 }
 
+// Polled rather than hooked into the bulk thread: unbinding from that thread would wait for
+// itself. A few milliseconds late is still long before the update could end.
+std::string UnplugOnFlashChange(Gadget& gadget) {
+  constexpr auto kPoll = std::chrono::milliseconds(10);
+  constexpr auto kGiveUp = std::chrono::seconds(25);  // within the guest client's time-out
+  const auto deadline = std::chrono::steady_clock::now() + kGiveUp;
+  std::vector<std::uint8_t> armed;
+  for (bool changed = false; !changed; std::this_thread::sleep_for(kPoll)) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      return "error the flash did not change";
+    }
+    std::lock_guard<std::mutex> lock(gadget.Lock);
+    const sim::Enclosure* enclosure = gadget.System.Find(gadget.EnclosurePath);
+    if (enclosure == nullptr || !enclosure->Bridge.Flash) {
+      return "error no serial flash";
+    }
+    if (armed.empty()) {
+      armed = enclosure->Bridge.Flash->Contents();
+    }
+    changed = enclosure->Bridge.Flash->Contents() != armed;
+  }
+  return Unplug(gadget);
+}
+
 std::string Plug(Gadget& gadget) {
   {
     std::lock_guard<std::mutex> lock(gadget.Lock);
@@ -198,6 +225,9 @@ std::string HandleControlLine(Gadget& gadget, const std::string& line, bool& qui
   }
   if (line == "unplug") {
     return Unplug(gadget);
+  }
+  if (line == "unplug-on-change") {
+    return UnplugOnFlashChange(gadget);
   }
   if (line.rfind("dump ", 0) == 0) {
     return DumpFlash(gadget, line.substr(5));

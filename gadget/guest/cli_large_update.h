@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
-// A serial-flash image larger than one request of the kernel carries, through usb-storage as the
-// seat's user: a whole update, then one whose gadget is pulled out in the middle, re-plugged and
-// recovered from the journal. Each judged by the flash the gadget holds, not by what q71xfw says.
+// Over a serial-flash gadget with a large flash, as the seat's user: an update whose gadget is
+// pulled once the erase has begun, re-plugged and recovered from the journal, then an image
+// larger than one request of the kernel carries. Each judged by the flash the gadget holds, not
+// by what q71xfw says.
 
 #include <functional>
 #include <string>

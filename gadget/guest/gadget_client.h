@@ -16,6 +16,9 @@ class GadgetClient {
   // The gadget's answer ("ok", "error ..."); "no answer" when it could not be reached.
   std::string Unplug() const { return Request("unplug"); }
   std::string Plug() const { return Request("plug"); }
+  // Waits until the gadget's serial flash changes and pulls it out then: "ok", or "error ..."
+  // when nothing changed within the request's time-out.
+  std::string UnplugOnFlashChange() const { return Request("unplug-on-change"); }
   // "ok N": the mass-storage resets the gadget has seen.
   std::string Resets() const { return Request("resets"); }
   // "ok SERIAL": the USB serial number the host reads of the gadget.
