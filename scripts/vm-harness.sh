@@ -132,9 +132,13 @@ if [ ! -f "$udev_root/.unpacked" ]; then
   rm -rf "$udev_root"
   dpkg-deb -x "$(fetch udev)" "$udev_root"
   dpkg-deb --fsys-tarfile "$(fetch systemd)" |
-    tar -x -C "$udev_root" ./lib/udev/rules.d/73-seat-late.rules
+    tar -x -C "$udev_root" --wildcards '*/udev/rules.d/73-seat-late.rules'
   touch "$udev_root/.unpacked"
 fi
+# Found wherever the release keeps them (/lib or, merged, /usr/lib).
+find_unpacked() { find "$udev_root" -path "*/$1" \( -type f -o -type l \) | head -n1; }
+udevadm=$(find_unpacked bin/udevadm)
+[ -n "$udevadm" ] || fail "the udev package holds no udevadm"
 modules=$kernel_root/lib/modules/$kernel_version
 [ -f "$modules/modules.dep" ] || "$busybox" depmod -b "$kernel_root" "$kernel_version"
 
@@ -155,19 +159,22 @@ stage_program "$guest_test" q71x-guest-test
 stage_program "$cli" q71xfw
 stage_program "$cli_test" q71x-guest-cli-test
 # udevd and the libraries it loads, as the host resolves them (initramfs-tools does the same).
-cp "$udev_root/bin/udevadm" "$staging/bin/udevadm"
+cp "$udevadm" "$staging/bin/udevadm"
 mkdir -p "$staging/lib/systemd" "$staging/lib/udev/rules.d"
 ln -s /bin/udevadm "$staging/lib/systemd/systemd-udevd"
-ldd "$udev_root/bin/udevadm" | grep -q "not found" &&
-  fail "udevadm needs libraries this host lacks: $(ldd "$udev_root/bin/udevadm" | grep 'not found')"
-for library in $(ldd "$udev_root/bin/udevadm" | awk '$2 == "=>" && $3 ~ /^\// { print $3 } $1 ~ /^\// { print $1 }'); do
+ldd "$udevadm" | grep -q "not found" &&
+  fail "udevadm needs libraries this host lacks: $(ldd "$udevadm" | grep 'not found')"
+for library in $(ldd "$udevadm" | awk '$2 == "=>" && $3 ~ /^\// { print $3 } $1 ~ /^\// { print $1 }'); do
   mkdir -p "$staging/$(dirname "$library")"
   cp -L "$library" "$staging/$library"
 done
 # The rules: the default permissions (an sg node belongs to root and the disk group), the
 # package's own rule with its probe where udev looks for programs, and the seat's grant.
-cp "$udev_root/lib/udev/rules.d/50-udev-default.rules" \
-  "$udev_root/lib/udev/rules.d/73-seat-late.rules" "$staging/lib/udev/rules.d/"
+for rule in 50-udev-default.rules 73-seat-late.rules; do
+  file=$(find_unpacked "udev/rules.d/$rule")
+  [ -n "$file" ] || fail "Debian's udev and systemd packages hold no $rule"
+  cp "$file" "$staging/lib/udev/rules.d/"
+done
 cp "$repo/packaging/60-q71xfwtool.rules" "$staging/lib/udev/rules.d/"
 stage_program "$probe" q71x-bridge-probe
 mv "$staging/bin/q71x-bridge-probe" "$staging/lib/udev/q71x-bridge-probe"
