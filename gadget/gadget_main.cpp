@@ -3,13 +3,19 @@
 // FunctionFS, so that the tool's Linux build can be tested through the real usb-storage and sg
 // drivers. Runs as root in a machine with a USB device controller (dummy_hcd in the test VM).
 //
-//   q71x-gadget --preset KEY [--name NAME] [--udc UDC] [--plain-disk FILE] [--socket PATH]
+//   q71x-gadget --preset KEY [--flash PART] [--name NAME] [--udc UDC] [--plain-disk FILE]
+//               [--socket PATH]
 //
 // KEY is a serial-flash preset or a USB hardware preset (DF, parallel-flash and disk-kept
-// families). The control socket takes "plug", "unplug", "dump FILE" (the serial flash as it is
-// now), "save DIR" (every memory of the enclosure, as the simulator's state folder keeps them),
-// "resets" (how many mass-storage resets the host sent) and "quit" (unplug and end; the configfs
-// tree stays until the machine restarts).
+// families). PART puts a larger serial-flash part of the simulator's table on the preset's board,
+// holding what the preset's flash held (the rest erased): an image above what one request of the
+// kernel carries. The control socket takes "plug", "unplug", "dump FILE" (the serial flash as it
+// is now), "save DIR" (every memory of the enclosure, as the simulator's state folder keeps
+// them), "resets" (how many mass-storage resets the host sent), "serial" (the USB serial number
+// the host reads, which is NAME), "unplug-on-change" (waits until the serial flash changes, as
+// an erase or a program does, and unplugs at once: the cable pulled in the middle of an update)
+// and "quit" (unplug and end; the configfs tree stays until the
+// machine restarts).
 
 #include <sys/mount.h>
 #include <unistd.h>
@@ -21,6 +27,7 @@
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "gadget/bot/scsi_target.h"
 #include "gadget/device/configfs_gadget.h"
@@ -30,6 +37,7 @@
 #include "sim/hardware_presets.h"
 #include "sim/presets.h"
 #include "sim/serial_flash.h"
+#include "sim/serial_flash_parts.h"
 #include "src/app/sim/sim_state_folder.h"
 
 namespace {
@@ -42,6 +50,7 @@ constexpr std::uint64_t kAttachedDiskSectors = 32768;  // 16 MiB of 512-byte sec
 
 struct Options {
   std::string Preset;
+  std::string FlashPart;
   std::string Name = "q71x";
   std::string Udc;
   std::string PlainDisk;
@@ -50,8 +59,8 @@ struct Options {
 
 void PrintUsage() {
   std::fputs(
-      "usage: q71x-gadget --preset KEY [--name NAME] [--udc UDC] [--plain-disk FILE] "
-      "[--socket PATH]\npresets:\n",
+      "usage: q71x-gadget --preset KEY [--flash PART] [--name NAME] [--udc UDC] "
+      "[--plain-disk FILE] [--socket PATH]\npresets:\n",
       stderr);
   for (const sim::SerialFlashPreset& preset : sim::SerialFlashPresets()) {
     std::fprintf(stderr, "  %-18s %s%s\n", preset.Key, preset.Description,
@@ -76,6 +85,21 @@ std::optional<sim::Enclosure> MakeGadgetEnclosure(const std::string& key) {
   return sim::MakeHardwarePresetEnclosure(key);
 }
 
+// The same board with another flash part soldered on, programmed with the old part's bytes.
+bool ReplaceFlashPart(sim::Enclosure& enclosure, const std::string& partName) {
+  const sim::SerialFlashPart* part = sim::FindSerialFlashPart(partName);
+  if (part == nullptr || !enclosure.Bridge.Flash ||
+      part->SizeBytes < enclosure.Bridge.Flash->Contents().size()) {
+    return false;
+  }
+  auto flash = std::make_unique<sim::SerialFlash>(*part);
+  flash->Load(0, enclosure.Bridge.Flash->Contents());
+  enclosure.Bridge.Flash = std::move(flash);
+  enclosure.Bridge.Personality.UnprotectsFlashAtBoot =
+      (part->PowerOnStatus & part->ProtectMask) != 0;
+  return true;
+}
+
 bool ParseOptions(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
     const std::string flag = argv[i];
@@ -85,6 +109,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     const std::string value = argv[++i];
     if (flag == "--preset") {
       options.Preset = value;
+    } else if (flag == "--flash") {
+      options.FlashPart = value;
     } else if (flag == "--name") {
       options.Name = value;
     } else if (flag == "--udc") {
@@ -160,6 +186,30 @@ std::string Unplug(Gadget& gadget) {
   return "ok";
 }
 
+// Polled rather than hooked into the bulk thread: unbinding from that thread would wait for
+// itself. A few milliseconds late is still long before the update could end.
+std::string UnplugOnFlashChange(Gadget& gadget) {
+  constexpr auto kPoll = std::chrono::milliseconds(10);
+  constexpr auto kGiveUp = std::chrono::seconds(25);  // within the guest client's time-out
+  const auto deadline = std::chrono::steady_clock::now() + kGiveUp;
+  std::vector<std::uint8_t> armed;
+  for (bool changed = false; !changed; std::this_thread::sleep_for(kPoll)) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      return "error the flash did not change";
+    }
+    std::lock_guard<std::mutex> lock(gadget.Lock);
+    const sim::Enclosure* enclosure = gadget.System.Find(gadget.EnclosurePath);
+    if (enclosure == nullptr || !enclosure->Bridge.Flash) {
+      return "error no serial flash";
+    }
+    if (armed.empty()) {
+      armed = enclosure->Bridge.Flash->Contents();
+    }
+    changed = enclosure->Bridge.Flash->Contents() != armed;
+  }
+  return Unplug(gadget);
+}
+
 std::string Plug(Gadget& gadget) {
   {
     std::lock_guard<std::mutex> lock(gadget.Lock);
@@ -176,11 +226,17 @@ std::string HandleControlLine(Gadget& gadget, const std::string& line, bool& qui
   if (line == "unplug") {
     return Unplug(gadget);
   }
+  if (line == "unplug-on-change") {
+    return UnplugOnFlashChange(gadget);
+  }
   if (line.rfind("dump ", 0) == 0) {
     return DumpFlash(gadget, line.substr(5));
   }
   if (line.rfind("save ", 0) == 0) {
     return SaveMemories(gadget, line.substr(5));
+  }
+  if (line == "serial") {
+    return "ok " + gadget.Layout.Name;
   }
   if (line == "resets") {
     return "ok " + std::to_string(gadget.Function.ResetCount());
@@ -204,6 +260,9 @@ int main(int argc, char** argv) {
   if (!enclosure) {
     PrintUsage();
     return Fail("unknown preset " + options.Preset);
+  }
+  if (!options.FlashPart.empty() && !ReplaceFlashPart(*enclosure, options.FlashPart)) {
+    return Fail("no serial-flash part " + options.FlashPart + " as large as the preset's flash");
   }
   // The disk-kept presets bring their own disk, with the firmware behind its reported end.
   if (enclosure->Kind == sim::InterfaceKind::Disk && !enclosure->Bridge.Disk) {

@@ -3,27 +3,31 @@
 # Tests the Linux build through a real kernel: boots Debian's kernel under qemu (TCG) with a
 # busybox initramfs, where our gadget program shows simulated bridges as USB mass-storage devices
 # on dummy_hcd, and the guest test drives them through usb-storage, sg, the tool's Linux backend,
-# the device layer and the serial-flash update; then the command-line program lists, backs up
-# and updates a bridge of every family the gadget shows on USB. Prints every check and exits
-# non-zero when any failed or the machine did not finish.
+# the device layer and the serial-flash update; then the command-line program, as a seat user who
+# is not root and reaches the bridges only through the package's udev rule (Debian's
+# systemd-udevd runs it in the guest, with the package's probe), lists, backs up and updates a
+# bridge of every family the gadget shows on USB, updates a flash larger than one request of the
+# kernel carries, and recovers one whose gadget was pulled in the middle of an update. Prints
+# every check and exits non-zero when any failed or the machine did not finish.
 #
-#   scripts/vm-harness.sh [--gadget FILE --guest-test FILE --cli FILE --cli-test FILE]
-#                         [--work-dir DIR] [--skip-without-qemu]
+#   scripts/vm-harness.sh [--gadget FILE --guest-test FILE --cli FILE --cli-test FILE
+#                          --probe FILE] [--work-dir DIR] [--skip-without-qemu]
 #
-# Without the four programs it builds them (statically linked) in build-vm/. With
+# Without the five programs it builds them (statically linked) in build-vm/. With
 # --skip-without-qemu (the CTest entry) it exits 77 when qemu-system-x86_64 is not installed
 # instead of installing it. Downloads are kept in the work directory for the next run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
 
-gadget="" guest_test="" cli="" cli_test="" work_dir="$repo/build-vm/vm" skip_without_qemu=0
+gadget="" guest_test="" cli="" cli_test="" probe="" work_dir="$repo/build-vm/vm" skip_without_qemu=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --gadget) gadget=$2; shift 2 ;;
     --guest-test) guest_test=$2; shift 2 ;;
     --cli) cli=$2; shift 2 ;;
     --cli-test) cli_test=$2; shift 2 ;;
+    --probe) probe=$2; shift 2 ;;
     --work-dir) work_dir=$2; shift 2 ;;
     --skip-without-qemu) skip_without_qemu=1; shift ;;
     *) echo "vm-harness: unknown argument $1" >&2; exit 2 ;;
@@ -68,16 +72,19 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # --- our programs -----------------------------------------------------------------------------
-if [ -z "$gadget" ] || [ -z "$guest_test" ] || [ -z "$cli" ] || [ -z "$cli_test" ]; then
+if [ -z "$gadget" ] || [ -z "$guest_test" ] || [ -z "$cli" ] || [ -z "$cli_test" ] ||
+  [ -z "$probe" ]; then
   scripts/install-deps.sh build
   cmake -S . -B build-vm -G Ninja -DQ71X_BUILD_APP=OFF -DQ71X_BUILD_TESTS=OFF >/dev/null
-  cmake --build build-vm -j2 --target q71x-gadget q71x-guest-test q71xfw-guest q71x-guest-cli-test
+  cmake --build build-vm -j2 --target q71x-gadget q71x-guest-test q71xfw-guest q71x-guest-cli-test \
+    q71x-bridge-probe-guest
   gadget=$repo/build-vm/gadget/q71x-gadget
   guest_test=$repo/build-vm/gadget/q71x-guest-test
   cli=$repo/build-vm/gadget/q71xfw-guest
   cli_test=$repo/build-vm/gadget/q71x-guest-cli-test
+  probe=$repo/build-vm/gadget/q71x-bridge-probe-guest
 fi
-for program in "$gadget" "$guest_test" "$cli" "$cli_test"; do
+for program in "$gadget" "$guest_test" "$cli" "$cli_test" "$probe"; do
   [ -x "$program" ] || fail "$program is missing"
   file -L "$program" 2>/dev/null | grep -q "statically linked" ||
     ldd "$program" 2>&1 | grep -q "not a dynamic executable" ||
@@ -118,6 +125,20 @@ if [ ! -x "$busybox_root/bin/busybox" ]; then
   dpkg-deb -x "$busybox_deb" "$busybox_root"
 fi
 busybox=$busybox_root/bin/busybox
+# The device manager: udevd from Debian's udev package, and the seat rule that hands tagged nodes
+# to the seat's user, which Debian ships in the systemd package.
+udev_root=$work_dir/udev
+if [ ! -f "$udev_root/.unpacked" ]; then
+  rm -rf "$udev_root"
+  dpkg-deb -x "$(fetch udev)" "$udev_root"
+  dpkg-deb --fsys-tarfile "$(fetch systemd)" |
+    tar -x -C "$udev_root" --wildcards '*/udev/rules.d/73-seat-late.rules'
+  touch "$udev_root/.unpacked"
+fi
+# Found wherever the release keeps them (/lib or, merged, /usr/lib).
+find_unpacked() { find "$udev_root" -path "*/$1" \( -type f -o -type l \) | head -n1; }
+udevadm=$(find_unpacked bin/udevadm)
+[ -n "$udevadm" ] || fail "the udev package holds no udevadm"
 modules=$kernel_root/lib/modules/$kernel_version
 [ -f "$modules/modules.dep" ] || "$busybox" depmod -b "$kernel_root" "$kernel_version"
 
@@ -137,6 +158,30 @@ stage_program "$gadget" q71x-gadget
 stage_program "$guest_test" q71x-guest-test
 stage_program "$cli" q71xfw
 stage_program "$cli_test" q71x-guest-cli-test
+# udevd and the libraries it loads, as the host resolves them (initramfs-tools does the same).
+cp "$udevadm" "$staging/bin/udevadm"
+mkdir -p "$staging/lib/systemd" "$staging/lib/udev/rules.d"
+ln -s /bin/udevadm "$staging/lib/systemd/systemd-udevd"
+ldd "$udevadm" | grep -q "not found" &&
+  fail "udevadm needs libraries this host lacks: $(ldd "$udevadm" | grep 'not found')"
+for library in $(ldd "$udevadm" | awk '$2 == "=>" && $3 ~ /^\// { print $3 } $1 ~ /^\// { print $1 }'); do
+  mkdir -p "$staging/$(dirname "$library")"
+  cp -L "$library" "$staging/$library"
+done
+# The rules: the default permissions (an sg node belongs to root and the disk group), the
+# package's own rule with its probe where udev looks for programs, and the seat's grant.
+for rule in 50-udev-default.rules 73-seat-late.rules; do
+  file=$(find_unpacked "udev/rules.d/$rule")
+  [ -n "$file" ] || fail "Debian's udev and systemd packages hold no $rule"
+  cp "$file" "$staging/lib/udev/rules.d/"
+done
+cp "$repo/packaging/60-q71xfwtool.rules" "$staging/lib/udev/rules.d/"
+stage_program "$probe" q71x-bridge-probe
+mv "$staging/bin/q71x-bridge-probe" "$staging/lib/udev/q71x-bridge-probe"
+# The seat's user: not root, in no group that owns a disk.
+printf '%s\n' 'root:x:0:0:root:/root:/bin/sh' 'seat:x:1000:1000:seat user:/tmp:/bin/sh' \
+  >"$staging/etc/passwd"
+printf '%s\n' 'root:x:0:' 'disk:x:6:' 'cdrom:x:24:' 'seat:x:1000:' >"$staging/etc/group"
 for module in "${wanted_modules[@]}"; do
   line=$(grep -E "(^|/)${module}\.ko:" "$modules/modules.dep" || true)
   [ -n "$line" ] || fail "kernel $kernel_version has no module $module"

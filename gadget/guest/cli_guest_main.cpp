@@ -3,7 +3,11 @@
 // family the gadget can show on USB, through the command-line program as a script runs it.
 //
 //   q71x-guest-cli-test --q71xfw PATH --gadget KEY=SOCKET [--gadget KEY=SOCKET ...]
-//                       [--work-dir DIR]
+//                       [--large-gadget KEY=SOCKET] [--user UID:GID] [--work-dir DIR]
+//
+// With --user, q71xfw runs as that account (root prepares the work folder and asks the
+// gadgets); --large-gadget names a serial-flash gadget with a flash larger than one request of
+// the kernel carries, for the large update and the pull in the middle of one.
 //
 // Prints one PASS or FAIL line per check and ends with "N passed, N failed"; the exit status is
 // 0 only when nothing failed.
@@ -25,9 +29,20 @@ bool ParseOptions(int argc, char** argv, CliGuestConfig& config) {
       config.Program = value;
     } else if (flag == "--work-dir") {
       config.WorkDir = value;
-    } else if (flag == "--gadget" && value.find('=') != std::string::npos) {
+    } else if ((flag == "--gadget" || flag == "--large-gadget") &&
+               value.find('=') != std::string::npos) {
       const std::size_t equals = value.find('=');
-      config.Gadgets.push_back({value.substr(0, equals), value.substr(equals + 1)});
+      const CliGadget gadget{value.substr(0, equals), value.substr(equals + 1)};
+      if (flag == "--gadget") {
+        config.Gadgets.push_back(gadget);
+      } else {
+        config.Large = gadget;
+      }
+    } else if (flag == "--user") {
+      config.User = ParseSeatUser(value);
+      if (!config.User) {
+        return false;
+      }
     } else {
       return false;
     }
@@ -42,7 +57,7 @@ int main(int argc, char** argv) {
   if (!ParseOptions(argc, argv, config)) {
     std::fputs(
         "usage: q71x-guest-cli-test --q71xfw PATH --gadget KEY=SOCKET [--gadget ...] "
-        "[--work-dir DIR]\n",
+        "[--large-gadget KEY=SOCKET] [--user UID:GID] [--work-dir DIR]\n",
         stderr);
     return 2;
   }

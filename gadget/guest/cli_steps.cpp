@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "gadget/guest/cli_steps.h"
 
-#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -15,7 +15,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "gadget/guest/cli_large_update.h"
+#include "gadget/guest/cli_runner.h"
 #include "gadget/guest/gadget_client.h"
+#include "gadget/guest/seat_access.h"
 #include "sim/hardware_presets.h"
 #include "sim/presets.h"
 #include "src/app/sim/sample_images.h"
@@ -65,66 +68,6 @@ bool Contains(const std::vector<std::uint8_t>& haystack, const std::vector<std::
                                         needle.end()) != haystack.end();
 }
 
-std::string Quoted(const std::string& text) {
-  std::string quoted = "'";
-  for (const char c : text) {
-    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  }
-  return quoted + "'";
-}
-
-struct CliRun {
-  int Code = -1;
-  nlohmann::json Json;  // null when standard output held no JSON document
-  double Seconds = 0;
-};
-
-class CliRunner {
- public:
-  explicit CliRunner(const CliGuestConfig& config) : config_(config) {}
-
-  // q71xfw --json ARGS..., its diagnostics in a file of the work folder.
-  CliRun Run(const std::vector<std::string>& args) {
-    std::string command = Quoted(config_.Program) + " --json";
-    for (const std::string& arg : args) {
-      command += " " + Quoted(arg);
-    }
-    command += " 2>>" + Quoted(config_.WorkDir + "/q71xfw.err");
-    CliRun run;
-    const auto started = std::chrono::steady_clock::now();
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-      return run;
-    }
-    std::string out;
-    char buffer[4096];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-      out.append(buffer, got);
-    }
-    const int status = ::pclose(pipe);
-    run.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    run.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.Json = nlohmann::json::parse(out, nullptr, false);
-    if (run.Json.is_discarded()) {
-      run.Json = nullptr;
-    }
-    return run;
-  }
-
- private:
-  const CliGuestConfig& config_;
-};
-
-std::string Describe(const std::string& verb, const CliRun& run) {
-  char took[32];
-  std::snprintf(took, sizeof took, "%.1f", run.Seconds);
-  std::string text = "q71xfw " + verb + ": exit " + std::to_string(run.Code) + " in " + took + " s";
-  if (run.Json.is_object() && run.Json.contains("message")) {
-    text += ", \"" + run.Json["message"].get<std::string>() + "\"";
-  }
-  return text;
-}
-
 // The gadget's memory holding the preset's firmware, as it is now.
 std::vector<std::uint8_t> MemoryOf(const CliGadget& gadget, const PresetFacts& facts,
                                    const std::filesystem::path& folder) {
@@ -141,23 +84,36 @@ std::vector<std::uint8_t> MemoryOf(const CliGadget& gadget, const PresetFacts& f
   return {};
 }
 
+// The listed bridge of the gadget's chip and USB serial number; null when there is not one.
+nlohmann::json FindListed(const CliRun& run, int chipType, const std::string& serial) {
+  nlohmann::json found;
+  int matches = 0;
+  if (run.Json.is_object() && run.Json["devices"].is_array()) {
+    for (const nlohmann::json& device : run.Json["devices"]) {
+      const nlohmann::json& identity = device["identity"];
+      if (device.value("chip_type", -1) == chipType && identity.is_object() &&
+          identity.value("usb_serial", "") == serial) {
+        found = device;
+        ++matches;
+      }
+    }
+  }
+  return matches == 1 ? found : nlohmann::json();
+}
+
 // Lists until every gadget's chip is there once, or the wait runs out; the devices by preset.
-std::vector<nlohmann::json> ListGadgets(StepLog& log, CliRunner& cli, const CliGuestConfig& config,
-                                        const std::vector<PresetFacts>& facts) {
+std::vector<nlohmann::json> ListGadgets(StepLog& log, const CliRunner& cli,
+                                        const CliGuestConfig& config,
+                                        const std::vector<PresetFacts>& facts,
+                                        const std::vector<std::string>& serials) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kListWaitSeconds);
   for (;;) {
     const CliRun run = cli.Run({"list"});
     std::vector<nlohmann::json> found(config.Gadgets.size());
     bool all = run.Code == 0 && run.Json.is_object() && run.Json["devices"].is_array();
     for (std::size_t i = 0; all && i < config.Gadgets.size(); ++i) {
-      int matches = 0;
-      for (const nlohmann::json& device : run.Json["devices"]) {
-        if (device.value("chip_type", -1) == facts[i].ChipType) {
-          found[i] = device;
-          ++matches;
-        }
-      }
-      all = matches == 1;
+      found[i] = FindListed(run, facts[i].ChipType, serials[i]);
+      all = found[i].is_object();
     }
     if (all || std::chrono::steady_clock::now() > deadline) {
       log.Note(Describe("list", run));
@@ -167,7 +123,7 @@ std::vector<nlohmann::json> ListGadgets(StepLog& log, CliRunner& cli, const CliG
         }
       }
       log.Check(all, "cli: list --json names each of the " + std::to_string(config.Gadgets.size()) +
-                         " bridges once, by its chip type");
+                         " bridges once, by its chip type and USB serial number");
       if (all) {
         bool usb = true;
         bool versions = true;
@@ -185,7 +141,7 @@ std::vector<nlohmann::json> ListGadgets(StepLog& log, CliRunner& cli, const CliG
   }
 }
 
-void CheckBackupAndUpdate(StepLog& log, CliRunner& cli, const CliGuestConfig& config,
+void CheckBackupAndUpdate(StepLog& log, const CliRunner& cli, const CliGuestConfig& config,
                           const CliGadget& gadget, const PresetFacts& facts,
                           const nlohmann::json& device) {
   const std::string key = gadget.PresetKey;
@@ -238,27 +194,72 @@ void CheckBackupAndUpdate(StepLog& log, CliRunner& cli, const CliGuestConfig& co
                 "memory as it was");
 }
 
+// The seat's user reads the images and writes its backups and diagnostics in the work folder.
+bool HandWorkFolderTo(const std::optional<SeatUser>& user, const std::filesystem::path& folder) {
+  if (!user) {
+    return true;
+  }
+  bool ok = ::chown(folder.c_str(), user->Uid, user->Gid) == 0;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, ec)) {
+    ok &= ::lchown(entry.path().c_str(), user->Uid, user->Gid) == 0;
+  }
+  return ok && !ec;
+}
+
+std::string SerialOf(const std::string& socket) {
+  const std::string answer = GadgetClient(socket).Serial();
+  return answer.rfind("ok ", 0) == 0 ? answer.substr(3) : std::string();
+}
+
 }  // namespace
 
 void CheckCommandLine(StepLog& log, const CliGuestConfig& config) {
   std::vector<PresetFacts> facts;
+  std::vector<std::string> serials;
   for (const CliGadget& gadget : config.Gadgets) {
     const std::optional<PresetFacts> preset = FactsOf(gadget.PresetKey);
     if (!log.Check(preset.has_value(), "cli: " + gadget.PresetKey + " is a known preset")) {
       return;
     }
     facts.push_back(*preset);
+    serials.push_back(SerialOf(gadget.Socket));
   }
   const std::vector<std::string> unwritten =
       WritePresetSampleImages(std::filesystem::path(config.WorkDir) / "images");
-  if (!log.Check(unwritten.empty(), "cli: the sample images are written")) {
+  if (!log.Check(unwritten.empty() && HandWorkFolderTo(config.User, config.WorkDir),
+                 "cli: the sample images are written" +
+                     std::string(config.User ? " and the work folder is the seat user's" : ""))) {
     return;
   }
   ::setenv("XDG_DATA_HOME", (config.WorkDir + "/data").c_str(), 1);
-  CliRunner cli(config);
-  const std::vector<nlohmann::json> devices = ListGadgets(log, cli, config, facts);
+  const CliRunner cli(config.Program, config.WorkDir, config.User);
+  const std::vector<nlohmann::json> devices = ListGadgets(log, cli, config, facts, serials);
+  if (config.User && !devices.empty()) {
+    std::vector<std::string> nodes;
+    for (const nlohmann::json& device : devices) {
+      nodes.push_back(SgNodeOf(device));
+    }
+    CheckSeatAccess(log, *config.User, nodes);
+  }
   for (std::size_t i = 0; i < devices.size(); ++i) {
     CheckBackupAndUpdate(log, cli, config, config.Gadgets[i], facts[i], devices[i]);
+  }
+  if (!config.Large || devices.empty()) {
+    return;
+  }
+  LargeFlashGadget large{config.Large->PresetKey, config.Large->Socket,
+                         SerialOf(config.Large->Socket)};
+  const std::optional<PresetFacts> largeFacts = FactsOf(large.PresetKey);
+  const auto relist = [&]() {
+    return largeFacts ? FindListed(cli.Run({"list"}), largeFacts->ChipType, large.Serial)
+                      : nlohmann::json();
+  };
+  const nlohmann::json device = relist();
+  if (log.Check(device.is_object(), "large: list --json names the " + large.PresetKey +
+                                        " bridge with the larger flash (serial " + large.Serial +
+                                        ")")) {
+    CheckLargeUpdateAndPull(log, cli, config.WorkDir, large, device, relist);
   }
 }
 

@@ -16,8 +16,13 @@ class GadgetClient {
   // The gadget's answer ("ok", "error ..."); "no answer" when it could not be reached.
   std::string Unplug() const { return Request("unplug"); }
   std::string Plug() const { return Request("plug"); }
+  // Waits until the gadget's serial flash changes and pulls it out then: "ok", or "error ..."
+  // when nothing changed within the request's time-out.
+  std::string UnplugOnFlashChange() const { return Request("unplug-on-change"); }
   // "ok N": the mass-storage resets the gadget has seen.
   std::string Resets() const { return Request("resets"); }
+  // "ok SERIAL": the USB serial number the host reads of the gadget.
+  std::string Serial() const { return Request("serial"); }
   // Every memory of the enclosure written into `folder` as the simulator's state folder lays
   // them out (src/app/sim/sim_state_folder.h): "ok" or "error ...".
   std::string SaveMemories(const std::string& folder) const { return Request("save " + folder); }

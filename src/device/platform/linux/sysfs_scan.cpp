@@ -2,20 +2,25 @@
 #include "src/device/platform/linux/sysfs_scan.h"
 
 #include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <sstream>
 #include <system_error>
 
 namespace q71x::linux_platform {
 namespace fs = std::filesystem;
-namespace {
 
-std::string ReadFirstLine(const fs::path& file) {
+std::string ReadAttribute(const fs::path& file) {
   std::ifstream in(file);
   std::string line;
   std::getline(in, line);
+  const auto blank = [](unsigned char c) { return std::isspace(c) != 0; };
+  line.erase(line.begin(), std::find_if_not(line.begin(), line.end(), blank));
+  line.erase(std::find_if_not(line.rbegin(), line.rend(), blank).base(), line.end());
   return line;
 }
+
+namespace {
 
 std::string FirstEntryName(const fs::path& dir) {
   std::error_code ec;
@@ -91,7 +96,7 @@ std::vector<ScsiCandidate> ScanScsiCandidates(const fs::path& root) {
     if (resolveError) {
       continue;
     }
-    const std::string typeText = ReadFirstLine(deviceDir / "type");
+    const std::string typeText = ReadAttribute(deviceDir / "type");
     if (typeText.empty()) {
       continue;
     }
@@ -132,7 +137,7 @@ std::string DeviceNodeOfPath(const std::string& path) {
 
 std::optional<BlockNumber> ReadDevNumber(const fs::path& root, const std::string& cls,
                                          const std::string& name) {
-  return ParseDevNumber(ReadFirstLine(root / "sys/class" / cls / name / "dev"));
+  return ParseDevNumber(ReadAttribute(root / "sys/class" / cls / name / "dev"));
 }
 
 std::optional<BlockNumber> WholeDiskOf(const fs::path& root, BlockNumber number) {
@@ -144,7 +149,7 @@ std::optional<BlockNumber> WholeDiskOf(const fs::path& root, BlockNumber number)
   if (!fs::exists(dir / "partition", ec)) {
     return number;
   }
-  return ParseDevNumber(ReadFirstLine(dir.parent_path() / "dev"));
+  return ParseDevNumber(ReadAttribute(dir.parent_path() / "dev"));
 }
 
 std::string BlockNameOf(const fs::path& root, BlockNumber number) {
@@ -197,14 +202,14 @@ fs::path QueueDirOfSg(const fs::path& root, const std::string& sgName) {
 std::optional<std::uint32_t> MaxTransferBytes(const fs::path& root, const std::string& sgName) {
   const fs::path queue = QueueDirOfSg(root, sgName);
   if (!queue.empty()) {
-    if (const std::string kb = ReadFirstLine(queue / "max_hw_sectors_kb"); !kb.empty()) {
+    if (const std::string kb = ReadAttribute(queue / "max_hw_sectors_kb"); !kb.empty()) {
       return static_cast<std::uint32_t>(std::strtoul(kb.c_str(), nullptr, 10) * 1024);
     }
   }
   // usb-storage shows the same queue limit on the SCSI device, in 512-byte sectors, also when no
   // block driver is bound to it.
   const std::string sectors =
-      ReadFirstLine(root / "sys/class/scsi_generic" / sgName / "device/max_sectors");
+      ReadAttribute(root / "sys/class/scsi_generic" / sgName / "device/max_sectors");
   if (sectors.empty()) {
     return std::nullopt;
   }

@@ -12,6 +12,10 @@
 
 namespace q71x::linux_platform {
 
+// A sysfs attribute's first line without surrounding blanks (a serial some bridges pad with
+// spaces names the same unit as without them); empty when the file cannot be read.
+std::string ReadAttribute(const std::filesystem::path& file);
+
 enum class ScsiBus { Usb, Sbp2 };
 
 // One SCSI disk or CD-ROM that sits behind a USB mass-storage or FireWire SBP-2 interface.

@@ -3,25 +3,14 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
 #include <string>
 #include <system_error>
+
+#include "src/device/platform/linux/sysfs_scan.h"
 
 namespace q71x::linux_platform {
 namespace fs = std::filesystem;
 namespace {
-
-// The attribute's first line without surrounding blanks; a serial some bridges pad with spaces
-// names the same unit as without them.
-std::string ReadAttribute(const fs::path& file) {
-  std::ifstream in(file);
-  std::string line;
-  std::getline(in, line);
-  const auto blank = [](unsigned char c) { return std::isspace(c) != 0; };
-  line.erase(line.begin(), std::find_if_not(line.begin(), line.end(), blank));
-  line.erase(std::find_if_not(line.rbegin(), line.rend(), blank).base(), line.end());
-  return line;
-}
 
 bool HasAttribute(const fs::path& dir, const char* name) {
   std::error_code ec;
