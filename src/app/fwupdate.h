@@ -13,15 +13,12 @@
 
 #include "src/tool/tool_core.h"
 #include "src/tool/tool_view.h"
+#include "src/tool/window_description.h"
 #include "src/tool/window_timers.h"
 
 class QSocketNotifier;
 
 namespace q71x {
-
-inline constexpr int kClientWidth = 347;
-inline constexpr int kClientHeight = 420;
-inline constexpr int kRdPanelHeight = 129;
 
 class TQ71xFwTool : public QWidget, public ToolView {
   Q_OBJECT

@@ -3,12 +3,9 @@
 
 #include <QEvent>
 
+#include "src/tool/window_description.h"
+
 namespace q71x {
-namespace {
-
-constexpr int kLabelSpacing = 3;
-
-}  // namespace
 
 TLabeledEdit::TLabeledEdit(const QString& labelText, QWidget* parent)
     : QLineEdit(parent), label_(new QLabel(labelText, parent)) {

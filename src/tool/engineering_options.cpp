@@ -2,29 +2,11 @@
 // The engineering options: the "RD Version" switch with its panel, the two mutually exclusive
 // action boxes, the backup-file browser and the two size boxes.
 
-#include <array>
-
 #include "src/tool/tool_core.h"
+#include "src/tool/window_description.h"
 #include "src/update/update_texts.h"
 
 namespace q71x {
-namespace {
-
-constexpr std::array<std::uint32_t, 6> kFirmwareSizes = {32768,  65536,  131072,
-                                                         262144, 524288, 1048576};
-constexpr std::array<std::uint32_t, 5> kFlashPageSizes = {32768, 16384, 8192, 4096, 2048};
-
-// The value for the selected item; a typed text that selects no item keeps `current`.
-template <std::size_t N>
-std::uint32_t SizeForSelection(int item, const std::array<std::uint32_t, N>& sizes,
-                               std::uint32_t current) {
-  if (item < 0 || static_cast<std::size_t>(item) >= sizes.size()) {
-    return current;
-  }
-  return sizes[static_cast<std::size_t>(item)];
-}
-
-}  // namespace
 
 void ToolCore::EraseOnlyCheckClick(Control sender) {
   if (sender == Control::EraseOnlyCheck) {
@@ -84,12 +66,14 @@ void ToolCore::BackupBtnClick() {
 
 void ToolCore::FwSizeCheckChange(int item) {
   Mutable(Control::FwSizeCheck).SelectedItem = item;
-  settings_.FirmwareSize = SizeForSelection(item, kFirmwareSizes, settings_.FirmwareSize);
+  // A typed text that selects no item keeps the size.
+  settings_.FirmwareSize = ItemValue(Control::FwSizeCheck, item).value_or(settings_.FirmwareSize);
 }
 
 void ToolCore::FwPgSizeCheckChange(int item) {
   Mutable(Control::FwPgSizeCheck).SelectedItem = item;
-  settings_.FlashPageSize = SizeForSelection(item, kFlashPageSizes, settings_.FlashPageSize);
+  settings_.FlashPageSize =
+      ItemValue(Control::FwPgSizeCheck, item).value_or(settings_.FlashPageSize);
 }
 
 void ToolCore::QV958PathChange(int item) {

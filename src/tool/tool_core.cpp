@@ -11,6 +11,7 @@
 #include "src/device/platform/platform.h"
 #include "src/image/image_texts.h"
 #include "src/tool/busy_scope.h"
+#include "src/tool/window_description.h"
 
 namespace q71x {
 namespace {
@@ -27,23 +28,18 @@ std::uint32_t EventCodeOf(DeviceChange change) {
   return kDevNodesChanged;
 }
 
-// The controls as the layout leaves them, before start-up runs any handler.
+// The controls as the window description opens them, before start-up runs any handler.
 std::array<ControlState, kControlCount> LaidOutControls() {
   std::array<ControlState, kControlCount> controls{};
-  auto at = [&](Control control) -> ControlState& {
-    return controls[static_cast<std::size_t>(control)];
-  };
-  at(Control::RefreshBtn).Visible = false;
-  at(Control::diskLabel).Text = "USB Disk";
-  at(Control::FwPgBurnSizeLabel).Visible = false;
-  at(Control::FwPgSizeCheck).Visible = false;
-  at(Control::FwPgSizeCheck).SelectedItem = 1;
-  at(Control::FlashTypeList).SelectedItem = 0;
-  at(Control::UpdateBtn).Enabled = false;
-  at(Control::RdPanel).Visible = false;
-  at(Control::QV958Path).Visible = false;
-  at(Control::QV958Path).SelectedItem = 0;
-  at(Control::FwSizeCheck).SelectedItem = 0;
+  for (const ControlSpec& spec : WindowDescription()) {
+    ControlState& state = controls[static_cast<std::size_t>(spec.Id)];
+    state.Visible = spec.Visible;
+    state.Enabled = spec.Enabled;
+    state.SelectedItem = spec.SelectedItem;
+    if (spec.Kind == ControlKind::Label) {
+      state.Text = std::string(spec.Text);
+    }
+  }
   return controls;
 }
 
@@ -212,8 +208,8 @@ void ToolCore::BackupFileEdited(const std::string& text) {
 
 void ToolCore::FlashTypeChanged(int item) {
   Mutable(Control::FlashTypeList).SelectedItem = item;
-  if (item >= 0) {
-    lastParallelFlashPart_ = item;
+  if (const auto part = ItemValue(Control::FlashTypeList, item)) {
+    lastParallelFlashPart_ = static_cast<int>(*part);
   }
   UpdateBtnCheck();
 }
@@ -230,6 +226,58 @@ void ToolCore::TickChanged(Control box, bool ticked) {
       break;
     default:
       break;  // the other ticks are read when they matter
+  }
+}
+
+void ToolCore::Clicked(Control button) {
+  switch (button) {
+    case Control::RefreshBtn:
+      RefreshBtnClick();
+      break;
+    case Control::LoadBtn:
+      LoadBtnClick();
+      break;
+    case Control::UpdateBtn:
+      UpdateBtnClick();
+      break;
+    case Control::ExitBtn:
+      ExitBtnClick();
+      break;
+    case Control::BackupBtn:
+      BackupBtnClick();
+      break;
+    default:
+      break;
+  }
+}
+
+void ToolCore::ItemChosen(Control box, int item) {
+  switch (box) {
+    case Control::DeviceList:
+      DeviceListChanged(item);
+      break;
+    case Control::FlashTypeList:
+      FlashTypeChanged(item);
+      break;
+    case Control::FwPgSizeCheck:
+      FwPgSizeCheckChange(item);
+      break;
+    case Control::QV958Path:
+      QV958PathChange(item);
+      break;
+    case Control::FwSizeCheck:
+      FwSizeCheckChange(item);
+      break;
+    default:
+      break;
+  }
+}
+
+void ToolCore::TextEdited(Control edit, const std::string& text) {
+  if (edit == Control::FwFilenameEdit) {
+    FirmwareFileEdited(text);
+  } else if (edit == Control::BackupFileEdit) {
+    BackupFileEdited(text);
   }
 }
 
@@ -355,8 +403,10 @@ bool ToolCore::ChecksumTicked() const {
 }
 
 int ToolCore::ParallelFlashPartIndex() const {
-  const int selected = Controls(Control::FlashTypeList).SelectedItem;
-  return selected >= 0 ? selected : lastParallelFlashPart_;
+  // A typed text that names no part keeps the part chosen last.
+  const auto part =
+      ItemValue(Control::FlashTypeList, Controls(Control::FlashTypeList).SelectedItem);
+  return part ? static_cast<int>(*part) : lastParallelFlashPart_;
 }
 
 void ToolCore::SetNvramTicked(bool ticked) {

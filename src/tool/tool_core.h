@@ -88,6 +88,12 @@ class ToolCore final : public ToolWindow {
   void BackupBtnClick();
   void UpdateBtnClick();
   void ExitBtnClick();
+  // The same events by control, for a front end that connects every control in one loop over
+  // the window description: a button's click, a combo box's choice (-1: a typed text that names
+  // no item), an edit's new text. Controls without a handler for the event are passed by.
+  void Clicked(Control button);
+  void ItemChosen(Control box, int item);
+  void TextEdited(Control edit, const std::string& text);
   // The window is asked to close: true when it may close now. While a procedure runs the close
   // waits until it has returned (then CloseWindow is asked of the view).
   bool CloseRequested();
@@ -272,7 +278,7 @@ class ToolCore final : public ToolWindow {
   ProgramSettings settings_;
   OpenDialogSettings openDialog1_;
   std::vector<std::string> statusHistory_;
-  int lastParallelFlashPart_ = 0;
+  int lastParallelFlashPart_ = 0;  // the part number of the flash-type box's last choice
   UpdateProcedure lastProcedure_ = UpdateProcedure::None;
   int lastResult_ = -1;
   bool configLevelKnown_ = false;  // the last chip check read a disk-kept chip's level

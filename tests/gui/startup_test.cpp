@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Start-up, the two window heights and shut-down.
 
+#include <QAbstractButton>
 #include <QFrame>
 #include <QLabel>
 
+#include "src/tool/window_description.h"
 #include "tests/gui/gui_support.h"
 
 namespace q71x::testing {
@@ -40,6 +42,36 @@ TEST_F(StartupTest, ControlsHaveAccessibleNamesAndTheLayoutsTabOrder) {
   EXPECT_EQ(Child<QWidget>(*window, "FwFilenameEdit")->accessibleName(),
             QStringLiteral("Firmware File"));
   EXPECT_EQ(Child<QWidget>(*window, "DeviceList")->accessibleName(), QStringLiteral("Device"));
+}
+
+// The window draws every control of the core's description: in its parent, at its place, with
+// its caption or items, and reached by the keyboard exactly when the description says so.
+TEST_F(StartupTest, TheWindowBuildsEveryControlOfTheDescription) {
+  TQ71xFwTool& w = MakeWindow();
+  QWidget* panel = Child<QFrame>(w, "RdPanel");
+  for (const ControlSpec& spec : WindowDescription()) {
+    const char* name = ControlName(spec.Id);
+    QWidget* widget = Child<QWidget>(w, name);
+    EXPECT_EQ(widget->parentWidget(), spec.InRdPanel ? panel : &w) << name;
+    EXPECT_EQ(widget->pos(), QPoint(spec.Place.Left, spec.Place.Top)) << name;
+    EXPECT_EQ((widget->focusPolicy() & Qt::TabFocus) != 0, spec.TabStop) << name;
+    QString caption;
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+      caption = button->text();
+    } else if (auto* edit = qobject_cast<TLabeledEdit*>(widget)) {
+      caption = edit->EditLabel()->text();
+    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+      caption = label->text();
+    }
+    EXPECT_EQ(caption.toStdString(), spec.Text) << name;
+    if (auto* box = qobject_cast<QComboBox*>(widget); box != nullptr && !spec.Items.empty()) {
+      ASSERT_EQ(box->count(), static_cast<int>(spec.Items.size())) << name;
+      for (int i = 0; i < box->count(); ++i) {
+        EXPECT_EQ(box->itemText(i).toStdString(), spec.Items[static_cast<std::size_t>(i)].Caption)
+            << name;
+      }
+    }
+  }
 }
 
 TEST_F(StartupTest, WithoutBridgeTheWindowOpensShortWithDisabledListAndEmptyFields) {

@@ -20,12 +20,12 @@
 #include "sim/presets.h"
 #include "sim/simulated_system.h"
 #include "src/app/win32/sim/win32_enclosure_panel.h"
-#include "src/app/win32/win32_layout.h"
 #include "src/app/win32/win32_text.h"
 #include "src/app/win32/win32_window.h"
 #include "src/device/discovery.h"
 #include "src/device/platform/sim/sim_platform.h"
 #include "src/tool/tool_texts.h"
+#include "src/tool/window_description.h"
 #include "tests/support/fault_rule.h"
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/temp_folder.h"
@@ -133,6 +133,36 @@ TEST_F(Win32WindowTest, ButtonsAndFieldsSitWhereTheLayoutPutsThem) {
   EXPECT_EQ(label.right, SpecOf(Control::FwFilenameEdit).Place.Left - kLabelSpacing);
   EXPECT_EQ(TextOf(window->LabelHandle(Control::FwFilenameEdit)), L"Firmware File ");
   EXPECT_EQ(TextOf(Control_(Control::UpdateBtn)), L"Run");
+}
+
+// Every control of the core's description is a window in its parent, reached by the keyboard
+// exactly when the description says so, with its caption (a labelled edit's on its label) or
+// its items.
+TEST_F(Win32WindowTest, BuildsEveryControlOfTheDescription) {
+  HWND panel = Control_(Control::RdPanel);
+  for (const ControlSpec& spec : WindowDescription()) {
+    const char* name = ControlName(spec.Id);
+    HWND control = Control_(spec.Id);
+    ASSERT_NE(control, nullptr) << name;
+    EXPECT_EQ(GetParent(control), spec.InRdPanel ? panel : window->Handle()) << name;
+    EXPECT_EQ((GetWindowLongPtrW(control, GWL_STYLE) & WS_TABSTOP) != 0, spec.TabStop) << name;
+    if (spec.Kind == ControlKind::ComboBox) {
+      // The device list has none of its own: it shows the core's.
+      if (!spec.Items.empty()) {
+        EXPECT_EQ(SendMessageW(control, CB_GETCOUNT, 0, 0), static_cast<LRESULT>(spec.Items.size()))
+            << name;
+      }
+      for (std::size_t i = 0; i < spec.Items.size(); ++i) {
+        wchar_t item[64] = {};
+        SendMessageW(control, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
+        EXPECT_EQ(item, Utf8ToWide(spec.Items[i].Caption)) << name;
+      }
+    } else if (HWND label = window->LabelHandle(spec.Id)) {
+      EXPECT_EQ(TextOf(label), Utf8ToWide(spec.Text)) << name;
+    } else if (spec.Kind == ControlKind::Button || spec.Kind == ControlKind::CheckBox) {
+      EXPECT_EQ(TextOf(control), Utf8ToWide(spec.Text)) << name;
+    }
+  }
 }
 
 TEST_F(Win32WindowTest, ShowsTheCoresStateAtStart) {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The window's life and what it shows: the controls built from the layout table, the ToolView
+// The window's life and what it shows: the controls built from the window description, the ToolView
 // the core talks to, and the window messages forwarded to the core (control notifications,
 // timers, device changes, dropped files, close).
 
@@ -18,10 +18,10 @@
 #include "src/app/win32/win32_device_notification.h"
 #include "src/app/win32/win32_file_drop.h"
 #include "src/app/win32/win32_font.h"
-#include "src/app/win32/win32_layout.h"
 #include "src/app/win32/win32_screen_fit.h"
 #include "src/app/win32/win32_text.h"
 #include "src/tool/tool_texts.h"
+#include "src/tool/window_description.h"
 
 namespace q71x::win32 {
 namespace {
@@ -36,7 +36,8 @@ constexpr UINT kPostedEvent = WM_APP + 1;
 constexpr int kFirstControlId = 100;
 // The drop-down list of a combo box opens this far below its field.
 constexpr int kDropDownHeight = 160;
-constexpr COLORREF kNavy = RGB(0x00, 0x00, 0x80);
+constexpr COLORREF kSeparatorRgb =
+    RGB(kSeparatorColour.Red, kSeparatorColour.Green, kSeparatorColour.Blue);
 
 // Messages the core must not see while a procedure runs: the operator's clicks and keys.
 constexpr UINT kNoInputFilter = PM_QS_POSTMESSAGE | PM_QS_PAINT | PM_QS_SENDMESSAGE;
@@ -124,7 +125,7 @@ Win32ToolWindow::Win32ToolWindow(HINSTANCE instance, std::string programFolder,
   ReleaseDC(nullptr, screen);
   font_ = CreateWindowFont(kWindowFontHeight, dpi_);
   fwSizeFont_ = CreateWindowFont(kFwSizeFontHeight, dpi_);
-  separatorBrush_ = CreateSolidBrush(kNavy);
+  separatorBrush_ = CreateSolidBrush(kSeparatorRgb);
   BuildLayout(instance);
   auto timers = std::make_unique<Win32WindowTimers>();
   timers->AttachWindow(Handle());
@@ -171,7 +172,7 @@ void Win32ToolWindow::BuildLayout(HINSTANCE instance) {
   };
   separator_ = create(L"STATIC", L"", 0, 0, kSeparatorBounds, kSeparatorBounds.Height, window, -1);
 
-  for (const ControlSpec& spec : WindowLayout()) {
+  for (const ControlSpec& spec : WindowDescription()) {
     const std::size_t index = Index(spec.Id);
     const int id = kFirstControlId + static_cast<int>(index);
     HWND parent = spec.InRdPanel ? ControlHandle(Control::RdPanel) : window;
@@ -208,9 +209,9 @@ void Win32ToolWindow::BuildLayout(HINSTANCE instance) {
         if (spec.FontHeight == kFwSizeFontHeight) {
           SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fwSizeFont_), FALSE);
         }
-        for (std::string_view item : spec.Items) {
+        for (const ComboItem& item : spec.Items) {
           SendMessageW(control, CB_ADDSTRING, 0,
-                       reinterpret_cast<LPARAM>(Utf8ToWide(item).c_str()));
+                       reinterpret_cast<LPARAM>(Utf8ToWide(item.Caption).c_str()));
         }
         if (spec.ItemHeight > 0) {
           SendMessageW(control, CB_SETITEMHEIGHT, 0, Scale(spec.ItemHeight));
@@ -543,28 +544,10 @@ void Win32ToolWindow::Command(Control control, int code) {
   ToolCore& core = *core_;
   switch (SpecOf(control).Kind) {
     case ControlKind::Button:
-      if (code != BN_CLICKED) {
-        return;
+      if (code == BN_CLICKED) {
+        core.Clicked(control);
       }
-      switch (control) {
-        case Control::RefreshBtn:
-          core.RefreshBtnClick();
-          return;
-        case Control::LoadBtn:
-          core.LoadBtnClick();
-          return;
-        case Control::UpdateBtn:
-          core.UpdateBtnClick();
-          return;
-        case Control::ExitBtn:
-          core.ExitBtnClick();
-          return;
-        case Control::BackupBtn:
-          core.BackupBtnClick();
-          return;
-        default:
-          return;
-      }
+      return;
     case ControlKind::CheckBox:
       if (code == BN_CLICKED) {
         // Every tick goes to the core, which runs the box's handler.
@@ -574,12 +557,7 @@ void Win32ToolWindow::Command(Control control, int code) {
       return;
     case ControlKind::LabeledEdit:
       if (code == EN_CHANGE) {
-        const std::string text = WideToUtf8(WindowText(ControlHandle(control)));
-        if (control == Control::FwFilenameEdit) {
-          core.FirmwareFileEdited(text);
-        } else if (control == Control::BackupFileEdit) {
-          core.BackupFileEdited(text);
-        }
+        core.TextEdited(control, WideToUtf8(WindowText(ControlHandle(control))));
       }
       return;
     case ControlKind::ComboBox: {
@@ -591,13 +569,13 @@ void Win32ToolWindow::Command(Control control, int code) {
         changedInDropDown_ = false;
       } else if (code == CBN_SELCHANGE) {
         changedInDropDown_ = true;
-        ComboChanged(control, listItem());
+        core.ItemChosen(control, listItem());
       } else if (code == CBN_SELENDOK && !std::exchange(changedInDropDown_, false)) {
         // The item already shown, chosen again: a choice all the same (it confirms the device
         // the list fell back to).
-        ComboChanged(control, listItem());
+        core.ItemChosen(control, listItem());
       } else if (code == CBN_EDITCHANGE) {
-        ComboChanged(control, ShownItem(control));
+        core.ItemChosen(control, ShownItem(control));
       }
       return;
     }
@@ -621,29 +599,6 @@ int Win32ToolWindow::ShownItem(Control control) const {
                reinterpret_cast<LPARAM>(item.data()));
   item.resize(static_cast<std::size_t>(length));
   return WindowText(box) == item ? index : -1;
-}
-
-void Win32ToolWindow::ComboChanged(Control control, int item) {
-  ToolCore& core = *core_;
-  switch (control) {
-    case Control::DeviceList:
-      core.DeviceListChanged(item);
-      return;
-    case Control::FlashTypeList:
-      core.FlashTypeChanged(item);
-      return;
-    case Control::FwPgSizeCheck:
-      core.FwPgSizeCheckChange(item);
-      return;
-    case Control::QV958Path:
-      core.QV958PathChange(item);
-      return;
-    case Control::FwSizeCheck:
-      core.FwSizeCheckChange(item);
-      return;
-    default:
-      return;
-  }
 }
 
 void Win32ToolWindow::DropFiles(HDROP drop) {

@@ -2,8 +2,8 @@
 #pragma once
 // The main window as a plain Windows window: the same controls, captions, bounds and keyboard
 // order as the Qt window, drawn by the system's own controls with no toolkit. It builds the
-// controls from the layout table, forwards every operator event to the tool core and shows what
-// the core tells it; it decides nothing.
+// controls from the window description, forwards every operator event to the tool core and shows
+// what the core tells it; it decides nothing.
 
 #include <windows.h>
 
@@ -76,7 +76,6 @@ class Win32ToolWindow final : public ToolView {
   void FitToCaption(Control control, const std::wstring& text);
   void PlaceLabel(Control control);
   void Command(Control control, int code);
-  void ComboChanged(Control control, int item);
   // The message is for a helper window beside this one (or one of its controls).
   bool IsHelperMessage(const MSG& message) const;
   // The item a combo box shows: -1 when its text was typed over and names no item.

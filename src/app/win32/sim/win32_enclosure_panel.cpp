@@ -7,10 +7,10 @@
 #include "sim/simulated_system.h"
 #include "src/app/sim/enclosure_panel_text.h"
 #include "src/app/win32/win32_font.h"
-#include "src/app/win32/win32_layout.h"
 #include "src/app/win32/win32_screen_fit.h"
 #include "src/app/win32/win32_text.h"
 #include "src/device/discovery.h"
+#include "src/tool/window_description.h"
 
 namespace q71x::win32 {
 namespace {
