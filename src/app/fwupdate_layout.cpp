@@ -14,6 +14,7 @@
 #include "src/app/combo_selection.h"
 #include "src/app/fwupdate.h"
 #include "src/app/labeled_edit.h"
+#include "src/catalog/parallel_part_table.h"
 #include "src/tool/tool_texts.h"
 
 namespace q71x {
@@ -98,6 +99,16 @@ void MakeDisplayField(TLabeledEdit* edit) {
   edit->setPalette(palette);
 }
 
+// The flash-type list's items as the catalogue names the parts; the item number is the value.
+QStringList ParallelPartItems() {
+  QStringList items;
+  for (const PartChoice& choice : ParallelPartChoices()) {
+    items << QString::fromLatin1(choice.Caption.data(),
+                                 static_cast<qsizetype>(choice.Caption.size()));
+  }
+  return items;
+}
+
 }  // namespace
 
 void TQ71xFwTool::BuildLayout() {
@@ -137,10 +148,7 @@ void TQ71xFwTool::BuildLayout() {
   FwPgSizeCheck->hide();
   auto* FlashTypeLabel = MakeLabel(this, "FlashTypeLabel", "Flash Type ", {24, 196, 55, 13});
   auto* FlashTypeList =
-      MakeCombo(this, "FlashTypeList",
-                {QStringLiteral("ATMELAT 49BV512"), QStringLiteral("PMC OM39LV512"),
-                 QStringLiteral("SST SST39LF512")},
-                {80, 196, 145, 21}, 0);
+      MakeCombo(this, "FlashTypeList", ParallelPartItems(), {80, 196, 145, 21}, 0);
   auto* StatusEdit = MakeLabeledEdit(this, "StatusEdit", "Status ", {80, 220, 249, 21});
   StatusEdit->setReadOnly(true);
   auto* RdCheckBox = MakeCheck(this, "RdCheckBox", "RD Version", {8, 264, 81, 17});

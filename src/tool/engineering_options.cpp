@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "src/catalog/chip_tables.h"
 #include "src/tool/tool_core.h"
 #include "src/update/update_texts.h"
 
@@ -28,7 +29,7 @@ std::uint32_t SizeForSelection(int item, const std::array<std::uint32_t, N>& siz
 
 void ToolCore::EraseOnlyCheckClick(Control sender) {
   if (sender == Control::EraseOnlyCheck) {
-    if (state_.ChipType == 6) {
+    if (ChipRow(state_.ChipType).EraseOnlyOffersNvram) {
       SetVisible(Control::NVRAMCheck, true);
     }
     if (Ticked(Control::EraseOnlyCheck)) {
@@ -39,7 +40,7 @@ void ToolCore::EraseOnlyCheckClick(Control sender) {
   }
 
   const bool actionTicked = Ticked(Control::EraseOnlyCheck) || Ticked(Control::BackupFWCheckBox);
-  const bool showFwSize = state_.ChipType == 4 && actionTicked;
+  const bool showFwSize = ChipRow(state_.ChipType).ChoosesFirmwareSize && actionTicked;
   SetEnabled(Control::FwSizeCheck, showFwSize);
   SetVisible(Control::FwSizeCheck, showFwSize);
   SetVisible(Control::FwSizeLable, showFwSize);

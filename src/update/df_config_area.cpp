@@ -82,7 +82,7 @@ int RestoreDfConfigArea(ToolWindow& window, const std::string& devicePath,
   return RestoreWhenChanged(
       window, devicePath, 0, saved, [&devicePath, &saved, vendor](bool eraseFirst) {
         WriteFlashDF(devicePath, 0, saved.data(), kDfNvramSize,
-                     WithMxicBit(vendor, 0, eraseFirst ? kMarkSector : kMarkNone));
+                     WithVendorMarkBit(vendor, 0, eraseFirst ? kMarkSector : kMarkNone));
       });
 }
 

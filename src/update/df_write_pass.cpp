@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/update/df_write_pass.h"
 
+#include "src/catalog/flash_vendor_table.h"
 #include "src/update/df_family.h"
 
 namespace q71x {
@@ -97,9 +98,9 @@ void DfWritePass::ProgressDot() {
   window_.AppendStatus(".");
 }
 
-std::uint8_t WithMxicBit(std::int32_t flashVendor, std::uint32_t address, std::uint8_t mark) {
-  if (address == 0 && flashVendor == kFlashVendorMxic && mark != 0) {
-    return static_cast<std::uint8_t>(mark | kMxicMarkBit);
+std::uint8_t WithVendorMarkBit(std::int32_t flashVendor, std::uint32_t address, std::uint8_t mark) {
+  if (address == 0 && VendorRow(flashVendor).MarkBitOnFirstBlock && mark != 0) {
+    return static_cast<std::uint8_t>(mark | kVendorMarkBit);
   }
   return mark;
 }

@@ -58,8 +58,8 @@ class DfWritePass {
   EraseUnitCounters counters_;
 };
 
-// The mark as the block at `address` carries it on the wire: MXIC parts want kMxicMarkBit on a
-// marked block at address 0 (and nowhere else).
-std::uint8_t WithMxicBit(std::int32_t flashVendor, std::uint32_t address, std::uint8_t mark);
+// The mark as the block at `address` carries it on the wire: vendors whose row says so want
+// kVendorMarkBit on a marked block at address 0 (and nowhere else).
+std::uint8_t WithVendorMarkBit(std::int32_t flashVendor, std::uint32_t address, std::uint8_t mark);
 
 }  // namespace q71x

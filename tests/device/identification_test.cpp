@@ -6,7 +6,7 @@
 #include <map>
 #include <set>
 
-#include "src/device/chip_tables.h"
+#include "src/catalog/chip_tables.h"
 #include "tests/support/cdb_script.h"
 #include "tests/support/recording_dialogs.h"
 
@@ -456,7 +456,7 @@ TEST_F(IdentificationTest, ConfigBlockReturnsLevelOrZero) {
   EXPECT_EQ(0, ok);
 }
 
-// The chip-type rows are checked by CheckChipTypeTable (chip_type_table_test.cpp).
+// The chip-type rows are checked by CheckChipTypeTable (tests/catalog/chip_type_table_test.cpp).
 TEST(ChipTablesTest, FlashVendorTableIsConsistent) {
   for (const FlashVendorRow& v : kFlashVendors) {
     EXPECT_LE(v.Name.size(), 19u);

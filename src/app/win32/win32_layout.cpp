@@ -4,6 +4,8 @@
 #include <array>
 #include <stdexcept>
 
+#include "src/catalog/parallel_part_table.h"
+
 namespace q71x::win32 {
 namespace {
 
@@ -12,8 +14,6 @@ using C = Control;
 
 constexpr std::array<std::string_view, 5> kPageSizes = {"32 KB", "16 KB", " 8 KB", " 4 KB",
                                                         " 2 KB"};
-constexpr std::array<std::string_view, 3> kFlashTypes = {"ATMELAT 49BV512", "PMC OM39LV512",
-                                                         "SST SST39LF512"};
 constexpr std::array<std::string_view, 3> kQv958Paths = {"1.SETNVRAM", "2.FLASHREAD",
                                                          "3.FLASHOPCODE"};
 constexpr std::array<std::string_view, 6> kFirmwareSizes = {"32KB",  "64KB",  "128KB",
@@ -48,7 +48,7 @@ constexpr std::array<ControlSpec, kControlCount> kLayout = {{
     {C::DiskLetterLable, K::DisplayField, false, true, "Drives ", {80, 100, 89, 21}},
     {C::FwVerLableEdit, K::DisplayField, false, true, "Firmware Ver. ", {80, 124, 89, 21}},
     {C::SFlashTypeLable, K::DisplayField, false, true, "Flash Type", {80, 148, 89, 21}},
-    {C::FlashTypeList, K::ComboBox, false, true, "", {80, 196, 145, 21}, kFlashTypes},
+    {C::FlashTypeList, K::ComboBox, false, true, "", {80, 196, 145, 21}, kParallelPartCaptions},
     {C::StatusEdit, K::StatusField, false, true, "Status ", {80, 220, 249, 21}},
     {C::RdCheckBox, K::CheckBox, false, true, "RD Version", {8, 264, 81, 17}},
     {C::ExitBtn, K::Button, false, true, "Exit", {216, 256, 75, 25}},

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "src/device/chip_type_table.h"
+#include "src/catalog/chip_type_table.h"
 
 #include <algorithm>
 #include <cctype>
