@@ -13,8 +13,6 @@
 
 namespace q71x {
 
-inline constexpr int kFlashVendorCount = 10;
-
 // The rows by name; the value is the number the bridges answer with.
 enum class FlashVendor : std::uint8_t {
   Unknown = 0,
@@ -74,7 +72,7 @@ struct FlashVendorRow {
   bool FirstBlockErasedBeforeProgram = false;  // the configuration block erased as a block first
 };
 
-inline constexpr std::array<FlashVendorRow, kFlashVendorCount> kFlashVendors{{
+inline constexpr auto kFlashVendors = std::to_array<FlashVendorRow>({
     {.Vendor = FlashVendor::Unknown, .Name = "Unknown"},
     {.Vendor = FlashVendor::Pmc, .Name = "PMC", .Jedec = {{{0x7F, 0x9D}}}},
     {.Vendor = FlashVendor::Sst,
@@ -121,7 +119,8 @@ inline constexpr std::array<FlashVendorRow, kFlashVendorCount> kFlashVendors{{
      .Jedec = {{{0x1C, 0}}},
      .WholeErase = WholeAreaErase::BlockMark},
     {.Vendor = FlashVendor::Esmt, .Name = "ESMT", .LargeEraseUnit = 65536, .Jedec = {{{0x8C, 0}}}},
-}};
+});
+inline constexpr int kFlashVendorCount = static_cast<int>(kFlashVendors.size());
 
 inline constexpr std::uint8_t RowNumber(FlashVendor vendor) {
   return static_cast<std::uint8_t>(vendor);

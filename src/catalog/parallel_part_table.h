@@ -14,8 +14,6 @@
 
 namespace q71x {
 
-inline constexpr int kParallelPartCount = 3;
-
 enum class ParallelPart : std::uint8_t { Atmel = 0, Pmc = 1, Sst = 2 };
 
 struct ParallelPartRow {
@@ -28,7 +26,7 @@ struct ParallelPartRow {
   std::uint32_t SizeBytes = 65536;
 };
 
-inline constexpr std::array<ParallelPartRow, kParallelPartCount> kParallelParts{{
+inline constexpr auto kParallelParts = std::to_array<ParallelPartRow>({
     {.Part = ParallelPart::Atmel,
      .Caption = "ATMELAT 49BV512",
      .MakerId = 0x1F,
@@ -47,7 +45,8 @@ inline constexpr std::array<ParallelPartRow, kParallelPartCount> kParallelParts{
      .DeviceId = 0xD4,
      .FirstUnlock = 0x5555,
      .SecondUnlock = 0x2AAA},
-}};
+});
+inline constexpr int kParallelPartCount = static_cast<int>(kParallelParts.size());
 
 // The list item that chooses the part.
 inline constexpr int ParallelPartItem(ParallelPart part) {
