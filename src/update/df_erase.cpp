@@ -34,10 +34,10 @@ AlignedBuffer ErasePattern(std::uint32_t length) {
 
 // The mark that makes the bridge erase the whole firmware area (at address 0, so with the
 // vendor's bit where its row wants one).
-std::uint8_t WholeEraseMode(std::int32_t flashVendor) {
+std::uint8_t WholeEraseMode(FlashVendor vendor) {
   const std::uint8_t mark =
-      VendorRow(flashVendor).WholeErase == WholeAreaErase::BlockMark ? kMarkBlock : kMarkWholeFlash;
-  return WithVendorMarkBit(flashVendor, 0, mark);
+      VendorRow(vendor).WholeErase == WholeAreaErase::BlockMark ? kMarkBlock : kMarkWholeFlash;
+  return WithVendorMarkBit(vendor, 0, mark);
 }
 
 // The second erase for a flash the first one left non-blank: the plain whole-flash mark for
@@ -61,7 +61,7 @@ void EraseAgain(ToolWindow& window, DfWritePass& pass, const std::string& device
 std::string_view EraseAndProveBlank(ToolWindow& window, DfWritePass& pass,
                                     const std::string& devicePath, const AlignedBuffer& pattern,
                                     std::uint32_t length) {
-  const std::int32_t vendor = window.State().FlashVendor;
+  const FlashVendor vendor = ToFlashVendor(window.State().FlashVendor);
   const std::uint8_t eraseMode = WholeEraseMode(vendor);
   if (WriteFlashDF(devicePath, 0, pattern.data(), kDfEraseBlockLength, eraseMode) == 0) {
     return kEraseCommandFailText;

@@ -61,8 +61,8 @@ int WriteDfFlash(DfWritePass& pass, const std::string& devicePath, std::uint32_t
     if (blockAddress == 0) {
       chunk = std::min(chunk, kFirstBlockLimit);
     }
-    const std::uint8_t mark = WithVendorMarkBit(settings.FlashVendor, blockAddress,
-                                                pass.NextEraseMark(blockAddress, mode));
+    const std::uint8_t mark =
+        WithVendorMarkBit(settings.Vendor, blockAddress, pass.NextEraseMark(blockAddress, mode));
     chunk = pass.ClipToEraseUnit(blockAddress, chunk, mode);
     WaitFlashReady(devicePath);
     if (WriteFlashDF(devicePath, blockAddress, transfer.data() + done, chunk, mark) == 0) {

@@ -432,7 +432,7 @@ TEST_F(IdentificationTest, ConfigurationCommandBlocks) {
 }
 
 TEST_F(IdentificationTest, VendorByteOutsideTableIsUnknown) {
-  script.On({0xFF, 0x04, 0x23}, Reply({0x0A, 0, 0, 0}));
+  script.On({0xFF, 0x04, 0x23}, Reply({static_cast<std::uint8_t>(kFlashVendorCount), 0, 0, 0}));
   std::uint8_t reply[4];
   EXPECT_EQ(1, GetFlashVendor(kPath, reply));
   EXPECT_EQ(0, reply[0]);
@@ -463,7 +463,7 @@ TEST(ChipTablesTest, FlashVendorTableIsConsistent) {
     EXPECT_GT(v.SmallEraseUnit, 0u);
     EXPECT_EQ(0u, v.LargeEraseUnit % v.SmallEraseUnit);
   }
-  EXPECT_EQ(0, SafeFlashVendor(10));
+  EXPECT_EQ(0, SafeFlashVendor(kFlashVendorCount));
   EXPECT_EQ(0, SafeFlashVendor(-1));
   EXPECT_EQ(9, SafeFlashVendor(9));
 }
