@@ -11,7 +11,7 @@
 
 #include "bench/bench_devices.h"
 #include "bench/sim_machine.h"
-#include "src/device/chip_tables.h"
+#include "src/catalog/chip_tables.h"
 #include "src/image/firmware_match.h"
 #include "src/image/sample_image.h"
 #include "src/tool/chip_probe.h"

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "src/device/chip_tables.h"
+#include "src/catalog/chip_tables.h"
 #include "src/device/platform/platform.h"
 #include "src/device/platform/user_dialogs.h"
 #include "src/image/firmware_match.h"

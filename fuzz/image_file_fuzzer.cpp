@@ -14,7 +14,7 @@
 #include <fstream>
 #include <string>
 
-#include "src/device/chip_tables.h"
+#include "src/catalog/chip_tables.h"
 #include "src/device/platform/user_dialogs.h"
 #include "src/image/file_checksum.h"
 #include "src/image/firmware_match.h"

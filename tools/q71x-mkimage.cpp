@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "src/device/chip_tables.h"
+#include "src/catalog/chip_tables.h"
 #include "src/image/sample_image.h"
 
 namespace {

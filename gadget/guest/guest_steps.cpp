@@ -18,7 +18,7 @@
 
 #include "gadget/guest/gadget_client.h"
 #include "gadget/guest/hotplug_debounce.h"
-#include "src/device/chip_tables.h"
+#include "src/catalog/chip_tables.h"
 #include "src/device/identification.h"
 #include "src/device/platform/linux/sysfs_scan.h"
 #include "src/device/platform/user_dialogs.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "src/device/chip_tables.h"
+#include "src/catalog/chip_tables.h"
 #include "src/device/command_fields.h"
 #include "src/device/discovery.h"
 #include "src/device/inquiry_chip_code.h"
@@ -164,29 +164,6 @@ namespace {
 
 enum class Decision { Decided, Undecided };
 
-// Step 3 of the detection: the JEDEC id's first bytes name the vendor.
-int VendorFromJedec(const std::uint8_t* id) {
-  if (id[0] == 0x7F && id[1] == 0x37)
-    return 7;
-  if (id[0] == 0x37 && id[1] == 0x30)
-    return 7;
-  if (id[0] == 0x1F)
-    return 4;
-  if (id[0] == 0xC2)
-    return 5;
-  if (id[0] == 0xEF)
-    return 6;
-  if (id[0] == 0x20)
-    return 3;
-  if (id[0] == 0x1C)
-    return 8;
-  if (id[0] == 0x8C)
-    return 9;
-  if (id[0] == 0x7F && id[1] == 0x9D)
-    return 1;
-  return -1;
-}
-
 }  // namespace
 
 int DetectSerialFlash(const std::string& devicePath, FlashOpcodeSet& opcodes) {
@@ -196,16 +173,17 @@ int DetectSerialFlash(const std::string& devicePath, FlashOpcodeSet& opcodes) {
     return 1;  // a bridge that fails the first flash command keeps the defaults
   }
   if (reply[3] == 0x9D) {
-    opcodes.Vendor = 1;
+    opcodes.Vendor = RowNumber(FlashVendor::Pmc);
     return 1;
   }
   Decision decision = Decision::Undecided;
 
   std::memset(reply, 0, sizeof reply);
   if (SpiCommandIn(devicePath, 0x9F, reply, sizeof reply) != 0) {
-    const int vendor = VendorFromJedec(reply);
-    if (vendor >= 0) {
-      opcodes.Vendor = static_cast<std::uint8_t>(vendor);
+    // Step 3: the JEDEC id's first bytes name the vendor.
+    const FlashVendor vendor = VendorOfJedecId(reply);
+    if (vendor != FlashVendor::Unknown) {
+      opcodes.Vendor = RowNumber(vendor);
       decision = Decision::Decided;
     }
   }
@@ -213,7 +191,7 @@ int DetectSerialFlash(const std::string& devicePath, FlashOpcodeSet& opcodes) {
   if (decision == Decision::Undecided) {
     std::memset(reply, 0, sizeof reply);
     if (SpiCommandIn(devicePath, 0x90, reply, sizeof reply) != 0 && reply[3] == 0xBF) {
-      opcodes = FlashOpcodeSet{0x60, 0x52, 0xAF, 2};
+      opcodes = FlashOpcodeSet{0x60, 0x52, 0xAF, RowNumber(FlashVendor::Sst)};
       decision = Decision::Decided;
     }
   }
@@ -221,7 +199,7 @@ int DetectSerialFlash(const std::string& devicePath, FlashOpcodeSet& opcodes) {
   if (decision == Decision::Undecided) {
     std::uint8_t id[3] = {};
     if (ReadLegacyFlashId(devicePath, 0x15, false, id) != 0 && id[0] == 0x1F) {
-      opcodes = FlashOpcodeSet{0x62, 0x52, 0x02, 4};
+      opcodes = FlashOpcodeSet{0x62, 0x52, 0x02, RowNumber(FlashVendor::Atmel)};
       decision = Decision::Decided;
     }
   }
@@ -229,7 +207,7 @@ int DetectSerialFlash(const std::string& devicePath, FlashOpcodeSet& opcodes) {
   if (decision == Decision::Undecided) {
     std::uint8_t id[3] = {};
     if (ReadLegacyFlashId(devicePath, 0xAB, true, id) != 0 && id[0] == 0x05) {
-      opcodes.Vendor = 3;
+      opcodes.Vendor = RowNumber(FlashVendor::StEonMxic);
       decision = Decision::Decided;
     }
   }

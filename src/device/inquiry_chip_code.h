@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <span>
 
-#include "src/device/chip_type_table.h"
+#include "src/catalog/chip_type_table.h"
 
 namespace q71x {
 

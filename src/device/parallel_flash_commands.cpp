@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 
+#include "src/catalog/parallel_part_table.h"
 #include "src/device/command_fields.h"
 #include "src/device/transfer_pieces.h"
 #include "src/device/transport.h"
@@ -41,34 +42,18 @@ constexpr std::array<SequenceStep, 6> kChipErase{{
     {Unlock::First, 0x10},
 }};
 
-struct UnlockAddresses {
-  std::uint16_t First;
-  std::uint16_t Second;
-};
-
-// Returns false for a part whose unlock addresses are not known: its sequence is all zeros.
-bool UnlockAddressesOf(int part, UnlockAddresses& out) {
-  if (part == kParallelPartAtmel || part == kParallelPartSst) {
-    out = {0x5555, 0x2AAA};
-    return true;
-  }
-  if (part == kParallelPartPmc) {
-    out = {0x0555, 0x02AA};
-    return true;
-  }
-  return false;
-}
-
 // The bridge's layout: all N addresses (each low byte first), then the N data bytes.
 template <std::size_t N>
 std::array<std::uint8_t, 3 * N> EncodeSequence(const std::array<SequenceStep, N>& steps, int part) {
   std::array<std::uint8_t, 3 * N> bytes{};
-  UnlockAddresses unlock{};
-  if (!UnlockAddressesOf(part, unlock)) {
+  // No part chosen: a sequence of zeros, which no part obeys.
+  const ParallelPartRow* row = ParallelPartOfItem(part);
+  if (row == nullptr) {
     return bytes;
   }
   for (std::size_t i = 0; i < N; ++i) {
-    const std::uint16_t address = steps[i].Address == Unlock::First ? unlock.First : unlock.Second;
+    const std::uint16_t address =
+        steps[i].Address == Unlock::First ? row->FirstUnlock : row->SecondUnlock;
     PutLittleEndian(&bytes[2 * i], address, 2);
     bytes[2 * N + i] = steps[i].Data;
   }

@@ -2,17 +2,13 @@
 #pragma once
 // Commands for the 64 KB parallel NOR flash (or internal memory) behind some bridges. The host
 // hands the bridge the JEDEC software-command sequence to play, so the unlock addresses follow
-// the part the operator chose in the flash-type list.
+// the part the operator chose in the flash-type list (`part`: its item, a row of the
+// parallel-part table).
 
 #include <cstdint>
 #include <string>
 
 namespace q71x {
-
-// Item indices of the flash-type list.
-inline constexpr int kParallelPartAtmel = 0;
-inline constexpr int kParallelPartPmc = 1;
-inline constexpr int kParallelPartSst = 2;
 
 // FF 04 05, no data.
 int ParallelFlashEnable(const std::string& devicePath);

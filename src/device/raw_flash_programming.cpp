@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "src/catalog/flash_vendor_table.h"
 #include "src/device/flash_commands.h"
 #include "src/device/flash_waits.h"
 #include "src/device/platform/platform.h"
@@ -77,20 +78,15 @@ int ProgramWithMethod(const RawProgramMethodRow& row, const std::string& deviceP
   return ProgramSpiPages(devicePath, address, data, length, row.Unit);
 }
 
-bool KeyMatches(int key, int value) {
-  return key == kAnyKey || key == value;
-}
-
 }  // namespace
 
 RawProgramMethodRow SelectRawProgramMethod(int flashVendor, int sstWordMode) {
-  const int wordMode = sstWordMode != 0 ? 1 : 0;
-  for (const RawProgramMethodRow& row : kRawProgramMethods) {
-    if (KeyMatches(row.FlashVendor, flashVendor) && KeyMatches(row.SstWordMode, wordMode)) {
-      return row;
-    }
+  const FlashVendorRow& vendor = VendorRow(flashVendor);
+  if (vendor.Programming == RawProgramming::SpiPages) {
+    return {RawProgramMethod::SpiPages, vendor.ProgramUnit};
   }
-  return kRawProgramMethods.back();
+  return {sstWordMode != 0 ? RawProgramMethod::SstWords : RawProgramMethod::SstBytes,
+          vendor.ProgramUnit};
 }
 
 int ProgramSerialFlash(const std::string& devicePath, std::uint32_t address,

@@ -19,23 +19,12 @@ inline constexpr std::uint32_t kRawProgramChunk = 8192;
 
 enum class RawProgramMethod { SpiPages, SstBytes, SstWords };
 
-// One row of the method table. A negative key matches any value.
 struct RawProgramMethodRow {
-  int FlashVendor;
-  int SstWordMode;
   RawProgramMethod Method;
   std::uint32_t Unit;  // page size or run length in bytes
 };
 
-inline constexpr int kAnyKey = -1;
-inline constexpr std::array<RawProgramMethodRow, 4> kRawProgramMethods{{
-    {2, 1, RawProgramMethod::SstWords, 512},
-    {2, 0, RawProgramMethod::SstBytes, 512},
-    {5, kAnyKey, RawProgramMethod::SpiPages, 32},
-    {kAnyKey, kAnyKey, RawProgramMethod::SpiPages, 256},
-}};
-
-// The first row that matches; a non-zero sstWordMode counts as 1.
+// The method the flash-vendor row names; word runs only on a part that took word mode.
 RawProgramMethodRow SelectRawProgramMethod(int flashVendor, int sstWordMode);
 
 // Programs length bytes at address in chunks of kRawProgramChunk, waiting for the flash before

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <numeric>
 
-#include "src/device/chip_tables.h"
+#include "src/catalog/chip_tables.h"
 #include "src/image/image_file.h"
 #include "src/image/image_layout.h"
 #include "src/image/nvram_block.h"

@@ -4,10 +4,10 @@
 #include <fstream>
 #include <string_view>
 
-#include "src/device/chip_tables.h"
-#include "src/device/chip_type_table.h"
+#include "src/catalog/chip_codes.h"
+#include "src/catalog/chip_tables.h"
+#include "src/catalog/chip_type_table.h"
 #include "src/device/platform/user_dialogs.h"
-#include "src/image/chip_codes.h"
 #include "src/image/image_file.h"
 #include "src/image/image_texts.h"
 

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "src/device/chip_tables.h"
+#include "src/catalog/chip_tables.h"
 #include "src/image/image_layout.h"
 
 namespace q71x {

@@ -3,7 +3,7 @@
 
 #include <fstream>
 
-#include "src/device/chip_type_table.h"
+#include "src/catalog/chip_type_table.h"
 #include "src/image/image_file.h"
 #include "src/image/image_layout.h"
 

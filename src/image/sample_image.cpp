@@ -5,10 +5,10 @@
 #include <span>
 #include <string_view>
 
-#include "src/device/chip_type_table.h"
+#include "src/catalog/chip_codes.h"
+#include "src/catalog/chip_type_table.h"
 #include "src/device/platform/utf8_path.h"
 #include "src/host/safe_file_write.h"
-#include "src/image/chip_codes.h"
 #include "src/image/file_checksum.h"
 #include "src/image/image_layout.h"
 
@@ -62,13 +62,6 @@ char DigitFor(int k) {
   return static_cast<char>('0' + k);
 }
 
-// The released images of these chips count their revision character from "1"; the others from
-// "0". Their rules do not compare it, so this only keeps the samples like the real files.
-bool CountsRevisionFromOne(ChipType type) {
-  return type == ChipType::Qvk848Series || type == ChipType::Qvk844Series ||
-         type == ChipType::Qvn962Series;
-}
-
 // The code each chip's images carry, so that the chip's own rule accepts its sample.
 std::string ChipFileCode(int type, int revision) {
   const ChipTypeRow& row = ChipRow(type);
@@ -83,7 +76,7 @@ std::string ChipFileCode(int type, int revision) {
   if (code.empty()) {
     return {};
   }
-  return std::string(code) + DigitFor(CountsRevisionFromOne(row.Type) ? revision : revision - 1);
+  return std::string(code) + DigitFor(row.ImageRevisionFromOne ? revision : revision - 1);
 }
 
 // Chips that accept any image whose code does not begin "71" (their own code included) get

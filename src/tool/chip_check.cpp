@@ -4,8 +4,8 @@
 // where the chip needs it) and fills the display fields. Nothing is cached: every run asks the
 // device again.
 
-#include "src/device/chip_tables.h"
-#include "src/device/chip_type_table.h"
+#include "src/catalog/chip_tables.h"
+#include "src/catalog/chip_type_table.h"
 #include "src/device/platform/user_dialogs.h"
 #include "src/image/firmware_match.h"
 #include "src/tool/busy_scope.h"

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "src/device/chip_tables.h"
-#include "src/device/chip_type_table.h"
+#include "src/catalog/chip_tables.h"
+#include "src/catalog/chip_type_table.h"
 #include "src/device/identification.h"
 #include "src/update/firmware_version_text.h"
 #include "src/update/flash_determination.h"

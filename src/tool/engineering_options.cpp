@@ -2,6 +2,7 @@
 // The engineering options: the "RD Version" switch with its panel, the two mutually exclusive
 // action boxes, the backup-file browser and the two size boxes.
 
+#include "src/catalog/chip_tables.h"
 #include "src/tool/tool_core.h"
 #include "src/tool/window_description.h"
 #include "src/update/update_texts.h"
@@ -10,7 +11,7 @@ namespace q71x {
 
 void ToolCore::EraseOnlyCheckClick(Control sender) {
   if (sender == Control::EraseOnlyCheck) {
-    if (state_.ChipType == 6) {
+    if (ChipRow(state_.ChipType).EraseOnlyOffersNvram) {
       SetVisible(Control::NVRAMCheck, true);
     }
     if (Ticked(Control::EraseOnlyCheck)) {
@@ -21,7 +22,7 @@ void ToolCore::EraseOnlyCheckClick(Control sender) {
   }
 
   const bool actionTicked = Ticked(Control::EraseOnlyCheck) || Ticked(Control::BackupFWCheckBox);
-  const bool showFwSize = state_.ChipType == 4 && actionTicked;
+  const bool showFwSize = ChipRow(state_.ChipType).ChoosesFirmwareSize && actionTicked;
   SetEnabled(Control::FwSizeCheck, showFwSize);
   SetVisible(Control::FwSizeCheck, showFwSize);
   SetVisible(Control::FwSizeLable, showFwSize);

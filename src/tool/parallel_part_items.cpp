@@ -3,14 +3,20 @@
 
 #include <array>
 
+#include "src/catalog/parallel_part_table.h"
+
 namespace q71x {
 
 std::span<const ComboItem> ParallelFlashPartItems() {
-  static constexpr std::array<ComboItem, 3> kParts = {{
-      {"ATMELAT 49BV512", 0},
-      {"PMC OM39LV512", 1},
-      {"SST SST39LF512", 2},
-  }};
+  // The catalogue's rows in its order; a part's value is its item number.
+  static constexpr auto kParts = [] {
+    std::array<ComboItem, kParallelPartCount> items{};
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      items[i] = {kParallelParts[i].Caption,
+                  static_cast<std::uint32_t>(ParallelPartItem(kParallelParts[i].Part))};
+    }
+    return items;
+  }();
   return kParts;
 }
 

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "src/device/chip_tables.h"
+#include "src/catalog/chip_tables.h"
 #include "src/device/platform/platform.h"
 #include "src/tool/busy_scope.h"
 #include "src/tool/file_name_limit.h"

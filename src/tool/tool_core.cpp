@@ -7,7 +7,7 @@
 
 #include <utility>
 
-#include "src/device/chip_tables.h"
+#include "src/catalog/chip_tables.h"
 #include "src/device/platform/platform.h"
 #include "src/image/image_texts.h"
 #include "src/tool/busy_scope.h"

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "src/catalog/chip_tables.h"
 #include "src/device/df_commands.h"
 #include "src/device/flash_commands.h"
 #include "src/device/flash_waits.h"
@@ -23,8 +24,6 @@
 namespace q71x {
 namespace {
 
-constexpr std::uint8_t kChipTypeNeedingPrepare = 10;
-
 AlignedBuffer ErasePattern(std::uint32_t length) {
   AlignedBuffer pattern = AllocateWorkBuffer(length);
   if (pattern.ok() && length > 0) {
@@ -33,24 +32,20 @@ AlignedBuffer ErasePattern(std::uint32_t length) {
   return pattern;
 }
 
-// The mark that makes the bridge erase the whole firmware area. ATMEL and EON parts take the
-// block erase; MXIC parts want their bit on the whole-flash mark.
-std::uint8_t WholeEraseMode(std::int32_t flashVendor) {
-  if (flashVendor == kFlashVendorMxic) {
-    return kMarkWholeFlash | kMxicMarkBit;
-  }
-  if (flashVendor == kFlashVendorEon || flashVendor == kFlashVendorAtmel) {
-    return kMarkBlock;
-  }
-  return kMarkWholeFlash;
+// The mark that makes the bridge erase the whole firmware area (at address 0, so with the
+// vendor's bit where its row wants one).
+std::uint8_t WholeEraseMode(FlashVendor vendor) {
+  const std::uint8_t mark =
+      VendorRow(vendor).WholeErase == WholeAreaErase::BlockMark ? kMarkBlock : kMarkWholeFlash;
+  return WithVendorMarkBit(vendor, 0, mark);
 }
 
-// The second erase for a flash the first one left non-blank. MXIC parts get the plain
-// whole-flash mark; the others are erased sector by sector.
+// The second erase for a flash the first one left non-blank: the plain whole-flash mark for
+// parts that erase only as a whole, sector by sector for the others.
 void EraseAgain(ToolWindow& window, DfWritePass& pass, const std::string& devicePath,
                 const AlignedBuffer& pattern, std::uint32_t length) {
   int erased = 0;
-  if (window.State().FlashVendor == kFlashVendorMxic) {
+  if (VendorRow(window.State().FlashVendor).ChipEraseOnly) {
     erased = WriteFlashDF(devicePath, 0, pattern.data(), kDfEraseBlockLength, kMarkWholeFlash);
   } else {
     erased = EraseDfFlashBySectors(window, pass, devicePath, length);
@@ -66,14 +61,14 @@ void EraseAgain(ToolWindow& window, DfWritePass& pass, const std::string& device
 std::string_view EraseAndProveBlank(ToolWindow& window, DfWritePass& pass,
                                     const std::string& devicePath, const AlignedBuffer& pattern,
                                     std::uint32_t length) {
-  const std::int32_t vendor = window.State().FlashVendor;
+  const FlashVendor vendor = ToFlashVendor(window.State().FlashVendor);
   const std::uint8_t eraseMode = WholeEraseMode(vendor);
   if (WriteFlashDF(devicePath, 0, pattern.data(), kDfEraseBlockLength, eraseMode) == 0) {
     return kEraseCommandFailText;
   }
   ActivePlatform().SleepMs(kEraseSettleMs);
-  if (vendor == kFlashVendorAtmel) {
-    WriteFlashDF(devicePath, kAtmelSecondEraseAddress, pattern.data(), kDfEraseBlockLength,
+  if (VendorRow(vendor).EraseInHalves) {
+    WriteFlashDF(devicePath, kSecondHalfEraseAddress, pattern.data(), kDfEraseBlockLength,
                  eraseMode);
     ActivePlatform().SleepMs(kEraseSettleMs);
   }
@@ -112,7 +107,7 @@ int EraseAllDfFlash(ToolWindow& window, const std::string& devicePath) {
   window.PostStatus(std::string(kStartEraseOnlyText));
   const std::uint32_t length = window.Settings().FirmwareSize;
   DfWritePass pass(window);
-  if (window.State().ChipType == kChipTypeNeedingPrepare) {
+  if (ChipRow(window.State().ChipType).PrepareDfWrite) {
     PrepareFlashWrite(devicePath);
   }
   // The erase command sends a whole erase block of the pattern, whatever the firmware size.

@@ -10,13 +10,9 @@
 
 namespace q71x {
 
-// Rows of the flash-vendor table that change how the DF family erases.
-inline constexpr std::int32_t kFlashVendorAtmel = 4;
-inline constexpr std::int32_t kFlashVendorMxic = 5;
-inline constexpr std::int32_t kFlashVendorEon = 8;
-
-// MXIC parts want this bit on the erase mark of the block at address 0.
-inline constexpr std::uint8_t kMxicMarkBit = 0x80;
+// Vendors whose row asks for it (MarkBitOnFirstBlock) want this bit on the erase mark of the
+// block at address 0.
+inline constexpr std::uint8_t kVendorMarkBit = 0x80;
 // Erase marks of the mode byte (low three bits).
 inline constexpr std::uint8_t kMarkNone = 0;
 inline constexpr std::uint8_t kMarkSector = 1;
@@ -42,8 +38,8 @@ inline constexpr std::uint32_t kDf2FirmwareArea = 0x8000;
 // The erase command of the erase-only actions: one block of 0xFF carrying the mark.
 inline constexpr std::uint32_t kDfEraseBlockLength = 4096;
 inline constexpr std::uint32_t kDf2EraseBlockLength = 256;
-// ATMEL parts erase in two halves; the second erase goes here.
-inline constexpr std::uint32_t kAtmelSecondEraseAddress = 0x8000;
+// Parts that erase in two halves (EraseInHalves) take the second erase here.
+inline constexpr std::uint32_t kSecondHalfEraseAddress = 0x8000;
 inline constexpr std::uint32_t kEraseSettleMs = 500;
 
 // Flash addresses are 24 bits wide: nothing longer can be transferred without wrapping onto 0.

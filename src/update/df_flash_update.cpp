@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 
+#include "src/catalog/chip_tables.h"
 #include "src/device/df_commands.h"
 #include "src/device/flash_commands.h"
 #include "src/device/flash_waits.h"
@@ -24,7 +25,6 @@
 namespace q71x {
 namespace {
 
-constexpr std::uint8_t kChipTypeNeedingPrepare = 10;
 constexpr std::uint32_t kBufferGranule = 8192;
 // Each attempt erases by a different unit, so a unit the bridge failed to erase one way gets
 // another chance: blocks first, then sectors, then the whole flash.
@@ -99,7 +99,7 @@ int ProgramDfFlash(ToolWindow& window, const std::string& devicePath) {
     return 0;
   }
 
-  if (window.State().ChipType == kChipTypeNeedingPrepare) {
+  if (ChipRow(window.State().ChipType).PrepareDfWrite) {
     PrepareFlashWrite(devicePath);
   }
   window.State().FileHasNvram = 1;
@@ -134,7 +134,7 @@ int ProgramDfFlash(ToolWindow& window, const std::string& devicePath) {
   window.SetStatus(std::string(kProgrammingText));
   window.RedrawStatus();
   DfWritePass pass(window);
-  if (window.State().FlashVendor == kFlashVendorMxic) {
+  if (VendorRow(window.State().FlashVendor).FirstBlockErasedBeforeProgram) {
     WaitFlashReady(devicePath);
     if (WriteFlashDF(devicePath, 0, imageBytes.data(), kDfNvramSize, kMarkBlock) != 0) {
       ActivePlatform().SleepMs(kEraseSettleMs);

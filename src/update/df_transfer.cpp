@@ -62,7 +62,7 @@ int WriteDfFlash(DfWritePass& pass, const std::string& devicePath, std::uint32_t
       chunk = std::min(chunk, kFirstBlockLimit);
     }
     const std::uint8_t mark =
-        WithMxicBit(settings.FlashVendor, blockAddress, pass.NextEraseMark(blockAddress, mode));
+        WithVendorMarkBit(settings.Vendor, blockAddress, pass.NextEraseMark(blockAddress, mode));
     chunk = pass.ClipToEraseUnit(blockAddress, chunk, mode);
     WaitFlashReady(devicePath);
     if (WriteFlashDF(devicePath, blockAddress, transfer.data() + done, chunk, mark) == 0) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/update/df_write_pass.h"
 
+#include "src/catalog/flash_vendor_table.h"
 #include "src/update/df_family.h"
 
 namespace q71x {
@@ -48,7 +49,7 @@ std::uint64_t MarkedEnd(const CountedUnit& unit) {
 DfWritePass::DfWritePass(ToolWindow& window)
     : window_(window),
       settings_{window.Settings().FlashPageSize, window.Settings().EraseBlockSize,
-                window.Settings().EraseSectorSize, window.State().FlashVendor} {}
+                window.Settings().EraseSectorSize, ToFlashVendor(window.State().FlashVendor)} {}
 
 std::uint8_t DfWritePass::NextEraseMark(std::uint32_t address, std::uint32_t mode) {
   const std::uint8_t mark = static_cast<std::uint8_t>(mode & 7);
@@ -97,9 +98,9 @@ void DfWritePass::ProgressDot() {
   window_.AppendStatus(".");
 }
 
-std::uint8_t WithMxicBit(std::int32_t flashVendor, std::uint32_t address, std::uint8_t mark) {
-  if (address == 0 && flashVendor == kFlashVendorMxic && mark != 0) {
-    return static_cast<std::uint8_t>(mark | kMxicMarkBit);
+std::uint8_t WithVendorMarkBit(FlashVendor vendor, std::uint32_t address, std::uint8_t mark) {
+  if (address == 0 && VendorRow(vendor).MarkBitOnFirstBlock && mark != 0) {
+    return static_cast<std::uint8_t>(mark | kVendorMarkBit);
   }
   return mark;
 }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "src/catalog/flash_vendor_table.h"
 #include "src/update/tool_window.h"
 
 namespace q71x {
@@ -18,7 +19,7 @@ struct DfWriteSettings {
   std::uint32_t FlashPageSize = 0;
   std::uint32_t EraseBlockSize = 0;
   std::uint32_t EraseSectorSize = 0;
-  std::int32_t FlashVendor = 0;
+  FlashVendor Vendor = FlashVendor::Unknown;
 };
 
 // How many units of each size this pass has marked so far.
@@ -58,8 +59,8 @@ class DfWritePass {
   EraseUnitCounters counters_;
 };
 
-// The mark as the block at `address` carries it on the wire: MXIC parts want kMxicMarkBit on a
-// marked block at address 0 (and nowhere else).
-std::uint8_t WithMxicBit(std::int32_t flashVendor, std::uint32_t address, std::uint8_t mark);
+// The mark as the block at `address` carries it on the wire: vendors whose row says so want
+// kVendorMarkBit on a marked block at address 0 (and nowhere else).
+std::uint8_t WithVendorMarkBit(FlashVendor vendor, std::uint32_t address, std::uint8_t mark);
 
 }  // namespace q71x

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "src/catalog/flash_vendor_table.h"
 #include "src/device/flash_unprotect.h"
 #include "src/device/raw_flash_programming.h"
 #include "src/update/block_unit_flash.h"
@@ -60,7 +61,7 @@ int ProgramBlocks(ToolWindow& window, const std::string& devicePath, const Align
 
 int UpdateSerialFlashSpi(ToolWindow& window, const std::string& devicePath) {
   window.SetNvramTicked(true);
-  if (window.State().FlashVendor == kVendorMxic) {
+  if (VendorRow(window.State().FlashVendor).UnprotectBeforeHostProgram) {
     UnprotectSerialFlash(devicePath);
   }
   if (window.RdVersionTicked() && (window.State().EraseOnly == 1 || window.BackupOnlyTicked())) {

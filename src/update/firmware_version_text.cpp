@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "src/device/chip_type_table.h"
+#include "src/catalog/chip_type_table.h"
 
 namespace q71x {
 namespace {

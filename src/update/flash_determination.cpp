@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "src/device/chip_tables.h"
+#include "src/catalog/chip_tables.h"
 #include "src/device/discovery.h"
 #include "src/device/identification.h"
 
@@ -15,8 +15,6 @@ namespace {
 constexpr std::uint32_t kJedecIdLength = 4;
 constexpr std::uint32_t kSmallPageSize = 32;
 constexpr std::array<std::uint8_t, 5> kSmallPageOpcodes = {0xC7, 0xD8, 0x02, 0x00, 0x20};
-constexpr int kMxicVendor = 5;
-constexpr int kSstVendor = 2;
 
 // An MXIC part with 32-byte pages announces itself as C2 22 followed by 10, 11 or 13.
 bool HasSmallPageMxicId(const std::string& path) {
@@ -79,9 +77,8 @@ class Determination {
  private:
   // A vendor byte from a bridge outside the table is "Unknown"; it never indexes past it.
   void TakeVendor(int vendor, bool takeEraseUnits) {
-    const int row = SafeFlashVendor(vendor);
-    const FlashVendorRow& entry = kFlashVendors[static_cast<std::size_t>(row)];
-    state_.FlashVendor = row;
+    const FlashVendorRow& entry = VendorRow(vendor);
+    state_.FlashVendor = RowNumber(entry.Vendor);
     text_ = std::string(entry.Name);
     if (takeEraseUnits) {
       settings_.EraseBlockSize = entry.LargeEraseUnit;
@@ -118,14 +115,12 @@ class Determination {
         TakeVendor(opcodes.Vendor, true);
       }
     }
-    if (state_.FlashVendor == kMxicVendor) {
-      if (HasSmallPageMxicId(path_)) {
-        SetFlashOpcodesEx(path_, kSmallPageOpcodes, kSmallPageSize);
-      }
-    } else if (state_.FlashVendor == kSstVendor) {
-      if (HasSstSpiId(path_)) {
-        state_.SstSpiFlash = 1;
-      }
+    const FlashVendorRow& vendor = VendorRow(state_.FlashVendor);
+    if (vendor.SmallPageParts && HasSmallPageMxicId(path_)) {
+      SetFlashOpcodesEx(path_, kSmallPageOpcodes, kSmallPageSize);
+    }
+    if (vendor.WordProgrammingById && HasSstSpiId(path_)) {
+      state_.SstSpiFlash = 1;
     }
   }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/update/flash_write_access.h"
 
+#include "src/catalog/flash_vendor_table.h"
 #include "src/device/flash_commands.h"
 #include "src/device/flash_unprotect.h"
 #include "src/device/flash_waits.h"
@@ -17,7 +18,7 @@ int OpenFlashForWrite(ToolWindow& window, const std::string& devicePath, StatusS
       return 0;
     }
   }
-  if (state.FlashVendor == kVendorStEonMxic || state.FlashVendor == kVendorMxic) {
+  if (VendorRow(state.FlashVendor).UnprotectFirst) {
     UnprotectSerialFlash(devicePath);
   }
   return 1;

@@ -10,13 +10,10 @@
 
 namespace q71x {
 
-// The flash-vendor rows whose parts come block-protected.
-inline constexpr int kVendorStEonMxic = 3;
-inline constexpr int kVendorMxic = 5;
-
 // WRITE ENABLE on an ATMEL part (AtmelFlashPart not -1) and the wait for its latch, then the
-// unprotect sequence for vendors 3 and 5. Returns 0, after reporting it, when the latch did not
-// come up; the unprotect outcome is not looked at (a part that refuses it refuses the erase).
+// unprotect sequence for vendors whose parts ship protected. Returns 0, after reporting it, when
+// the latch did not come up; the unprotect outcome is not looked at (a part that refuses it refuses
+// the erase).
 int OpenFlashForWrite(ToolWindow& window, const std::string& devicePath, StatusStyle style);
 
 }  // namespace q71x

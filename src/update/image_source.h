@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "src/device/chip_tables.h"
+#include "src/catalog/chip_tables.h"
 
 namespace q71x {
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 
+#include "src/catalog/chip_tables.h"
 #include "src/device/flash_commands.h"
 #include "src/device/flash_waits.h"
 #include "src/image/nvram_block.h"
@@ -27,7 +28,6 @@ constexpr std::uint32_t kConfigAreaBytes = kNvramAreaBytes;
 // In device-area mode each block opens with 4 KB carried over (the configuration area first,
 // then the tail of the previous chunk), so only this much of a fresh chunk fits behind it.
 constexpr std::uint32_t kChunkBytesPerBlock = kProgramBlockBytes - kConfigAreaBytes;
-constexpr std::uint8_t kChipTypeNeedingPrepare = 10;
 constexpr std::string_view kProcedureName = "UpdateFlashWithNvram";
 
 // Everything one run decides at its start. Ticks the operator changes while the run lets the
@@ -180,7 +180,7 @@ int UpdateFlashWithNvram(ToolWindow& window, const std::string& devicePath) {
   plan.nvramTicked = window.NvramTicked();
   plan.fileHasNvram = state.FileHasNvram == 1;
   plan.fileArea = plan.fileHasNvram && plan.nvramTicked;
-  plan.prepareWrite = state.ChipType == kChipTypeNeedingPrepare;
+  plan.prepareWrite = ChipRow(state.ChipType).PrepareDfWrite;
 
   AlignedBuffer configArea;
   if (!plan.fileArea && ReadDeviceConfigArea(window, devicePath, configArea) == 0) {

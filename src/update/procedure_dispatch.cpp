@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/update/procedure_dispatch.h"
 
+#include "src/catalog/chip_type_table.h"
 #include "src/device/chip_mode_flag.h"
-#include "src/device/chip_type_table.h"
 #include "src/device/discovery.h"
 
 namespace q71x {

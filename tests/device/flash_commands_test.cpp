@@ -3,6 +3,7 @@
 
 #include <functional>
 
+#include "src/catalog/parallel_part_table.h"
 #include "src/device/df_commands.h"
 #include "src/device/flash_commands.h"
 #include "src/device/parallel_flash_commands.h"
@@ -158,21 +159,27 @@ TEST_F(FlashCommandTest, ParallelFlashBlocksAndSequencesPerPart) {
            10,
            {}},
           {"ProgramParallelFlash ATMEL",
-           [&] { return ProgramParallelFlash(p, kPayload, 4, kParallelPartAtmel); },
+           [&] {
+             return ProgramParallelFlash(p, kPayload, 4, ParallelPartItem(ParallelPart::Atmel));
+           },
            {0xFF, 0x04, 0x02, 0x55, 0x55, 0xAA, 0x2A, 0x55, 0x55, 0xAA, 0x55, 0xA0},
            0,
            4,
            50,
            ByteVector(kPayload, kPayload + 4)},
           {"ProgramParallelFlash PMC",
-           [&] { return ProgramParallelFlash(p, kPayload, 4, kParallelPartPmc); },
+           [&] {
+             return ProgramParallelFlash(p, kPayload, 4, ParallelPartItem(ParallelPart::Pmc));
+           },
            {0xFF, 0x04, 0x02, 0x55, 0x05, 0xAA, 0x02, 0x55, 0x05, 0xAA, 0x55, 0xA0},
            0,
            4,
            50,
            {}},
           {"ProgramParallelFlash SST",
-           [&] { return ProgramParallelFlash(p, kPayload, 4, kParallelPartSst); },
+           [&] {
+             return ProgramParallelFlash(p, kPayload, 4, ParallelPartItem(ParallelPart::Sst));
+           },
            {0xFF, 0x04, 0x02, 0x55, 0x55, 0xAA, 0x2A, 0x55, 0x55, 0xAA, 0x55, 0xA0},
            0,
            4,
@@ -185,11 +192,14 @@ TEST_F(FlashCommandTest, ParallelFlashBlocksAndSequencesPerPart) {
            4,
            50,
            {}},
-          {"EraseParallelFlash ATMEL", [&] { return EraseParallelFlash(p, kParallelPartAtmel); },
+          {"EraseParallelFlash ATMEL",
+           [&] { return EraseParallelFlash(p, ParallelPartItem(ParallelPart::Atmel)); },
            Cdb12({0xFF, 0x04, 0x04}), 0, 18, 50, eraseJedec},
-          {"EraseParallelFlash SST", [&] { return EraseParallelFlash(p, kParallelPartSst); },
+          {"EraseParallelFlash SST",
+           [&] { return EraseParallelFlash(p, ParallelPartItem(ParallelPart::Sst)); },
            Cdb12({0xFF, 0x04, 0x04}), 0, 18, 50, eraseJedec},
-          {"EraseParallelFlash PMC", [&] { return EraseParallelFlash(p, kParallelPartPmc); },
+          {"EraseParallelFlash PMC",
+           [&] { return EraseParallelFlash(p, ParallelPartItem(ParallelPart::Pmc)); },
            Cdb12({0xFF, 0x04, 0x04}), 0, 18, 50, erasePmc},
           {"EraseParallelFlash unknown part", [&] { return EraseParallelFlash(p, 3); },
            Cdb12({0xFF, 0x04, 0x04}), 0, 18, 50, ByteVector(18, 0)},
@@ -325,7 +335,7 @@ TEST_F(FlashCommandTest, CommandResultsFollowTheTransport) {
   EXPECT_EQ(0, EraseFlashChip(kBridgePath));
   EXPECT_EQ(0, WriteFlashBlock(kBridgePath, 0, kPayload, 4));
   EXPECT_EQ(0, SpiCommandOut(kBridgePath, {0x01, 0x00, 0x06}));
-  EXPECT_EQ(0, EraseParallelFlash(kBridgePath, kParallelPartAtmel));
+  EXPECT_EQ(0, EraseParallelFlash(kBridgePath, ParallelPartItem(ParallelPart::Atmel)));
   EXPECT_EQ(0, WriteFlashDF(kBridgePath, 0, kPayload, 4, 3));
 }
 

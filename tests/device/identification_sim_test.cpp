@@ -5,7 +5,7 @@
 
 #include "sim/chip_personalities.h"
 #include "sim/simulated_system.h"
-#include "src/device/chip_tables.h"
+#include "src/catalog/chip_tables.h"
 #include "src/device/discovery.h"
 #include "src/device/identification.h"
 #include "src/device/platform/sim/sim_platform.h"

@@ -6,7 +6,7 @@
 #include <map>
 #include <set>
 
-#include "src/device/chip_tables.h"
+#include "src/catalog/chip_tables.h"
 #include "tests/support/cdb_script.h"
 #include "tests/support/recording_dialogs.h"
 
@@ -432,7 +432,7 @@ TEST_F(IdentificationTest, ConfigurationCommandBlocks) {
 }
 
 TEST_F(IdentificationTest, VendorByteOutsideTableIsUnknown) {
-  script.On({0xFF, 0x04, 0x23}, Reply({0x0A, 0, 0, 0}));
+  script.On({0xFF, 0x04, 0x23}, Reply({static_cast<std::uint8_t>(kFlashVendorCount), 0, 0, 0}));
   std::uint8_t reply[4];
   EXPECT_EQ(1, GetFlashVendor(kPath, reply));
   EXPECT_EQ(0, reply[0]);
@@ -456,14 +456,14 @@ TEST_F(IdentificationTest, ConfigBlockReturnsLevelOrZero) {
   EXPECT_EQ(0, ok);
 }
 
-// The chip-type rows are checked by CheckChipTypeTable (chip_type_table_test.cpp).
+// The chip-type rows are checked by CheckChipTypeTable (tests/catalog/chip_type_table_test.cpp).
 TEST(ChipTablesTest, FlashVendorTableIsConsistent) {
   for (const FlashVendorRow& v : kFlashVendors) {
     EXPECT_LE(v.Name.size(), 19u);
     EXPECT_GT(v.SmallEraseUnit, 0u);
     EXPECT_EQ(0u, v.LargeEraseUnit % v.SmallEraseUnit);
   }
-  EXPECT_EQ(0, SafeFlashVendor(10));
+  EXPECT_EQ(0, SafeFlashVendor(kFlashVendorCount));
   EXPECT_EQ(0, SafeFlashVendor(-1));
   EXPECT_EQ(9, SafeFlashVendor(9));
 }

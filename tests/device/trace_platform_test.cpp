@@ -3,7 +3,7 @@
 
 #include <sstream>
 
-#include "src/device/chip_tables.h"
+#include "src/catalog/chip_tables.h"
 #include "src/device/discovery.h"
 #include "src/device/flash_commands.h"
 #include "src/device/identification.h"

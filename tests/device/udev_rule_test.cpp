@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "src/device/chip_type_table.h"
+#include "src/catalog/chip_type_table.h"
 
 namespace q71x {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "src/device/chip_tables.h"
+#include "src/catalog/chip_tables.h"
 #include "tests/image/image_files.h"
 #include "tests/support/recording_dialogs.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "src/device/chip_tables.h"
+#include "src/catalog/chip_tables.h"
 #include "src/image/file_checksum.h"
 #include "src/image/firmware_match.h"
 #include "src/image/nvram_block.h"

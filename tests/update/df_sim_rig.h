@@ -19,7 +19,7 @@
 #include "sim/serial_flash.h"
 #include "sim/serial_flash_parts.h"
 #include "sim/simulated_system.h"
-#include "src/device/chip_tables.h"
+#include "src/catalog/chip_tables.h"
 #include "src/device/platform/sim/sim_platform.h"
 #include "src/image/sample_image.h"
 #include "tests/support/df_pattern.h"

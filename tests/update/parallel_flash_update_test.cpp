@@ -4,6 +4,7 @@
 // the backup file's failures. What the flash holds afterwards is shown against the simulator.
 
 #include "src/update/parallel_flash_update.h"
+#include "src/catalog/parallel_part_table.h"
 #include "src/update/update_procedure.h"
 
 #include <gtest/gtest.h>
@@ -135,7 +136,7 @@ TEST_F(ParallelFlashTest, OneByteImageIsProgrammedAsTheWholePartAndCompared) {
   QueueRead(Erased());
   QueueRead(Programmed(file));
 
-  EXPECT_EQ(1, UpdateParallelFlash(window, kDevice, kParallelPartAtmel));
+  EXPECT_EQ(1, UpdateParallelFlash(window, kDevice, ParallelPartItem(ParallelPart::Atmel)));
 
   EXPECT_EQ((std::vector<int>{0x05, 0x04, 0x01, 0x03, 0x02, 0x03}), Operations());
   const auto program = Sent(kProgram);
@@ -172,7 +173,7 @@ TEST_F(ParallelFlashTest, ImagesThatCannotBeProgrammedAreRefusedBeforeAnythingIs
     SCOPED_TRACE(c.status);
     platform.ClearCommands();
     window.firmwareFile = c.path;
-    EXPECT_EQ(0, UpdateParallelFlash(window, kDevice, kParallelPartAtmel));
+    EXPECT_EQ(0, UpdateParallelFlash(window, kDevice, ParallelPartItem(ParallelPart::Atmel)));
     EXPECT_EQ(c.status, window.StatusText());
     EXPECT_EQ((std::vector<int>{0x05}), Operations());
   }
@@ -184,7 +185,7 @@ TEST_F(ParallelFlashTest, BufferThatCannotBeHadIsReportedBeforeAnythingIsErased)
   for (int failing : {1, 2}) {
     platform.ClearCommands();
     testing::FailNthWorkBuffer failure(failing);
-    EXPECT_EQ(0, UpdateParallelFlash(window, kDevice, kParallelPartAtmel));
+    EXPECT_EQ(0, UpdateParallelFlash(window, kDevice, ParallelPartItem(ParallelPart::Atmel)));
     EXPECT_EQ("Allocate read buffer Error!!", window.StatusText());
     EXPECT_EQ((std::vector<int>{0x05}), Operations());
   }
@@ -205,7 +206,7 @@ TEST_F(ParallelBackupTest, EmptyFieldWritesOldflashBakInTheCurrentDirectoryAfter
   QueueRead(PatternBytes(kParallelFlashSize, 4));
   testing::ScopedCurrentDir here(files.Path());
 
-  EXPECT_EQ(1, UpdateParallelFlash(window, kDevice, kParallelPartAtmel));
+  EXPECT_EQ(1, UpdateParallelFlash(window, kDevice, ParallelPartItem(ParallelPart::Atmel)));
   EXPECT_EQ(std::vector<std::string>{"Default backup firmware as OldFalsh.bak!"},
             dialogs.BoxTexts());
   EXPECT_EQ(PatternBytes(kParallelFlashSize, 4),
@@ -267,7 +268,7 @@ TEST_F(ParallelBackupTest, FailuresAreNeverReportedAsABackup) {
     }
     window.backupFile = c.backupFile;
     testing::FailNthWorkBuffer failure(c.failingBuffer);
-    EXPECT_EQ(0, UpdateParallelFlash(window, kDevice, kParallelPartAtmel));
+    EXPECT_EQ(0, UpdateParallelFlash(window, kDevice, ParallelPartItem(ParallelPart::Atmel)));
     EXPECT_EQ(c.status, window.StatusText());
   }
   for (const char* name : {"a.bak", "b.bak", "d.bak", "e.bak", "f.bak", "g.bak"}) {

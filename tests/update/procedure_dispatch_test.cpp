@@ -10,7 +10,7 @@
 #include <ostream>
 #include <set>
 
-#include "src/device/chip_type_table.h"
+#include "src/catalog/chip_type_table.h"
 #include "tests/support/cdb_script.h"
 
 namespace q71x::testing {

@@ -22,6 +22,7 @@
 #include "src/app/cli/verify_verb.h"
 #include "src/app/sim/sample_images.h"
 #include "src/app/sim/sim_state_folder.h"
+#include "src/catalog/parallel_part_table.h"
 #include "src/device/platform/sim/sim_platform.h"
 #include "src/device/platform/sim/wall_clock_pacing.h"
 #include "src/device/platform/unit_lock.h"
@@ -30,8 +31,15 @@
 namespace q71x::cli {
 namespace {
 
-// The window's flash-type list: ATMEL, PMC, SST.
-constexpr int kFlashTypeItems = 3;
+// The parts as the window's flash-type list shows them, each with the number that chooses it.
+std::string FlashPartHelp() {
+  std::string help = "Parallel-flash families: the item of the flash-type list (";
+  for (const PartChoice& choice : ParallelPartChoices()) {
+    help += (choice.Value == 0 ? "" : ", ") + std::to_string(choice.Value) + " " +
+            std::string(choice.Caption);
+  }
+  return help + ")";
+}
 
 struct GlobalOptions {
   bool Json = false;
@@ -232,9 +240,8 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
                  "out to put back the recovery journal's area on it");
   app.add_flag("--no-backup", request.NoBackup,
                "No automatic backup before update, erase and restore");
-  app.add_option("--flash-part", request.FlashPart,
-                 "Parallel-flash families: the item of the flash-type list (0 first)")
-      ->check(CLI::Range(0, kFlashTypeItems - 1));
+  app.add_option("--flash-part", request.FlashPart, FlashPartHelp())
+      ->check(CLI::Range(0, kParallelPartCount - 1));
   app.add_flag("--a1-chip", request.A1Chip,
                "Parallel-flash families: the bridge is an A1 chip, which runs from its ROM (the "
                "window's \"A1 Chip\" box)");

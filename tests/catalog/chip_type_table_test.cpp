@@ -2,7 +2,7 @@
 // The chip-type table checked by code: the table passes its self-check, the self-check finds
 // each kind of mistake a new row could bring, and the image codes are the chips' own.
 
-#include "src/device/chip_type_table.h"
+#include "src/catalog/chip_type_table.h"
 
 #include <gtest/gtest.h>
 

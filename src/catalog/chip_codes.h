@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The bytes some chips' image files carry in place of the plain code their row of the chip-type
-// table (src/device/chip_type_table.h) names: the image rules that need them are there.
+// table (src/catalog/chip_type_table.h) names: the image rules that need them are there.
 
 #include <string_view>
 

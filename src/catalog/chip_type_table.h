@@ -135,6 +135,15 @@ struct ChipTypeRow {
   std::string_view UnreadableVersion = "01.00";  // shown when the version cannot be read
 
   ProcedureRule Procedure = ProcedureRule::None;
+
+  // The bridge must be told a write is coming before the DF family erases or programs.
+  bool PrepareDfWrite = false;
+  // Erase-only may keep the configuration area: the erase-only tick shows the NVRAM box.
+  bool EraseOnlyOffersNvram = false;
+  // Erase-only and backup-only cover the firmware size the operator chooses.
+  bool ChoosesFirmwareSize = false;
+  // The released images count their revision character from "1", not "0".
+  bool ImageRevisionFromOne = false;
 };
 
 inline constexpr std::array<ChipTypeRow, kChipTypeCount> kChipTypes{{
@@ -184,7 +193,8 @@ inline constexpr std::array<ChipTypeRow, kChipTypeCount> kChipTypes{{
      .ImageCode = "713",
      .Image = ImageRule::CodeWithRevision,
      .UnreadableVersion = "02.00",
-     .Procedure = ProcedureRule::SerialFlash},
+     .Procedure = ProcedureRule::SerialFlash,
+     .ChoosesFirmwareSize = true},
     {.Type = ChipType::Qv40709Series,
      .DisplayName = "QV40709 Series",
      .InquiryCode = "q709",
@@ -205,7 +215,8 @@ inline constexpr std::array<ChipTypeRow, kChipTypeCount> kChipTypes{{
      .ImageCode = "842",
      .Image = ImageRule::RevisionByte,
      .NvramBlock = true,
-     .Procedure = ProcedureRule::FlashWithNvram},
+     .Procedure = ProcedureRule::FlashWithNvram,
+     .EraseOnlyOffersNvram = true},
     {.Type = ChipType::Qvk846Series,
      .DisplayName = "QVK846 Series",
      .InquiryCode = "q846",
@@ -227,7 +238,8 @@ inline constexpr std::array<ChipTypeRow, kChipTypeCount> kChipTypes{{
      .Image = ImageRule::CodePrefix,
      .NvramBlock = true,
      .Version = VersionStyle::FiveNumbers,
-     .Procedure = ProcedureRule::DfFlash},
+     .Procedure = ProcedureRule::DfFlash,
+     .ImageRevisionFromOne = true},
     {.Type = ChipType::Qvk844Series,
      .DisplayName = "QVK844 Series",
      .InquiryCode = "q844",
@@ -238,7 +250,8 @@ inline constexpr std::array<ChipTypeRow, kChipTypeCount> kChipTypes{{
      .Image = ImageRule::CodePrefix,
      .NvramBlock = true,
      .Version = VersionStyle::FiveNumbers,
-     .Procedure = ProcedureRule::DfFlash},
+     .Procedure = ProcedureRule::DfFlash,
+     .ImageRevisionFromOne = true},
     {.Type = ChipType::Qvn962Series,
      .DisplayName = "QVN962/958 Series",
      .InquiryCode = "q962",
@@ -250,7 +263,9 @@ inline constexpr std::array<ChipTypeRow, kChipTypeCount> kChipTypes{{
      .Image = ImageRule::CodePrefix,
      .NvramBlock = true,
      .Version = VersionStyle::FiveNumbersToggled,
-     .Procedure = ProcedureRule::ByModeFlag},
+     .Procedure = ProcedureRule::ByModeFlag,
+     .PrepareDfWrite = true,
+     .ImageRevisionFromOne = true},
     {.Type = ChipType::Qvn958Series,
      .DisplayName = "QVN958 Series",
      .InquiryCode = "q958",

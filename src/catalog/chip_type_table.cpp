@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "src/device/chip_type_table.h"
+#include "src/catalog/chip_type_table.h"
 
 #include <algorithm>
 #include <cctype>
@@ -20,6 +20,16 @@ bool IsThreeDigits(std::string_view code) {
 bool ComparesACode(ImageRule rule) {
   return rule == ImageRule::CodeWithRevision ||
          rule == ImageRule::Revision1MarkOrCodeWithRevision || rule == ImageRule::CodePrefix;
+}
+
+bool ComparesRevision(ImageRule rule) {
+  return rule == ImageRule::CodeWithRevision ||
+         rule == ImageRule::Revision1MarkOrCodeWithRevision || rule == ImageRule::RevisionByte;
+}
+
+bool IsDfProcedure(ProcedureRule rule) {
+  return rule == ProcedureRule::DfFlash || rule == ProcedureRule::ByModeFlag ||
+         rule == ProcedureRule::Df2FlashOn1394OrSerialFlash;
 }
 
 // The procedures that can serve each kind of firmware memory.
@@ -57,6 +67,7 @@ class TableCheck {
     Codes(name, row);
     Image(name, row);
     Memory(name, row);
+    Flags(name, row);
   }
 
   std::vector<std::string> Problems() { return std::move(problems_); }
@@ -122,6 +133,23 @@ class TableCheck {
       Problem(name + ": supported without a procedure, or a procedure for an unsupported chip");
     } else if (!ProcedureFitsGroup(row.Procedure, row.Group)) {
       Problem(name + ": procedure does not serve the memory that keeps the firmware");
+    }
+  }
+
+  // The flags name what a few rows do differently; each only means something where the row's
+  // memory and rules give it a place.
+  void Flags(const std::string& name, const ChipTypeRow& row) {
+    if (row.PrepareDfWrite && !IsDfProcedure(row.Procedure)) {
+      Problem(name + ": DF write preparation on a chip no DF procedure serves");
+    }
+    if (row.EraseOnlyOffersNvram && !row.NvramBlock) {
+      Problem(name + ": erase-only offers an NVRAM area the chip's images do not have");
+    }
+    if (row.ChoosesFirmwareSize && row.Group != ChipGroup::SerialFlash) {
+      Problem(name + ": a firmware-size choice on a chip without a serial flash");
+    }
+    if (row.ImageRevisionFromOne && ComparesRevision(row.Image)) {
+      Problem(name + ": revision counted from one under a rule that compares it from zero");
     }
   }
 
