@@ -21,6 +21,7 @@
 #include "src/app/win32/win32_layout.h"
 #include "src/app/win32/win32_screen_fit.h"
 #include "src/app/win32/win32_text.h"
+#include "src/tool/run_caption.h"
 #include "src/tool/tool_texts.h"
 
 namespace q71x::win32 {
@@ -437,6 +438,10 @@ void Win32ToolWindow::CloseWindow() {
   closing_ = true;
   // Posted: the core may ask from inside a handler of this very window.
   PostMessageW(Handle(), WM_CLOSE, 0, 0);
+}
+
+void Win32ToolWindow::ShowRunPercent(int percent) {
+  SetWindowTextW(Handle(), Utf8ToWide(RunCaption(percent)).c_str());
 }
 
 void Win32ToolWindow::OnProcedureFinished() {
