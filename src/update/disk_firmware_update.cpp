@@ -132,7 +132,8 @@ int BackupDiskFirmware(ToolWindow& window, const std::string& devicePath, int ch
     return FailBackup(window);
   }
   // A short or garbled answer would otherwise go into the file as the old firmware.
-  switch (ReadTwiceAndCompare(AreaRead(devicePath, facts, start), area.data(), length)) {
+  switch (ReadTwiceAndCompare(CountingProvenReads(window, AreaRead(devicePath, facts, start)),
+                              area.data(), length)) {
     case ProvenReadResult::Agreed:
       break;
     case ProvenReadResult::NoMemory:

@@ -32,9 +32,9 @@ int BackupFlashThrough(ToolWindow& window, std::string_view defaultName, std::ui
   const RangeRead readFromStart = [&readFlash](std::uint8_t* buffer, std::size_t count) {
     return readFlash(0, buffer, static_cast<std::uint32_t>(count));
   };
-  if (const std::string_view refusal =
-          ProvenReadRefusal(ReadTwiceAndCompare(readFromStart, flash.data(), length),
-                            kAllocateReadBufferErrorText, kReadBackToBackupErrorText);
+  if (const std::string_view refusal = ProvenReadRefusal(
+          ReadTwiceAndCompare(CountingProvenReads(window, readFromStart), flash.data(), length),
+          kAllocateReadBufferErrorText, kReadBackToBackupErrorText);
       !refusal.empty()) {
     window.PostStatus(std::string(refusal));
     return 0;

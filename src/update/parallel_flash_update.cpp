@@ -160,7 +160,8 @@ int BackupParallelFlash(ToolWindow& window, const std::string& devicePath) {
     return ReadParallelFlash(devicePath, 0, buffer, static_cast<std::uint32_t>(length));
   };
   if (const std::string_view refusal =
-          ProvenReadRefusal(ReadTwiceAndCompare(readPart, flash.data(), kParallelFlashSize),
+          ProvenReadRefusal(ReadTwiceAndCompare(CountingProvenReads(window, readPart), flash.data(),
+                                                kParallelFlashSize),
                             kAllocateReadBufferErrorText, kReadRomFailText);
       !refusal.empty()) {
     ShowStatus(window, refusal);

@@ -102,6 +102,17 @@ void StepProgress(ToolWindow& window, std::uint64_t done, std::uint64_t total) {
   }
 }
 
+std::function<int(std::uint8_t*, std::size_t)> CountingProvenReads(
+    ToolWindow& window, std::function<int(std::uint8_t*, std::size_t)> read) {
+  constexpr std::uint64_t kReads = 2;
+  return [&window, read = std::move(read), done = std::uint64_t{0}](std::uint8_t* buffer,
+                                                                    std::size_t length) mutable {
+    const int result = read(buffer, length);
+    StepProgress(window, ++done, kReads);
+    return result;
+  };
+}
+
 void MarkStopped(ToolWindow& window, std::optional<FailureReason> reason) {
   RunRecord& run = window.Run();
   if (run.Stopped) {

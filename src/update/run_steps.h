@@ -6,7 +6,9 @@
 // whatever the procedure did not say is taken from the step it reached and the command that
 // failed in it.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string_view>
@@ -24,6 +26,9 @@ void DeclarePhases(ToolWindow& window, std::initializer_list<PhaseWeight> phases
 void EnterStep(ToolWindow& window, RunStep step);
 // `done` of `total` units of the current step are done.
 void StepProgress(ToolWindow& window, std::uint64_t done, std::uint64_t total);
+// `read` that reports each of the two reads of a proven read as half of the current step.
+std::function<int(std::uint8_t*, std::size_t)> CountingProvenReads(
+    ToolWindow& window, std::function<int(std::uint8_t*, std::size_t)> read);
 // The run has failed here: the step and the failed command are kept as they are now, whatever
 // the clean-up that follows sends. Without a failed command the reason is `reason`, or what the
 // step checks.
