@@ -3,26 +3,13 @@
 
 #include <time.h>
 
-#include <array>
-#include <string_view>
 #include <vector>
 
 #include "bench/prepared_case.h"
 #include "sim/bus_timing.h"
 #include "sim/quiet_stdout.h"
-#include "src/update/update_texts.h"
 
 namespace q71x::bench {
-namespace {
-
-// The texts each procedure ends a successful run or action with.
-constexpr std::array<std::string_view, 6> kSuccessTexts = {
-    kProgrammingSuccessText,           kEraseAllSuccessText,  kBackupSuccessText,
-    "Programming & Compare Success!!", "Erase All success!!", "Erase all data in HDD success!!",
-};
-
-}  // namespace
-
 double ReplayDeviceShare(const ProcedureCase& procedureCase, const MeasureOptions& options,
                          const std::function<void()>& atReplayStart) {
   std::vector<PlatformCall> calls;
@@ -46,13 +33,8 @@ double ProcessCpuSeconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-bool IsSuccessText(const std::string& status) {
-  for (std::string_view text : kSuccessTexts) {
-    if (status == text) {
-      return true;
-    }
-  }
-  return false;
+bool RunSucceeded(const ToolWindow& window) {
+  return window.Run().Outcome.Verdict == RunVerdict::Succeeded;
 }
 
 CaseMeasurement MeasureCase(const ProcedureCase& procedureCase, const MeasureOptions& options) {
@@ -85,7 +67,7 @@ CaseMeasurement MeasureCase(const ProcedureCase& procedureCase, const MeasureOpt
   measurement.Bus = counter.Tally();
   measurement.HeapPeakBytes = options.SampleHeap ? counter.HeapPeakAboveStart() : 0;
   measurement.FinalStatus = prepared.Window().StatusText();
-  measurement.EndedInSuccess = IsSuccessText(measurement.FinalStatus);
+  measurement.EndedInSuccess = RunSucceeded(prepared.Window());
   measurement.SubjectBytes = SubjectBytes(procedureCase);
   measurement.PerCommandUs = prepared.Device()->BusKind == sim::Bus::Usb
                                  ? sim::kUsbHighSpeedCost.PerCommandUs

@@ -11,6 +11,7 @@
 #include "bench/counting_platform.h"
 #include "bench/physical_floor.h"
 #include "bench/procedure_cases.h"
+#include "src/update/tool_window.h"
 
 namespace q71x::bench {
 
@@ -56,7 +57,7 @@ double ReplayDeviceShare(const ProcedureCase& procedureCase, const MeasureOption
 // CPU time of this process so far (user and system), in seconds.
 double ProcessCpuSeconds();
 
-// Whether a status text is one a run ends on when it did what was asked.
-bool IsSuccessText(const std::string& status);
+// Whether the last run in `window` did what was asked, by its outcome.
+bool RunSucceeded(const ToolWindow& window);
 
 }  // namespace q71x::bench

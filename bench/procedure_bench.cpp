@@ -39,7 +39,7 @@ void RunCase(benchmark::State& state, const ProcedureCase* procedureCase, bool l
     benchmark::DoNotOptimize(prepared->Run());
     state.PauseTiming();
     commands = static_cast<long>(prepared->Machine().Counter().Tally().Commands);
-    succeeded = IsSuccessText(prepared->Window().StatusText());
+    succeeded = RunSucceeded(prepared->Window());
     prepared.reset();
     state.ResumeTiming();
   }

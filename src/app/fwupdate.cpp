@@ -23,6 +23,7 @@
 #include "src/app/qt_window_timers.h"
 #include "src/app/usb_device_notification.h"
 #include "src/device/platform/platform.h"
+#include "src/tool/run_caption.h"
 
 namespace q71x {
 
@@ -146,6 +147,10 @@ void TQ71xFwTool::StopHotPlugSources() {
 void TQ71xFwTool::CloseWindow() {
   closing_ = true;
   close();
+}
+
+void TQ71xFwTool::ShowRunPercent(int percent) {
+  setWindowTitle(QString::fromStdString(RunCaption(percent)));
 }
 
 // Window events.

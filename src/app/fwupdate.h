@@ -81,6 +81,7 @@ class TQ71xFwTool : public QWidget, public ToolView {
   void OnProcedureFinished() override {
     emit ProcedureFinished();
   }
+  void ShowRunPercent(int percent) override;
 
   std::array<QWidget*, kControlCount> widgets_{};
   std::unique_ptr<ToolCore> core_;

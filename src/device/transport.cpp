@@ -5,6 +5,7 @@
 #include <new>
 
 #include "src/device/aligned_buffer.h"
+#include "src/device/failed_command.h"
 
 namespace q71x {
 namespace {
@@ -99,6 +100,14 @@ void SettleOutcome(PassThroughOutcome& outcome, bool sent, std::uint32_t error) 
   }
 }
 
+// A path that does not open leaves the system's error code as the reason.
+void NoteOpenFailure(std::uint8_t opcode, std::uint32_t length) {
+  FailedCommand failure{opcode, {}, false, length, 0};
+  failure.Outcome.Result = PassThroughResult::OsError;
+  failure.Outcome.ErrorCode = ActivePlatform().LastErrorCode();
+  NoteFailedCommand(failure);
+}
+
 // Opens the path, issues one request with the data area copied in from `source` (data out) or
 // out to `destination` (data in, whether or not the request succeeded), and closes the path.
 int IssuePassThrough(const std::string& devicePath, AccessMode mode, const CommandBlock& cdb,
@@ -107,6 +116,7 @@ int IssuePassThrough(const std::string& devicePath, AccessMode mode, const Comma
                      std::uint32_t* transferred, PassThroughOutcome* outcome) {
   DeviceOpen device(devicePath, mode);
   if (!device.ok()) {
+    NoteOpenFailure(cdb[0], length);
     return 0;
   }
   const std::uint32_t wireLength = WireLength(length);
@@ -140,6 +150,7 @@ int IssuePassThrough(const std::string& devicePath, AccessMode mode, const Comma
   const bool whole = rule == LengthRule::UpTo || moved >= length;
   if (!good || !whole) {
     platform.DebugOutput(DescribePassThroughFailure(cdb[0], record->Outcome, length, moved));
+    NoteFailedCommand(FailedCommand{cdb[0], record->Outcome, true, length, moved});
   }
   return good && whole ? 1 : 0;
 }

@@ -9,6 +9,7 @@
 #include "src/tool/busy_scope.h"
 #include "src/tool/file_name_limit.h"
 #include "src/tool/journal_device.h"
+#include "src/tool/run_caption.h"
 #include "src/tool/tool_core.h"
 #include "src/tool/tool_texts.h"
 #include "src/update/kept_area_journal.h"
@@ -42,6 +43,8 @@ void ToolCore::UpdateBtnClick() {
   if (procedureRunning_) {
     return;
   }
+  // Whatever stops Run before a procedure starts leaves no outcome of an earlier run behind.
+  Run() = RunRecord{};
   // With no device, or a typed text in the list, there is no path to send anything to (the
   // entry behind an old index may belong to a removed enclosure).
   const int selected = SelectedDeviceIndex();
@@ -95,6 +98,7 @@ void ToolCore::UpdateBtnClick() {
   // The result is not looked at here: the procedures report to the operator themselves.
   lastResult_ =
       RunUpdateProcedure(lastProcedure_, *this, facts.DevicePath, ParallelFlashPartIndex());
+  view_.ShowRunPercent(kNoRunPercent);
 }
 
 }  // namespace q71x

@@ -195,6 +195,7 @@ class ToolCore final : public ToolWindow {
   bool ChecksumTicked() const override;
   int ParallelFlashPartIndex() const override;
   void SetNvramTicked(bool ticked) override;
+  void ShowRunPercent(int percent) override { view_.ShowRunPercent(percent); }
 
   static constexpr std::size_t kStatusHistoryLength = 256;
 

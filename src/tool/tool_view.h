@@ -76,6 +76,10 @@ class ToolView {
   virtual void CloseWindow() = 0;
   // A procedure started by Run has returned.
   virtual void OnProcedureFinished() {}
+  // The share of the running procedure done, 0 to 100, as it grows, and kNoRunPercent once it
+  // has returned (src/tool/run_caption.h). The status texts stay as the procedures set them; a
+  // window shows the share in its title.
+  virtual void ShowRunPercent(int /*percent*/) {}
 };
 
 }  // namespace q71x

@@ -6,6 +6,7 @@
 #include "src/device/flash_commands.h"
 #include "src/device/flash_waits.h"
 #include "src/update/flash_common.h"
+#include "src/update/run_steps.h"
 #include "src/update/status_reporting.h"
 #include "src/update/update_texts.h"
 
@@ -20,11 +21,13 @@ std::uint32_t SectorsCovering(std::uint64_t area) {
 
 int EraseSectorsProvenBlank(ToolWindow& window, const std::string& devicePath,
                             std::uint32_t sectorCount, std::uint8_t* scratch) {
+  EnterStep(window, RunStep::Erase);
   ShowStatus(window, kErasingText);
   for (std::uint32_t sector = 0; sector < sectorCount; ++sector) {
     const std::uint32_t address = sector * kEraseSectorBytes;
     WaitFlashReady(devicePath);
     if (EraseFlashSector(devicePath, address) == 0) {
+      MarkStopped(window);
       ShowStatus(window, kEraseCommandFailText);
       return 0;
     }
@@ -33,14 +36,17 @@ int EraseSectorsProvenBlank(ToolWindow& window, const std::string& devicePath,
          half += kProgramBlockBytes) {
       WaitFlashReady(devicePath);
       if (ReadFlashBlock(devicePath, half, scratch, kProgramBlockBytes) == 0) {
+        MarkStopped(window);
         ShowStatus(window, kReadBackAfterEraseFailText);
         return 0;
       }
       if (!IsErased(scratch, kProgramBlockBytes)) {
+        MarkStopped(window, FailureReason::NotBlank);
         ShowStatus(window, kDataNotBlankText);
         return 0;
       }
     }
+    StepProgress(window, sector + 1, sectorCount);
   }
   return 1;
 }
@@ -50,6 +56,7 @@ int WriteVerifiedBlock(ToolWindow& window, const std::string& devicePath, std::u
                        const BlockWriter& write, const std::function<void()>& afterWrite) {
   WaitFlashReady(devicePath);
   if (write(address, data, length) == 0) {
+    MarkStopped(window);
     ShowStatus(window, kWriteCommandFailText);
     return 0;
   }
@@ -58,10 +65,12 @@ int WriteVerifiedBlock(ToolWindow& window, const std::string& devicePath, std::u
   }
   WaitFlashReady(devicePath);
   if (ReadFlashBlock(devicePath, address, scratch, length) == 0) {
+    MarkStopped(window);
     ShowStatus(window, kWriteCommandFailText);
     return 0;
   }
   if (std::memcmp(data, scratch, length) != 0) {
+    MarkStopped(window, FailureReason::Mismatch);
     ShowStatus(window, kDataCompareFailText);
     return 0;
   }

@@ -16,6 +16,7 @@
 #include "src/update/df_transfer.h"
 #include "src/update/kept_area_journal.h"
 #include "src/update/kept_area_write_back.h"
+#include "src/update/run_steps.h"
 #include "src/update/update_procedure.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
@@ -35,6 +36,7 @@ std::string_view EraseAndProveBlank(ToolWindow& window, const std::string& devic
   }
   window.PostStatus(std::string(kEraseAllSuccessText));
 
+  EnterStep(window, RunStep::BlankCheck);
   AlignedBuffer readBack = AllocateWorkBuffer(length);
   if (!readBack.ok()) {
     return kAllocateReadBufferErrorText;
@@ -47,6 +49,7 @@ std::string_view EraseAndProveBlank(ToolWindow& window, const std::string& devic
 
 // Every step's failure ends the action with its text; the caller asks for a power cycle anyway.
 void EraseAndRestore(ToolWindow& window, const std::string& devicePath) {
+  DeclarePhases(window, {{RunStep::Erase, 50}, {RunStep::BlankCheck, 30}, {RunStep::Restore, 20}});
   window.PostStatus(std::string(kStartEraseOnlyText));
   const std::uint32_t length = window.Settings().FirmwareSize;
   AlignedBuffer pattern = AllocateWorkBuffer(std::max(length, kDf2EraseBlockLength));
@@ -68,8 +71,10 @@ void EraseAndRestore(ToolWindow& window, const std::string& devicePath) {
   KeptAreaJournalEntry journal(
       UpdateProcedureName(UpdateProcedure::UpdateDf2Flash),
       KeptArea{kDf2NvramAddress, kDf2NvramAddress, nvram.data(), kDf2NvramSize}, nullptr, 0);
+  EnterStep(window, RunStep::Erase);
   const std::string_view failure = EraseAndProveBlank(window, devicePath, pattern, length);
   if (!failure.empty()) {
+    MarkStopped(window);
     if (RestoreDf2ConfigArea(window, devicePath, nvram) == 1) {
       journal.AreaInPlace();
     }
@@ -88,6 +93,7 @@ void EraseAndRestore(ToolWindow& window, const std::string& devicePath) {
           [&] { return RestoreDf2ConfigArea(window, devicePath, nvram); })) {
     return;
   }
+  ClaimSuccess(window);
   window.PostStatus(std::string(kEraseAllSuccessText));
 }
 

@@ -12,6 +12,7 @@
 #include "src/update/df_family.h"
 #include "src/update/df_transfer.h"
 #include "src/update/image_source.h"
+#include "src/update/run_steps.h"
 #include "src/update/status_reporting.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
@@ -51,6 +52,8 @@ void ProgramOpenedImage(ToolWindow& window, const std::string& devicePath, Image
     return;
   }
 
+  DeclarePhases(window, {{RunStep::Program, 70}, {RunStep::Verify, 30}});
+  EnterStep(window, RunStep::Program);
   window.SetStatus(std::string(kProgrammingText));
   window.RedrawStatus();
   DfWritePass pass(window);
@@ -58,6 +61,7 @@ void ProgramOpenedImage(ToolWindow& window, const std::string& devicePath, Image
     window.SetStatus(std::string(kWriteBinFileFailText));
     return;
   }
+  EnterStep(window, RunStep::Verify);
   WaitFlashReady(devicePath);
   if (ReadDfFlash(window, devicePath, 0, readBack.data(), programLength) == 0) {
     window.SetStatus(std::string(kReadCommandFailText));
@@ -67,6 +71,7 @@ void ProgramOpenedImage(ToolWindow& window, const std::string& devicePath, Image
     window.SetStatus(std::string(kDataCompareFailText));
     return;
   }
+  ClaimSuccess(window);
   window.SetStatus(std::string(kProgrammingSuccessText));
 }
 
@@ -76,7 +81,7 @@ int UpdateDf2Flash(ToolWindow& window, const std::string& devicePath) {
   window.Settings().FlashPageSize = kDf2PageSize;
   if (window.RdVersionTicked() && window.EraseOnlyTicked()) {
     EraseAllDf2Flash(window, devicePath);
-    ShowMessage(kPowerCycleText);
+    AskPowerCycle(window, kPowerCycleText);
     return 1;
   }
   if (window.RdVersionTicked() && window.BackupOnlyTicked()) {
@@ -102,7 +107,7 @@ int ProgramDf2Flash(ToolWindow& window, const std::string& devicePath) {
     window.SetStatus(std::string(refusal));
   }
   image.stream.close();
-  ShowMessage(kPowerCycleText);
+  AskPowerCycle(window, kPowerCycleText);
   return 1;
 }
 

@@ -48,6 +48,7 @@ int WriteDf2Flash(DfWritePass& pass, const std::string& devicePath, std::uint32_
     done += chunk;
     remaining -= chunk;
     result = 1;
+    pass.Moved(done, transfer.size());
     if (((address + done) & kDotStretchMask) == kDotOffset) {
       pass.ProgressDot();
     }

@@ -17,6 +17,7 @@
 #include "src/update/flash_common.h"
 #include "src/update/kept_area_journal.h"
 #include "src/update/kept_area_write_back.h"
+#include "src/update/run_steps.h"
 #include "src/update/update_procedure.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
@@ -73,6 +74,7 @@ std::string_view EraseAndProveBlank(ToolWindow& window, DfWritePass& pass,
     ActivePlatform().SleepMs(kEraseSettleMs);
   }
 
+  EnterStep(window, RunStep::BlankCheck);
   AlignedBuffer readBack = AllocateWorkBuffer(length);
   if (!readBack.ok()) {
     return kAllocateReadBufferErrorText;
@@ -104,6 +106,7 @@ int EraseDfFlashBySectors(ToolWindow& window, DfWritePass& pass, const std::stri
 }
 
 int EraseAllDfFlash(ToolWindow& window, const std::string& devicePath) {
+  DeclarePhases(window, {{RunStep::Erase, 60}, {RunStep::BlankCheck, 30}, {RunStep::Restore, 10}});
   window.PostStatus(std::string(kStartEraseOnlyText));
   const std::uint32_t length = window.Settings().FirmwareSize;
   DfWritePass pass(window);
@@ -131,8 +134,10 @@ int EraseAllDfFlash(ToolWindow& window, const std::string& devicePath) {
     journal.emplace(UpdateProcedureName(UpdateProcedure::UpdateDfFlash),
                     KeptArea{0, 0, nvram.data(), kDfNvramSize}, nullptr, 0);
   }
+  EnterStep(window, RunStep::Erase);
   const std::string_view failure = EraseAndProveBlank(window, pass, devicePath, pattern, length);
   if (!failure.empty()) {
+    MarkStopped(window);
     if (keepNvram && RestoreDfConfigArea(window, devicePath, nvram) == 1) {
       journal->AreaInPlace();
     }
@@ -155,6 +160,7 @@ int EraseAllDfFlash(ToolWindow& window, const std::string& devicePath) {
       return 0;
     }
   }
+  ClaimSuccess(window);
   window.PostStatus(std::string(kEraseAllSuccessText));
   return 1;
 }

@@ -17,6 +17,7 @@
 #include "src/update/df_transfer.h"
 #include "src/update/image_source.h"
 #include "src/update/kept_area_journal.h"
+#include "src/update/run_steps.h"
 #include "src/update/status_reporting.h"
 #include "src/update/update_procedure.h"
 #include "src/update/update_texts.h"
@@ -55,11 +56,13 @@ bool ProgramAttempt(ToolWindow& window, DfWritePass& pass, const std::string& de
                     const AlignedBuffer& image, AlignedBuffer& readBack, std::uint32_t length,
                     std::uint32_t mode) {
   bool failed = false;
+  EnterStep(window, RunStep::Program);
   window.SetStatus(std::string(kProgrammingText));
   if (WriteDfFlash(pass, devicePath, 0, image.data(), length, mode) == 0) {
     window.SetStatus(std::string(kWriteBinFileFailText));
     failed = true;
   }
+  EnterStep(window, RunStep::Verify);
   WaitFlashReady(devicePath);
   if (ReadDfFlash(window, devicePath, 0, readBack.data(), length) == 0) {
     window.SetStatus(std::string(kReadCommandFailText));
@@ -80,7 +83,7 @@ int UpdateDfFlash(ToolWindow& window, const std::string& devicePath) {
     if (EraseAllDfFlash(window, devicePath) == 0) {
       return 0;
     }
-    ShowMessage(kPowerCycleText);
+    AskPowerCycle(window, kPowerCycleText);
     return 1;
   }
   if (window.RdVersionTicked() && window.BackupOnlyTicked()) {
@@ -131,6 +134,9 @@ int ProgramDfFlash(ToolWindow& window, const std::string& devicePath) {
     std::memcpy(imageBytes.data(), nvram.data(), kDfNvramSize);
   }
 
+  // The bridge erases each unit as the first block into it arrives; a failed attempt is made
+  // again by another unit.
+  DeclarePhases(window, {{RunStep::Program, 70}, {RunStep::Verify, 30}});
   window.SetStatus(std::string(kProgrammingText));
   window.RedrawStatus();
   DfWritePass pass(window);
@@ -154,9 +160,11 @@ int ProgramDfFlash(ToolWindow& window, const std::string& devicePath) {
     if (journal) {
       journal->AreaInPlace();
     }
+    ClaimSuccess(window);
     window.SetStatus(std::string(kProgrammingSuccessText));
-    ShowMessage(kPowerCycleText);
+    AskPowerCycle(window, kPowerCycleText);
   } else if (keepNvram) {
+    MarkStopped(window);
     // Each attempt erased the unit under the configuration area before it wrote it; a last
     // attempt that went wrong there would leave the next run saving whatever it left. The last
     // attempt's text is what the operator must see, not the progress of the restore.

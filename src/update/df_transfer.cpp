@@ -73,6 +73,7 @@ int WriteDfFlash(DfWritePass& pass, const std::string& devicePath, std::uint32_t
     remaining -= chunk;
     result = 1;
     pass.ProgressDot();
+    pass.Moved(done, transfer.size());
   }
   return result;
 }

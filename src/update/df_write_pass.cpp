@@ -3,6 +3,7 @@
 
 #include "src/catalog/flash_vendor_table.h"
 #include "src/update/df_family.h"
+#include "src/update/run_steps.h"
 
 namespace q71x {
 namespace {
@@ -96,6 +97,10 @@ std::uint32_t DfWritePass::ClipToEraseUnit(std::uint32_t address, std::uint32_t 
 
 void DfWritePass::ProgressDot() {
   window_.AppendStatus(".");
+}
+
+void DfWritePass::Moved(std::uint64_t done, std::uint64_t total) {
+  StepProgress(window_, done, total);
 }
 
 std::uint8_t WithVendorMarkBit(FlashVendor vendor, std::uint32_t address, std::uint8_t mark) {

@@ -52,6 +52,8 @@ class DfWritePass {
 
   // One "." after the status text, per block written.
   void ProgressDot();
+  // `done` of the write's `total` bytes are written: the share of the run's current step.
+  void Moved(std::uint64_t done, std::uint64_t total);
 
  private:
   ToolWindow& window_;

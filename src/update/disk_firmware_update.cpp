@@ -11,6 +11,7 @@
 #include "src/update/disk_firmware_layout.h"
 #include "src/update/image_source.h"
 #include "src/update/proven_read.h"
+#include "src/update/run_steps.h"
 #include "src/update/status_reporting.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
@@ -81,11 +82,15 @@ int EraseDiskFirmware(ToolWindow& window, const std::string& devicePath, int chi
     std::fill_n(readBack.data(), kDiskFirmwareBlockSize, std::uint8_t{0});
   }
 
+  // The area's first block is overwritten with the erase pattern and read back.
+  DeclarePhases(window, {{RunStep::Erase, 60}, {RunStep::Verify, 40}});
+  EnterStep(window, RunStep::Erase);
   // Two failed transfers would leave two zero buffers that compare equal.
   if (WriteFwArea(devicePath, facts, start, pattern.data(), kDiskFirmwareBlockSize) == 0) {
     PostStatus(window, WriteFailText(facts));
     return 0;
   }
+  EnterStep(window, RunStep::Verify);
   if (ReadFwArea(devicePath, facts, start, readBack.data(), kDiskFirmwareBlockSize) == 0) {
     PostStatus(window, ReadFailText(facts));
     return 0;
@@ -94,6 +99,7 @@ int EraseDiskFirmware(ToolWindow& window, const std::string& devicePath, int chi
     PostStatus(window, kEraseDiskCompareFailText);
     return 0;
   }
+  ClaimSuccess(window);
   PostStatus(window, kEraseDiskSuccessText);
   return 1;
 }
@@ -111,6 +117,8 @@ int BackupDiskFirmware(ToolWindow& window, const std::string& devicePath, int ch
     PostStatus(window, kBackupNameTooLongText);
     return 0;
   }
+  DeclarePhases(window, {{RunStep::Backup, 100}});
+  EnterStep(window, RunStep::Backup);
   PostStatus(window, kBackupProgressText);
 
   AlignedBuffer area = AllocateWorkBuffer(length);
@@ -124,7 +132,8 @@ int BackupDiskFirmware(ToolWindow& window, const std::string& devicePath, int ch
     return FailBackup(window);
   }
   // A short or garbled answer would otherwise go into the file as the old firmware.
-  switch (ReadTwiceAndCompare(AreaRead(devicePath, facts, start), area.data(), length)) {
+  switch (ReadTwiceAndCompare(CountingProvenReads(window, AreaRead(devicePath, facts, start)),
+                              area.data(), length)) {
     case ProvenReadResult::Agreed:
       break;
     case ProvenReadResult::NoMemory:
@@ -139,6 +148,7 @@ int BackupDiskFirmware(ToolWindow& window, const std::string& devicePath, int ch
     PostStatus(window, BackupFailureText(written, kOpenBackupFileErrorText));
     return FailBackup(window);
   }
+  ClaimSuccess(window);
   PostStatus(window, kBackupSuccessText);
   return 1;
 }
@@ -189,6 +199,9 @@ int ProgramDiskFirmware(ToolWindow& window, const std::string& devicePath, int c
     return 0;
   }
   const std::uint32_t sectorsPerBlock = kDiskFirmwareBlockSize / facts.BlockSize;
+  // Each block is read back and compared as it is written.
+  DeclarePhases(window, {{RunStep::Program, 100}});
+  EnterStep(window, RunStep::Program);
   for (std::uint64_t offset = 0; offset < padded; offset += kDiskFirmwareBlockSize) {
     std::fill_n(block.data(), kDiskFirmwareBlockSize, std::uint8_t{0});
     std::fill_n(readBack.data(), kDiskFirmwareBlockSize, std::uint8_t{0});
@@ -204,11 +217,14 @@ int ProgramDiskFirmware(ToolWindow& window, const std::string& devicePath, int c
       return 0;
     }
     if (!std::equal(block.data(), block.data() + kDiskFirmwareBlockSize, readBack.data())) {
+      MarkStopped(window, FailureReason::Mismatch);
       PostStatus(window, kDiskCompareFailText);
       return 0;
     }
     lba += sectorsPerBlock;
+    StepProgress(window, offset + count, padded);
   }
+  ClaimSuccess(window);
   PostStatus(window, kProgrammingSuccessText);
   return 1;
 }
@@ -219,7 +235,7 @@ int UpdateDiskFirmware(ToolWindow& window, const std::string& devicePath) {
     if (EraseDiskFirmware(window, devicePath, chipType) != 1) {
       return 0;
     }
-    ShowMessage(kPowerCycleText);
+    AskPowerCycle(window, kPowerCycleText);
     return 1;
   }
   if (window.RdVersionTicked() && window.BackupOnlyTicked()) {
@@ -228,7 +244,7 @@ int UpdateDiskFirmware(ToolWindow& window, const std::string& devicePath) {
   if (ProgramDiskFirmware(window, devicePath, chipType) != 1) {
     return 0;
   }
-  ShowMessage(kPowerCycleText);
+  AskPowerCycle(window, kPowerCycleText);
   return 1;
 }
 

@@ -10,6 +10,7 @@
 #include "src/update/flash_common.h"
 #include "src/update/flash_write_access.h"
 #include "src/update/image_source.h"
+#include "src/update/run_steps.h"
 #include "src/update/status_reporting.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
@@ -22,7 +23,7 @@ int RunEngineeringAction(ToolWindow& window, const std::string& devicePath) {
     // The configuration area goes with everything else; the image brings its own.
     const int result = EraseAllFlash(window, devicePath);
     if (result == 1) {
-      ShowMessage(kPowerCycleText);
+      AskPowerCycle(window, kPowerCycleText);
     }
     return result;
   }
@@ -32,6 +33,7 @@ int RunEngineeringAction(ToolWindow& window, const std::string& devicePath) {
 // Programs the image in 16 KB blocks, each programmed by the host and verified before the next.
 int ProgramBlocks(ToolWindow& window, const std::string& devicePath, const AlignedBuffer& image,
                   std::uint64_t imageLength, AlignedBuffer& block, AlignedBuffer& readBack) {
+  EnterStep(window, RunStep::Program);
   ShowStatus(window, kProgrammingText);
   const ChipState& state = window.State();
   const int flashVendor = state.FlashVendor;
@@ -53,6 +55,7 @@ int ProgramBlocks(ToolWindow& window, const std::string& devicePath, const Align
     }
     ReportProgressDot(window, StatusStyle::Show);
     address += kProgramBlockBytes;
+    StepProgress(window, address, imageLength);
   }
   return 1;
 }
@@ -93,10 +96,13 @@ int UpdateSerialFlashSpi(ToolWindow& window, const std::string& devicePath) {
     return 0;
   }
 
+  // Each block is read back and compared as it is programmed.
+  DeclarePhases(window, {{RunStep::Erase, 25}, {RunStep::Program, 75}});
   if (EraseSectorsProvenBlank(window, devicePath, SectorsCovering(area), readBack.data()) == 1 &&
       ProgramBlocks(window, devicePath, imageBytes, image.length, block, readBack) == 1) {
+    ClaimSuccess(window);
     ShowStatus(window, kProgrammingSuccessText);
-    ShowMessage(kPowerCycleText);
+    AskPowerCycle(window, kPowerCycleText);
   }
   window.RedrawStatus();
   return 1;

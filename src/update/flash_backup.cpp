@@ -5,6 +5,7 @@
 
 #include "src/update/backup_file.h"
 #include "src/update/proven_read.h"
+#include "src/update/run_steps.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
 
@@ -18,6 +19,8 @@ int BackupFlashThrough(ToolWindow& window, std::string_view defaultName, std::ui
     return 0;
   }
   const std::uint32_t length = window.Settings().FirmwareSize;
+  DeclarePhases(window, {{RunStep::Backup, 100}});
+  EnterStep(window, RunStep::Backup);
   window.PostStatus(std::string(kBackupProgressText));
 
   AlignedBuffer flash = AllocateWorkBuffer(length);
@@ -29,9 +32,9 @@ int BackupFlashThrough(ToolWindow& window, std::string_view defaultName, std::ui
   const RangeRead readFromStart = [&readFlash](std::uint8_t* buffer, std::size_t count) {
     return readFlash(0, buffer, static_cast<std::uint32_t>(count));
   };
-  if (const std::string_view refusal =
-          ProvenReadRefusal(ReadTwiceAndCompare(readFromStart, flash.data(), length),
-                            kAllocateReadBufferErrorText, kReadBackToBackupErrorText);
+  if (const std::string_view refusal = ProvenReadRefusal(
+          ReadTwiceAndCompare(CountingProvenReads(window, readFromStart), flash.data(), length),
+          kAllocateReadBufferErrorText, kReadBackToBackupErrorText);
       !refusal.empty()) {
     window.PostStatus(std::string(refusal));
     return 0;
@@ -43,6 +46,7 @@ int BackupFlashThrough(ToolWindow& window, std::string_view defaultName, std::ui
     window.PostStatus(std::string(BackupFailureText(written, kOpenBackupFileErrorText)));
     return 0;
   }
+  ClaimSuccess(window);
   window.PostStatus(std::string(kBackupSuccessText));
   return 1;
 }

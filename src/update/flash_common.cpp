@@ -7,6 +7,7 @@
 #include "src/device/flash_waits.h"
 #include "src/device/platform/platform.h"
 #include "src/update/flash_backup.h"
+#include "src/update/run_steps.h"
 #include "src/update/status_reporting.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
@@ -75,6 +76,7 @@ int EraseFlashBySectors(ToolWindow& window, const std::string& devicePath, std::
     if (EraseOneSector(window, devicePath, address) == 0) {
       return 0;
     }
+    StepProgress(window, sector + 1, sectors);
     address += step;
     result = 1;
   }
@@ -82,6 +84,9 @@ int EraseFlashBySectors(ToolWindow& window, const std::string& devicePath, std::
 }
 
 int EraseAllFlash(ToolWindow& window, const std::string& devicePath) {
+  // A kept configuration area goes back after the erase where the caller keeps one.
+  DeclarePhases(window, {{RunStep::Erase, 70}, {RunStep::BlankCheck, 20}, {RunStep::Restore, 10}});
+  EnterStep(window, RunStep::Erase);
   window.PostStatus(std::string(kStartEraseOnlyText));
   const std::uint32_t length = window.Settings().FirmwareSize;
   WaitFlashReady(devicePath);
@@ -90,22 +95,27 @@ int EraseAllFlash(ToolWindow& window, const std::string& devicePath) {
   if (!chipErased && (EraseFlashBySectors(window, devicePath, length) == 0 ||
                       (IsAmicBootSectorPart(window.State().AmicFlashPart) &&
                        EraseAmicBootSectors(window, devicePath) == 0))) {
+    MarkStopped(window);
     window.PostStatus(std::string(kEraseCommandFailText));
     return 0;
   }
   SettleAfterErase(window, devicePath);
+  EnterStep(window, RunStep::BlankCheck);
 
   AlignedBuffer readBack = AllocateWorkBuffer(length);
   if (!readBack.ok()) {
+    MarkStopped(window);
     window.PostStatus(std::string(kAllocateReadBufferErrorText));
     return 0;
   }
   // A read-back the bridge refuses proves nothing: only flash that reads blank is called erased.
   if (ReadFlashBlock(devicePath, 0, readBack.data(), length) == 0 ||
       !IsErased(readBack.data(), length)) {
+    MarkStopped(window);
     window.PostStatus(std::string(kDataNotBlankText));
     return 0;
   }
+  ClaimSuccess(window);
   window.PostStatus(std::string(kEraseAllSuccessText));
   return 1;
 }

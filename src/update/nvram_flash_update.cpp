@@ -17,6 +17,7 @@
 #include "src/update/kept_area_restore.h"
 #include "src/update/kept_area_write_back.h"
 #include "src/update/proven_read.h"
+#include "src/update/run_steps.h"
 #include "src/update/status_reporting.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
@@ -106,7 +107,7 @@ int RunEraseOnly(ToolWindow& window, const std::string& devicePath, const RunPla
     result = 0;
   }
   if (result == 1) {
-    ShowMessage(kPowerCycleText);
+    AskPowerCycle(window, kPowerCycleText);
   }
   return result;
 }
@@ -132,6 +133,7 @@ struct Buffers {
 int ProgramBlocks(ToolWindow& window, const std::string& devicePath, const RunPlan& plan,
                   std::uint64_t area, const LoadedImage& image, Buffers& buffers) {
   AlignedBuffer& carry = buffers.carry;
+  EnterStep(window, RunStep::Program);
   ShowStatus(window, kProgrammingText);
   // In device-area mode the device's area replaces the file's own.
   ImageBlocks blocks(image.bytes.data(), image.length,
@@ -158,6 +160,7 @@ int ProgramBlocks(ToolWindow& window, const std::string& devicePath, const RunPl
       std::memcpy(carry.data(), buffers.chunk.data() + kChunkBytesPerBlock, kConfigAreaBytes);
     }
     address += kProgramBlockBytes;
+    StepProgress(window, address, area);
   }
 
   // The carried 4 KB still need their place when the blocks stopped short of the area.
@@ -231,6 +234,8 @@ int UpdateFlashWithNvram(ToolWindow& window, const std::string& devicePath) {
   if (plan.prepareWrite) {
     PrepareFlashWrite(devicePath);
   }
+  // Each block is read back and compared as it is programmed.
+  DeclarePhases(window, {{RunStep::Erase, 30}, {RunStep::Program, 70}});
 
   // The first sector erase takes the device's area with it, and block 0 carries it back: a stop
   // anywhere before that block is proven would leave the retry nothing to keep but erased or
@@ -246,8 +251,9 @@ int UpdateFlashWithNvram(ToolWindow& window, const std::string& devicePath) {
     if (journal) {
       journal->AreaInPlace();
     }
+    ClaimSuccess(window);
     ShowStatus(window, kProgrammingSuccessText);
-    ShowMessage(kPowerCycleText);
+    AskPowerCycle(window, kPowerCycleText);
   } else if (!plan.fileArea && RestoreConfigArea(devicePath, configArea) == 1) {
     journal->AreaInPlace();
   }

@@ -11,6 +11,7 @@
 #include "src/update/flash_common.h"
 #include "src/update/image_source.h"
 #include "src/update/proven_read.h"
+#include "src/update/run_steps.h"
 #include "src/update/status_reporting.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
@@ -60,7 +61,9 @@ std::string_view LoadImage(const std::string& path, AlignedBuffer& image) {
 // bridge that never reports idle or a failed blank-check read let programming go ahead.
 bool EraseBeforeProgramming(ToolWindow& window, const std::string& devicePath, int part,
                             AlignedBuffer& readBack) {
+  EnterStep(window, RunStep::Erase);
   if (EraseParallelFlash(devicePath, part) == 0) {
+    MarkStopped(window);
     ShowStatus(window, kPreEraseErrorText);
     return false;
   }
@@ -72,8 +75,10 @@ bool EraseBeforeProgramming(ToolWindow& window, const std::string& devicePath, i
     return true;
   }
   ShowStatus(window, kEraseOkText);
+  EnterStep(window, RunStep::BlankCheck);
   if (ReadParallelFlash(devicePath, 0, readBack.data(), kParallelFlashSize) != 0 &&
       !IsErased(readBack.data(), kParallelFlashSize)) {
+    MarkStopped(window);
     ShowStatus(window, kNotErasedText);
     return false;
   }
@@ -94,6 +99,8 @@ int WaitParallelFlashIdle(const std::string& devicePath) {
 }
 
 int EraseParallelFlashAll(ToolWindow& window, const std::string& devicePath, int part) {
+  DeclarePhases(window, {{RunStep::Erase, 70}, {RunStep::BlankCheck, 30}});
+  EnterStep(window, RunStep::Erase);
   ShowStatus(window, kStartEraseOnlyText);
   if (EraseParallelFlash(devicePath, part) == 0) {
     ShowStatus(window, kPreEraseErrorText);
@@ -102,15 +109,16 @@ int EraseParallelFlashAll(ToolWindow& window, const std::string& devicePath, int
   // From here the erase sequence sits in the bridge, which may have run it whatever it answers:
   // the operator is asked to power-cycle before anything else.
   if (ParallelFlashStart(devicePath) == 0) {
-    ShowMessage(kPowerCycleText);
+    AskPowerCycle(window, kPowerCycleText);
     return 1;
   }
   if (WaitParallelFlashIdle(devicePath) == 0) {
     ShowStatus(window, kEraseStatusFailText);
-    ShowMessage(kPowerCycleText);
+    AskPowerCycle(window, kPowerCycleText);
     return 1;
   }
   ShowStatus(window, kEraseOkText);
+  EnterStep(window, RunStep::BlankCheck);
 
   AlignedBuffer readBack = AllocateWorkBuffer(kParallelFlashSize);
   if (!readBack.ok()) {
@@ -119,15 +127,16 @@ int EraseParallelFlashAll(ToolWindow& window, const std::string& devicePath, int
   }
   if (ReadParallelFlash(devicePath, 0, readBack.data(), kParallelFlashSize) == 0) {
     ShowStatus(window, kEraseOnlyReadBackFailText);
-    ShowMessage(kPowerCycleText);
+    AskPowerCycle(window, kPowerCycleText);
     return 1;
   }
   if (!IsErased(readBack.data(), kParallelFlashSize)) {
     ShowStatus(window, kNotErasedText);
     return 0;
   }
+  ClaimSuccess(window);
   ShowStatus(window, kPartErasedText);
-  ShowMessage(kPowerCycleText);
+  AskPowerCycle(window, kPowerCycleText);
   return 1;
 }
 
@@ -137,6 +146,8 @@ int BackupParallelFlash(ToolWindow& window, const std::string& devicePath) {
     ShowStatus(window, kBackupNameTooLongText);
     return 0;
   }
+  DeclarePhases(window, {{RunStep::Backup, 100}});
+  EnterStep(window, RunStep::Backup);
   ShowStatus(window, kBackupProgressText);
 
   AlignedBuffer flash = AllocateWorkBuffer(kParallelFlashSize);
@@ -149,7 +160,8 @@ int BackupParallelFlash(ToolWindow& window, const std::string& devicePath) {
     return ReadParallelFlash(devicePath, 0, buffer, static_cast<std::uint32_t>(length));
   };
   if (const std::string_view refusal =
-          ProvenReadRefusal(ReadTwiceAndCompare(readPart, flash.data(), kParallelFlashSize),
+          ProvenReadRefusal(ReadTwiceAndCompare(CountingProvenReads(window, readPart), flash.data(),
+                                                kParallelFlashSize),
                             kAllocateReadBufferErrorText, kReadRomFailText);
       !refusal.empty()) {
     ShowStatus(window, refusal);
@@ -160,6 +172,7 @@ int BackupParallelFlash(ToolWindow& window, const std::string& devicePath) {
     ShowStatus(window, BackupFailureText(written, kSaveToFileFailText));
     return 0;
   }
+  ClaimSuccess(window);
   ShowStatus(window, kBackupSuccessText);
   return 1;
 }
@@ -196,12 +209,17 @@ int UpdateParallelFlash(ToolWindow& window, const std::string& devicePath, int p
     ShowStatus(window, kTransferTooLargeText);
     return 0;
   }
+  DeclarePhases(window, {{RunStep::Erase, 30},
+                         {RunStep::BlankCheck, 10},
+                         {RunStep::Program, 40},
+                         {RunStep::Verify, 20}});
   if (!EraseBeforeProgramming(window, devicePath, part, readBack)) {
     return 0;
   }
 
   // A non-empty image of at most 64 KB always programs the whole part; bytes past the file's
   // end go in as 0x00 and are compared like the others.
+  EnterStep(window, RunStep::Program);
   WaitParallelFlashIdle(devicePath);
   if (ProgramParallelFlash(devicePath, image.data(), kParallelFlashSize, part) == 0) {
     ShowStatus(window, kProgrammingFailText);
@@ -209,6 +227,7 @@ int UpdateParallelFlash(ToolWindow& window, const std::string& devicePath, int p
   }
   ShowStatus(window, kProgrammingSuccessText);
 
+  EnterStep(window, RunStep::Verify);
   WaitParallelFlashIdle(devicePath);
   if (ReadParallelFlash(devicePath, 0, readBack.data(), kParallelFlashSize) == 0) {
     ShowStatus(window, kParallelReadFailText);
@@ -218,8 +237,9 @@ int UpdateParallelFlash(ToolWindow& window, const std::string& devicePath, int p
     ShowStatus(window, kParallelCompareFailText);
     return 0;
   }
+  ClaimSuccess(window);
   ShowStatus(window, kProgramAndCompareSuccessText);
-  ShowMessage(kPowerCycleText);
+  AskPowerCycle(window, kPowerCycleText);
   return 1;
 }
 

@@ -16,6 +16,7 @@
 #include "src/update/kept_area_journal.h"
 #include "src/update/kept_area_restore.h"
 #include "src/update/proven_read.h"
+#include "src/update/run_steps.h"
 #include "src/update/status_reporting.h"
 #include "src/update/update_texts.h"
 #include "src/update/work_buffer.h"
@@ -196,6 +197,7 @@ bool ProgramBlocks(ToolWindow& window, const std::string& devicePath, const std:
     }
     progress += ".";
     PostStatus(window, progress);
+    StepProgress(window, block + 1, blockCount);
   }
   return true;
 }
@@ -205,7 +207,7 @@ int RunEngineeringAction(ToolWindow& window, const std::string& devicePath) {
     if (EraseAllFlash(window, devicePath) == 0) {
       return 0;
     }
-    ShowMessage(kPowerCycleText);
+    AskPowerCycle(window, kPowerCycleText);
     return 1;
   }
   return BackupFlashToFile(window, devicePath, 0) == 1 ? 1 : 0;
@@ -273,6 +275,11 @@ int UpdateSerialFlash(ToolWindow& window, const std::string& devicePath) {
   if (ProveAreaReadCarried(window, devicePath, area, readBack.data()) == 0) {
     return 0;
   }
+  DeclarePhases(window, {{RunStep::Erase, 20},
+                         {RunStep::BlankCheck, 10},
+                         {RunStep::Program, 45},
+                         {RunStep::Restore, 5},
+                         {RunStep::Verify, 20}});
   std::optional<KeptAreaJournalEntry> journal;
   if (KeepsConfigCopy(area)) {
     journal.emplace("UpdateSerialFlash", ConfigCopyArea(window, config), imageBytes.data(),
@@ -281,29 +288,41 @@ int UpdateSerialFlash(ToolWindow& window, const std::string& devicePath) {
   // From the erase on, every stop puts the copy back: an erase unit that reaches 0x8000 has taken
   // it, and the operator's retry would otherwise keep the erased bytes as the configuration. The
   // copy goes back before the status is posted, so the failure text is the last word.
+  EnterStep(window, RunStep::Erase);
   if (EraseImageArea(window, devicePath, area, imageLength) == 0) {
+    MarkStopped(window);
     RestoreConfigCopy(window, devicePath, area, config, journal);
     return 0;
   }
+  EnterStep(window, RunStep::BlankCheck);
   if (ReadFlashBlock(devicePath, 0, readBack.data(), area) == 0) {
+    MarkStopped(window);
     RestoreConfigCopy(window, devicePath, area, config, journal);
     PostStatus(window, kReadBackErasedErrorText);
     return 0;
   }
   if (!IsErased(readBack.data(), area)) {
+    MarkStopped(window);
     RestoreConfigCopy(window, devicePath, area, config, journal);
     PostStatus(window, kDataNotBlankText);
     return 0;
   }
 
+  EnterStep(window, RunStep::Program);
   const bool programmed =
       ProgramBlocks(window, devicePath, imageBytes.data(), blockCount, blockSize);
+  if (!programmed) {
+    MarkStopped(window);
+  } else if (KeepsConfigCopy(area)) {
+    EnterStep(window, RunStep::Restore);
+  }
   const int copyInPlace = RestoreConfigCopy(window, devicePath, area, config, journal);
   if (!programmed) {
     PostStatus(window, kProgrammingFailText);
     return 1;
   }
 
+  EnterStep(window, RunStep::Verify);
   ActivePlatform().SleepMs(kSettleBeforeVerifyMs);
   WaitFlashReady(devicePath);
   if (ReadFlashBlock(devicePath, 0, readBack.data(), area) == 0) {
@@ -316,8 +335,9 @@ int UpdateSerialFlash(ToolWindow& window, const std::string& devicePath) {
     PostStatus(window, kCompareFailText);
     return 1;
   }
+  ClaimSuccess(window);
   PostStatus(window, kProgrammingSuccessText);
-  ShowMessage(kPowerCycleAfterUpdateText);
+  AskPowerCycle(window, kPowerCycleAfterUpdateText);
   return 1;
 }
 

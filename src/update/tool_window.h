@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "src/update/run_outcome.h"
+
 namespace q71x {
 
 // State fields the chip check fills and the procedures read. All zero when the window is made.
@@ -63,6 +65,15 @@ class ToolWindow {
   virtual int ParallelFlashPartIndex() const = 0;  // selected item of FlashTypeList
   // The one tick a procedure writes (the dual-path update ticks "Include 4K NVRAM").
   virtual void SetNvramTicked(bool ticked) = 0;
+
+  // What the running procedure has done so far (src/update/run_steps.h keeps it).
+  RunRecord& Run() { return run_; }
+  const RunRecord& Run() const { return run_; }
+  // The share of the run done, 0 to 100, each time it grows; front ends show it.
+  virtual void ShowRunPercent(int /*percent*/) {}
+
+ private:
+  RunRecord run_;
 };
 
 }  // namespace q71x

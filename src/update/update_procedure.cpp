@@ -7,6 +7,7 @@
 #include "src/update/dual_path_update.h"
 #include "src/update/nvram_flash_update.h"
 #include "src/update/parallel_flash_update.h"
+#include "src/update/run_steps.h"
 #include "src/update/serial_flash_update.h"
 
 namespace q71x {
@@ -33,8 +34,10 @@ std::string_view UpdateProcedureName(UpdateProcedure procedure) {
   return "";
 }
 
-int RunUpdateProcedure(UpdateProcedure procedure, ToolWindow& window, const std::string& devicePath,
-                       int parallelFlashPart) {
+namespace {
+
+int StartProcedure(UpdateProcedure procedure, ToolWindow& window, const std::string& devicePath,
+                   int parallelFlashPart) {
   switch (procedure) {
     case UpdateProcedure::UpdateSerialFlash:
       return UpdateSerialFlash(window, devicePath);
@@ -54,6 +57,16 @@ int RunUpdateProcedure(UpdateProcedure procedure, ToolWindow& window, const std:
       break;
   }
   return -1;
+}
+
+}  // namespace
+
+int RunUpdateProcedure(UpdateProcedure procedure, ToolWindow& window, const std::string& devicePath,
+                       int parallelFlashPart) {
+  StartRun(window);
+  const int result = StartProcedure(procedure, window, devicePath, parallelFlashPart);
+  FinishRun(window, result);
+  return result;
 }
 
 std::string_view EngineeringActionName(EngineeringAction action) {

@@ -26,7 +26,8 @@ std::string_view UpdateProcedureName(UpdateProcedure procedure);
 
 // Starts the procedure with the window and the device path and returns its result once it has
 // finished; -1 for None (nothing was sent or shown). `parallelFlashPart` is the item of the
-// flash-type list, used by UpdateParallelFlash only.
+// flash-type list, used by UpdateParallelFlash only. What the run did is in window.Run().Outcome
+// afterwards (src/update/run_outcome.h).
 int RunUpdateProcedure(UpdateProcedure procedure, ToolWindow& window, const std::string& devicePath,
                        int parallelFlashPart);
 

@@ -50,6 +50,7 @@ RunRecord CampaignRig::Run() {
   for (std::size_t i = boxesBefore; i < dialogs_.Boxes().size(); ++i) {
     record.Boxes.push_back(dialogs_.Boxes()[i].Text);
   }
+  record.Outcome = window_.Run().Outcome;
   return record;
 }
 

@@ -13,7 +13,7 @@
 
 #include "sim/cdb_pattern.h"
 #include "src/image/sample_image.h"
-#include "src/update/run_claim.h"
+#include "src/update/run_outcome.h"
 #include "src/update/serial_flash_update.h"
 #include "tests/campaign/campaign_rig.h"
 #include "tests/campaign/device_memory.h"
@@ -79,9 +79,7 @@ TEST(FrontEndJournal, APulledUpdateGetsItsConfigurationAreaBackAndKeepsIt) {
 
   rig.Settle(EngineeringAction::Update);
   const RunRecord again = rig.Run();
-  EXPECT_TRUE(
-      RunClaimsSuccess(setup.Device.Run, EngineeringAction::Update, again.FinalStatus, again.Boxes))
-      << again.FinalStatus;
+  EXPECT_EQ(RunVerdict::Succeeded, again.Outcome.Verdict) << again.FinalStatus;
   EXPECT_EQ(AreaOf(rig, setup.Device), area);
   // The entry was closed by the restore; the second run closed its own.
   EXPECT_EQ(0u, journal.Recover(rig.Window(), setup.Checked(), rig.Path()).Restored);

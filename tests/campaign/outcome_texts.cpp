@@ -5,7 +5,6 @@
 
 #include "src/update/df_family.h"
 #include "src/update/disk_firmware_layout.h"
-#include "src/update/run_claim.h"
 #include "src/update/update_texts.h"
 
 namespace q71x::campaign {
@@ -129,8 +128,7 @@ constexpr std::string_view kDiskEraseFailures[] = {kAllocateReadBufferErrorText,
 constexpr std::string_view kDiskBackupFailures[] = {
     kReadBackToBackupErrorText, kDiskBlockSizeErrorText, kFwAreaPositionErrorText};
 
-// The failure table of each procedure and action; the success texts and the power-cycle rule
-// are the product's own (src/update/run_claim.h).
+// The failure table of each procedure and action.
 std::span<const std::string_view> FailureTextsFor(UpdateProcedure procedure,
                                                   EngineeringAction action) {
   auto serial = [action](std::span<const std::string_view> update,
@@ -170,8 +168,7 @@ std::span<const std::string_view> FailureTextsFor(UpdateProcedure procedure,
 }  // namespace
 
 OutcomeTexts TextsFor(UpdateProcedure procedure, EngineeringAction action) {
-  return OutcomeTexts{SuccessTextsFor(procedure, action), FailureTextsFor(procedure, action),
-                      PowerCycleBoxClaimsSuccess(procedure, action)};
+  return OutcomeTexts{FailureTextsFor(procedure, action)};
 }
 
 bool IsOneOf(std::span<const std::string_view> texts, const std::string& text) {

@@ -43,9 +43,8 @@ Judgement JudgeRun(const CampaignDevice& device, EngineeringAction action, const
                    const MemorySnapshot& after, const std::string& backupFile) {
   const OutcomeTexts texts = TextsFor(device.Run, action);
   Judgement judgement;
-  judgement.Claimed = RunClaimsSuccess(device.Run, action, record.FinalStatus, record.Boxes);
-  judgement.TextKnown =
-      IsOneOf(texts.Success, record.FinalStatus) || IsOneOf(texts.Failure, record.FinalStatus);
+  judgement.Claimed = record.Outcome.Verdict == RunVerdict::Succeeded;
+  judgement.TextKnown = judgement.Claimed || IsOneOf(texts.Failure, record.FinalStatus);
   if (!judgement.Claimed) {
     return judgement;
   }

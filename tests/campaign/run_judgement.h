@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
-// What one run told the operator, and the verdict on it: did it claim success (its success text,
-// or the power-cycle box where the box means success), does the claim hold for the memory and
-// the backup file, and is its last text one the procedure's tables name.
+// What one run told the operator, and the verdict on it: did it claim success (its typed
+// outcome), does the claim hold for the memory and the backup file, and is its last text, when it
+// failed, one the procedure's failure table names.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "src/update/run_outcome.h"
 #include "tests/campaign/campaign_devices.h"
 #include "tests/campaign/device_memory.h"
 #include "tests/campaign/intended_outcome.h"
@@ -18,6 +19,7 @@ struct RunRecord {
   int Result = 0;
   std::string FinalStatus;
   std::vector<std::string> Boxes;
+  RunOutcome Outcome;
 };
 
 struct Judgement {

@@ -147,6 +147,16 @@ TEST(IntendedOutcome, BackupMeansTheFileHoldsTheRangeAndNothingChanges) {
   EXPECT_TRUE(FindMismatch(backup, old, after).has_value());
 }
 
+// What a procedure reports when it did what it was asked, asking for a power cycle.
+RunOutcome SucceededOutcome() {
+  RunOutcome outcome;
+  outcome.Verdict = RunVerdict::Succeeded;
+  outcome.Reason = FailureReason::None;
+  outcome.MemoryChanged = true;
+  outcome.PowerCycleAsked = true;
+  return outcome;
+}
+
 class JudgeRunTest : public ::testing::Test {
  protected:
   testing::TempDir dir;
@@ -160,7 +170,8 @@ TEST_F(JudgeRunTest, SuccessTextOverTheWrongMemoryIsAFalseSuccess) {
       IntendedOutcome(Inputs(device.Key, EngineeringAction::Update, 8192, false), old);
   MemorySnapshot after = Fulfilled(intent);
   after.Bytes[100] ^= 0xFF;  // the configuration area lost
-  const RunRecord record{1, std::string(kProgrammingSuccessText), {std::string(kPowerCycleText)}};
+  const RunRecord record{
+      1, std::string(kProgrammingSuccessText), {std::string(kPowerCycleText)}, SucceededOutcome()};
   const Judgement judgement =
       JudgeRun(device, EngineeringAction::Update, record, intent, old, after, backup);
   EXPECT_TRUE(judgement.Claimed);
@@ -168,18 +179,25 @@ TEST_F(JudgeRunTest, SuccessTextOverTheWrongMemoryIsAFalseSuccess) {
   EXPECT_TRUE(judgement.TextKnown);
 }
 
-TEST_F(JudgeRunTest, ThePowerCycleBoxAloneClaimsSuccessWhereOnlySuccessShowsIt) {
+TEST_F(JudgeRunTest, TheOutcomeClaimsSuccessNotTheTextsOrTheBox) {
   const CampaignDevice& disk = *FindCampaignDevice("qv40709-disk");
   const RunIntent intent =
       IntendedOutcome(Inputs(disk.Key, EngineeringAction::Update, 8192, false), old);
-  const RunRecord boxOnly{1, "Write Data To HDD FAIL!!", {std::string(kPowerCycleText)}};
+  const RunRecord boxOnly{
+      1, "Write Data To HDD FAIL!!", {std::string(kPowerCycleText)}, SucceededOutcome()};
   EXPECT_TRUE(JudgeRun(disk, EngineeringAction::Update, boxOnly, intent, old, old, backup).Claimed);
 
   // The 1394 family asks for a power cycle after every run that opened the file.
   const CampaignDevice& df2 = *FindCampaignDevice("qvk846-1394");
   const RunIntent df2Intent =
       IntendedOutcome(Inputs(df2.Key, EngineeringAction::Update, 8192, false), old);
-  const RunRecord failed{1, std::string(kDataCompareFailText), {std::string(kPowerCycleText)}};
+  RunOutcome compareFailed;
+  compareFailed.Verdict = RunVerdict::Failed;
+  compareFailed.Step = RunStep::Verify;
+  compareFailed.Reason = FailureReason::Mismatch;
+  compareFailed.PowerCycleAsked = true;
+  const RunRecord failed{
+      1, std::string(kDataCompareFailText), {std::string(kPowerCycleText)}, compareFailed};
   const Judgement judgement =
       JudgeRun(df2, EngineeringAction::Update, failed, df2Intent, old, old, backup);
   EXPECT_FALSE(judgement.Claimed);
@@ -190,12 +208,13 @@ TEST_F(JudgeRunTest, ATextNoTableNamesIsReported) {
   const CampaignDevice& device = *FindCampaignDevice("qv40712-sst");
   const RunIntent intent =
       IntendedOutcome(Inputs(device.Key, EngineeringAction::EraseOnly, 0, false), old);
-  const RunRecord documented{1, "Erase command ok,status fail!!", {std::string(kPowerCycleText)}};
+  const RunRecord documented{
+      1, "Erase command ok,status fail!!", {std::string(kPowerCycleText)}, RunOutcome{}};
   const Judgement allowed =
       JudgeRun(device, EngineeringAction::EraseOnly, documented, intent, old, old, backup);
   EXPECT_FALSE(allowed.Claimed);
   EXPECT_TRUE(allowed.TextKnown);
-  const RunRecord stray{0, "Erase command ok!!", {}};
+  const RunRecord stray{0, "Erase command ok!!", {}, RunOutcome{}};
   EXPECT_FALSE(
       JudgeRun(device, EngineeringAction::EraseOnly, stray, intent, old, old, backup).TextKnown);
 }
@@ -204,7 +223,7 @@ TEST_F(JudgeRunTest, ABackupClaimNeedsTheFileToHoldTheOldFirmware) {
   const CampaignDevice& device = *FindCampaignDevice("qv40714-winbond");
   const RunIntent intent =
       IntendedOutcome(Inputs(device.Key, EngineeringAction::BackupOnly, 0, false), old);
-  const RunRecord record{1, std::string(kBackupSuccessText), {}};
+  const RunRecord record{1, std::string(kBackupSuccessText), {}, SucceededOutcome()};
   EXPECT_EQ(
       "no backup file",
       JudgeRun(device, EngineeringAction::BackupOnly, record, intent, old, old, backup).Breach);

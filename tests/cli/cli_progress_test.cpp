@@ -125,6 +125,14 @@ TEST(CliProgress, AFailedRunStopsShortOfAHundred) {
   EXPECT_LT(last["percent"].get<int>(), 100);
   EXPECT_GT(last["bytes"].get<std::uint64_t>(), 0u);
   EXPECT_EQ(rig.Memory(path, kFlashFileName), before);
+  // The report says why: the refused read of the backup step, the device left as it was.
+  const nlohmann::json& outcome = run.Json["run"]["outcome"];
+  EXPECT_EQ(outcome["verdict"], "failed") << outcome.dump();
+  EXPECT_EQ(outcome["step"], "backup");
+  EXPECT_EQ(outcome["reason"], "command-failed");
+  EXPECT_EQ(outcome["command"]["opcode"], 0xFF);
+  EXPECT_EQ(outcome["command"]["result"], "transport error");
+  EXPECT_FALSE(outcome["memory_changed"].get<bool>());
 }
 
 TEST(CliProgress, ABarOnATerminalAndNothingElsewhereUnlessAsked) {

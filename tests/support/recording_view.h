@@ -20,6 +20,7 @@ class RecordingView final : public HeadlessView {
   void ShowEngineeringPanel(bool shown) override { PanelShown = shown; }
   void CloseWindow() override { ++CloseCount; }
   void OnProcedureFinished() override { ++ProceduresFinished; }
+  void ShowRunPercent(int percent) override { RunPercents.push_back(percent); }
 
   std::vector<std::string> Items;
   int Selected = -1;
@@ -27,6 +28,7 @@ class RecordingView final : public HeadlessView {
   bool PanelShown = false;
   int CloseCount = 0;
   int ProceduresFinished = 0;
+  std::vector<int> RunPercents;  // every share the window was told, in order
 };
 
 }  // namespace q71x::testing

@@ -28,6 +28,8 @@ class RecordingWindow : public ToolWindow {
   // Every text the status field held, in order (posts and plain sets).
   std::vector<std::string> statusHistory;
   int messagePumps = 0;
+  // Every share of the run done that the procedure reported, in order.
+  std::vector<int> runPercents;
   int redraws = 0;
 
   // Ticks the boxes an operator ticks for the action (an engineering action needs "RD Version"
@@ -52,6 +54,7 @@ class RecordingWindow : public ToolWindow {
   std::string StatusText() const override { return status_; }
   void RedrawStatus() override { ++redraws; }
   void ProcessMessages() override { ++messagePumps; }
+  void ShowRunPercent(int percent) override { runPercents.push_back(percent); }
   std::string FirmwareFileName() const override { return firmwareFile; }
   std::string BackupFileName() const override { return backupFile; }
   bool RdVersionTicked() const override { return rdVersion; }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include "sim/simulated_system.h"
 #include "src/device/platform/sim/sim_platform.h"
 #include "src/image/sample_image.h"
+#include "src/tool/run_caption.h"
 #include "src/tool/tool_core.h"
 #include "src/tool/tool_texts.h"
 #include "tests/campaign/campaign_devices.h"
@@ -113,6 +115,7 @@ TEST_F(ToolCoreTest, EveryDeviceIsUpdatedThroughTheProcedureItsChipCallsFor) {
     campaign::RunRecord record;
     record.Result = tool.LastResult();
     record.FinalStatus = tool.StatusText();
+    record.Outcome = tool.Run().Outcome;
     for (std::size_t i = boxesBefore; i < dialogs.Boxes().size(); ++i) {
       record.Boxes.push_back(dialogs.Boxes()[i].Text);
     }
@@ -123,6 +126,13 @@ TEST_F(ToolCoreTest, EveryDeviceIsUpdatedThroughTheProcedureItsChipCallsFor) {
     EXPECT_EQ(judgement.Breach, "");
     EXPECT_TRUE(tool.Controls(Control::UpdateBtn).Enabled);
     EXPECT_EQ(deviceView.ProceduresFinished, 1);
+    // The window's title climbs to 100 and goes back to the plain caption when Run returns.
+    std::vector<int> shares = deviceView.RunPercents;
+    ASSERT_GE(shares.size(), 2u);
+    EXPECT_EQ(shares.back(), kNoRunPercent);
+    shares.pop_back();
+    EXPECT_TRUE(std::is_sorted(shares.begin(), shares.end()));
+    EXPECT_EQ(shares.back(), 100);
   }
 }
 

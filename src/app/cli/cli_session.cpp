@@ -7,7 +7,6 @@
 
 #include "src/app/cli/run_guard.h"
 #include "src/device/discovery.h"
-#include "src/update/run_claim.h"
 
 namespace q71x::cli {
 namespace {
@@ -167,9 +166,11 @@ RunReport CliSession::PressRun(EngineeringAction action) {
   const std::size_t first =
       history.size() < ToolCore::kStatusHistoryLength ? std::min(historyBefore, history.size()) : 0;
   report.StatusHistory.assign(history.begin() + static_cast<std::ptrdiff_t>(first), history.end());
-  report.PowerCycle = std::any_of(report.Boxes.begin(), report.Boxes.end(), IsPowerCycleBox);
-  report.Claimed =
-      report.Result == 1 && RunClaimsSuccess(report.Procedure, action, report.Status, report.Boxes);
+  if (report.Result >= 0) {
+    report.Outcome = core_.Run().Outcome;
+    report.Claimed = report.Outcome.Verdict == RunVerdict::Succeeded;
+    report.PowerCycle = report.Outcome.PowerCycleAsked;
+  }
   if (observer_ != nullptr) {
     observer_->RunEnded(report);
   }

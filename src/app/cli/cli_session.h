@@ -2,8 +2,8 @@
 #pragma once
 // The tool core as the command line drives it: a headless view, recorded boxes, and the
 // operator's steps (choose a device, give a file name, tick an action, press Run) done through
-// the core's own handlers. What it returns is what the core and the procedures said; the only
-// thing added is the claim rule of src/update/run_claim.h.
+// the core's own handlers. What it returns is what the core and the procedures said, with the
+// run's typed outcome.
 
 #include <cstdint>
 #include <functional>
@@ -69,11 +69,23 @@ struct RunReport {
   EngineeringAction Action = EngineeringAction::Update;
   UpdateProcedure Procedure = UpdateProcedure::None;
   int Result = -1;                         // the procedure's return; -1 when none ran
-  bool Claimed = false;                    // returned 1 and said it succeeded
+  RunOutcome Outcome;                      // what the procedure did; meaningless when none ran
+  bool Claimed = false;                    // the outcome is a success
   bool PowerCycle = false;                 // it asked for a power cycle
   std::string Status;                      // the status field at the end
   std::vector<std::string> StatusHistory;  // every status text the run set, oldest first
   std::vector<std::string> Boxes;
+};
+
+// The headless view, passing the running procedure's share on to whoever observes the runs.
+class SessionView final : public HeadlessView {
+ public:
+  RunObserver* Observer = nullptr;
+  void ShowRunPercent(int percent) override {
+    if (Observer != nullptr && percent >= 0) {
+      Observer->RunPercent(percent);
+    }
+  }
 };
 
 class CliSession {
@@ -120,14 +132,17 @@ class CliSession {
   RunReport RunAction(EngineeringAction action, const std::string& backupFile = {},
                       std::uint32_t backupBytes = 0);
   // Told of every run from now on (not owned; null: nobody).
-  void Observe(RunObserver* observer) { observer_ = observer; }
+  void Observe(RunObserver* observer) {
+    observer_ = observer;
+    view_.Observer = observer;
+  }
   // The window as the procedures see it, for reads that are no Run of their own.
   ToolWindow& Window() { return core_; }
 
  private:
   RunReport PressRun(EngineeringAction action);
 
-  HeadlessView view_;
+  SessionView view_;
   BoxRecorder boxes_;
   RecoveryAnswers answers_;
   RecoveryJournal* journal_;

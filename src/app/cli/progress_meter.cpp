@@ -13,7 +13,14 @@ ProgressSample ProgressMeter::Begin(std::string phase, std::uint64_t expectedByt
   startMs_ = nowMs;
   percent_ = 0;
   running_ = true;
+  byShare_ = false;
   return Sample(nowMs);
+}
+
+ProgressSample ProgressMeter::BeginByShare(std::string phase, std::uint64_t nowMs) {
+  ProgressSample first = Begin(std::move(phase), 0, nowMs);
+  byShare_ = true;
+  return first;
 }
 
 std::optional<ProgressSample> ProgressMeter::Add(std::uint64_t bytes, std::uint64_t nowMs) {
@@ -21,6 +28,17 @@ std::optional<ProgressSample> ProgressMeter::Add(std::uint64_t bytes, std::uint6
     return std::nullopt;
   }
   bytes_ += bytes;
+  if (nowMs - lastSampleMs_ < intervalMs_) {
+    return std::nullopt;
+  }
+  return Sample(nowMs);
+}
+
+std::optional<ProgressSample> ProgressMeter::Reach(int percent, std::uint64_t nowMs) {
+  if (!running_ || !byShare_) {
+    return std::nullopt;
+  }
+  percent_ = std::max(percent_, std::min(percent, 99));
   if (nowMs - lastSampleMs_ < intervalMs_) {
     return std::nullopt;
   }
@@ -46,13 +64,18 @@ ProgressSample ProgressMeter::Sample(std::uint64_t nowMs) {
   sample.Bytes = bytes_;
   // A phase that moves more than expected is still running: the total grows with it.
   sample.Total = std::max(expected_, bytes_);
-  if (sample.Total > 0) {
+  if (sample.Total > 0 && !byShare_) {
     const auto share = static_cast<int>(bytes_ * 100 / sample.Total);
     percent_ = std::max(percent_, std::min(share, 99));
   }
   sample.Percent = percent_;
   sample.ElapsedMs = nowMs - startMs_;
-  if (bytes_ > 0 && sample.ElapsedMs > 0) {
+  if (byShare_) {
+    if (percent_ > 0) {
+      sample.RemainingMs = sample.ElapsedMs * static_cast<std::uint64_t>(100 - percent_) /
+                           static_cast<std::uint64_t>(percent_);
+    }
+  } else if (bytes_ > 0 && sample.ElapsedMs > 0) {
     const std::uint64_t left = sample.Total - bytes_;
     sample.RemainingMs = left * sample.ElapsedMs / bytes_;
   }

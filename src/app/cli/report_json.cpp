@@ -12,6 +12,37 @@ nlohmann::json ProcedureJson(UpdateProcedure procedure) {
   return std::string(UpdateProcedureName(procedure));
 }
 
+// The failing command as a bug report needs it: opcode, why the pass-through ended so, the sense.
+nlohmann::json FailedCommandJson(const FailedCommand& command) {
+  const PassThroughOutcome& pass = command.Outcome;
+  nlohmann::json json = {{"opcode", command.Opcode},
+                         {"opened", command.Opened},
+                         {"result", PassThroughResultName(pass.Result)},
+                         {"scsi_status", pass.ScsiStatus},
+                         {"requested", command.Requested},
+                         {"transferred", command.Transferred}};
+  if (pass.Result == PassThroughResult::CheckCondition) {
+    json["sense_key"] = pass.SenseKey();
+    json["asc"] = pass.Asc();
+    json["ascq"] = pass.Ascq();
+    json["sense"] =
+        std::vector<std::uint8_t>(pass.Sense.begin(), pass.Sense.begin() + pass.SenseLength);
+  }
+  if (pass.ErrorCode != 0) {
+    json["error_code"] = pass.ErrorCode;
+  }
+  return json;
+}
+
+nlohmann::json OutcomeJson(const RunOutcome& outcome) {
+  return {{"verdict", std::string(RunVerdictName(outcome.Verdict))},
+          {"step", std::string(RunStepName(outcome.Step))},
+          {"reason", std::string(FailureReasonName(outcome.Reason))},
+          {"command", outcome.Command ? FailedCommandJson(*outcome.Command) : nlohmann::json()},
+          {"memory_changed", outcome.MemoryChanged},
+          {"power_cycle", outcome.PowerCycleAsked}};
+}
+
 // The facets the identity holds, under the names a backup record gives them; a placeholder
 // serial is shown apart, since it names no unit.
 nlohmann::json IdentityJson(const UnitIdentity& unit) {
@@ -81,6 +112,7 @@ nlohmann::json RunJson(const RunReport& run) {
       {"result", run.Result},
       {"claimed_success", run.Claimed},
       {"power_cycle", run.PowerCycle},
+      {"outcome", run.Result < 0 ? nlohmann::json() : OutcomeJson(run.Outcome)},
       {"status", run.Status},
       {"status_history", run.StatusHistory},
       {"boxes", run.Boxes},

@@ -2,7 +2,6 @@
 #include "src/app/cli/run_progress.h"
 
 #include "src/app/cli/cli_session.h"
-#include "src/app/cli/run_volume.h"
 
 namespace q71x::cli {
 
@@ -19,10 +18,16 @@ void RunProgress::Moved(std::uint64_t bytes) {
   }
 }
 
-void RunProgress::RunStarting(EngineeringAction action, UpdateProcedure procedure,
-                              std::uint32_t firmwareSize) {
-  display_->Show(meter_.Begin(std::string(EngineeringActionName(action)),
-                              ExpectedRunBytes(action, procedure, firmwareSize), clock_()));
+void RunProgress::RunStarting(EngineeringAction action, UpdateProcedure /*procedure*/,
+                              std::uint32_t /*firmwareSize*/) {
+  // The share comes from the phases the procedure declares; the bytes are shown as they move.
+  display_->Show(meter_.BeginByShare(std::string(EngineeringActionName(action)), clock_()));
+}
+
+void RunProgress::RunPercent(int percent) {
+  if (const std::optional<ProgressSample> sample = meter_.Reach(percent, clock_())) {
+    display_->Show(*sample);
+  }
 }
 
 void RunProgress::RunEnded(const RunReport& report) {

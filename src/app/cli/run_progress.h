@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 // The progress of the runs of one command line: each run is a phase (the automatic backup, then
-// the update or the erase), measured by the data bytes the platform moves against the bytes the
-// run is known in advance to move, and shown on a display.
+// the update or the erase) whose share is what the procedure reports from the phases it declared,
+// shown on a display with the data bytes the platform moved.
 
 #include <cstdint>
 #include <functional>
@@ -28,6 +28,7 @@ class RunProgress final : public RunObserver {
 
   void RunStarting(EngineeringAction action, UpdateProcedure procedure,
                    std::uint32_t firmwareSize) override;
+  void RunPercent(int percent) override;
   void RunEnded(const RunReport& report) override;
 
  private:

@@ -20,6 +20,7 @@
 #include "src/app/win32/win32_font.h"
 #include "src/app/win32/win32_screen_fit.h"
 #include "src/app/win32/win32_text.h"
+#include "src/tool/run_caption.h"
 #include "src/tool/tool_texts.h"
 #include "src/tool/window_description.h"
 
@@ -438,6 +439,10 @@ void Win32ToolWindow::CloseWindow() {
   closing_ = true;
   // Posted: the core may ask from inside a handler of this very window.
   PostMessageW(Handle(), WM_CLOSE, 0, 0);
+}
+
+void Win32ToolWindow::ShowRunPercent(int percent) {
+  SetWindowTextW(Handle(), Utf8ToWide(RunCaption(percent)).c_str());
 }
 
 void Win32ToolWindow::OnProcedureFinished() {

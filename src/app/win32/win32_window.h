@@ -63,6 +63,7 @@ class Win32ToolWindow final : public ToolView {
   void StartHotPlugSources() override;
   void StopHotPlugSources() override;
   void CloseWindow() override;
+  void ShowRunPercent(int percent) override;
   void OnProcedureFinished() override;
 
  private:
