@@ -12,8 +12,8 @@ nlohmann::json ProcedureJson(UpdateProcedure procedure) {
   return std::string(UpdateProcedureName(procedure));
 }
 
-// The facets the identity holds, under the names a backup record gives them; a placeholder
-// serial is shown apart, since it names no unit.
+}  // namespace
+
 nlohmann::json IdentityJson(const UnitIdentity& unit) {
   nlohmann::json json = nlohmann::json::object();
   const auto put = [&json](const char* key, const std::string& value) {
@@ -37,8 +37,6 @@ nlohmann::json IdentityJson(const UnitIdentity& unit) {
   put("firmware_version", unit.FirmwareVersion);
   return json;
 }
-
-}  // namespace
 
 nlohmann::json DeviceJson(const DeviceFacts& device) {
   return {
