@@ -56,6 +56,12 @@ TEST(CliSeveralDevices, SixteenEnclosuresAtOnceEndAsSixteenSingleRunsEachWithIts
   const std::vector<std::uint8_t> before = together.Memory(paths.front(), kFlashFileName);
   ASSERT_FALSE(Contains(before, Code(ReadFileBytes(image))));
 
+  // The machine's clock at the end is the run's modeled duration: side by side, the enclosures
+  // take their time at once, not one after the other.
+  std::uint64_t togetherUs = 0;
+  together.Inspect = [&togetherUs](sim::SimulatedSystem& system) {
+    togetherUs = system.Clock().NowUs();
+  };
   const CliRun run = together.Json({"--yes", "update", "--all", image});
   EXPECT_EQ(run.Code, 0) << run.Out << run.Err;
   ASSERT_EQ(run.Json["runs"].size(), 16u) << run.Out;
@@ -66,9 +72,15 @@ TEST(CliSeveralDevices, SixteenEnclosuresAtOnceEndAsSixteenSingleRunsEachWithIts
   }
   EXPECT_EQ(ids.size(), 16u) << "every unit is told apart";
 
+  std::uint64_t aloneUs = 0;
+  alone.Inspect = [&aloneUs](sim::SimulatedSystem& system) {
+    aloneUs = std::max(aloneUs, system.Clock().NowUs());
+  };
   for (const std::string& path : paths) {
     ASSERT_EQ(alone.Json({"--yes", "update", path, image}).Code, 0) << path;
   }
+  EXPECT_LT(togetherUs, 2 * aloneUs)
+      << "sixteen updates took " << togetherUs << " modeled us; the slowest single " << aloneUs;
   for (const std::string& path : paths) {
     SCOPED_TRACE(path);
     const auto memories = together.Memories(path);
