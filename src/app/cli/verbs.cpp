@@ -172,16 +172,23 @@ VerbOutcome VerifyOn(CliSession& session, const VerbRequest& request, CliEnviron
 }
 
 constexpr VerbSpec kVerbs[] = {
-    // name      file                    several writes unit   asks
-    {"list", VerbFile::None, false, false, false, false, List, nullptr},
-    {"backups", VerbFile::None, false, false, false, false, Backups, nullptr},
-    {"info", VerbFile::None, false, false, true, true, nullptr, Info},
-    {"check", VerbFile::Image, false, false, false, false, nullptr, Check},
-    {"backup", VerbFile::NewBackup, true, false, false, false, nullptr, Backup},
-    {"update", VerbFile::Image, true, true, false, false, nullptr, Update},
-    {"erase", VerbFile::None, true, true, false, false, nullptr, Erase},
-    {"verify", VerbFile::Image, true, false, false, false, nullptr, VerifyOn},
-    {"restore", VerbFile::OptionalBackup, false, true, true, false, nullptr, Restore},
+    {.Name = "list", .Machine = List},
+    {.Name = "backups", .Machine = Backups},
+    {.Name = "info", .TakesUnit = true, .AsksRecovery = true, .OnDevice = Info},
+    {.Name = "check", .File = VerbFile::Image, .OnDevice = Check},
+    {.Name = "backup", .File = VerbFile::NewBackup, .Several = true, .OnDevice = Backup},
+    {.Name = "update",
+     .File = VerbFile::Image,
+     .Several = true,
+     .Writes = true,
+     .OnDevice = Update},
+    {.Name = "erase", .Several = true, .Writes = true, .OnDevice = Erase},
+    {.Name = "verify", .File = VerbFile::Image, .Several = true, .OnDevice = VerifyOn},
+    {.Name = "restore",
+     .File = VerbFile::OptionalBackup,
+     .Writes = true,
+     .TakesUnit = true,
+     .OnDevice = Restore},
 };
 
 }  // namespace
