@@ -2,13 +2,15 @@
 // q71xfw's own figures: the wall time of `list --json` on the simulated machine of --sim (its 16
 // enclosures), and what the progress display costs a run in host CPU.
 //
-//   q71x-cli-bench [--repeat N]
+//   q71x-cli-bench [--repeat N] [--pace P] [--side-by-side-only]
 //
 // The list is timed as a user meets it: the executable started as a process, its report read to
 // the end. The progress cost is taken two ways on updates over the simulator, where the host's
 // share of a run is largest (the bridges answer at once): the run's CPU time with and without
 // --json --progress (medians of alternating runs), and a bound that needs no subtraction of two
 // noisy figures: the calls the display got during the run, timed one by one, against the run.
+// Last, 4 and 16 enclosures updated side by side at the pace P (default 4) against the slowest
+// single update (side_by_side_bench.cpp).
 
 #include <sys/resource.h>
 #include <time.h>
@@ -26,6 +28,7 @@
 #include <unistd.h>
 #include <nlohmann/json.hpp>
 
+#include "bench/side_by_side_bench.h"
 #include "sim/quiet_stdout.h"
 #include "src/app/cli/cli_program.h"
 #include "src/app/cli/progress_display.h"
@@ -214,15 +217,26 @@ void ProgressCost(const fs::path& root, int repeat) {
 
 int main(int argc, char* argv[]) {
   int repeat = 11;
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::string(argv[i]) == "--repeat") {
+  double pace = 4;
+  bool sideBySideOnly = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--side-by-side-only") {
+      sideBySideOnly = true;
+    }
+    if (i + 1 < argc && std::string(argv[i]) == "--repeat") {
       repeat = std::max(1, std::atoi(argv[i + 1]));
+    }
+    if (i + 1 < argc && std::string(argv[i]) == "--pace") {
+      pace = std::max(0.1, std::atof(argv[i + 1]));
     }
   }
   const fs::path root = fs::temp_directory_path() / ("q71x-cli-bench-" + std::to_string(getpid()));
   fs::create_directories(root);
-  ListWallTime(root, repeat);
-  ProgressCost(root, repeat);
+  if (!sideBySideOnly) {
+    ListWallTime(root, repeat);
+    ProgressCost(root, repeat);
+  }
+  q71x::bench::SideBySideAtPace(root / "side-by-side", pace);
   fs::remove_all(root);
   return 0;
 }

@@ -72,6 +72,7 @@ SimulatedSystem::SimulatedSystem() {
 }
 
 Enclosure& SimulatedSystem::AddEnclosure(Enclosure enclosure) {
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   if (enclosure.DeviceNumber == 0) {
     // The machine's own disk is disk 0; enclosures take the next free number of their type.
     std::uint32_t next = enclosure.DeviceType == kDeviceTypeDisk ? kMachineDiskNumber + 1 : 0;
@@ -94,16 +95,19 @@ Enclosure& SimulatedSystem::AddEnclosure(Enclosure enclosure) {
 }
 
 void SimulatedSystem::ReadDescriptorsAgain() {
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   for (auto& enclosure : enclosures_) {
     PowerOnDescriptors(*enclosure);
   }
 }
 
 void SimulatedSystem::AddMachineVolume(SimVolume volume) {
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   machineVolumes_.push_back(volume);
 }
 
 Enclosure* SimulatedSystem::Find(const std::string& path) {
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   for (auto& enclosure : enclosures_) {
     if (SamePath(enclosure->Path, path)) {
       return enclosure.get();
@@ -113,6 +117,7 @@ Enclosure* SimulatedSystem::Find(const std::string& path) {
 }
 
 Enclosure* SimulatedSystem::FindPlugged(const std::string& path) {
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   Enclosure* enclosure = Find(path);
   return enclosure != nullptr && enclosure->Plugged ? enclosure : nullptr;
 }
@@ -124,6 +129,7 @@ void SimulatedSystem::Notify(PlugEvent event) {
 }
 
 bool SimulatedSystem::Unplug(const std::string& path) {
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   Enclosure* enclosure = FindPlugged(path);
   if (enclosure == nullptr) {
     return false;
@@ -134,6 +140,7 @@ bool SimulatedSystem::Unplug(const std::string& path) {
 }
 
 bool SimulatedSystem::Plug(const std::string& path) {
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   Enclosure* enclosure = Find(path);
   if (enclosure == nullptr || enclosure->Plugged) {
     return false;
@@ -146,6 +153,7 @@ bool SimulatedSystem::Plug(const std::string& path) {
 }
 
 bool SimulatedSystem::InterfacePaths(InterfaceKind kind, std::vector<std::string>& paths) const {
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   paths.clear();
   const bool available =
       kind == InterfaceKind::Disk ? diskEnumerationAvailable_ : cdromEnumerationAvailable_;
@@ -161,11 +169,13 @@ bool SimulatedSystem::InterfacePaths(InterfaceKind kind, std::vector<std::string
 }
 
 void SimulatedSystem::SetEnumerationAvailable(InterfaceKind kind, bool available) {
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   (kind == InterfaceKind::Disk ? diskEnumerationAvailable_ : cdromEnumerationAvailable_) =
       available;
 }
 
 std::vector<MachineVolume> SimulatedSystem::Volumes() const {
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   std::vector<MachineVolume> volumes;
   for (const SimVolume& volume : machineVolumes_) {
     MachineVolume entry{volume, DeviceNumber{kDeviceTypeDisk, kMachineDiskNumber, 1}, true};
@@ -189,6 +199,7 @@ std::vector<MachineVolume> SimulatedSystem::Volumes() const {
 }
 
 std::optional<DeviceNumber> SimulatedSystem::QueryDeviceNumber(const std::string& path) const {
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   if (const std::optional<char> letter = VolumePathLetter(path)) {
     for (const MachineVolume& volume : Volumes()) {
       if (volume.Volume.Letter == *letter) {
@@ -206,6 +217,7 @@ std::optional<DeviceNumber> SimulatedSystem::QueryDeviceNumber(const std::string
 }
 
 void SimulatedSystem::SetOpenRefused(const std::string& path, bool refused) {
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   std::erase_if(refusedPaths_, [&](const std::string& p) { return SamePath(p, path); });
   if (refused) {
     refusedPaths_.push_back(path);
@@ -213,11 +225,13 @@ void SimulatedSystem::SetOpenRefused(const std::string& path, bool refused) {
 }
 
 bool SimulatedSystem::OpenRefused(const std::string& path) const {
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   return std::any_of(refusedPaths_.begin(), refusedPaths_.end(),
                      [&](const std::string& p) { return SamePath(p, path); });
 }
 
 bool SimulatedSystem::Exists(const std::string& path) const {
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   if (const std::optional<char> letter = VolumePathLetter(path)) {
     const auto volumes = Volumes();
     return std::any_of(volumes.begin(), volumes.end(),
@@ -229,6 +243,7 @@ bool SimulatedSystem::Exists(const std::string& path) const {
 }
 
 Reply SimulatedSystem::Execute(const std::string& path, const Request& request) {
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   LoggedCommand entry = StartEntry(path, request, clock_.NowUs());
   Reply reply{false, kErrorDeviceNotConnected, 0, kScsiStatusGood};
   Enclosure* enclosure = FindPlugged(path);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,6 +45,10 @@ class SimulatedSystem {
   SimulatedSystem& operator=(const SimulatedSystem&) = delete;
 
   VirtualClock& Clock() { return clock_; }
+  // Threads that drive enclosures side by side share the machine: each call below takes its
+  // lock, and a sequence of calls (and of the log and the faults) that must not interleave
+  // with another thread's holds it itself.
+  std::unique_lock<std::recursive_mutex> Hold() { return std::unique_lock(lock_); }
   CommandLog& Log() { return log_; }
   FaultInjector& Faults() { return faults_; }
   BusTiming& Timing() { return timing_; }
@@ -68,6 +73,7 @@ class SimulatedSystem {
   bool Unplug(const std::string& path);
   bool Plug(const std::string& path);
   void SetDeviceChangeListener(std::function<void(PlugEvent)> listener) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
     listener_ = std::move(listener);
   }
 
@@ -95,6 +101,7 @@ class SimulatedSystem {
   Reply RunOnBridge(Enclosure& enclosure, const Request& request);
   void Notify(PlugEvent event);
 
+  mutable std::recursive_mutex lock_;
   VirtualClock clock_;
   CommandLog log_;
   FaultInjector faults_;

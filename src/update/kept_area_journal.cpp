@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/update/kept_area_journal.h"
 
+#include "src/device/platform/thread_seams.h"
 #include "src/update/status_reporting.h"
 
 namespace q71x {
@@ -12,8 +13,9 @@ struct InstalledRun {
 };
 
 InstalledRun& Installed() {
-  static InstalledRun run;
-  return run;
+  static InstalledRun processWide;
+  thread_local InstalledRun threadOwn;
+  return SeamSlot(processWide, threadOwn);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "src/device/platform/platform.h"
+#include "src/device/platform/thread_seams.h"
 #include "src/device/platform/user_dialogs.h"
 #include "src/update/update_texts.h"
 
@@ -34,8 +35,9 @@ void WriteDebugLine(std::string_view text) {
 
 namespace {
 ConsoleLineSink& ConsoleSink() {
-  static ConsoleLineSink sink;
-  return sink;
+  static ConsoleLineSink processWide;
+  thread_local ConsoleLineSink threadOwn;
+  return SeamSlot(processWide, threadOwn);
 }
 }  // namespace
 

@@ -180,6 +180,11 @@ std::filesystem::path CliRig::BackupFolder() const {
   return Data / "q71xfw" / "backups";
 }
 
+std::vector<std::uint8_t> Code(const std::vector<std::uint8_t>& image) {
+  return {image.begin() + std::min<std::ptrdiff_t>(4096, static_cast<std::ptrdiff_t>(image.size())),
+          image.end()};
+}
+
 bool Contains(const std::vector<std::uint8_t>& haystack, const std::vector<std::uint8_t>& needle) {
   return !needle.empty() && std::search(haystack.begin(), haystack.end(), needle.begin(),
                                         needle.end()) != haystack.end();

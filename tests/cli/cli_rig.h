@@ -77,6 +77,9 @@ class CliRig {
   std::vector<Unit> units_;
 };
 
+// An image's code, past the header and the descriptor the disk-kept families rewrite.
+std::vector<std::uint8_t> Code(const std::vector<std::uint8_t>& image);
+
 // Whether `needle` occurs in `haystack`.
 bool Contains(const std::vector<std::uint8_t>& haystack, const std::vector<std::uint8_t>& needle);
 

@@ -37,12 +37,6 @@ std::vector<std::uint8_t> Head(const std::vector<std::uint8_t>& bytes, std::size
           bytes.begin() + static_cast<std::ptrdiff_t>(std::min(count, bytes.size()))};
 }
 
-// An image's code, past the header and the descriptor the disk-kept families rewrite.
-std::vector<std::uint8_t> Code(const std::vector<std::uint8_t>& image) {
-  return {image.begin() + std::min<std::ptrdiff_t>(4096, static_cast<std::ptrdiff_t>(image.size())),
-          image.end()};
-}
-
 TEST(CliList, EveryEnclosureWithItsChipCheckFacts) {
   CliRig rig;
   const CliRun run = rig.Json({"list"});

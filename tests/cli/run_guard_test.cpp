@@ -14,6 +14,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -177,6 +178,43 @@ INSTANTIATE_TEST_SUITE_P(Stops, RunGuard,
                          [](const ::testing::TestParamInfo<StopCase>& info) {
                            return std::string(info.param.Name);
                          });
+
+// Several devices in one program: the stop waits until every device that is being written is
+// done, and is told once.
+TEST(RunGuardSeveral, AnInterruptWhileTwoDevicesWriteWaitsForBothAndBothVerify) {
+  CliRig rig;
+  rig.Plugged = {"qv40714-atmel", "qv40716-amic"};
+  const std::string image = rig.ImageOf("qv40714-atmel");
+  const std::filesystem::path document = rig.Dir.path() / "document.json";
+  Child child = Start({"--sim", "--state", PathToUtf8(rig.State), "--pace", "2", "--json",
+                       "--progress", "--yes", "--no-backup", "update", "0", "1", image},
+                      document, rig.Data);
+  ASSERT_GT(child.Pid, 0);
+  std::set<int> writing;
+  std::vector<std::string> lines = ReadLines(child.Err, [&writing](const std::string& line) {
+    if (UpdateIsWriting(line)) {
+      writing.insert(nlohmann::json::parse(line)["device"].get<int>());
+    }
+    return writing.size() == 2;
+  });
+  ASSERT_EQ(writing.size(), 2u) << "both devices never wrote at once";
+  ::kill(child.Pid, SIGINT);
+  const std::vector<std::string> rest = ReadLines(child.Err, {});
+  lines.insert(lines.end(), rest.begin(), rest.end());
+  ::close(child.Err);
+  EXPECT_EQ(130, ExitCodeOf(child.Pid));
+
+  const nlohmann::json report = nlohmann::json::parse(ReadFileBytes(document), nullptr, false);
+  ASSERT_TRUE(report.is_object()) << "no document";
+  EXPECT_EQ("stopped", report["code"]);
+  EXPECT_EQ("ok", report["run_code"]) << report.dump(2);
+  int told = 0;
+  for (const std::string& line : lines) {
+    told += line.find("stopping once it is safe") != std::string::npos;
+  }
+  EXPECT_EQ(1, told);
+  EXPECT_EQ(0, rig.Json({"verify", "0", "1", image}).Code);
+}
 
 }  // namespace
 }  // namespace q71x::testing

@@ -26,12 +26,6 @@ namespace {
 
 constexpr int kInUse = 7;
 
-// An image's code, past the header and the descriptor the disk-kept families rewrite.
-std::vector<std::uint8_t> Code(const std::vector<std::uint8_t>& image) {
-  return {image.begin() + std::min<std::ptrdiff_t>(4096, static_cast<std::ptrdiff_t>(image.size())),
-          image.end()};
-}
-
 // Commands each path was sent during one run.
 std::map<std::string, std::size_t> CommandsByPath(sim::SimulatedSystem& system) {
   std::map<std::string, std::size_t> counts;

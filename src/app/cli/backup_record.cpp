@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/app/cli/backup_record.h"
 
+#include "src/app/cli/report_json.h"
+
 namespace q71x::cli {
 namespace {
 
@@ -59,20 +61,15 @@ class TypedFields {
   std::string problem_;
 };
 
-nlohmann::json IdentityJson(const UnitIdentity& unit) {
-  return {{"usb_serial", unit.UsbSerial},       {"guid_1394", unit.Guid1394},
-          {"disk_serial", unit.DiskSerial},     {"chip_type", unit.ChipType},
-          {"chip_revision", unit.ChipRevision}, {"flash_id", unit.FlashId},
-          {"port_path", unit.PortPath},         {"firmware_version", unit.FirmwareVersion}};
-}
-
 bool ReadIdentity(const nlohmann::json& json, UnitIdentity& unit, std::string& problem) {
   if (!json.is_object()) {
     problem = "the field \"identity\" is not an object";
     return false;
   }
   TypedFields fields(json, "identity.");
-  unit.UsbSerial = fields.Text("usb_serial");
+  // Records written before the placeholder was kept apart have it as the serial.
+  unit.UsbSerial = fields.Has("usb_serial_placeholder") ? fields.Text("usb_serial_placeholder")
+                                                        : fields.Text("usb_serial");
   unit.Guid1394 = fields.Text("guid_1394");
   unit.DiskSerial = fields.Text("disk_serial");
   unit.ChipType = fields.Small("chip_type");

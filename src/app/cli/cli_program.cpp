@@ -17,6 +17,8 @@
 #include "src/app/cli/run_guard.h"
 #include "src/app/cli/run_platforms.h"
 #include "src/app/cli/run_progress.h"
+#include "src/app/cli/run_summary.h"
+#include "src/app/cli/several_devices.h"
 #include "src/app/cli/usage_problem.h"
 #include "src/app/cli/verbs.h"
 #include "src/app/cli/verify_verb.h"
@@ -52,12 +54,45 @@ struct GlobalOptions {
   bool Quiet = false;
 };
 
+// One device's thread on the simulated machine: its own timeline of the machine's clock, paced
+// on its own, so that enclosures run side by side as real ones on their own buses do.
+class SimulatedDeviceThread final : public DeviceThreadMachine {
+ public:
+  SimulatedDeviceThread(sim::SimulatedSystem& system, double pace)
+      : timeline_(system.Clock()), pacing_(pace), platform_(system) {
+    platform_.SetKeepHistory(false);
+    if (pacing_.Enabled()) {
+      platform_.SetPacing(&pacing_);
+    }
+  }
+  Platform& ThePlatform() override { return withoutHotPlug_; }
+
+ private:
+  sim::VirtualClock::Timeline timeline_;
+  WallClockPacing pacing_;
+  SimPlatform platform_;
+  WithoutHotPlug withoutHotPlug_{platform_};
+};
+
+class OsDeviceThread final : public DeviceThreadMachine {
+ public:
+  explicit OsDeviceThread(std::unique_ptr<Platform> platform)
+      : platform_(std::move(platform)), withoutHotPlug_(*platform_) {}
+  Platform& ThePlatform() override { return withoutHotPlug_; }
+
+ private:
+  std::unique_ptr<Platform> platform_;
+  WithoutHotPlug withoutHotPlug_;
+};
+
 // The simulated machine of the simulator executable, with its memories and sample images in
 // the state folder.
 class SimulatedMachine {
  public:
   SimulatedMachine(const std::string& state, double pace, CliEnvironment& env)
-      : folder_(state.empty() ? DefaultSimStateFolder() : PathFromUtf8(state)), pacing_(pace) {
+      : folder_(state.empty() ? DefaultSimStateFolder() : PathFromUtf8(state)),
+        pace_(pace),
+        pacing_(pace) {
     sim::AddDemoMachine(system_);
     for (const std::string& file : folder_.Restore(system_)) {
       *env.Err << "q71xfw: left out (size does not fit): " << file << "\n";
@@ -75,6 +110,9 @@ class SimulatedMachine {
     }
   }
   Platform& ThePlatform() { return *platform_; }
+  DeviceThreadMachineSource DeviceThreads() {
+    return [this] { return std::make_unique<SimulatedDeviceThread>(system_, pace_); };
+  }
   sim::SimulatedSystem& System() { return system_; }
   std::filesystem::path JournalFolder() const { return folder_.JournalFolder(); }
   std::filesystem::path LockFolder() const { return folder_.Root() / "locks"; }
@@ -86,6 +124,7 @@ class SimulatedMachine {
  private:
   SimStateFolder folder_;
   sim::SimulatedSystem system_;
+  double pace_;
   WallClockPacing pacing_;
   std::optional<SimPlatform> platform_;
 };
@@ -105,7 +144,9 @@ void WriteFields(std::ostream& out, const std::string& prefix, const nlohmann::j
 void WriteText(std::ostream& out, std::ostream& err, const VerbRequest& request,
                const VerbOutcome& outcome) {
   const nlohmann::json& data = outcome.Data;
-  if (data.contains("backups")) {
+  if (data.contains("runs")) {
+    WriteSummaryTable(out, data["runs"]);
+  } else if (data.contains("backups")) {
     for (const nlohmann::json& backup : data["backups"]) {
       if (!backup["readable"].get<bool>()) {
         out << backup["record"].get<std::string>()
@@ -216,6 +257,45 @@ class ErrorAsEvents {
   std::optional<DebugOutputTo> debug_;
 };
 
+VerbOutcome UsageRefusal(std::string message) {
+  VerbOutcome outcome;
+  outcome.Code = ExitCode::Usage;
+  outcome.Message = std::move(message);
+  return outcome;
+}
+
+// Splits the arguments of a verb that takes several devices into its devices and its file;
+// a usage problem when they do not add up.
+std::optional<std::string> TakeDeviceArguments(VerbRequest& request,
+                                               std::vector<std::string> positionals) {
+  const VerbSpec& verb = *FindVerb(request.Verb);
+  if (!verb.Several) {
+    if (request.All) {
+      return "--all goes with update, erase, backup and verify";
+    }
+    return std::nullopt;
+  }
+  if (verb.File != VerbFile::None) {
+    if (positionals.empty()) {
+      return verb.File == VerbFile::Image ? "IMAGE is required" : "FILE is required";
+    }
+    request.File = positionals.back();
+    positionals.pop_back();
+  }
+  if (request.All && !positionals.empty()) {
+    return "--all takes no DEVICE: it names every device";
+  }
+  if (!request.All && positionals.empty()) {
+    return "DEVICE is required";
+  }
+  if (positionals.size() == 1) {
+    request.Device = positionals.front();
+  } else {
+    request.Devices = std::move(positionals);
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
@@ -279,16 +359,30 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
       "Write a backup of this program back (after an automatic backup); every family: serial "
       "flash, NVRAM, DF, 1394, parallel flash, disk-kept. Refused (4) when the record is missing, "
       "the SHA-256 or size is wrong, or the chip or its update procedure differ");
-  for (CLI::App* verb : {info, check, backup, update, erase, verify, restore}) {
-    verb->add_option("DEVICE", request.Device, "List index, device path or chip name")->required();
+  app.add_flag("--all", request.All,
+               "update, verify: every device the image fits; erase, backup: every device the "
+               "chip check takes; all at once, as several DEVICE arguments are");
+  for (CLI::App* verb : {info, check, restore}) {
+    verb->add_option("DEVICE", request.Device, "List index, device path, unit id or chip name")
+        ->required();
   }
   check->add_option("IMAGE", request.File, "Firmware image")->required();
-  update->add_option("IMAGE", request.File, "Firmware image")->required();
-  verify->add_option("IMAGE", request.File, "Firmware image")->required();
   restore->add_option("BACKUP", request.File,
                       "A backup with its .json record; default: the newest intact automatic "
                       "backup of DEVICE");
-  backup->add_option("FILE", request.File, "The new backup file")->required();
+  // Several devices run at once; the file, where the verb has one, is the last argument.
+  std::vector<std::string> positionals;
+  const char* severalHelp =
+      "One or more devices (list index, device path, unit id or chip name), run at once";
+  for (CLI::App* verb : {update, verify}) {
+    verb->add_option("DEVICE...IMAGE", positionals,
+                     std::string(severalHelp) + "; then the firmware image");
+  }
+  backup->add_option("DEVICE...FILE", positionals,
+                     std::string(severalHelp) +
+                         "; then the new backup file (with several devices, each file is named "
+                         "FILE with the device's id before its extension)");
+  erase->add_option("DEVICE", positionals, severalHelp);
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
@@ -311,6 +405,16 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
     return static_cast<int>(ExitCode::Usage);
   }
   request.Verb = app.get_subcommands().front()->get_name();
+  if (const std::optional<std::string> problem = TakeDeviceArguments(request, positionals)) {
+    VerbOutcome outcome = UsageRefusal(*problem);
+    if (global.Json) {
+      WriteJson(*env.Out, request, outcome);
+    } else {
+      *env.Err << "q71xfw: " << outcome.Message << "\n";
+    }
+    return static_cast<int>(ExitCode::Usage);
+  }
+  const bool several = request.All || request.Devices.size() > 1;
 
   ErrorAsEvents errorEvents(env, global.Json && global.Progress);
   QuietScope quiet(env, global.Quiet);
@@ -325,6 +429,9 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
   if ((!global.State.empty() || !global.Pace.empty()) && !global.Sim) {
     outcome.Code = ExitCode::Usage;
     outcome.Message = global.State.empty() ? "--pace needs --sim" : "--state needs --sim";
+  } else if (several && !global.Trace.empty()) {
+    outcome.Code = ExitCode::Usage;
+    outcome.Message = "--trace records one device's run; name one device";
   } else if (traceReplaces) {
     outcome.Code = ExitCode::Usage;
     outcome.Message = *traceReplaces;
@@ -361,8 +468,20 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
                                       : RecoveryJournal::FolderUnder(env.DataFolder));
       const ScopedUnitLockFolder locks(machine ? machine->LockFolder() : env.LockFolder);
       // The units stay owned until the simulated machine's memories are saved.
-      UnitOwnership owned;
-      {
+      std::vector<UnitOwnership> owned;
+      if (several) {
+        SeveralRunSettings settings;
+        settings.Json = global.Json;
+        settings.Progress = global.Progress;
+        settings.Verbose = global.Verbose;
+        settings.Quiet = global.Quiet;
+        settings.JournalFolder = UsableJournal(journal) != nullptr ? journal.Folder() : "";
+        settings.Machine = machine ? machine->DeviceThreads() : [&env] {
+          return std::unique_ptr<DeviceThreadMachine>(
+              std::make_unique<OsDeviceThread>(env.OsPlatform()));
+        };
+        outcome = RunOnSeveral(request, env, journal, settings, owned);
+      } else {
         CliSession session(UsableJournal(journal));
         session.Observe(progress.get());
         if (machine) {
@@ -374,7 +493,7 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
           });
         }
         outcome = RunVerb(session, request, env);
-        owned = session.Close();
+        owned.push_back(session.Close());
       }
       JudgeRefusedOpens(outcome, layers.RefusedPaths(), platform->AccessNotice());
       if (const std::optional<std::string> problem = layers.Finish()) {

@@ -70,6 +70,34 @@ class TerminalBar final : public ProgressDisplay {
   std::size_t width_ = 0;
 };
 
+// A line when a phase starts, at every quarter and at its end: several devices share standard
+// error, so no line is redrawn in place.
+class StepLines final : public ProgressDisplay {
+ public:
+  explicit StepLines(std::ostream& err) : err_(err) {}
+
+  void Show(const ProgressSample& sample) override {
+    const int step = sample.Percent / kStepPercent;
+    if (!sample.Done && sample.Bytes > 0 && step == lastStep_) {
+      return;
+    }
+    lastStep_ = sample.Done ? -1 : step;
+    char percent[8];
+    std::snprintf(percent, sizeof percent, "%3d %%", sample.Percent);
+    std::string line =
+        sample.Phase + " " + percent + "  " + Size(sample.Bytes) + " of " + Size(sample.Total);
+    if (sample.Done) {
+      line += "  " + Duration(sample.ElapsedMs) + (sample.Percent == 100 ? " done" : " stopped");
+    }
+    err_ << line + "\n" << std::flush;
+  }
+
+ private:
+  static constexpr int kStepPercent = 25;
+  std::ostream& err_;
+  int lastStep_ = -1;
+};
+
 class JsonLines final : public ProgressDisplay {
  public:
   explicit JsonLines(std::ostream& err) : err_(err) {}
@@ -92,6 +120,10 @@ class JsonLines final : public ProgressDisplay {
 
 std::unique_ptr<ProgressDisplay> MakeTerminalBar(std::ostream& err) {
   return std::make_unique<TerminalBar>(err);
+}
+
+std::unique_ptr<ProgressDisplay> MakeStepLines(std::ostream& err) {
+  return std::make_unique<StepLines>(err);
 }
 
 std::unique_ptr<ProgressDisplay> MakeJsonLines(std::ostream& err) {

@@ -18,6 +18,8 @@ class ProgressDisplay {
 
 // "backup   [##########----------]  50 %   32.0 KiB of 64.0 KiB   0:02 left"
 std::unique_ptr<ProgressDisplay> MakeTerminalBar(std::ostream& err);
+// "update  50 %  32.0 KiB of 64.0 KiB": a line at a phase's start, every quarter and its end
+std::unique_ptr<ProgressDisplay> MakeStepLines(std::ostream& err);
 // {"event":"progress","phase":"backup","bytes":32768,"total":65536,"percent":50,...}
 std::unique_ptr<ProgressDisplay> MakeJsonLines(std::ostream& err);
 

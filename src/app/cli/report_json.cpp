@@ -43,6 +43,8 @@ nlohmann::json OutcomeJson(const RunOutcome& outcome) {
           {"power_cycle", outcome.PowerCycleAsked}};
 }
 
+}  // namespace
+
 // The facets the identity holds, under the names a backup record gives them; a placeholder
 // serial is shown apart, since it names no unit.
 nlohmann::json IdentityJson(const UnitIdentity& unit) {
@@ -68,8 +70,6 @@ nlohmann::json IdentityJson(const UnitIdentity& unit) {
   put("firmware_version", unit.FirmwareVersion);
   return json;
 }
-
-}  // namespace
 
 nlohmann::json DeviceJson(const DeviceFacts& device) {
   return {

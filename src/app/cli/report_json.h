@@ -10,6 +10,9 @@
 
 namespace q71x::cli {
 
+// The facets the identity holds, as reports and backup records both give them: a facet the
+// unit lacks is left out, and a placeholder serial is shown apart, since it names no unit.
+nlohmann::json IdentityJson(const UnitIdentity& unit);
 nlohmann::json DeviceJson(const DeviceFacts& device);
 nlohmann::json ImageCheckJson(const ImageCheck& check);
 nlohmann::json RunJson(const RunReport& run);

@@ -17,7 +17,7 @@ namespace {
 static_assert(std::atomic<int>::is_always_lock_free);
 std::atomic<int> guardDepth{0};
 std::atomic<int> heldNumber{0};
-bool noticeGiven = false;
+std::atomic<bool> noticeGiven{false};
 std::function<void(const HeldStop&)> notice;
 
 constexpr int kHangUp = 1;
@@ -129,12 +129,14 @@ HeldStopNotice::~HeldStopNotice() {
 }
 
 void PollHeldStop() {
-  if (noticeGiven || !notice) {
+  // The devices of one command line poll from threads of their own: one of them tells.
+  if (noticeGiven.load() || !notice) {
     return;
   }
   if (const std::optional<HeldStop> stop = HeldStopRequest()) {
-    noticeGiven = true;
-    notice(*stop);
+    if (!noticeGiven.exchange(true)) {
+      notice(*stop);
+    }
   }
 }
 

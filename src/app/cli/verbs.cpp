@@ -20,11 +20,6 @@
 namespace q71x::cli {
 namespace {
 
-struct Chosen {
-  std::optional<DeviceFacts> Device;
-  VerbOutcome Refusal;
-};
-
 VerbOutcome InUse(const std::string& path, long pid) {
   return Fail(ExitCode::InUse,
               path + " is in use by " +
@@ -32,28 +27,7 @@ VerbOutcome InUse(const std::string& path, long pid) {
                   "; nothing was sent to it");
 }
 
-Chosen Choose(CliSession& session, const VerbRequest& request) {
-  const DeviceChoice choice = ChooseDevice(session, request.Device);
-  if (choice.Index < 0) {
-    return {std::nullopt, Fail(choice.Error, choice.Message)};
-  }
-  // The claim comes before the chip check: a second program sends an owned bridge nothing.
-  if (const std::optional<long> owner = session.Claim(choice.Index)) {
-    return {std::nullopt, InUse(session.PathOf(choice.Index), *owner)};
-  }
-  DeviceFacts device = session.Select(choice.Index);
-  if (request.FlashPart >= 0) {
-    session.ChooseFlashPart(request.FlashPart);
-  }
-  if (request.A1Chip && !session.TickA1Chip()) {
-    return {std::nullopt, Fail(ExitCode::Usage, "--a1-chip: " + device.Chip +
-                                                    " has no \"A1 Chip\" choice (parallel-flash "
-                                                    "families only)")};
-  }
-  return {std::move(device), {}};
-}
-
-VerbOutcome List(CliSession& session) {
+VerbOutcome List(CliSession& session, CliEnvironment&) {
   VerbOutcome outcome;
   outcome.Data["devices"] = nlohmann::json::array();
   for (int i = 0; i < session.DeviceCount(); ++i) {
@@ -66,7 +40,8 @@ VerbOutcome List(CliSession& session) {
 // info: the check asks whether an area the journal keeps for the device goes back; the answer
 // was given as the check ran, and its outcome is the check's last box.
 // An entry the journal refuses to put back is reported; asked for with --yes, it is a failure.
-VerbOutcome Info(const DeviceFacts& device, const VerbRequest& request) {
+VerbOutcome Info(CliSession&, const VerbRequest& request, CliEnvironment&,
+                 const DeviceFacts& device) {
   if (auto foreign = ForeignUnitNamed(request, device)) {
     return *foreign;
   }
@@ -136,7 +111,7 @@ VerbOutcome Erase(CliSession& session, const VerbRequest& request, CliEnvironmen
   return outcome;
 }
 
-VerbOutcome Backup(CliSession& session, const VerbRequest& request, const CliEnvironment& env,
+VerbOutcome Backup(CliSession& session, const VerbRequest& request, CliEnvironment& env,
                    const DeviceFacts& device) {
   VerbOutcome outcome;
   // Both names are refused before anything is read: the record is created anew, and a backup
@@ -163,7 +138,7 @@ VerbOutcome Backup(CliSession& session, const VerbRequest& request, const CliEnv
   return outcome;
 }
 
-VerbOutcome Backups(const CliEnvironment& env) {
+VerbOutcome Backups(CliSession&, CliEnvironment& env) {
   VerbOutcome outcome;
   const std::vector<KeptBackup> kept = env.DataFolder.empty()
                                            ? std::vector<KeptBackup>()
@@ -186,56 +161,103 @@ VerbOutcome Backups(const CliEnvironment& env) {
   return outcome;
 }
 
+VerbOutcome Check(CliSession& session, const VerbRequest& request, CliEnvironment&,
+                  const DeviceFacts& device) {
+  return CheckImage(session, request, device);
+}
+
+VerbOutcome VerifyOn(CliSession& session, const VerbRequest& request, CliEnvironment&,
+                     const DeviceFacts& device) {
+  return Verify(session, request, device);
+}
+
+constexpr VerbSpec kVerbs[] = {
+    {.Name = "list", .Machine = List},
+    {.Name = "backups", .Machine = Backups},
+    {.Name = "info", .TakesUnit = true, .AsksRecovery = true, .OnDevice = Info},
+    {.Name = "check", .File = VerbFile::Image, .OnDevice = Check},
+    {.Name = "backup", .File = VerbFile::NewBackup, .Several = true, .OnDevice = Backup},
+    {.Name = "update",
+     .File = VerbFile::Image,
+     .Several = true,
+     .Writes = true,
+     .OnDevice = Update},
+    {.Name = "erase", .Several = true, .Writes = true, .OnDevice = Erase},
+    {.Name = "verify", .File = VerbFile::Image, .Several = true, .OnDevice = VerifyOn},
+    {.Name = "restore",
+     .File = VerbFile::OptionalBackup,
+     .Writes = true,
+     .TakesUnit = true,
+     .OnDevice = Restore},
+};
+
 }  // namespace
 
+const VerbSpec* FindVerb(std::string_view name) {
+  for (const VerbSpec& verb : kVerbs) {
+    if (verb.Name == name) {
+      return &verb;
+    }
+  }
+  return nullptr;
+}
+
+ChosenDevice ChooseAndClaim(CliSession& session, const VerbRequest& request) {
+  const DeviceChoice choice = ChooseDevice(session, request.Device);
+  if (choice.Index < 0) {
+    return {std::nullopt, Fail(choice.Error, choice.Message)};
+  }
+  // The claim comes before the chip check: a second program sends an owned bridge nothing.
+  if (const std::optional<long> owner = session.Claim(choice.Index)) {
+    return {std::nullopt, InUse(session.PathOf(choice.Index), *owner)};
+  }
+  DeviceFacts device = session.Select(choice.Index);
+  if (request.FlashPart >= 0) {
+    session.ChooseFlashPart(request.FlashPart);
+  }
+  if (request.A1Chip && !session.TickA1Chip()) {
+    return {std::nullopt, Fail(ExitCode::Usage, "--a1-chip: " + device.Chip +
+                                                    " has no \"A1 Chip\" choice (parallel-flash "
+                                                    "families only)")};
+  }
+  return {std::move(device), {}};
+}
+
+VerbOutcome RunVerbOn(CliSession& session, const VerbRequest& request, CliEnvironment& env,
+                      const DeviceFacts& chosen) {
+  VerbOutcome outcome = FindVerb(request.Verb)->OnDevice(session, request, env, chosen);
+  outcome.Data["device"] = DeviceJson(chosen);
+  return outcome;
+}
+
 VerbOutcome RunVerb(CliSession& session, const VerbRequest& request, CliEnvironment& env) {
-  if (request.Verb == "list") {
-    return List(session);
+  const VerbSpec* verb = FindVerb(request.Verb);
+  if (verb == nullptr) {
+    return Fail(ExitCode::Usage, "unknown verb " + request.Verb);
   }
-  if (request.Verb == "backups") {
-    return Backups(env);
+  if (verb->Machine != nullptr) {
+    return verb->Machine(session, env);
   }
-  if (request.Verb == "check" || request.Verb == "update" || request.Verb == "verify" ||
-      (request.Verb == "restore" && !request.File.empty())) {
+  if (verb->File == VerbFile::Image ||
+      (verb->File == VerbFile::OptionalBackup && !request.File.empty())) {
     if (auto refusal = CheckReadable(request.File)) {
       return *refusal;
     }
   }
-  if (!request.ForcedUnitId.empty() &&
-      ((request.Verb != "info" && request.Verb != "restore") || !request.Force)) {
+  if (!request.ForcedUnitId.empty() && (!verb->TakesUnit || !request.Force)) {
     return Fail(ExitCode::Usage, "--unit goes with info --force or restore --force only");
   }
-  if (request.Verb == "info") {
+  if (verb->AsksRecovery) {
     session.AnswerRecoveryWith([&request, &env](const MessageBoxRequest& question) {
       return Confirmed(question.Text, request, env);
     });
     session.OverrideJournalUnit(request.ForcedUnitId);
   }
-  Chosen chosen = Choose(session, request);
+  const ChosenDevice chosen = ChooseAndClaim(session, request);
   if (!chosen.Device) {
     return chosen.Refusal;
   }
-  const DeviceFacts& device = *chosen.Device;
-  VerbOutcome outcome;
-  if (request.Verb == "info") {
-    outcome = Info(device, request);
-  } else if (request.Verb == "check") {
-    outcome = CheckImage(session, request, device);
-  } else if (request.Verb == "update") {
-    outcome = Update(session, request, env, device);
-  } else if (request.Verb == "erase") {
-    outcome = Erase(session, request, env, device);
-  } else if (request.Verb == "backup") {
-    outcome = Backup(session, request, env, device);
-  } else if (request.Verb == "verify") {
-    outcome = Verify(session, request, device);
-  } else if (request.Verb == "restore") {
-    outcome = Restore(session, request, env, device);
-  } else {
-    return Fail(ExitCode::Usage, "unknown verb " + request.Verb);
-  }
-  outcome.Data["device"] = DeviceJson(device);
-  return outcome;
+  return RunVerbOn(session, request, env, *chosen.Device);
 }
 
 }  // namespace q71x::cli

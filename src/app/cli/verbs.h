@@ -4,8 +4,11 @@
 // message, and the facts for the report.
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "src/app/cli/cli_environment.h"
 #include "src/app/cli/cli_session.h"
@@ -14,8 +17,10 @@
 namespace q71x::cli {
 
 struct VerbRequest {
-  std::string Verb;  // list, info, check, backup, update, erase, verify, restore
-  std::string Device;
+  std::string Verb;                  // list, info, check, backup, update, erase, verify, restore
+  std::string Device;                // the one device of this run
+  std::vector<std::string> Devices;  // several DEVICE arguments (verbs that take several)
+  bool All = false;                  // --all: every bridge the verb's chip check accepts
   std::string File;  // the image (check, update, verify) or the backup file (backup, restore)
   bool Yes = false;
   bool Force = false;
@@ -32,6 +37,38 @@ struct VerbOutcome {
   std::string Hint;         // what the user may try instead, when a known failure has a remedy
   nlohmann::json Data = nlohmann::json::object();  // verb-specific members of the report
 };
+
+// What a verb's file argument is.
+enum class VerbFile { None, Image, NewBackup, OptionalBackup };
+
+// One verb of the command line: what it needs, and what runs it. A verb either works on the
+// machine (Machine) or on one device that was chosen, claimed and checked (OnDevice).
+struct VerbSpec {
+  std::string_view Name;
+  VerbFile File = VerbFile::None;
+  bool Several = false;       // may name several devices, or --all, each run side by side
+  bool Writes = false;        // changes the device: confirmed first (--yes or the terminal)
+  bool TakesUnit = false;     // --force --unit ID names the device a journal area goes back to
+  bool AsksRecovery = false;  // the chip check's recovery question goes to the operator
+  VerbOutcome (*Machine)(CliSession&, CliEnvironment&) = nullptr;
+  VerbOutcome (*OnDevice)(CliSession&, const VerbRequest&, CliEnvironment&,
+                          const DeviceFacts&) = nullptr;
+};
+
+// Null for a name that is no verb.
+const VerbSpec* FindVerb(std::string_view name);
+
+// The device request.Device names, made this program's own and checked; its facts, or the
+// refusal that stops the verb.
+struct ChosenDevice {
+  std::optional<DeviceFacts> Device;
+  VerbOutcome Refusal;
+};
+ChosenDevice ChooseAndClaim(CliSession& session, const VerbRequest& request);
+
+// The verb on the device `chosen` (from ChooseAndClaim), with the device's facts in its report.
+VerbOutcome RunVerbOn(CliSession& session, const VerbRequest& request, CliEnvironment& env,
+                      const DeviceFacts& chosen);
 
 VerbOutcome RunVerb(CliSession& session, const VerbRequest& request, CliEnvironment& env);
 

@@ -4,6 +4,9 @@
 #include <chrono>
 #include <cstdio>
 #include <thread>
+#include <utility>
+
+#include "src/device/platform/thread_seams.h"
 
 namespace q71x {
 namespace {
@@ -37,18 +40,21 @@ DisconnectedPlatform& Disconnected() {
   return platform;
 }
 
-Platform* g_active = nullptr;
+Platform*& Active() {
+  static Platform* processWide = nullptr;
+  thread_local Platform* threadOwn = nullptr;
+  return SeamSlot(processWide, threadOwn);
+}
 
 }  // namespace
 
 Platform& ActivePlatform() {
-  return g_active != nullptr ? *g_active : Disconnected();
+  Platform* active = Active();
+  return active != nullptr ? *active : Disconnected();
 }
 
 Platform* SetActivePlatform(Platform* platform) {
-  Platform* previous = g_active;
-  g_active = platform;
-  return previous;
+  return std::exchange(Active(), platform);
 }
 
 }  // namespace q71x

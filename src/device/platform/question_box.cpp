@@ -4,12 +4,15 @@
 #include <cstdio>
 #include <utility>
 
+#include "src/device/platform/thread_seams.h"
+
 namespace q71x {
 namespace {
 
 QuestionHandler& Handler() {
-  static QuestionHandler handler;
-  return handler;
+  static QuestionHandler processWide;
+  thread_local QuestionHandler threadOwn;
+  return SeamSlot(processWide, threadOwn);
 }
 
 }  // namespace

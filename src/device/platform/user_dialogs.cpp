@@ -4,17 +4,21 @@
 #include <cstdio>
 #include <utility>
 
+#include "src/device/platform/thread_seams.h"
+
 namespace q71x {
 namespace {
 
 MessageBoxHandler& BoxHandler() {
-  static MessageBoxHandler handler;
-  return handler;
+  static MessageBoxHandler processWide;
+  thread_local MessageBoxHandler threadOwn;
+  return SeamSlot(processWide, threadOwn);
 }
 
 OpenFileHandler& FileHandler() {
-  static OpenFileHandler handler;
-  return handler;
+  static OpenFileHandler processWide;
+  thread_local OpenFileHandler threadOwn;
+  return SeamSlot(processWide, threadOwn);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ SimPlatform::~SimPlatform() {
 }
 
 DeviceHandle SimPlatform::OpenDevice(const std::string& path, AccessMode mode) {
+  const auto machine = system_.Hold();
   if (!system_.Exists(path)) {
     lastError_ = sim::kErrorFileNotFound;
     return kInvalidDeviceHandle;
