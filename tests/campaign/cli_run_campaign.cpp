@@ -18,6 +18,7 @@
 #include "src/app/sim/sim_state_folder.h"
 #include "src/device/platform/utf8_path.h"
 #include "tests/campaign/fault_campaign.h"
+#include "tests/campaign/open_findings.h"
 #include "tests/cli/cli_rig.h"
 
 namespace q71x::campaign {
@@ -174,10 +175,34 @@ class CliCase {
   std::string problem_;
 };
 
+// Every run of the command line loads and saves the whole state folder, which costs far more than
+// a procedure: with a cap, that many indices spread evenly over the trace (the chip check, the
+// backup, the erase, the programming and the verify each get some), without one the campaign's
+// own sampling.
+std::vector<std::size_t> CliIndices(std::size_t traceLength, const CampaignOptions& options) {
+  if (options.MaxIndices == 0 || traceLength == 0) {
+    return SampledIndices(traceLength, options);
+  }
+  std::vector<std::size_t> indices;
+  for (std::size_t i = 0; i < options.MaxIndices; ++i) {
+    const std::size_t index = 1 + (2 * i + 1) * traceLength / (2 * options.MaxIndices);
+    if (index <= traceLength && (indices.empty() || indices.back() != index)) {
+      indices.push_back(index);
+    }
+  }
+  return indices;
+}
+
 void Report(CliFigures& figures, std::uint64_t& count, const std::string& what,
-            const std::string& detail) {
+            const std::string& detail, const OpenFinding* known = nullptr) {
   ++count;
-  figures.Problems.push_back(what + ": " + detail);
+  if (known == nullptr) {
+    figures.Problems.push_back(what + ": " + detail);
+    return;
+  }
+  ++figures.ExplainedByOpenFindings;
+  figures.Explained.push_back(what + ": " + detail + " (open finding " + std::string(known->Id) +
+                              ")");
 }
 
 std::string FaultText(const PlannedFault& fault, const TracedCommand& command) {
@@ -189,7 +214,8 @@ std::string FaultText(const PlannedFault& fault, const TracedCommand& command) {
          std::to_string(fault.Index) + " [" + cdb + "]";
 }
 
-void RunFaulted(CliCase& c, const PlannedFault& fault, CliFigures& figures) {
+void RunFaulted(const CampaignDevice& device, CliCase& c, const PlannedFault& fault,
+                CliFigures& figures) {
   c.Reset();
   std::size_t rule = 0;
   bool fired = false;
@@ -204,16 +230,23 @@ void RunFaulted(CliCase& c, const PlannedFault& fault, CliFigures& figures) {
   c.Rig().Inspect = nullptr;
   ++figures.Runs;
   figures.FaultsFired += fired ? 1 : 0;
-  const std::string what = FaultText(fault, c.Trace()[fault.Index - 1]);
+  const TracedCommand& command = c.Trace()[fault.Index - 1];
+  const std::string what = FaultText(fault, command);
+  // The verb's claims are the procedure's: the update's, and the backup action's for its backup.
+  const auto known = [&](EngineeringAction action, Verdict verdict) {
+    return ExplainingFinding(device, action, verdict, fault.Kind, command.Cdb);
+  };
   if (run.Code == 0 && !c.Updated(c.Now())) {
-    Report(figures, figures.FalseSuccesses, what, "exit 0 over memory the update does not leave");
+    Report(figures, figures.FalseSuccesses, what, "exit 0 over memory the update does not leave",
+           known(EngineeringAction::Update, Verdict::FalseSuccess));
   }
   c.RecoverFromJournal(figures);
   const nlohmann::json backup = BackupOf(run.Json);
   if (backup.is_object() && backup.value("proven", false)) {
     ++figures.BackupsClaimed;
     if (const std::string problem = c.RestoreProblem(backup); !problem.empty()) {
-      Report(figures, figures.BackupsThatDoNotRestore, what, problem);
+      Report(figures, figures.BackupsThatDoNotRestore, what, problem,
+             known(EngineeringAction::BackupOnly, Verdict::FalseSuccess));
     } else {
       ++figures.BackupsRestored;
     }
@@ -321,7 +354,9 @@ CliFigures& CliFigures::operator+=(const CliFigures& other) {
   BackupsThatDoNotRestore += other.BackupsThatDoNotRestore;
   Unrecovered += other.Unrecovered;
   WrongExits += other.WrongExits;
+  ExplainedByOpenFindings += other.ExplainedByOpenFindings;
   Problems.insert(Problems.end(), other.Problems.begin(), other.Problems.end());
+  Explained.insert(Explained.end(), other.Explained.begin(), other.Explained.end());
   return *this;
 }
 
@@ -332,10 +367,13 @@ CliFigures RunCliFaultCase(const CampaignDevice& device, const CampaignOptions& 
     figures.Problems.push_back(c.Problem());
     return figures;
   }
-  CampaignOptions singles = options;
-  singles.DoubleFaults = 0;
-  for (const FaultPlan& plan : PlanFaults(device, EngineeringAction::Update, c.Trace(), singles)) {
-    RunFaulted(c, plan.First, figures);
+  // Every plan of every index, then those of the chosen indices.
+  CampaignOptions every;
+  const std::vector<std::size_t> indices = CliIndices(c.Trace().size(), options);
+  for (const FaultPlan& plan : PlanFaults(device, EngineeringAction::Update, c.Trace(), every)) {
+    if (std::binary_search(indices.begin(), indices.end(), plan.First.Index)) {
+      RunFaulted(device, c, plan.First, figures);
+    }
   }
   return figures;
 }
@@ -349,7 +387,7 @@ CliFigures RunCliStopCase(const CampaignDevice& device, CliStop stop,
     return figures;
   }
   const std::string name = stop == CliStop::Interrupt ? "SIGINT" : "closed pipe";
-  for (const std::size_t index : SampledIndices(c.Trace().size(), options)) {
+  for (const std::size_t index : CliIndices(c.Trace().size(), options)) {
     c.Reset();
     const StoppedRun run = RunStopped(c, stop, index, c.Rig().Dir.path());
     const std::string what = name + " at command " + std::to_string(index);
@@ -380,7 +418,8 @@ std::string FormatCliFigures(const CliFigures& figures) {
       << ", areas restored from the journal " << figures.AreasRestoredFromJournal
       << ", false successes " << figures.FalseSuccesses << ", backups that do not restore "
       << figures.BackupsThatDoNotRestore << ", unrecovered devices " << figures.Unrecovered
-      << ", wrong exits " << figures.WrongExits;
+      << ", wrong exits " << figures.WrongExits << ", explained by open findings "
+      << figures.ExplainedByOpenFindings;
   return out.str();
 }
 

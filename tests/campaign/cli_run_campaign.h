@@ -38,8 +38,10 @@ struct CliFigures {
   // After the journal's recovery the memory is neither the old nor the new, or a fault-free
   // update does not complete.
   std::uint64_t Unrecovered = 0;
-  std::uint64_t WrongExits = 0;  // a stop that did not end the program as documented
-  std::vector<std::string> Problems;
+  std::uint64_t WrongExits = 0;               // a stop that did not end the program as documented
+  std::uint64_t ExplainedByOpenFindings = 0;  // of the four above
+  std::vector<std::string> Problems;          // what no open finding explains
+  std::vector<std::string> Explained;         // what one does, with its id
 
   CliFigures& operator+=(const CliFigures& other);
 };
