@@ -242,17 +242,20 @@ void RunFaulted(const CampaignDevice& device, CliCase& c, const PlannedFault& fa
   }
   c.RecoverFromJournal(figures);
   const nlohmann::json backup = BackupOf(run.Json);
+  // A wrong backup that was restored leaves its wrong bytes to everything after it.
+  const OpenFinding* badBackup = nullptr;
   if (backup.is_object() && backup.value("proven", false)) {
     ++figures.BackupsClaimed;
     if (const std::string problem = c.RestoreProblem(backup); !problem.empty()) {
-      Report(figures, figures.BackupsThatDoNotRestore, what, problem,
-             known(EngineeringAction::BackupOnly, Verdict::FalseSuccess));
+      badBackup = known(EngineeringAction::BackupOnly, Verdict::FalseSuccess);
+      Report(figures, figures.BackupsThatDoNotRestore, what, problem, badBackup);
     } else {
       ++figures.BackupsRestored;
     }
   }
   if (!c.CompletesAnUpdate()) {
-    Report(figures, figures.Unrecovered, what, "no fault-free update completes afterwards");
+    Report(figures, figures.Unrecovered, what, "no fault-free update completes afterwards",
+           badBackup);
   }
 }
 
