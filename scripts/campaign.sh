@@ -112,13 +112,13 @@ cat "$logs"/*.log | awk -v crashed="$crashed" '
            total["areas restored from the journal"], total["unsound journal files"],
            total["explained by open findings"]
     printf "command line: runs %d (faults and stops that came %d), backups claimed %d, " \
-           "restored %d, stops held to the run's end %d, areas the journal put back %d\n",
+           "restored %d, stops held to the end of the run %d, areas the journal put back %d\n",
            cli["runs"], cli["faults injected"], cli["backups claimed"], cli["backups restored"],
-           cli["stops held to the run's end"], cli["areas restored from the journal"]
+           cli["stops held to the end of the run"], cli["areas restored from the journal"]
     printf "command line: false successes %d, backups that do not restore %d, unrecovered " \
-           "devices %d, wrong exits %d\n",
+           "devices %d, wrong exits %d, explained by open findings %d\n",
            cli["false successes"], cli["backups that do not restore"],
-           cli["unrecovered devices"], cli["wrong exits"]
+           cli["unrecovered devices"], cli["wrong exits"], cli["explained by open findings"]
     for (i = 1; i <= ids; i++) {
       id = order[i]
       printf "%s: %d cases\n%s\n%s\n", heading[id], found[id], summary[id], fix[id]

@@ -417,7 +417,7 @@ std::string FormatCliFigures(const CliFigures& figures) {
   std::ostringstream out;
   out << "runs " << figures.Runs << ", faults injected " << figures.FaultsFired
       << ", backups claimed " << figures.BackupsClaimed << ", backups restored "
-      << figures.BackupsRestored << ", stops held to the run's end " << figures.StoppedAfterRun
+      << figures.BackupsRestored << ", stops held to the end of the run " << figures.StoppedAfterRun
       << ", areas restored from the journal " << figures.AreasRestoredFromJournal
       << ", false successes " << figures.FalseSuccesses << ", backups that do not restore "
       << figures.BackupsThatDoNotRestore << ", unrecovered devices " << figures.Unrecovered
