@@ -25,24 +25,7 @@ const std::vector<OpenFinding>& Findings() {
       "read the second copy in other pieces (another length, or split at another address) where "
       "the family's read command allows it, so that no command of the second read repeats one of "
       "the first; which splits each bridge accepts is the family owner's to decide";
-  constexpr std::uint32_t kOneShotAnswers =
-      FaultBit(sim::FaultKind::Fail) | FaultBit(sim::FaultKind::Short) |
-      FaultBit(sim::FaultKind::Garbage) | FaultBit(sim::FaultKind::Timeout);
   static const std::vector<OpenFinding> findings = {
-      // Seen through the command line only: its automatic backup is the backup action's.
-      {"chip-check-flash-misread-labels-backup",
-       "command line (automatic backup)",
-       Verdict::FalseSuccess,
-       ProcedureBit(UpdateProcedure::UpdateDf2Flash),
-       ActionBit(EngineeringAction::BackupOnly),
-       {},
-       kOneShotAnswers,
-       {sim::CdbPattern::Prefix({0xFF, 0x04, 0x23})},
-       "a lost or spoiled answer to the chip check's flash-vendor read takes the flash for "
-       "another; the update goes on, but the automatic backup's record names that flash, and "
-       "restore refuses the backup on this device (\"the flash differs\")",
-       "ask the flash's identity again before the automatic backup, as the chip type and "
-       "revision now are, and stop before the backup when it differs"},
       {"identical-garble-proven-read",
        "update (proven reads, every family)",
        Verdict::FalseSuccess,

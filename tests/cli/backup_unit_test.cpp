@@ -117,6 +117,24 @@ TEST(CliBackupCoverage, AChipCheckThatMisreadTheRevisionStopsTheRunBeforeTheBack
   EXPECT_EQ(rig.Memories(path), before);
 }
 
+// The same for the flash: a lost answer to the 1394 bridge's flash-vendor read, its sixth command,
+// took the flash for another, and restore refused the backup ("the flash differs").
+TEST(CliBackupCoverage, AChipCheckThatMisreadTheFlashStopsTheRunBeforeTheBackup) {
+  constexpr const char* k1394 = "qvk846-1394";
+  CliRig rig;
+  rig.Plugged = {k1394};
+  rig.Identify(k1394, "0030e0f4c5a1b0b0");
+  const std::string path = rig.PathOf(k1394);
+  const auto before = rig.Memories(path);
+  rig.Prepare = [&path](sim::SimulatedSystem& system) {
+    system.Faults().Arm(FaultRuleFor(sim::CdbPattern{}, 6, sim::FaultKind::Fail, 1, 0, path));
+  };
+  const CliRun update = rig.Json({"--yes", "update", path, rig.ImageOf(k1394)});
+  EXPECT_EQ(update.Code, 1) << update.Out;
+  EXPECT_TRUE(Says(update, "nothing was read or erased")) << update.Out;
+  EXPECT_EQ(rig.Memories(path), before);
+}
+
 class CliBackupUnit : public ::testing::Test {
  protected:
   void SetUp() override {

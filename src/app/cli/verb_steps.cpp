@@ -11,10 +11,10 @@
 #include "src/app/cli/auto_backup.h"
 #include "src/app/cli/file_kind.h"
 #include "src/app/cli/report_json.h"
-#include "src/device/chip_tables.h"
-#include "src/device/identification.h"
 #include "src/device/platform/utf8_path.h"
 #include "src/device/platform/whole_file.h"
+#include "src/tool/chip_probe.h"
+#include "src/tool/journal_device.h"
 #include "src/update/parallel_flash_update.h"
 #include "src/update/update_footprint.h"
 
@@ -100,17 +100,23 @@ std::optional<VerbOutcome> BackupFirst(CliSession& session, const DeviceFacts& d
     return Fail(ExitCode::OperationFailed,
                 "no data folder for the automatic backup; give --no-backup to go without");
   }
-  // The record names the backup's chip and revision by the chip check, and restore puts a backup
-  // back only where they match: a check that misread them (an answer lost or garbled on the way)
-  // would label a backup that nothing can put back. So the identity is asked once more first.
-  const std::uint16_t again = IdentifyChip(device.Path);
-  if (IdentityType(again) != device.ChipType || IdentityRevision(again) != device.ChipRevision) {
-    VerbOutcome stop = Fail(
-        ExitCode::OperationFailed,
-        "the chip check read type " + std::to_string(device.ChipType) + " revision " +
-            std::to_string(device.ChipRevision) + ", asked again the device says type " +
-            std::to_string(IdentityType(again)) + " revision " +
-            std::to_string(IdentityRevision(again)) + "; nothing was read or erased, run again");
+  // The record names the backup's chip, revision and flash by the chip check, and restore puts a
+  // backup back only where they match: a check that misread them (an answer lost or garbled on
+  // the way) would label a backup that nothing can put back. So the chip is checked once more
+  // first, with the same read-only probe on facts of its own, and a different answer stops here.
+  ChipState again;
+  ProgramSettings settings;
+  ProbeChip(device.Path, again, settings);
+  const std::string flashId = again.ChipType != 0 ? FlashIdOf(again) : std::string();
+  if (again.ChipType != device.ChipType || again.ChipRevision != device.ChipRevision ||
+      flashId != device.Unit.FlashId) {
+    VerbOutcome stop =
+        Fail(ExitCode::OperationFailed,
+             "the chip check read type " + std::to_string(device.ChipType) + " revision " +
+                 std::to_string(device.ChipRevision) + " flash " + device.Unit.FlashId +
+                 ", checked again the device says type " + std::to_string(again.ChipType) +
+                 " revision " + std::to_string(again.ChipRevision) + " flash " + flashId +
+                 "; nothing was read or erased, run again");
     stop.Data = outcome.Data;
     return stop;
   }
