@@ -6,7 +6,11 @@
 # (every answer short by a few bytes, one field garbled, a flash that stays busy); then a sampled
 # set of double faults per case. Each run is judged (no false success, a known ending text,
 # recovery after a power cycle or re-plug and the recovery journal's restore, the configuration
-# area in place). Each case runs in a process of its own, so a crash is counted instead of ending
+# area in place). The command line's update with its automatic backup runs the same faults at
+# the same indices on one device of each family that keeps its area in the recovery journal
+# (judged by memory and by restoring every backup it claimed), and is stopped by SIGINT or a
+# closed standard error at every index (judged by the exit code and the journal's recovery).
+# Each case runs in a process of its own, so a crash is counted instead of ending
 # the campaign. Prints the figures and the open findings; fails when a case crashed or found
 # something no open finding explains.
 #   CAMPAIGN_JOBS    cases run at once (default 2)
@@ -29,7 +33,7 @@ binary="$logs/q71x_tests_campaign"
 cp "$build/tests/q71x_tests_campaign" "$binary"
 
 # Full names of the campaign cases, one a line.
-"$binary" --gtest_list_tests --gtest_filter='EveryDeviceAndAction/*' |
+"$binary" --gtest_list_tests --gtest_filter='EveryDeviceAndAction/*:KeptAreaFamilies/*:Stops/*' |
   awk '/^[^ ]/ { suite = $1 } /^  / { print suite $1 }' |
   grep -E -- "${CAMPAIGN_FILTER:-}" >"$logs/cases" || true
 count=$(wc -l <"$logs/cases")
@@ -55,9 +59,9 @@ failed=0 crashed=0 skipped=0
 for log in "$logs"/*.log; do
   if ! grep -q '^\[==========\] .* ran\.' "$log"; then
     crashed=$((crashed + 1)); echo "CRASHED: $log"
-  elif grep -q '^\[  FAILED  \] .*NoFault' "$log"; then
+  elif grep -q '^\[  FAILED  \] [A-Za-z]*/' "$log"; then
     failed=$((failed + 1)); echo "FAILED: $log"
-  elif grep -q '^\[  SKIPPED \] .*NoFault' "$log"; then
+  elif grep -q '^\[  SKIPPED \] [A-Za-z]*/' "$log"; then
     skipped=$((skipped + 1))
   fi
 done
@@ -75,6 +79,15 @@ cat "$logs"/*.log | awk -v crashed="$crashed" '
       total[key] += value
     }
   }
+  /^cli .*: runs [0-9]+/ {
+    line = $0; sub(/^[^:]*: /, "", line)
+    n = split(line, parts, ", ")
+    for (i = 1; i <= n; i++) {
+      key = parts[i]; sub(/ [0-9]+$/, "", key)
+      value = parts[i]; sub(/.* /, "", value)
+      cli[key] += value
+    }
+  }
   /^open finding [^ ]+ \(.*\): [0-9]+ cases$/ {
     id = $3; found[id] += $(NF - 1)
     if (!(id in heading)) {
@@ -86,9 +99,11 @@ cat "$logs"/*.log | awk -v crashed="$crashed" '
     printf "runs %d, faults injected %d\n", total["runs"], total["faults injected"]
     printf "one-shot faults: fail %d, short %d, garbage %d, time-out %d, unplug %d\n",
            total["fail"], total["short"], total["garbage"], total["time-out"], total["unplug"]
-    printf "persistent faults: short-by-k %d, garbage-field %d, stuck-busy %d; double faults %d\n",
+    printf "persistent faults: short-by-k %d, garbage-field %d, stuck-busy %d, identical-garble %d; " \
+           "double faults %d\n",
            total["persistent short-by-k"], total["persistent garbage-field"],
-           total["persistent stuck-busy"], total["double faults"]
+           total["persistent stuck-busy"], total["persistent identical-garble"],
+           total["double faults"]
     printf "false successes %d, crashes %d, unrecovered devices %d, unknown texts %d\n",
            total["false successes"], crashed, total["unrecovered devices"], total["unknown texts"]
     printf "configuration areas lost %d (of them after a pull %d), areas restored from the " \
@@ -96,6 +111,14 @@ cat "$logs"/*.log | awk -v crashed="$crashed" '
            total["configuration areas lost"], total["of them after a pull"],
            total["areas restored from the journal"], total["unsound journal files"],
            total["explained by open findings"]
+    printf "command line: runs %d (faults and stops that came %d), backups claimed %d, " \
+           "restored %d, stops held to the end of the run %d, areas the journal put back %d\n",
+           cli["runs"], cli["faults injected"], cli["backups claimed"], cli["backups restored"],
+           cli["stops held to the end of the run"], cli["areas restored from the journal"]
+    printf "command line: false successes %d, backups that do not restore %d, unrecovered " \
+           "devices %d, wrong exits %d, explained by open findings %d\n",
+           cli["false successes"], cli["backups that do not restore"],
+           cli["unrecovered devices"], cli["wrong exits"], cli["explained by open findings"]
     for (i = 1; i <= ids; i++) {
       id = order[i]
       printf "%s: %d cases\n%s\n%s\n", heading[id], found[id], summary[id], fix[id]

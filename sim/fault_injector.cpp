@@ -23,7 +23,9 @@ std::span<std::uint8_t> FaultedField(const FaultAction& fault, std::span<std::ui
 }
 
 std::size_t FaultInjector::Arm(FaultRule rule) {
-  rules_.push_back(ArmedRule{std::move(rule)});
+  ArmedRule armed;
+  armed.Rule = std::move(rule);
+  rules_.push_back(std::move(armed));
   return rules_.size() - 1;
 }
 
@@ -50,7 +52,13 @@ std::optional<FaultAction> FaultInjector::OnCommand(const std::string& path,
     const bool inWindow = armed.Matched >= first &&
                           (armed.Rule.Times <= 0 ||
                            armed.Matched < first + static_cast<std::uint32_t>(armed.Rule.Times));
-    if (inWindow && !action) {
+    const bool sameCommand =
+        armed.Rule.Kind != FaultKind::IdenticalGarble || armed.Fired == 0 ||
+        std::equal(cdb.begin(), cdb.end(), armed.FirstCdb.begin(), armed.FirstCdb.end());
+    if (inWindow && sameCommand && !action) {
+      if (armed.Fired == 0) {
+        armed.FirstCdb.assign(cdb.begin(), cdb.end());
+      }
       ++armed.Fired;
       action = FaultAction{armed.Rule.Kind, armed.Rule.Value, armed.Fired};
     }

@@ -33,6 +33,11 @@ enum class FaultKind {
   // The command is carried out, but one field of the data moves as noise: the bytes from offset
   // Value & 0xFFFF, (Value >> 16) of them (at least one), where the data reaches that far.
   GarbageField,
+  // Like GarbageField, but the field always turns to the same wrong bytes (seeded by Value
+  // alone) and only on the command the rule first hit: every later command with the very same
+  // command block gets the same wrong field, other commands pass. A bridge whose buffer spoils
+  // one particular transfer the same way each time, so that reading it twice agrees.
+  IdenticalGarble,
 };
 
 struct FaultRule {
@@ -83,6 +88,7 @@ class FaultInjector {
     std::uint32_t Matched = 0;
     std::uint32_t Fired = 0;
     bool Active = true;
+    std::vector<std::uint8_t> FirstCdb;  // IdenticalGarble: the one command it spoils
   };
   std::vector<ArmedRule> rules_;
   struct BusyOpens {

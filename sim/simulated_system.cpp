@@ -244,6 +244,9 @@ bool SimulatedSystem::Exists(const std::string& path) const {
 
 Reply SimulatedSystem::Execute(const std::string& path, const Request& request) {
   const std::lock_guard<std::recursive_mutex> hold(lock_);
+  if (beforeCommand_) {
+    beforeCommand_(path);
+  }
   LoggedCommand entry = StartEntry(path, request, clock_.NowUs());
   Reply reply{false, kErrorDeviceNotConnected, 0, kScsiStatusGood};
   Enclosure* enclosure = FindPlugged(path);
@@ -324,16 +327,20 @@ Reply SimulatedSystem::RunWithFault(Enclosure& enclosure, const Request& request
       copy.Data = scratch;
       return RunOnBridge(enclosure, copy);
     }
-    case FaultKind::GarbageField: {
+    case FaultKind::GarbageField:
+    case FaultKind::IdenticalGarble: {
+      // The identical garble's noise never changes with the hit, so every answer agrees.
+      const std::uint64_t seed =
+          fault.Kind == FaultKind::IdenticalGarble ? fault.Value : fault.Value + fault.Hit;
       if (request.DataIn) {
         Reply reply = RunOnBridge(enclosure, request);
         FillWithNoise(FaultedField(fault, request.Data.first(std::min<std::size_t>(
                                               reply.Transferred, request.Data.size()))),
-                      fault.Value + fault.Hit);
+                      seed);
         return reply;
       }
       std::vector<std::uint8_t> scratch(request.Data.begin(), request.Data.end());
-      FillWithNoise(FaultedField(fault, scratch), fault.Value + fault.Hit);
+      FillWithNoise(FaultedField(fault, scratch), seed);
       Request copy = request;
       copy.Data = scratch;
       return RunOnBridge(enclosure, copy);

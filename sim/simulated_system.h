@@ -92,6 +92,12 @@ class SimulatedSystem {
   void SetOpenRefused(const std::string& path, bool refused);
   bool OpenRefused(const std::string& path) const;
 
+  // Told the path of every exchange before it is carried out: a test stops the program that
+  // drives the machine at a chosen command this way.
+  void SetBeforeCommand(std::function<void(const std::string& path)> watcher) {
+    beforeCommand_ = std::move(watcher);
+  }
+
   // One exchange with the enclosure at `path`. A data phase above the enclosure's
   // MaxTransferBytes fails with kErrorInvalidParameter before it reaches the bridge.
   Reply Execute(const std::string& path, const Request& request);
@@ -112,6 +118,7 @@ class SimulatedSystem {
   bool cdromEnumerationAvailable_ = true;
   std::vector<std::string> refusedPaths_;
   std::function<void(PlugEvent)> listener_;
+  std::function<void(const std::string&)> beforeCommand_;
 };
 
 // Parses "\\.\E:" (any case); nullopt for anything else.

@@ -338,6 +338,8 @@ std::string_view FaultName(sim::FaultKind kind) {
       return "short-by-k";
     case sim::FaultKind::GarbageField:
       return "garbage-field";
+    case sim::FaultKind::IdenticalGarble:
+      return "identical-garble";
   }
   return "";
 }

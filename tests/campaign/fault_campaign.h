@@ -24,7 +24,7 @@
 namespace q71x::campaign {
 
 inline constexpr std::size_t kFaultKinds =
-    static_cast<std::size_t>(sim::FaultKind::GarbageField) + 1;
+    static_cast<std::size_t>(sim::FaultKind::IdenticalGarble) + 1;
 
 std::string_view FaultName(sim::FaultKind kind);
 

@@ -22,7 +22,7 @@ namespace q71x::campaign {
 namespace {
 
 // Sampled densely enough that every phase of every procedure sees each fault kind, sparsely
-// enough that the whole bounded campaign stays within about a minute on two cores (eight kinds
+// enough that the whole bounded campaign stays within about a minute on two cores (nine kinds
 // of fault run at each sampled index).
 constexpr std::size_t kBoundedStride = 21;
 constexpr std::size_t kBoundedMaxIndices = 50;

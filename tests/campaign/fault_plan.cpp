@@ -18,6 +18,7 @@ bool FaultApplies(const CampaignDevice& device, sim::FaultKind kind, const Trace
     case sim::FaultKind::Garbage:
     case sim::FaultKind::ShortBy:
     case sim::FaultKind::GarbageField:
+    case sim::FaultKind::IdenticalGarble:
       return command.WireLength > 0;  // they need a data phase
     case sim::FaultKind::StuckBusy:
       // Disk-kept firmware has no flash to stay busy.
@@ -35,6 +36,7 @@ std::uint32_t ValueFor(sim::FaultKind kind, std::size_t index, const TracedComma
     case sim::FaultKind::ShortBy:
       return 1u << (k % 4);  // every answer 1, 2, 4 or 8 bytes short
     case sim::FaultKind::GarbageField:
+    case sim::FaultKind::IdenticalGarble:
       // A field somewhere in the first answer, kept at that offset in the ones after it.
       return (k * 31u) % std::max<std::uint32_t>(command.WireLength, 1) | kGarbledFieldBytes << 16;
     default:
@@ -45,32 +47,6 @@ std::uint32_t ValueFor(sim::FaultKind kind, std::size_t index, const TracedComma
 PlannedFault Planned(sim::FaultKind kind, std::size_t index, const TracedCommand& command,
                      bool persistent) {
   return PlannedFault{kind, index, ValueFor(kind, index, command), persistent};
-}
-
-// Every n-th index, and always the first and last few: the configuration area is read at the
-// start of a run and written back at its end, where a sparse stride would step over it.
-std::vector<std::size_t> SampledIndices(std::size_t traceLength, const CampaignOptions& options) {
-  constexpr std::size_t kEdge = 6;
-  std::size_t stride = std::max<std::size_t>(options.Stride, 1);
-  std::size_t most = options.MaxIndices;
-  if (options.ReplayBudget > 0 && traceLength > 0) {
-    // Each index costs a faulted and a recovery run of about the trace's length per fault kind.
-    const std::uint64_t perIndex = std::uint64_t{traceLength} * 2 *
-                                   (std::size(kCampaignFaults) + std::size(kPersistentFaults));
-    const auto affordable =
-        static_cast<std::size_t>(std::max<std::uint64_t>(1, options.ReplayBudget / perIndex));
-    most = most > 0 ? std::min(most, affordable) : affordable;
-  }
-  if (most > 0) {
-    stride = std::max(stride, (traceLength + most - 1) / most);
-  }
-  std::vector<std::size_t> indices;
-  for (std::size_t k = 1; k <= traceLength; ++k) {
-    if (k <= kEdge || k + kEdge > traceLength || (k - 1) % stride == 0) {
-      indices.push_back(k);
-    }
-  }
-  return indices;
 }
 
 std::uint32_t CaseSeed(const CampaignDevice& device, EngineeringAction action) {
@@ -115,6 +91,32 @@ void AddDoubleFaults(const CampaignDevice& device, EngineeringAction action,
 }
 
 }  // namespace
+
+// The configuration area is read at the start of a run and written back at its end, where a
+// sparse stride would step over it.
+std::vector<std::size_t> SampledIndices(std::size_t traceLength, const CampaignOptions& options) {
+  constexpr std::size_t kEdge = 6;
+  std::size_t stride = std::max<std::size_t>(options.Stride, 1);
+  std::size_t most = options.MaxIndices;
+  if (options.ReplayBudget > 0 && traceLength > 0) {
+    // Each index costs a faulted and a recovery run of about the trace's length per fault kind.
+    const std::uint64_t perIndex = std::uint64_t{traceLength} * 2 *
+                                   (std::size(kCampaignFaults) + std::size(kPersistentFaults));
+    const auto affordable =
+        static_cast<std::size_t>(std::max<std::uint64_t>(1, options.ReplayBudget / perIndex));
+    most = most > 0 ? std::min(most, affordable) : affordable;
+  }
+  if (most > 0) {
+    stride = std::max(stride, (traceLength + most - 1) / most);
+  }
+  std::vector<std::size_t> indices;
+  for (std::size_t k = 1; k <= traceLength; ++k) {
+    if (k <= kEdge || k + kEdge > traceLength || (k - 1) % stride == 0) {
+      indices.push_back(k);
+    }
+  }
+  return indices;
+}
 
 std::vector<FaultPlan> PlanFaults(const CampaignDevice& device, EngineeringAction action,
                                   const std::vector<TracedCommand>& trace,

@@ -3,8 +3,9 @@
 // Which faulted runs a campaign case makes of its fault-free trace: at each sampled command index
 // a single fault of every one-shot kind, and a persistent fault of every kind that lasts (from
 // that command on every answer short by a few bytes, one field of every answer garbled, a flash
-// that stays busy); then a sampled set of double faults, two one-shot faults at two indices,
-// drawn with a fixed seed so that every run of the campaign makes the same ones.
+// that stays busy, the same wrong field on every repeat of that one command); then a sampled set of
+// double faults, two one-shot faults at two indices, drawn with a fixed seed so that every run of
+// the campaign makes the same ones.
 
 #include <cstddef>
 #include <cstdint>
@@ -21,7 +22,8 @@ inline constexpr sim::FaultKind kCampaignFaults[] = {
     sim::FaultKind::Fail, sim::FaultKind::Short, sim::FaultKind::Garbage, sim::FaultKind::Timeout,
     sim::FaultKind::Unplug};
 inline constexpr sim::FaultKind kPersistentFaults[] = {
-    sim::FaultKind::ShortBy, sim::FaultKind::GarbageField, sim::FaultKind::StuckBusy};
+    sim::FaultKind::ShortBy, sim::FaultKind::GarbageField, sim::FaultKind::StuckBusy,
+    sim::FaultKind::IdenticalGarble};
 
 struct TracedCommand {
   std::vector<std::uint8_t> Cdb;
@@ -50,6 +52,10 @@ struct CampaignOptions {
   std::uint64_t ReplayBudget = 0;
   std::size_t DoubleFaults = 0;  // double-fault runs per case
 };
+
+// The command indices a case samples, counted from 1: every n-th one as the options say, and
+// always the first and last few.
+std::vector<std::size_t> SampledIndices(std::size_t traceLength, const CampaignOptions& options);
 
 // Every run a case makes, singles and persistent ones first, index by index, then the doubles.
 std::vector<FaultPlan> PlanFaults(const CampaignDevice& device, EngineeringAction action,

@@ -12,6 +12,7 @@
 #include "sim/simulated_system.h"
 #include "src/app/sim/sim_state_folder.h"
 #include "tests/cli/cli_rig.h"
+#include "tests/support/fault_rule.h"
 
 namespace q71x::testing {
 namespace {
@@ -84,6 +85,53 @@ TEST(CliBackupCoverage, AnUpdateWhoseBytesCannotBeReadBackIsRefusedBeforeTheEras
   EXPECT_EQ(update.Code, 1) << update.Out;
   EXPECT_TRUE(Says(update, "nothing was erased")) << update.Out;
   EXPECT_FALSE(update.Json.contains("run"));
+  EXPECT_EQ(rig.Memories(path), before);
+}
+
+// A garbled answer to the chip check's fifth command, its chip-info read, takes the chip for
+// another revision. A backup labelled so could never go back (restore takes only the revision it
+// names): the identity is asked again before the backup, and an answer that differs stops the run
+// with nothing read or erased. The next run goes through, and its backup restores the device.
+TEST(CliBackupCoverage, AChipCheckThatMisreadTheRevisionStopsTheRunBeforeTheBackup) {
+  CliRig rig;
+  rig.Plugged = {kAtmel};
+  rig.Identify(kAtmel, "QVBACKUP0001");
+  const std::string path = rig.PathOf(kAtmel);
+  const auto before = rig.Memories(path);
+  rig.Prepare = [&path](sim::SimulatedSystem& system) {
+    system.Faults().Arm(
+        FaultRuleFor(sim::CdbPattern{}, 5, sim::FaultKind::Garbage, 1, 39595, path));
+  };
+  const CliRun update = rig.Json({"--yes", "update", path, rig.ImageOf(kAtmel)});
+  rig.Prepare = nullptr;
+  EXPECT_EQ(update.Code, 1) << update.Out;
+  EXPECT_TRUE(Says(update, "nothing was read or erased")) << update.Out;
+  EXPECT_FALSE(update.Json.contains("run"));
+  EXPECT_EQ(rig.Memories(path), before);
+
+  const CliRun again = rig.Json({"--yes", "update", path, rig.ImageOf(kAtmel)});
+  ASSERT_EQ(again.Code, 0) << again.Out;
+  const CliRun restore = rig.Json({"--yes", "--no-backup", "restore", path,
+                                   again.Json["auto_backup"]["file"].get<std::string>()});
+  EXPECT_EQ(restore.Code, 0) << restore.Out;
+  EXPECT_EQ(rig.Memories(path), before);
+}
+
+// The same for the flash: a lost answer to the 1394 bridge's flash-vendor read, its sixth command,
+// took the flash for another, and restore refused the backup ("the flash differs").
+TEST(CliBackupCoverage, AChipCheckThatMisreadTheFlashStopsTheRunBeforeTheBackup) {
+  constexpr const char* k1394 = "qvk846-1394";
+  CliRig rig;
+  rig.Plugged = {k1394};
+  rig.Identify(k1394, "0030e0f4c5a1b0b0");
+  const std::string path = rig.PathOf(k1394);
+  const auto before = rig.Memories(path);
+  rig.Prepare = [&path](sim::SimulatedSystem& system) {
+    system.Faults().Arm(FaultRuleFor(sim::CdbPattern{}, 6, sim::FaultKind::Fail, 1, 0, path));
+  };
+  const CliRun update = rig.Json({"--yes", "update", path, rig.ImageOf(k1394)});
+  EXPECT_EQ(update.Code, 1) << update.Out;
+  EXPECT_TRUE(Says(update, "nothing was read or erased")) << update.Out;
   EXPECT_EQ(rig.Memories(path), before);
 }
 

@@ -85,7 +85,7 @@ CliRun CliRig::Text(std::vector<std::string> args) {
   std::istringstream in(Input);
   cli::CliEnvironment env;
   env.Out = &out;
-  env.Err = &err;
+  env.Err = ErrStream != nullptr ? ErrStream : &err;
   env.In = &in;
   env.Terminal = Terminal;
   env.ErrTerminal = ErrTerminal;

@@ -53,6 +53,8 @@ class CliRig {
   // The progress display's clock; unset: the real one.
   std::function<std::uint64_t()> SteadyMs;
   std::string Input;
+  // Where standard error goes instead of CliRun::Err (a real descriptor, for closed pipes).
+  std::ostream* ErrStream = nullptr;
   std::function<void(sim::SimulatedSystem&)> Prepare;
   // Called after the verb ran, with the machine it ran on.
   std::function<void(sim::SimulatedSystem&)> Inspect;

@@ -168,6 +168,23 @@ TEST_F(SimulatedSystemTest, GarbageFieldSpoilsOnlyThatFieldOfEveryAnswer) {
   EXPECT_EQ(host.ReadBlock(0, 4), std::vector<std::uint8_t>(clean.begin(), clean.begin() + 4));
 }
 
+// Two reads that agree prove nothing against this fault: the one command it first hit comes back
+// with the same wrong field every time, while a read of another address stays clean.
+TEST_F(SimulatedSystemTest, IdenticalGarbleSpoilsOneCommandTheSameWayEveryTime) {
+  Enclosure& enclosure = AddBridge("a");
+  enclosure.Bridge.Flash->Load(0, testing::Pattern(64, 0x10));
+  Host host(system_, enclosure.Path);
+  const std::vector<std::uint8_t> clean = host.ReadBlock(16, 16);
+  const std::vector<std::uint8_t> cleanOther = host.ReadBlock(0, 16);
+  Arm(FaultKind::IdenticalGarble, CdbPattern::Prefix({0xFF, 0x04, 0x10}), 1, 2 | 4u << 16, 0);
+  const std::vector<std::uint8_t> first = host.ReadBlock(16, 16);
+  EXPECT_NE(first, clean);
+  EXPECT_TRUE(std::equal(clean.begin() + 6, clean.end(), first.begin() + 6));
+  EXPECT_EQ(host.ReadBlock(0, 16), cleanOther);
+  EXPECT_EQ(host.ReadBlock(16, 16), first);
+  EXPECT_EQ(host.ReadBlock(16, 16), first);
+}
+
 TEST_F(SimulatedSystemTest, ErrorCodeFaultCarriesTheCommandOutButReportsTheCode) {
   Enclosure& enclosure = AddBridge("a");
   Host host(system_, enclosure.Path);

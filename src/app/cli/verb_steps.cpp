@@ -13,6 +13,8 @@
 #include "src/app/cli/report_json.h"
 #include "src/device/platform/utf8_path.h"
 #include "src/device/platform/whole_file.h"
+#include "src/tool/chip_probe.h"
+#include "src/tool/journal_device.h"
 #include "src/update/parallel_flash_update.h"
 #include "src/update/update_footprint.h"
 
@@ -97,6 +99,26 @@ std::optional<VerbOutcome> BackupFirst(CliSession& session, const DeviceFacts& d
   if (env.DataFolder.empty()) {
     return Fail(ExitCode::OperationFailed,
                 "no data folder for the automatic backup; give --no-backup to go without");
+  }
+  // The record names the backup's chip, revision and flash by the chip check, and restore puts a
+  // backup back only where they match: a check that misread them (an answer lost or garbled on
+  // the way) would label a backup that nothing can put back. So the chip is checked once more
+  // first, with the same read-only probe on facts of its own, and a different answer stops here.
+  ChipState again;
+  ProgramSettings settings;
+  ProbeChip(device.Path, again, settings);
+  const std::string flashId = again.ChipType != 0 ? FlashIdOf(again) : std::string();
+  if (again.ChipType != device.ChipType || again.ChipRevision != device.ChipRevision ||
+      flashId != device.Unit.FlashId) {
+    VerbOutcome stop =
+        Fail(ExitCode::OperationFailed,
+             "the chip check read type " + std::to_string(device.ChipType) + " revision " +
+                 std::to_string(device.ChipRevision) + " flash " + device.Unit.FlashId +
+                 ", checked again the device says type " + std::to_string(again.ChipType) +
+                 " revision " + std::to_string(again.ChipRevision) + " flash " + flashId +
+                 "; nothing was read or erased, run again");
+    stop.Data = outcome.Data;
+    return stop;
   }
   const AutoBackup backup =
       TakeAutoBackup(session, device, AutoBackupFolder(env.DataFolder), env.Now(), reach);
