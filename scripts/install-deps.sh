@@ -19,7 +19,7 @@ add_group() {
     build)
       packages+=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl1-mesa-dev
         libudev-dev libcli11-dev nlohmann-json3-dev) ;;
-    tests) add_group build; packages+=(googletest libgtest-dev libgmock-dev) ;;
+    tests) add_group build; packages+=(googletest libgtest-dev libgmock-dev python3) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     bench) packages+=(libbenchmark-dev) ;;
     display) packages+=(xvfb xauth) ;;

@@ -6,6 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh tests
+# The rooms' include rules first: a few seconds, and an offence names its file and line.
+scripts/check-includes.py
 # Tests on, also in a build folder scripts/run-sim.sh made without them.
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="${Q71X_BUILD_TYPE:-RelWithDebInfo}" \
   -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DQ71X_BUILD_APP=ON -DQ71X_BUILD_TESTS=ON
