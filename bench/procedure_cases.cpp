@@ -2,7 +2,7 @@
 #include "bench/procedure_cases.h"
 
 #include "bench/bench_devices.h"
-#include "src/update/parallel_flash_update.h"
+#include "src/update/parallel/parallel_flash_update.h"
 
 namespace q71x::bench {
 namespace {

@@ -11,7 +11,7 @@
 #include "sim/simulated_system.h"
 #include "src/device/platform/platform.h"
 #include "src/device/platform/sim/sim_platform.h"
-#include "src/device/platform/user_dialogs.h"
+#include "src/host/user_dialogs.h"
 
 namespace q71x::bench {
 

@@ -10,13 +10,18 @@ function(q71x_warnings target)
   endif()
 endfunction()
 
-# Adds a static library from every .cpp in the listed folders (non-recursive), so that a new
-# source file needs no edit here.
+# Adds a static library from every .cpp in the listed folders (non-recursive), and every
+# .cpp below the folders listed as TREES, so that a new source file needs no edit here.
 function(q71x_glob_library target)
-  cmake_parse_arguments(ARG "" "" "DIRS;LINKS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DIRS;TREES;LINKS" ${ARGN})
   set(sources)
   foreach(dir ${ARG_DIRS})
     file(GLOB found CONFIGURE_DEPENDS ${dir}/*.cpp)
+    list(APPEND sources ${found})
+  endforeach()
+  # A room split into family folders: every folder below it too.
+  foreach(dir ${ARG_TREES})
+    file(GLOB_RECURSE found CONFIGURE_DEPENDS ${dir}/*.cpp)
     list(APPEND sources ${found})
   endforeach()
   if(sources)

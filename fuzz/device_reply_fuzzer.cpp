@@ -22,7 +22,7 @@
 
 #include "src/catalog/chip_tables.h"
 #include "src/device/platform/platform.h"
-#include "src/device/platform/user_dialogs.h"
+#include "src/host/user_dialogs.h"
 #include "src/image/firmware_match.h"
 #include "src/image/sample_image.h"
 #include "src/tool/chip_probe.h"

@@ -18,7 +18,7 @@
 #include "src/device/platform/trace/recording_platform.h"
 #include "src/tool/bridge_list.h"
 #include "src/tool/chip_probe.h"
-#include "src/update/recovery_journal.h"
+#include "src/update/journal/recovery_journal.h"
 
 namespace fs = std::filesystem;
 

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "src/catalog/chip_tables.h"
-#include "src/device/platform/user_dialogs.h"
+#include "src/host/user_dialogs.h"
 #include "src/image/file_checksum.h"
 #include "src/image/firmware_match.h"
 #include "src/image/image_layout.h"

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "src/update/recovery_journal.h"
+#include "src/update/journal/recovery_journal.h"
 
 namespace fs = std::filesystem;
 

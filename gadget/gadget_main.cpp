@@ -38,7 +38,7 @@
 #include "sim/presets.h"
 #include "sim/serial_flash.h"
 #include "sim/serial_flash_parts.h"
-#include "src/app/sim/sim_state_folder.h"
+#include "src/simhost/sim_state_folder.h"
 
 namespace {
 

@@ -21,8 +21,8 @@
 #include "gadget/guest/seat_access.h"
 #include "sim/hardware_presets.h"
 #include "sim/presets.h"
-#include "src/app/sim/sample_images.h"
-#include "src/app/sim/sim_state_folder.h"
+#include "src/simhost/sample_images.h"
+#include "src/simhost/sim_state_folder.h"
 
 namespace q71x::guest {
 namespace {

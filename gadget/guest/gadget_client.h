@@ -24,7 +24,7 @@ class GadgetClient {
   // "ok SERIAL": the USB serial number the host reads of the gadget.
   std::string Serial() const { return Request("serial"); }
   // Every memory of the enclosure written into `folder` as the simulator's state folder lays
-  // them out (src/app/sim/sim_state_folder.h): "ok" or "error ...".
+  // them out (src/simhost/sim_state_folder.h): "ok" or "error ...".
   std::string SaveMemories(const std::string& folder) const { return Request("save " + folder); }
   // The serial flash as the enclosure holds it now, read through a file in `workDir`.
   std::optional<std::vector<std::uint8_t>> ReadFlash(const std::string& workDir,

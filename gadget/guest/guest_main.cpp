@@ -14,7 +14,7 @@
 
 #include "gadget/guest/guest_steps.h"
 #include "src/device/platform/linux/linux_platform.h"
-#include "src/device/platform/user_dialogs.h"
+#include "src/host/user_dialogs.h"
 
 namespace {
 

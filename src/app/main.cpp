@@ -10,9 +10,9 @@
 #include "src/app/qt_dialogs.h"
 #include "src/device/platform/os_platform.h"
 #include "src/device/platform/platform.h"
-#include "src/device/platform/unit_lock.h"
-#include "src/device/platform/user_dialogs.h"
-#include "src/update/recovery_journal.h"
+#include "src/host/unit_lock.h"
+#include "src/host/user_dialogs.h"
+#include "src/update/journal/recovery_journal.h"
 
 int main(int argc, char* argv[]) {
   if (!q71x::DisplayForTheWindow(argc, argv, "q71xfwtool")) {

@@ -7,8 +7,8 @@
 #include <QMessageBox>
 #include <QStringList>
 
-#include "src/device/platform/question_box.h"
-#include "src/device/platform/user_dialogs.h"
+#include "src/host/question_box.h"
+#include "src/host/user_dialogs.h"
 
 namespace q71x {
 namespace {

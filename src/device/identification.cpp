@@ -8,8 +8,8 @@
 #include "src/device/command_fields.h"
 #include "src/device/discovery.h"
 #include "src/device/inquiry_chip_code.h"
-#include "src/device/platform/user_dialogs.h"
 #include "src/device/transport.h"
+#include "src/host/user_dialogs.h"
 
 namespace q71x {
 namespace {

@@ -7,7 +7,7 @@
 #include "src/catalog/chip_codes.h"
 #include "src/catalog/chip_tables.h"
 #include "src/catalog/chip_type_table.h"
-#include "src/device/platform/user_dialogs.h"
+#include "src/host/user_dialogs.h"
 #include "src/image/image_file.h"
 #include "src/image/image_texts.h"
 

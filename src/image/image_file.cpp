@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "src/device/platform/platform.h"
-#include "src/device/platform/utf8_path.h"
+#include "src/host/utf8_path.h"
 
 namespace q71x {
 

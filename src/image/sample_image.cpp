@@ -7,8 +7,8 @@
 
 #include "src/catalog/chip_codes.h"
 #include "src/catalog/chip_type_table.h"
-#include "src/device/platform/utf8_path.h"
 #include "src/host/safe_file_write.h"
+#include "src/host/utf8_path.h"
 #include "src/image/file_checksum.h"
 #include "src/image/image_layout.h"
 

@@ -6,7 +6,7 @@
 
 #include "src/catalog/chip_tables.h"
 #include "src/catalog/chip_type_table.h"
-#include "src/device/platform/user_dialogs.h"
+#include "src/host/user_dialogs.h"
 #include "src/image/firmware_match.h"
 #include "src/tool/busy_scope.h"
 #include "src/tool/chip_probe.h"

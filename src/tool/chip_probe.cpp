@@ -6,9 +6,9 @@
 #include "src/catalog/chip_tables.h"
 #include "src/catalog/chip_type_table.h"
 #include "src/device/identification.h"
-#include "src/update/firmware_version_text.h"
-#include "src/update/flash_determination.h"
-#include "src/update/toggle_bit_probe.h"
+#include "src/tool/firmware_version_text.h"
+#include "src/tool/flash_determination.h"
+#include "src/tool/toggle_bit_probe.h"
 
 namespace q71x {
 namespace {

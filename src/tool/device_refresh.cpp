@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "src/device/platform/platform.h"
-#include "src/device/platform/user_dialogs.h"
+#include "src/host/user_dialogs.h"
 #include "src/tool/bridge_list.h"
 #include "src/tool/file_name_limit.h"
 #include "src/tool/tool_core.h"

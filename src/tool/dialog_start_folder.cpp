@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "src/device/platform/whole_file.h"
 #include "src/host/installed_program.h"
 #include "src/host/safe_file_write.h"
+#include "src/host/whole_file.h"
 
 namespace q71x {
 

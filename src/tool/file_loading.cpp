@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The Load File button and the open-file dialog it shares with the backup-file browser.
 
-#include "src/device/platform/user_dialogs.h"
+#include "src/host/user_dialogs.h"
 #include "src/image/file_checksum.h"
 #include "src/image/image_texts.h"
 #include "src/tool/dialog_start_folder.h"

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "src/update/recovery_journal.h"
+#include "src/update/journal/recovery_journal.h"
 #include "src/update/tool_window.h"
 
 namespace q71x {

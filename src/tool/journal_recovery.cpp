@@ -7,11 +7,11 @@
 // and two that may be, are refused with the files and units named, and nothing is written. A file
 // of the journal that is not a sound entry is named to the operator once and left where it is.
 
-#include "src/device/platform/question_box.h"
-#include "src/device/platform/user_dialogs.h"
+#include "src/host/question_box.h"
+#include "src/host/user_dialogs.h"
 #include "src/tool/tool_core.h"
 #include "src/tool/tool_texts.h"
-#include "src/update/journal_area_restore.h"
+#include "src/update/journal/journal_area_restore.h"
 
 namespace q71x {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "src/update/recovery_journal.h"
+#include "src/update/journal/recovery_journal.h"
 
 namespace q71x {
 

@@ -12,7 +12,7 @@
 #include "src/tool/run_caption.h"
 #include "src/tool/tool_core.h"
 #include "src/tool/tool_texts.h"
-#include "src/update/kept_area_journal.h"
+#include "src/update/journal/kept_area_journal.h"
 #include "src/update/procedure_dispatch.h"
 #include "src/update/update_texts.h"
 

@@ -28,8 +28,8 @@
 #include "src/tool/unit_key.h"
 #include "src/tool/unit_ownership.h"
 #include "src/tool/window_timers.h"
+#include "src/update/journal/recovery_journal.h"
 #include "src/update/procedure_dispatch.h"
-#include "src/update/recovery_journal.h"
 #include "src/update/tool_window.h"
 #include "src/update/update_procedure.h"
 

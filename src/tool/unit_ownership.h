@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 
-#include "src/device/platform/unit_lock.h"
 #include "src/device/unit_identity.h"
+#include "src/host/unit_lock.h"
 
 namespace q71x {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/update/backup_file.h"
 
-#include "src/device/platform/utf8_path.h"
+#include "src/host/utf8_path.h"
 #include "src/update/image_source.h"
 #include "src/update/status_reporting.h"
 #include "src/update/update_texts.h"

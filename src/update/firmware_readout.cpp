@@ -3,9 +3,9 @@
 
 #include "src/device/flash_commands.h"
 #include "src/device/parallel_flash_commands.h"
-#include "src/update/df_transfer.h"
-#include "src/update/disk_area_location.h"
-#include "src/update/disk_firmware_layout.h"
+#include "src/update/df/df_transfer.h"
+#include "src/update/disk/disk_area_location.h"
+#include "src/update/disk/disk_firmware_layout.h"
 
 namespace q71x {
 namespace {

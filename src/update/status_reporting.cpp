@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "src/device/platform/platform.h"
-#include "src/device/platform/thread_seams.h"
-#include "src/device/platform/user_dialogs.h"
+#include "src/host/thread_seams.h"
+#include "src/host/user_dialogs.h"
 #include "src/update/update_texts.h"
 
 namespace q71x {

@@ -5,15 +5,15 @@
 
 #include "src/device/disk_firmware_area.h"
 #include "src/image/nvram_block.h"
-#include "src/update/block_unit_flash.h"
-#include "src/update/df_family.h"
-#include "src/update/df_flash_update.h"
-#include "src/update/disk_firmware_layout.h"
-#include "src/update/disk_firmware_update.h"
+#include "src/update/df/df_family.h"
+#include "src/update/df/df_flash_update.h"
+#include "src/update/disk/disk_firmware_layout.h"
+#include "src/update/disk/disk_firmware_update.h"
 #include "src/update/flash_common.h"
 #include "src/update/image_source.h"
-#include "src/update/parallel_flash_update.h"
-#include "src/update/serial_flash_update.h"
+#include "src/update/parallel/parallel_flash_update.h"
+#include "src/update/serial/block_unit_flash.h"
+#include "src/update/serial/serial_flash_update.h"
 
 namespace q71x {
 namespace {

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/update/update_procedure.h"
 
-#include "src/update/df2_flash_update.h"
-#include "src/update/df_flash_update.h"
-#include "src/update/disk_firmware_update.h"
-#include "src/update/dual_path_update.h"
-#include "src/update/nvram_flash_update.h"
-#include "src/update/parallel_flash_update.h"
+#include "src/update/df/df2_flash_update.h"
+#include "src/update/df/df_flash_update.h"
+#include "src/update/disk/disk_firmware_update.h"
+#include "src/update/parallel/parallel_flash_update.h"
 #include "src/update/run_steps.h"
-#include "src/update/serial_flash_update.h"
+#include "src/update/serial/dual_path_update.h"
+#include "src/update/serial/nvram_flash_update.h"
+#include "src/update/serial/serial_flash_update.h"
 
 namespace q71x {
 

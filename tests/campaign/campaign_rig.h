@@ -10,7 +10,7 @@
 #include "sim/simulated_system.h"
 #include "src/device/platform/sim/sim_platform.h"
 #include "src/tool/chip_probe.h"
-#include "src/update/recovery_journal.h"
+#include "src/update/journal/recovery_journal.h"
 #include "tests/campaign/campaign_devices.h"
 #include "tests/campaign/device_memory.h"
 #include "tests/campaign/run_judgement.h"

@@ -15,8 +15,8 @@
 
 #include "sim/simulated_system.h"
 #include "src/app/cli/run_guard.h"
-#include "src/app/sim/sim_state_folder.h"
-#include "src/device/platform/utf8_path.h"
+#include "src/host/utf8_path.h"
+#include "src/simhost/sim_state_folder.h"
 #include "tests/campaign/fault_campaign.h"
 #include "tests/campaign/open_findings.h"
 #include "tests/cli/cli_rig.h"

@@ -3,7 +3,7 @@
 
 #include "src/tool/journal_device.h"
 #include "src/tool/journal_wait.h"
-#include "src/update/journal_area_restore.h"
+#include "src/update/journal/journal_area_restore.h"
 
 namespace q71x::campaign {
 

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "src/tool/chip_probe.h"
-#include "src/update/kept_area_journal.h"
-#include "src/update/recovery_journal.h"
+#include "src/update/journal/kept_area_journal.h"
+#include "src/update/journal/recovery_journal.h"
 
 namespace q71x::campaign {
 

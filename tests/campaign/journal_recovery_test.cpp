@@ -14,7 +14,7 @@
 #include "sim/cdb_pattern.h"
 #include "src/image/sample_image.h"
 #include "src/update/run_outcome.h"
-#include "src/update/serial_flash_update.h"
+#include "src/update/serial/serial_flash_update.h"
 #include "tests/campaign/campaign_rig.h"
 #include "tests/campaign/device_memory.h"
 #include "tests/campaign/fault_plan.h"

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "src/update/df_family.h"
-#include "src/update/disk_firmware_layout.h"
+#include "src/update/df/df_family.h"
+#include "src/update/disk/disk_firmware_layout.h"
 #include "src/update/update_texts.h"
 
 namespace q71x::campaign {

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "src/app/sim/sim_state_folder.h"
+#include "src/simhost/sim_state_folder.h"
 #include "src/tool/tool_texts.h"
 #include "tests/cli/cli_rig.h"
 

@@ -14,8 +14,8 @@
 
 #include "sim/fault_injector.h"
 #include "sim/simulated_system.h"
-#include "src/app/sim/sim_state_folder.h"
-#include "src/update/recovery_journal.h"
+#include "src/simhost/sim_state_folder.h"
+#include "src/update/journal/recovery_journal.h"
 #include "tests/cli/cli_rig.h"
 #include "tests/support/df_pattern.h"
 #include "tests/support/fault_rule.h"

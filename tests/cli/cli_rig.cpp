@@ -9,8 +9,8 @@
 #include "sim/quiet_stdout.h"
 #include "sim/simulated_system.h"
 #include "src/app/cli/cli_program.h"
-#include "src/app/sim/sim_state_folder.h"
-#include "src/device/platform/utf8_path.h"
+#include "src/host/utf8_path.h"
+#include "src/simhost/sim_state_folder.h"
 #include "tests/support/enclosure_twin.h"
 
 namespace q71x::testing {

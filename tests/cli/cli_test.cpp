@@ -13,8 +13,8 @@
 #include "sim/fault_injector.h"
 #include "sim/simulated_system.h"
 #include "src/app/cli/cli_program.h"
-#include "src/app/sim/sim_state_folder.h"
 #include "src/image/sha256.h"
+#include "src/simhost/sim_state_folder.h"
 #include "tests/cli/cli_rig.h"
 
 namespace q71x::testing {

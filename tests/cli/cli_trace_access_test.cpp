@@ -9,9 +9,9 @@
 
 #include "sim/simulated_system.h"
 #include "src/app/cli/cli_session.h"
-#include "src/app/sim/sim_state_folder.h"
 #include "src/device/platform/trace/replay_platform.h"
 #include "src/device/platform/trace/trace_format.h"
+#include "src/simhost/sim_state_folder.h"
 #include "tests/cli/cli_rig.h"
 
 namespace q71x::testing {

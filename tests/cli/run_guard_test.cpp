@@ -20,7 +20,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "src/device/platform/utf8_path.h"
+#include "src/host/utf8_path.h"
 #include "tests/cli/cli_rig.h"
 
 extern char** environ;

@@ -7,8 +7,8 @@
 
 #include <filesystem>
 
-#include "src/app/sim/sim_state_folder.h"
-#include "src/device/platform/utf8_path.h"
+#include "src/host/utf8_path.h"
+#include "src/simhost/sim_state_folder.h"
 #include "tests/cli/cli_rig.h"
 
 namespace q71x::testing {

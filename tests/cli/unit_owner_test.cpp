@@ -12,8 +12,8 @@
 #include "sim/command_log.h"
 #include "sim/fault_injector.h"
 #include "sim/simulated_system.h"
-#include "src/app/sim/sim_state_folder.h"
-#include "src/device/platform/unit_lock.h"
+#include "src/host/unit_lock.h"
+#include "src/simhost/sim_state_folder.h"
 #include "src/tool/unit_ownership.h"
 #include "tests/cli/cli_rig.h"
 

@@ -14,7 +14,7 @@
 
 #include "sim/fault_injector.h"
 #include "sim/simulated_system.h"
-#include "src/app/sim/sim_state_folder.h"
+#include "src/simhost/sim_state_folder.h"
 #include "tests/cli/cli_rig.h"
 
 namespace q71x::testing {

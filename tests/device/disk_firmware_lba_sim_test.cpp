@@ -12,7 +12,7 @@
 #include "src/device/disk_commands.h"
 #include "src/device/disk_firmware_area.h"
 #include "src/device/platform/sim/sim_platform.h"
-#include "src/update/disk_firmware_layout.h"
+#include "src/update/disk/disk_firmware_layout.h"
 
 namespace q71x {
 namespace {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "src/device/platform/trace/trace_file.h"
-#include "src/device/platform/utf8_path.h"
 #include "src/host/safe_file_write.h"
+#include "src/host/utf8_path.h"
 #include "src/update/backup_file.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/temp_dir.h"

@@ -6,7 +6,7 @@
 
 #include <utility>
 
-#include "src/update/toggle_bit_probe.h"
+#include "src/tool/toggle_bit_probe.h"
 #include "tests/gui/gui_support.h"
 
 namespace q71x::testing {

@@ -6,8 +6,8 @@
 #include "sim/presets.h"
 #include "sim/serial_flash.h"
 #include "sim/simulated_system.h"
-#include "src/device/platform/question_box.h"
 #include "src/device/platform/sim/sim_platform.h"
+#include "src/host/question_box.h"
 #include "src/tool/tool_texts.h"
 #include "tests/gui/gui_support.h"
 

@@ -4,8 +4,8 @@
 
 #include "sim/hardware_presets.h"
 #include "sim/presets.h"
-#include "src/app/sim/sample_images.h"
 #include "src/device/platform/sim/sim_platform.h"
+#include "src/simhost/sample_images.h"
 #include "tests/gui/gui_support.h"
 
 namespace q71x::testing {

@@ -12,9 +12,9 @@
 #include "sim/hardware_presets.h"
 #include "sim/presets.h"
 #include "sim/serial_flash.h"
-#include "src/app/sim/sim_state_folder.h"
 #include "src/device/platform/sim/sim_platform.h"
-#include "src/device/platform/unit_lock.h"
+#include "src/host/unit_lock.h"
+#include "src/simhost/sim_state_folder.h"
 #include "tests/gui/gui_support.h"
 #include "tests/support/file_bytes.h"
 

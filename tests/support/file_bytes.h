@@ -7,7 +7,7 @@
 #include <fstream>
 #include <vector>
 
-#include "src/device/platform/whole_file.h"
+#include "src/host/whole_file.h"
 
 namespace q71x::testing {
 

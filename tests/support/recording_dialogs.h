@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "src/device/platform/user_dialogs.h"
+#include "src/host/user_dialogs.h"
 
 namespace q71x::testing {
 

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "src/device/platform/unit_lock.h"
+#include "src/host/unit_lock.h"
 #include "src/tool/tool_core.h"
 #include "src/tool/tool_texts.h"
 #include "src/tool/unit_ownership.h"

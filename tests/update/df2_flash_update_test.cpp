@@ -3,7 +3,7 @@
 // erase flag on the two erase units, the 1 KB configuration area at 0x8000, and the power-cycle
 // box after every run that opened the image.
 
-#include "src/update/df2_flash_update.h"
+#include "src/update/df/df2_flash_update.h"
 
 #include <gtest/gtest.h>
 

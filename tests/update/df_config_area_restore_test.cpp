@@ -9,8 +9,8 @@
 #include <functional>
 #include <tuple>
 
-#include "src/update/df2_flash_update.h"
-#include "src/update/df_flash_update.h"
+#include "src/update/df/df2_flash_update.h"
+#include "src/update/df/df_flash_update.h"
 #include "tests/update/df_sim_rig.h"
 
 namespace q71x::testing {

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "src/update/df2_flash_update.h"
-#include "src/update/df_flash_update.h"
+#include "src/update/df/df2_flash_update.h"
+#include "src/update/df/df_flash_update.h"
 #include "tests/update/df_sim_rig.h"
 #include "tests/update/df_test_support.h"
 

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "src/update/df_flash_update.h"
+#include "src/update/df/df_flash_update.h"
 #include "src/update/update_texts.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/update/df_sim_rig.h"

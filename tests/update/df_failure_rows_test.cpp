@@ -8,8 +8,8 @@
 #include <functional>
 #include <optional>
 
-#include "src/update/df2_flash_update.h"
-#include "src/update/df_flash_update.h"
+#include "src/update/df/df2_flash_update.h"
+#include "src/update/df/df_flash_update.h"
 #include "tests/update/df_sim_rig.h"
 #include "tests/update/df_test_support.h"
 

@@ -3,7 +3,7 @@
 // afterwards, the configuration area kept or replaced, the three attempts, and the refusals that
 // must come before the first command.
 
-#include "src/update/df_flash_update.h"
+#include "src/update/df/df_flash_update.h"
 
 #include <gtest/gtest.h>
 

@@ -8,10 +8,10 @@
 
 #include <functional>
 
-#include "src/update/df2_flash_update.h"
-#include "src/update/df_flash_update.h"
-#include "src/update/journal_area_restore.h"
-#include "src/update/kept_area_journal.h"
+#include "src/update/df/df2_flash_update.h"
+#include "src/update/df/df_flash_update.h"
+#include "src/update/journal/journal_area_restore.h"
+#include "src/update/journal/kept_area_journal.h"
 #include "tests/update/df_sim_rig.h"
 #include "tests/update/journal_expectations.h"
 

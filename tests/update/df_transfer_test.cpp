@@ -2,14 +2,14 @@
 // Block plans of the DF-family transfers: where blocks start and end, which carry erase marks,
 // and what the status field shows, from the command blocks actually sent.
 
-#include "src/update/df_transfer.h"
+#include "src/update/df/df_transfer.h"
 
 #include <gtest/gtest.h>
 
 #include <numeric>
 
-#include "src/update/df2_transfer.h"
-#include "src/update/df_write_pass.h"
+#include "src/update/df/df2_transfer.h"
+#include "src/update/df/df_write_pass.h"
 #include "tests/update/df_test_support.h"
 
 namespace q71x::testing {

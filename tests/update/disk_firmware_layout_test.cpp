@@ -2,7 +2,7 @@
 // The arithmetic that places the disk-kept firmware area, and the cases where it must refuse
 // instead of handing out a sector near the start or past the end of what a command can name.
 
-#include "src/update/disk_firmware_layout.h"
+#include "src/update/disk/disk_firmware_layout.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include "src/device/flash_commands.h"
 #include "src/device/identification.h"
 #include "src/device/raw_flash_programming.h"
-#include "src/update/dual_path_update.h"
+#include "src/update/serial/dual_path_update.h"
 #include "tests/update/expected_texts.h"
 #include "tests/update/serial_flash_rig.h"
 

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "src/device/flash_commands.h"
-#include "src/device/platform/user_dialogs.h"
+#include "src/host/user_dialogs.h"
 #include "src/update/flash_common.h"
-#include "src/update/serial_flash_update.h"
+#include "src/update/serial/serial_flash_update.h"
 #include "src/update/update_texts.h"
 #include "tests/support/debug_lines.h"
 #include "tests/support/file_bytes.h"

@@ -4,14 +4,14 @@
 // put back from there once the enclosure is plugged in again; a run that ends with the area in
 // place leaves no entry behind.
 
-#include "src/update/kept_area_journal.h"
+#include "src/update/journal/kept_area_journal.h"
 
 #include <gtest/gtest.h>
 
 #include "src/update/flash_write_access.h"
-#include "src/update/kept_area_restore.h"
-#include "src/update/nvram_flash_update.h"
-#include "src/update/serial_flash_update.h"
+#include "src/update/journal/kept_area_restore.h"
+#include "src/update/serial/nvram_flash_update.h"
+#include "src/update/serial/serial_flash_update.h"
 #include "tests/support/debug_lines.h"
 #include "tests/update/journal_expectations.h"
 #include "tests/update/serial_flash_rig.h"

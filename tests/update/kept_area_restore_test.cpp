@@ -10,9 +10,9 @@
 #include <string>
 
 #include "src/device/flash_commands.h"
-#include "src/update/kept_area_restore.h"
-#include "src/update/nvram_flash_update.h"
-#include "src/update/serial_flash_update.h"
+#include "src/update/journal/kept_area_restore.h"
+#include "src/update/serial/nvram_flash_update.h"
+#include "src/update/serial/serial_flash_update.h"
 #include "tests/update/serial_flash_rig.h"
 
 namespace q71x::testing {

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "src/update/nvram_flash_update.h"
+#include "src/update/serial/nvram_flash_update.h"
 #include "tests/update/expected_texts.h"
 #include "tests/update/serial_flash_rig.h"
 

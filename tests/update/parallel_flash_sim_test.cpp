@@ -14,7 +14,7 @@
 #include "sim/parallel_nor_part.h"
 #include "sim/simulated_system.h"
 #include "src/device/platform/sim/sim_platform.h"
-#include "src/update/parallel_flash_update.h"
+#include "src/update/parallel/parallel_flash_update.h"
 #include "src/update/update_procedure.h"
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/recording_window.h"

@@ -3,7 +3,7 @@
 // the operator is told, that nothing is erased before the image is known to be programmable, and
 // the backup file's failures. What the flash holds afterwards is shown against the simulator.
 
-#include "src/update/parallel_flash_update.h"
+#include "src/update/parallel/parallel_flash_update.h"
 #include "src/catalog/parallel_part_table.h"
 #include "src/update/update_procedure.h"
 

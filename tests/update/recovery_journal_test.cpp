@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "src/update/recovery_journal.h"
+#include "src/update/journal/recovery_journal.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "src/device/flash_commands.h"
-#include "src/update/kept_area_restore.h"
+#include "src/update/journal/kept_area_restore.h"
 #include "tests/update/journal_expectations.h"
 #include "tests/update/serial_flash_rig.h"
 

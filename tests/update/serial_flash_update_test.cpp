@@ -8,7 +8,7 @@
 #include <string>
 
 #include "src/device/flash_commands.h"
-#include "src/update/serial_flash_update.h"
+#include "src/update/serial/serial_flash_update.h"
 #include "tests/support/debug_lines.h"
 #include "tests/update/expected_texts.h"
 #include "tests/update/serial_flash_rig.h"

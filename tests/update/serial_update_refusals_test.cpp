@@ -11,9 +11,9 @@
 #include <iterator>
 #include <string>
 
-#include "src/update/dual_path_update.h"
-#include "src/update/nvram_flash_update.h"
-#include "src/update/serial_flash_update.h"
+#include "src/update/serial/dual_path_update.h"
+#include "src/update/serial/nvram_flash_update.h"
+#include "src/update/serial/serial_flash_update.h"
 #include "tests/support/test_fifo.h"
 #include "tests/update/serial_flash_rig.h"
 

@@ -7,8 +7,8 @@
 
 #include <filesystem>
 
-#include "src/update/nvram_flash_update.h"
-#include "src/update/serial_flash_update.h"
+#include "src/update/serial/nvram_flash_update.h"
+#include "src/update/serial/serial_flash_update.h"
 #include "tests/update/serial_flash_rig.h"
 
 namespace q71x::testing {

@@ -10,8 +10,8 @@
 
 #include "sim/parallel_nor_part.h"
 #include "src/update/flash_common.h"
-#include "src/update/parallel_flash_update.h"
-#include "src/update/serial_flash_update.h"
+#include "src/update/parallel/parallel_flash_update.h"
+#include "src/update/serial/serial_flash_update.h"
 #include "tests/update/serial_flash_rig.h"
 
 namespace q71x::testing {

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "src/app/cli/backup_record.h"
-#include "src/device/platform/utf8_path.h"
-#include "src/device/platform/whole_file.h"
 #include "src/host/safe_file_write.h"
+#include "src/host/utf8_path.h"
+#include "src/host/whole_file.h"
 #include "src/image/sha256.h"
-#include "src/update/df_family.h"
+#include "src/update/df/df_family.h"
 #include "src/update/image_source.h"
 #include "src/update/update_footprint.h"
 

@@ -22,13 +22,13 @@
 #include "src/app/cli/usage_problem.h"
 #include "src/app/cli/verbs.h"
 #include "src/app/cli/verify_verb.h"
-#include "src/app/sim/sample_images.h"
-#include "src/app/sim/sim_state_folder.h"
 #include "src/catalog/parallel_part_table.h"
 #include "src/device/platform/sim/sim_platform.h"
 #include "src/device/platform/sim/wall_clock_pacing.h"
-#include "src/device/platform/unit_lock.h"
-#include "src/device/platform/utf8_path.h"
+#include "src/host/unit_lock.h"
+#include "src/host/utf8_path.h"
+#include "src/simhost/sample_images.h"
+#include "src/simhost/sim_state_folder.h"
 
 namespace q71x::cli {
 namespace {

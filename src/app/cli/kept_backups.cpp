@@ -5,8 +5,8 @@
 #include <system_error>
 #include <tuple>
 
-#include "src/device/platform/utf8_path.h"
-#include "src/device/platform/whole_file.h"
+#include "src/host/utf8_path.h"
+#include "src/host/whole_file.h"
 #include "src/image/sha256.h"
 
 namespace q71x::cli {

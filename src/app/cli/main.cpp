@@ -8,10 +8,10 @@
 #include "src/app/cli/cli_program.h"
 #include "src/app/cli/process_console.h"
 #include "src/app/cli/run_guard.h"
-#include "src/device/platform/dll_search.h"
 #include "src/device/platform/os_platform.h"
-#include "src/device/platform/unit_lock.h"
-#include "src/device/platform/user_data_folder.h"
+#include "src/host/dll_search.h"
+#include "src/host/unit_lock.h"
+#include "src/host/user_data_folder.h"
 
 #ifdef _WIN32
 #include <io.h>

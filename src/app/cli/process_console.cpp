@@ -8,7 +8,7 @@
 
 #include <filesystem>
 
-#include "src/device/platform/utf8_path.h"
+#include "src/host/utf8_path.h"
 #else
 #include <unistd.h>
 #endif

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <functional>
 
-#include "src/device/platform/question_box.h"
+#include "src/host/question_box.h"
 
 namespace q71x::cli {
 

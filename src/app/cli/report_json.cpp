@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/app/cli/report_json.h"
-#include "src/device/platform/utf8_path.h"
+#include "src/host/utf8_path.h"
 
 namespace q71x::cli {
 namespace {

@@ -6,8 +6,8 @@
 #include <system_error>
 
 #include "src/app/cli/device_comparison.h"
-#include "src/device/platform/utf8_path.h"
-#include "src/device/platform/whole_file.h"
+#include "src/host/utf8_path.h"
+#include "src/host/whole_file.h"
 #include "src/update/update_footprint.h"
 
 namespace q71x::cli {

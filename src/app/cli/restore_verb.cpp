@@ -11,7 +11,7 @@
 #include "src/app/cli/report_json.h"
 #include "src/app/cli/restore_checks.h"
 #include "src/app/cli/verb_steps.h"
-#include "src/device/platform/utf8_path.h"
+#include "src/host/utf8_path.h"
 
 namespace q71x::cli {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "src/device/platform/utf8_path.h"
+#include "src/host/utf8_path.h"
 
 namespace q71x::cli {
 

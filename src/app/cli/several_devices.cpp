@@ -16,9 +16,9 @@
 #include "src/app/cli/run_progress.h"
 #include "src/app/cli/run_summary.h"
 #include "src/app/cli/verb_steps.h"
-#include "src/device/platform/thread_seams.h"
-#include "src/device/platform/utf8_path.h"
-#include "src/update/recovery_journal.h"
+#include "src/host/thread_seams.h"
+#include "src/host/utf8_path.h"
+#include "src/update/journal/recovery_journal.h"
 
 namespace q71x::cli {
 namespace {

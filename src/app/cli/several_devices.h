@@ -14,7 +14,7 @@
 #include "src/app/cli/device_thread_machine.h"
 #include "src/app/cli/verbs.h"
 #include "src/tool/unit_ownership.h"
-#include "src/update/recovery_journal.h"
+#include "src/update/journal/recovery_journal.h"
 
 namespace q71x::cli {
 

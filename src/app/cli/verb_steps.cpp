@@ -11,11 +11,11 @@
 #include "src/app/cli/auto_backup.h"
 #include "src/app/cli/file_kind.h"
 #include "src/app/cli/report_json.h"
-#include "src/device/platform/utf8_path.h"
-#include "src/device/platform/whole_file.h"
+#include "src/host/utf8_path.h"
+#include "src/host/whole_file.h"
 #include "src/tool/chip_probe.h"
 #include "src/tool/journal_device.h"
-#include "src/update/parallel_flash_update.h"
+#include "src/update/parallel/parallel_flash_update.h"
 #include "src/update/update_footprint.h"
 
 namespace q71x::cli {

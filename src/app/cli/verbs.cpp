@@ -15,7 +15,7 @@
 #include "src/app/cli/restore_verb.h"
 #include "src/app/cli/verb_steps.h"
 #include "src/app/cli/verify_verb.h"
-#include "src/device/platform/utf8_path.h"
+#include "src/host/utf8_path.h"
 
 namespace q71x::cli {
 namespace {

@@ -5,8 +5,8 @@
 
 #include "src/app/cli/device_comparison.h"
 #include "src/app/cli/verb_steps.h"
-#include "src/device/platform/utf8_path.h"
-#include "src/device/platform/whole_file.h"
+#include "src/host/utf8_path.h"
+#include "src/host/whole_file.h"
 #include "src/update/update_footprint.h"
 
 namespace q71x::cli {

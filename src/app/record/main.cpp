@@ -20,8 +20,8 @@
 #include "src/device/platform/platform.h"
 #include "src/device/platform/trace/recording_platform.h"
 #include "src/device/platform/trace/trace_file.h"
-#include "src/device/platform/user_dialogs.h"
-#include "src/update/recovery_journal.h"
+#include "src/host/user_dialogs.h"
+#include "src/update/journal/recovery_journal.h"
 
 #ifndef Q71X_HAS_OS_PLATFORM
 #error "q71xfwtool-record needs an operating-system backend"

@@ -19,13 +19,13 @@
 #include "src/app/display_check.h"
 #include "src/app/fwupdate.h"
 #include "src/app/qt_dialogs.h"
-#include "src/app/sim/demo_session.h"
 #include "src/app/sim/enclosure_panel.h"
-#include "src/app/sim/sim_state_folder.h"
 #include "src/device/platform/sim/wall_clock_pacing.h"
-#include "src/device/platform/unit_lock.h"
-#include "src/device/platform/user_dialogs.h"
-#include "src/update/recovery_journal.h"
+#include "src/host/unit_lock.h"
+#include "src/host/user_dialogs.h"
+#include "src/simhost/demo_session.h"
+#include "src/simhost/sim_state_folder.h"
+#include "src/update/journal/recovery_journal.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include "src/app/win32/win32_dialogs.h"
 #include "src/app/win32/win32_program.h"
 #include "src/app/win32/win32_window.h"
-#include "src/device/platform/dll_search.h"
-#include "src/device/platform/unit_lock.h"
-#include "src/device/platform/user_dialogs.h"
 #include "src/device/platform/win32/win32_platform.h"
-#include "src/update/recovery_journal.h"
+#include "src/host/dll_search.h"
+#include "src/host/unit_lock.h"
+#include "src/host/user_dialogs.h"
+#include "src/update/journal/recovery_journal.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   q71x::LoadLibrariesFromSystemFolderOnly();

@@ -9,8 +9,8 @@
 #include <cwchar>
 
 #include "src/app/win32/win32_text.h"
-#include "src/device/platform/question_box.h"
-#include "src/device/platform/user_dialogs.h"
+#include "src/host/question_box.h"
+#include "src/host/user_dialogs.h"
 
 namespace q71x::win32 {
 namespace {

@@ -6,7 +6,7 @@
 #include <thread>
 #include <utility>
 
-#include "src/device/platform/thread_seams.h"
+#include "src/host/thread_seams.h"
 
 namespace q71x {
 namespace {

@@ -11,19 +11,19 @@
 #include <vector>
 
 #include "sim/simulated_system.h"
-#include "src/app/sim/demo_session.h"
-#include "src/app/sim/sim_state_folder.h"
 #include "src/app/win32/sim/sim_options.h"
 #include "src/app/win32/sim/win32_enclosure_panel.h"
 #include "src/app/win32/win32_dialogs.h"
 #include "src/app/win32/win32_program.h"
 #include "src/app/win32/win32_text.h"
 #include "src/app/win32/win32_window.h"
-#include "src/device/platform/dll_search.h"
 #include "src/device/platform/sim/wall_clock_pacing.h"
-#include "src/device/platform/unit_lock.h"
-#include "src/device/platform/user_dialogs.h"
-#include "src/update/recovery_journal.h"
+#include "src/host/dll_search.h"
+#include "src/host/unit_lock.h"
+#include "src/host/user_dialogs.h"
+#include "src/simhost/demo_session.h"
+#include "src/simhost/sim_state_folder.h"
+#include "src/update/journal/recovery_journal.h"
 
 namespace {
 
