@@ -2,6 +2,7 @@
 #include "src/app/cli/cli_program.h"
 
 #include <CLI/CLI.hpp>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
@@ -469,6 +470,15 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
       const ScopedUnitLockFolder locks(machine ? machine->LockFolder() : env.LockFolder);
       // The units stay owned until the simulated machine's memories are saved.
       std::vector<UnitOwnership> owned;
+      // Another program may have saved a unit between this one's start and its claim. Several
+      // device threads catch up one at a time: the state folder's record of its files is shared.
+      std::mutex catchingUp;
+      const auto catchUp = [&](const std::string& path) {
+        const std::lock_guard<std::mutex> one(catchingUp);
+        for (const std::string& file : machine->CatchUp(path)) {
+          quiet.Errors() << "q71xfw: left out (size does not fit): " << file << "\n";
+        }
+      };
       if (several) {
         SeveralRunSettings settings;
         settings.Json = global.Json;
@@ -480,17 +490,15 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
           return std::unique_ptr<DeviceThreadMachine>(
               std::make_unique<OsDeviceThread>(env.OsPlatform()));
         };
+        if (machine) {
+          settings.OnClaim = catchUp;
+        }
         outcome = RunOnSeveral(request, env, journal, settings, owned);
       } else {
         CliSession session(UsableJournal(journal));
         session.Observe(progress.get());
         if (machine) {
-          // Another program may have saved the unit between this one's start and its claim.
-          session.OnClaim([&](const std::string& path) {
-            for (const std::string& file : machine->CatchUp(path)) {
-              quiet.Errors() << "q71xfw: left out (size does not fit): " << file << "\n";
-            }
-          });
+          session.OnClaim(catchUp);
         }
         outcome = RunVerb(session, request, env);
         owned.push_back(session.Close());

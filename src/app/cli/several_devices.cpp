@@ -102,6 +102,9 @@ void RunOnDevice(DeviceRun& run, VerbRequest request, const CliEnvironment& base
   {
     CliSession session(UsableJournal(journal));
     session.Observe(progress.get());
+    if (settings.OnClaim) {
+      session.OnClaim(settings.OnClaim);
+    }
     request.Device = run.Target.Path;
     const ChosenDevice chosen = ChooseAndClaim(session, request);
     if (!chosen.Device) {

@@ -6,6 +6,7 @@
 // owners are handed back to be let go once what the runs changed is saved.
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,8 @@ struct SeveralRunSettings {
   bool Quiet = false;
   DeviceThreadMachineSource Machine;
   std::filesystem::path JournalFolder;  // empty: the runs keep no journal
+  // Told each unit a run claims, on that run's thread.
+  std::function<void(const std::string& path)> OnClaim;
 };
 
 // Runs the verb on every target at once, each on a thread of its own, and returns when all
