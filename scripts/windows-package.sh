@@ -150,10 +150,11 @@ PY
 grep -qiF 'C:\Program Files\q71xfwtool' <<<"$(system_path)" || fail "the folder is not on PATH"
 echo "windows-package.sh: ok: installed for all users: files as built, Start menu, uninstall entry, PATH"
 
-# The uninstaller copies itself away and returns at once; wait for it to finish.
+# The uninstaller copies itself away and returns at once; wait for it to finish (the program
+# folder and the Start menu folder go at different moments, so wait for both).
 "$wine" "$target/uninstall.exe" /S
 for _ in $(seq 1 120); do
-  [ ! -e "$target" ] && break
+  [ ! -e "$target" ] && [ ! -e "$menu" ] && break
   sleep 0.25
 done
 [ ! -e "$target" ] || fail "the uninstaller left $(cd "$target" && find . | tr '\n' ' ')"
