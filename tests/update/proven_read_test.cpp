@@ -22,7 +22,7 @@ struct FlakyDevice {
   int reads = 0;
 
   RangeRead Reader() {
-    return [this](std::uint8_t* buffer, std::size_t length) {
+    return [this](ReadPass, std::uint8_t* buffer, std::size_t length) {
       ++reads;
       const Fault now = reads == faultyRead ? fault : Fault::None;
       if (now == Fault::Fails) {
@@ -80,9 +80,9 @@ TEST(ProvenRead, ADeviceThatAlwaysAnswersShortIsNotTrusted) {
   SerialFlashRig rig(Qv40714Winbond());
   constexpr std::uint32_t kLength = 4096;
   rig.ArmFault({0xFF, 0x04, 0x10}, 1, sim::FaultKind::Short, 0, kLength / 2);
-  const RangeRead flashRead = [&rig](std::uint8_t* buffer, std::size_t length) {
+  const RangeRead flashRead = SameOnEveryPass([&rig](std::uint8_t* buffer, std::size_t length) {
     return ReadFlashBlock(rig.path, 0, buffer, static_cast<std::uint32_t>(length));
-  };
+  });
   std::vector<std::uint8_t> buffer(kLength);
   EXPECT_NE(ReadTwiceAndCompare(flashRead, buffer.data(), buffer.size()), ProvenReadResult::Agreed);
 }

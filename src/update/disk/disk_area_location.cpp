@@ -2,6 +2,8 @@
 #include "src/update/disk/disk_area_location.h"
 
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 #include "src/device/aligned_buffer.h"
 #include "src/device/disk_commands.h"
@@ -17,9 +19,11 @@ namespace {
 constexpr int kChipTypeConfigBlockFirmware = 14;
 
 // Empty text when both reads agreed; else the refusal that stops the run.
-std::string_view Prove(const RangeRead& read, std::uint8_t* buffer, std::size_t length) {
-  return ProvenReadRefusal(ReadTwiceAndCompare(read, buffer, length), kAllocateReadBufferErrorText,
-                           kFwAreaPositionErrorText);
+// These commands name no address to cut a second read at.
+std::string_view Prove(std::function<int(std::uint8_t*, std::size_t)> read, std::uint8_t* buffer,
+                       std::size_t length) {
+  return ProvenReadRefusal(ReadTwiceAndCompare(SameOnEveryPass(std::move(read)), buffer, length),
+                           kAllocateReadBufferErrorText, kFwAreaPositionErrorText);
 }
 
 // Capacity, configuration block, sector count and firmware presence, in the order the bridge
@@ -91,7 +95,8 @@ std::string_view ReadAreaRecord(const std::string& devicePath, const DiskAreaFac
     }
     return ok;
   };
-  const ProvenReadResult result = ReadTwiceAndCompare(readRecord, record.data(), record.size());
+  const ProvenReadResult result =
+      ReadTwiceAndCompare(SameOnEveryPass(readRecord), record.data(), record.size());
   // The proven read stops at its first failed read; a first refusal is asked again.
   if (result == ProvenReadResult::ReadFailed && UsesLongCommands(facts) && reads == 1 &&
       refusedPastEnd == 1 && readRecord(record.data(), record.size()) == 0 && refusedPastEnd == 2) {
