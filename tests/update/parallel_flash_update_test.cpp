@@ -77,9 +77,9 @@ class ParallelFlashTest : public ::testing::Test {
 
   void QueueRead(Bytes data) { reads.push_back(ScriptedReply{true, 0, std::move(data), -1}); }
   void QueueFailedRead() { reads.push_back(ScriptedReply{false, 1117, {}, 0}); }
-  // The second copy of a proven read comes as its first 4 KB, then the rest.
+  // The second copy of a proven read comes as its first 16 bytes, then the rest.
   void QueueSecondCopy(const Bytes& data) {
-    constexpr std::ptrdiff_t kFirstPiece = 4096;
+    constexpr std::ptrdiff_t kFirstPiece = 16;
     QueueRead(Bytes(data.begin(), data.begin() + kFirstPiece));
     QueueRead(Bytes(data.begin() + kFirstPiece, data.end()));
   }
@@ -219,7 +219,7 @@ TEST_F(ParallelBackupTest, EmptyFieldWritesOldflashBakInTheCurrentDirectoryAfter
             testing::ReadFileBytes(files.File("oldflash.bak")));
   const auto reads = Sent(kRead);
   ASSERT_EQ(3u, reads.size());
-  const std::uint32_t lengths[] = {kParallelFlashSize, 4096, kParallelFlashSize - 4096};
+  const std::uint32_t lengths[] = {kParallelFlashSize, 16, kParallelFlashSize - 16};
   for (std::size_t i = 0; i < reads.size(); ++i) {
     EXPECT_EQ(lengths[i], reads[i]->Record.DataTransferLength);
   }

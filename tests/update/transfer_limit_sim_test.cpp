@@ -132,7 +132,7 @@ TEST(TransferLimit, ParallelUpdateThatCannotBeCutStopsBeforeTheEraseAndItsBackup
   EXPECT_EQ(1, BackupParallelFlash(window, added.Path));
   EXPECT_EQ(old, ReadFileBytes(window.backupFile));
   EXPECT_EQ(5u, system.Log().Count(sim::CdbPattern::Prefix({0xFF, 0x04, 0x03})))
-      << "two pieces, then 4 KB and the rest in two pieces";
+      << "two pieces, then 16 bytes and the rest in two pieces";
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 #include "src/update/disk/disk_area_location.h"
 
 #include <cstdint>
-#include <functional>
-#include <utility>
 
 #include "src/device/aligned_buffer.h"
 #include "src/device/disk_commands.h"
@@ -19,11 +17,9 @@ namespace {
 constexpr int kChipTypeConfigBlockFirmware = 14;
 
 // Empty text when both reads agreed; else the refusal that stops the run.
-// These commands name no address to cut a second read at.
-std::string_view Prove(std::function<int(std::uint8_t*, std::size_t)> read, std::uint8_t* buffer,
-                       std::size_t length) {
-  return ProvenReadRefusal(ReadTwiceAndCompare(SameOnEveryPass(std::move(read)), buffer, length),
-                           kAllocateReadBufferErrorText, kFwAreaPositionErrorText);
+std::string_view Prove(const RangeRead& read, std::uint8_t* buffer, std::size_t length) {
+  return ProvenReadRefusal(ReadTwiceAndCompare(read, buffer, length), kAllocateReadBufferErrorText,
+                           kFwAreaPositionErrorText);
 }
 
 // Capacity, configuration block, sector count and firmware presence, in the order the bridge
@@ -33,6 +29,7 @@ std::string_view GatherAnswers(const std::string& devicePath, int chipType,
   std::uint8_t capacity[kCapacityReplyLength] = {};
   std::uint8_t config[kConfigBlockLength] = {};
   std::uint8_t identify[kIdentifyLength] = {};
+  // These three commands name no address to cut a second read at.
   const auto readCapacity = [&devicePath](std::uint8_t* buffer, std::size_t) {
     return ReadCapacity10(devicePath, buffer);
   };
@@ -44,12 +41,12 @@ std::string_view GatherAnswers(const std::string& devicePath, int chipType,
   const auto readIdentify = [&devicePath](std::uint8_t* buffer, std::size_t) {
     return IdentifyDevice(devicePath, buffer);
   };
-  std::string_view refusal = Prove(readCapacity, capacity, sizeof capacity);
+  std::string_view refusal = Prove(SameOnEveryPass(readCapacity), capacity, sizeof capacity);
   if (refusal.empty()) {
-    refusal = Prove(readConfig, config, sizeof config);
+    refusal = Prove(SameOnEveryPass(readConfig), config, sizeof config);
   }
   if (refusal.empty()) {
-    refusal = Prove(readIdentify, identify, sizeof identify);
+    refusal = Prove(SameOnEveryPass(readIdentify), identify, sizeof identify);
   }
   if (!refusal.empty()) {
     return refusal;
@@ -63,9 +60,13 @@ std::string_view GatherAnswers(const std::string& devicePath, int chipType,
     return {};
   }
   std::uint8_t signature[kDiskFirmwareSignatureLength] = {};
-  const auto readSignature = [&devicePath](std::uint8_t* buffer, std::size_t) {
-    return ReadDiskFirmwareSignature(devicePath, buffer);
-  };
+  // The chip memory read names its address and length: the second copy comes in two halves.
+  const RangeRead readSignature = SplitOnSecondPass(
+      [&devicePath](std::size_t offset, std::uint8_t* buffer, std::size_t length) {
+        return ReadDiskFirmwareSignatureBytes(devicePath, static_cast<std::uint16_t>(offset),
+                                              buffer, static_cast<std::uint16_t>(length));
+      },
+      kDiskFirmwareSignatureLength / 2);
   refusal = Prove(readSignature, signature, sizeof signature);
   if (!refusal.empty()) {
     return refusal;
