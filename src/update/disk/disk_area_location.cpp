@@ -86,10 +86,11 @@ std::string_view ReadAreaRecord(const std::string& devicePath, const DiskAreaFac
                                 std::uint64_t lba, AlignedBuffer& record, bool& pastDriveEnd) {
   int reads = 0;
   int refusedPastEnd = 0;
-  const auto readRecord = [&](std::uint8_t* buffer, std::size_t length) {
+  const std::size_t block = facts.BlockSize;
+  const auto readRecord = [&](std::size_t offset, std::uint8_t* buffer, std::size_t length) {
     PassThroughOutcome outcome;
-    const int ok =
-        ReadFwArea(devicePath, facts, lba, buffer, static_cast<std::uint32_t>(length), &outcome);
+    const int ok = ReadFwArea(devicePath, facts, lba + (block == 0 ? 0 : offset / block), buffer,
+                              static_cast<std::uint32_t>(length), &outcome);
     ++reads;
     if (ok == 0 && IsLbaOutOfRange(outcome)) {
       ++refusedPastEnd;
@@ -97,10 +98,11 @@ std::string_view ReadAreaRecord(const std::string& devicePath, const DiskAreaFac
     return ok;
   };
   const ProvenReadResult result =
-      ReadTwiceAndCompare(SameOnEveryPass(readRecord), record.data(), record.size());
+      ReadTwiceAndCompare(SplitOnSecondPass(readRecord, block), record.data(), record.size());
   // The proven read stops at its first failed read; a first refusal is asked again.
   if (result == ProvenReadResult::ReadFailed && UsesLongCommands(facts) && reads == 1 &&
-      refusedPastEnd == 1 && readRecord(record.data(), record.size()) == 0 && refusedPastEnd == 2) {
+      refusedPastEnd == 1 && readRecord(0, record.data(), record.size()) == 0 &&
+      refusedPastEnd == 2) {
     pastDriveEnd = true;
     return {};
   }
