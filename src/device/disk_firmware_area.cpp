@@ -66,8 +66,14 @@ bool HasDescriptorMarks(const std::uint8_t* record) {
 
 int ReadDiskFirmwareSignature(const std::string& devicePath,
                               std::uint8_t signature[kDiskFirmwareSignatureLength]) {
-  return ReadChipMemory(devicePath, kDiskFirmwareSignatureAddress, signature,
-                        kDiskFirmwareSignatureLength);
+  return ReadDiskFirmwareSignatureBytes(devicePath, 0, signature, kDiskFirmwareSignatureLength);
+}
+
+int ReadDiskFirmwareSignatureBytes(const std::string& devicePath, std::uint16_t offset,
+                                   std::uint8_t* buffer, std::uint16_t length) {
+  return ReadChipMemory(devicePath,
+                        static_cast<std::uint16_t>(kDiskFirmwareSignatureAddress + offset), buffer,
+                        length);
 }
 
 bool SignatureSaysFirmwareOnDisk(const std::uint8_t signature[kDiskFirmwareSignatureLength]) {

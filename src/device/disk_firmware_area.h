@@ -45,6 +45,9 @@ struct DiskAreaAnswers {
 // ReadChipMemory of the 4 signature bytes at C000: 1 on success.
 int ReadDiskFirmwareSignature(const std::string& devicePath,
                               std::uint8_t signature[kDiskFirmwareSignatureLength]);
+// Bytes [offset, offset + length) of the signature, for reads that must not repeat a command.
+int ReadDiskFirmwareSignatureBytes(const std::string& devicePath, std::uint16_t offset,
+                                   std::uint8_t* buffer, std::uint16_t length);
 bool SignatureSaysFirmwareOnDisk(const std::uint8_t signature[kDiskFirmwareSignatureLength]);
 bool ConfigBlockSaysFirmwareOnDisk(const std::uint8_t config[kConfigBlockLength]);
 bool ConfigBlockSaysAreaShifted(const std::uint8_t config[kConfigBlockLength]);

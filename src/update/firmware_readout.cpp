@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/update/firmware_readout.h"
 
-#include "src/device/flash_commands.h"
 #include "src/device/parallel_flash_commands.h"
 #include "src/update/df/df_transfer.h"
 #include "src/update/disk/disk_area_location.h"
 #include "src/update/disk/disk_firmware_layout.h"
+#include "src/update/proven_ranges.h"
 
 namespace q71x {
 namespace {
@@ -48,11 +48,7 @@ FirmwareReadout ReadDiskArea(ToolWindow& window, const std::string& devicePath,
   if (const std::string_view refusal = PlaceFwArea(facts, length, start); !refusal.empty()) {
     return Refused(std::string(refusal));
   }
-  return Proven(
-      [&devicePath, facts, start](std::uint8_t* into, std::size_t count) {
-        return ReadFwArea(devicePath, facts, start, into, static_cast<std::uint32_t>(count));
-      },
-      buffer, length);
+  return Proven(FwAreaRange(devicePath, facts, start), buffer, length);
 }
 
 }  // namespace
@@ -64,28 +60,16 @@ FirmwareReadout ReadFirmwareProven(UpdateProcedure procedure, ToolWindow& window
     case UpdateProcedure::UpdateSerialFlash:
     case UpdateProcedure::UpdateFlashWithNvram:
     case UpdateProcedure::UpdateSerialFlashSpi:
-      return Proven(
-          [&devicePath](std::uint8_t* into, std::size_t count) {
-            return ReadFlashBlock(devicePath, 0, into, static_cast<std::uint32_t>(count));
-          },
-          buffer, length);
+      return Proven(FlashBlockRange(devicePath, 0), buffer, length);
     case UpdateProcedure::UpdateDfFlash:
     case UpdateProcedure::UpdateDf2Flash:
-      return Proven(
-          [&window, &devicePath](std::uint8_t* into, std::size_t count) {
-            return ReadDfFlash(window, devicePath, 0, into, static_cast<std::uint32_t>(count));
-          },
-          buffer, length);
+      return Proven(DfFlashRange(window, devicePath, 0), buffer, length);
     case UpdateProcedure::UpdateParallelFlash:
       // The bridge is switched to its flash first, as for the backup: a command without data.
       if (!window.A1ChipTicked() && ParallelFlashEnable(devicePath) == 0) {
         return Refused("the bridge did not switch to its flash");
       }
-      return Proven(
-          [&devicePath](std::uint8_t* into, std::size_t count) {
-            return ReadParallelFlash(devicePath, 0, into, static_cast<std::uint32_t>(count));
-          },
-          buffer, length);
+      return Proven(ParallelFlashRange(devicePath), buffer, length);
     case UpdateProcedure::UpdateDiskFirmware:
       return ReadDiskArea(window, devicePath, buffer, length);
     case UpdateProcedure::None:

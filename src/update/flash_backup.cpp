@@ -12,7 +12,7 @@
 namespace q71x {
 
 int BackupFlashThrough(ToolWindow& window, std::string_view defaultName, std::uint32_t skip,
-                       const FlashRangeReader& readFlash) {
+                       const RangeRead& readFlash) {
   std::string path;
   if (!ChooseBackupPath(window.BackupFileName(), defaultName, path)) {
     window.PostStatus(std::string(kBackupNameTooLongText));
@@ -29,11 +29,8 @@ int BackupFlashThrough(ToolWindow& window, std::string_view defaultName, std::ui
     return 0;
   }
   // A short or garbled answer would otherwise go into the file as the old firmware.
-  const RangeRead readFromStart = [&readFlash](std::uint8_t* buffer, std::size_t count) {
-    return readFlash(0, buffer, static_cast<std::uint32_t>(count));
-  };
   if (const std::string_view refusal = ProvenReadRefusal(
-          ReadTwiceAndCompare(CountingProvenReads(window, readFromStart), flash.data(), length),
+          ReadTwiceAndCompare(CountingProvenReads(window, readFlash), flash.data(), length),
           kAllocateReadBufferErrorText, kReadBackToBackupErrorText);
       !refusal.empty()) {
     window.PostStatus(std::string(refusal));

@@ -10,16 +10,13 @@
 #include <string>
 #include <string_view>
 
+#include "src/update/proven_read.h"
 #include "src/update/tool_window.h"
 
 namespace q71x {
 
-// Reads `length` bytes of flash from `address` into `buffer`; 1 on success.
-using FlashRangeReader =
-    std::function<int(std::uint32_t address, std::uint8_t* buffer, std::uint32_t length)>;
-
 // 1 when the backup file holds every byte it claims.
 int BackupFlashThrough(ToolWindow& window, std::string_view defaultName, std::uint32_t skip,
-                       const FlashRangeReader& readFlash);
+                       const RangeRead& readFlash);
 
 }  // namespace q71x

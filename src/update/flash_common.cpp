@@ -7,6 +7,7 @@
 #include "src/device/flash_waits.h"
 #include "src/device/platform/platform.h"
 #include "src/update/flash_backup.h"
+#include "src/update/proven_ranges.h"
 #include "src/update/run_steps.h"
 #include "src/update/status_reporting.h"
 #include "src/update/update_texts.h"
@@ -121,10 +122,7 @@ int EraseAllFlash(ToolWindow& window, const std::string& devicePath) {
 }
 
 int BackupFlashToFile(ToolWindow& window, const std::string& devicePath, std::uint32_t skip) {
-  return BackupFlashThrough(window, kDefaultBackupName, skip,
-                            [&](std::uint32_t address, std::uint8_t* buffer, std::uint32_t length) {
-                              return ReadFlashBlock(devicePath, address, buffer, length);
-                            });
+  return BackupFlashThrough(window, kDefaultBackupName, skip, FlashBlockRange(devicePath, 0));
 }
 
 }  // namespace q71x

@@ -102,12 +102,11 @@ void StepProgress(ToolWindow& window, std::uint64_t done, std::uint64_t total) {
   }
 }
 
-std::function<int(std::uint8_t*, std::size_t)> CountingProvenReads(
-    ToolWindow& window, std::function<int(std::uint8_t*, std::size_t)> read) {
+RangeRead CountingProvenReads(ToolWindow& window, RangeRead read) {
   constexpr std::uint64_t kReads = 2;
-  return [&window, read = std::move(read), done = std::uint64_t{0}](std::uint8_t* buffer,
-                                                                    std::size_t length) mutable {
-    const int result = read(buffer, length);
+  return [&window, read = std::move(read), done = std::uint64_t{0}](
+             ReadPass pass, std::uint8_t* buffer, std::size_t length) mutable {
+    const int result = read(pass, buffer, length);
     StepProgress(window, ++done, kReads);
     return result;
   };

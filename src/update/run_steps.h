@@ -13,6 +13,7 @@
 #include <optional>
 #include <string_view>
 
+#include "src/update/proven_read.h"
 #include "src/update/run_outcome.h"
 #include "src/update/tool_window.h"
 
@@ -27,8 +28,7 @@ void EnterStep(ToolWindow& window, RunStep step);
 // `done` of `total` units of the current step are done.
 void StepProgress(ToolWindow& window, std::uint64_t done, std::uint64_t total);
 // `read` that reports each of the two reads of a proven read as half of the current step.
-std::function<int(std::uint8_t*, std::size_t)> CountingProvenReads(
-    ToolWindow& window, std::function<int(std::uint8_t*, std::size_t)> read);
+RangeRead CountingProvenReads(ToolWindow& window, RangeRead read);
 // The run has failed here: the step and the failed command are kept as they are now, whatever
 // the clean-up that follows sends. Without a failed command the reason is `reason`, or what the
 // step checks.

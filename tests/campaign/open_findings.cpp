@@ -9,44 +9,7 @@ namespace {
 // What the campaign found and is not fixed yet; each entry goes when its fix, with a regression
 // test of its own, is in.
 const std::vector<OpenFinding>& Findings() {
-  constexpr std::uint32_t kEveryProcedure = ProcedureBit(UpdateProcedure::UpdateSerialFlash) |
-                                            ProcedureBit(UpdateProcedure::UpdateFlashWithNvram) |
-                                            ProcedureBit(UpdateProcedure::UpdateParallelFlash) |
-                                            ProcedureBit(UpdateProcedure::UpdateSerialFlashSpi) |
-                                            ProcedureBit(UpdateProcedure::UpdateDf2Flash) |
-                                            ProcedureBit(UpdateProcedure::UpdateDiskFirmware) |
-                                            ProcedureBit(UpdateProcedure::UpdateDfFlash);
-  constexpr std::string_view kSecondReadSummary =
-      "a read the procedure proves by reading twice repeats the very same command blocks, so a "
-      "bridge that spoils one transfer the same way every time gives two agreeing copies of the "
-      "wrong bytes: they go into the backup file, or, for the kept configuration area, are "
-      "written back and read back through the same spoiled command, which agrees with them";
-  constexpr std::string_view kSecondReadFix =
-      "read the second copy in other pieces (another length, or split at another address) where "
-      "the family's read command allows it, so that no command of the second read repeats one of "
-      "the first; which splits each bridge accepts is the family owner's to decide";
-  static const std::vector<OpenFinding> findings = {
-      {"identical-garble-proven-read",
-       "update (proven reads, every family)",
-       Verdict::FalseSuccess,
-       kEveryProcedure,
-       kEveryAction,
-       {},
-       FaultBit(sim::FaultKind::IdenticalGarble),
-       {},
-       kSecondReadSummary,
-       kSecondReadFix},
-      {"identical-garble-kept-area",
-       "update (proven reads, every family)",
-       Verdict::AreaLost,
-       kEveryProcedure,
-       kEveryAction,
-       {},
-       FaultBit(sim::FaultKind::IdenticalGarble),
-       {},
-       kSecondReadSummary,
-       kSecondReadFix},
-  };
+  static const std::vector<OpenFinding> findings;
   return findings;
 }
 

@@ -60,11 +60,12 @@ TEST(CliRecovery, AnAreaLostToAPullIsPendingUntilInfoPutsItBack) {
   const std::vector<std::uint8_t> original = AreaOf(rig.Memory(path, kFlashFileName));
   EXPECT_FALSE(Pending(rig, path));
 
-  // The area is read twice before the erase, in four blocks each; the enclosure goes at the
-  // blank check that follows it. No automatic backup, whose reads would come first.
+  // The area is read twice before the erase, in four blocks and then in five (the second copy
+  // starts with half a block); the enclosure goes at the blank check that follows it. No
+  // automatic backup, whose reads would come first.
   rig.Prepare = [&path](sim::SimulatedSystem& system) {
     system.Faults().Arm(
-        FaultRuleFor(DfPattern(kDfFlashRead), 9, sim::FaultKind::Unplug, 1, 0, path));
+        FaultRuleFor(DfPattern(kDfFlashRead), 10, sim::FaultKind::Unplug, 1, 0, path));
   };
   const CliRun erase = rig.Json({"--yes", "--no-backup", "erase", path});
   rig.Prepare = nullptr;

@@ -49,7 +49,7 @@ std::vector<StopAfterErase> Stops() {
       // The first blank check reads noise, so the flash is erased again sector by sector; that
       // erase's first block lands garbled, leaving noise in the sector under the area.
       {"DF: the second erase leaves noise under the area", Df848Winbond(),
-       Faults({{kRead, 3, FaultKind::Garbage}, {kWrite, 2, FaultKind::Garbage}}),
+       Faults({{kRead, 4, FaultKind::Garbage}, {kWrite, 2, FaultKind::Garbage}}),
        "Data not 0xff !!"},
       // A write-back the restore made good is no failure: the erase's own outcome stands.
       {"DF mxic: the write-back is refused", Df848Mxic(), Faults({{kWrite, 2, FaultKind::Fail}}),
@@ -57,7 +57,7 @@ std::vector<StopAfterErase> Stops() {
       {"DF atmel: the write-back lands garbled", Df844Atmel(),
        Faults({{kWrite, 3, FaultKind::Garbage}}), "Erase flash all success!"},
       {"1394: a blank-check read comes back garbled", Qvk846On1394(),
-       Faults({{kRead, 40, FaultKind::Garbage}}), "Data not 0xff !!"},
+       Faults({{kRead, 41, FaultKind::Garbage}}), "Data not 0xff !!"},
       {"1394: the erase at 0 is lost", Qvk846On1394(), Faults({{kWrite, 1, FaultKind::Fail}}),
        "Data not 0xff !!"},
       {"1394: the write-back lands short", Qvk846On1394(), Faults({{kWrite, 4, FaultKind::Short}}),
@@ -97,8 +97,9 @@ TEST(DfConfigAreaRestore, AStopAfterTheEraseLeavesTheAreaForTheNextRunToKeep) {
 TEST(DfConfigAreaRestore, AFailedBlankCheckReadIsNotTakenForBlankFlash) {
   DfSimRig rig(Df844Atmel());
   rig.ArmDfFault(kWrite, 2, sim::FaultKind::Short, 1, 100);
-  // The area is saved from two reads; the third is the blank check.
-  rig.ArmDfFault(kRead, 3, sim::FaultKind::Fail);
+  // The area is saved from two copies, the second read in two halves; the fourth read is the
+  // blank check.
+  rig.ArmDfFault(kRead, 4, sim::FaultKind::Fail);
 
   const int result = RunEraseOnly(rig, false);
 

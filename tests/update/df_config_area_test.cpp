@@ -23,9 +23,14 @@ enum class Step { Program, EraseOnly };
 struct Device {
   const char* Name;
   DfDeviceSpec Spec;
-  // DF flash reads (FA) that one copy of the configuration area takes.
+  // DF flash reads (FA) that the first copy of the configuration area takes; the second starts
+  // with half a block and takes one more.
   int ReadsPerCopy;
 };
+
+int ReadsOfBothCopies(const Device& device) {
+  return 2 * device.ReadsPerCopy + 1;
+}
 
 std::vector<Device> Devices() {
   return {
@@ -68,7 +73,7 @@ TEST(DfConfigAreaSave, AnAnswerThatCannotBeTrustedStopsTheRunBeforeAnythingIsEra
                      (run == Step::Program ? ", program, " : ", erase, ") + fault.Name);
         DfSimRig rig(device.Spec);
         // The last block of the chosen copy: a short answer there leaves the most bytes right.
-        const int nth = fault.SecondCopy ? 2 * device.ReadsPerCopy : device.ReadsPerCopy;
+        const int nth = fault.SecondCopy ? ReadsOfBothCopies(device) : device.ReadsPerCopy;
         rig.ArmDfFault(0xFA, nth, fault.Kind, 1, fault.Kind == sim::FaultKind::Short ? 100 : 9);
         const auto before = rig.Flash();
 
@@ -94,11 +99,15 @@ TEST(DfConfigAreaSave, BothCopiesAreReadBeforeTheFirstWriteAndTheAreaSurvives) {
 
       const auto reads = rig.DfCommands(0xFA);
       const auto writes = rig.DfCommands(0xFB);
-      ASSERT_GE(reads.size(), static_cast<std::size_t>(2 * device.ReadsPerCopy));
+      ASSERT_GE(reads.size(), static_cast<std::size_t>(ReadsOfBothCopies(device)));
       ASSERT_FALSE(writes.empty());
-      for (int i = 0; i < 2 * device.ReadsPerCopy; ++i) {
-        const std::uint32_t block = (i % device.ReadsPerCopy) * 256u;
-        EXPECT_EQ(device.Spec.ConfigOffset + block, DfSimRig::AddressOf(*reads[i]));
+      const std::uint32_t block = device.ReadsPerCopy == 1 ? device.Spec.ConfigBytes : 256u;
+      for (int i = 0; i < ReadsOfBothCopies(device); ++i) {
+        const int second = i - device.ReadsPerCopy;
+        const std::uint32_t offset = second < 0    ? i * block
+                                     : second == 0 ? 0
+                                                   : block / 2 + (second - 1) * block;
+        EXPECT_EQ(device.Spec.ConfigOffset + offset, DfSimRig::AddressOf(*reads[i]));
         EXPECT_LT(reads[i]->StartUs, writes.front()->StartUs);
       }
       EXPECT_EQ(rig.config, rig.FlashRange(device.Spec.ConfigOffset, device.Spec.ConfigBytes));
@@ -164,7 +173,7 @@ TEST(DfConfigAreaWriteBack, AnAreaThatDoesNotReadBackAsSavedIsRestoredAndTheEras
         // 256 on the 1394 family over its 64 KB), then the check of the write-back.
         const int blankCheckReads = on1394 ? 256 : 8;
         rule.Pattern = sim::CdbPattern::Prefix({0xDF}).With(11, 0xFA);
-        rule.Nth = 2 * device.ReadsPerCopy + blankCheckReads + 1;
+        rule.Nth = ReadsOfBothCopies(device) + blankCheckReads + 1;
       } else {
         rule.Pattern = WriteBackBlock(on1394);
       }

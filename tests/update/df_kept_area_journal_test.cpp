@@ -49,9 +49,10 @@ int RunCase(const DfJournalCase& c, DfSimRig& rig) {
 
 std::vector<DfJournalCase> Cases() {
   // The area is read twice before anything is erased, in one block a copy on the DF family and
-  // four on the 1394 family; the blank check's first read follows.
+  // four on the 1394 family, the second copy starting with half a block (one read more); the
+  // blank check's first read follows.
   const auto pullAtBlankCheck = [](int readsPerCopy) {
-    return Fault(kDfFlashRead, 2 * readsPerCopy + 1, FaultKind::Unplug);
+    return Fault(kDfFlashRead, 2 * readsPerCopy + 2, FaultKind::Unplug);
   };
   // The first block carries the erase mark and the kept area; it arrives cut short.
   const auto firstBlockShort = Fault(kDfFlashWrite, 1, FaultKind::Short, 16);

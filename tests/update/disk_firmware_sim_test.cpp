@@ -369,12 +369,13 @@ INSTANTIATE_TEST_SUITE_P(
                                         "Write Data To HDD FAIL!!", 128},
                       ProgramFailureRow{"SecondWrite16", kHuge, 0x8A, 2, sim::FaultKind::Fail,
                                         "Write Data SCSI16 To HDD FAIL!!", 128},
-                      // The first two reads prove the descriptor; the block read-backs follow.
-                      ProgramFailureRow{"ReadBack10", kSmall, 0x28, 4, sim::FaultKind::Fail,
+                      // The first three reads prove the descriptor (the second copy in two
+                      // pieces); the block read-backs follow.
+                      ProgramFailureRow{"ReadBack10", kSmall, 0x28, 5, sim::FaultKind::Fail,
                                         "Read Data From HDD FAIL!!", 256},
-                      ProgramFailureRow{"ReadBack16", kHuge, 0x88, 3, sim::FaultKind::Timeout,
+                      ProgramFailureRow{"ReadBack16", kHuge, 0x88, 4, sim::FaultKind::Timeout,
                                         "Read Data SCSI16 From HDD FAIL!!", 128},
-                      ProgramFailureRow{"ReadBackDiffers", kSmall, 0x28, 5, sim::FaultKind::Garbage,
+                      ProgramFailureRow{"ReadBackDiffers", kSmall, 0x28, 6, sim::FaultKind::Garbage,
                                         "Compare Data in HDD FAIL!!", 384}),
     [](const ::testing::TestParamInfo<ProgramFailureRow>& info) { return info.param.name; });
 
@@ -428,15 +429,16 @@ TEST_P(DiskEraseFailureTest, NeverReportsAnEraseThatWasNotProven) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, DiskEraseFailureTest,
     ::testing::Values(
-        // READ(10) 1 and 2 prove the descriptor of the area base, 3 and 4 the bytes kept.
-        EraseFailureRow{"DescriptorRead", 0x28, 3, sim::FaultKind::Fail,
+        // READ(10) 1 to 3 prove the descriptor of the area base (its second copy in two pieces),
+        // 4 and 5 the bytes kept.
+        EraseFailureRow{"DescriptorRead", 0x28, 4, sim::FaultKind::Fail,
                         "Read Data From HDD FAIL!!", false},
-        EraseFailureRow{"DescriptorReadGarbled", 0x28, 4, sim::FaultKind::Garbage,
+        EraseFailureRow{"DescriptorReadGarbled", 0x28, 5, sim::FaultKind::Garbage,
                         "Read Data From HDD FAIL!!", false},
         EraseFailureRow{"Write", 0x2A, 1, sim::FaultKind::Fail, "Write Data To HDD FAIL!!", false},
-        EraseFailureRow{"ReadBack", 0x28, 5, sim::FaultKind::Fail, "Read Data From HDD FAIL!!",
+        EraseFailureRow{"ReadBack", 0x28, 6, sim::FaultKind::Fail, "Read Data From HDD FAIL!!",
                         true},
-        EraseFailureRow{"ReadBackDiffers", 0x28, 5, sim::FaultKind::Garbage,
+        EraseFailureRow{"ReadBackDiffers", 0x28, 6, sim::FaultKind::Garbage,
                         "Compare data in HDD fail!!", true}),
     [](const ::testing::TestParamInfo<EraseFailureRow>& info) { return info.param.name; });
 
@@ -507,8 +509,9 @@ TEST_F(DiskFirmwareSimTest, BackupFailuresAreNeverReportedAsABackup) {
     window.backupFile = c.backupFile;
     system.Faults().Clear();
     if (c.readFails) {
-      // READ(10) 1 and 2 prove the descriptor; 3 is the backup's own first read.
-      FailCommand({0x28}, 3);
+      // READ(10) 1 to 3 prove the descriptor (its second copy in two pieces); 4 is the
+      // backup's own first read.
+      FailCommand({0x28}, 4);
     }
     testing::FailNthWorkBuffer failure(c.failingBuffer);
     EXPECT_EQ(0, UpdateDiskFirmware(window, path));

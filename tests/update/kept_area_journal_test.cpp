@@ -40,9 +40,9 @@ const JournalCase kCases[] = {
     // The first erase takes the area at 0; the second is where the enclosure goes.
     {"NVRAM update", Qvk842Eon(), UpdateFlashWithNvram, "UpdateFlashWithNvram", 40 * 1024,
      kSectorErase, 2},
-    // The erase at 0 reaches the copy at 0x8000 on this part; the copy is read twice before it,
-    // and the blank check is the third read.
-    {"serial update", Qv40713Mxic32(), UpdateSerialFlash, "UpdateSerialFlash", 32768, kRead, 3},
+    // The erase at 0 reaches the copy at 0x8000 on this part; the copy is read twice before it
+    // (the second time in two pieces), and the blank check is the fourth read.
+    {"serial update", Qv40713Mxic32(), UpdateSerialFlash, "UpdateSerialFlash", 32768, kRead, 4},
 };
 
 JournalDevice DeviceOf(const SerialFlashRig& rig) {

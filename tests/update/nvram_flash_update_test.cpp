@@ -330,8 +330,9 @@ TEST(UpdateFlashWithNvram, FailureTable) {
       {"a sector erase is refused", Qvk842Eon(), k40K,
        fault({0xFF, 0x04, 0x14}, 2, FaultKind::Fail), "Erase command fail!!", 1,
        FlashLeft::LowerSectorErasedAreaKept, 0},
-      // Reads 1 and 2 are the configuration area; the blank check is the third.
-      {"a blank-check read fails", Qvk842Eon(), k40K, fault({0xFF, 0x04, 0x10}, 3, FaultKind::Fail),
+      // Reads 1 to 3 are the configuration area (its second copy in two pieces); the blank check
+      // is the fourth.
+      {"a blank-check read fails", Qvk842Eon(), k40K, fault({0xFF, 0x04, 0x10}, 4, FaultKind::Fail),
        "Read back after erase fail!!", 1, FlashLeft::LowerSectorErasedAreaKept, 0},
       // Powers on protected, and nothing here clears it: the erase changes nothing.
       {"an erased half-sector is not blank", Device(6, 1, "AT25DF041A", 49152, 0, k4K), k40K,
@@ -399,10 +400,10 @@ TEST(UpdateFlashWithNvram, EraseOnlyWriteBackRepairedByTheRestoreKeepsTheErasesO
        1, true},
       {"the write-back arrives garbled", writeBack(FaultKind::Garbage, 7),
        "Erase flash all success!", 1, true},
-      // Reads: the area twice, the blank check, then the write-back's read-back.
+      // Reads: the area twice (three reads), the blank check, then the write-back's read-back.
       {"the write-back's read-back fails",
        [](SerialFlashRig& rig) {
-         rig.ArmFault({0xFF, 0x04, 0x10}, 4, FaultKind::Fail);
+         rig.ArmFault({0xFF, 0x04, 0x10}, 5, FaultKind::Fail);
        },
        "Erase flash all success!", 1, true},
       // The first sector erase takes the area, the second is refused; the write-back is refused

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "src/device/flash_commands.h"
+#include "src/update/flash_common.h"
+#include "src/update/serial/serial_flash_update.h"
 #include "src/update/work_buffer.h"
 #include "tests/update/serial_flash_rig.h"
 
@@ -22,7 +24,7 @@ struct FlakyDevice {
   int reads = 0;
 
   RangeRead Reader() {
-    return [this](std::uint8_t* buffer, std::size_t length) {
+    return [this](ReadPass, std::uint8_t* buffer, std::size_t length) {
       ++reads;
       const Fault now = reads == faultyRead ? fault : Fault::None;
       if (now == Fault::Fails) {
@@ -80,9 +82,9 @@ TEST(ProvenRead, ADeviceThatAlwaysAnswersShortIsNotTrusted) {
   SerialFlashRig rig(Qv40714Winbond());
   constexpr std::uint32_t kLength = 4096;
   rig.ArmFault({0xFF, 0x04, 0x10}, 1, sim::FaultKind::Short, 0, kLength / 2);
-  const RangeRead flashRead = [&rig](std::uint8_t* buffer, std::size_t length) {
+  const RangeRead flashRead = SameOnEveryPass([&rig](std::uint8_t* buffer, std::size_t length) {
     return ReadFlashBlock(rig.path, 0, buffer, static_cast<std::uint32_t>(length));
-  };
+  });
   std::vector<std::uint8_t> buffer(kLength);
   EXPECT_NE(ReadTwiceAndCompare(flashRead, buffer.data(), buffer.size()), ProvenReadResult::Agreed);
 }
@@ -115,6 +117,42 @@ TEST(ProvenRead, ReadBackComparesWithWhatWasMeant) {
   device.faultyRead = device.reads + 1;
   device.fault = FlakyDevice::Fault::Fails;
   EXPECT_EQ(ReadBackMatches(device.Reader(), device.contents.data(), 128), 0);
+}
+
+// A bridge that spoils one command block the same wrong way every time it is sent: two reads made
+// of the same blocks would agree on the wrong bytes. Whatever the operator retries, neither the
+// backup nor the configuration copy kept across the erase may be taken from it.
+TEST(ProvenRead, OneCommandSpoiledTheSameWayEveryTimeIsNotTrusted) {
+  constexpr std::uint32_t kTwoBytesAt = 2u << 16;
+  struct Case {
+    const char* name;
+    std::initializer_list<std::uint8_t> spoiled;  // the read command's block, by its address
+    std::uint32_t field;                          // where in its answer the bytes go wrong
+    bool backup;
+  };
+  for (const Case& c :
+       {Case{"backup, 100 bytes into the flash", {0xFF, 0x04, 0x10, 0, 0, 0}, 100, true},
+        Case{"configuration copy, its first bytes", {0xFF, 0x04, 0x10, 0, 0x80, 0}, 0, false}}) {
+    SCOPED_TRACE(c.name);
+    SerialFlashRig rig(Qv40714Winbond());
+    const std::size_t spoiled = rig.system.Faults().Arm(
+        FaultRuleFor(sim::CdbPattern::Prefix(c.spoiled), 1, sim::FaultKind::IdenticalGarble, 0,
+                     c.field | kTwoBytesAt));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (c.backup) {
+        EXPECT_EQ(0, BackupFlashToFile(rig.window, rig.path, 0));
+        EXPECT_FALSE(std::filesystem::exists(rig.window.backupFile));
+      } else {
+        rig.WriteImage(16384);
+        ::testing::internal::CaptureStdout();
+        EXPECT_EQ(0, UpdateSerialFlash(rig.window, rig.path));
+        ::testing::internal::GetCapturedStdout();
+        EXPECT_EQ("Backup NVRAM command fail!", rig.window.StatusText());
+      }
+      EXPECT_EQ(rig.oldFlash, rig.Flash());
+    }
+    EXPECT_GE(rig.system.Faults().FiredCount(spoiled), 2u) << "the spoiled block was sent again";
+  }
 }
 
 }  // namespace

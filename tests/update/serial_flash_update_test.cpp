@@ -202,7 +202,7 @@ TEST(UpdateSerialFlash, BackupOnlyActionWritesTheFlashToTheFile) {
 
 struct ConfigFault {
   const char* Name;
-  int Nth;
+  bool SecondRead;  // the second read starts 256 bytes before the copy
   FaultKind Kind;
   std::uint32_t Value;
 };
@@ -210,15 +210,18 @@ struct ConfigFault {
 // The copy to be kept must come from two agreeing reads: written back, a failed, short or garbled
 // answer would replace the device's configuration.
 TEST(UpdateSerialFlash, ConfigurationCopyThatCannotBeProvenStopsTheRunBeforeTheErase) {
-  for (const ConfigFault& c : {ConfigFault{"first read fails", 1, FaultKind::Fail, 0},
-                               ConfigFault{"second read fails", 2, FaultKind::Fail, 0},
-                               ConfigFault{"first read answers short", 1, FaultKind::Short, 100},
-                               ConfigFault{"second read answers garbage", 2, FaultKind::Garbage, 3},
-                               ConfigFault{"read times out", 1, FaultKind::Timeout, 0}}) {
+  for (const ConfigFault& c :
+       {ConfigFault{"first read fails", false, FaultKind::Fail, 0},
+        ConfigFault{"second read fails", true, FaultKind::Fail, 0},
+        ConfigFault{"first read answers short", false, FaultKind::Short, 100},
+        ConfigFault{"second read answers garbage", true, FaultKind::Garbage, 3},
+        ConfigFault{"read times out", false, FaultKind::Timeout, 0}}) {
     SCOPED_TRACE(c.Name);
     SerialFlashRig rig(Qv40714Winbond());
     rig.WriteImage(16384);
-    rig.ArmFault({0xFF, 0x04, 0x10, 0x00, 0x80, 0x00}, c.Nth, c.Kind, 1, c.Value);
+    rig.ArmFault(
+        {0xFF, 0x04, 0x10, 0x00, static_cast<std::uint8_t>(c.SecondRead ? 0x7F : 0x80), 0x00}, 1,
+        c.Kind, 1, c.Value);
     ::testing::internal::CaptureStdout();
 
     EXPECT_EQ(0, UpdateSerialFlash(rig.window, rig.path));

@@ -9,9 +9,7 @@ namespace q71x {
 
 int BackupDfFlashToFile(ToolWindow& window, const std::string& devicePath, std::uint32_t skip) {
   return BackupFlashThrough(window, kDfDefaultBackupName, skip,
-                            [&](std::uint32_t address, std::uint8_t* buffer, std::uint32_t length) {
-                              return ReadDfFlash(window, devicePath, address, buffer, length);
-                            });
+                            DfFlashRange(window, devicePath, 0));
 }
 
 }  // namespace q71x

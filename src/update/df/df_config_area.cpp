@@ -18,12 +18,6 @@
 namespace q71x {
 namespace {
 
-RangeRead DfFlashRangeAt(ToolWindow& window, const std::string& devicePath, std::uint32_t address) {
-  return [&window, &devicePath, address](std::uint8_t* buffer, std::size_t length) {
-    return ReadDfFlash(window, devicePath, address, buffer, static_cast<std::uint32_t>(length));
-  };
-}
-
 // The area is one block: the bridge takes at most this much at address 0.
 static_assert(kDfNvramSize <= kFirstBlockLimit);
 
@@ -39,14 +33,14 @@ using AreaWrite = std::function<void(bool eraseFirst)>;
 int RestoreWhenChanged(ToolWindow& window, const std::string& devicePath, std::uint32_t address,
                        const AlignedBuffer& saved, const AreaWrite& write) {
   AlignedBuffer current = AllocateWorkBuffer(saved.size());
-  const bool proven = current.ok() && ReadProven(DfFlashRangeAt(window, devicePath, address),
+  const bool proven = current.ok() && ReadProven(DfFlashRange(window, devicePath, address),
                                                  current.data(), saved.size());
   if (proven && std::memcmp(current.data(), saved.data(), saved.size()) == 0) {
     return 1;
   }
   WaitFlashReady(devicePath);
   write(proven && !ProgrammableWithoutErase(current.data(), saved.data(), saved.size()));
-  return ReadBackMatches(DfFlashRangeAt(window, devicePath, address), saved.data(), saved.size());
+  return ReadBackMatches(DfFlashRange(window, devicePath, address), saved.data(), saved.size());
 }
 
 }  // namespace
@@ -59,7 +53,7 @@ bool SaveDfConfigArea(ToolWindow& window, const std::string& devicePath, std::ui
     return false;
   }
   const std::string_view refusal = ProvenReadRefusal(
-      ReadTwiceAndCompare(DfFlashRangeAt(window, devicePath, address), saved.data(), length),
+      ReadTwiceAndCompare(DfFlashRange(window, devicePath, address), saved.data(), length),
       kAllocateBuffersErrorText, kBackupNvramFailText);
   if (!refusal.empty()) {
     window.SetStatus(std::string(refusal));
@@ -70,7 +64,7 @@ bool SaveDfConfigArea(ToolWindow& window, const std::string& devicePath, std::ui
 
 bool DfConfigAreaReadsBack(ToolWindow& window, const std::string& devicePath, std::uint32_t address,
                            const AlignedBuffer& saved) {
-  return ReadBackMatches(DfFlashRangeAt(window, devicePath, address), saved.data(), saved.size()) ==
+  return ReadBackMatches(DfFlashRange(window, devicePath, address), saved.data(), saved.size()) ==
          1;
 }
 

@@ -11,8 +11,12 @@
 #include "src/update/work_buffer.h"
 
 namespace q71x {
-int ReadDfFlash(ToolWindow& window, const std::string& devicePath, std::uint32_t address,
-                std::uint8_t* destination, std::uint32_t length) {
+namespace {
+
+// The blocks are at most a page each; the first is `firstBlock` bytes when that is shorter, which
+// moves every later block off the page boundaries the plain read uses.
+int ReadDfFlashBlocks(ToolWindow& window, const std::string& devicePath, std::uint32_t address,
+                      std::uint8_t* destination, std::uint32_t length, std::uint32_t firstBlock) {
   window.PostStatus(std::string(kReadFlashText));
   const std::uint32_t pageSize = window.Settings().FlashPageSize;
   std::uint32_t remaining = PaddedTransferLength(length, kDfWriteGranule);
@@ -26,7 +30,8 @@ int ReadDfFlash(ToolWindow& window, const std::string& devicePath, std::uint32_t
   std::uint32_t done = 0;
   int result = 0;
   while (remaining > 0) {
-    const std::uint32_t chunk = std::min(remaining, pageSize);
+    const std::uint32_t chunk =
+        std::min(remaining, done == 0 ? std::min(firstBlock, pageSize) : pageSize);
     WaitFlashReady(devicePath);
     if (ReadFlashDF(devicePath, address + done, transfer.data() + done, chunk) == 0) {
       result = 0;
@@ -39,6 +44,26 @@ int ReadDfFlash(ToolWindow& window, const std::string& devicePath, std::uint32_t
   }
   std::memcpy(destination, transfer.data(), std::min<std::size_t>(length, transfer.size()));
   return result;
+}
+
+}  // namespace
+
+int ReadDfFlash(ToolWindow& window, const std::string& devicePath, std::uint32_t address,
+                std::uint8_t* destination, std::uint32_t length) {
+  return ReadDfFlashBlocks(window, devicePath, address, destination, length,
+                           window.Settings().FlashPageSize);
+}
+
+RangeRead DfFlashRange(ToolWindow& window, const std::string& devicePath, std::uint32_t address) {
+  return [&window, &devicePath, address](ReadPass pass, std::uint8_t* buffer, std::size_t length) {
+    const auto bytes = static_cast<std::uint32_t>(length);
+    const std::uint32_t firstBlock =
+        std::min(window.Settings().FlashPageSize, PaddedTransferLength(bytes, kDfWriteGranule));
+    // Half a block for the second pass; a block too small to halve is read as the first pass was.
+    const std::uint32_t halfBlock = firstBlock / 2;
+    return ReadDfFlashBlocks(window, devicePath, address, buffer, bytes,
+                             pass == ReadPass::Second && halfBlock > 0 ? halfBlock : firstBlock);
+  };
 }
 
 int WriteDfFlash(DfWritePass& pass, const std::string& devicePath, std::uint32_t address,

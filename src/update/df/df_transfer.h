@@ -8,6 +8,7 @@
 #include <string>
 
 #include "src/update/df/df_write_pass.h"
+#include "src/update/proven_read.h"
 #include "src/update/tool_window.h"
 
 namespace q71x {
@@ -17,6 +18,10 @@ namespace q71x {
 // a failure the destination holds what was read so far, then bytes that are not flash contents.
 int ReadDfFlash(ToolWindow& window, const std::string& devicePath, std::uint32_t address,
                 std::uint8_t* destination, std::uint32_t length);
+
+// The flash from `address` as a proven read sees it: the second pass starts with half a block,
+// so none of its read commands names the start and length of one of the first pass's.
+RangeRead DfFlashRange(ToolWindow& window, const std::string& devicePath, std::uint32_t address);
 
 // Writes `length` bytes of `source` from flash `address` on as part of `pass`, one dot per block.
 // `mode` selects the erase unit whose first block in the pass carries an erase mark (see

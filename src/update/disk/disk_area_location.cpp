@@ -29,6 +29,7 @@ std::string_view GatherAnswers(const std::string& devicePath, int chipType,
   std::uint8_t capacity[kCapacityReplyLength] = {};
   std::uint8_t config[kConfigBlockLength] = {};
   std::uint8_t identify[kIdentifyLength] = {};
+  // These three commands name no address to cut a second read at.
   const auto readCapacity = [&devicePath](std::uint8_t* buffer, std::size_t) {
     return ReadCapacity10(devicePath, buffer);
   };
@@ -40,12 +41,12 @@ std::string_view GatherAnswers(const std::string& devicePath, int chipType,
   const auto readIdentify = [&devicePath](std::uint8_t* buffer, std::size_t) {
     return IdentifyDevice(devicePath, buffer);
   };
-  std::string_view refusal = Prove(readCapacity, capacity, sizeof capacity);
+  std::string_view refusal = Prove(SameOnEveryPass(readCapacity), capacity, sizeof capacity);
   if (refusal.empty()) {
-    refusal = Prove(readConfig, config, sizeof config);
+    refusal = Prove(SameOnEveryPass(readConfig), config, sizeof config);
   }
   if (refusal.empty()) {
-    refusal = Prove(readIdentify, identify, sizeof identify);
+    refusal = Prove(SameOnEveryPass(readIdentify), identify, sizeof identify);
   }
   if (!refusal.empty()) {
     return refusal;
@@ -59,9 +60,13 @@ std::string_view GatherAnswers(const std::string& devicePath, int chipType,
     return {};
   }
   std::uint8_t signature[kDiskFirmwareSignatureLength] = {};
-  const auto readSignature = [&devicePath](std::uint8_t* buffer, std::size_t) {
-    return ReadDiskFirmwareSignature(devicePath, buffer);
-  };
+  // The chip memory read names its address and length: the second copy comes in two halves.
+  const RangeRead readSignature = SplitOnSecondPass(
+      [&devicePath](std::size_t offset, std::uint8_t* buffer, std::size_t length) {
+        return ReadDiskFirmwareSignatureBytes(devicePath, static_cast<std::uint16_t>(offset),
+                                              buffer, static_cast<std::uint16_t>(length));
+      },
+      kDiskFirmwareSignatureLength / 2);
   refusal = Prove(readSignature, signature, sizeof signature);
   if (!refusal.empty()) {
     return refusal;
@@ -81,20 +86,23 @@ std::string_view ReadAreaRecord(const std::string& devicePath, const DiskAreaFac
                                 std::uint64_t lba, AlignedBuffer& record, bool& pastDriveEnd) {
   int reads = 0;
   int refusedPastEnd = 0;
-  const auto readRecord = [&](std::uint8_t* buffer, std::size_t length) {
+  const std::size_t block = facts.BlockSize;
+  const auto readRecord = [&](std::size_t offset, std::uint8_t* buffer, std::size_t length) {
     PassThroughOutcome outcome;
-    const int ok =
-        ReadFwArea(devicePath, facts, lba, buffer, static_cast<std::uint32_t>(length), &outcome);
+    const int ok = ReadFwArea(devicePath, facts, lba + (block == 0 ? 0 : offset / block), buffer,
+                              static_cast<std::uint32_t>(length), &outcome);
     ++reads;
     if (ok == 0 && IsLbaOutOfRange(outcome)) {
       ++refusedPastEnd;
     }
     return ok;
   };
-  const ProvenReadResult result = ReadTwiceAndCompare(readRecord, record.data(), record.size());
+  const ProvenReadResult result =
+      ReadTwiceAndCompare(SplitOnSecondPass(readRecord, block), record.data(), record.size());
   // The proven read stops at its first failed read; a first refusal is asked again.
   if (result == ProvenReadResult::ReadFailed && UsesLongCommands(facts) && reads == 1 &&
-      refusedPastEnd == 1 && readRecord(record.data(), record.size()) == 0 && refusedPastEnd == 2) {
+      refusedPastEnd == 1 && readRecord(0, record.data(), record.size()) == 0 &&
+      refusedPastEnd == 2) {
     pastDriveEnd = true;
     return {};
   }

@@ -10,6 +10,7 @@
 #include "src/update/disk/disk_area_location.h"
 #include "src/update/disk/disk_firmware_layout.h"
 #include "src/update/image_source.h"
+#include "src/update/proven_ranges.h"
 #include "src/update/proven_read.h"
 #include "src/update/run_steps.h"
 #include "src/update/status_reporting.h"
@@ -30,13 +31,6 @@ std::string_view WriteFailText(const DiskAreaFacts& facts) {
 
 std::string_view ReadFailText(const DiskAreaFacts& facts) {
   return UsesLongCommands(facts) ? "Read Data SCSI16 From HDD FAIL!!" : "Read Data From HDD FAIL!!";
-}
-
-// Reads of the area from `lba` on, for the proven reads.
-RangeRead AreaRead(const std::string& devicePath, const DiskAreaFacts& facts, std::uint64_t lba) {
-  return [&devicePath, facts, lba](std::uint8_t* buffer, std::size_t length) {
-    return ReadFwArea(devicePath, facts, lba, buffer, static_cast<std::uint32_t>(length));
-  };
 }
 
 // The failure end of a backup: whatever went wrong, the operator is told the backup is not there.
@@ -70,7 +64,7 @@ int EraseDiskFirmware(ToolWindow& window, const std::string& devicePath, int chi
   if (facts.FirmwarePresent) {
     // Zeros, or garbled bytes, in place of the descriptor would lose the area's base for good.
     if (const std::string_view refusal =
-            ProvenReadRefusal(ReadTwiceAndCompare(AreaRead(devicePath, facts, start),
+            ProvenReadRefusal(ReadTwiceAndCompare(FwAreaRange(devicePath, facts, start),
                                                   readBack.data(), facts.BlockSize),
                               kAllocateReadBufferErrorText, ReadFailText(facts));
         !refusal.empty()) {
@@ -132,7 +126,7 @@ int BackupDiskFirmware(ToolWindow& window, const std::string& devicePath, int ch
     return FailBackup(window);
   }
   // A short or garbled answer would otherwise go into the file as the old firmware.
-  switch (ReadTwiceAndCompare(CountingProvenReads(window, AreaRead(devicePath, facts, start)),
+  switch (ReadTwiceAndCompare(CountingProvenReads(window, FwAreaRange(devicePath, facts, start)),
                               area.data(), length)) {
     case ProvenReadResult::Agreed:
       break;

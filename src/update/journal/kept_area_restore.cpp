@@ -7,6 +7,7 @@
 #include "src/device/flash_commands.h"
 #include "src/device/flash_waits.h"
 #include "src/device/platform/platform.h"
+#include "src/update/proven_ranges.h"
 #include "src/update/proven_read.h"
 #include "src/update/work_buffer.h"
 
@@ -16,19 +17,13 @@ namespace {
 constexpr int kAttempts = 2;
 constexpr std::uint32_t kSettleAfterEraseMs = 500;
 
-RangeRead AreaReader(const std::string& devicePath, std::uint32_t address) {
-  return [&devicePath, address](std::uint8_t* buffer, std::size_t length) {
-    return ReadFlashBlock(devicePath, address, buffer, static_cast<std::uint32_t>(length));
-  };
-}
-
 // One write of the area. The bytes there now are proven by two reads before they decide
 // anything: a garbled read of an intact area must not have its unit erased. Only bits a program
 // cannot set again call for the erase; unproven bytes get a plain program, which leaves an intact
 // area as it is. 1 when the area holds the saved bytes afterwards.
 int WriteAreaOnce(const std::string& devicePath, const KeptArea& area, std::uint8_t* current) {
   WaitFlashReady(devicePath);
-  const bool proven = ReadProven(AreaReader(devicePath, area.Address), current, area.Length);
+  const bool proven = ReadProven(FlashBlockRange(devicePath, area.Address), current, area.Length);
   if (proven && std::memcmp(current, area.Saved, area.Length) == 0) {
     return 1;
   }
@@ -39,7 +34,7 @@ int WriteAreaOnce(const std::string& devicePath, const KeptArea& area, std::uint
   }
   WriteFlashBlock(devicePath, area.Address, area.Saved, area.Length);
   WaitFlashReady(devicePath);
-  return ReadBackMatches(AreaReader(devicePath, area.Address), area.Saved, area.Length);
+  return ReadBackMatches(FlashBlockRange(devicePath, area.Address), area.Saved, area.Length);
 }
 
 }  // namespace
@@ -53,7 +48,7 @@ bool ProgrammableWithoutErase(const std::uint8_t* current, const std::uint8_t* w
 bool KeptAreaInPlace(const std::string& devicePath, const KeptArea& area) {
   AlignedBuffer current = AllocateWorkBuffer(area.Length);
   return current.ok() &&
-         ReadProven(AreaReader(devicePath, area.Address), current.data(), area.Length) &&
+         ReadProven(FlashBlockRange(devicePath, area.Address), current.data(), area.Length) &&
          std::memcmp(current.data(), area.Saved, area.Length) == 0;
 }
 

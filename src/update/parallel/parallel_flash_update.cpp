@@ -10,6 +10,7 @@
 #include "src/update/backup_file.h"
 #include "src/update/flash_common.h"
 #include "src/update/image_source.h"
+#include "src/update/proven_ranges.h"
 #include "src/update/proven_read.h"
 #include "src/update/run_steps.h"
 #include "src/update/status_reporting.h"
@@ -156,13 +157,10 @@ int BackupParallelFlash(ToolWindow& window, const std::string& devicePath) {
     return 0;
   }
   // A short or garbled answer would otherwise go into the file as the old firmware.
-  const RangeRead readPart = [&devicePath](std::uint8_t* buffer, std::size_t length) {
-    return ReadParallelFlash(devicePath, 0, buffer, static_cast<std::uint32_t>(length));
-  };
-  if (const std::string_view refusal =
-          ProvenReadRefusal(ReadTwiceAndCompare(CountingProvenReads(window, readPart), flash.data(),
-                                                kParallelFlashSize),
-                            kAllocateReadBufferErrorText, kReadRomFailText);
+  if (const std::string_view refusal = ProvenReadRefusal(
+          ReadTwiceAndCompare(CountingProvenReads(window, ParallelFlashRange(devicePath)),
+                              flash.data(), kParallelFlashSize),
+          kAllocateReadBufferErrorText, kReadRomFailText);
       !refusal.empty()) {
     ShowStatus(window, refusal);
     return 0;

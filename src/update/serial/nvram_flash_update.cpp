@@ -15,6 +15,7 @@
 #include "src/update/journal/kept_area_journal.h"
 #include "src/update/journal/kept_area_restore.h"
 #include "src/update/journal/kept_area_write_back.h"
+#include "src/update/proven_ranges.h"
 #include "src/update/proven_read.h"
 #include "src/update/run_steps.h"
 #include "src/update/serial/block_unit_flash.h"
@@ -40,12 +41,6 @@ struct RunPlan {
   bool prepareWrite = false;
 };
 
-RangeRead ConfigAreaReader(const std::string& devicePath) {
-  return [&devicePath](std::uint8_t* buffer, std::size_t length) {
-    return ReadFlashBlock(devicePath, 0, buffer, static_cast<std::uint32_t>(length));
-  };
-}
-
 // The device's configuration area, proven by two agreeing reads before anything is erased: a
 // short or garbled answer taken as the area would be programmed back as the configuration.
 // 0 after showing why the run must stop.
@@ -58,7 +53,7 @@ int ReadDeviceConfigArea(ToolWindow& window, const std::string& devicePath,
   }
   WaitFlashReady(devicePath);
   const std::string_view refusal = ProvenReadRefusal(
-      ReadTwiceAndCompare(ConfigAreaReader(devicePath), configArea.data(), kConfigAreaBytes),
+      ReadTwiceAndCompare(FlashBlockRange(devicePath, 0), configArea.data(), kConfigAreaBytes),
       kAllocateBuffersErrorText, kBackupNvramFailText);
   if (!refusal.empty()) {
     ShowStatus(window, refusal);
@@ -75,7 +70,7 @@ int WriteConfigAreaBack(const std::string& devicePath, const AlignedBuffer& conf
     return 0;
   }
   WaitFlashReady(devicePath);
-  return ReadBackMatches(ConfigAreaReader(devicePath), configArea.data(), kConfigAreaBytes);
+  return ReadBackMatches(FlashBlockRange(devicePath, 0), configArea.data(), kConfigAreaBytes);
 }
 
 KeptArea DeviceArea(const AlignedBuffer& configArea) {

@@ -15,6 +15,7 @@
 #include "src/update/image_source.h"
 #include "src/update/journal/kept_area_journal.h"
 #include "src/update/journal/kept_area_restore.h"
+#include "src/update/proven_ranges.h"
 #include "src/update/proven_read.h"
 #include "src/update/run_steps.h"
 #include "src/update/status_reporting.h"
@@ -98,20 +99,13 @@ bool KeepsConfigCopy(std::uint32_t area) {
   return area <= kConfigCopyKeptUpTo;
 }
 
-RangeRead ConfigCopyReader(const std::string& devicePath) {
-  return [&devicePath](std::uint8_t* buffer, std::size_t length) {
-    return ReadFlashBlock(devicePath, kConfigCopyAddress, buffer,
-                          static_cast<std::uint32_t>(length));
-  };
-}
-
 // Reads the configuration copy twice. When it is to be kept, a copy the two reads do not prove
 // stops the run before the erase: written back, it would replace the device's configuration with
 // whatever the bridge answered. 0 after reporting why the run must stop.
 int ReadConfigCopy(ToolWindow& window, const std::string& devicePath, std::uint32_t area,
                    ConfigCopy& config) {
-  const ProvenReadResult read =
-      ReadTwiceAndCompare(ConfigCopyReader(devicePath), config.data(), kConfigCopyBytes);
+  const ProvenReadResult read = ReadTwiceAndCompare(FlashBlockRange(devicePath, kConfigCopyAddress),
+                                                    config.data(), kConfigCopyBytes);
   WriteConsoleLine(read == ProvenReadResult::Agreed ? kNvramReadOkLine : kNvramReadFailLine);
   if (read == ProvenReadResult::Agreed || !KeepsConfigCopy(area)) {
     return 1;
