@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 
+#include "src/catalog/parallel_part_table.h"
 #include "src/tool/window_description.h"
 
 namespace q71x {
@@ -68,7 +69,8 @@ TEST(WindowDescription, ThePanelComesFirstAndEveryControlLiesInsideItsParent) {
 TEST(WindowDescription, ComboBoxesCarryTheirItems) {
   EXPECT_EQ(SpecOf(Control::FwPgSizeCheck).Items.size(), 5u);
   EXPECT_EQ(SpecOf(Control::FwPgSizeCheck).Items[2].Caption, " 8 KB");
-  EXPECT_EQ(SpecOf(Control::FlashTypeList).Items.back().Caption, "SST SST39LF512");
+  EXPECT_EQ(SpecOf(Control::FlashTypeList).Items[ParallelPartItem(ParallelPart::Sst)].Caption,
+            "SST SST39LF512");
   EXPECT_EQ(SpecOf(Control::QV958Path).Items.front().Caption, "1.SETNVRAM");
   EXPECT_EQ(SpecOf(Control::FwSizeCheck).Items.back().Caption, "   1MB");
   EXPECT_EQ(SpecOf(Control::FwSizeCheck).FontHeight, -13);

@@ -13,6 +13,7 @@
 
 #include "sim/parallel_nor_part.h"
 #include "sim/simulated_system.h"
+#include "src/catalog/parallel_part_table.h"
 #include "src/device/platform/sim/sim_platform.h"
 #include "src/update/parallel/parallel_flash_update.h"
 #include "src/update/update_procedure.h"
@@ -35,7 +36,7 @@ Bytes Flash(std::span<const std::uint8_t> contents) {
 class ParallelFlashSimTest : public ::testing::Test {
  public:
   // A bridge with part `boardPart` of the flash-type list on its board, holding `old`.
-  void Attach(int boardPart, const Bytes& old, bool alwaysRunsFromRom = false) {
+  void Attach(std::size_t boardPart, const Bytes& old, bool alwaysRunsFromRom = false) {
     sim::Enclosure enclosure;
     enclosure.Path = sim::MakeEnclosurePath(sim::Bus::Usb, sim::InterfaceKind::Disk,
                                             "parallel" + std::to_string(++attached));
@@ -76,12 +77,16 @@ TEST_F(ParallelFlashSimTest, OnlyTheChosenPartsUnlockAddressesReachTheFlash) {
   const Bytes old = PatternBytes(kParallelFlashSize, 3);
   const Bytes image = PatternBytes(kParallelFlashSize, 8);
   window.firmwareFile = files.Write("image.bin", image);
-  // Parts 0 and 2 share 5555/2AAA; part 1 uses 0555/02AA; an index past the list sends zeros.
-  const auto sameUnlock = [](int board, int chosen) {
-    return chosen <= 2 && (board == 1) == (chosen == 1);
+  // A part obeys the sequences of every list item whose unlock addresses are its own (some
+  // parts share them); an item past the list chooses no part and sends zeros.
+  const auto sameUnlock = [](std::size_t board, int chosen) {
+    const ParallelPartRow* row = ParallelPartOfItem(chosen);
+    const sim::ParallelNorPart& part = sim::kParallelNorParts[board];
+    return row != nullptr && row->FirstUnlock == part.FirstUnlock &&
+           row->SecondUnlock == part.SecondUnlock;
   };
-  for (int board = 0; board < 3; ++board) {
-    for (int chosen = 0; chosen < 4; ++chosen) {
+  for (std::size_t board = 0; board < sim::kParallelNorParts.size(); ++board) {
+    for (int chosen = 0; chosen <= kParallelPartCount; ++chosen) {
       SCOPED_TRACE(::testing::Message() << "board " << board << ", chosen " << chosen);
       Attach(board, old);
       const int result = UpdateParallelFlash(window, path, chosen);
