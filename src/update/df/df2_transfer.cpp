@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "src/device/df_commands.h"
-#include "src/device/flash_waits.h"
 #include "src/update/df/df_family.h"
 #include "src/update/df/df_write_staging.h"
 
@@ -25,35 +24,21 @@ constexpr std::uint32_t kDotOffset = 0x100;
 int WriteDf2Flash(DfWritePass& pass, const std::string& devicePath, std::uint32_t address,
                   const std::uint8_t* source, std::uint32_t length, bool eraseUnits) {
   const std::uint32_t pageSize = pass.Settings().FlashPageSize;
-  if (pageSize == 0) {
-    return 0;
-  }
-  const AlignedBuffer transfer = StagePaddedWrite(source, length, kDf2WriteGranule);
-  if (!transfer.ok() || transfer.size() == 0) {
-    return 0;
-  }
-  auto remaining = static_cast<std::uint32_t>(transfer.size());
-
-  std::uint32_t done = 0;
-  int result = 0;
-  while (remaining > 0) {
-    const std::uint32_t blockAddress = address + done;
-    const std::uint32_t chunk = std::min(remaining, pageSize);
-    WaitFlashReady(devicePath);
-    if (WriteFlashDF2(devicePath, blockAddress, transfer.data() + done, chunk,
-                      eraseUnits && StartsEraseUnit(blockAddress)) == 0) {
-      result = 0;
-      break;
-    }
-    done += chunk;
-    remaining -= chunk;
-    result = 1;
-    pass.Moved(done, transfer.size());
-    if (((address + done) & kDotStretchMask) == kDotOffset) {
+  const auto blockLength = [pageSize](std::uint32_t /*blockAddress*/, std::uint32_t remaining) {
+    return std::min(remaining, pageSize);
+  };
+  const auto send = [&](std::uint32_t blockAddress, const std::uint8_t* data, std::uint32_t chunk) {
+    return WriteFlashDF2(devicePath, blockAddress, data, chunk,
+                         eraseUnits && StartsEraseUnit(blockAddress));
+  };
+  const auto taken = [&](std::uint32_t sent, std::size_t staged) {
+    pass.Moved(sent, staged);
+    if (((address + sent) & kDotStretchMask) == kDotOffset) {
       pass.ProgressDot();
     }
-  }
-  return result;
+  };
+  return WriteStagedBlocks(devicePath, address, source, length, kDf2WriteGranule, blockLength, send,
+                           taken);
 }
 
 }  // namespace q71x

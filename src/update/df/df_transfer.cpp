@@ -72,35 +72,24 @@ int WriteDfFlash(DfWritePass& pass, const std::string& devicePath, std::uint32_t
   if (settings.FlashPageSize == 0) {
     return 0;
   }
-  const AlignedBuffer transfer = StagePaddedWrite(source, length, kDfWriteGranule);
-  if (!transfer.ok() || transfer.size() == 0) {
-    return 0;
-  }
-  auto remaining = static_cast<std::uint32_t>(transfer.size());
-
-  std::uint32_t done = 0;
-  int result = 0;
-  while (remaining > 0) {
-    const std::uint32_t blockAddress = address + done;
+  std::uint8_t mark = 0;  // the erase mark the block being sent carries
+  const auto blockLength = [&](std::uint32_t blockAddress, std::uint32_t remaining) {
     std::uint32_t chunk = std::min(remaining, settings.FlashPageSize);
     if (blockAddress == 0) {
       chunk = std::min(chunk, kFirstBlockLimit);
     }
-    const std::uint8_t mark =
-        WithVendorMarkBit(settings.Vendor, blockAddress, pass.NextEraseMark(blockAddress, mode));
-    chunk = pass.ClipToEraseUnit(blockAddress, chunk, mode);
-    WaitFlashReady(devicePath);
-    if (WriteFlashDF(devicePath, blockAddress, transfer.data() + done, chunk, mark) == 0) {
-      result = 0;
-      break;
-    }
-    done += chunk;
-    remaining -= chunk;
-    result = 1;
+    mark = WithVendorMarkBit(settings.Vendor, blockAddress, pass.NextEraseMark(blockAddress, mode));
+    return pass.ClipToEraseUnit(blockAddress, chunk, mode);
+  };
+  const auto send = [&](std::uint32_t blockAddress, const std::uint8_t* data, std::uint32_t chunk) {
+    return WriteFlashDF(devicePath, blockAddress, data, chunk, mark);
+  };
+  const auto taken = [&](std::uint32_t sent, std::size_t staged) {
     pass.ProgressDot();
-    pass.Moved(done, transfer.size());
-  }
-  return result;
+    pass.Moved(sent, staged);
+  };
+  return WriteStagedBlocks(devicePath, address, source, length, kDfWriteGranule, blockLength, send,
+                           taken);
 }
 
 }  // namespace q71x
