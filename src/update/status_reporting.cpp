@@ -21,6 +21,14 @@ void ReportStatus(ToolWindow& window, StatusStyle style, std::string_view text) 
   window.RedrawStatus();
 }
 
+bool OpenWindowImage(ToolWindow& window, ChipGroup family, StatusStyle style, ImageSource& image) {
+  const std::string_view refusal = OpenImageFile(window.FirmwareFileName(), family, image);
+  if (!refusal.empty()) {
+    ReportStatus(window, style, refusal);
+  }
+  return refusal.empty();
+}
+
 void ReportProgressDot(ToolWindow& window, StatusStyle style) {
   ReportStatus(window, style, window.StatusText() + ".");
 }

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string_view>
 
+#include "src/catalog/chip_tables.h"
+#include "src/update/image_source.h"
 #include "src/update/tool_window.h"
 
 namespace q71x {
@@ -24,6 +26,9 @@ inline void ShowStatus(ToolWindow& window, std::string_view text) {
 inline void PostStatus(ToolWindow& window, std::string_view text) {
   ReportStatus(window, StatusStyle::Post, text);
 }
+// Opens the image file the window names for `family`; on a refusal reports it in `style` and
+// returns false, before the flash is touched.
+bool OpenWindowImage(ToolWindow& window, ChipGroup family, StatusStyle style, ImageSource& image);
 // One "." after the current text, per erased unit or transferred block.
 void ReportProgressDot(ToolWindow& window, StatusStyle style);
 

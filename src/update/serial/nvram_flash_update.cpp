@@ -195,10 +195,7 @@ int UpdateFlashWithNvram(ToolWindow& window, const std::string& devicePath) {
   }
 
   ImageSource image;
-  if (std::string_view refusal =
-          OpenImageFile(window.FirmwareFileName(), ChipGroup::SerialFlash, image);
-      !refusal.empty()) {
-    ShowStatus(window, refusal);
+  if (!OpenWindowImage(window, ChipGroup::SerialFlash, StatusStyle::Show, image)) {
     return 0;
   }
   const std::uint64_t area =

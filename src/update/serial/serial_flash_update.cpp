@@ -218,10 +218,7 @@ int UpdateSerialFlash(ToolWindow& window, const std::string& devicePath) {
   }
 
   ImageSource image;
-  if (std::string_view refusal =
-          OpenImageFile(window.FirmwareFileName(), ChipGroup::SerialFlash, image);
-      !refusal.empty()) {
-    PostStatus(window, refusal);
+  if (!OpenWindowImage(window, ChipGroup::SerialFlash, StatusStyle::Post, image)) {
     return 0;
   }
   const std::uint32_t blockSize = window.Settings().FlashPageSize;
