@@ -10,7 +10,7 @@
 
 #include "src/host/question_box.h"
 
-namespace q71x::cli {
+namespace q71x {
 
 class RecoveryAnswers {
  public:
@@ -30,4 +30,4 @@ class RecoveryAnswers {
   QuestionHandler previous_;
 };
 
-}  // namespace q71x::cli
+}  // namespace q71x

@@ -11,7 +11,7 @@
 
 #include "src/host/user_dialogs.h"
 
-namespace q71x::cli {
+namespace q71x {
 
 class BoxRecorder {
  public:
@@ -32,4 +32,4 @@ class BoxRecorder {
   OpenFileHandler previousOpenFile_;
 };
 
-}  // namespace q71x::cli
+}  // namespace q71x
