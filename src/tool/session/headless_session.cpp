@@ -9,7 +9,7 @@
 namespace q71x {
 namespace {
 
-// The core's timers drive the hot-plug debounce only; a command-line run has none.
+// The core's timers drive the hot-plug debounce only; a headless run has none.
 class NoTimers final : public WindowTimers {
  public:
   void SetExpiryHandler(ExpiryHandler) override {}
