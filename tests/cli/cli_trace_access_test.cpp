@@ -8,10 +8,10 @@
 #include <fstream>
 
 #include "sim/simulated_system.h"
-#include "src/app/cli/cli_session.h"
 #include "src/device/platform/trace/replay_platform.h"
 #include "src/device/platform/trace/trace_format.h"
 #include "src/simhost/sim_state_folder.h"
+#include "src/tool/session/headless_session.h"
 #include "tests/cli/cli_rig.h"
 
 namespace q71x::testing {
@@ -49,13 +49,13 @@ TEST(CliTrace, RecordsTheRunSoThatItReplaysWithTheSameWrites) {
   trace::ReplayPlatform replay;
   ASSERT_TRUE(replay.Load(in)) << (replay.ParseErrors().empty() ? "" : replay.ParseErrors()[0]);
   ScopedActivePlatform use(replay);
-  cli::CliSession session;
+  HeadlessSession session;
   ASSERT_EQ(session.DeviceCount(), 2);
   const int index = session.PathOf(0) == path ? 0 : 1;
   session.Select(index);
   ASSERT_TRUE(session.GiveImage(image, false).RunAllowed);
   ASSERT_TRUE(session.GiveImage(image, false).RunAllowed);
-  const cli::RunReport replayed = session.RunUpdate();
+  const RunReport replayed = session.RunUpdate();
   EXPECT_TRUE(replayed.Claimed) << replayed.Status;
   EXPECT_TRUE(replay.Unmatched().empty()) << replay.Unmatched().front();
 }

@@ -10,7 +10,6 @@
 #include "sim/presets.h"
 #include "sim/simulated_system.h"
 #include "src/app/cli/access_verdict.h"
-#include "src/app/cli/cli_session.h"
 #include "src/app/cli/error_events.h"
 #include "src/app/cli/exit_codes.h"
 #include "src/app/cli/json_text.h"
@@ -30,6 +29,7 @@
 #include "src/host/utf8_path.h"
 #include "src/simhost/sample_images.h"
 #include "src/simhost/sim_state_folder.h"
+#include "src/tool/session/headless_session.h"
 
 namespace q71x::cli {
 namespace {
@@ -495,7 +495,7 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& env) {
         }
         outcome = RunOnSeveral(request, env, journal, settings, owned);
       } else {
-        CliSession session(UsableJournal(journal));
+        HeadlessSession session(UsableJournal(journal), GuardedRunScopes());
         session.Observe(progress.get());
         if (machine) {
           session.OnClaim(catchUp);

@@ -47,7 +47,7 @@ bool LooksLikeUnitId(const std::string& name) {
 // The devices whose id is `name`. What the system tells of a device (its serial, GUID or port)
 // gives the id's head without a command; only the devices whose head agrees are checked for
 // the chip part. A disk serial is known only after the check, so "disk-" names check them all.
-std::vector<int> DevicesWithId(CliSession& session, const std::string& name) {
+std::vector<int> DevicesWithId(HeadlessSession& session, const std::string& name) {
   const std::string head = name.substr(0, name.find('/'));
   std::vector<int> found;
   for (int i = 0; i < session.DeviceCount(); ++i) {
@@ -64,7 +64,7 @@ std::vector<int> DevicesWithId(CliSession& session, const std::string& name) {
 
 }  // namespace
 
-DeviceChoice ChooseDevice(CliSession& session, const std::string& name) {
+DeviceChoice ChooseDevice(HeadlessSession& session, const std::string& name) {
   const int count = session.DeviceCount();
   if (count == 0) {
     return Refused("no device found");

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "src/app/cli/cli_session.h"
 #include "src/app/cli/exit_codes.h"
+#include "src/tool/session/headless_session.h"
 
 namespace q71x::cli {
 
@@ -19,6 +19,6 @@ struct DeviceChoice {
 
 // Names are tried as an index, then as a path, then as a unit id, then as a chip name (which
 // checks every device).
-DeviceChoice ChooseDevice(CliSession& session, const std::string& name);
+DeviceChoice ChooseDevice(HeadlessSession& session, const std::string& name);
 
 }  // namespace q71x::cli

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/app/cli/report_json.h"
+
 #include "src/host/utf8_path.h"
+#include "src/tool/backups/unit_identity_json.h"
 
 namespace q71x::cli {
 namespace {
@@ -44,32 +46,6 @@ nlohmann::json OutcomeJson(const RunOutcome& outcome) {
 }
 
 }  // namespace
-
-// The facets the identity holds, under the names a backup record gives them; a placeholder
-// serial is shown apart, since it names no unit.
-nlohmann::json IdentityJson(const UnitIdentity& unit) {
-  nlohmann::json json = nlohmann::json::object();
-  const auto put = [&json](const char* key, const std::string& value) {
-    if (!value.empty()) {
-      json[key] = value;
-    }
-  };
-  if (IsPlaceholderSerial(unit.UsbSerial)) {
-    put("usb_serial_placeholder", unit.UsbSerial);
-  } else {
-    put("usb_serial", unit.UsbSerial);
-  }
-  put("guid_1394", unit.Guid1394);
-  put("disk_serial", unit.DiskSerial);
-  put("port_path", unit.PortPath);
-  if (unit.ChipType != 0) {
-    json["chip_type"] = unit.ChipType;
-    json["chip_revision"] = unit.ChipRevision;
-  }
-  put("flash_id", unit.FlashId);
-  put("firmware_version", unit.FirmwareVersion);
-  return json;
-}
 
 nlohmann::json DeviceJson(const DeviceFacts& device) {
   return {
@@ -151,6 +127,27 @@ nlohmann::json KeptBackupJson(const KeptBackup& backup) {
                          {"readable", backup.Unreadable.empty()}};
   if (!backup.Unreadable.empty()) {
     json["problem"] = backup.Unreadable;
+  }
+  return json;
+}
+
+nlohmann::json ComparisonJson(const DeviceComparison& comparison) {
+  nlohmann::json json = {{"result", ComparisonVerdictName(comparison.Verdict)},
+                         {"compared_bytes", comparison.Compared},
+                         {"differing_bytes", comparison.Differing},
+                         {"first_difference", nullptr},
+                         {"programmed_bytes", comparison.Programmed},
+                         {"reach", comparison.Reach},
+                         {"excluded", nlohmann::json::array()}};
+  if (comparison.FirstDifference) {
+    json["first_difference"] = *comparison.FirstDifference;
+  }
+  for (const KeptRange& range : comparison.Excluded) {
+    json["excluded"].push_back(
+        {{"offset", range.Offset}, {"length", range.Length}, {"what", range.What}});
+  }
+  if (!comparison.Problem.empty()) {
+    json["problem"] = comparison.Problem;
   }
   return json;
 }

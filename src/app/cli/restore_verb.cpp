@@ -6,12 +6,12 @@
 #include <ostream>
 #include <system_error>
 
-#include "src/app/cli/auto_backup.h"
-#include "src/app/cli/kept_backups.h"
 #include "src/app/cli/report_json.h"
-#include "src/app/cli/restore_checks.h"
 #include "src/app/cli/verb_steps.h"
 #include "src/host/utf8_path.h"
+#include "src/tool/backups/auto_backup.h"
+#include "src/tool/backups/kept_backups.h"
+#include "src/tool/backups/restore_checks.h"
 
 namespace q71x::cli {
 namespace {
@@ -21,6 +21,12 @@ struct ChosenBackup {
   VerbOutcome Refusal;
   std::string Note;  // how it was chosen, when no serial number or GUID decided
 };
+
+// A refused restore exits as an image that does not belong to the chip would: scripts already
+// branch on that code for "this file is not for this device".
+ExitCode ExitCodeOf(RestoreDecision decision) {
+  return decision == RestoreDecision::Refuse ? ExitCode::ImageRefused : ExitCode::Success;
+}
 
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
   std::error_code error;
@@ -141,7 +147,7 @@ ChosenBackup NewestBackup(const DeviceFacts& device, const CliEnvironment& env,
 
 }  // namespace
 
-VerbOutcome Restore(CliSession& session, const VerbRequest& request, CliEnvironment& env,
+VerbOutcome Restore(HeadlessSession& session, const VerbRequest& request, CliEnvironment& env,
                     const DeviceFacts& device) {
   if (auto foreign = ForeignUnitNamed(request, device)) {
     return *foreign;
@@ -160,8 +166,8 @@ VerbOutcome Restore(CliSession& session, const VerbRequest& request, CliEnvironm
   outcome.Data["backup"] = KeptBackupJson(backup);
   const RestoreVerdict verdict =
       JudgeRestore(backup, device, session.Window(), request.Force, unitOverridden);
-  if (verdict.Code != ExitCode::Success) {
-    VerbOutcome refused = Fail(verdict.Code, "not restored: " + verdict.Refusal);
+  if (verdict.Decision == RestoreDecision::Refuse) {
+    VerbOutcome refused = Fail(ExitCodeOf(verdict.Decision), "not restored: " + verdict.Refusal);
     refused.Data = outcome.Data;
     return refused;
   }

@@ -7,12 +7,12 @@
 // confirmation and the automatic backup of everything the restore changes, as for update.
 
 #include "src/app/cli/cli_environment.h"
-#include "src/app/cli/cli_session.h"
 #include "src/app/cli/verbs.h"
+#include "src/tool/session/headless_session.h"
 
 namespace q71x::cli {
 
-VerbOutcome Restore(CliSession& session, const VerbRequest& request, CliEnvironment& env,
+VerbOutcome Restore(HeadlessSession& session, const VerbRequest& request, CliEnvironment& env,
                     const DeviceFacts& device);
 
 }  // namespace q71x::cli

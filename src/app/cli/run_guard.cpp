@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <memory>
 #include <utility>
 
 #ifdef _WIN32
@@ -118,6 +119,18 @@ std::optional<HeldStop> HeldStopRequest() {
     return std::nullopt;
   }
   return StopOf(number);
+}
+
+RunScopes GuardedRunScopes() {
+  struct GuardedScope final : RunScope {
+    GuardedRun Guard;
+  };
+  RunScopes scopes;
+  scopes.EnterChangingRun = [] {
+    return std::unique_ptr<RunScope>(std::make_unique<GuardedScope>());
+  };
+  scopes.StopRequested = [] { return HeldStopRequest().has_value(); };
+  return scopes;
 }
 
 HeldStopNotice::HeldStopNotice(std::function<void(const HeldStop&)> tell) {

@@ -14,6 +14,8 @@
 #include <functional>
 #include <optional>
 
+#include "src/tool/session/run_scope.h"
+
 namespace q71x::cli {
 
 // A stop request held back by a guarded run.
@@ -37,6 +39,10 @@ class GuardedRun {
 
 // The request a guarded run held back, if one came.
 std::optional<HeldStop> HeldStopRequest();
+
+// The guard as a headless session takes it: every run that changes the device is a guarded run,
+// and after a stop request no run starts.
+RunScopes GuardedRunScopes();
 
 // Who tells the operator, once, that a stop request waits for the run: installed for the life of
 // the scope. Polled between commands, so it writes on the run's own thread, between whole lines.

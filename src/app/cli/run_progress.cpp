@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/app/cli/run_progress.h"
 
-#include "src/app/cli/cli_session.h"
+#include "src/tool/session/headless_session.h"
 
 namespace q71x::cli {
 

@@ -11,7 +11,7 @@
 #include "src/app/cli/cli_environment.h"
 #include "src/app/cli/progress_display.h"
 #include "src/app/cli/progress_meter.h"
-#include "src/app/cli/run_observer.h"
+#include "src/tool/session/run_observer.h"
 
 namespace q71x::cli {
 

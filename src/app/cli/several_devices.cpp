@@ -25,7 +25,8 @@ namespace {
 
 // Whether the verb takes the checked device under --all: the image fits its chip (update,
 // verify), or the chip check found a procedure for it (erase, backup). Empty when it does.
-std::string NotTaken(CliSession& session, const VerbRequest& request, const DeviceFacts& device) {
+std::string NotTaken(HeadlessSession& session, const VerbRequest& request,
+                     const DeviceFacts& device) {
   if (FindVerb(request.Verb)->File == VerbFile::Image) {
     const VerbOutcome check = CheckImage(session, request, device);
     return check.Code == ExitCode::Success ? std::string() : check.Message;
@@ -100,7 +101,7 @@ void RunOnDevice(DeviceRun& run, VerbRequest request, const CliEnvironment& base
   const ScopedActivePlatform use(debug);
   RecoveryJournal journal(settings.JournalFolder);
   {
-    CliSession session(UsableJournal(journal));
+    HeadlessSession session(UsableJournal(journal), GuardedRunScopes());
     session.Observe(progress.get());
     if (settings.OnClaim) {
       session.OnClaim(settings.OnClaim);
@@ -132,7 +133,7 @@ void RunOnDevice(DeviceRun& run, VerbRequest request, const CliEnvironment& base
 
 }  // namespace
 
-DeviceTargets ChooseDeviceTargets(CliSession& session, const VerbRequest& request) {
+DeviceTargets ChooseDeviceTargets(HeadlessSession& session, const VerbRequest& request) {
   DeviceTargets targets;
   if (request.All) {
     for (int i = 0; i < session.DeviceCount(); ++i) {
@@ -199,7 +200,7 @@ VerbOutcome RunOnSeveral(const VerbRequest& request, CliEnvironment& env, Recove
   {
     // Named before any device's thread starts: naming by id or chip runs the chip check, which
     // must not meet another thread's run.
-    CliSession session(UsableJournal(journal));
+    HeadlessSession session(UsableJournal(journal), GuardedRunScopes());
     targets = ChooseDeviceTargets(session, request);
   }
   if (targets.Refusal) {

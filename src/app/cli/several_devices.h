@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "src/app/cli/cli_environment.h"
-#include "src/app/cli/cli_session.h"
 #include "src/app/cli/device_thread_machine.h"
 #include "src/app/cli/verbs.h"
+#include "src/tool/session/headless_session.h"
 #include "src/tool/unit_ownership.h"
 #include "src/update/journal/recovery_journal.h"
 
@@ -32,7 +32,7 @@ struct DeviceTargets {
 // The devices request.Devices names (by index, path, unit id or chip name, each once), or with
 // --all every listed one; the verb's chip check on each device's thread decides which of those
 // --all takes.
-DeviceTargets ChooseDeviceTargets(CliSession& session, const VerbRequest& request);
+DeviceTargets ChooseDeviceTargets(HeadlessSession& session, const VerbRequest& request);
 
 struct DeviceRun {
   DeviceTarget Target;

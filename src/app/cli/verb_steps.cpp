@@ -8,11 +8,11 @@
 #include <ostream>
 #include <system_error>
 
-#include "src/app/cli/auto_backup.h"
 #include "src/app/cli/file_kind.h"
 #include "src/app/cli/report_json.h"
 #include "src/host/utf8_path.h"
 #include "src/host/whole_file.h"
+#include "src/tool/backups/auto_backup.h"
 #include "src/tool/chip_probe.h"
 #include "src/tool/journal_device.h"
 #include "src/update/parallel/parallel_flash_update.h"
@@ -80,7 +80,7 @@ VerbOutcome NotConfirmed(const CliEnvironment& env) {
                                             : "refusing to write without a terminal: give --yes");
 }
 
-std::uint64_t UpdateReach(CliSession& session, const DeviceFacts& device,
+std::uint64_t UpdateReach(HeadlessSession& session, const DeviceFacts& device,
                           const std::string& imagePath) {
   const std::vector<std::uint8_t> image =
       ReadWholeFile(PathFromUtf8(imagePath)).value_or(std::vector<std::uint8_t>());
@@ -89,7 +89,7 @@ std::uint64_t UpdateReach(CliSession& session, const DeviceFacts& device,
   return footprint.Refusal.empty() ? footprint.Reach : device.FirmwareSize;
 }
 
-std::optional<VerbOutcome> BackupFirst(CliSession& session, const DeviceFacts& device,
+std::optional<VerbOutcome> BackupFirst(HeadlessSession& session, const DeviceFacts& device,
                                        const VerbRequest& request, CliEnvironment& env,
                                        VerbOutcome& outcome, std::uint64_t reach) {
   if (request.NoBackup) {
@@ -132,7 +132,8 @@ std::optional<VerbOutcome> BackupFirst(CliSession& session, const DeviceFacts& d
   return std::nullopt;
 }
 
-VerbOutcome CheckImage(CliSession& session, const VerbRequest& request, const DeviceFacts& device) {
+VerbOutcome CheckImage(HeadlessSession& session, const VerbRequest& request,
+                       const DeviceFacts& device) {
   VerbOutcome outcome;
   const ImageCheck check = session.GiveImage(request.File, false);
   if (check.RunAllowed) {

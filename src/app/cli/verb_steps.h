@@ -8,8 +8,8 @@
 #include <string>
 
 #include "src/app/cli/cli_environment.h"
-#include "src/app/cli/cli_session.h"
 #include "src/app/cli/verbs.h"
+#include "src/tool/session/headless_session.h"
 
 namespace q71x::cli {
 
@@ -23,7 +23,8 @@ void Judge(VerbOutcome& outcome, const RunReport& run);
 
 // The chip check on the image given: success when Run would take it, image refused when the
 // check showed its mismatch box; the check's facts go into the outcome's "image".
-VerbOutcome CheckImage(CliSession& session, const VerbRequest& request, const DeviceFacts& device);
+VerbOutcome CheckImage(HeadlessSession& session, const VerbRequest& request,
+                       const DeviceFacts& device);
 
 // --yes, or a "y" typed at the terminal to `question`.
 bool Confirmed(const std::string& question, const VerbRequest& request, CliEnvironment& env);
@@ -32,12 +33,12 @@ VerbOutcome NotConfirmed(const CliEnvironment& env);
 // How many bytes from address 0 an update of the selected device with `imagePath` may change
 // (update_footprint.h); the firmware size when the update would not take the image, which then
 // refuses before it erases.
-std::uint64_t UpdateReach(CliSession& session, const DeviceFacts& device,
+std::uint64_t UpdateReach(HeadlessSession& session, const DeviceFacts& device,
                           const std::string& imagePath);
 
 // The automatic backup before a write that may change `reach` bytes from address 0 (its facts go
 // into `outcome`); nullopt when it is proven or not wanted, else the refusal that stops the verb.
-std::optional<VerbOutcome> BackupFirst(CliSession& session, const DeviceFacts& device,
+std::optional<VerbOutcome> BackupFirst(HeadlessSession& session, const DeviceFacts& device,
                                        const VerbRequest& request, CliEnvironment& env,
                                        VerbOutcome& outcome, std::uint64_t reach);
 

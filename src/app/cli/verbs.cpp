@@ -7,15 +7,15 @@
 #include <string>
 #include <system_error>
 
-#include "src/app/cli/auto_backup.h"
-#include "src/app/cli/backup_record.h"
 #include "src/app/cli/device_choice.h"
-#include "src/app/cli/kept_backups.h"
 #include "src/app/cli/report_json.h"
 #include "src/app/cli/restore_verb.h"
 #include "src/app/cli/verb_steps.h"
 #include "src/app/cli/verify_verb.h"
 #include "src/host/utf8_path.h"
+#include "src/tool/backups/auto_backup.h"
+#include "src/tool/backups/backup_record.h"
+#include "src/tool/backups/kept_backups.h"
 
 namespace q71x::cli {
 namespace {
@@ -27,7 +27,7 @@ VerbOutcome InUse(const std::string& path, long pid) {
                   "; nothing was sent to it");
 }
 
-VerbOutcome List(CliSession& session, CliEnvironment&) {
+VerbOutcome List(HeadlessSession& session, CliEnvironment&) {
   VerbOutcome outcome;
   outcome.Data["devices"] = nlohmann::json::array();
   for (int i = 0; i < session.DeviceCount(); ++i) {
@@ -40,7 +40,7 @@ VerbOutcome List(CliSession& session, CliEnvironment&) {
 // info: the check asks whether an area the journal keeps for the device goes back; the answer
 // was given as the check ran, and its outcome is the check's last box.
 // An entry the journal refuses to put back is reported; asked for with --yes, it is a failure.
-VerbOutcome Info(CliSession&, const VerbRequest& request, CliEnvironment&,
+VerbOutcome Info(HeadlessSession&, const VerbRequest& request, CliEnvironment&,
                  const DeviceFacts& device) {
   if (auto foreign = ForeignUnitNamed(request, device)) {
     return *foreign;
@@ -62,7 +62,7 @@ VerbOutcome Info(CliSession&, const VerbRequest& request, CliEnvironment&,
   return outcome;
 }
 
-VerbOutcome Update(CliSession& session, const VerbRequest& request, CliEnvironment& env,
+VerbOutcome Update(HeadlessSession& session, const VerbRequest& request, CliEnvironment& env,
                    const DeviceFacts& device) {
   if (auto stop = RecoveryFirst(device)) {
     return *stop;
@@ -93,7 +93,7 @@ VerbOutcome Update(CliSession& session, const VerbRequest& request, CliEnvironme
   return outcome;
 }
 
-VerbOutcome Erase(CliSession& session, const VerbRequest& request, CliEnvironment& env,
+VerbOutcome Erase(HeadlessSession& session, const VerbRequest& request, CliEnvironment& env,
                   const DeviceFacts& device) {
   if (auto stop = RecoveryFirst(device)) {
     return *stop;
@@ -111,7 +111,7 @@ VerbOutcome Erase(CliSession& session, const VerbRequest& request, CliEnvironmen
   return outcome;
 }
 
-VerbOutcome Backup(CliSession& session, const VerbRequest& request, CliEnvironment& env,
+VerbOutcome Backup(HeadlessSession& session, const VerbRequest& request, CliEnvironment& env,
                    const DeviceFacts& device) {
   VerbOutcome outcome;
   // Both names are refused before anything is read: the record is created anew, and a backup
@@ -138,7 +138,7 @@ VerbOutcome Backup(CliSession& session, const VerbRequest& request, CliEnvironme
   return outcome;
 }
 
-VerbOutcome Backups(CliSession&, CliEnvironment& env) {
+VerbOutcome Backups(HeadlessSession&, CliEnvironment& env) {
   VerbOutcome outcome;
   const std::vector<KeptBackup> kept = env.DataFolder.empty()
                                            ? std::vector<KeptBackup>()
@@ -161,12 +161,12 @@ VerbOutcome Backups(CliSession&, CliEnvironment& env) {
   return outcome;
 }
 
-VerbOutcome Check(CliSession& session, const VerbRequest& request, CliEnvironment&,
+VerbOutcome Check(HeadlessSession& session, const VerbRequest& request, CliEnvironment&,
                   const DeviceFacts& device) {
   return CheckImage(session, request, device);
 }
 
-VerbOutcome VerifyOn(CliSession& session, const VerbRequest& request, CliEnvironment&,
+VerbOutcome VerifyOn(HeadlessSession& session, const VerbRequest& request, CliEnvironment&,
                      const DeviceFacts& device) {
   return Verify(session, request, device);
 }
@@ -202,7 +202,7 @@ const VerbSpec* FindVerb(std::string_view name) {
   return nullptr;
 }
 
-ChosenDevice ChooseAndClaim(CliSession& session, const VerbRequest& request) {
+ChosenDevice ChooseAndClaim(HeadlessSession& session, const VerbRequest& request) {
   const DeviceChoice choice = ChooseDevice(session, request.Device);
   if (choice.Index < 0) {
     return {std::nullopt, Fail(choice.Error, choice.Message)};
@@ -223,14 +223,14 @@ ChosenDevice ChooseAndClaim(CliSession& session, const VerbRequest& request) {
   return {std::move(device), {}};
 }
 
-VerbOutcome RunVerbOn(CliSession& session, const VerbRequest& request, CliEnvironment& env,
+VerbOutcome RunVerbOn(HeadlessSession& session, const VerbRequest& request, CliEnvironment& env,
                       const DeviceFacts& chosen) {
   VerbOutcome outcome = FindVerb(request.Verb)->OnDevice(session, request, env, chosen);
   outcome.Data["device"] = DeviceJson(chosen);
   return outcome;
 }
 
-VerbOutcome RunVerb(CliSession& session, const VerbRequest& request, CliEnvironment& env) {
+VerbOutcome RunVerb(HeadlessSession& session, const VerbRequest& request, CliEnvironment& env) {
   const VerbSpec* verb = FindVerb(request.Verb);
   if (verb == nullptr) {
     return Fail(ExitCode::Usage, "unknown verb " + request.Verb);

@@ -11,8 +11,8 @@
 #include <optional>
 
 #include "src/app/cli/cli_environment.h"
-#include "src/app/cli/cli_session.h"
 #include "src/app/cli/exit_codes.h"
+#include "src/tool/session/headless_session.h"
 
 namespace q71x::cli {
 
@@ -50,8 +50,8 @@ struct VerbSpec {
   bool Writes = false;        // changes the device: confirmed first (--yes or the terminal)
   bool TakesUnit = false;     // --force --unit ID names the device a journal area goes back to
   bool AsksRecovery = false;  // the chip check's recovery question goes to the operator
-  VerbOutcome (*Machine)(CliSession&, CliEnvironment&) = nullptr;
-  VerbOutcome (*OnDevice)(CliSession&, const VerbRequest&, CliEnvironment&,
+  VerbOutcome (*Machine)(HeadlessSession&, CliEnvironment&) = nullptr;
+  VerbOutcome (*OnDevice)(HeadlessSession&, const VerbRequest&, CliEnvironment&,
                           const DeviceFacts&) = nullptr;
 };
 
@@ -64,12 +64,12 @@ struct ChosenDevice {
   std::optional<DeviceFacts> Device;
   VerbOutcome Refusal;
 };
-ChosenDevice ChooseAndClaim(CliSession& session, const VerbRequest& request);
+ChosenDevice ChooseAndClaim(HeadlessSession& session, const VerbRequest& request);
 
 // The verb on the device `chosen` (from ChooseAndClaim), with the device's facts in its report.
-VerbOutcome RunVerbOn(CliSession& session, const VerbRequest& request, CliEnvironment& env,
+VerbOutcome RunVerbOn(HeadlessSession& session, const VerbRequest& request, CliEnvironment& env,
                       const DeviceFacts& chosen);
 
-VerbOutcome RunVerb(CliSession& session, const VerbRequest& request, CliEnvironment& env);
+VerbOutcome RunVerb(HeadlessSession& session, const VerbRequest& request, CliEnvironment& env);
 
 }  // namespace q71x::cli

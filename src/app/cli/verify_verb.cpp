@@ -3,15 +3,17 @@
 
 #include <ostream>
 
-#include "src/app/cli/device_comparison.h"
+#include "src/app/cli/report_json.h"
 #include "src/app/cli/verb_steps.h"
 #include "src/host/utf8_path.h"
 #include "src/host/whole_file.h"
+#include "src/tool/backups/device_comparison.h"
 #include "src/update/update_footprint.h"
 
 namespace q71x::cli {
 
-VerbOutcome Verify(CliSession& session, const VerbRequest& request, const DeviceFacts& device) {
+VerbOutcome Verify(HeadlessSession& session, const VerbRequest& request,
+                   const DeviceFacts& device) {
   VerbOutcome outcome = CheckImage(session, request, device);
   if (outcome.Code == ExitCode::ImageRefused && request.Force) {
     outcome.Code = ExitCode::Success;  // nothing is written: the comparison may go ahead

@@ -8,15 +8,15 @@
 
 #include <nlohmann/json.hpp>
 
-#include "src/app/cli/cli_session.h"
 #include "src/app/cli/verbs.h"
+#include "src/tool/session/headless_session.h"
 
 namespace q71x::cli {
 
 // Success on a match; operation failed when the device differs or its bytes cannot be proven;
 // image refused when the image does not belong to the chip (without --force) or the update would
 // not take it.
-VerbOutcome Verify(CliSession& session, const VerbRequest& request, const DeviceFacts& device);
+VerbOutcome Verify(HeadlessSession& session, const VerbRequest& request, const DeviceFacts& device);
 
 // The comparison's lines of the text report.
 void WriteComparisonText(std::ostream& out, const nlohmann::json& comparison);

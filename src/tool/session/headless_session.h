@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
-// The tool core as the command line drives it: a headless view, recorded boxes, and the
-// operator's steps (choose a device, give a file name, tick an action, press Run) done through
-// the core's own handlers. What it returns is what the core and the procedures said, with the
-// run's typed outcome.
+// The tool core driven without a window (the command line drives it so): a headless view,
+// recorded boxes, and the operator's steps (choose a device, give a file name, tick an action,
+// press Run) done through the core's own handlers. What it returns is what the core and the
+// procedures said, with the run's typed outcome.
 
 #include <cstdint>
 #include <functional>
@@ -12,15 +12,16 @@
 #include <string>
 #include <vector>
 
-#include "src/app/cli/box_recorder.h"
-#include "src/app/cli/recovery_answers.h"
-#include "src/app/cli/run_observer.h"
 #include "src/device/unit_identity.h"
 #include "src/tool/headless_view.h"
+#include "src/tool/session/box_recorder.h"
+#include "src/tool/session/recovery_answers.h"
+#include "src/tool/session/run_observer.h"
+#include "src/tool/session/run_scope.h"
 #include "src/tool/tool_core.h"
 #include "src/update/update_procedure.h"
 
-namespace q71x::cli {
+namespace q71x {
 
 // The chip check's facts for one device, as the window's fields show them.
 struct DeviceFacts {
@@ -88,14 +89,15 @@ class SessionView final : public HeadlessView {
   }
 };
 
-class CliSession {
+class HeadlessSession {
  public:
   // Starts the core, which lists the devices. `journal` (not owned, may be null): the recovery
-  // journal the core keeps.
-  explicit CliSession(RecoveryJournal* journal = nullptr);
-  ~CliSession();
-  CliSession(const CliSession&) = delete;
-  CliSession& operator=(const CliSession&) = delete;
+  // journal the core keeps; `scopes`: how the program holds its stop requests while a run
+  // changes the device (run_scope.h).
+  explicit HeadlessSession(RecoveryJournal* journal = nullptr, RunScopes scopes = {});
+  ~HeadlessSession();
+  HeadlessSession(const HeadlessSession&) = delete;
+  HeadlessSession& operator=(const HeadlessSession&) = delete;
 
   int DeviceCount() const { return core_.DeviceCount(); }
   const std::string& PathOf(int index) const {
@@ -148,7 +150,8 @@ class CliSession {
   RecoveryJournal* journal_;
   ToolCore core_;
   RunObserver* observer_ = nullptr;
+  RunScopes runScopes_;
   std::set<std::string> selectedPaths_;  // the devices the session may talk to
 };
 
-}  // namespace q71x::cli
+}  // namespace q71x

@@ -1,21 +1,21 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "src/app/cli/restore_checks.h"
+#include "src/tool/backups/restore_checks.h"
 
 #include <algorithm>
 #include <optional>
 #include <system_error>
 
-#include "src/app/cli/device_comparison.h"
 #include "src/host/utf8_path.h"
 #include "src/host/whole_file.h"
+#include "src/tool/backups/device_comparison.h"
 #include "src/update/update_footprint.h"
 
-namespace q71x::cli {
+namespace q71x {
 namespace {
 
 RestoreVerdict Refuse(std::string why) {
   RestoreVerdict verdict;
-  verdict.Code = ExitCode::ImageRefused;
+  verdict.Decision = RestoreDecision::Refuse;
   verdict.Refusal = std::move(why);
   return verdict;
 }
@@ -151,7 +151,7 @@ RestoreVerdict JudgeRestore(const KeptBackup& backup, const DeviceFacts& device,
   }
   RestoreVerdict verdict;
   JudgeUnit(backup, device, unitOverridden, verdict);
-  if (verdict.Code != ExitCode::Success) {
+  if (verdict.Decision == RestoreDecision::Refuse) {
     return verdict;
   }
   const std::string procedure(UpdateProcedureName(device.Procedure));
@@ -190,4 +190,4 @@ RestoreVerdict JudgeRestore(const KeptBackup& backup, const DeviceFacts& device,
   return verdict;
 }
 
-}  // namespace q71x::cli
+}  // namespace q71x

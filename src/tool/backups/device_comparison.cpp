@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "src/app/cli/device_comparison.h"
+#include "src/tool/backups/device_comparison.h"
 
 #include <cstdio>
 
 #include "src/update/firmware_readout.h"
 #include "src/update/work_buffer.h"
 
-namespace q71x::cli {
+namespace q71x {
 
 DeviceComparison CompareWithFootprint(const UpdateFootprint& footprint,
                                       const std::uint8_t* device) {
@@ -60,7 +60,7 @@ std::string HexOffset(std::uint64_t value) {
   return text;
 }
 
-const char* VerdictName(ComparisonVerdict verdict) {
+const char* ComparisonVerdictName(ComparisonVerdict verdict) {
   switch (verdict) {
     case ComparisonVerdict::Match:
       return "match";
@@ -72,23 +72,4 @@ const char* VerdictName(ComparisonVerdict verdict) {
   return "unproven";
 }
 
-nlohmann::json ComparisonJson(const DeviceComparison& comparison) {
-  nlohmann::json json = {
-      {"result", VerdictName(comparison.Verdict)}, {"compared_bytes", comparison.Compared},
-      {"differing_bytes", comparison.Differing},   {"first_difference", nullptr},
-      {"programmed_bytes", comparison.Programmed}, {"reach", comparison.Reach},
-      {"excluded", nlohmann::json::array()}};
-  if (comparison.FirstDifference) {
-    json["first_difference"] = *comparison.FirstDifference;
-  }
-  for (const KeptRange& range : comparison.Excluded) {
-    json["excluded"].push_back(
-        {{"offset", range.Offset}, {"length", range.Length}, {"what", range.What}});
-  }
-  if (!comparison.Problem.empty()) {
-    json["problem"] = comparison.Problem;
-  }
-  return json;
-}
-
-}  // namespace q71x::cli
+}  // namespace q71x

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "src/app/cli/kept_backups.h"
+#include "src/tool/backups/kept_backups.h"
 
 #include <algorithm>
 #include <system_error>
@@ -9,7 +9,7 @@
 #include "src/host/whole_file.h"
 #include "src/image/sha256.h"
 
-namespace q71x::cli {
+namespace q71x {
 
 KeptBackup ReadKeptBackup(const std::filesystem::path& record) {
   KeptBackup backup;
@@ -53,4 +53,4 @@ std::vector<KeptBackup> ListKeptBackups(const std::filesystem::path& folder) {
   return kept;
 }
 
-}  // namespace q71x::cli
+}  // namespace q71x

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
-// The chip check's recovery question on the command line: nobody is there to answer a box, so
-// the question is answered no (the check only reports the open entry) unless the verb gave an
+// The chip check's recovery question in a headless session: nobody is there to answer a box, so
+// the question is answered no (the check only reports the open entry) unless the program gave an
 // answerer, which confirms with the operator (the terminal or --yes). Installed for the
 // answerer's lifetime, then the previous handler comes back.
 
@@ -10,7 +10,7 @@
 
 #include "src/host/question_box.h"
 
-namespace q71x::cli {
+namespace q71x {
 
 class RecoveryAnswers {
  public:
@@ -30,4 +30,4 @@ class RecoveryAnswers {
   QuestionHandler previous_;
 };
 
-}  // namespace q71x::cli
+}  // namespace q71x

@@ -18,7 +18,7 @@
 
 #include "src/device/unit_identity.h"
 
-namespace q71x::cli {
+namespace q71x {
 
 struct BackupRecord {
   std::string File;    // the backup's file name, beside the record
@@ -47,4 +47,4 @@ nlohmann::json BackupRecordJson(const BackupRecord& record);
 // field has the wrong type.
 std::optional<BackupRecord> ParseBackupRecord(const std::string& text, std::string& problem);
 
-}  // namespace q71x::cli
+}  // namespace q71x

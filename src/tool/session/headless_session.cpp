@@ -1,17 +1,15 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "src/app/cli/cli_session.h"
+#include "src/tool/session/headless_session.h"
 
 #include <algorithm>
 #include <memory>
-#include <optional>
 
-#include "src/app/cli/run_guard.h"
 #include "src/device/discovery.h"
 
-namespace q71x::cli {
+namespace q71x {
 namespace {
 
-// The core's timers drive the hot-plug debounce only; a command-line run has none.
+// The core's timers drive the hot-plug debounce only; a headless run has none.
 class NoTimers final : public WindowTimers {
  public:
   void SetExpiryHandler(ExpiryHandler) override {}
@@ -26,8 +24,10 @@ Control ActionBox(EngineeringAction action) {
 
 }  // namespace
 
-CliSession::CliSession(RecoveryJournal* journal)
-    : journal_(journal), core_(view_, std::make_unique<NoTimers>(), std::string()) {
+HeadlessSession::HeadlessSession(RecoveryJournal* journal, RunScopes scopes)
+    : journal_(journal),
+      core_(view_, std::make_unique<NoTimers>(), std::string()),
+      runScopes_(std::move(scopes)) {
   core_.SetRecoveryJournal(journal_);
   // A verb that names one device talks to that device only; the backup before a run and the
   // run are one claim on the unit.
@@ -36,16 +36,16 @@ CliSession::CliSession(RecoveryJournal* journal)
   core_.Start();
 }
 
-CliSession::~CliSession() {
+HeadlessSession::~HeadlessSession() {
   core_.Shutdown();
 }
 
-UnitOwnership CliSession::Close() {
+UnitOwnership HeadlessSession::Close() {
   core_.Shutdown();
   return core_.HandOverOwnership();
 }
 
-DeviceFacts CliSession::Select(int index) {
+DeviceFacts HeadlessSession::Select(int index) {
   const std::size_t boxesBefore = boxes_.Boxes().size();
   const std::size_t yesBefore = answers_.YesCount();
   selectedPaths_.insert(PathOf(index));
@@ -81,7 +81,7 @@ DeviceFacts CliSession::Select(int index) {
   return facts;
 }
 
-bool CliSession::TickA1Chip() {
+bool HeadlessSession::TickA1Chip() {
   const ControlState& box = core_.Controls(Control::A1ChipCheck);
   if (!box.Visible || !box.Enabled) {
     return false;
@@ -90,7 +90,7 @@ bool CliSession::TickA1Chip() {
   return true;
 }
 
-ImageCheck CliSession::GiveImage(const std::string& imagePath, bool force) {
+ImageCheck HeadlessSession::GiveImage(const std::string& imagePath, bool force) {
   const std::size_t boxesBefore = boxes_.Boxes().size();
   ImageCheck check;
   core_.FirmwareFileEdited(imagePath);
@@ -110,12 +110,12 @@ ImageCheck CliSession::GiveImage(const std::string& imagePath, bool force) {
   return check;
 }
 
-RunReport CliSession::RunUpdate() {
+RunReport HeadlessSession::RunUpdate() {
   return PressRun(EngineeringAction::Update);
 }
 
-RunReport CliSession::RunAction(EngineeringAction action, const std::string& backupFile,
-                                std::uint32_t backupBytes) {
+RunReport HeadlessSession::RunAction(EngineeringAction action, const std::string& backupFile,
+                                     std::uint32_t backupBytes) {
   core_.TickChanged(Control::RdCheckBox, true);
   if (action == EngineeringAction::BackupOnly) {
     core_.BackupFileEdited(backupFile);
@@ -135,11 +135,12 @@ RunReport CliSession::RunAction(EngineeringAction action, const std::string& bac
   return report;
 }
 
-RunReport CliSession::PressRun(EngineeringAction action) {
+RunReport HeadlessSession::PressRun(EngineeringAction action) {
   RunReport report;
   report.Action = action;
   // After a stop request the program ends; it starts nothing new on the device.
-  if (!core_.Controls(Control::UpdateBtn).Enabled || HeldStopRequest()) {
+  if (!core_.Controls(Control::UpdateBtn).Enabled ||
+      (runScopes_.StopRequested && runScopes_.StopRequested())) {
     report.Status = core_.StatusText();
     return report;
   }
@@ -148,10 +149,10 @@ RunReport CliSession::PressRun(EngineeringAction action) {
   const std::size_t historyBefore = history.size();
   {
     // A backup only reads: a stop request may end it at once. Entered before the run is
-    // announced, so that whoever hears of the run can count on the guard.
-    std::optional<GuardedRun> guard;
-    if (action != EngineeringAction::BackupOnly) {
-      guard.emplace();
+    // announced, so that whoever hears of the run can count on the scope.
+    std::unique_ptr<RunScope> scope;
+    if (action != EngineeringAction::BackupOnly && runScopes_.EnterChangingRun) {
+      scope = runScopes_.EnterChangingRun();
     }
     if (observer_ != nullptr) {
       observer_->RunStarting(action, core_.PlannedProcedure(), core_.Settings().FirmwareSize);
@@ -177,4 +178,4 @@ RunReport CliSession::PressRun(EngineeringAction action) {
   return report;
 }
 
-}  // namespace q71x::cli
+}  // namespace q71x

@@ -1,21 +1,21 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "src/app/cli/auto_backup.h"
+#include "src/tool/backups/auto_backup.h"
 
 #include <algorithm>
 #include <cctype>
-#include <ctime>
 #include <vector>
 
-#include "src/app/cli/backup_record.h"
 #include "src/host/safe_file_write.h"
+#include "src/host/utc_text.h"
 #include "src/host/utf8_path.h"
 #include "src/host/whole_file.h"
 #include "src/image/sha256.h"
+#include "src/tool/backups/backup_record.h"
 #include "src/update/df/df_family.h"
 #include "src/update/image_source.h"
 #include "src/update/update_footprint.h"
 
-namespace q71x::cli {
+namespace q71x {
 namespace {
 
 // Names that survive every file system and shell: letters, digits, '.', '-'; all else '_'.
@@ -28,19 +28,6 @@ std::string FileNamePart(const std::string& text) {
   return part.empty() ? "unknown" : part;
 }
 
-std::string UtcStamp(std::chrono::system_clock::time_point when, const char* format) {
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-  std::tm utc{};
-#ifdef _WIN32
-  gmtime_s(&utc, &seconds);
-#else
-  gmtime_r(&seconds, &utc);
-#endif
-  char text[32];
-  std::strftime(text, sizeof text, format, &utc);
-  return text;
-}
-
 }  // namespace
 
 std::filesystem::path AutoBackupFolder(const std::filesystem::path& dataFolder) {
@@ -51,7 +38,7 @@ std::filesystem::path FreshBackupName(const std::filesystem::path& folder,
                                       const DeviceFacts& device,
                                       std::chrono::system_clock::time_point when) {
   const std::string stem = FileNamePart(device.Chip) + "_" + FileNamePart(device.Path) + "_" +
-                           UtcStamp(when, "%Y%m%d-%H%M%S");
+                           UtcText(when, "%Y%m%d-%H%M%S");
   std::filesystem::path name = folder / (stem + ".bin");
   for (int n = 2; std::filesystem::exists(name) || std::filesystem::exists(RecordPathOf(name));
        ++n) {
@@ -64,7 +51,7 @@ std::uint64_t BackupLength(const DeviceFacts& device, std::uint64_t reach) {
   return std::max<std::uint64_t>(device.FirmwareSize, RoundUpTo(reach, kLargestEraseUnit));
 }
 
-AutoBackup TakeAutoBackup(CliSession& session, const DeviceFacts& device,
+AutoBackup TakeAutoBackup(HeadlessSession& session, const DeviceFacts& device,
                           const std::filesystem::path& folder,
                           std::chrono::system_clock::time_point when, std::uint64_t reach) {
   AutoBackup backup;
@@ -127,7 +114,7 @@ AutoBackup RecordBackup(const DeviceFacts& device, RunReport run, const std::fil
   record.Offset = backup.Offset;
   record.Size = backup.Size;
   record.Sha256 = backup.Sha256;
-  record.Created = UtcStamp(when, "%Y-%m-%dT%H:%M:%SZ");
+  record.Created = UtcText(when, "%Y-%m-%dT%H:%M:%SZ");
   record.HasIdentity = true;
   record.Unit = device.Unit;
   // A device path or version text that is no valid UTF-8 must not stop the record.
@@ -145,4 +132,4 @@ AutoBackup RecordBackup(const DeviceFacts& device, RunReport run, const std::fil
   return backup;
 }
 
-}  // namespace q71x::cli
+}  // namespace q71x

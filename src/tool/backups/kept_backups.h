@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "src/app/cli/backup_record.h"
+#include "src/tool/backups/backup_record.h"
 
-namespace q71x::cli {
+namespace q71x {
 
 struct KeptBackup {
   std::filesystem::path File;  // beside the record, under the name the record gives
@@ -30,4 +30,4 @@ KeptBackup ReadKeptBackup(const std::filesystem::path& record);
 // the unreadable ones last.
 std::vector<KeptBackup> ListKeptBackups(const std::filesystem::path& folder);
 
-}  // namespace q71x::cli
+}  // namespace q71x

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "src/app/cli/backup_record.h"
+#include "src/tool/backups/backup_record.h"
 
-#include "src/app/cli/report_json.h"
+#include "src/tool/backups/unit_identity_json.h"
 
-namespace q71x::cli {
+namespace q71x {
 namespace {
 
 constexpr int kSchema = 2;
@@ -163,4 +163,4 @@ std::optional<BackupRecord> ParseBackupRecord(const std::string& text, std::stri
   return record;
 }
 
-}  // namespace q71x::cli
+}  // namespace q71x

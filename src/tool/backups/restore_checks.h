@@ -9,15 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "src/app/cli/cli_session.h"
-#include "src/app/cli/exit_codes.h"
-#include "src/app/cli/kept_backups.h"
+#include "src/tool/backups/kept_backups.h"
+#include "src/tool/session/headless_session.h"
 #include "src/update/tool_window.h"
 
-namespace q71x::cli {
+namespace q71x {
+
+enum class RestoreDecision { Restore, Refuse };
 
 struct RestoreVerdict {
-  ExitCode Code = ExitCode::Success;  // Success: the backup may be written
+  RestoreDecision Decision = RestoreDecision::Restore;  // Restore: the backup may be written
   std::string Refusal;
   std::vector<std::string> Notes;  // what the operator is told when it goes ahead
 };
@@ -35,4 +36,4 @@ bool SameModel(const BackupRecord& record, const DeviceFacts& device);
 RestoreVerdict JudgeRestore(const KeptBackup& backup, const DeviceFacts& device, ToolWindow& window,
                             bool force, bool unitOverridden);
 
-}  // namespace q71x::cli
+}  // namespace q71x

@@ -10,13 +10,11 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "src/update/tool_window.h"
 #include "src/update/update_footprint.h"
 #include "src/update/update_procedure.h"
 
-namespace q71x::cli {
+namespace q71x {
 
 enum class ComparisonVerdict { Match, Differs, Unproven };
 
@@ -39,9 +37,8 @@ DeviceComparison CompareWithFootprint(const UpdateFootprint& footprint, const st
 DeviceComparison CompareDevice(UpdateProcedure procedure, ToolWindow& window,
                                const std::string& devicePath, const UpdateFootprint& footprint);
 
-const char* VerdictName(ComparisonVerdict verdict);
+const char* ComparisonVerdictName(ComparisonVerdict verdict);
 // An offset or length in the reports' hexadecimal form ("0xC000").
 std::string HexOffset(std::uint64_t value);
-nlohmann::json ComparisonJson(const DeviceComparison& comparison);
 
-}  // namespace q71x::cli
+}  // namespace q71x

@@ -12,9 +12,9 @@
 #include <filesystem>
 #include <string>
 
-#include "src/app/cli/cli_session.h"
+#include "src/tool/session/headless_session.h"
 
-namespace q71x::cli {
+namespace q71x {
 
 struct AutoBackup {
   bool Proven = false;  // the backup action claimed success and the file holds bytes
@@ -47,8 +47,8 @@ AutoBackup RecordBackup(const DeviceFacts& device, RunReport run, const std::fil
 
 // Runs the backup action on the selected device (`device` holds its facts) into a fresh name,
 // covering every byte up to `reach`, and writes the record.
-AutoBackup TakeAutoBackup(CliSession& session, const DeviceFacts& device,
+AutoBackup TakeAutoBackup(HeadlessSession& session, const DeviceFacts& device,
                           const std::filesystem::path& folder,
                           std::chrono::system_clock::time_point when, std::uint64_t reach);
 
-}  // namespace q71x::cli
+}  // namespace q71x

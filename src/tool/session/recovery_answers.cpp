@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "src/app/cli/recovery_answers.h"
+#include "src/tool/session/recovery_answers.h"
 
 #include <utility>
 
-namespace q71x::cli {
+namespace q71x {
 
 RecoveryAnswers::RecoveryAnswers() {
   previous_ = SetQuestionHandler([this](const MessageBoxRequest& request) {
@@ -17,4 +17,4 @@ RecoveryAnswers::~RecoveryAnswers() {
   SetQuestionHandler(std::move(previous_));
 }
 
-}  // namespace q71x::cli
+}  // namespace q71x

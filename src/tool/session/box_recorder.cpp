@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "src/app/cli/box_recorder.h"
+#include "src/tool/session/box_recorder.h"
 
 #include <utility>
 
-namespace q71x::cli {
+namespace q71x {
 
 BoxRecorder::BoxRecorder() {
   previousBox_ =
@@ -25,4 +25,4 @@ std::vector<std::string> BoxRecorder::TextsSince(std::size_t first) const {
   return texts;
 }
 
-}  // namespace q71x::cli
+}  // namespace q71x

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
-// The message boxes of a command-line run: nobody is there to close them, so each one is kept
+// The message boxes of a headless run: nobody is there to close them, so each one is kept
 // (text, caption) for the report instead, and the run goes on as if OK had been pressed. The
-// open-file dialog answers the one name the command line was given, once; asked again, it is
+// open-file dialog answers the one name the session was given, once; asked again, it is
 // cancelled. Installed for the recorder's lifetime, then the previous handlers come back.
 
 #include <optional>
@@ -11,7 +11,7 @@
 
 #include "src/host/user_dialogs.h"
 
-namespace q71x::cli {
+namespace q71x {
 
 class BoxRecorder {
  public:
@@ -32,4 +32,4 @@ class BoxRecorder {
   OpenFileHandler previousOpenFile_;
 };
 
-}  // namespace q71x::cli
+}  // namespace q71x

@@ -7,7 +7,7 @@
 
 #include "src/update/update_procedure.h"
 
-namespace q71x::cli {
+namespace q71x {
 
 struct RunReport;
 
@@ -22,4 +22,4 @@ class RunObserver {
   virtual void RunEnded(const RunReport& report) = 0;
 };
 
-}  // namespace q71x::cli
+}  // namespace q71x
