@@ -41,7 +41,7 @@ UpdateProcedure ChooseUpdateProcedure(const DispatchFacts& facts) {
       return UpdateProcedure::UpdateSerialFlash;
     case ProcedureRule::SerialFlashOrDiskFirmware:
       // No flash vendor found: the firmware is kept on the disk.
-      return facts.FlashVendor == 0 ? UpdateProcedure::UpdateDiskFirmware
+      return facts.FlashVendor == FlashVendor::Unknown ? UpdateProcedure::UpdateDiskFirmware
                                     : UpdateProcedure::UpdateSerialFlash;
     case ProcedureRule::FlashWithNvram:
       return UpdateProcedure::UpdateFlashWithNvram;
