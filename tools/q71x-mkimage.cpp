@@ -80,8 +80,7 @@ int main(int argc, char** argv) {
       return 0;
     } else if (arg == "--type") {
       const auto row = number(q71x::kChipTypeCount - 1);
-      const auto type = row ? q71x::ChipTypeOfNumber(static_cast<long long>(*row))
-                                : std::nullopt;
+      const auto type = row ? q71x::ChipTypeOfNumber(static_cast<long long>(*row)) : std::nullopt;
       if (!type) {
         return Fail("--type needs a chip type from 0 to 19");
       }

@@ -45,8 +45,9 @@ class SampleBytes {
 
 // xorshift32: small, fast and the same on every platform.
 void FillPseudoRandom(std::vector<std::uint8_t>& bytes, const SampleImageOptions& options) {
-  std::uint32_t state = options.Seed * 2654435761u ^
-                        static_cast<std::uint32_t>(RowNumber(options.ChipType) << 8 | options.ChipRevision);
+  std::uint32_t state =
+      options.Seed * 2654435761u ^
+      static_cast<std::uint32_t>(RowNumber(options.ChipType) << 8 | options.ChipRevision);
   if (state == 0) {
     state = 0x9E3779B9u;
   }

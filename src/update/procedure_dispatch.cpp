@@ -42,7 +42,7 @@ UpdateProcedure ChooseUpdateProcedure(const DispatchFacts& facts) {
     case ProcedureRule::SerialFlashOrDiskFirmware:
       // No flash vendor found: the firmware is kept on the disk.
       return facts.FlashVendor == FlashVendor::Unknown ? UpdateProcedure::UpdateDiskFirmware
-                                    : UpdateProcedure::UpdateSerialFlash;
+                                                       : UpdateProcedure::UpdateSerialFlash;
     case ProcedureRule::FlashWithNvram:
       return UpdateProcedure::UpdateFlashWithNvram;
     case ProcedureRule::Df2FlashOn1394OrSerialFlash:

@@ -108,7 +108,8 @@ std::optional<VerbOutcome> BackupFirst(CliSession& session, const DeviceFacts& d
   ProgramSettings settings;
   ProbeChip(device.Path, again, settings);
   const int againType = RowNumber(again.ChipType);
-  const std::string flashId = again.ChipType != ChipType::Unknown ? FlashIdOf(again) : std::string();
+  const std::string flashId =
+      again.ChipType != ChipType::Unknown ? FlashIdOf(again) : std::string();
   if (againType != device.ChipType || again.ChipRevision != device.ChipRevision ||
       flashId != device.Unit.FlashId) {
     VerbOutcome stop =
