@@ -351,7 +351,7 @@ inline constexpr std::optional<ChipType> ChipTypeOfNumber(long long number) {
   return static_cast<ChipType>(number);
 }
 
-// A row number from a bridge, the window state or a test, made safe to index with: anything
+// A row number from a bridge, a simulator preset or a test, made safe to index with: anything
 // outside the table is the unknown chip.
 inline constexpr ChipType ToChipType(int row) {
   return ChipTypeOfNumber(row).value_or(ChipType::Unknown);

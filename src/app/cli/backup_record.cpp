@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/app/cli/backup_record.h"
 
+#include <algorithm>
+
 #include "src/app/cli/report_json.h"
 
 namespace q71x::cli {
@@ -36,9 +38,8 @@ class TypedFields {
   }
   // A number no row of the chip-type table carries is refused like any other wrong field.
   ChipType Chip(const char* key) {
-    const std::uint64_t value = Count(key);
-    const std::optional<ChipType> type =
-        value <= 0xFFFF ? ChipTypeOfNumber(static_cast<long long>(value)) : std::nullopt;
+    const std::uint64_t value = std::min<std::uint64_t>(Count(key), kChipTypeCount);
+    const std::optional<ChipType> type = ChipTypeOfNumber(static_cast<long long>(value));
     if (!type) {
       Wrong(key, "a chip type this program knows");
       return ChipType::Unknown;
