@@ -20,7 +20,7 @@
 namespace q71x::bench {
 namespace {
 
-void ChipCheck(benchmark::State& state, const char* deviceKey, int imageChipType,
+void ChipCheck(benchmark::State& state, const char* deviceKey, ChipType imageChipType,
                int imageRevision) {
   SimMachine machine(false);
   machine.Counter().DropCommandLog(true);
@@ -52,11 +52,11 @@ void ChipCheck(benchmark::State& state, const char* deviceKey, int imageChipType
                          static_cast<double>(state.iterations()));
 }
 
-BENCHMARK_CAPTURE(ChipCheck, qv40714_atmel, "qv40714-atmel", 1, 1);
-BENCHMARK_CAPTURE(ChipCheck, qvn962_mxic32, "qvn962-mxic32", 10, 5);
-BENCHMARK_CAPTURE(ChipCheck, qvk846_1394, "qvk846-1394", 7, 1);
-BENCHMARK_CAPTURE(ChipCheck, qv40712_sst, "qv40712-sst", 2, 1);
-BENCHMARK_CAPTURE(ChipCheck, qv40709_disk, "qv40709-disk", 5, 1);
+BENCHMARK_CAPTURE(ChipCheck, qv40714_atmel, "qv40714-atmel", ChipType::Qv40714Series, 1);
+BENCHMARK_CAPTURE(ChipCheck, qvn962_mxic32, "qvn962-mxic32", ChipType::Qvn962Series, 5);
+BENCHMARK_CAPTURE(ChipCheck, qvk846_1394, "qvk846-1394", ChipType::Qvk846Series, 1);
+BENCHMARK_CAPTURE(ChipCheck, qv40712_sst, "qv40712-sst", ChipType::Qv40712Series, 1);
+BENCHMARK_CAPTURE(ChipCheck, qv40709_disk, "qv40709-disk", ChipType::Qv40709Series, 1);
 
 }  // namespace
 }  // namespace q71x::bench

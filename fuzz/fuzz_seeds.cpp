@@ -59,11 +59,12 @@ std::size_t BridgeCount() {
 q71x::JournalEntry Entry(const char* procedure, int chipType, std::uint32_t area,
                          std::size_t areaBytes, bool withImage) {
   q71x::JournalEntry entry;
-  entry.Device = {chipType, 3, "ef3013", "2.10", "/dev/sg" + std::to_string(chipType), {}};
+  entry.Device = {q71x::ToChipType(chipType),           3, "ef3013", "2.10",
+                  "/dev/sg" + std::to_string(chipType), {}};
   // A unit of its own for each seed, with a port and a serial as the system names them.
   entry.Device.Unit.UsbSerial = "5EED" + std::to_string(chipType);
   entry.Device.Unit.PortPath = "usb:1-" + std::to_string(chipType);
-  entry.Device.Unit.ChipType = chipType;
+  entry.Device.Unit.ChipType = q71x::ToChipType(chipType);
   entry.Device.Unit.ChipRevision = 3;
   entry.Device.Unit.FlashId = "ef3013";
   entry.Procedure = procedure;

@@ -54,9 +54,9 @@ class ScratchFolder {
 
 q71x::JournalEntry SoundEntry() {
   q71x::JournalEntry entry;
-  entry.Device = {6, 2, "c22016", "1.02", "/dev/sg3", {}};
+  entry.Device = {q71x::ChipType::Qvk842Series, 2, "c22016", "1.02", "/dev/sg3", {}};
   entry.Device.Unit.UsbSerial = "3F2A0017";
-  entry.Device.Unit.ChipType = 6;
+  entry.Device.Unit.ChipType = q71x::ChipType::Qvk842Series;
   entry.Device.Unit.ChipRevision = 2;
   entry.Procedure = "UpdateSerialFlash";
   entry.AreaAddress = 0x8000;

@@ -79,11 +79,12 @@ int main(int argc, char** argv) {
       std::printf("%s", kUsage);
       return 0;
     } else if (arg == "--type") {
-      const auto type = number(q71x::kChipTypeCount - 1);
+      const auto row = number(q71x::kChipTypeCount - 1);
+      const auto type = row ? q71x::ChipTypeOfNumber(static_cast<long long>(*row)) : std::nullopt;
       if (!type) {
         return Fail("--type needs a chip type from 0 to 19");
       }
-      options.ChipType = static_cast<int>(*type);
+      options.ChipType = *type;
       typeGiven = true;
     } else if (arg == "--rev") {
       const auto revision = number(255);

@@ -207,19 +207,18 @@ std::optional<IdentifiedBridge> CheckIdentification(StepLog& log, const std::str
   bridge.Path = path;
   IdentifyInto(path, bridge.State, bridge.Settings);
   bridge.Identity = MakeChipIdentity(bridge.State.ChipType, bridge.State.ChipRevision);
-  const bool ok = log.Check(bridge.State.ChipType == expectedChipType,
-                            "identification of " + path + ": \"" +
-                                std::string(ChipTypeName(bridge.State.ChipType)) + "\" revision " +
-                                std::to_string(bridge.State.ChipRevision) + " (chip type " +
-                                std::to_string(bridge.State.ChipType) + ", expected " +
-                                std::to_string(expectedChipType) + ")");
+  const int chipType = RowNumber(bridge.State.ChipType);
+  const bool ok = log.Check(
+      chipType == expectedChipType,
+      "identification of " + path + ": \"" + std::string(ChipTypeName(bridge.State.ChipType)) +
+          "\" revision " + std::to_string(bridge.State.ChipRevision) + " (chip type " +
+          std::to_string(chipType) + ", expected " + std::to_string(expectedChipType) + ")");
   if (!ok) {
     return std::nullopt;
   }
   // The flash is found by the window's own chip check, bridge settings included.
   ProbeChipMemory(path, bridge.State, bridge.Settings);
-  log.Note("flash: vendor \"" +
-           std::string(kFlashVendors[static_cast<std::size_t>(bridge.State.FlashVendor)].Name) +
+  log.Note("flash: vendor \"" + std::string(VendorRow(bridge.State.FlashVendor).Name) +
            "\", AMIC part " + std::to_string(bridge.State.AmicFlashPart) + ", ATMEL part " +
            std::to_string(bridge.State.AtmelFlashPart));
   return bridge;

@@ -16,8 +16,15 @@ namespace q71x {
 inline constexpr std::uint16_t MakeChipIdentity(std::uint8_t type, std::uint8_t revision) {
   return static_cast<std::uint16_t>((revision << 8) | type);
 }
+inline constexpr std::uint16_t MakeChipIdentity(ChipType type, std::uint8_t revision) {
+  return MakeChipIdentity(RowNumber(type), revision);
+}
 inline constexpr std::uint8_t IdentityType(std::uint16_t identity) {
   return identity & 0xFF;
+}
+// The row the identity names; a type byte outside the table is the unknown chip.
+inline constexpr ChipType IdentityChipType(std::uint16_t identity) {
+  return ToChipType(IdentityType(identity));
 }
 inline constexpr std::uint8_t IdentityRevision(std::uint16_t identity) {
   return identity >> 8;

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -341,25 +342,41 @@ inline constexpr std::uint8_t RowNumber(ChipType type) {
   return static_cast<std::uint8_t>(type);
 }
 
-// A row number from a bridge, the window state or a test, made safe to index with: anything
-// outside the table is the unknown chip.
-inline constexpr ChipType ToChipType(int row) {
-  return row >= 0 && row < kChipTypeCount ? static_cast<ChipType>(row) : ChipType::Unknown;
+// A row number read from a file or handed over by a program: nothing when no row carries it, so
+// the reader refuses the field instead of taking another chip.
+inline constexpr std::optional<ChipType> ChipTypeOfNumber(long long number) {
+  if (number < 0 || number >= kChipTypeCount) {
+    return std::nullopt;
+  }
+  return static_cast<ChipType>(number);
 }
 
+// A row number from a bridge, a simulator preset or a test, made safe to index with: anything
+// outside the table is the unknown chip.
+inline constexpr ChipType ToChipType(int row) {
+  return ChipTypeOfNumber(row).value_or(ChipType::Unknown);
+}
+
+// Even a value cast into the enum from outside the table reads the unknown chip's row.
 inline constexpr const ChipTypeRow& ChipRow(ChipType type) {
-  return kChipTypes[RowNumber(type)];
+  return kChipTypes[RowNumber(ToChipType(RowNumber(type)))];
 }
 inline constexpr const ChipTypeRow& ChipRow(int row) {
   return ChipRow(ToChipType(row));
 }
 
-inline constexpr std::string_view ChipTypeName(int chipType) {
-  return ChipRow(chipType).DisplayName;
+inline constexpr std::string_view ChipTypeName(ChipType type) {
+  return ChipRow(type).DisplayName;
+}
+inline constexpr std::string_view ChipTypeName(int row) {
+  return ChipTypeName(ToChipType(row));
 }
 
-inline constexpr ChipGroup ChipGroupOf(int chipType) {
-  return ChipRow(chipType).Group;
+inline constexpr ChipGroup ChipGroupOf(ChipType type) {
+  return ChipRow(type).Group;
+}
+inline constexpr ChipGroup ChipGroupOf(int row) {
+  return ChipGroupOf(ToChipType(row));
 }
 
 // The text an image rule compares the file code with.

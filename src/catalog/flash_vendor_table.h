@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -126,18 +127,27 @@ inline constexpr std::uint8_t RowNumber(FlashVendor vendor) {
   return static_cast<std::uint8_t>(vendor);
 }
 
-// A vendor number from a bridge, a probe or the window state, made safe to index with:
-// anything outside the table is "Unknown".
+// A vendor number read from a file or handed over by a program: nothing when no row carries it,
+// so the reader refuses the field instead of taking another vendor.
+inline constexpr std::optional<FlashVendor> FlashVendorOfNumber(long long number) {
+  if (number < 0 || number >= kFlashVendorCount) {
+    return std::nullopt;
+  }
+  return static_cast<FlashVendor>(number);
+}
+
+// A vendor number from a bridge or a probe, made safe to index with: anything outside the table
+// is "Unknown".
 inline constexpr FlashVendor ToFlashVendor(int vendor) {
-  return vendor >= 0 && vendor < kFlashVendorCount ? static_cast<FlashVendor>(vendor)
-                                                   : FlashVendor::Unknown;
+  return FlashVendorOfNumber(vendor).value_or(FlashVendor::Unknown);
 }
 inline constexpr int SafeFlashVendor(int vendor) {
   return RowNumber(ToFlashVendor(vendor));
 }
 
+// Even a value cast into the enum from outside the table reads the "Unknown" row.
 inline constexpr const FlashVendorRow& VendorRow(FlashVendor vendor) {
-  return kFlashVendors[RowNumber(vendor)];
+  return kFlashVendors[RowNumber(ToFlashVendor(RowNumber(vendor)))];
 }
 inline constexpr const FlashVendorRow& VendorRow(int vendor) {
   return VendorRow(ToFlashVendor(vendor));

@@ -9,7 +9,6 @@
 namespace q71x {
 namespace {
 
-constexpr int kChipTypeConfigBlockFirmware = 14;
 constexpr std::size_t kConfigLevelByte = 8;
 constexpr std::size_t kDiskFirmwareByte = 16;
 constexpr std::size_t kAreaShiftByte = 17;
@@ -88,8 +87,8 @@ bool ConfigBlockSaysAreaShifted(const std::uint8_t config[kConfigBlockLength]) {
   return ConfigBlockFlag(config, kAreaShiftByte);
 }
 
-int HasDiskFirmware(const std::string& devicePath, int chipType) {
-  if (chipType == kChipTypeConfigBlockFirmware) {
+int HasDiskFirmware(const std::string& devicePath, ChipType chipType) {
+  if (TellsDiskFirmwareByConfigBlock(chipType)) {
     return ReadConfigBlockFlag(devicePath, kDiskFirmwareByte);
   }
   std::uint8_t signature[kDiskFirmwareSignatureLength] = {};
@@ -165,7 +164,7 @@ bool FwAreaStart(std::uint64_t areaBase, bool shifted, std::uint64_t& start) {
 }
 
 std::uint64_t GetDiskFirmwareLba(const std::string& devicePath, std::uint32_t blockSize,
-                                 int chipType) {
+                                 ChipType chipType) {
   DiskAreaAnswers answers;
   answers.LastLba = GetLastLba(devicePath);
   answers.Shifted = FwAreaShiftFlag(devicePath) != 0;

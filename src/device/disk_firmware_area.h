@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "src/catalog/chip_type_table.h"
+
 namespace q71x {
 
 inline constexpr std::uint32_t kConfigBlockLength = 18;
@@ -18,9 +20,13 @@ inline constexpr std::size_t kFwAreaDescriptorLength = 6;
 // The area starts on a multiple of this many sectors.
 inline constexpr std::uint64_t kFwAreaAlignment = 256;
 
-// Chip type 14 asks the configuration block (byte 8 non-zero and byte 16 = 01); every other chip
-// type the controller-memory signature 55 AA at C000.
-int HasDiskFirmware(const std::string& devicePath, int chipType);
+// Whether the chip tells firmware on the disk by its configuration block (byte 8 non-zero and byte
+// 16 = 01), as the disk-capable QV40713 does; every other chip type by the controller-memory
+// signature 55 AA at C000.
+inline constexpr bool TellsDiskFirmwareByConfigBlock(ChipType chipType) {
+  return chipType == ChipType::Qv40713ESeries;
+}
+int HasDiskFirmware(const std::string& devicePath, ChipType chipType);
 // 1 when the configuration block reads with byte 8 non-zero and byte 17 = 01: the area starts
 // one block later than the default position.
 int FwAreaShiftFlag(const std::string& devicePath);
@@ -32,7 +38,7 @@ int FwAreaShiftFlag(const std::string& devicePath);
 // address nearest the drive's end. A failed answer falls back as the commands do; callers that
 // must not work on a guessed position gather the answers themselves (DiskAreaAnswers).
 std::uint64_t GetDiskFirmwareLba(const std::string& devicePath, std::uint32_t blockSize,
-                                 int chipType);
+                                 ChipType chipType);
 
 // The answers the area's position is worked out from, each from a command that succeeded.
 struct DiskAreaAnswers {

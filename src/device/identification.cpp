@@ -62,17 +62,17 @@ int RevisionFromChipInfo(ChipInfoRevision rule, std::uint8_t revisionByte) {
 }
 
 // Chip-info refinement; leaves type and revision alone when nothing matches.
-void RefineFromChipInfo(const std::string& devicePath, int& type, int& revision) {
+void RefineFromChipInfo(const std::string& devicePath, ChipType& type, int& revision) {
   std::uint8_t info[kChipInfoLength] = {};
   if (GetChipInfo(devicePath, info, sizeof info) == 0) {
-    if (type == RowNumber(ChipType::Qv40714Series)) {
+    if (type == ChipType::Qv40714Series) {
       revision = 1;
     }
     return;
   }
   const ChipTypeRow* row = RowWithCode(info, &ChipTypeRow::ChipInfoCode);
   if (row != nullptr) {
-    type = RowNumber(row->Type);
+    type = row->Type;
     revision = RevisionFromChipInfo(row->ChipInfoRevisionFrom, info[5]);
   }
 }
@@ -96,13 +96,13 @@ void RefineFwInfoRevision(const std::string& devicePath, int& revision) {
 
 // Reads the INQUIRY code, then the chip id and firmware information; fills type and revision
 // as far as those replies decide them.
-void IdentifyFromReplies(const std::string& devicePath, int& type, int& revision) {
+void IdentifyFromReplies(const std::string& devicePath, ChipType& type, int& revision) {
   std::uint8_t inquiry[kInquiryLength] = {};
   if (Inquiry(devicePath, inquiry, sizeof inquiry) == 0) {
     return;
   }
   if (const ChipTypeRow* row = ChipRowOfInquiry(inquiry)) {
-    type = RowNumber(row->Type);
+    type = row->Type;
     return;
   }
   std::uint8_t chipId[2] = {};
@@ -117,15 +117,15 @@ void IdentifyFromReplies(const std::string& devicePath, int& type, int& revision
   if (!HasFwInfoSignature(info)) {
     // Bridges whose firmware information is not this family's tell their model by two chip-id
     // bits, in the order of the rows from QV40716 on.
-    type = RowNumber(ChipType::Qv40716) + ((chipId[0] >> 5) & 3);
+    type = ToChipType(RowNumber(ChipType::Qv40716) + ((chipId[0] >> 5) & 3));
     return;
   }
   if (UsbIdAt(info + 2) == kQv40712UsbVendorId && UsbIdAt(info + 4) == kQv40712UsbProductId) {
-    type = RowNumber(ChipType::Qv40712);
+    type = ChipType::Qv40712;
     return;
   }
   if (const ChipTypeRow* row = RowWithCode(info + 8, &ChipTypeRow::InfoCode)) {
-    type = RowNumber(row->Type);
+    type = row->Type;
   }
   revision = info[11] - 0x30;
 }
@@ -133,7 +133,7 @@ void IdentifyFromReplies(const std::string& devicePath, int& type, int& revision
 }  // namespace
 
 std::uint16_t IdentifyChip(const std::string& devicePath) {
-  int type = 0;
+  ChipType type = ChipType::Unknown;
   int revision = 0;
   IdentifyFromReplies(devicePath, type, revision);
 
@@ -152,7 +152,7 @@ std::uint16_t IdentifyChip(const std::string& devicePath) {
     case IdentifyRefinement::None:
       break;
   }
-  return MakeChipIdentity(static_cast<std::uint8_t>(type), static_cast<std::uint8_t>(revision));
+  return MakeChipIdentity(type, static_cast<std::uint8_t>(revision));
 }
 
 int IsLateRevision(const std::string& devicePath) {
@@ -173,7 +173,7 @@ int DetectSerialFlash(const std::string& devicePath, FlashOpcodeSet& opcodes) {
     return 1;  // a bridge that fails the first flash command keeps the defaults
   }
   if (reply[3] == 0x9D) {
-    opcodes.Vendor = RowNumber(FlashVendor::Pmc);
+    opcodes.Vendor = FlashVendor::Pmc;
     return 1;
   }
   Decision decision = Decision::Undecided;
@@ -183,7 +183,7 @@ int DetectSerialFlash(const std::string& devicePath, FlashOpcodeSet& opcodes) {
     // Step 3: the JEDEC id's first bytes name the vendor.
     const FlashVendor vendor = VendorOfJedecId(reply);
     if (vendor != FlashVendor::Unknown) {
-      opcodes.Vendor = RowNumber(vendor);
+      opcodes.Vendor = vendor;
       decision = Decision::Decided;
     }
   }
@@ -191,7 +191,7 @@ int DetectSerialFlash(const std::string& devicePath, FlashOpcodeSet& opcodes) {
   if (decision == Decision::Undecided) {
     std::memset(reply, 0, sizeof reply);
     if (SpiCommandIn(devicePath, 0x90, reply, sizeof reply) != 0 && reply[3] == 0xBF) {
-      opcodes = FlashOpcodeSet{0x60, 0x52, 0xAF, RowNumber(FlashVendor::Sst)};
+      opcodes = FlashOpcodeSet{0x60, 0x52, 0xAF, FlashVendor::Sst};
       decision = Decision::Decided;
     }
   }
@@ -199,7 +199,7 @@ int DetectSerialFlash(const std::string& devicePath, FlashOpcodeSet& opcodes) {
   if (decision == Decision::Undecided) {
     std::uint8_t id[3] = {};
     if (ReadLegacyFlashId(devicePath, 0x15, false, id) != 0 && id[0] == 0x1F) {
-      opcodes = FlashOpcodeSet{0x62, 0x52, 0x02, RowNumber(FlashVendor::Atmel)};
+      opcodes = FlashOpcodeSet{0x62, 0x52, 0x02, FlashVendor::Atmel};
       decision = Decision::Decided;
     }
   }
@@ -207,7 +207,7 @@ int DetectSerialFlash(const std::string& devicePath, FlashOpcodeSet& opcodes) {
   if (decision == Decision::Undecided) {
     std::uint8_t id[3] = {};
     if (ReadLegacyFlashId(devicePath, 0xAB, true, id) != 0 && id[0] == 0x05) {
-      opcodes.Vendor = RowNumber(FlashVendor::StEonMxic);
+      opcodes.Vendor = FlashVendor::StEonMxic;
       decision = Decision::Decided;
     }
   }
@@ -322,7 +322,7 @@ int SetFlashOpcodes(const std::string& devicePath, const FlashOpcodeSet& opcodes
   cdb[4] = opcodes.ChipErase;
   cdb[5] = opcodes.SectorErase;
   cdb[6] = opcodes.Program;
-  cdb[7] = opcodes.Vendor;
+  cdb[7] = RowNumber(opcodes.Vendor);
   cdb[8] = 0x01;
   std::uint8_t discarded[2];
   return PassThroughIn(devicePath, cdb, discarded, sizeof discarded);

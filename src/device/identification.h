@@ -6,14 +6,17 @@
 #include <cstdint>
 #include <string>
 
+#include "src/catalog/flash_vendor_table.h"
+
 namespace q71x {
 
-// Chip-erase opcode, sector-erase opcode, program opcode, FlashVendor.
+// Chip-erase opcode, sector-erase opcode, program opcode, the vendor (its row goes to the bridge
+// as a byte).
 struct FlashOpcodeSet {
   std::uint8_t ChipErase = 0xC7;
   std::uint8_t SectorErase = 0xD8;
   std::uint8_t Program = 0x02;
-  std::uint8_t Vendor = 0;
+  FlashVendor Vendor = FlashVendor::Unknown;
 };
 
 // The 16-bit identity (type low byte, revision high byte). Never fails: 0 = "Unknown Chip".

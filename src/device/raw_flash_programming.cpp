@@ -80,7 +80,7 @@ int ProgramWithMethod(const RawProgramMethodRow& row, const std::string& deviceP
 
 }  // namespace
 
-RawProgramMethodRow SelectRawProgramMethod(int flashVendor, int sstWordMode) {
+RawProgramMethodRow SelectRawProgramMethod(FlashVendor flashVendor, int sstWordMode) {
   const FlashVendorRow& vendor = VendorRow(flashVendor);
   if (vendor.Programming == RawProgramming::SpiPages) {
     return {RawProgramMethod::SpiPages, vendor.ProgramUnit};
@@ -90,7 +90,7 @@ RawProgramMethodRow SelectRawProgramMethod(int flashVendor, int sstWordMode) {
 }
 
 int ProgramSerialFlash(const std::string& devicePath, std::uint32_t address,
-                       const std::uint8_t* data, std::uint32_t length, int flashVendor,
+                       const std::uint8_t* data, std::uint32_t length, FlashVendor flashVendor,
                        int sstWordMode) {
   if (length == 0) {
     return 0;

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <string>
 
+#include "src/catalog/flash_vendor_table.h"
+
 namespace q71x {
 
 inline constexpr std::uint32_t kRawProgramChunk = 8192;
@@ -25,12 +27,12 @@ struct RawProgramMethodRow {
 };
 
 // The method the flash-vendor row names; word runs only on a part that took word mode.
-RawProgramMethodRow SelectRawProgramMethod(int flashVendor, int sstWordMode);
+RawProgramMethodRow SelectRawProgramMethod(FlashVendor flashVendor, int sstWordMode);
 
 // Programs length bytes at address in chunks of kRawProgramChunk, waiting for the flash before
 // each. 1 when every byte was sent, 0 on the first failure or for length 0.
 int ProgramSerialFlash(const std::string& devicePath, std::uint32_t address,
-                       const std::uint8_t* data, std::uint32_t length, int flashVendor,
+                       const std::uint8_t* data, std::uint32_t length, FlashVendor flashVendor,
                        int sstWordMode);
 
 // The methods: 1 when every byte was sent, 0 on the first failing command, for length 0 or for

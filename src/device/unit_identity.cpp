@@ -26,11 +26,12 @@ std::string Escaped(const std::string& facet) {
 }
 
 std::string ModelPart(const UnitIdentity& identity) {
-  if (identity.ChipType == 0) {
+  if (identity.ChipType == ChipType::Unknown) {
     return {};
   }
   char model[32];
-  std::snprintf(model, sizeof model, "/t%d-r%d", identity.ChipType, identity.ChipRevision);
+  std::snprintf(model, sizeof model, "/t%d-r%d", int{RowNumber(identity.ChipType)},
+                identity.ChipRevision);
   return model;
 }
 
@@ -91,7 +92,7 @@ std::string UnitId(const UnitIdentity& identity) {
 }
 
 UnitMatch MatchUnits(const UnitIdentity& kept, const UnitIdentity& now, std::string* why) {
-  if (kept.ChipType != 0 && now.ChipType != 0 &&
+  if (kept.ChipType != ChipType::Unknown && now.ChipType != ChipType::Unknown &&
       (kept.ChipType != now.ChipType || kept.ChipRevision != now.ChipRevision)) {
     Say(why, "the chip type or revision differs");
     return UnitMatch::Different;

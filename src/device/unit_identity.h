@@ -14,6 +14,8 @@
 
 #include <string>
 
+#include "src/catalog/chip_type_table.h"
+
 namespace q71x {
 
 struct UnitIdentity {
@@ -21,8 +23,8 @@ struct UnitIdentity {
   std::string UsbSerial;   // iSerialNumber, as the system read it from the device
   std::string Guid1394;    // the SBP-2 unit's 64-bit GUID, 16 lower-case hex digits
   std::string DiskSerial;  // the attached drive's serial (IDENTIFY words 10-19), trimmed
-  // Model facets; 0 / empty: not known.
-  int ChipType = 0;
+  // Model facets; Unknown / 0 / empty: not known.
+  q71x::ChipType ChipType = q71x::ChipType::Unknown;
   int ChipRevision = 0;
   std::string FlashId;  // what the chip check learnt of the flash, hex (src/tool/journal_device)
   // Weak facets.

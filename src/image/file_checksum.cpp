@@ -55,11 +55,11 @@ std::uint8_t ByteSum(std::span<const std::uint8_t> bytes) {
 }
 
 int VerifyFileChecksum(const std::string& path, std::uint16_t chipIdentity) {
-  if (DetectNvramBlock(path, IdentityType(chipIdentity)) == 1) {
+  if (DetectNvramBlock(path, IdentityChipType(chipIdentity)) == 1) {
     return 1;
   }
   std::ifstream file;
-  if (OpenImageStream(path, LargestImageFor(ChipGroupOf(IdentityType(chipIdentity))), file) !=
+  if (OpenImageStream(path, LargestImageFor(ChipGroupOf(IdentityChipType(chipIdentity))), file) !=
       ImageFileCheck::Usable) {
     return 0;
   }

@@ -102,7 +102,7 @@ bool RuleHolds(const ChipTypeRow& row, int revision, const HeaderReading& readin
 
 int FirmwareMatchesChip(const std::string& path, std::uint16_t chipIdentity) {
   // A type outside the table is the unknown chip, which no file matches.
-  const ChipTypeRow& row = ChipRow(IdentityType(chipIdentity));
+  const ChipTypeRow& row = ChipRow(IdentityChipType(chipIdentity));
   const int revision = IdentityRevision(chipIdentity);
 
   std::ifstream file;

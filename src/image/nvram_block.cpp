@@ -9,7 +9,7 @@
 
 namespace q71x {
 
-int DetectNvramBlock(const std::string& path, int chipType) {
+int DetectNvramBlock(const std::string& path, ChipType chipType) {
   std::ifstream file;
   if (OpenImageStream(path, LargestImageFor(ChipGroupOf(chipType)), file) !=
       ImageFileCheck::Usable) {

@@ -6,10 +6,12 @@
 
 #include <string>
 
+#include "src/catalog/chip_type_table.h"
+
 namespace q71x {
 
 // 1 when the file has no header at offset 0 but one at 4096 that carries this chip type's code,
 // else 0. A file that cannot be read simply has no NVRAM block; nothing is shown.
-int DetectNvramBlock(const std::string& path, int chipType);
+int DetectNvramBlock(const std::string& path, ChipType chipType);
 
 }  // namespace q71x

@@ -45,8 +45,9 @@ class SampleBytes {
 
 // xorshift32: small, fast and the same on every platform.
 void FillPseudoRandom(std::vector<std::uint8_t>& bytes, const SampleImageOptions& options) {
-  std::uint32_t state = options.Seed * 2654435761u ^
-                        static_cast<std::uint32_t>(options.ChipType << 8 | options.ChipRevision);
+  std::uint32_t state =
+      options.Seed * 2654435761u ^
+      static_cast<std::uint32_t>(RowNumber(options.ChipType) << 8 | options.ChipRevision);
   if (state == 0) {
     state = 0x9E3779B9u;
   }
@@ -63,7 +64,7 @@ char DigitFor(int k) {
 }
 
 // The code each chip's images carry, so that the chip's own rule accepts its sample.
-std::string ChipFileCode(int type, int revision) {
+std::string ChipFileCode(ChipType type, int revision) {
   const ChipTypeRow& row = ChipRow(type);
   if (row.Image == ImageRule::Revision1MarkOrCodeWithRevision && revision == 1) {
     return std::string(kType1Revision1Code);
@@ -81,7 +82,7 @@ std::string ChipFileCode(int type, int revision) {
 
 // Chips that accept any image whose code does not begin "71" (their own code included) get
 // samples that carry no header at all.
-bool CarriesHeader(int type) {
+bool CarriesHeader(ChipType type) {
   return ChipRow(type).Image != ImageRule::NotSeriesCode;
 }
 

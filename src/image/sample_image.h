@@ -11,10 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "src/catalog/chip_type_table.h"
+
 namespace q71x {
 
 struct SampleImageOptions {
-  int ChipType = 1;
+  q71x::ChipType ChipType = q71x::ChipType::Qv40714Series;
   int ChipRevision = 1;
   std::size_t Size = 32768;
   // Put a 4 KB configuration area first; the header then stands at 4096 (types 12 and 14 keep

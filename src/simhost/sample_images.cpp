@@ -12,7 +12,7 @@ namespace {
 
 SampleImageOptions PresetImageOptions(int chipType, int revision, std::uint32_t size) {
   SampleImageOptions options;
-  options.ChipType = chipType;
+  options.ChipType = ToChipType(chipType);
   options.ChipRevision = revision;
   options.Size = size;
   return options;
@@ -27,7 +27,8 @@ std::vector<std::string> WritePresetSampleImages(const std::filesystem::path& fo
   }
   auto write = [&](const char* key, SampleImageOptions options) {
     const std::filesystem::path file = folder / (std::string(key) + ".bin");
-    options.Seed = static_cast<std::uint32_t>(options.ChipType * 1000 + options.ChipRevision);
+    options.Seed =
+        static_cast<std::uint32_t>(RowNumber(options.ChipType) * 1000 + options.ChipRevision);
     const std::vector<std::uint8_t> image = BuildSampleImage(options);
     std::string reason;
     // An image already there may be one the user edited on purpose: it is kept.

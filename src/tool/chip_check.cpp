@@ -33,7 +33,7 @@ bool ToolCore::LevelMissing() const {
 }
 
 bool ToolCore::DeviceReadyForRun() const {
-  return SelectedDeviceIndex() >= 0 && state_.ChipType != 0 && !LevelMissing();
+  return SelectedDeviceIndex() >= 0 && state_.ChipType != ChipType::Unknown && !LevelMissing();
 }
 
 void ToolCore::UpdateBtnCheck() {

@@ -15,7 +15,7 @@ namespace {
 
 constexpr std::uint32_t kConfigBlockLength = 18;
 
-void ReadVersion(const std::string& path, std::uint8_t chipType, ChipProbe& probe) {
+void ReadVersion(const std::string& path, ChipType chipType, ChipProbe& probe) {
   std::uint8_t reply[kFwInfoLength] = {};
   std::uint32_t transferred = 0;
   if (ReadFwInfo(path, reply, kFwInfoLength, &transferred) == 0) {
@@ -46,7 +46,7 @@ void StartFromFreshFacts(ChipState& state, ProgramSettings& settings) {
 void IdentifyInto(const std::string& devicePath, ChipState& state, ProgramSettings& settings) {
   StartFromFreshFacts(state, settings);
   const std::uint16_t identity = IdentifyChip(devicePath);
-  state.ChipType = IdentityType(identity);
+  state.ChipType = IdentityChipType(identity);
   state.ChipRevision = IdentityRevision(identity);
 }
 

@@ -20,7 +20,7 @@ bool HasFwInfoSignature(const std::uint8_t* reply) {
   return reply[0] == 0xF4 && reply[1] == 0xE7;
 }
 
-std::string FirmwareVersionText(std::uint8_t chipType, const std::uint8_t* reply,
+std::string FirmwareVersionText(ChipType chipType, const std::uint8_t* reply,
                                 std::uint32_t transferred, int toggleBitSet) {
   switch (ChipRow(chipType).Version) {
     case VersionStyle::FiveNumbersToggled: {
@@ -44,7 +44,7 @@ std::string FirmwareVersionText(std::uint8_t chipType, const std::uint8_t* reply
   return text;
 }
 
-std::string UnreadableVersionText(std::uint8_t chipType) {
+std::string UnreadableVersionText(ChipType chipType) {
   return std::string(ChipRow(chipType).UnreadableVersion);
 }
 

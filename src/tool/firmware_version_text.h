@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "src/catalog/chip_type_table.h"
+
 namespace q71x {
 
 inline constexpr std::uint32_t kFwInfoLength = 16;
@@ -15,10 +17,10 @@ bool HasFwInfoSignature(const std::uint8_t* reply);
 // The version text of a reply with the signature, in the style of the chip's row. `toggleBitSet`
 // is ToggleBitProbe's answer, asked only for the rows whose last number it flips (the lowest
 // bit).
-std::string FirmwareVersionText(std::uint8_t chipType, const std::uint8_t* reply,
+std::string FirmwareVersionText(ChipType chipType, const std::uint8_t* reply,
                                 std::uint32_t transferred, int toggleBitSet);
 
 // The fixed text shown when the reply could not be read.
-std::string UnreadableVersionText(std::uint8_t chipType);
+std::string UnreadableVersionText(ChipType chipType);
 
 }  // namespace q71x

@@ -30,6 +30,12 @@ bool HasSstSpiId(const std::string& path) {
   return SpiCommandIn(path, 0x9F, id, kJedecIdLength) == 1 && id[0] == 0xBF && id[1] == 0x25;
 }
 
+// The vendor the bridge names in its answer; a byte outside the table is "Unknown", never a row
+// past its end.
+FlashVendor VendorOfReply(const std::uint8_t reply[4]) {
+  return ToFlashVendor(reply[0]);
+}
+
 class Determination {
  public:
   Determination(const std::string& path, ChipState& state, ProgramSettings& settings)
@@ -75,10 +81,9 @@ class Determination {
   }
 
  private:
-  // A vendor byte from a bridge outside the table is "Unknown"; it never indexes past it.
-  void TakeVendor(int vendor, bool takeEraseUnits) {
+  void TakeVendor(FlashVendor vendor, bool takeEraseUnits) {
     const FlashVendorRow& entry = VendorRow(vendor);
-    state_.FlashVendor = RowNumber(entry.Vendor);
+    state_.FlashVendor = entry.Vendor;
     text_ = std::string(entry.Name);
     if (takeEraseUnits) {
       settings_.EraseBlockSize = entry.LargeEraseUnit;
@@ -90,7 +95,7 @@ class Determination {
   // bridge about 32-byte-page MXIC parts as well.
   void WithOpcodes(bool announcePages) {
     FlashOpcodeSet opcodes;
-    if (DetectSerialFlash(path_, opcodes) == 1 && opcodes.Vendor != 0) {
+    if (DetectSerialFlash(path_, opcodes) == 1 && opcodes.Vendor != FlashVendor::Unknown) {
       SetFlashOpcodes(path_, opcodes);
     }
     TakeVendor(opcodes.Vendor, false);
@@ -105,11 +110,12 @@ class Determination {
     // A query that fails leaves this device's vendor unknown, never the vendor of the device
     // checked before it (whose erase units the procedures would then use).
     std::uint8_t reply[4] = {};
-    TakeVendor(GetFlashVendor(path_, reply) == 1 ? reply[0] : 0, true);
+    TakeVendor(GetFlashVendor(path_, reply) == 1 ? VendorOfReply(reply) : FlashVendor::Unknown,
+               true);
     if (!detectWhenUnknown) {
       return;
     }
-    if (state_.FlashVendor == 0) {
+    if (state_.FlashVendor == FlashVendor::Unknown) {
       FlashOpcodeSet opcodes;
       if (DetectSerialFlash(path_, opcodes) == 1) {
         TakeVendor(opcodes.Vendor, true);
@@ -137,11 +143,11 @@ class Determination {
     }
     std::uint8_t reply[4] = {};
     if (GetFlashVendor(path_, reply) == 0) {
-      TakeVendor(0, false);  // unknown, not the device checked before
+      TakeVendor(FlashVendor::Unknown, false);  // unknown, not the device checked before
       return;
     }
-    if (reply[0] != 0) {
-      TakeVendor(reply[0], false);
+    if (VendorOfReply(reply) != FlashVendor::Unknown) {
+      TakeVendor(VendorOfReply(reply), false);
       return;
     }
     FlashOpcodeSet opcodes;

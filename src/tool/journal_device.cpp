@@ -9,7 +9,7 @@ namespace q71x {
 
 std::string FlashIdOf(const ChipState& state) {
   char id[16];
-  std::snprintf(id, sizeof id, "%02x%02x%02x", static_cast<unsigned>(state.FlashVendor) & 0xFFu,
+  std::snprintf(id, sizeof id, "%02x%02x%02x", unsigned{RowNumber(state.FlashVendor)},
                 static_cast<unsigned>(state.AmicFlashPart) & 0xFFu,
                 static_cast<unsigned>(state.AtmelFlashPart) & 0xFFu);
   return id;
@@ -24,7 +24,7 @@ UnitIdentity IdentifyUnit(const ChipState& state, const std::string& firmwareVer
   unit.PortPath = system.PortPath;
   unit.ChipType = state.ChipType;
   unit.ChipRevision = state.ChipRevision;
-  unit.FlashId = state.ChipType != 0 ? FlashIdOf(state) : std::string();
+  unit.FlashId = state.ChipType != ChipType::Unknown ? FlashIdOf(state) : std::string();
   unit.FirmwareVersion = firmwareVersion;
   return unit;
 }

@@ -36,7 +36,7 @@ class InputHeldBack {
 }  // namespace
 
 JournalWait ToolCore::WaitingJournal() const {
-  if (journal_ == nullptr || checkedDevice_.ChipType == 0) {
+  if (journal_ == nullptr || checkedDevice_.ChipType == ChipType::Unknown) {
     return {};
   }
   return JournalWaitFor(*journal_, checkedDevice_, journalOverride_);

@@ -39,9 +39,9 @@ bool ToolCore::ReachDevice(int index) {
 
 void ToolCore::ShowUnreachable(int index) {
   // Nothing of an earlier device may stay behind to enable Run for this one.
-  state_.ChipType = 0;
+  state_.ChipType = ChipType::Unknown;
   state_.ChipRevision = 0;
-  state_.FlashVendor = 0;
+  state_.FlashVendor = FlashVendor::Unknown;
   state_.ConfigLevel = 0;
   configLevelKnown_ = false;
   checkedDevice_ = JournalDevice{};

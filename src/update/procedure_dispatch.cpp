@@ -41,8 +41,8 @@ UpdateProcedure ChooseUpdateProcedure(const DispatchFacts& facts) {
       return UpdateProcedure::UpdateSerialFlash;
     case ProcedureRule::SerialFlashOrDiskFirmware:
       // No flash vendor found: the firmware is kept on the disk.
-      return facts.FlashVendor == 0 ? UpdateProcedure::UpdateDiskFirmware
-                                    : UpdateProcedure::UpdateSerialFlash;
+      return facts.FlashVendor == FlashVendor::Unknown ? UpdateProcedure::UpdateDiskFirmware
+                                                       : UpdateProcedure::UpdateSerialFlash;
     case ProcedureRule::FlashWithNvram:
       return UpdateProcedure::UpdateFlashWithNvram;
     case ProcedureRule::Df2FlashOn1394OrSerialFlash:

@@ -18,9 +18,9 @@ inline constexpr int kDiskKeptSupportedLevel = 0xD0;
 
 // What the choice depends on, taken from the window when Run is pressed.
 struct DispatchFacts {
-  std::uint8_t ChipType = 0;
+  q71x::ChipType ChipType = q71x::ChipType::Unknown;
   std::uint8_t ChipRevision = 0;
-  std::int32_t FlashVendor = 0;
+  q71x::FlashVendor FlashVendor = q71x::FlashVendor::Unknown;
   std::uint32_t SstSpiFlash = 0;
   std::int32_t ConfigLevel = 0;
   std::string DevicePath;

@@ -7,15 +7,18 @@
 #include <cstdint>
 #include <string>
 
+#include "src/catalog/chip_type_table.h"
+#include "src/catalog/flash_vendor_table.h"
 #include "src/update/run_outcome.h"
 
 namespace q71x {
 
-// State fields the chip check fills and the procedures read. All zero when the window is made.
+// State fields the chip check fills and the procedures read. All zero (the unknown chip and
+// vendor) when the window is made.
 struct ChipState {
-  std::uint8_t ChipType = 0;
+  q71x::ChipType ChipType = q71x::ChipType::Unknown;
   std::uint8_t ChipRevision = 0;
-  std::int32_t FlashVendor = 0;     // row of the flash-vendor table
+  q71x::FlashVendor FlashVendor = q71x::FlashVendor::Unknown;
   std::int32_t AmicFlashPart = 0;   // -1 = none, once the chip check ran
   std::int32_t AtmelFlashPart = 0;  // -1 = none, once the chip check ran
   std::uint32_t SstSpiFlash = 0;    // 1 when the checked SST flash answered BF 25

@@ -40,7 +40,7 @@ UnitIdentity IdentityOf(const nlohmann::json& device) {
   unit.Guid1394 = text("guid_1394");
   unit.DiskSerial = text("disk_serial");
   unit.PortPath = text("port_path");
-  unit.ChipType = facets.value("chip_type", 0);
+  unit.ChipType = ToChipType(facets.value("chip_type", 0));
   unit.ChipRevision = facets.value("chip_revision", 0);
   unit.FlashId = text("flash_id");
   unit.FirmwareVersion = text("firmware_version");

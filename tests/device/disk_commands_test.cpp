@@ -249,7 +249,7 @@ TEST_F(DiskCommandTest, ConfigurationTests) {
     disk.SetFirmwarePresent();  // the controller-memory signature must not matter for type 14
     Answer(disk);
     platform.ClearCommands();
-    EXPECT_EQ(test.Firmware14, HasDiskFirmware(kBridgePath, 14));
+    EXPECT_EQ(test.Firmware14, HasDiskFirmware(kBridgePath, ChipType::Qv40713ESeries));
     EXPECT_EQ(test.Shift, FwAreaShiftFlag(kBridgePath));
     for (const auto& c : platform.Commands()) {
       EXPECT_EQ(Cdb12({0xFF, 0x04, 0xA0, 0x12}), c.Cdb);
@@ -277,7 +277,7 @@ TEST_F(DiskCommandTest, FirmwareSignatureInControllerMemory) {
     disk.SetShift(true);
     Answer(disk);
     platform.ClearCommands();
-    EXPECT_EQ(test.Expected, HasDiskFirmware(kBridgePath, 13));
+    EXPECT_EQ(test.Expected, HasDiskFirmware(kBridgePath, ChipType::Qvk924Series));
     ASSERT_EQ(1u, platform.Commands().size());
     EXPECT_EQ(Cdb12({0xDF, 0x10, 0x00, 0x00, 0x04, 0x00, 0xC0, 0x00, 0, 0, 0, 0xFD}),
               platform.Commands()[0].Cdb);
@@ -294,7 +294,7 @@ TEST_F(DiskCommandTest, FirmwareLbaAsksInOrderAndDefaultsWithoutFirmware) {
   DiskReplies disk{.LastLba = 0x00E8E0DB, .SectorCount = 0x00E8E0DB + 0x1000};
   disk.SetShift(false);
   Answer(disk);
-  EXPECT_EQ(0x00E8E0DBu, GetDiskFirmwareLba(kBridgePath, 512, 13));
+  EXPECT_EQ(0x00E8E0DBu, GetDiskFirmwareLba(kBridgePath, 512, ChipType::Qvk924Series));
   const auto& commands = platform.Commands();
   ASSERT_EQ(4u, commands.size());  // nothing is read from the disk without firmware
   EXPECT_EQ(0x25, commands[0].Cdb[0]);
@@ -304,11 +304,11 @@ TEST_F(DiskCommandTest, FirmwareLbaAsksInOrderAndDefaultsWithoutFirmware) {
 
   disk.SetShift(true);
   Answer(disk);
-  EXPECT_EQ(0x00E8E0DCu, GetDiskFirmwareLba(kBridgePath, 512, 13));
+  EXPECT_EQ(0x00E8E0DCu, GetDiskFirmwareLba(kBridgePath, 512, ChipType::Qvk924Series));
 
   // A bridge that answers nothing gives 0.
   platform.SetResponder([](const auto&) { return testing::Failed(); });
-  EXPECT_EQ(0u, GetDiskFirmwareLba(kBridgePath, 512, 13));
+  EXPECT_EQ(0u, GetDiskFirmwareLba(kBridgePath, 512, ChipType::Qvk924Series));
 }
 
 TEST_F(DiskCommandTest, FirmwareLbaDefaultOnLargeDrivesKeepsTheBorrow) {
@@ -328,7 +328,7 @@ TEST_F(DiskCommandTest, FirmwareLbaDefaultOnLargeDrivesKeepsTheBorrow) {
     DiskReplies disk{.LastLba = 0xFFFFFFFF, .SectorCount = test.SectorCount};
     disk.SetShift(test.Shift);
     Answer(disk);
-    EXPECT_EQ(test.Expected, GetDiskFirmwareLba(kBridgePath, 512, 13));
+    EXPECT_EQ(test.Expected, GetDiskFirmwareLba(kBridgePath, 512, ChipType::Qvk924Series));
   }
 }
 
@@ -337,7 +337,7 @@ TEST_F(DiskCommandTest, FirmwareLbaOnSmallDrivesReadsPastTheLastLba) {
   disk.SetFirmwarePresent();
   disk.Descriptor = 0x00E8E2AB;
   Answer(disk);
-  EXPECT_EQ(0x00E8E2ABu, GetDiskFirmwareLba(kBridgePath, 4096, 13));
+  EXPECT_EQ(0x00E8E2ABu, GetDiskFirmwareLba(kBridgePath, 4096, ChipType::Qvk924Series));
   const auto reads = testing::CommandsStartingWith(platform, {0x28});
   ASSERT_EQ(1u, reads.size());
   EXPECT_EQ(Padded({0x28, 0x00, 0x00, 0xE8, 0xE1, 0x00, 0x00, 0x00, 0x04, 0x00}, 10), reads[0].Cdb);
@@ -349,7 +349,7 @@ TEST_F(DiskCommandTest, FirmwareLbaOnSmallDrivesReadsPastTheLastLba) {
     disk.Descriptor = 0;
     disk.SetShift(shift);
     Answer(disk);
-    const std::uint64_t base = GetDiskFirmwareLba(kBridgePath, 512, 13);
+    const std::uint64_t base = GetDiskFirmwareLba(kBridgePath, 512, ChipType::Qvk924Series);
     EXPECT_EQ(0x00E8E0FFu + 258, base);
     EXPECT_EQ(0x00E8E100u, AreaStartFromBase(base, shift));
   }
@@ -359,7 +359,7 @@ TEST_F(DiskCommandTest, FirmwareLbaOnSmallDrivesReadsPastTheLastLba) {
   disk.RecordOk = false;
   disk.SetShift(true);
   Answer(disk);
-  EXPECT_EQ(0x00E8E100u, GetDiskFirmwareLba(kBridgePath, 512, 13));
+  EXPECT_EQ(0x00E8E100u, GetDiskFirmwareLba(kBridgePath, 512, ChipType::Qvk924Series));
 }
 
 TEST_F(DiskCommandTest, FirmwareLbaOnLargeDrivesReadsAtTheSectorCount) {
@@ -368,7 +368,7 @@ TEST_F(DiskCommandTest, FirmwareLbaOnLargeDrivesReadsAtTheSectorCount) {
   disk.SetFirmwarePresent();
   disk.Descriptor = 0x00005180;
   Answer(disk);
-  EXPECT_EQ(2 * k2To32 + 0x5180, GetDiskFirmwareLba(kBridgePath, 512, 13));
+  EXPECT_EQ(2 * k2To32 + 0x5180, GetDiskFirmwareLba(kBridgePath, 512, ChipType::Qvk924Series));
   const auto reads = testing::CommandsStartingWith(platform, {0x88});
   ASSERT_EQ(1u, reads.size());
   EXPECT_EQ((ByteVector{0x88, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x50, 0x00, 0x00, 0x00,
@@ -397,7 +397,7 @@ TEST_F(DiskCommandTest, DescriptorBaseIsWidenedAcrossTheHalfBoundary) {
     disk.SetFirmwarePresent();
     disk.Descriptor = test.Descriptor;
     Answer(disk);
-    EXPECT_EQ(test.Expected, GetDiskFirmwareLba(kBridgePath, 512, 13));
+    EXPECT_EQ(test.Expected, GetDiskFirmwareLba(kBridgePath, 512, ChipType::Qvk924Series));
   }
 }
 
@@ -410,7 +410,7 @@ TEST_F(DiskCommandTest, ZeroDescriptorOnLargeDrivesNeverPointsBelowTheSectorCoun
       disk.SetFirmwarePresent();
       disk.SetShift(shift);
       Answer(disk);
-      const std::uint64_t base = GetDiskFirmwareLba(kBridgePath, 512, 13);
+      const std::uint64_t base = GetDiskFirmwareLba(kBridgePath, 512, ChipType::Qvk924Series);
       const std::uint64_t start = AreaStartFromBase(base, shift);
       EXPECT_GE(start, count);
       EXPECT_LT(start, count + 256);
@@ -454,7 +454,7 @@ TEST_F(DiskCommandTest, DescriptorIsTakenOnlyForTheAreaAtTheRecordWithBothMarks)
     disk.LeadMark = test.LeadMark;
     disk.TrailMark = test.TrailMark;
     Answer(disk);
-    const std::uint64_t base = GetDiskFirmwareLba(kBridgePath, 512, 13);
+    const std::uint64_t base = GetDiskFirmwareLba(kBridgePath, 512, ChipType::Qvk924Series);
     EXPECT_EQ(test.Expected, base);
     EXPECT_EQ(kRecord, AreaStartFromBase(base, test.Shift));
   }
@@ -467,7 +467,7 @@ TEST_F(DiskCommandTest, ZeroDescriptorPastAnUnalignedCapacityNeverPointsInsideTh
     disk.SetFirmwarePresent();
     disk.SetShift(shift);
     Answer(disk);
-    const std::uint64_t base = GetDiskFirmwareLba(kBridgePath, 512, 13);
+    const std::uint64_t base = GetDiskFirmwareLba(kBridgePath, 512, ChipType::Qvk924Series);
     EXPECT_EQ(0x40200u, AreaStartFromBase(base, shift));
   }
 }
@@ -478,8 +478,8 @@ TEST_F(DiskCommandTest, RecordTooSmallForTheDescriptorIsNotRead) {
   disk.Descriptor = 0x1234;
   Answer(disk);
   // Four 16-byte blocks cannot hold bytes 151-154.
-  EXPECT_EQ(1000u, GetDiskFirmwareLba(kBridgePath, 16, 13));
-  EXPECT_EQ(1000u, GetDiskFirmwareLba(kBridgePath, 0, 13));
+  EXPECT_EQ(1000u, GetDiskFirmwareLba(kBridgePath, 16, ChipType::Qvk924Series));
+  EXPECT_EQ(1000u, GetDiskFirmwareLba(kBridgePath, 0, ChipType::Qvk924Series));
   EXPECT_TRUE(testing::CommandsStartingWith(platform, {0x28}).empty());
 }
 
@@ -489,7 +489,7 @@ TEST_F(DiskCommandTest, RecordPastTheLastTenByteAddressIsNotRead) {
   disk.SetFirmwarePresent();
   disk.Descriptor = 0x1234;
   Answer(disk);
-  EXPECT_EQ(0xFFFFFFFFu, GetDiskFirmwareLba(kBridgePath, 512, 13));
+  EXPECT_EQ(0xFFFFFFFFu, GetDiskFirmwareLba(kBridgePath, 512, ChipType::Qvk924Series));
   EXPECT_TRUE(testing::CommandsStartingWith(platform, {0x28}).empty());
   EXPECT_TRUE(testing::CommandsStartingWith(platform, {0x88}).empty());
 }

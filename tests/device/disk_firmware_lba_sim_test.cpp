@@ -18,7 +18,7 @@ namespace q71x {
 namespace {
 
 constexpr std::uint64_t k2To32 = 1ull << 32;
-constexpr int kChipType = 13;
+constexpr ChipType kChipType = ChipType::Qvk924Series;
 
 struct Drive {
   std::uint64_t Sectors = 0;  // reported and identified alike
@@ -38,7 +38,7 @@ class DiskFirmwareLbaSimTest : public ::testing::Test {
     enclosure.Path = sim::MakeEnclosurePath(sim::Bus::Usb, sim::InterfaceKind::Disk,
                                             "disk" + std::to_string(++attached));
     enclosure.Bridge = sim::BridgeState(
-        *sim::MakeChipPersonality(kChipType, sim::IdentifyRoute::Inquiry, options));
+        *sim::MakeChipPersonality(RowNumber(kChipType), sim::IdentifyRoute::Inquiry, options));
     sim::AttachedDiskGeometry geometry;
     geometry.ReportedSectors = drive.Sectors;
     geometry.IdentifySectors = drive.Sectors;
@@ -168,7 +168,8 @@ TEST_F(DiskFirmwareLbaSimTest, PresetDrivesAreFoundWhereTheirFirmwareLies) {
     ASSERT_NE(nullptr, enclosure);
     const std::uint32_t blockSize = GetBlockSize(enclosure->Path);
     EXPECT_EQ(preset.BlockSize, blockSize);
-    const std::uint64_t base = GetDiskFirmwareLba(enclosure->Path, blockSize, preset.ChipType);
+    const std::uint64_t base =
+        GetDiskFirmwareLba(enclosure->Path, blockSize, ToChipType(preset.ChipType));
     EXPECT_EQ(sim::PresetDiskAreaStart(preset),
               AreaStart(base, FwAreaShiftFlag(enclosure->Path) != 0));
     ++checked;

@@ -264,7 +264,7 @@ class FlashDetectionTest : public IdentificationTest {
     });
   }
   FlashOpcodeSet Detect(int& result) {
-    FlashOpcodeSet set{0x11, 0x22, 0x33, 0x44};
+    FlashOpcodeSet set{0x11, 0x22, 0x33, static_cast<FlashVendor>(0x44)};
     result = DetectSerialFlash(kPath, set);
     return set;
   }
@@ -282,22 +282,28 @@ TEST_F(FlashDetectionTest, FirstProbeFailingIsDefaultSuccess) {
   EXPECT_EQ(0xC7, set.ChipErase);
   EXPECT_EQ(0xD8, set.SectorErase);
   EXPECT_EQ(0x02, set.Program);
-  EXPECT_EQ(0, set.Vendor);
+  EXPECT_EQ(FlashVendor::Unknown, set.Vendor);
   EXPECT_EQ(1u, platform.Commands().size());
 }
 
 TEST_F(FlashDetectionTest, PmcFromElectronicSignature) {
   Answer(0xAB, {0, 0, 0, 0x9D});
   int result = 0;
-  EXPECT_EQ(1, Detect(result).Vendor);
+  EXPECT_EQ(FlashVendor::Pmc, Detect(result).Vendor);
   EXPECT_EQ(1, result);
 }
 
 TEST_F(FlashDetectionTest, JedecRulesInOrder) {
-  const std::pair<std::vector<std::uint8_t>, int> cases[] = {
-      {{0x7F, 0x37, 0x20, 0x12}, 7}, {{0x37, 0x30, 0x12, 0x00}, 7}, {{0x1F, 0x65, 0x01, 0}, 4},
-      {{0xC2, 0x22, 0x11, 0}, 5},    {{0xEF, 0x30, 0x13, 0}, 6},    {{0x20, 0x20, 0x15, 0}, 3},
-      {{0x1C, 0x31, 0x14, 0}, 8},    {{0x8C, 0x20, 0x14, 0}, 9},    {{0x7F, 0x9D, 0x20, 0}, 1},
+  const std::pair<std::vector<std::uint8_t>, FlashVendor> cases[] = {
+      {{0x7F, 0x37, 0x20, 0x12}, FlashVendor::Amic},
+      {{0x37, 0x30, 0x12, 0x00}, FlashVendor::Amic},
+      {{0x1F, 0x65, 0x01, 0}, FlashVendor::Atmel},
+      {{0xC2, 0x22, 0x11, 0}, FlashVendor::Mxic},
+      {{0xEF, 0x30, 0x13, 0}, FlashVendor::Winbond},
+      {{0x20, 0x20, 0x15, 0}, FlashVendor::StEonMxic},
+      {{0x1C, 0x31, 0x14, 0}, FlashVendor::Eon},
+      {{0x8C, 0x20, 0x14, 0}, FlashVendor::Esmt},
+      {{0x7F, 0x9D, 0x20, 0}, FlashVendor::Pmc},
   };
   for (const auto& [id, vendor] : cases) {
     Answer(0x9F, id);
@@ -315,10 +321,10 @@ TEST_F(FlashDetectionTest, SstFromManufacturerIdSetsItsOpcodes) {
   int result = 0;
   const FlashOpcodeSet set = Detect(result);
   EXPECT_EQ(1, result);
-  EXPECT_EQ((FlashOpcodeSet{0x60, 0x52, 0xAF, 2}.ChipErase), set.ChipErase);
+  EXPECT_EQ((FlashOpcodeSet{0x60, 0x52, 0xAF, FlashVendor::Sst}.ChipErase), set.ChipErase);
   EXPECT_EQ(0x52, set.SectorErase);
   EXPECT_EQ(0xAF, set.Program);
-  EXPECT_EQ(2, set.Vendor);
+  EXPECT_EQ(FlashVendor::Sst, set.Vendor);
 }
 
 TEST_F(FlashDetectionTest, LegacyIdsAreTheLastResorts) {
@@ -328,7 +334,7 @@ TEST_F(FlashDetectionTest, LegacyIdsAreTheLastResorts) {
   int result = 0;
   FlashOpcodeSet set = Detect(result);
   EXPECT_EQ(1, result);
-  EXPECT_EQ(4, set.Vendor);
+  EXPECT_EQ(FlashVendor::Atmel, set.Vendor);
   EXPECT_EQ(0x62, set.ChipErase);
   EXPECT_EQ(0x52, set.SectorErase);
   EXPECT_EQ(0x02, set.Program);
@@ -349,7 +355,7 @@ TEST_F(FlashDetectionTest, LegacyIdsAreTheLastResorts) {
   platform.ClearCommands();
   set = Detect(result);
   EXPECT_EQ(1, result);
-  EXPECT_EQ(3, set.Vendor);
+  EXPECT_EQ(FlashVendor::StEonMxic, set.Vendor);
   EXPECT_EQ((std::vector<std::uint8_t>{0xFF, 0x04, 0x15, 0x03, 0xAB, 0x03, 0, 0, 0, 0, 0, 0}),
             platform.Commands().back().Cdb);
 }
@@ -362,7 +368,7 @@ TEST_F(FlashDetectionTest, NothingRecognisedIsUndecidedWithDefaults) {
   int result = 1;
   const FlashOpcodeSet set = Detect(result);
   EXPECT_EQ(0, result);
-  EXPECT_EQ(0, set.Vendor);
+  EXPECT_EQ(FlashVendor::Unknown, set.Vendor);
   EXPECT_EQ(0xC7, set.ChipErase);
 }
 
@@ -401,7 +407,7 @@ TEST_F(FlashDetectionTest, AmicAndAtmelPartClasses) {
 // ---- configuration commands ----
 
 TEST_F(IdentificationTest, ConfigurationCommandBlocks) {
-  FlashOpcodeSet set{0x60, 0x52, 0xAF, 2};
+  FlashOpcodeSet set{0x60, 0x52, 0xAF, FlashVendor::Sst};
   SetFlashOpcodes(kPath, set);
   SetFlashPageSize(kPath, 32);
   SetFlashOpcodesEx(kPath, {0xC7, 0xD8, 0x02, 0x00, 0x20}, 32);

@@ -59,19 +59,19 @@ class RawProgrammingSimTest : public ::testing::Test {
 TEST_F(RawProgrammingSimTest, SixtyFourKilobytesReadBackEqualOnEveryMethod) {
   struct Case {
     const char* Part;
-    int Vendor;
+    FlashVendor Vendor;
     int SstWordMode;
   };
   const Case cases[] = {
-      {"W25X10", 6, 0},        // 256-byte pages
-      {"MX25V512-P32", 5, 0},  // 32-byte pages
-      {"SST25VF016B", 2, 1},   // auto-increment words, powers on protected
-      {"SST25VF512A", 2, 0},   // auto-increment bytes, powers on protected
+      {"W25X10", FlashVendor::Winbond, 0},     // 256-byte pages
+      {"MX25V512-P32", FlashVendor::Mxic, 0},  // 32-byte pages
+      {"SST25VF016B", FlashVendor::Sst, 1},    // auto-increment words, powers on protected
+      {"SST25VF512A", FlashVendor::Sst, 0},    // auto-increment bytes, powers on protected
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.Part);
     sim::SerialFlash& flash = Fit(test.Part);
-    const Bytes image = Pattern(65536, test.Vendor);
+    const Bytes image = Pattern(65536, RowNumber(test.Vendor));
     ASSERT_EQ(1, ProgramSerialFlash(path, 0, image.data(), 65536, test.Vendor, test.SstWordMode));
     EXPECT_TRUE(FlashBytes(flash, 0, 65536) == image);
   }
@@ -81,23 +81,23 @@ TEST_F(RawProgrammingSimTest, WrongPageSizeForTheFlashDoesNotReadBackEqual) {
   // The method table is what keeps a 32-byte-page part from wrapping its page programs.
   sim::SerialFlash& flash = Fit("MX25V512-P32");
   const Bytes image = Pattern(8192, 3);
-  ASSERT_EQ(1, ProgramSerialFlash(path, 0, image.data(), 8192, 6, 0));
+  ASSERT_EQ(1, ProgramSerialFlash(path, 0, image.data(), 8192, FlashVendor::Winbond, 0));
   EXPECT_FALSE(FlashBytes(flash, 0, 8192) == image);
 }
 
 TEST_F(RawProgrammingSimTest, ShortTailsAreProgrammedAndNothingBeyondThem) {
   struct Case {
     const char* Part;
-    int Vendor;
+    FlashVendor Vendor;
     int SstWordMode;
     std::uint32_t Address;
     std::uint32_t Length;
   };
   const Case cases[] = {
-      {"W25X10", 6, 0, 0x10000, 8192 + 100},
-      {"MX25V512-P32", 5, 0, 0x4000, 8192 + 17},
-      {"SST25VF016B", 2, 1, 0x4000, 4096 + 1},  // the last word is padded with FF
-      {"SST25VF512A", 2, 0, 0x2000, 512 + 3},
+      {"W25X10", FlashVendor::Winbond, 0, 0x10000, 8192 + 100},
+      {"MX25V512-P32", FlashVendor::Mxic, 0, 0x4000, 8192 + 17},
+      {"SST25VF016B", FlashVendor::Sst, 1, 0x4000, 4096 + 1},  // the last word is padded with FF
+      {"SST25VF512A", FlashVendor::Sst, 0, 0x2000, 512 + 3},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.Part);

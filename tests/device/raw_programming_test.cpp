@@ -87,28 +87,33 @@ class RawProgrammingTest : public testing::CommandTest {
 
 TEST(RawProgramMethodTest, SelectionByVendorAndWordMode) {
   struct Case {
-    int Vendor;
+    FlashVendor Vendor;
     int WordMode;
     RawProgramMethod Method;
     std::uint32_t Unit;
   };
   const Case cases[] = {
-      {2, 1, RawProgramMethod::SstWords, 512}, {2, 0, RawProgramMethod::SstBytes, 512},
-      {2, 5, RawProgramMethod::SstWords, 512}, {5, 0, RawProgramMethod::SpiPages, 32},
-      {5, 1, RawProgramMethod::SpiPages, 32},  {6, 1, RawProgramMethod::SpiPages, 256},
-      {0, 0, RawProgramMethod::SpiPages, 256}, {-1, 0, RawProgramMethod::SpiPages, 256},
+      {FlashVendor::Sst, 1, RawProgramMethod::SstWords, 512},
+      {FlashVendor::Sst, 0, RawProgramMethod::SstBytes, 512},
+      {FlashVendor::Sst, 5, RawProgramMethod::SstWords, 512},
+      {FlashVendor::Mxic, 0, RawProgramMethod::SpiPages, 32},
+      {FlashVendor::Mxic, 1, RawProgramMethod::SpiPages, 32},
+      {FlashVendor::Winbond, 1, RawProgramMethod::SpiPages, 256},
+      {FlashVendor::Unknown, 0, RawProgramMethod::SpiPages, 256},
+      {static_cast<FlashVendor>(-1), 0, RawProgramMethod::SpiPages, 256},
   };
   for (const Case& test : cases) {
     const RawProgramMethodRow row = SelectRawProgramMethod(test.Vendor, test.WordMode);
-    EXPECT_EQ(test.Method, row.Method) << test.Vendor << "/" << test.WordMode;
-    EXPECT_EQ(test.Unit, row.Unit) << test.Vendor << "/" << test.WordMode;
+    EXPECT_EQ(test.Method, row.Method) << int{RowNumber(test.Vendor)} << "/" << test.WordMode;
+    EXPECT_EQ(test.Unit, row.Unit) << int{RowNumber(test.Vendor)} << "/" << test.WordMode;
   }
 }
 
 TEST_F(RawProgrammingTest, PagesProgramEveryByteIncludingAShortLastPage) {
   const ByteVector data = Pattern(8192 + 100);
-  ASSERT_EQ(1, ProgramSerialFlash(kBridgePath, 0x010000, data.data(),
-                                  static_cast<std::uint32_t>(data.size()), 6, 0));
+  ASSERT_EQ(1,
+            ProgramSerialFlash(kBridgePath, 0x010000, data.data(),
+                               static_cast<std::uint32_t>(data.size()), FlashVendor::Winbond, 0));
   const auto pages = ProgramsWithOpcode(platform, 0x02);
   ASSERT_EQ(33u, pages.size());
   ByteVector sent;
@@ -143,7 +148,7 @@ TEST_F(RawProgrammingTest, PagesProgramEveryByteIncludingAShortLastPage) {
 
 TEST_F(RawProgrammingTest, MxicPartsGetThirtyTwoBytePages) {
   const ByteVector data = Pattern(8192);
-  ASSERT_EQ(1, ProgramSerialFlash(kBridgePath, 0x4000, data.data(), 8192, 5, 0));
+  ASSERT_EQ(1, ProgramSerialFlash(kBridgePath, 0x4000, data.data(), 8192, FlashVendor::Mxic, 0));
   const auto pages = ProgramsWithOpcode(platform, 0x02);
   ASSERT_EQ(256u, pages.size());
   for (std::size_t i = 0; i < pages.size(); ++i) {
@@ -155,7 +160,7 @@ TEST_F(RawProgrammingTest, MxicPartsGetThirtyTwoBytePages) {
 
 TEST_F(RawProgrammingTest, SstWordModeRestatesTheAddressOnlyAtSixteenKilobyteBoundaries) {
   const ByteVector data = Pattern(0xC000);
-  ASSERT_EQ(1, ProgramSerialFlash(kBridgePath, 0x4000, data.data(), 0xC000, 2, 1));
+  ASSERT_EQ(1, ProgramSerialFlash(kBridgePath, 0x4000, data.data(), 0xC000, FlashVendor::Sst, 1));
   const auto words = ProgramsWithOpcode(platform, 0xAD);
   ByteVector sent;
   std::vector<std::uint32_t> addressedRuns;
@@ -212,7 +217,7 @@ TEST_F(RawProgrammingTest, EveryRunStartsWithTheSstUnprotectSequence) {
 
 TEST_F(RawProgrammingTest, SstByteModeSendsEveryByteIncludingAShortLastRun) {
   const ByteVector data = Pattern(512 + 3);
-  ASSERT_EQ(1, ProgramSerialFlash(kBridgePath, 0x2000, data.data(), 515, 2, 0));
+  ASSERT_EQ(1, ProgramSerialFlash(kBridgePath, 0x2000, data.data(), 515, FlashVendor::Sst, 0));
   const auto bytes = ProgramsWithOpcode(platform, 0xAF);
   ASSERT_EQ(515u, bytes.size());
   ByteVector sent;
@@ -251,7 +256,7 @@ TEST_F(RawProgrammingTest, FirstFailingCommandEndsProgramming) {
   };
   struct Case {
     const char* Name;
-    int Vendor;
+    FlashVendor Vendor;
     int WordMode;
     std::function<bool(const RecordedCommand&)> FailWhen;
     int Nth;
@@ -259,11 +264,11 @@ TEST_F(RawProgrammingTest, FirstFailingCommandEndsProgramming) {
     std::size_t CommandsOfOpcodeSent;
   };
   const Case cases[] = {
-      {"page program refused", 6, 0, isOpcode(0x02), 40, 0x02, 41},
-      {"page data refused", 6, 0, IsSpiData, 3, 0x02, 4},
+      {"page program refused", FlashVendor::Winbond, 0, isOpcode(0x02), 40, 0x02, 41},
+      {"page data refused", FlashVendor::Winbond, 0, IsSpiData, 3, 0x02, 4},
       // A byte lost inside a run would shift the rest of it, so nothing more is sent.
-      {"byte refused mid-run", 2, 0, isOpcode(0xAF), 700, 0xAF, 701},
-      {"word refused mid-run", 2, 1, isOpcode(0xAD), 300, 0xAD, 301},
+      {"byte refused mid-run", FlashVendor::Sst, 0, isOpcode(0xAF), 700, 0xAF, 701},
+      {"word refused mid-run", FlashVendor::Sst, 1, isOpcode(0xAD), 300, 0xAD, 301},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.Name);
@@ -285,7 +290,7 @@ TEST_F(RawProgrammingTest, RefusedWriteEnableIsLeftToThePageProgram) {
 
 TEST_F(RawProgrammingTest, NothingToProgramOrNoUsableUnitSendsNothing) {
   const ByteVector data = Pattern(512);
-  EXPECT_EQ(0, ProgramSerialFlash(kBridgePath, 0, data.data(), 0, 6, 0));
+  EXPECT_EQ(0, ProgramSerialFlash(kBridgePath, 0, data.data(), 0, FlashVendor::Winbond, 0));
   EXPECT_EQ(0, ProgramSpiPages(kBridgePath, 0, data.data(), 512, 0));
   EXPECT_EQ(0, SstProgramBytes(kBridgePath, 0, data.data(), 0, 512));
   EXPECT_EQ(0, SstProgramWords(kBridgePath, 0, data.data(), 512, 511));

@@ -25,12 +25,13 @@ TEST_F(ChipCheckTest, SerialFlashChipShowsFlashVendorAndShortVersion) {
   TQ71xFwTool& w = MakeWindow();
 
   EXPECT_EQ(Child<TLabeledEdit>(w, "ChipLabelEdit")->text(), QStringLiteral("QV40714 Series"));
-  EXPECT_EQ(w.Core().State().ChipType, 1);
+  EXPECT_EQ(w.Core().State().ChipType, ChipType::Qv40714Series);
   EXPECT_EQ(w.Core().State().ChipRevision, 1);  // GetChipInfo refused
   EXPECT_EQ(Child<TLabeledEdit>(w, "SFlashTypeLable")->text(), QStringLiteral("ATMEL"));
   EXPECT_EQ(w.Core().State().AtmelFlashPart, 1);
   EXPECT_EQ(w.Core().State().AmicFlashPart, -1);
-  EXPECT_EQ(w.Core().State().FlashVendor, 0);  // the part probes leave the vendor alone
+  EXPECT_EQ(w.Core().State().FlashVendor,
+            FlashVendor::Unknown);  // the part probes leave the vendor alone
   EXPECT_EQ(Child<TLabeledEdit>(w, "FwVerLableEdit")->text(),
             QStringLiteral("Ver 2.05"));  // 12-byte reply
   EXPECT_FALSE(Child<TLabeledEdit>(w, "SFlashTypeLable")->isHidden());
@@ -47,7 +48,7 @@ TEST_F(ChipCheckTest, AmicPartIsShownWithoutTouchingTheVendor) {
   EXPECT_EQ(Child<TLabeledEdit>(w, "SFlashTypeLable")->text(), QStringLiteral("AMIC"));
   EXPECT_EQ(w.Core().State().AmicFlashPart, 3);
   EXPECT_EQ(w.Core().State().AtmelFlashPart, -1);
-  EXPECT_EQ(w.Core().State().FlashVendor, 0);
+  EXPECT_EQ(w.Core().State().FlashVendor, FlashVendor::Unknown);
 }
 
 TEST_F(ChipCheckTest, ParallelFlashChipOffersThePartChoiceAndA1Chip) {
@@ -229,7 +230,7 @@ TEST_F(ChipCheckTest, FiveNumberVersionOfTheDfFamily) {
   TQ71xFwTool& w = MakeWindow();
   EXPECT_EQ(Child<TLabeledEdit>(w, "FwVerLableEdit")->text(), QStringLiteral("1.02.03.04.05"));
   EXPECT_EQ(Child<TLabeledEdit>(w, "SFlashTypeLable")->text(), QStringLiteral("WINBOND"));
-  EXPECT_EQ(w.Core().State().FlashVendor, 6);
+  EXPECT_EQ(w.Core().State().FlashVendor, FlashVendor::Winbond);
   EXPECT_EQ(w.Core().Settings().EraseBlockSize, 65536u);
   EXPECT_EQ(w.Core().Settings().EraseSectorSize, 4096u);
 }
@@ -249,7 +250,7 @@ TEST_F(ChipCheckTest, LateQvn962WithSmallPageMxicFlashIsToldItsOpcodes) {
   TQ71xFwTool& w = MakeWindow();
 
   EXPECT_EQ(w.Core().State().ChipRevision, 5);
-  EXPECT_EQ(w.Core().State().FlashVendor, 5);
+  EXPECT_EQ(w.Core().State().FlashVendor, FlashVendor::Mxic);
   EXPECT_EQ(Child<TLabeledEdit>(w, "SFlashTypeLable")->text(), QStringLiteral("MXIC"));
   EXPECT_EQ(w.Core().Settings().EraseBlockSize, 65536u);
   EXPECT_EQ(w.Core().Settings().EraseSectorSize, 4096u);
@@ -267,12 +268,12 @@ TEST_F(ChipCheckTest, SstSpiFlashAndFlashVendorAreForgottenWhenAnotherDeviceIsCh
   AddQv40714(kSecondUsbPath);
   TQ71xFwTool& w = MakeWindow();
   ASSERT_EQ(w.Core().State().SstSpiFlash, 1u);
-  ASSERT_EQ(w.Core().State().FlashVendor, 2);
+  ASSERT_EQ(w.Core().State().FlashVendor, FlashVendor::Sst);
 
   QTest::keyClick(Child<QComboBox>(w, "DeviceList"), Qt::Key_Down);
   ASSERT_EQ(Child<TLabeledEdit>(w, "ChipLabelEdit")->text(), QStringLiteral("QV40714 Series"));
   EXPECT_EQ(w.Core().State().SstSpiFlash, 0u);
-  EXPECT_EQ(w.Core().State().FlashVendor, 0);
+  EXPECT_EQ(w.Core().State().FlashVendor, FlashVendor::Unknown);
 
   QTest::keyClick(Child<QComboBox>(w, "DeviceList"), Qt::Key_Up);
   EXPECT_EQ(w.Core().State().SstSpiFlash, 1u);
@@ -308,8 +309,8 @@ TEST_F(ChipCheckTest, Qv40713WithFlashGetsOpcodesAndSmallPages) {
   bridge.SpiReplies[0x9F] = {0xC2, 0x22, 0x10, 0x00};
   TQ71xFwTool& w = MakeWindow();
 
-  EXPECT_EQ(w.Core().State().ChipType, 14);
-  EXPECT_EQ(w.Core().State().FlashVendor, 5);
+  EXPECT_EQ(w.Core().State().ChipType, ChipType::Qv40713ESeries);
+  EXPECT_EQ(w.Core().State().FlashVendor, FlashVendor::Mxic);
   EXPECT_EQ(Child<TLabeledEdit>(w, "SFlashTypeLable")->text(), QStringLiteral("MXIC"));
   EXPECT_TRUE(HasCommand(platform, {0xFF, 0x04, 0x24, 0x02, 0xC7, 0xD8, 0x02, 0x05, 0x01}));
   EXPECT_TRUE(HasCommand(platform, {0xFF, 0x04, 0x25, 0x02, 0x08}));

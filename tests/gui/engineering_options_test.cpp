@@ -56,7 +56,7 @@ TEST_F(EngineeringOptionsTest, FirmwareSizeBoxBelongsToType4WithAnActionBox) {
   MakeWindow();
   window->show();
   ShowRdPanel();
-  ASSERT_EQ(window->Core().State().ChipType, 4);
+  ASSERT_EQ(window->Core().State().ChipType, ChipType::Qv40713Series);
   EXPECT_FALSE(Child<QComboBox>(*window, "FwSizeCheck")->isVisible());
 
   Tick(Child<QCheckBox>(*window, "BackupFWCheckBox"));

@@ -56,7 +56,7 @@ TEST_P(PresetRunTest, TheSampleImageIsProgrammedThroughTheWindow) {
 
   dialogs.QueueOpenFileAnswer(folder.File(key + ".bin"));
   QTest::mouseClick(Child<QPushButton>(*window, "LoadBtn"), Qt::LeftButton);
-  if (window->Core().State().ChipType == 13) {
+  if (window->Core().State().ChipType == ChipType::Qvk924Series) {
     // No file ever matches this chip: the check warns, and Load File enables Run regardless.
     EXPECT_EQ(dialogs.BoxTexts(),
               std::vector<std::string>{"The firmware file seems not match this chip!"});

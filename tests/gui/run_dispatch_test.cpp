@@ -11,9 +11,9 @@ namespace q71x::testing {
 namespace {
 
 struct DispatchCase {
-  std::uint8_t ChipType;
+  q71x::ChipType ChipType;
   std::uint8_t Revision;
-  std::int32_t FlashVendor;
+  q71x::FlashVendor FlashVendor;
   std::uint32_t SstSpiFlash;
   std::int32_t ConfigLevel;
   const char* Path;
@@ -46,36 +46,44 @@ TEST_P(ChooseUpdateProcedureTest, PicksTheProcedureOfTheChip) {
         return cmd.Cdb.size() == 12 && cmd.Cdb[0] == 0xDF && cmd.Cdb[6] == 0x50 &&
                cmd.Cdb[7] == 0x5E && cmd.Cdb[11] == 0xFD;
       });
-  EXPECT_EQ(askedModeFlag, c.ChipType == 10);
+  EXPECT_EQ(askedModeFlag, c.ChipType == ChipType::Qvn962Series);
 }
 
 using P = UpdateProcedure;
+using C = ChipType;
+using V = FlashVendor;
 INSTANTIATE_TEST_SUITE_P(
     ChipTypes, ChooseUpdateProcedureTest,
-    ::testing::Values(DispatchCase{1, 1, 4, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
-                      DispatchCase{3, 0, 0, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
-                      DispatchCase{4, 1, 0, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
-                      DispatchCase{12, 3, 6, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
-                      DispatchCase{14, 2, 5, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
-                      DispatchCase{14, 2, 0, 0, 0, kUsbPath, false, P::UpdateDiskFirmware},
-                      DispatchCase{6, 1, 0, 0, 0, kUsbPath, false, P::UpdateFlashWithNvram},
-                      DispatchCase{7, 1, 0, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
-                      DispatchCase{7, 1, 0, 0, 0, k1394Path, false, P::UpdateDf2Flash},
-                      DispatchCase{8, 1, 0, 0, 0, kUsbPath, false, P::UpdateDfFlash},
-                      DispatchCase{9, 1, 0, 0, 0, kUsbPath, false, P::UpdateDfFlash},
-                      DispatchCase{11, 1, 0, 0, 0, kUsbPath, false, P::UpdateDfFlash},
-                      DispatchCase{10, 3, 0, 0, 0, kUsbPath, false, P::UpdateFlashWithNvram},
-                      DispatchCase{10, 3, 0, 0, 0, kUsbPath, true, P::UpdateDfFlash},
-                      DispatchCase{10, 5, 0, 0, 0, kUsbPath, false, P::UpdateDfFlash},
-                      DispatchCase{10, 5, 2, 1, 0, kUsbPath, false, P::UpdateSerialFlashSpi},
-                      DispatchCase{2, 0, 0, 0, 0, kUsbPath, false, P::UpdateParallelFlash},
-                      DispatchCase{19, 0, 0, 0, 0, kUsbPath, false, P::UpdateParallelFlash},
-                      DispatchCase{13, 1, 0, 0, 0, kUsbPath, false, P::UpdateDiskFirmware},
-                      DispatchCase{5, 1, 0, 0, 0xD0, kUsbPath, false, P::UpdateDiskFirmware},
-                      DispatchCase{5, 1, 0, 0, 0xCF, kUsbPath, false, P::None},
-                      DispatchCase{0, 0, 0, 0, 0, kUsbPath, false, P::None},
-                      DispatchCase{15, 0, 0, 0, 0, kUsbPath, false, P::None},
-                      DispatchCase{18, 0, 0, 0, 0, kUsbPath, false, P::None}));
+    ::testing::Values(
+        DispatchCase{C::Qv40714Series, 1, V::Atmel, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
+        DispatchCase{C::Qv40716Series, 0, V::Unknown, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
+        DispatchCase{C::Qv40713Series, 1, V::Unknown, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
+        DispatchCase{C::Qvk926Series, 3, V::Winbond, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
+        DispatchCase{C::Qv40713ESeries, 2, V::Mxic, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
+        DispatchCase{C::Qv40713ESeries, 2, V::Unknown, 0, 0, kUsbPath, false,
+                     P::UpdateDiskFirmware},
+        DispatchCase{C::Qvk842Series, 1, V::Unknown, 0, 0, kUsbPath, false,
+                     P::UpdateFlashWithNvram},
+        DispatchCase{C::Qvk846Series, 1, V::Unknown, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
+        DispatchCase{C::Qvk846Series, 1, V::Unknown, 0, 0, k1394Path, false, P::UpdateDf2Flash},
+        DispatchCase{C::Qvk848Series, 1, V::Unknown, 0, 0, kUsbPath, false, P::UpdateDfFlash},
+        DispatchCase{C::Qvk844Series, 1, V::Unknown, 0, 0, kUsbPath, false, P::UpdateDfFlash},
+        DispatchCase{C::Qvn958Series, 1, V::Unknown, 0, 0, kUsbPath, false, P::UpdateDfFlash},
+        DispatchCase{C::Qvn962Series, 3, V::Unknown, 0, 0, kUsbPath, false,
+                     P::UpdateFlashWithNvram},
+        DispatchCase{C::Qvn962Series, 3, V::Unknown, 0, 0, kUsbPath, true, P::UpdateDfFlash},
+        DispatchCase{C::Qvn962Series, 5, V::Unknown, 0, 0, kUsbPath, false, P::UpdateDfFlash},
+        DispatchCase{C::Qvn962Series, 5, V::Sst, 1, 0, kUsbPath, false, P::UpdateSerialFlashSpi},
+        DispatchCase{C::Qv40712Series, 0, V::Unknown, 0, 0, kUsbPath, false,
+                     P::UpdateParallelFlash},
+        DispatchCase{C::Qv40712, 0, V::Unknown, 0, 0, kUsbPath, false, P::UpdateParallelFlash},
+        DispatchCase{C::Qvk924Series, 1, V::Unknown, 0, 0, kUsbPath, false, P::UpdateDiskFirmware},
+        DispatchCase{C::Qv40709Series, 1, V::Unknown, 0, 0xD0, kUsbPath, false,
+                     P::UpdateDiskFirmware},
+        DispatchCase{C::Qv40709Series, 1, V::Unknown, 0, 0xCF, kUsbPath, false, P::None},
+        DispatchCase{C::Unknown, 0, V::Unknown, 0, 0, kUsbPath, false, P::None},
+        DispatchCase{C::Qv40716, 0, V::Unknown, 0, 0, kUsbPath, false, P::None},
+        DispatchCase{C::Qv40714, 0, V::Unknown, 0, 0, kUsbPath, false, P::None}));
 
 using RunButtonTest = WindowTest;
 
@@ -135,8 +143,8 @@ TEST_F(RunButtonTest, AType14WhoseFirstFlashProbeFailsGoesToTheDiskProcedure) {
   bridge.ChipInfo = std::vector<std::uint8_t>{'q', '7', '1', '3', 'E', 0x01, 0, 0};
   bridge.FwInfo = FwInfoReply("713", '2');
   MakeWindow();
-  ASSERT_EQ(window->Core().State().ChipType, 14);
-  EXPECT_EQ(window->Core().State().FlashVendor, 0);
+  ASSERT_EQ(window->Core().State().ChipType, ChipType::Qv40713ESeries);
+  EXPECT_EQ(window->Core().State().FlashVendor, FlashVendor::Unknown);
   EXPECT_EQ(Child<TLabeledEdit>(*window, "SFlashTypeLable")->text(), QStringLiteral("Unknown"));
   DispatchFacts facts;
   facts.ChipType = window->Core().State().ChipType;

@@ -49,7 +49,7 @@ struct Writer {
 
 JournalEntry SomeJournalEntry() {
   JournalEntry entry;
-  entry.Device = {6, 1, "1c2011", "1.05", "sim:usbsto:planted", {}};
+  entry.Device = {ChipType::Qvk842Series, 1, "1c2011", "1.05", "sim:usbsto:planted", {}};
   entry.Procedure = "UpdateFlashWithNvram";
   // The area that procedure keeps: the journal takes no other.
   entry.Area.assign(kNvramAreaBytes, 0x5A);

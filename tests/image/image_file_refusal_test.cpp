@@ -38,7 +38,7 @@ TEST(ImageFileNames, AFifoIsRefusedByEveryReaderWithoutWaitingForAWriter) {
   EXPECT_TRUE(fifo.ReturnsWithin(std::chrono::seconds(3), [&] {
     matches = FirmwareMatchesChip(path, MakeChipIdentity(3, 1));
     checksum = VerifyFileChecksum(path, MakeChipIdentity(3, 1));
-    nvram = DetectNvramBlock(path, 6);
+    nvram = DetectNvramBlock(path, ChipType::Qvk842Series);
   }));
 
   EXPECT_EQ(0, matches);

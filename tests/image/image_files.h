@@ -47,7 +47,7 @@ inline void Patch(std::vector<std::uint8_t>& bytes, std::size_t offset, std::str
 
 inline SampleImageOptions SampleFor(int type, int revision, std::size_t size = 32768) {
   SampleImageOptions options;
-  options.ChipType = type;
+  options.ChipType = ToChipType(type);
   options.ChipRevision = revision;
   options.Size = size;
   return options;

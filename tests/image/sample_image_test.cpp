@@ -39,7 +39,7 @@ TEST(SampleImage, EveryChipAcceptsItsOwnSample) {
         options.NvramBlock = true;
         const std::string path = files.Sample(options);
         EXPECT_EQ(expected, FirmwareMatchesChip(path, identity));
-        EXPECT_EQ(1, DetectNvramBlock(path, type));
+        EXPECT_EQ(1, DetectNvramBlock(path, ToChipType(type)));
       }
     }
   }

@@ -100,14 +100,14 @@ TEST(ShortFiles, NothingIsBorrowedFromTheHeaderAtZero) {
 
   const auto typeSix = MakeChipIdentity(6, 1);
   EXPECT_EQ(0, FirmwareMatchesChip(files.Write(bytes), typeSix));
-  EXPECT_EQ(0, DetectNvramBlock(files.Write(bytes), 6));
+  EXPECT_EQ(0, DetectNvramBlock(files.Write(bytes), ChipType::Qvk842Series));
   // Without any read at 4096 at all, the revision byte of the last read is still missing.
   EXPECT_EQ(0, FirmwareMatchesChip(files.Write(std::span(bytes).first(100)), typeSix));
   // The same file long enough for the whole read at 4096 is judged on what stands there.
   bytes.resize(4096 + 10, 0);
   testing::Patch(bytes, 4096 + 4, "8420"sv);
   EXPECT_EQ(1, FirmwareMatchesChip(files.Write(bytes), typeSix));
-  EXPECT_EQ(1, DetectNvramBlock(files.Write(bytes), 6));
+  EXPECT_EQ(1, DetectNvramBlock(files.Write(bytes), ChipType::Qvk842Series));
 }
 
 }  // namespace

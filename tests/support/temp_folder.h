@@ -34,7 +34,7 @@ class TempFolder {
   std::string Image(const std::string& name, int chipType, int revision,
                     std::optional<std::string> fileCode = std::nullopt, bool checksum = true) {
     SampleImageOptions options;
-    options.ChipType = chipType;
+    options.ChipType = ToChipType(chipType);
     options.ChipRevision = revision;
     options.FileCode = std::move(fileCode);
     options.Checksum = checksum;

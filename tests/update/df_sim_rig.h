@@ -79,9 +79,9 @@ class DfSimRig {
 
     // What the chip check leaves behind for this device.
     const int vendor = part->VendorRow;
-    window.state.ChipType = static_cast<std::uint8_t>(spec.ChipType);
+    window.state.ChipType = ToChipType(spec.ChipType);
     window.state.ChipRevision = 1;
-    window.state.FlashVendor = vendor;
+    window.state.FlashVendor = ToFlashVendor(vendor);
     window.state.AtmelFlashPart = -1;
     window.state.AmicFlashPart = -1;
     window.settings.EraseBlockSize = kFlashVendors[vendor].LargeEraseUnit;
@@ -104,7 +104,7 @@ class DfSimRig {
     options.ChipType = window.state.ChipType;
     options.ChipRevision = window.state.ChipRevision;
     options.Size = size;
-    options.NvramBlock = size > 4096 && window.state.ChipType != 7;
+    options.NvramBlock = size > 4096 && window.state.ChipType != ChipType::Qvk846Series;
     options.Seed = seed;
     std::vector<std::uint8_t> image = BuildSampleImage(options);
     WriteFileBytes(window.firmwareFile, image);

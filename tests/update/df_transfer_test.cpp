@@ -60,7 +60,7 @@ using DfWritePlanTest = DfScriptedTest;
 struct WritePlanCase {
   const char* Name;
   std::uint32_t Mode;
-  std::int32_t Vendor;
+  FlashVendor Vendor;
   std::uint32_t SectorSize;
   std::uint32_t BlockSize;
   std::uint32_t Length;
@@ -86,14 +86,15 @@ std::vector<Planned> Join(std::initializer_list<std::vector<Planned>> parts) {
 
 TEST_F(DfWritePlanTest, WorkedExamplesOver64K) {
   const std::vector<WritePlanCase> cases = {
-      {"sector marks on 4 KB sectors", 1, 6, 4096, 65536, 65536, Repeat(0, 16, 4096, 1)},
-      {"block marks on 64 KB blocks", 2, 6, 4096, 65536, 65536,
+      {"sector marks on 4 KB sectors", 1, FlashVendor::Winbond, 4096, 65536, 65536,
+       Repeat(0, 16, 4096, 1)},
+      {"block marks on 64 KB blocks", 2, FlashVendor::Winbond, 4096, 65536, 65536,
        Join({{{0, 4096, 2}}, Repeat(4096, 7, 8192, 0), {{61440, 4096, 0}}})},
-      {"block marks on an MXIC part", 2, 5, 4096, 65536, 65536,
+      {"block marks on an MXIC part", 2, FlashVendor::Mxic, 4096, 65536, 65536,
        Join({{{0, 4096, 0x82}}, Repeat(4096, 7, 8192, 0), {{61440, 4096, 0}}})},
-      {"one whole-flash mark", 3, 6, 4096, 65536, 65536,
+      {"one whole-flash mark", 3, FlashVendor::Winbond, 4096, 65536, 65536,
        Join({{{0, 4096, 3}}, Repeat(4096, 7, 8192, 0), {{61440, 4096, 0}}})},
-      {"sector marks on 32 KB sectors", 1, 4, 32768, 65536, 131072,
+      {"sector marks on 32 KB sectors", 1, FlashVendor::Atmel, 32768, 65536, 131072,
        Join({{{0, 4096, 1}},
              Repeat(4096, 3, 8192, 0),
              {{28672, 4096, 0}, {32768, 8192, 1}},
@@ -102,12 +103,18 @@ TEST_F(DfWritePlanTest, WorkedExamplesOver64K) {
              Repeat(73728, 3, 8192, 0),
              {{98304, 8192, 1}},
              Repeat(106496, 3, 8192, 0)})},
-      {"block marks on 32 KB blocks", 2, 1, 4096, 32768, 65536,
+      {"block marks on 32 KB blocks", 2, FlashVendor::Pmc, 4096, 32768, 65536,
        Join({{{0, 4096, 2}},
              Repeat(4096, 3, 8192, 0),
              {{28672, 4096, 0}, {32768, 8192, 2}},
              Repeat(40960, 3, 8192, 0)})},
-      {"program only", 0, 5, 4096, 65536, 16384, {{0, 4096, 0}, {4096, 8192, 0}, {12288, 4096, 0}}},
+      {"program only",
+       0,
+       FlashVendor::Mxic,
+       4096,
+       65536,
+       16384,
+       {{0, 4096, 0}, {4096, 8192, 0}, {12288, 4096, 0}}},
   };
   for (const WritePlanCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -127,7 +134,7 @@ TEST_F(DfWritePlanTest, WorkedExamplesOver64K) {
 }
 
 TEST_F(DfWritePlanTest, MxicBitOnlyOnAMarkedFirstBlock) {
-  window.state.FlashVendor = 5;
+  window.state.FlashVendor = FlashVendor::Mxic;
   const auto image = Counting(8192);
   for (std::uint32_t mode : {0u, 1u, 2u, 3u}) {
     SCOPED_TRACE(mode);
@@ -140,7 +147,7 @@ TEST_F(DfWritePlanTest, MxicBitOnlyOnAMarkedFirstBlock) {
     EXPECT_EQ(4096u, writes[0].Length);
   }
   // Another vendor never gets the bit.
-  window.state.FlashVendor = 6;
+  window.state.FlashVendor = FlashVendor::Winbond;
   platform.ClearCommands();
   DfWritePass otherVendor(window);
   ASSERT_EQ(1, WriteDfFlash(otherVendor, path, 0, image.data(), 8192, 3));
@@ -148,7 +155,7 @@ TEST_F(DfWritePlanTest, MxicBitOnlyOnAMarkedFirstBlock) {
 }
 
 TEST_F(DfWritePlanTest, CountersSpanTheWritesOfOnePass) {
-  window.state.FlashVendor = 6;
+  window.state.FlashVendor = FlashVendor::Winbond;
   const auto image = Counting(65536);
   DfWritePass pass(window);
   ASSERT_EQ(1, WriteDfFlash(pass, path, 0, image.data(), 65536, 1));
@@ -175,10 +182,10 @@ TEST_F(DfWritePlanTest, CountersSpanTheWritesOfOnePass) {
 }
 
 TEST_F(DfWritePlanTest, APassKeepsTheSettingsItStartedWith) {
-  window.state.FlashVendor = 5;
+  window.state.FlashVendor = FlashVendor::Mxic;
   window.settings.EraseSectorSize = 4096;
   DfWritePass pass(window);
-  window.state.FlashVendor = 6;
+  window.state.FlashVendor = FlashVendor::Winbond;
   window.settings.EraseSectorSize = 32768;
   window.settings.FlashPageSize = 0;
   const auto image = Counting(8192);

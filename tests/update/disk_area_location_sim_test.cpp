@@ -74,7 +74,7 @@ class PresetDisk {
     }
     path = enclosure->Path;
     disk = &*enclosure->Bridge.Disk;
-    window.state.ChipType = static_cast<std::uint8_t>(preset_->ChipType);
+    window.state.ChipType = ToChipType(preset_->ChipType);
     window.firmwareFile = files.Write("image.bin", testing::PatternBytes(100000, 5));
     window.backupFile = files.File("backup.bin");
     window.settings.FirmwareSize = 2 * kBlock;

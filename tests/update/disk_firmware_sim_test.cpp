@@ -92,7 +92,7 @@ class DiskFirmwareSimTest : public ::testing::Test {
     sim::Enclosure& added = system.AddEnclosure(std::move(enclosure));
     path = added.Path;
     disk = &*added.Bridge.Disk;
-    window.state.ChipType = static_cast<std::uint8_t>(bridge.chipType);
+    window.state.ChipType = ToChipType(bridge.chipType);
   }
 
   Bytes Sectors(std::uint64_t lba, std::uint64_t bytes) const {
@@ -118,7 +118,7 @@ class DiskFirmwareSimTest : public ::testing::Test {
     return n;
   }
   std::uint64_t BaseNow() const { return GetDiskFirmwareLba(path, disk->BlockSize(), ChipType()); }
-  int ChipType() const { return window.state.ChipType; }
+  q71x::ChipType ChipType() const { return window.state.ChipType; }
 
   sim::SimulatedSystem system;
   SimPlatform platform{system};

@@ -42,7 +42,7 @@ bool BridgeReadsBackAfterSstProgramming() {
   Bytes back(512, 0x00);
   // Above the old firmware, where the part is still erased.
   constexpr std::uint32_t kErasedAddress = 0x10000;
-  return ProgramSerialFlash(rig.path, kErasedAddress, data.data(), 512, 2, 1) == 1 &&
+  return ProgramSerialFlash(rig.path, kErasedAddress, data.data(), 512, FlashVendor::Sst, 1) == 1 &&
          ReadFlashBlock(rig.path, kErasedAddress, back.data(), 512) == 1 && back == data;
 }
 
@@ -71,7 +71,7 @@ TEST(UpdateSerialFlashSpi, SstWordModeWritesTheFileUnchangedFromAddressZero) {
   }
   SerialFlashRig rig(Qvn962SstWord());
   ASSERT_EQ(1u, rig.window.state.SstSpiFlash);
-  ASSERT_EQ(2, rig.window.state.FlashVendor);
+  ASSERT_EQ(FlashVendor::Sst, rig.window.state.FlashVendor);
   LeaveUnprotected(rig);
   rig.window.nvram = false;
   const Bytes image = rig.WriteImage(20 * 1024, /*nvramBlock=*/true);
@@ -98,9 +98,9 @@ TEST(UpdateSerialFlashSpi, SstByteModeProgramsRunsOfSingleBytes) {
   // An SST part without the BF 25 id: programmed byte by byte. The bridge erases it with the
   // opcodes detection gives SST parts.
   SerialFlashRig rig(Device(10, 5, "SST25VF010A", 65536, 0, 4096));
-  rig.window.state.FlashVendor = 2;
+  rig.window.state.FlashVendor = FlashVendor::Sst;
   rig.window.state.SstSpiFlash = 0;
-  ASSERT_EQ(1, SetFlashOpcodes(rig.path, FlashOpcodeSet{0x60, 0x52, 0xAF, 2}));
+  ASSERT_EQ(1, SetFlashOpcodes(rig.path, FlashOpcodeSet{0x60, 0x52, 0xAF, FlashVendor::Sst}));
   LeaveUnprotected(rig);
   const Bytes image = rig.WriteImage(k32K);
 
@@ -141,7 +141,7 @@ TEST(UpdateSerialFlashSpi, FileOfExactly32KilobytesIsTwoBlocksAndNoThird) {
 TEST(UpdateSerialFlashSpi, OnlyMxicGetsTheUnprotectStep) {
   SerialFlashRig rig(Qvn962SstWord());
   LeaveUnprotected(rig);
-  rig.window.state.FlashVendor = 3;
+  rig.window.state.FlashVendor = FlashVendor::StEonMxic;
   rig.WriteImage(k16K);
 
   EXPECT_EQ(1, UpdateSerialFlashSpi(rig.window, rig.path));

@@ -13,8 +13,9 @@
 namespace q71x::testing {
 
 // A device as the chip check names it for the journal: one enclosure, known by its USB serial.
-inline JournalDevice JournalTestDevice(int chipType, int chipRevision, const std::string& flashId,
-                                       const std::string& version, const std::string& path,
+inline JournalDevice JournalTestDevice(ChipType chipType, int chipRevision,
+                                       const std::string& flashId, const std::string& version,
+                                       const std::string& path,
                                        const std::string& usbSerial = "Q71XTEST0001") {
   UnitIdentity unit;
   unit.UsbSerial = usbSerial;

@@ -23,7 +23,7 @@ const std::vector<std::uint8_t> kModeFlagRead = {0xDF, 0x10, 0x00, 0x00, 0x04, 0
 struct DispatchCase {
   ChipType Type;
   std::uint8_t Revision;
-  std::int32_t FlashVendor;
+  q71x::FlashVendor FlashVendor;
   std::uint32_t SstSpiFlash;
   std::int32_t ConfigLevel;
   const char* Path;
@@ -33,41 +33,42 @@ struct DispatchCase {
 
 void PrintTo(const DispatchCase& c, std::ostream* out) {
   *out << ChipRow(c.Type).DisplayName << " (row " << int{RowNumber(c.Type)} << "), revision "
-       << int{c.Revision} << ", vendor " << c.FlashVendor << ", SST SPI " << c.SstSpiFlash
-       << ", level 0x" << std::hex << c.ConfigLevel << std::dec << ", " << c.Path
+       << int{c.Revision} << ", vendor " << int{RowNumber(c.FlashVendor)} << ", SST SPI "
+       << c.SstSpiFlash << ", level 0x" << std::hex << c.ConfigLevel << std::dec << ", " << c.Path
        << (c.ModeFlag ? ", mode flag set" : "");
 }
 
 using C = ChipType;
+using V = FlashVendor;
 using P = UpdateProcedure;
 const std::vector<DispatchCase> kCases = {
-    {C::Unknown, 0, 0, 0, 0, kUsbPath, false, P::None},
-    {C::Qv40714Series, 1, 4, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
-    {C::Qv40712Series, 0, 0, 0, 0, kUsbPath, false, P::UpdateParallelFlash},
-    {C::Qv40716Series, 0, 0, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
-    {C::Qv40713Series, 1, 0, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
-    {C::Qv40709Series, 1, 0, 0, 0xD0, kUsbPath, false, P::UpdateDiskFirmware},
-    {C::Qv40709Series, 1, 0, 0, 0xCF, kUsbPath, false, P::None},
-    {C::Qvk842Series, 1, 0, 0, 0, kUsbPath, false, P::UpdateFlashWithNvram},
-    {C::Qvk846Series, 1, 0, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
-    {C::Qvk846Series, 1, 0, 0, 0, k1394Path, false, P::UpdateDf2Flash},
-    {C::Qvk848Series, 1, 0, 0, 0, kUsbPath, false, P::UpdateDfFlash},
-    {C::Qvk844Series, 1, 0, 0, 0, kUsbPath, false, P::UpdateDfFlash},
-    {C::Qvn962Series, 3, 0, 0, 0, kUsbPath, false, P::UpdateFlashWithNvram},
-    {C::Qvn962Series, 3, 0, 0, 0, kUsbPath, true, P::UpdateDfFlash},
-    {C::Qvn962Series, 3, 2, 1, 0, kUsbPath, true, P::UpdateSerialFlashSpi},
-    {C::Qvn962Series, 5, 0, 0, 0, kUsbPath, false, P::UpdateDfFlash},
-    {C::Qvn962Series, 5, 2, 1, 0, kUsbPath, false, P::UpdateSerialFlashSpi},
-    {C::Qvn958Series, 1, 0, 0, 0, kUsbPath, false, P::UpdateDfFlash},
-    {C::Qvk926Series, 3, 6, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
-    {C::Qvk924Series, 1, 0, 0, 0, kUsbPath, false, P::UpdateDiskFirmware},
-    {C::Qv40713ESeries, 2, 5, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
-    {C::Qv40713ESeries, 2, 0, 0, 0, kUsbPath, false, P::UpdateDiskFirmware},
-    {C::Qv40716, 0, 0, 0, 0, kUsbPath, false, P::None},
-    {C::Qv40718, 0, 0, 0, 0, kUsbPath, false, P::None},
-    {C::Qv40713, 0, 0, 0, 0, kUsbPath, false, P::None},
-    {C::Qv40714, 0, 0, 0, 0, kUsbPath, false, P::None},
-    {C::Qv40712, 0, 0, 0, 0, kUsbPath, false, P::UpdateParallelFlash},
+    {C::Unknown, 0, V::Unknown, 0, 0, kUsbPath, false, P::None},
+    {C::Qv40714Series, 1, V::Atmel, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
+    {C::Qv40712Series, 0, V::Unknown, 0, 0, kUsbPath, false, P::UpdateParallelFlash},
+    {C::Qv40716Series, 0, V::Unknown, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
+    {C::Qv40713Series, 1, V::Unknown, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
+    {C::Qv40709Series, 1, V::Unknown, 0, 0xD0, kUsbPath, false, P::UpdateDiskFirmware},
+    {C::Qv40709Series, 1, V::Unknown, 0, 0xCF, kUsbPath, false, P::None},
+    {C::Qvk842Series, 1, V::Unknown, 0, 0, kUsbPath, false, P::UpdateFlashWithNvram},
+    {C::Qvk846Series, 1, V::Unknown, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
+    {C::Qvk846Series, 1, V::Unknown, 0, 0, k1394Path, false, P::UpdateDf2Flash},
+    {C::Qvk848Series, 1, V::Unknown, 0, 0, kUsbPath, false, P::UpdateDfFlash},
+    {C::Qvk844Series, 1, V::Unknown, 0, 0, kUsbPath, false, P::UpdateDfFlash},
+    {C::Qvn962Series, 3, V::Unknown, 0, 0, kUsbPath, false, P::UpdateFlashWithNvram},
+    {C::Qvn962Series, 3, V::Unknown, 0, 0, kUsbPath, true, P::UpdateDfFlash},
+    {C::Qvn962Series, 3, V::Sst, 1, 0, kUsbPath, true, P::UpdateSerialFlashSpi},
+    {C::Qvn962Series, 5, V::Unknown, 0, 0, kUsbPath, false, P::UpdateDfFlash},
+    {C::Qvn962Series, 5, V::Sst, 1, 0, kUsbPath, false, P::UpdateSerialFlashSpi},
+    {C::Qvn958Series, 1, V::Unknown, 0, 0, kUsbPath, false, P::UpdateDfFlash},
+    {C::Qvk926Series, 3, V::Winbond, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
+    {C::Qvk924Series, 1, V::Unknown, 0, 0, kUsbPath, false, P::UpdateDiskFirmware},
+    {C::Qv40713ESeries, 2, V::Mxic, 0, 0, kUsbPath, false, P::UpdateSerialFlash},
+    {C::Qv40713ESeries, 2, V::Unknown, 0, 0, kUsbPath, false, P::UpdateDiskFirmware},
+    {C::Qv40716, 0, V::Unknown, 0, 0, kUsbPath, false, P::None},
+    {C::Qv40718, 0, V::Unknown, 0, 0, kUsbPath, false, P::None},
+    {C::Qv40713, 0, V::Unknown, 0, 0, kUsbPath, false, P::None},
+    {C::Qv40714, 0, V::Unknown, 0, 0, kUsbPath, false, P::None},
+    {C::Qv40712, 0, V::Unknown, 0, 0, kUsbPath, false, P::UpdateParallelFlash},
 };
 
 class ProcedureDispatchTest : public ::testing::TestWithParam<DispatchCase> {
@@ -83,7 +84,7 @@ TEST_P(ProcedureDispatchTest, PicksTheProcedureOfTheChip) {
   script.On(kModeFlagRead, ScriptedReply{true, 0, {0x00, 0x00, flag, 0x00}});
   script.Attach(platform);
   DispatchFacts facts;
-  facts.ChipType = RowNumber(c.Type);
+  facts.ChipType = c.Type;
   facts.ChipRevision = c.Revision;
   facts.FlashVendor = c.FlashVendor;
   facts.SstSpiFlash = c.SstSpiFlash;
@@ -119,7 +120,7 @@ TEST(ProcedureDispatch, ATypeOutsideTheTableRunsNothing) {
   ScriptedPlatform platform;
   ScopedActivePlatform usePlatform{platform};
   DispatchFacts facts;
-  facts.ChipType = kChipTypeCount;
+  facts.ChipType = static_cast<ChipType>(kChipTypeCount);
   facts.DevicePath = kUsbPath;
   EXPECT_EQ(UpdateProcedure::None, ChooseUpdateProcedure(facts));
   EXPECT_TRUE(platform.Commands().empty());

@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 
 JournalEntry KeptAreaOf(SerialFlashRig& rig) {
   JournalEntry entry;
-  entry.Device = JournalTestDevice(6, 1, "1c2011", "1.05", rig.path);
+  entry.Device = JournalTestDevice(ChipType::Qvk842Series, 1, "1c2011", "1.05", rig.path);
   entry.Procedure = "UpdateFlashWithNvram";
   entry.AreaAddress = 0;
   entry.EraseAddress = 0;
@@ -148,6 +148,38 @@ TEST(RecoveryJournal, FilesThatAreNotSoundEntriesAreReportedAndLeftInPlace) {
   EXPECT_FALSE(journal.Close("notes.txt"));
   EXPECT_EQ(5u, FilesIn(folder).size());
   EXPECT_EQ(changed, ReadFileBytes((folder / "q71x-changed.journal").string()));
+}
+
+// The entry's text with `line` in place of the line that begins with the same key, sealed with a
+// check line that fits it: only the field itself can make it unsound.
+std::vector<std::uint8_t> WithField(const std::vector<std::uint8_t>& entry,
+                                    const std::string& line) {
+  std::string text(entry.begin(), entry.end());
+  text.erase(text.rfind("check "));
+  const std::size_t at = text.find('\n' + line.substr(0, line.find(' ') + 1)) + 1;
+  text.replace(at, text.find('\n', at) - at, line);
+  text += "check " + Sha256Hex(Sha256Of(text)) + '\n';
+  return {text.begin(), text.end()};
+}
+
+TEST(RecoveryJournal, AChipTypeNoRowCarriesIsRefusedAndTheLastRowIsKept) {
+  JournalEntry entry;
+  entry.Device = JournalTestDevice(ChipType::Qvk842Series, 1, "1c2011", "1.05", "/dev/sg2");
+  entry.Procedure = "UpdateFlashWithNvram";
+  entry.Area.assign(4096, 0x5A);
+  const std::vector<std::uint8_t> sound = SerializeJournalEntry(entry);
+  JournalEntry read;
+  std::string problem;
+  ASSERT_TRUE(ParseJournalEntry(sound, read, problem)) << problem;
+
+  for (const char* line : {"chip-type 20", "unit-chip-type 20", "chip-type 4294967295"}) {
+    SCOPED_TRACE(line);
+    EXPECT_FALSE(ParseJournalEntry(WithField(sound, line), read, problem));
+    EXPECT_EQ("not in the form this tool writes", problem);
+  }
+  ASSERT_TRUE(ParseJournalEntry(WithField(sound, "unit-chip-type 19"), read, problem)) << problem;
+  EXPECT_EQ(ChipType::Qv40712, read.Device.Unit.ChipType);
+  EXPECT_EQ(ChipType::Qvk842Series, read.Device.ChipType);
 }
 
 TEST(RecoveryJournal, AFolderThatCannotBeMadeKeepsNothingAndSaysWhy) {

@@ -128,7 +128,7 @@ class SerialFlashRig {
     system.AddEnclosure(std::move(enclosure));
     oldFlash = Flash();
 
-    window.state.ChipType = static_cast<std::uint8_t>(device.ChipType);
+    window.state.ChipType = ToChipType(device.ChipType);
     window.state.ChipRevision = static_cast<std::uint8_t>(device.Revision);
     window.firmwareFile = dir.File("image.bin");
     window.backupFile = dir.File("backup.bin");
@@ -204,27 +204,31 @@ class SerialFlashRig {
     ChipState& s = window.state;
     s.AtmelFlashPart = -1;
     s.AmicFlashPart = -1;
-    const int type = s.ChipType;
-    if (type == 14 || (type == 12 && s.ChipRevision > 2)) {
+    const ChipType type = s.ChipType;
+    if (type == ChipType::Qv40713ESeries ||
+        (type == ChipType::Qvk926Series && s.ChipRevision > 2)) {
       FlashOpcodeSet opcodes;
-      if (DetectSerialFlash(path, opcodes) == 1 && opcodes.Vendor != 0) {
+      if (DetectSerialFlash(path, opcodes) == 1 && opcodes.Vendor != FlashVendor::Unknown) {
         SetFlashOpcodes(path, opcodes);
       }
       s.FlashVendor = opcodes.Vendor;
       std::uint8_t id[4] = {};
-      if (type == 14 && SpiCommandIn(path, 0x9F, id, 4) == 1 && id[0] == 0xC2 && id[1] == 0x22) {
+      if (type == ChipType::Qv40713ESeries && SpiCommandIn(path, 0x9F, id, 4) == 1 &&
+          id[0] == 0xC2 && id[1] == 0x22) {
         SetFlashPageSize(path, 32);
       }
       return;
     }
-    if (type == 10 || type == 8 || type == 9 || type == 11) {
+    if (type == ChipType::Qvn962Series || type == ChipType::Qvk848Series ||
+        type == ChipType::Qvk844Series || type == ChipType::Qvn958Series) {
       std::uint8_t reply[4] = {};
       if (GetFlashVendor(path, reply) == 1) {
-        s.FlashVendor = reply[0];
+        s.FlashVendor = ToFlashVendor(reply[0]);
       }
       std::uint8_t id[4] = {};
-      if (type == 10 && s.ChipRevision >= 5 && s.FlashVendor == 2 &&
-          SpiCommandIn(path, 0x9F, id, 4) == 1 && id[0] == 0xBF && id[1] == 0x25) {
+      if (type == ChipType::Qvn962Series && s.ChipRevision >= 5 &&
+          s.FlashVendor == FlashVendor::Sst && SpiCommandIn(path, 0x9F, id, 4) == 1 &&
+          id[0] == 0xBF && id[1] == 0x25) {
         s.SstSpiFlash = 1;
       }
       return;
@@ -236,7 +240,7 @@ class SerialFlashRig {
     }
     std::uint8_t reply[4] = {};
     if (GetFlashVendor(path, reply) == 1 && reply[0] != 0) {
-      s.FlashVendor = reply[0];
+      s.FlashVendor = ToFlashVendor(reply[0]);
       return;
     }
     FlashOpcodeSet opcodes;

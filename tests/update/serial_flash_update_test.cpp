@@ -159,7 +159,7 @@ TEST(UpdateSerialFlash, BlockCountDoesNotWrapAt256Blocks) {
 
 TEST(UpdateSerialFlash, MxicPartsAreUnprotectedFirst) {
   SerialFlashRig rig(Qv40713Mxic32());
-  ASSERT_EQ(5, rig.window.state.FlashVendor);
+  ASSERT_EQ(FlashVendor::Mxic, rig.window.state.FlashVendor);
   const auto image = rig.WriteImage(32768);
 
   EXPECT_EQ(1, UpdateSerialFlash(rig.window, rig.path));

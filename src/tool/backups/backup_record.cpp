@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "src/tool/backups/backup_record.h"
 
+#include <algorithm>
+
 #include "src/tool/backups/unit_identity_json.h"
 
 namespace q71x {
@@ -33,6 +35,16 @@ class TypedFields {
       return 0;
     }
     return static_cast<int>(value);
+  }
+  // A number no row of the chip-type table carries is refused like any other wrong field.
+  ChipType Chip(const char* key) {
+    const std::uint64_t value = std::min<std::uint64_t>(Count(key), kChipTypeCount);
+    const std::optional<ChipType> type = ChipTypeOfNumber(static_cast<long long>(value));
+    if (!type) {
+      Wrong(key, "a chip type this program knows");
+      return ChipType::Unknown;
+    }
+    return *type;
   }
   bool Has(const char* key) const { return object_.contains(key); }
   std::string& Problem() { return problem_; }
@@ -72,7 +84,7 @@ bool ReadIdentity(const nlohmann::json& json, UnitIdentity& unit, std::string& p
                                                         : fields.Text("usb_serial");
   unit.Guid1394 = fields.Text("guid_1394");
   unit.DiskSerial = fields.Text("disk_serial");
-  unit.ChipType = fields.Small("chip_type");
+  unit.ChipType = fields.Chip("chip_type");
   unit.ChipRevision = fields.Small("chip_revision");
   unit.FlashId = fields.Text("flash_id");
   unit.PortPath = fields.Text("port_path");
@@ -130,7 +142,7 @@ std::optional<BackupRecord> ParseBackupRecord(const std::string& text, std::stri
   record.File = fields.Text("file");
   record.Device = fields.Text("device");
   record.Chip = fields.Text("chip");
-  record.ChipType = fields.Small("chip_type");
+  record.ChipType = RowNumber(fields.Chip("chip_type"));
   record.ChipRevision = fields.Small("revision");
   record.Flash = fields.Text("flash");
   record.FirmwareVersion = fields.Text("firmware_version");
@@ -155,7 +167,7 @@ std::optional<BackupRecord> ParseBackupRecord(const std::string& text, std::stri
     record.HasIdentity = true;
   } else {
     // What an old record knows of the model, for the comparison; it proves no unit.
-    record.Unit.ChipType = record.ChipType;
+    record.Unit.ChipType = ToChipType(record.ChipType);
     record.Unit.ChipRevision = record.ChipRevision;
     record.Unit.FlashId = flashId;
     record.Unit.FirmwareVersion = record.FirmwareVersion;

@@ -18,8 +18,8 @@ nlohmann::json IdentityJson(const UnitIdentity& unit) {
   put("guid_1394", unit.Guid1394);
   put("disk_serial", unit.DiskSerial);
   put("port_path", unit.PortPath);
-  if (unit.ChipType != 0) {
-    json["chip_type"] = unit.ChipType;
+  if (unit.ChipType != ChipType::Unknown) {
+    json["chip_type"] = int{RowNumber(unit.ChipType)};
     json["chip_revision"] = unit.ChipRevision;
   }
   put("flash_id", unit.FlashId);

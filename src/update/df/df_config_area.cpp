@@ -72,7 +72,7 @@ int RestoreDfConfigArea(ToolWindow& window, const std::string& devicePath,
                         const AlignedBuffer& saved) {
   // A sector mark on the block at 0: the bridge erases the smallest unit under the area, then
   // programs it. A plain program (mode 0) over left-over bytes could only clear more bits.
-  const FlashVendor vendor = ToFlashVendor(window.State().FlashVendor);
+  const FlashVendor vendor = window.State().FlashVendor;
   return RestoreWhenChanged(
       window, devicePath, 0, saved, [&devicePath, &saved, vendor](bool eraseFirst) {
         WriteFlashDF(devicePath, 0, saved.data(), kDfNvramSize,

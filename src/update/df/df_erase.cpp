@@ -62,7 +62,7 @@ void EraseAgain(ToolWindow& window, DfWritePass& pass, const std::string& device
 std::string_view EraseAndProveBlank(ToolWindow& window, DfWritePass& pass,
                                     const std::string& devicePath, const AlignedBuffer& pattern,
                                     std::uint32_t length) {
-  const FlashVendor vendor = ToFlashVendor(window.State().FlashVendor);
+  const FlashVendor vendor = window.State().FlashVendor;
   const std::uint8_t eraseMode = WholeEraseMode(vendor);
   if (WriteFlashDF(devicePath, 0, pattern.data(), kDfEraseBlockLength, eraseMode) == 0) {
     return kEraseCommandFailText;

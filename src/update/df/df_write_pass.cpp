@@ -50,7 +50,7 @@ std::uint64_t MarkedEnd(const CountedUnit& unit) {
 DfWritePass::DfWritePass(ToolWindow& window)
     : window_(window),
       settings_{window.Settings().FlashPageSize, window.Settings().EraseBlockSize,
-                window.Settings().EraseSectorSize, ToFlashVendor(window.State().FlashVendor)} {}
+                window.Settings().EraseSectorSize, window.State().FlashVendor} {}
 
 std::uint8_t DfWritePass::NextEraseMark(std::uint32_t address, std::uint32_t mode) {
   const std::uint8_t mark = static_cast<std::uint8_t>(mode & 7);

@@ -14,8 +14,6 @@
 namespace q71x {
 namespace {
 
-constexpr int kChipTypeConfigBlockFirmware = 14;
-
 // Empty text when both reads agreed; else the refusal that stops the run.
 std::string_view Prove(const RangeRead& read, std::uint8_t* buffer, std::size_t length) {
   return ProvenReadRefusal(ReadTwiceAndCompare(read, buffer, length), kAllocateReadBufferErrorText,
@@ -24,7 +22,7 @@ std::string_view Prove(const RangeRead& read, std::uint8_t* buffer, std::size_t 
 
 // Capacity, configuration block, sector count and firmware presence, in the order the bridge
 // has always been asked; the refusal when any of them cannot be trusted.
-std::string_view GatherAnswers(const std::string& devicePath, int chipType,
+std::string_view GatherAnswers(const std::string& devicePath, ChipType chipType,
                                DiskAreaAnswers& answers, std::uint32_t& blockSize) {
   std::uint8_t capacity[kCapacityReplyLength] = {};
   std::uint8_t config[kConfigBlockLength] = {};
@@ -55,7 +53,7 @@ std::string_view GatherAnswers(const std::string& devicePath, int chipType,
   answers.Shifted = ConfigBlockSaysAreaShifted(config);
   answers.SectorCount = SectorCountOfIdentify(identify);
   blockSize = BlockSizeOfCapacity(capacity);
-  if (chipType == kChipTypeConfigBlockFirmware) {
+  if (TellsDiskFirmwareByConfigBlock(chipType)) {
     answers.FirmwarePresent = ConfigBlockSaysFirmwareOnDisk(config);
     return {};
   }
@@ -111,7 +109,8 @@ std::string_view ReadAreaRecord(const std::string& devicePath, const DiskAreaFac
 
 }  // namespace
 
-std::string_view LocateDiskArea(const std::string& devicePath, int chipType, DiskAreaFacts& facts) {
+std::string_view LocateDiskArea(const std::string& devicePath, ChipType chipType,
+                                DiskAreaFacts& facts) {
   DiskAreaAnswers answers;
   std::uint32_t blockSize = kDefaultBlockSize;
   if (const std::string_view refusal = GatherAnswers(devicePath, chipType, answers, blockSize);

@@ -11,12 +11,14 @@
 #include <string>
 #include <string_view>
 
+#include "src/catalog/chip_type_table.h"
 #include "src/update/disk/disk_firmware_layout.h"
 
 namespace q71x {
 
 // Empty text and `facts` filled when the position is known; else the refusal to report, and
 // nothing further may be sent to the disk.
-std::string_view LocateDiskArea(const std::string& devicePath, int chipType, DiskAreaFacts& facts);
+std::string_view LocateDiskArea(const std::string& devicePath, ChipType chipType,
+                                DiskAreaFacts& facts);
 
 }  // namespace q71x

@@ -41,7 +41,7 @@ int FailBackup(ToolWindow& window) {
 
 }  // namespace
 
-int EraseDiskFirmware(ToolWindow& window, const std::string& devicePath, int chipType) {
+int EraseDiskFirmware(ToolWindow& window, const std::string& devicePath, ChipType chipType) {
   DiskAreaFacts facts;
   if (const std::string_view refusal = LocateDiskArea(devicePath, chipType, facts);
       !refusal.empty()) {
@@ -98,7 +98,7 @@ int EraseDiskFirmware(ToolWindow& window, const std::string& devicePath, int chi
   return 1;
 }
 
-int BackupDiskFirmware(ToolWindow& window, const std::string& devicePath, int chipType) {
+int BackupDiskFirmware(ToolWindow& window, const std::string& devicePath, ChipType chipType) {
   const std::uint32_t length = window.Settings().FirmwareSize;
   DiskAreaFacts facts;
   if (const std::string_view refusal = LocateDiskArea(devicePath, chipType, facts);
@@ -147,7 +147,7 @@ int BackupDiskFirmware(ToolWindow& window, const std::string& devicePath, int ch
   return 1;
 }
 
-int ProgramDiskFirmware(ToolWindow& window, const std::string& devicePath, int chipType) {
+int ProgramDiskFirmware(ToolWindow& window, const std::string& devicePath, ChipType chipType) {
   DiskAreaFacts facts;
   if (const std::string_view refusal = LocateDiskArea(devicePath, chipType, facts);
       !refusal.empty()) {
@@ -224,7 +224,7 @@ int ProgramDiskFirmware(ToolWindow& window, const std::string& devicePath, int c
 }
 
 int UpdateDiskFirmware(ToolWindow& window, const std::string& devicePath) {
-  const int chipType = window.State().ChipType;
+  const ChipType chipType = window.State().ChipType;
   if (window.RdVersionTicked() && window.EraseOnlyTicked()) {
     if (EraseDiskFirmware(window, devicePath, chipType) != 1) {
       return 0;

@@ -22,15 +22,15 @@ int UpdateDiskFirmware(ToolWindow& window, const std::string& devicePath);
 // Overwrites the first 64 KB of the area with zeros, keeping the descriptor when firmware is
 // present, and proves it by reading back. 1 only when every command succeeded and the read-back
 // equals what was written.
-int EraseDiskFirmware(ToolWindow& window, const std::string& devicePath, int chipType);
+int EraseDiskFirmware(ToolWindow& window, const std::string& devicePath, ChipType chipType);
 
 // FirmwareSize bytes from the start of the area into the backup file ("oldFlash.bak" when the
 // field is empty). 1 only when every byte reached the file.
-int BackupDiskFirmware(ToolWindow& window, const std::string& devicePath, int chipType);
+int BackupDiskFirmware(ToolWindow& window, const std::string& devicePath, ChipType chipType);
 
 // Writes the image named in the firmware-file field, padded with zeros to whole 64 KB blocks and
 // carrying the descriptor, block by block with a read-back compare of each. 1 when every block
 // was written, read back and found equal.
-int ProgramDiskFirmware(ToolWindow& window, const std::string& devicePath, int chipType);
+int ProgramDiskFirmware(ToolWindow& window, const std::string& devicePath, ChipType chipType);
 
 }  // namespace q71x

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 
 #include "src/host/safe_file_write.h"
@@ -66,7 +67,7 @@ std::string Body(const JournalEntry& entry) {
   std::ostringstream out;
   out << kHeader << '\n'
       << "procedure " << HexText(entry.Procedure) << '\n'
-      << "chip-type " << entry.Device.ChipType << '\n'
+      << "chip-type " << int{RowNumber(entry.Device.ChipType)} << '\n'
       << "chip-revision " << entry.Device.ChipRevision << '\n'
       << "flash-id " << HexText(entry.Device.FlashId) << '\n'
       << "firmware-version " << HexText(entry.Device.FirmwareVersion) << '\n'
@@ -74,7 +75,7 @@ std::string Body(const JournalEntry& entry) {
       << "unit-usb-serial " << HexText(unit.UsbSerial) << '\n'
       << "unit-guid-1394 " << HexText(unit.Guid1394) << '\n'
       << "unit-disk-serial " << HexText(unit.DiskSerial) << '\n'
-      << "unit-chip-type " << unit.ChipType << '\n'
+      << "unit-chip-type " << int{RowNumber(unit.ChipType)} << '\n'
       << "unit-chip-revision " << unit.ChipRevision << '\n'
       << "unit-flash-id " << HexText(unit.FlashId) << '\n'
       << "unit-port-path " << HexText(unit.PortPath) << '\n'
@@ -123,6 +124,17 @@ bool NumberField(std::istringstream& in, const char* key, Number& number) {
   }
   number = static_cast<Number>(value);
   return true;
+}
+
+// A chip type no row of the table carries is no entry of ours: refused like any other bad field.
+bool ChipTypeField(std::istringstream& in, const char* key, ChipType& type) {
+  long long number = 0;
+  if (!NumberField(in, key, number)) {
+    return false;
+  }
+  const std::optional<ChipType> row = ChipTypeOfNumber(number);
+  type = row.value_or(ChipType::Unknown);
+  return row.has_value();
 }
 
 std::vector<std::uint8_t> ReadAll(const fs::path& file, bool& ok) {
@@ -180,7 +192,7 @@ bool ParseJournalEntry(const std::vector<std::uint8_t>& bytes, JournalEntry& ent
   std::vector<std::uint8_t> digestBytes;
   std::getline(in, header);
   bool fields = TextField(in, "procedure", read.Procedure) &&
-                NumberField(in, "chip-type", device.ChipType) &&
+                ChipTypeField(in, "chip-type", device.ChipType) &&
                 NumberField(in, "chip-revision", device.ChipRevision) &&
                 TextField(in, "flash-id", device.FlashId) &&
                 TextField(in, "firmware-version", device.FirmwareVersion) &&
@@ -189,7 +201,7 @@ bool ParseJournalEntry(const std::vector<std::uint8_t>& bytes, JournalEntry& ent
     fields = fields && TextField(in, "unit-usb-serial", unit.UsbSerial) &&
              TextField(in, "unit-guid-1394", unit.Guid1394) &&
              TextField(in, "unit-disk-serial", unit.DiskSerial) &&
-             NumberField(in, "unit-chip-type", unit.ChipType) &&
+             ChipTypeField(in, "unit-chip-type", unit.ChipType) &&
              NumberField(in, "unit-chip-revision", unit.ChipRevision) &&
              TextField(in, "unit-flash-id", unit.FlashId) &&
              TextField(in, "unit-port-path", unit.PortPath) &&

@@ -25,7 +25,7 @@ namespace q71x {
 // of one model apart. The firmware version and the path are kept for the operator, since a
 // half-programmed device shows another version and a re-plugged one may get another path.
 struct JournalDevice {
-  int ChipType = 0;
+  q71x::ChipType ChipType = q71x::ChipType::Unknown;
   int ChipRevision = 0;
   std::string FlashId;  // the flash's id bytes as the chip check read them, hex
   std::string FirmwareVersion;

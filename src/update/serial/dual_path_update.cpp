@@ -36,7 +36,7 @@ int ProgramBlocks(ToolWindow& window, const std::string& devicePath, const Align
   EnterStep(window, RunStep::Program);
   ShowStatus(window, kProgrammingText);
   const ChipState& state = window.State();
-  const int flashVendor = state.FlashVendor;
+  const FlashVendor flashVendor = state.FlashVendor;
   const int sstWordMode = static_cast<int>(state.SstSpiFlash);
   const BlockWriter program = [&devicePath, flashVendor, sstWordMode](std::uint32_t address,
                                                                       const std::uint8_t* data,
