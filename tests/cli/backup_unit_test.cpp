@@ -254,6 +254,15 @@ TEST(CliBackupProof, ABackupThatCannotProveItselfIsNotWritten) {
   EXPECT_TRUE(Says(broken, "\"size\"")) << broken.Out;
   EXPECT_EQ(rig.Memories(path), erased);
 
+  // A chip number no row of the table carries names no chip: the record is unreadable.
+  nlohmann::json unknownChip = record;
+  unknownChip["chip_type"] = 20;
+  WriteRecord(kept, unknownChip);
+  const CliRun unknown = run({"restore", path, kept});
+  EXPECT_EQ(unknown.Code, 4) << unknown.Out;
+  EXPECT_TRUE(Says(unknown, "\"chip_type\"")) << unknown.Out;
+  EXPECT_EQ(rig.Memories(path), erased);
+
   nlohmann::json old = record;
   old.erase("id");
   old.erase("identity");

@@ -107,18 +107,17 @@ std::optional<VerbOutcome> BackupFirst(HeadlessSession& session, const DeviceFac
   ChipState again;
   ProgramSettings settings;
   ProbeChip(device.Path, again, settings);
-  const int againType = RowNumber(again.ChipType);
   const std::string flashId =
       again.ChipType != ChipType::Unknown ? FlashIdOf(again) : std::string();
-  if (againType != device.ChipType || again.ChipRevision != device.ChipRevision ||
+  if (again.ChipType != device.ChipType || again.ChipRevision != device.ChipRevision ||
       flashId != device.Unit.FlashId) {
-    VerbOutcome stop =
-        Fail(ExitCode::OperationFailed,
-             "the chip check read type " + std::to_string(device.ChipType) + " revision " +
-                 std::to_string(device.ChipRevision) + " flash " + device.Unit.FlashId +
-                 ", checked again the device says type " + std::to_string(againType) +
-                 " revision " + std::to_string(again.ChipRevision) + " flash " + flashId +
-                 "; nothing was read or erased, run again");
+    VerbOutcome stop = Fail(
+        ExitCode::OperationFailed,
+        "the chip check read type " + std::to_string(RowNumber(device.ChipType)) + " revision " +
+            std::to_string(device.ChipRevision) + " flash " + device.Unit.FlashId +
+            ", checked again the device says type " + std::to_string(RowNumber(again.ChipType)) +
+            " revision " + std::to_string(again.ChipRevision) + " flash " + flashId +
+            "; nothing was read or erased, run again");
     stop.Data = outcome.Data;
     return stop;
   }

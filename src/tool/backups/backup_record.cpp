@@ -107,7 +107,7 @@ nlohmann::json BackupRecordJson(const BackupRecord& record) {
       {"file", record.File},
       {"device", record.Device},
       {"chip", record.Chip},
-      {"chip_type", record.ChipType},
+      {"chip_type", int{RowNumber(record.ChipType)}},
       {"revision", record.ChipRevision},
       {"flash", record.Flash},
       {"flash_id", record.Unit.FlashId},
@@ -142,7 +142,7 @@ std::optional<BackupRecord> ParseBackupRecord(const std::string& text, std::stri
   record.File = fields.Text("file");
   record.Device = fields.Text("device");
   record.Chip = fields.Text("chip");
-  record.ChipType = RowNumber(fields.Chip("chip_type"));
+  record.ChipType = fields.Chip("chip_type");
   record.ChipRevision = fields.Small("revision");
   record.Flash = fields.Text("flash");
   record.FirmwareVersion = fields.Text("firmware_version");
@@ -167,7 +167,7 @@ std::optional<BackupRecord> ParseBackupRecord(const std::string& text, std::stri
     record.HasIdentity = true;
   } else {
     // What an old record knows of the model, for the comparison; it proves no unit.
-    record.Unit.ChipType = ToChipType(record.ChipType);
+    record.Unit.ChipType = record.ChipType;
     record.Unit.ChipRevision = record.ChipRevision;
     record.Unit.FlashId = flashId;
     record.Unit.FirmwareVersion = record.FirmwareVersion;

@@ -24,7 +24,7 @@ struct BackupRecord {
   std::string File;    // the backup's file name, beside the record
   std::string Device;  // the device path it was read through
   std::string Chip;
-  int ChipType = 0;
+  q71x::ChipType ChipType = q71x::ChipType::Unknown;
   int ChipRevision = 0;
   std::string Flash;  // the flash-type field's text
   std::string FirmwareVersion;

@@ -57,9 +57,9 @@ DeviceFacts HeadlessSession::Select(int index) {
   facts.ListText = core_.DeviceItems()[static_cast<std::size_t>(index)];
   facts.Is1394 = IsPathOn1394(entry.DevicePath);
   facts.Chip = core_.Controls(Control::ChipLabelEdit).Text;
-  facts.ChipType = RowNumber(core_.State().ChipType);
+  facts.ChipType = core_.State().ChipType;
   facts.ChipRevision = core_.State().ChipRevision;
-  facts.FlashVendor = RowNumber(core_.State().FlashVendor);
+  facts.FlashVendor = core_.State().FlashVendor;
   facts.FlashText = core_.Controls(Control::SFlashTypeLable).Text;
   facts.ConfigLevel = core_.State().ConfigLevel;
   facts.FirmwareVersion = core_.Controls(Control::FwVerLableEdit).Text;

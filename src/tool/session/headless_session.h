@@ -30,9 +30,9 @@ struct DeviceFacts {
   std::string ListText;  // the device list's item
   bool Is1394 = false;
   std::string Chip;  // "Chip" field: the chip type's name
-  int ChipType = 0;
+  q71x::ChipType ChipType = q71x::ChipType::Unknown;
   int ChipRevision = 0;
-  int FlashVendor = 0;
+  q71x::FlashVendor FlashVendor = q71x::FlashVendor::Unknown;
   std::string FlashText;  // serial-flash families: the flash-type field
   int ConfigLevel = 0;
   std::string FirmwareVersion;
