@@ -201,8 +201,9 @@ TEST_F(FlashCommandTest, ParallelFlashBlocksAndSequencesPerPart) {
           {"EraseParallelFlash PMC",
            [&] { return EraseParallelFlash(p, ParallelPartItem(ParallelPart::Pmc)); },
            Cdb12({0xFF, 0x04, 0x04}), 0, 18, 50, erasePmc},
-          {"EraseParallelFlash unknown part", [&] { return EraseParallelFlash(p, kParallelPartCount); },
-           Cdb12({0xFF, 0x04, 0x04}), 0, 18, 50, ByteVector(18, 0)},
+          {"EraseParallelFlash unknown part",
+           [&] { return EraseParallelFlash(p, kParallelPartCount); }, Cdb12({0xFF, 0x04, 0x04}), 0,
+           18, 50, ByteVector(18, 0)},
       });
 }
 
